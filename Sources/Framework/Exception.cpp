@@ -1,0 +1,16 @@
+#include "Exception.h"
+
+namespace Kalvoro {
+
+void AssertionFailed(const char* aUnit, int aLine) {
+  throw EAssertionFailed("Assertion failure (" + std::string(aUnit) + ", line " +
+                         std::to_string(aLine) + ")");
+}
+
+std::string WithFullStop(const std::string& aText) {
+  if (!aText.empty() && static_cast<unsigned char>(aText.back()) > '.')
+    return aText + ".";
+  return aText;
+}
+
+} // namespace Kalvoro

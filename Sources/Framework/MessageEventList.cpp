@@ -1,0 +1,92 @@
+#define KALVORO_UNIT "Sources/Framework/MessageEventList.cpp"
+#include "MessageEventList.h"
+
+#include <array>
+
+namespace Kalvoro {
+
+void TMessageEventList::AddEventHandler(const TMessageEvent& aHandler) {
+  if (!aHandler.HasMethod())
+    return;
+  FEventHandlers.emplace_back(aHandler);
+  FConsumed |= aHandler.Consumes;
+}
+
+void TMessageEventList::RemoveEventHandler(const TMessageEvent& aHandler) {
+  if (!aHandler.HasMethod())
+    return;
+  const int Index = FindEventHandler(aHandler);
+  if (Index < 0)
+    return;
+  FEventHandlers.erase(FEventHandlers.begin() + Index);
+  UpdateConsumed();
+}
+
+int TMessageEventList::FindEventHandler(const TMessageEvent& aHandler) const {
+  for (std::size_t I = 0; I < FEventHandlers.size(); ++I)
+    if (FEventHandlers[I].Event().Code == aHandler.Code)
+      return static_cast<int>(I);
+  return -1;
+}
+
+void TMessageEventList::FireAllEventHandlers(std::unique_ptr<TCustomMessage> aMessage) {
+  // The message is destroyed when this frame is left, whatever a handler does.
+  if (aMessage)
+    Deliver(*aMessage);
+}
+
+void TMessageEventList::Deliver(const TCustomMessage& aMessage) {
+  // Deliver over a snapshot, so that handlers may add or remove registrations
+  // while a message is on its way. The usual handful of handlers is copied to
+  // the stack; only a long list goes to the heap.
+  constexpr std::size_t InlineCount = 8;
+  const std::size_t Count = FEventHandlers.size();
+  if (Count == 0)
+    return;
+  std::array<TMessageEvent, InlineCount> Inline;
+  std::vector<TMessageEvent> Spill;
+  TMessageEvent* Snapshot = Inline.data();
+  if (Count > InlineCount) {
+    Spill.reserve(Count);
+    for (const auto& Entry : FEventHandlers)
+      Spill.push_back(Entry.Event());
+    Snapshot = Spill.data();
+  } else {
+    for (std::size_t I = 0; I < Count; ++I)
+      Inline[I] = FEventHandlers[I].Event();
+  }
+  for (std::size_t I = 0; I < Count; ++I)
+    if (Snapshot[I].HasMethod())
+      Snapshot[I].Code(Snapshot[I].Object, this, aMessage);
+}
+
+void TMessageEventList::CopyList(const TMessageEventList* aSource,
+                                 TMessageEventList* aDestination) {
+  KALVORO_ASSERT(aSource != nullptr);
+  KALVORO_ASSERT(aDestination != nullptr);
+  aDestination->FEventHandlers.reserve(aDestination->FEventHandlers.size() +
+                                       aSource->FEventHandlers.size());
+  for (const auto& Entry : aSource->FEventHandlers) {
+    aDestination->FEventHandlers.push_back(Entry);
+    aDestination->FConsumed |= Entry.Event().Consumes;
+  }
+}
+
+const TMessageEventContainer& TMessageEventList::GetItem(int aIndex) const {
+  if (aIndex < 0 || aIndex >= Count())
+    throw Exception("List index out of bounds (" + std::to_string(aIndex) + ")");
+  return FEventHandlers[static_cast<std::size_t>(aIndex)];
+}
+
+void TMessageEventList::Clear() {
+  FEventHandlers.clear();
+  FConsumed = 0;
+}
+
+void TMessageEventList::UpdateConsumed() {
+  FConsumed = 0;
+  for (const auto& Entry : FEventHandlers)
+    FConsumed |= Entry.Event().Consumes;
+}
+
+} // namespace Kalvoro

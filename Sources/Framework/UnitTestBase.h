@@ -1,0 +1,266 @@
+// Unit tests, test scenarios with their summary, and test modules.
+#pragma once
+
+#include "NotificationMessages.h"
+#include "UnitTestMethod.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Kalvoro {
+
+class TModule;
+class TTestScenario;
+class TUnitTestBase;
+class TFixtureBase;
+
+// A class reference: the declared name of a unit-test class and the factory
+// that creates a unit test of it for a module (the "virtual constructor").
+struct TUnitTestBaseClass {
+  const char* Name;
+  TUnitTestBase* (*Create)(TModule* aModule, const char* aName);
+};
+
+// A fixture class reference; carried through registration only.
+struct TFixtureBaseClass {
+  const char* Name;
+};
+
+// Callback that a module's EnumRegisteredUnitTests calls once per class.
+struct TEnumUnitTestProc {
+  void (*Code)(void* aObject, const TUnitTestBaseClass* aUnitTestClass,
+               const TFixtureBaseClass* aFixtureClass, void* aInfo);
+  void* Object;
+
+  bool HasMethod() const { return Code != nullptr; }
+};
+
+// Signatures of the entry points that a module exports (extern "C").
+using TRegisterEntry = void (*)();
+using TEnumRegisteredUnitTestsEntry = void (*)(TEnumUnitTestProc aProc, void* aInfo);
+using TAbiVersionEntry = unsigned (*)();
+using TPackageEntry = void (*)();
+
+class KALVORO_API TUnitTestList : public TTypedList<TUnitTestBase> {
+public:
+  using TTypedList::TTypedList;
+  // The first unit test whose name equals aName exactly, or nullptr.
+  TUnitTestBase* FindByName(std::string_view aName) const;
+};
+
+class KALVORO_API TUnitTestBase {
+public:
+  explicit TUnitTestBase(TModule* aModule);
+  virtual ~TUnitTestBase();
+  TUnitTestBase(const TUnitTestBase&) = delete;
+  TUnitTestBase& operator=(const TUnitTestBase&) = delete;
+
+  // Called before and after every test method; they do nothing here.
+  virtual void Init();
+  virtual void Exit();
+  // Registers the test methods (REGISTER_METHOD for each).
+  virtual void Register() = 0;
+
+  TModule* Module() const { return FModule; }
+  TTestScenario* TestScenario() const { return FTestScenario; }
+  const std::string& Name() const { return FName; }
+  bool Enabled() const { return FEnabled; }
+  TUnitTestResult TestResult() const { return FTestResult; }
+  const TUnitTestMethodList& Methods() const { return FMethods; }
+  int CurrentMethodIndex() const { return FCurrentMethodIndex; }
+
+  void SetTestScenario(TTestScenario* aScenario) { FTestScenario = aScenario; }
+  // The class name, set by the factory that creates the unit test.
+  void SetName(std::string_view aName) { FName = CutName(aName); }
+  std::string GetFullName() const;
+
+  // Appends a test method; aName is its declared name (empty: unpublished).
+  void RegisterMethod(TUnitTestProc aMethod, std::string_view aName = {});
+  void RegisterMethod(void (TUnitTestBase::*aCode)(), std::string_view aName) {
+    RegisterMethod(TUnitTestProc{this, aCode}, aName);
+  }
+
+  // States a condition; a failed one marks the running method as failed and
+  // the method goes on. Returns aCondition.
+  bool Check(bool aCondition, const std::string& aText);
+  bool Check(bool aCondition, const char* aText);
+  // Writes a line of text to the run output.
+  void Report(const std::string& aText);
+
+  void RunMethod(TUnitTestMethod* aMethod);
+  void Run();
+  void ResetResults();
+  void SetEnabled(bool aValue);
+  void SetEnabledWithoutUpdate(bool aValue) { FEnabled = aValue; }
+
+private:
+  bool PassedCheckUnobserved() const;
+  bool CheckSlow(bool aCondition, std::string_view aText);
+  void FireProgress(TProgressType aType, const std::string& aMethodName);
+  template <class TBody>
+  void GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TProgressType aFinish,
+                    const std::string& aPhaseName, TBody&& aBody);
+
+  TModule* FModule;
+  TTestScenario* FTestScenario = nullptr;
+  std::string FName;
+  bool FEnabled = false;
+  TUnitTestResult FTestResult = tcrTodo;
+  TUnitTestMethodList FMethods{true};
+  int FCurrentMethodIndex = -1;
+};
+
+// Base of fixture classes; the framework only carries them through registration.
+class KALVORO_API TFixtureBase {
+public:
+  virtual ~TFixtureBase() = default;
+};
+
+// The counters of a scenario's last run.
+class KALVORO_API TSummary {
+public:
+  TSummary() { Clear(); }
+  void Clear();
+  void Summarize(const TTestScenario* aScenario);
+
+  int TotalUnitTests() const { return FTotalUnitTests; }
+  int UnitTestTodo() const { return FUnitTestTodo; }
+  int UnitTestSuccess() const { return FUnitTestSuccess; }
+  int UnitTestFailure() const { return FUnitTestFailure; }
+  int UnitTestException() const { return FUnitTestException; }
+  int TotalMethods() const { return FTotalMethods; }
+  int MethodTodo() const { return FMethodTodo; }
+  int MethodSuccess() const { return FMethodSuccess; }
+  int MethodFailure() const { return FMethodFailure; }
+  int MethodException() const { return FMethodException; }
+  bool Empty() const { return FEmpty; }
+
+private:
+  int FTotalUnitTests = 0;
+  int FUnitTestTodo = 0;
+  int FUnitTestSuccess = 0;
+  int FUnitTestFailure = 0;
+  int FUnitTestException = 0;
+  int FTotalMethods = 0;
+  int FMethodTodo = 0;
+  int FMethodSuccess = 0;
+  int FMethodFailure = 0;
+  int FMethodException = 0;
+  bool FEmpty = true;
+};
+
+// A named group of unit tests that runs as one. It refers to its unit tests
+// without owning them.
+class KALVORO_API TTestScenario {
+public:
+  explicit TTestScenario(std::string_view aName);
+  // Detaches the unit tests that it still holds.
+  ~TTestScenario();
+  TTestScenario(const TTestScenario&) = delete;
+  TTestScenario& operator=(const TTestScenario&) = delete;
+
+  const std::string& Name() const { return FName; }
+  void SetName(std::string_view aName) { FName = CutName(aName); }
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool aValue);
+
+  void FireStateNotification(std::unique_ptr<TCustomMessage> aMessage);
+  void AddStateNotificationHandler(const TMessageEvent& aHandler);
+  void RemoveStateNotificationHandler(const TMessageEvent& aHandler);
+  TMessageEventList& StateNotifications() { return FStateNotifications; }
+  const TMessageEventList& StateNotifications() const { return FStateNotifications; }
+
+  void AddUnitTest(TUnitTestBase* aUnitTest);
+  void RemoveUnitTest(TUnitTestBase* aUnitTest);
+  void RemoveAllUnitTests();
+  int UnitTestIndexOf(const TUnitTestBase* aUnitTest) const;
+  TUnitTestBase* GetUnitTest(int aIndex) const { return FUnitTestList.GetItem(aIndex); }
+  int GetUnitTestCount() const { return FUnitTestList.Count(); }
+  const TUnitTestList& UnitTestList() const { return FUnitTestList; }
+
+  const TSummary& GetSummary() const { return FSummary; }
+  void UpdateEnabledState();
+  void ResetResults();
+  void Run();
+
+private:
+  std::string FName;
+  bool FEnabled = true;
+  TUnitTestList FUnitTestList{false};
+  TMessageEventList FStateNotifications;
+  TSummary FSummary;
+};
+
+enum TModuleType : std::uint8_t { ptPackage, ptLibrary, ptUnknown };
+enum TModuleState : std::uint8_t { msNotLoaded, msLoadSuccess, msLoadFailed };
+
+// Every error that LoadModule raises itself.
+class KALVORO_API TModuleException : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// One module file: loads its library, creates a unit test per registered
+// class, and keeps the scenario memberships as assignment lines while the
+// module is not loaded.
+class KALVORO_API TModule {
+public:
+  explicit TModule(std::string aFileName);
+  ~TModule();
+  TModule(const TModule&) = delete;
+  TModule& operator=(const TModule&) = delete;
+
+  TModuleType ModuleType() const { return FModuleType; }
+  TModuleState State() const { return FState; }
+  const std::string& FullFileName() const { return FFullFileName; }
+  void* Handle() const { return FHandle; }
+  const TUnitTestList& UnitTestList() const { return FUnitTestList; }
+  std::vector<std::string>& Assignments() { return FAssignments; }
+  const std::vector<std::string>& Assignments() const { return FAssignments; }
+  // What the dynamic loader said about the last failed load, for diagnostics.
+  const std::string& LoaderError() const { return FLoaderError; }
+
+  std::string GetFileName() const;
+  std::string GetPath() const;
+
+  bool LoadModule();
+  bool UnloadModule();
+  void SaveAssignments();
+  void EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
+                        const TFixtureBaseClass* aFixtureClass, void* aInfo);
+
+private:
+  void* OpenLibrary();
+  void ReleaseLibrary();
+
+  TModuleType FModuleType;
+  TModuleState FState = msNotLoaded;
+  std::string FFullFileName;
+  void* FHandle = nullptr;
+  TUnitTestList FUnitTestList{true};
+  std::vector<std::string> FAssignments;
+  std::string FLoaderError;
+};
+
+// The fast path of a passing check: nothing to build when no handler of the
+// scenario consumes passed checks.
+inline bool TUnitTestBase::PassedCheckUnobserved() const {
+  return FTestScenario != nullptr && FCurrentMethodIndex >= 0 &&
+         FCurrentMethodIndex < FMethods.Count() &&
+         !FTestScenario->StateNotifications().Consumes(MessageIdCheck);
+}
+
+inline bool TUnitTestBase::Check(bool aCondition, const char* aText) {
+  if (aCondition && PassedCheckUnobserved())
+    return true;
+  return CheckSlow(aCondition, aText != nullptr ? std::string_view(aText) : std::string_view());
+}
+
+inline bool TUnitTestBase::Check(bool aCondition, const std::string& aText) {
+  if (aCondition && PassedCheckUnobserved())
+    return true;
+  return CheckSlow(aCondition, aText);
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,24 @@
+#define KALVORO_UNIT "Sources/Framework/UnitTestMethod.cpp"
+#include "UnitTestMethod.h"
+
+#include "UnitTestBase.h"
+
+namespace Kalvoro {
+
+void ListIndexError(int aIndex) {
+  throw Exception("List index out of bounds (" + std::to_string(aIndex) + ")");
+}
+
+TUnitTestMethod::TUnitTestMethod(TUnitTestProc aMethod, std::string_view aName)
+    : FMethod(aMethod), FName(CutName(aName)) {
+  KALVORO_ASSERT(aMethod.HasMethod());
+}
+
+TUnitTestMethod::~TUnitTestMethod() { FMethod = {}; }
+
+void TUnitTestMethod::Fire() {
+  if (FMethod.HasMethod() && FMethod.Object != nullptr)
+    (FMethod.Object->*FMethod.Code)();
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,27 @@
+# Installs the library, the headers, the programs, the example modules and a
+# CMake package, so that find_package(Kalvoro) builds modules out of tree.
+include(CMakePackageConfigHelpers)
+
+set(KALVORO_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/Kalvoro")
+
+install(TARGETS kalvoro kalvoro_module kalvoro_package EXPORT KalvoroTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${KALVORO_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kalvoro)
+install(EXPORT KalvoroTargets NAMESPACE Kalvoro:: DESTINATION ${KALVORO_CMAKE_DIR})
+
+configure_package_config_file(cmake/KalvoroConfig.cmake.in
+  "${PROJECT_BINARY_DIR}/KalvoroConfig.cmake"
+  INSTALL_DESTINATION ${KALVORO_CMAKE_DIR})
+write_basic_package_version_file("${PROJECT_BINARY_DIR}/KalvoroConfigVersion.cmake"
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMinorVersion)
+install(FILES
+  "${PROJECT_BINARY_DIR}/KalvoroConfig.cmake"
+  "${PROJECT_BINARY_DIR}/KalvoroConfigVersion.cmake"
+  cmake/KalvoroModule.cmake
+  DESTINATION ${KALVORO_CMAKE_DIR})
+
+install(DIRECTORY "${KALVORO_EXAMPLES_DIR}/"
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvoro/examples
+  FILES_MATCHING PATTERN "*.so" PATTERN "*.bpl" PATTERN "*.kvr")
