@@ -1,0 +1,54 @@
+// The console runner: loads a module or a project, runs its scenarios as the
+// manager's Start All does, prints the error list and the summary, writes the
+// report files, and tells the outcome by its exit code.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace Kalvoro {
+
+// Exit codes.
+inline constexpr int ExitSuccess = 0;     // every method succeeded
+inline constexpr int ExitTestsFailed = 1; // a method failed or raised
+inline constexpr int ExitUsageOrLoad = 2; // wrong arguments, or nothing could be loaded
+
+struct TRunnerOptions {
+  std::string Command; // "run" or "list"
+  std::string Target;  // a module file or a project file (.kvr)
+  std::vector<std::string> Scenarios;
+  std::string JUnitFile;
+  std::string LogFile;
+  std::string ErrorFile;
+  std::string SummaryFile;
+  bool NoFiles = false;
+  bool Verbose = false;
+  bool Progress = true;
+};
+
+// Where the runner writes; tests pass string streams.
+struct TRunnerStreams {
+  std::ostream& Out;
+  std::ostream& Err;
+  bool ErrIsTerminal = false;
+};
+
+// Parses the arguments after the program name. On an error returns false and
+// sets aError; "--help" and "--version" set Command to "help" or "version".
+bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOptions& aOptions,
+                          std::string& aError);
+
+// The text of "kalvoro --help".
+std::string RunnerHelpText();
+
+// Carries out parsed options; returns the exit code.
+int RunRunner(const TRunnerOptions& aOptions, TRunnerStreams& aStreams);
+
+// The whole program: arguments after the program name in, exit code out.
+int RunnerMain(const std::vector<std::string>& aArguments, TRunnerStreams& aStreams);
+
+// True when the path names a project file rather than a module.
+bool IsProjectPath(const std::string& aPath);
+
+} // namespace Kalvoro

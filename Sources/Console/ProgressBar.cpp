@@ -1,0 +1,81 @@
+#include "ProgressBar.h"
+
+#include "NotificationMessages.h"
+#include "UnitTestBase.h"
+
+#include <ostream>
+
+namespace Kalvoro {
+
+namespace {
+constexpr int BarWidth = 30;
+constexpr std::size_t LabelWidth = 36;
+constexpr auto RedrawInterval = std::chrono::milliseconds(50);
+} // namespace
+
+TProgressBar::TProgressBar(std::ostream& aStream, int aTotalMethods)
+    : FStream(aStream), FTotal(aTotalMethods) {}
+
+TProgressBar::~TProgressBar() {
+  Detach();
+  Clear();
+}
+
+void TProgressBar::Attach(TTestScenario* aScenario) {
+  Detach();
+  FScenario = aScenario;
+  if (FScenario != nullptr)
+    FScenario->AddStateNotificationHandler(MakeMessageEvent<&TProgressBar::HandleMessage>(
+        this, MessageIdBit(MessageIdProgress)));
+}
+
+void TProgressBar::Detach() {
+  if (FScenario != nullptr)
+    FScenario->RemoveStateNotificationHandler(MakeMessageEvent<&TProgressBar::HandleMessage>(this));
+  FScenario = nullptr;
+}
+
+void TProgressBar::Clear() {
+  if (!FShown)
+    return;
+  FStream << "\r\033[K" << std::flush;
+  FShown = false;
+}
+
+void TProgressBar::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
+  if (aMessage.GetId() != MessageIdProgress)
+    return;
+  const auto& Progress = static_cast<const TProgressMessage&>(aMessage);
+  switch (Progress.ProgressType()) {
+  case ptMethodStart:
+    FCurrent = Progress.UnitTestName() + "." + Progress.MethodName();
+    break;
+  case ptExitFinish:
+    // One method is done when its Exit phase has finished, whatever happened before.
+    ++FDone;
+    break;
+  default:
+    return;
+  }
+  const auto Now = std::chrono::steady_clock::now();
+  if (FShown && Now - FLastDraw < RedrawInterval && FDone < FTotal)
+    return;
+  FLastDraw = Now;
+  Draw();
+}
+
+void TProgressBar::Draw() {
+  const int Total = FTotal > 0 ? FTotal : 1;
+  const int Done = FDone > Total ? Total : FDone;
+  const int Filled = Done * BarWidth / Total;
+  std::string Line = "\r[";
+  Line.append(static_cast<std::size_t>(Filled), '#');
+  Line.append(static_cast<std::size_t>(BarWidth - Filled), '.');
+  Line += "] " + std::to_string(FDone) + "/" + std::to_string(FTotal) + " ";
+  Line += FCurrent.size() > LabelWidth ? FCurrent.substr(0, LabelWidth) : FCurrent;
+  Line += "\033[K";
+  FStream << Line << std::flush;
+  FShown = true;
+}
+
+} // namespace Kalvoro

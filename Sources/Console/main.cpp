@@ -1,0 +1,17 @@
+// kalvoro: the console runner.
+#include "ConsoleRunner.h"
+
+#include <clocale>
+#include <iostream>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+  // Dates and times in the reports follow the user's regional separators.
+  std::setlocale(LC_TIME, "");
+  std::ios::sync_with_stdio(false);
+  std::vector<std::string> Arguments(argv + 1, argv + argc);
+  Kalvoro::TRunnerStreams Streams{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};
+  const int Code = Kalvoro::RunnerMain(Arguments, Streams);
+  std::cout.flush();
+  return Code;
+}
