@@ -106,7 +106,7 @@ public:
   }
 
   void TestNullPointer() {
-    int* volatile Pointer = nullptr;
+    volatile int* volatile Pointer = nullptr;
     Report("about to dereference a null pointer");
     *Pointer = 42;
   }
@@ -129,4 +129,6 @@ REGISTER_UNIT_TEST(TCrashTest);
 
 // Register() is called by the manager after loading the module; classes can be
 // registered here too.
-extern "C" KALVORO_EXPORT void Register() { REGISTER_UNIT_TEST(TNoMethodsTest); }
+extern "C" KALVORO_EXPORT void Register() {
+  REGISTER_UNIT_TEST(TNoMethodsTest);
+}

@@ -39,8 +39,8 @@ struct TPages {
 // Collects the pages and echoes error lines (or, verbose, log lines) as they arrive.
 class TConsoleOutput : public TOutput {
 public:
-  TConsoleOutput(TTestScenario* aScenario, TPages& aPages, TRunnerStreams& aStreams,
-                 bool aVerbose, TProgressBar* aProgress)
+  TConsoleOutput(TTestScenario* aScenario, TPages& aPages, TRunnerStreams& aStreams, bool aVerbose,
+                 TProgressBar* aProgress)
       : TOutput(aScenario), FPages(aPages), FStreams(aStreams), FVerbose(aVerbose),
         FProgress(aProgress) {}
 
@@ -219,7 +219,83 @@ int RunModule(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
 }
 
 #ifdef KALVORO_HAVE_PROJECT
-int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams);
+// A relative path in a project file is taken relative to the project file's folder.
+std::string ResolveAgainst(const std::string& aProjectFile, const std::string& aPath) {
+  if (aPath.empty() || aPath.front() == '/')
+    return aPath;
+  const std::size_t Slash = aProjectFile.find_last_of('/');
+  return Slash == std::string::npos ? aPath : aProjectFile.substr(0, Slash + 1) + aPath;
+}
+
+void ListProject(const TProject& aProject, std::ostream& aOut) {
+  aOut << "Scenarios:\n";
+  for (const TTestScenario* Scenario : aProject.Scenarios()) {
+    aOut << "  " << Scenario->Name() << (Scenario->Enabled() ? "" : " (disabled)") << '\n';
+    for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
+      aOut << "    " << UnitTest->GetFullName() << (UnitTest->Enabled() ? "" : " (disabled)")
+           << '\n';
+  }
+  aOut << "Modules:\n";
+  for (const TModule* Module : aProject.Modules())
+    aOut << "  " << Module->FullFileName() << " (" << StateText(Module->State()) << ")\n";
+}
+
+int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
+  TOpenProjectResult Opened = OpenProject(aOptions.Target);
+  if (!Opened.Error.empty()) {
+    PrintError(aStreams, Opened.Error);
+    return ExitUsageOrLoad;
+  }
+  if (!Opened.Report.empty()) {
+    // The load report is no error: the run goes on with what did fit.
+    std::string Report = Opened.Report;
+    std::replace(Report.begin(), Report.end(), '\r', '\n');
+    aStreams.Err << Report;
+    if (Report.back() != '\n')
+      aStreams.Err << '\n';
+  }
+  TProject& Project = *Opened.Project;
+  if (aOptions.Command == "list") {
+    ListProject(Project, aStreams.Out);
+    return ExitSuccess;
+  }
+
+  std::vector<TTestScenario*> Scenarios;
+  if (aOptions.Scenarios.empty()) {
+    // As Start All: every scenario in list order, disabled ones too.
+    for (TTestScenario* Scenario : Project.Scenarios())
+      Scenarios.push_back(Scenario);
+  } else {
+    for (const std::string& Name : aOptions.Scenarios) {
+      TTestScenario* Scenario = Project.Scenarios().FindByName(Name);
+      if (Scenario == nullptr) {
+        PrintError(aStreams, "No scenario \"" + Name + "\" in \"" + aOptions.Target + "\"");
+        return ExitUsageOrLoad;
+      }
+      Scenarios.push_back(Scenario);
+    }
+  }
+
+  // The project's report files, each where it is enabled; a file named on the
+  // command line takes the place of the project's for its page.
+  const TFileInfo& Info = Project.FileInfo();
+  TReportFiles Files;
+  if (!aOptions.NoFiles) {
+    if (Info.SummaryEnabled())
+      Files.Summary = ResolveAgainst(aOptions.Target, Info.SummaryFileName());
+    if (Info.LogEnabled())
+      Files.Log = ResolveAgainst(aOptions.Target, Info.LogFileName());
+    if (Info.ErrorEnabled())
+      Files.Errors = ResolveAgainst(aOptions.Target, Info.ErrorFileName());
+  }
+  if (!aOptions.SummaryFile.empty())
+    Files.Summary = aOptions.SummaryFile;
+  if (!aOptions.LogFile.empty())
+    Files.Log = aOptions.LogFile;
+  if (!aOptions.ErrorFile.empty())
+    Files.Errors = aOptions.ErrorFile;
+  return RunScenarios(Scenarios, aOptions, Files, aStreams);
+}
 #endif
 
 } // namespace
@@ -239,6 +315,7 @@ std::string RunnerHelpText() {
   return R"(Usage:
   kalvoro run MODULE [--junit FILE] [--log FILE] [--errors FILE] [--summary FILE]
   kalvoro run PROJECT.kvr [--scenario NAME]... [--junit FILE] [--no-files]
+                          [--log FILE] [--errors FILE] [--summary FILE]
   kalvoro list MODULE|PROJECT.kvr
   kalvoro --help | --version
 
@@ -250,16 +327,19 @@ run MODULE     Loads one test module (.so, .bpl or any shared library), puts
                arrives and the summary report at the end.
 run PROJECT    Opens a project file and runs the named scenarios in the given
                order, or else every scenario in list order (disabled ones
-               too), then writes the project's report files.
+               too), then writes the project's report files: each one that
+               the project enables, to the file it names (a relative name
+               counts from the project file's folder).
 list           Prints the unit tests with their methods (module), or the
                scenarios with their unit tests and the modules with their
                states (project).
 
 Options:
   --junit FILE     also write a JUnit XML report for CI systems
-  --log FILE       write the log page to FILE (module mode)
-  --errors FILE    write the error list to FILE (module mode)
-  --summary FILE   write the summary report to FILE (module mode)
+  --log FILE       write the log page to FILE (for a project: instead of
+                   the project's log file)
+  --errors FILE    write the error list to FILE (likewise)
+  --summary FILE   write the summary report to FILE (likewise)
   --scenario NAME  run this scenario (project mode; may be repeated)
   --no-files       do not write the project's report files (project mode)
   --verbose, -v    print every log line instead of the error list

@@ -25,8 +25,8 @@ void TProgressBar::Attach(TTestScenario* aScenario) {
   Detach();
   FScenario = aScenario;
   if (FScenario != nullptr)
-    FScenario->AddStateNotificationHandler(MakeMessageEvent<&TProgressBar::HandleMessage>(
-        this, MessageIdBit(MessageIdProgress)));
+    FScenario->AddStateNotificationHandler(
+        MakeMessageEvent<&TProgressBar::HandleMessage>(this, MessageIdBit(MessageIdProgress)));
 }
 
 void TProgressBar::Detach() {

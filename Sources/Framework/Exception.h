@@ -35,7 +35,7 @@ KALVORO_API std::string WithFullStop(const std::string& aText);
 
 } // namespace Kalvoro
 
-#define KALVORO_ASSERT(aCondition)                                                                \
+#define KALVORO_ASSERT(aCondition)                                                                 \
   do {                                                                                             \
     if (!(aCondition))                                                                             \
       ::Kalvoro::AssertionFailed(KALVORO_UNIT, __LINE__);                                          \

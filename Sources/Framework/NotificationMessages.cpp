@@ -2,9 +2,17 @@
 
 namespace Kalvoro {
 
-std::int32_t TReportMessage::GetId() const { return MessageIdReport; }
-std::int32_t TCheckMessage::GetId() const { return MessageIdCheck; }
-std::int32_t TExceptionMessage::GetId() const { return MessageIdException; }
-std::int32_t TProgressMessage::GetId() const { return MessageIdProgress; }
+std::int32_t TReportMessage::GetId() const {
+  return MessageIdReport;
+}
+std::int32_t TCheckMessage::GetId() const {
+  return MessageIdCheck;
+}
+std::int32_t TExceptionMessage::GetId() const {
+  return MessageIdException;
+}
+std::int32_t TProgressMessage::GetId() const {
+  return MessageIdProgress;
+}
 
 } // namespace Kalvoro

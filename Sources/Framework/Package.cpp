@@ -5,4 +5,6 @@
 
 extern "C" KALVORO_EXPORT void Initialize() {}
 
-extern "C" KALVORO_EXPORT void Finalize() { Kalvoro::DestroyUnitTestRegistry(); }
+extern "C" KALVORO_EXPORT void Finalize() {
+  Kalvoro::DestroyUnitTestRegistry();
+}

@@ -59,4 +59,6 @@ extern "C" void EnumRegisteredUnitTests(Kalvoro::TEnumUnitTestProc aProc, void* 
   }
 }
 
-extern "C" unsigned KalvoroModuleAbiVersion() { return Kalvoro::KalvoroAbiVersion; }
+extern "C" unsigned KalvoroModuleAbiVersion() {
+  return Kalvoro::KalvoroAbiVersion;
+}

@@ -85,15 +85,14 @@ KALVORO_EXPORT unsigned KalvoroModuleAbiVersion();
 #define KALVORO_CONCAT(a, b) KALVORO_CONCAT_INNER(a, b)
 
 // Inside Register(): registers a test method under its declared name.
-#define REGISTER_METHOD(aMethod)                                                                  \
-  this->RegisterMethod(                                                                            \
-      static_cast<void (::Kalvoro::TUnitTestBase::*)()>(                                           \
-          &::Kalvoro::Detail::SelfOf<decltype(this)>::aMethod),                                    \
-      #aMethod)
+#define REGISTER_METHOD(aMethod)                                                                   \
+  this->RegisterMethod(static_cast<void (::Kalvoro::TUnitTestBase::*)()>(                          \
+                           &::Kalvoro::Detail::SelfOf<decltype(this)>::aMethod),                   \
+                       #aMethod)
 
 // Registers a unit-test class with the module, at namespace scope (start-up)
 // or as a statement inside the module's Register().
-#define REGISTER_UNIT_TEST(aClass)                                                                \
+#define REGISTER_UNIT_TEST(aClass)                                                                 \
   [[maybe_unused]] static const bool KALVORO_CONCAT(KalvoroRegistered_, __LINE__) =                \
       ::Kalvoro::Detail::RegisterClass<aClass>(#aClass)
 

@@ -398,19 +398,18 @@ bool TModule::LoadModule() {
     FState = msLoadFailed;
     ReleaseLibrary();
     FHandle = nullptr;
-    throw TModuleException(
-        "Invalid module\rModule \"" + FFullFileName + "\" was built for framework ABI version " +
-        (Version == 0 ? std::string("(none)") : std::to_string(Version)) +
-        "; this framework has version " + std::to_string(KalvoroAbiVersion));
+    throw TModuleException("Invalid module\rModule \"" + FFullFileName +
+                           "\" was built for framework ABI version " +
+                           (Version == 0 ? std::string("(none)") : std::to_string(Version)) +
+                           "; this framework has version " + std::to_string(KalvoroAbiVersion));
   }
   Register();
-  auto Enumerate = reinterpret_cast<TEnumRegisteredUnitTestsEntry>(
-      dlsym(FHandle, "EnumRegisteredUnitTests"));
+  auto Enumerate =
+      reinterpret_cast<TEnumRegisteredUnitTestsEntry>(dlsym(FHandle, "EnumRegisteredUnitTests"));
   if (Enumerate == nullptr) {
     FState = msLoadFailed;
-    throw TModuleException(
-        "Invalid module\rNo \"EnumRegisteredUnitTests\" procedure in module \"" + FFullFileName +
-        "\"");
+    throw TModuleException("Invalid module\rNo \"EnumRegisteredUnitTests\" procedure in module \"" +
+                           FFullFileName + "\"");
   }
   TEnumUnitTestProc Proc;
   Proc.Object = this;

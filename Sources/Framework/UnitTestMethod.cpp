@@ -14,7 +14,9 @@ TUnitTestMethod::TUnitTestMethod(TUnitTestProc aMethod, std::string_view aName)
   KALVORO_ASSERT(aMethod.HasMethod());
 }
 
-TUnitTestMethod::~TUnitTestMethod() { FMethod = {}; }
+TUnitTestMethod::~TUnitTestMethod() {
+  FMethod = {};
+}
 
 void TUnitTestMethod::Fire() {
   if (FMethod.HasMethod() && FMethod.Object != nullptr)
