@@ -1,5 +1,6 @@
 // kalvoro: the console runner.
 #include "ConsoleRunner.h"
+#include "Formatters.h"
 
 #include <clocale>
 #include <iostream>
@@ -8,6 +9,7 @@
 int main(int argc, char** argv) {
   // Dates and times in the reports follow the user's regional separators.
   std::setlocale(LC_TIME, "");
+  Kalvoro::SetDefaultFormatSettings(Kalvoro::LocaleFormatSettings());
   std::ios::sync_with_stdio(false);
   std::vector<std::string> Arguments(argv + 1, argv + argc);
   Kalvoro::TRunnerStreams Streams{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};

@@ -324,9 +324,10 @@ std::string LastDlError() {
 
 TModule::TModule(std::string aFileName) : FFullFileName(std::move(aFileName)) {
   const std::string Extension = UpperExtension(FFullFileName);
+  // ".so" is this platform's own name for a plain library; ".DLL" is kept.
   if (Extension == ".BPL")
     FModuleType = ptPackage;
-  else if (Extension == ".DLL")
+  else if (Extension == ".DLL" || Extension == ".SO")
     FModuleType = ptLibrary;
   else
     FModuleType = ptUnknown;
@@ -352,9 +353,22 @@ std::string TModule::GetPath() const {
   return Slash == std::string::npos ? std::string() : FFullFileName.substr(0, Slash + 1);
 }
 
+std::string TModule::LoadPath() const {
+  if (FFullFileName.empty() || FFullFileName.front() == '/')
+    return FFullFileName;
+  if (FBaseDirectory.empty()) {
+    // A bare file name names a file here, not a library on the search path.
+    return FFullFileName.find('/') == std::string::npos ? "./" + FFullFileName : FFullFileName;
+  }
+  std::string Path = FBaseDirectory;
+  if (Path.back() != '/')
+    Path += '/';
+  return Path + FFullFileName;
+}
+
 void* TModule::OpenLibrary() {
   FLoaderError.clear();
-  void* Handle = dlopen(FFullFileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* Handle = dlopen(LoadPath().c_str(), RTLD_NOW | RTLD_LOCAL);
   if (Handle == nullptr)
     FLoaderError = LastDlError();
   if (FModuleType != ptPackage)

@@ -224,6 +224,13 @@ public:
   std::string GetFileName() const;
   std::string GetPath() const;
 
+  // The folder against which a relative FullFileName is loaded (a project
+  // file's folder); empty: relative to the working directory.
+  const std::string& BaseDirectory() const { return FBaseDirectory; }
+  void SetBaseDirectory(std::string aDirectory) { FBaseDirectory = std::move(aDirectory); }
+  // The path handed to the dynamic loader.
+  std::string LoadPath() const;
+
   bool LoadModule();
   bool UnloadModule();
   void SaveAssignments();
@@ -241,6 +248,7 @@ private:
   TUnitTestList FUnitTestList{true};
   std::vector<std::string> FAssignments;
   std::string FLoaderError;
+  std::string FBaseDirectory;
 };
 
 // The fast path of a passing check: nothing to build when no handler of the

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Kalvoro {
@@ -45,8 +46,14 @@ TFormatSettings LocaleFormatSettings();
 TFormatSettings GetDefaultFormatSettings();
 void SetDefaultFormatSettings(const TFormatSettings& aSettings);
 
-// Appends "dd?mm?yyyy hh:nn:ss" with the given date separator and the time
-// separator of aSettings.
+// The separator that a strftime pattern puts between its parts ("%d.%m.%Y"
+// gives '.', "%T" gives ':'), or aDefault when it has none that is a single
+// ASCII punctuation character.
+char SeparatorOfPattern(std::string_view aPattern, char aDefault);
+
+// Appends day, month and year (two, two and at least four digits) joined by
+// aDateSeparator, a space, then hours, minutes and seconds joined by
+// aTimeSeparator.
 void AppendDateTime(std::string& aText, const TDateTime& aDateTime, char aDateSeparator,
                     char aTimeSeparator);
 

@@ -1,0 +1,176 @@
+#include "IOutput.h"
+
+#include "UnitTestBase.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+
+namespace Kalvoro {
+
+namespace {
+
+using THandler = void (TOutput::*)(TMessageEventList*, const TCustomMessage&);
+
+// The handler as the scenario sees it; identity is this member function.
+TMessageEvent HandlerOf(TOutput* aOutput) {
+  return MakeMessageEvent<static_cast<THandler>(&TOutput::HandleMessage)>(aOutput);
+}
+
+void WriteLine(std::ostream* aStream, const std::string& aText) {
+  if (aStream == nullptr)
+    return;
+  aStream->write(aText.data(), static_cast<std::streamsize>(aText.size()));
+  aStream->put('\n');
+}
+
+void AppendLine(std::vector<std::string>* aLines, const std::string& aText) {
+  if (aLines != nullptr)
+    aLines->push_back(aText);
+}
+
+// A file opened for writing from scratch, with one large buffer (reports can
+// run to many thousands of short lines). Every failure raises the same error.
+class TReportFile {
+public:
+  explicit TReportFile(const std::string& aPath)
+      : FPath(aPath), FFile(std::fopen(aPath.c_str(), "wb")) {
+    if (FFile == nullptr)
+      Fail(errno);
+    std::setvbuf(FFile, FBuffer.get(), _IOFBF, BufferSize);
+  }
+  ~TReportFile() {
+    if (FFile != nullptr)
+      std::fclose(FFile);
+  }
+  TReportFile(const TReportFile&) = delete;
+  TReportFile& operator=(const TReportFile&) = delete;
+
+  void Write(std::string_view aText) {
+    if (std::fwrite(aText.data(), 1, aText.size(), FFile) != aText.size())
+      Fail(errno);
+  }
+  void Close() {
+    std::FILE* File = FFile;
+    FFile = nullptr;
+    if (std::fclose(File) != 0)
+      Fail(errno);
+  }
+
+private:
+  static constexpr std::size_t BufferSize = 1 << 16;
+
+  [[noreturn]] void Fail(int aError) const {
+    throw Exception("Unable to write to " + FPath + ": " +
+                    std::strerror(aError != 0 ? aError : EIO));
+  }
+
+  std::string FPath;
+  std::unique_ptr<char[]> FBuffer = std::make_unique<char[]>(BufferSize);
+  std::FILE* FFile;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TOutput
+
+TOutput::TOutput(TTestScenario* aTestScenario, const TFormatSettings& aSettings, TClock aClock) {
+  if (aTestScenario == nullptr)
+    return;
+  FLogFormatter = std::make_unique<TLogFormatter>(aSettings, aClock);
+  FErrorFormatter = std::make_unique<TErrorFormatter>();
+  FSummaryFormatter = std::make_unique<TSummaryFormatter>(aTestScenario, aSettings, aClock);
+  FTestScenario = aTestScenario;
+  FTestScenario->AddStateNotificationHandler(HandlerOf(this));
+}
+
+TOutput::~TOutput() {
+  if (FTestScenario != nullptr)
+    FTestScenario->RemoveStateNotificationHandler(HandlerOf(this));
+  FLogFormatter.reset();
+  FErrorFormatter.reset();
+  FSummaryFormatter.reset();
+  FTestScenario = nullptr;
+}
+
+void TOutput::HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage) {
+  HandleMessage(aSender, &aMessage);
+}
+
+void TOutput::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage* aMessage) {
+  if (FTestScenario == nullptr || aMessage == nullptr)
+    return;
+  FLogFormatter->Format(*aMessage, FLine);
+  if (!FLine.empty())
+    WriteLog(FLine);
+  FErrorFormatter->Format(*aMessage, FLine);
+  if (!FLine.empty())
+    WriteError(FLine);
+}
+
+void TOutput::OutputSummary() {
+  if (FTestScenario == nullptr)
+    return;
+  for (const std::string& Line : FSummaryFormatter->Format())
+    WriteSummary(Line);
+}
+
+// ---------------------------------------------------------------------------
+// TLinesOutput
+
+TLinesOutput::TLinesOutput(TTestScenario* aTestScenario, std::vector<std::string>* aLog,
+                           std::vector<std::string>* aErrors, std::vector<std::string>* aSummary,
+                           const TFormatSettings& aSettings, TClock aClock)
+    : TOutput(aTestScenario, aSettings, std::move(aClock)), FLog(aLog), FErrors(aErrors),
+      FSummary(aSummary) {}
+
+void TLinesOutput::WriteLog(const std::string& aText) {
+  AppendLine(FLog, aText);
+}
+void TLinesOutput::WriteError(const std::string& aText) {
+  AppendLine(FErrors, aText);
+}
+void TLinesOutput::WriteSummary(const std::string& aText) {
+  AppendLine(FSummary, aText);
+}
+
+// ---------------------------------------------------------------------------
+// TStreamOutput
+
+TStreamOutput::TStreamOutput(TTestScenario* aTestScenario, std::ostream* aLog,
+                             std::ostream* aErrors, std::ostream* aSummary,
+                             const TFormatSettings& aSettings, TClock aClock)
+    : TOutput(aTestScenario, aSettings, std::move(aClock)), FLog(aLog), FErrors(aErrors),
+      FSummary(aSummary) {}
+
+void TStreamOutput::WriteLog(const std::string& aText) {
+  WriteLine(FLog, aText);
+}
+void TStreamOutput::WriteError(const std::string& aText) {
+  WriteLine(FErrors, aText);
+}
+void TStreamOutput::WriteSummary(const std::string& aText) {
+  WriteLine(FSummary, aText);
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+void SaveLinesToFile(const std::string& aPath, const std::vector<std::string>& aLines) {
+  TReportFile File(aPath);
+  for (const std::string& Line : aLines) {
+    File.Write(Line);
+    File.Write("\r\n");
+  }
+  File.Close();
+}
+
+void SaveTextToFile(const std::string& aPath, std::string_view aText) {
+  TReportFile File(aPath);
+  File.Write(aText);
+  File.Close();
+}
+
+} // namespace Kalvoro

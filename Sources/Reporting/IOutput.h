@@ -1,0 +1,98 @@
+// Output sinks: listen to one scenario run and pass its log lines, error-list
+// lines and summary report on, line by line.
+#pragma once
+
+#include "Formatters.h"
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Kalvoro {
+
+class TTestScenario;
+class TMessageEventList;
+
+// The abstract sink. It owns the three formatters and listens to its scenario
+// from construction to destruction; where the lines go is up to the subclass.
+// A sink built without a scenario has no formatters and never writes.
+class TOutput {
+public:
+  explicit TOutput(TTestScenario* aTestScenario,
+                   const TFormatSettings& aSettings = GetDefaultFormatSettings(),
+                   TClock aClock = CurrentDateTime);
+  virtual ~TOutput();
+  TOutput(const TOutput&) = delete;
+  TOutput& operator=(const TOutput&) = delete;
+
+  // The scenario's handler: at most one log line, then at most one error line.
+  void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
+  // The same for a message that may be missing: nullptr writes nothing.
+  void HandleMessage(TMessageEventList* aSender, const TCustomMessage* aMessage);
+  // Passes every line of the summary report on, empty lines included.
+  void OutputSummary();
+
+  TTestScenario* TestScenario() const { return FTestScenario; }
+
+protected:
+  virtual void WriteLog(const std::string& aText) = 0;
+  virtual void WriteError(const std::string& aText) = 0;
+  virtual void WriteSummary(const std::string& aText) = 0;
+
+private:
+  TTestScenario* FTestScenario = nullptr;
+  std::unique_ptr<TLogFormatter> FLogFormatter;
+  std::unique_ptr<TErrorFormatter> FErrorFormatter;
+  std::unique_ptr<TSummaryFormatter> FSummaryFormatter;
+  // Reused for every line, so formatting does not allocate once it has grown.
+  std::string FLine;
+};
+
+// Appends the lines to string lists; a list that is nullptr drops its lines.
+class TLinesOutput : public TOutput {
+public:
+  TLinesOutput(TTestScenario* aTestScenario, std::vector<std::string>* aLog,
+               std::vector<std::string>* aErrors, std::vector<std::string>* aSummary,
+               const TFormatSettings& aSettings = GetDefaultFormatSettings(),
+               TClock aClock = CurrentDateTime);
+
+protected:
+  void WriteLog(const std::string& aText) override;
+  void WriteError(const std::string& aText) override;
+  void WriteSummary(const std::string& aText) override;
+
+private:
+  std::vector<std::string>* FLog;
+  std::vector<std::string>* FErrors;
+  std::vector<std::string>* FSummary;
+};
+
+// Writes each line and "\n" to a stream; a stream that is nullptr drops its
+// lines. The streams are not flushed line by line.
+class TStreamOutput : public TOutput {
+public:
+  TStreamOutput(TTestScenario* aTestScenario, std::ostream* aLog, std::ostream* aErrors,
+                std::ostream* aSummary,
+                const TFormatSettings& aSettings = GetDefaultFormatSettings(),
+                TClock aClock = CurrentDateTime);
+
+protected:
+  void WriteLog(const std::string& aText) override;
+  void WriteError(const std::string& aText) override;
+  void WriteSummary(const std::string& aText) override;
+
+private:
+  std::ostream* FLog;
+  std::ostream* FErrors;
+  std::ostream* FSummary;
+};
+
+// Writes the lines to a text file, each ended by CR LF, replacing an existing
+// file as a whole. Raises Exception("Unable to write to <path>: <reason>").
+void SaveLinesToFile(const std::string& aPath, const std::vector<std::string>& aLines);
+// Writes aText as it is, replacing an existing file; fails like SaveLinesToFile.
+void SaveTextToFile(const std::string& aPath, std::string_view aText);
+
+} // namespace Kalvoro

@@ -1,0 +1,459 @@
+#define KALVORO_UNIT "Sources/Reporting/JUnitReport.cpp"
+#include "JUnitReport.h"
+
+#include "IOutput.h"
+#include "UnitTestBase.h"
+
+#include <charconv>
+#include <ostream>
+
+namespace Kalvoro {
+
+namespace {
+
+constexpr std::uint32_t ConsumedIds = MessageIdBit(MessageIdReport) | MessageIdBit(MessageIdCheck) |
+                                      MessageIdBit(MessageIdException) |
+                                      MessageIdBit(MessageIdProgress);
+
+const char* const Replacement = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
+
+// Length of the valid UTF-8 sequence at aText[aIndex] that XML 1.0 allows,
+// or 0 when the bytes there are not one.
+std::size_t ValidSequence(std::string_view aText, std::size_t aIndex) {
+  const auto Byte = [&](std::size_t aOffset) {
+    return static_cast<unsigned char>(aText[aIndex + aOffset]);
+  };
+  const unsigned char Lead = Byte(0);
+  std::size_t Length;
+  unsigned char Low = 0x80, High = 0xBF; // allowed range of the second byte
+  if (Lead >= 0xC2 && Lead <= 0xDF)
+    Length = 2;
+  else if (Lead >= 0xE0 && Lead <= 0xEF) {
+    Length = 3;
+    if (Lead == 0xE0)
+      Low = 0xA0; // no overlong forms
+    else if (Lead == 0xED)
+      High = 0x9F; // no surrogates
+  } else if (Lead >= 0xF0 && Lead <= 0xF4) {
+    Length = 4;
+    if (Lead == 0xF0)
+      Low = 0x90; // no overlong forms
+    else if (Lead == 0xF4)
+      High = 0x8F; // nothing above U+10FFFF
+  } else
+    return 0;
+  if (aIndex + Length > aText.size())
+    return 0;
+  if (Byte(1) < Low || Byte(1) > High)
+    return 0;
+  for (std::size_t I = 2; I < Length; ++I)
+    if (Byte(I) < 0x80 || Byte(I) > 0xBF)
+      return 0;
+  // U+FFFE and U+FFFF are not XML characters.
+  if (Lead == 0xEF && Byte(1) == 0xBF && Byte(2) >= 0xBE)
+    return 0;
+  return Length;
+}
+
+void AppendNumber(std::string& aXml, long long aValue) {
+  char Buffer[24];
+  const auto Result = std::to_chars(Buffer, Buffer + sizeof Buffer, aValue);
+  aXml.append(Buffer, Result.ptr);
+}
+
+// Seconds with six decimals, independent of the locale.
+void AppendSeconds(std::string& aXml, long long aMicroseconds) {
+  AppendNumber(aXml, aMicroseconds / 1000000);
+  aXml.push_back('.');
+  const std::string Fraction = std::to_string(1000000 + aMicroseconds % 1000000);
+  aXml.append(Fraction, 1, std::string::npos);
+}
+
+long long Microseconds(std::chrono::nanoseconds aTime) {
+  return aTime.count() <= 0 ? 0 : (aTime.count() + 500) / 1000;
+}
+
+void AppendAttribute(std::string& aXml, const char* aName, std::string_view aValue) {
+  aXml.push_back(' ');
+  aXml.append(aName);
+  aXml.append("=\"");
+  AppendXmlEscaped(aXml, aValue, true);
+  aXml.push_back('"');
+}
+
+void AppendCountAttribute(std::string& aXml, const char* aName, long long aValue) {
+  aXml.push_back(' ');
+  aXml.append(aName);
+  aXml.append("=\"");
+  AppendNumber(aXml, aValue);
+  aXml.push_back('"');
+}
+
+void AppendTimeAttribute(std::string& aXml, long long aMicroseconds) {
+  aXml.append(" time=\"");
+  AppendSeconds(aXml, aMicroseconds);
+  aXml.push_back('"');
+}
+
+// <failure> or <error>: the first text as the message, all texts as the body.
+void AppendProblem(std::string& aXml, const char* aTag, const std::vector<std::string>& aTexts) {
+  aXml.append("      <");
+  aXml.append(aTag);
+  AppendAttribute(aXml, "message", aTexts.empty() ? std::string_view() : aTexts.front());
+  if (aTexts.empty()) {
+    aXml.append("/>\n");
+    return;
+  }
+  aXml.push_back('>');
+  for (std::size_t I = 0; I < aTexts.size(); ++I) {
+    if (I > 0)
+      aXml.push_back('\n');
+    AppendXmlEscaped(aXml, aTexts[I], false);
+  }
+  aXml.append("</");
+  aXml.append(aTag);
+  aXml.append(">\n");
+}
+
+} // namespace
+
+std::chrono::nanoseconds SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+}
+
+void AppendXmlEscaped(std::string& aXml, std::string_view aText, bool aAttribute) {
+  std::size_t I = 0;
+  while (I < aText.size()) {
+    const char C = aText[I];
+    const auto Code = static_cast<unsigned char>(C);
+    if (Code >= 0x80) {
+      const std::size_t Length = ValidSequence(aText, I);
+      if (Length == 0) {
+        aXml.append(Replacement);
+        ++I;
+      } else {
+        aXml.append(aText.substr(I, Length));
+        I += Length;
+      }
+      continue;
+    }
+    switch (C) {
+    case '&':
+      aXml.append("&amp;");
+      break;
+    case '<':
+      aXml.append("&lt;");
+      break;
+    case '>':
+      aXml.append("&gt;");
+      break;
+    case '"':
+      aXml.append("&quot;");
+      break;
+    case '\'':
+      aXml.append("&apos;");
+      break;
+    case '\r':
+      // A raw CR would be normalised away by the reader.
+      aXml.append("&#13;");
+      break;
+    case '\n':
+    case '\t':
+      // Attribute values would turn them into spaces.
+      if (aAttribute)
+        aXml.append(C == '\n' ? "&#10;" : "&#9;");
+      else
+        aXml.push_back(C);
+      break;
+    default:
+      if (Code < 0x20)
+        aXml.append(Replacement); // control characters are not XML 1.0 characters
+      else
+        aXml.push_back(C);
+      break;
+    }
+    ++I;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TJUnitReport
+
+TJUnitReport::TJUnitReport(TSteadyClock aClock) : FClock(std::move(aClock)) {
+  if (!FClock)
+    FClock = SteadyNow;
+}
+
+TJUnitReport::~TJUnitReport() {
+  try {
+    Detach();
+  } catch (...) {
+    // A destructor must not raise; the collected data goes with the object.
+  }
+}
+
+void TJUnitReport::Attach(TTestScenario* aTestScenario) {
+  KALVORO_ASSERT(aTestScenario != nullptr);
+  Detach();
+  FTestScenario = aTestScenario;
+  FTestScenario->AddStateNotificationHandler(
+      MakeMessageEvent<&TJUnitReport::HandleMessage>(this, ConsumedIds));
+}
+
+void TJUnitReport::Detach() {
+  if (FTestScenario == nullptr)
+    return;
+  FTestScenario->RemoveStateNotificationHandler(
+      MakeMessageEvent<&TJUnitReport::HandleMessage>(this, ConsumedIds));
+  if (FRunning)
+    FinishScenario();
+  FTestScenario = nullptr;
+}
+
+void TJUnitReport::Clear() {
+  FScenarios.clear();
+  FRunning = false;
+  FNextUnitTest = 0;
+  FCurrentUnitTest = -1;
+  FCurrentMethod = -1;
+}
+
+void TJUnitReport::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
+  switch (aMessage.GetId()) {
+  case MessageIdProgress: {
+    const auto& Message = static_cast<const TProgressMessage&>(aMessage);
+    switch (Message.ProgressType()) {
+    case ptScenarioStart:
+      StartScenario(Message.ScenarioName());
+      break;
+    case ptScenarioFinish:
+      FinishScenario();
+      break;
+    case ptUnitTestStart:
+      StartUnitTest(Message.UnitTestName());
+      break;
+    case ptUnitTestFinish:
+      FCurrentUnitTest = -1;
+      FCurrentMethod = -1;
+      break;
+    case ptInitStart: {
+      FCurrentMethod = -1;
+      if (!FRunning || FCurrentUnitTest < 0)
+        break;
+      TUnitTestRecord& UnitTest =
+          FScenarios.back().UnitTests[static_cast<std::size_t>(FCurrentUnitTest)];
+      const int Index = UnitTest.Source->CurrentMethodIndex();
+      if (Index >= 0 && Index < static_cast<int>(UnitTest.Methods.size())) {
+        FCurrentMethod = Index;
+        UnitTest.Methods[static_cast<std::size_t>(Index)].Start = FClock();
+      }
+      break;
+    }
+    case ptExitFinish:
+      if (TMethodRecord* Method = CurrentMethod()) {
+        Method->Elapsed = FClock() - Method->Start;
+        FCurrentMethod = -1;
+      }
+      break;
+    default:
+      break;
+    }
+    break;
+  }
+  case MessageIdCheck: {
+    const auto& Message = static_cast<const TCheckMessage&>(aMessage);
+    if (Message.Success())
+      break;
+    if (TMethodRecord* Method = CurrentMethod())
+      Method->Failures.push_back(Message.Message());
+    break;
+  }
+  case MessageIdException: {
+    const auto& Message = static_cast<const TMessageBase&>(aMessage);
+    if (TMethodRecord* Method = CurrentMethod()) {
+      // Errors of the fixture phases say where they came from.
+      if (Message.MethodName() != Method->Name)
+        Method->Errors.push_back(Message.MethodName() + ": " + Message.Message());
+      else
+        Method->Errors.push_back(Message.Message());
+    }
+    break;
+  }
+  case MessageIdReport:
+    if (TMethodRecord* Method = CurrentMethod())
+      Method->Output.push_back(static_cast<const TMessageBase&>(aMessage).Message());
+    break;
+  default:
+    break;
+  }
+}
+
+void TJUnitReport::StartScenario(const std::string& aName) {
+  if (FRunning)
+    FinishScenario();
+  TScenarioRecord Scenario;
+  Scenario.Name = aName;
+  if (FTestScenario != nullptr)
+    for (const TUnitTestBase* Source : FTestScenario->UnitTestList()) {
+      TUnitTestRecord UnitTest;
+      UnitTest.Name = Source->Name();
+      UnitTest.Source = Source;
+      for (const TUnitTestMethod* Method : Source->Methods())
+        UnitTest.Methods.push_back(TMethodRecord{Method->Name(), tcrTodo, {}, {}, {}, {}, {}});
+      Scenario.UnitTests.push_back(std::move(UnitTest));
+    }
+  FScenarios.push_back(std::move(Scenario));
+  FRunning = true;
+  FNextUnitTest = 0;
+  FCurrentUnitTest = -1;
+  FCurrentMethod = -1;
+}
+
+void TJUnitReport::FinishScenario() {
+  if (!FRunning)
+    return;
+  // The methods' own results are final now; methods that never ran keep
+  // tcrTodo and count as skipped.
+  for (TUnitTestRecord& UnitTest : FScenarios.back().UnitTests) {
+    const TUnitTestMethodList& Methods = UnitTest.Source->Methods();
+    for (std::size_t I = 0; I < UnitTest.Methods.size(); ++I)
+      if (static_cast<int>(I) < Methods.Count())
+        UnitTest.Methods[I].Result = Methods.GetItem(static_cast<int>(I))->TestResult();
+    UnitTest.Source = nullptr;
+  }
+  FRunning = false;
+  FCurrentUnitTest = -1;
+  FCurrentMethod = -1;
+}
+
+void TJUnitReport::StartUnitTest(const std::string& aName) {
+  FCurrentUnitTest = -1;
+  FCurrentMethod = -1;
+  if (!FRunning)
+    return;
+  // The scenario runs its unit tests in its own order, so the next one with
+  // this name is the one that starts, even when names repeat.
+  const std::vector<TUnitTestRecord>& UnitTests = FScenarios.back().UnitTests;
+  for (int I = FNextUnitTest; I < static_cast<int>(UnitTests.size()); ++I)
+    if (UnitTests[static_cast<std::size_t>(I)].Name == aName) {
+      FCurrentUnitTest = I;
+      FNextUnitTest = I + 1;
+      return;
+    }
+}
+
+TJUnitReport::TMethodRecord* TJUnitReport::CurrentMethod() {
+  if (!FRunning || FCurrentUnitTest < 0 || FCurrentMethod < 0)
+    return nullptr;
+  return &FScenarios.back()
+              .UnitTests[static_cast<std::size_t>(FCurrentUnitTest)]
+              .Methods[static_cast<std::size_t>(FCurrentMethod)];
+}
+
+int TJUnitReport::Count(TUnitTestResult aResult) const {
+  int Result = 0;
+  for (const TScenarioRecord& Scenario : FScenarios)
+    for (const TUnitTestRecord& UnitTest : Scenario.UnitTests)
+      for (const TMethodRecord& Method : UnitTest.Methods)
+        if (Method.Result == aResult)
+          ++Result;
+  return Result;
+}
+
+int TJUnitReport::Tests() const {
+  int Result = 0;
+  for (const TScenarioRecord& Scenario : FScenarios)
+    for (const TUnitTestRecord& UnitTest : Scenario.UnitTests)
+      Result += static_cast<int>(UnitTest.Methods.size());
+  return Result;
+}
+
+int TJUnitReport::Failures() const {
+  return Count(tcrFailure);
+}
+int TJUnitReport::Errors() const {
+  return Count(tcrException);
+}
+int TJUnitReport::Skipped() const {
+  return Count(tcrTodo);
+}
+
+std::string TJUnitReport::GetXml() const {
+  long long TotalTime = 0;
+  for (const TScenarioRecord& Scenario : FScenarios)
+    for (const TUnitTestRecord& UnitTest : Scenario.UnitTests)
+      for (const TMethodRecord& Method : UnitTest.Methods)
+        TotalTime += Microseconds(Method.Elapsed);
+
+  std::string Xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites";
+  AppendCountAttribute(Xml, "tests", Tests());
+  AppendCountAttribute(Xml, "failures", Failures());
+  AppendCountAttribute(Xml, "errors", Errors());
+  AppendCountAttribute(Xml, "skipped", Skipped());
+  AppendTimeAttribute(Xml, TotalTime);
+  Xml.append(">\n");
+
+  const bool Prefixed = FScenarios.size() > 1;
+  for (const TScenarioRecord& Scenario : FScenarios)
+    for (const TUnitTestRecord& UnitTest : Scenario.UnitTests) {
+      int Failures = 0, Errors = 0, Skipped = 0;
+      long long Time = 0;
+      for (const TMethodRecord& Method : UnitTest.Methods) {
+        Failures += Method.Result == tcrFailure;
+        Errors += Method.Result == tcrException;
+        Skipped += Method.Result == tcrTodo;
+        Time += Microseconds(Method.Elapsed);
+      }
+      Xml.append("  <testsuite");
+      AppendAttribute(Xml, "name", Prefixed ? Scenario.Name + "/" + UnitTest.Name : UnitTest.Name);
+      AppendCountAttribute(Xml, "tests", static_cast<long long>(UnitTest.Methods.size()));
+      AppendCountAttribute(Xml, "failures", Failures);
+      AppendCountAttribute(Xml, "errors", Errors);
+      AppendCountAttribute(Xml, "skipped", Skipped);
+      AppendTimeAttribute(Xml, Time);
+      Xml.append(">\n");
+      for (const TMethodRecord& Method : UnitTest.Methods) {
+        Xml.append("    <testcase");
+        AppendAttribute(Xml, "name", Method.Name);
+        AppendAttribute(Xml, "classname", UnitTest.Name);
+        AppendTimeAttribute(Xml, Microseconds(Method.Elapsed));
+        const bool Failed = Method.Result == tcrFailure || !Method.Failures.empty();
+        const bool Raised = Method.Result == tcrException || !Method.Errors.empty();
+        if (Method.Result != tcrTodo && !Failed && !Raised && Method.Output.empty()) {
+          Xml.append("/>\n");
+          continue;
+        }
+        Xml.append(">\n");
+        if (Method.Result == tcrTodo)
+          Xml.append("      <skipped/>\n");
+        if (Failed)
+          AppendProblem(Xml, "failure", Method.Failures);
+        if (Raised)
+          AppendProblem(Xml, "error", Method.Errors);
+        if (!Method.Output.empty()) {
+          Xml.append("      <system-out>");
+          for (const std::string& Line : Method.Output) {
+            AppendXmlEscaped(Xml, Line, false);
+            Xml.push_back('\n');
+          }
+          Xml.append("</system-out>\n");
+        }
+        Xml.append("    </testcase>\n");
+      }
+      Xml.append("  </testsuite>\n");
+    }
+  Xml.append("</testsuites>\n");
+  return Xml;
+}
+
+void TJUnitReport::Write(std::ostream& aStream) const {
+  const std::string Xml = GetXml();
+  aStream.write(Xml.data(), static_cast<std::streamsize>(Xml.size()));
+}
+
+void TJUnitReport::WriteFile(const std::string& aPath) const {
+  SaveTextToFile(aPath, GetXml());
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,108 @@
+// A JUnit XML report of one or more scenario runs, for CI systems.
+#pragma once
+
+#include "NotificationMessages.h"
+#include "UnitTestMethod.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Kalvoro {
+
+class TTestScenario;
+class TUnitTestBase;
+
+// Where the report takes its time readings from; tests pin it.
+using TSteadyClock = std::function<std::chrono::nanoseconds()>;
+std::chrono::nanoseconds SteadyNow();
+
+// Appends aText escaped for XML 1.0 content (aAttribute: for an attribute value
+// in double quotes). Bytes that are not valid UTF-8 and characters that XML 1.0
+// does not allow become U+FFFD, so the result is always well-formed.
+void AppendXmlEscaped(std::string& aXml, std::string_view aText, bool aAttribute);
+
+// Collects, per unit test and test method, the wall time (from the start of
+// the method's Init to the end of its Exit), the texts of failed checks, the
+// texts of exceptions (those of Init and Exit prefixed "Init: " and "Exit: "),
+// the reported lines, and the result. Methods still tcrTodo when the scenario
+// finishes (those of disabled unit tests) are reported as skipped.
+//
+// Attach it to a scenario before Run and detach it after; it may be attached
+// to several scenarios in turn. Each unit test becomes one <testsuite>; when
+// more than one scenario run is reported, suite names read "Scenario/TUnitTest"
+// so that equal unit-test names in different scenarios stay apart. A method is
+// counted by its result (tcrFailure as a failure, tcrException as an error) and
+// lists all of its failed checks and exceptions.
+class TJUnitReport {
+public:
+  explicit TJUnitReport(TSteadyClock aClock = SteadyNow);
+  ~TJUnitReport();
+  TJUnitReport(const TJUnitReport&) = delete;
+  TJUnitReport& operator=(const TJUnitReport&) = delete;
+
+  // Starts listening to aTestScenario (detaching from a previous one first).
+  void Attach(TTestScenario* aTestScenario);
+  // Stops listening. A run that did not finish (it raised) is closed with the
+  // results that its methods have now.
+  void Detach();
+  TTestScenario* TestScenario() const { return FTestScenario; }
+
+  // The scenario's handler.
+  void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
+
+  // Drops everything collected so far.
+  void Clear();
+
+  int Tests() const;
+  int Failures() const;
+  int Errors() const;
+  int Skipped() const;
+
+  std::string GetXml() const;
+  void Write(std::ostream& aStream) const;
+  // Raises Exception("Unable to write to <path>: <reason>").
+  void WriteFile(const std::string& aPath) const;
+
+private:
+  struct TMethodRecord {
+    std::string Name;
+    TUnitTestResult Result = tcrTodo;
+    std::chrono::nanoseconds Start{0};
+    std::chrono::nanoseconds Elapsed{0};
+    std::vector<std::string> Failures;
+    std::vector<std::string> Errors;
+    std::vector<std::string> Output;
+  };
+  struct TUnitTestRecord {
+    std::string Name;
+    // The live unit test while its scenario runs; nullptr once closed.
+    const TUnitTestBase* Source = nullptr;
+    std::vector<TMethodRecord> Methods;
+  };
+  struct TScenarioRecord {
+    std::string Name;
+    std::vector<TUnitTestRecord> UnitTests;
+  };
+
+  void StartScenario(const std::string& aName);
+  void FinishScenario();
+  void StartUnitTest(const std::string& aName);
+  TMethodRecord* CurrentMethod();
+  int Count(TUnitTestResult aResult) const;
+
+  TSteadyClock FClock;
+  TTestScenario* FTestScenario = nullptr;
+  std::vector<TScenarioRecord> FScenarios;
+  // Where the running scenario stands: indexes into its last record, or -1.
+  bool FRunning = false;
+  int FNextUnitTest = 0;
+  int FCurrentUnitTest = -1;
+  int FCurrentMethod = -1;
+};
+
+} // namespace Kalvoro
