@@ -384,7 +384,13 @@ void* TModule::OpenLibrary() {
     throw TModuleException("Unable to load package \"" + FFullFileName +
                            "\"\rNo \"Initialize\" or \"Finalize\" entry in package");
   }
-  Initialize();
+  try {
+    Initialize();
+  } catch (...) {
+    // A package whose start-up fails is not kept.
+    dlclose(Handle);
+    throw;
+  }
   return Handle;
 }
 

@@ -1,0 +1,15 @@
+// A complete module built for another framework version. None of its code may
+// run: its Register leaves a mark in the environment if it is called.
+#include "UnitTestBase.h"
+
+#include <cstdlib>
+
+extern "C" {
+KALVORO_EXPORT void Register() {
+  setenv("KALVORO_OTHER_ABI_REGISTERED", "1", 1);
+}
+KALVORO_EXPORT void EnumRegisteredUnitTests(Kalvoro::TEnumUnitTestProc, void*) {}
+KALVORO_EXPORT unsigned KalvoroModuleAbiVersion() {
+  return 999;
+}
+}
