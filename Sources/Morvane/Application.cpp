@@ -1,0 +1,64 @@
+#include "Application.h"
+
+#include "Dialogs.h"
+#include "Exception.h"
+
+namespace Kalvoro {
+
+TMorvaneApplication::TMorvaneApplication(int& aArgc, char** aArgv)
+    : QApplication(aArgc, aArgv), FTitle(QStringLiteral("Morvane")) {}
+
+TMorvaneApplication::~TMorvaneApplication() = default;
+
+TMorvaneApplication* TMorvaneApplication::Instance() {
+  return qobject_cast<TMorvaneApplication*>(QCoreApplication::instance());
+}
+
+bool TMorvaneApplication::notify(QObject* aReceiver, QEvent* aEvent) {
+  try {
+    return QApplication::notify(aReceiver, aEvent);
+  } catch (...) {
+    ShowException(std::current_exception());
+    return false;
+  }
+}
+
+QString ApplicationTitle() {
+  TMorvaneApplication* Application = TMorvaneApplication::Instance();
+  return Application != nullptr ? Application->Title() : QCoreApplication::applicationName();
+}
+
+QString ErrorText(const std::exception_ptr& aError) {
+  try {
+    std::rethrow_exception(aError);
+  } catch (const std::exception& Error) {
+    return QString::fromStdString(WithFullStop(Error.what()));
+  } catch (...) {
+    return QStringLiteral("An error of an unknown kind occurred.");
+  }
+}
+
+void TMorvaneApplication::ShowException(const std::exception_ptr& aError) {
+  const QString Text = ErrorText(aError);
+  if (FDialogs != nullptr)
+    FDialogs->ShowError(FTitle, Text);
+  else
+    qWarning("%s", qPrintable(Text));
+}
+
+void HandleCurrentException() {
+  TMorvaneApplication* Application = TMorvaneApplication::Instance();
+  if (Application == nullptr)
+    throw;
+  Application->ShowException(std::current_exception());
+}
+
+void RunGuarded(const std::function<void()>& aBody) {
+  try {
+    aBody();
+  } catch (...) {
+    HandleCurrentException();
+  }
+}
+
+} // namespace Kalvoro

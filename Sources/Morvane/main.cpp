@@ -1,0 +1,23 @@
+// Morvane, the manager of Kalvoro unit tests.
+#include "Application.h"
+#include "Dialogs.h"
+#include "FMain.h"
+#include "Images.h"
+
+int main(int aArgc, char** aArgv) {
+  using namespace Kalvoro;
+  TMorvaneApplication Application(aArgc, aArgv);
+  Application.setApplicationName(QStringLiteral("Morvane"));
+  Application.setWindowIcon(ApplicationIcon());
+  InitializeIconTheme();
+  TStandardDialogs Dialogs;
+  Application.SetDialogs(&Dialogs);
+  int Result = 0;
+  {
+    TMainForm MainForm(Dialogs, QCoreApplication::arguments().mid(1));
+    MainForm.show();
+    Result = Application.exec();
+  }
+  Application.SetDialogs(nullptr);
+  return Result;
+}

@@ -1,0 +1,127 @@
+#include "NavigationBar.h"
+
+#include <QAction>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace Kalvoro {
+
+namespace {
+
+const char* const BarStyle = R"(
+Kalvoro--TNavigationBar { background: #4b5a6b; }
+QToolButton[navHeading="true"] {
+  color: #1d2733; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f4f6f8, stop:1 #d5dbe2);
+  border: none; border-bottom: 1px solid #2f3a46; padding: 4px 6px; font-weight: bold;
+  text-align: left;
+}
+QToolButton[navHeading="true"]:hover { background: #e9eef3; }
+QToolButton[navButton="true"] {
+  color: white; background: transparent; border: 1px solid transparent; border-radius: 4px;
+  padding: 6px 2px 4px 2px;
+}
+QToolButton[navButton="true"]:hover { background: rgba(255, 255, 255, 40); border-color: rgba(255, 255, 255, 70); }
+QToolButton[navButton="true"]:pressed { background: rgba(0, 0, 0, 50); }
+QToolButton[navButton="true"][navCurrent="true"] { background: rgba(255, 255, 255, 60); border-color: rgba(255, 255, 255, 110); }
+QToolButton[navButton="true"]:disabled { color: #9aa6b2; }
+)";
+
+} // namespace
+
+TNavigationBar::TNavigationBar(QWidget* aParent) : QWidget(aParent) {
+  setAttribute(Qt::WA_StyledBackground);
+  setStyleSheet(QString::fromLatin1(BarStyle));
+  FLayout = new QVBoxLayout(this);
+  FLayout->setContentsMargins(0, 0, 0, 0);
+  FLayout->setSpacing(0);
+  FLayout->addStretch(1);
+  setMinimumWidth(96);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+}
+
+int TNavigationBar::AddGroup(const QString& aCaption) {
+  TGroup Group;
+  Group.Heading = new QToolButton(this);
+  Group.Heading->setText(aCaption);
+  Group.Heading->setProperty("navHeading", true);
+  Group.Heading->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  Group.Heading->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  Group.Heading->setFocusPolicy(Qt::NoFocus);
+  Group.Body = new QWidget(this);
+  Group.BodyLayout = new QVBoxLayout(Group.Body);
+  Group.BodyLayout->setContentsMargins(6, 8, 6, 8);
+  Group.BodyLayout->setSpacing(6);
+  Group.BodyLayout->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+  const int Index = GroupCount();
+  // Headings and bodies go before the trailing stretch, in group order.
+  FLayout->insertWidget(FLayout->count() - 1, Group.Heading);
+  FLayout->insertWidget(FLayout->count() - 1, Group.Body, 1);
+  connect(Group.Heading, &QToolButton::clicked, this, [this, Index] { SetOpenGroup(Index); });
+  FGroups.append(Group);
+  if (FOpenGroup < 0)
+    SetOpenGroup(Index);
+  else
+    Group.Body->hide();
+  return Index;
+}
+
+QString TNavigationBar::GroupCaption(int aGroup) const {
+  return aGroup >= 0 && aGroup < GroupCount() ? FGroups[aGroup].Heading->text() : QString();
+}
+
+QToolButton* TNavigationBar::AddButton(int aGroup, QAction* aAction) {
+  if (aGroup < 0 || aGroup >= GroupCount() || aAction == nullptr)
+    return nullptr;
+  TGroup& Group = FGroups[aGroup];
+  auto* Button = new QToolButton(Group.Body);
+  Button->setDefaultAction(aAction);
+  Button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  Button->setIconSize(QSize(FIconSize, FIconSize));
+  Button->setAutoRaise(true);
+  Button->setProperty("navButton", true);
+  Button->setFocusPolicy(Qt::NoFocus);
+  Button->setMinimumWidth(80);
+  Button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  Group.BodyLayout->addWidget(Button);
+  Group.Buttons.append(Button);
+  return Button;
+}
+
+QList<QToolButton*> TNavigationBar::Buttons(int aGroup) const {
+  return aGroup >= 0 && aGroup < GroupCount() ? FGroups[aGroup].Buttons : QList<QToolButton*>();
+}
+
+void TNavigationBar::SetOpenGroup(int aGroup) {
+  if (aGroup < 0 || aGroup >= GroupCount())
+    return;
+  FOpenGroup = aGroup;
+  for (int I = 0; I < GroupCount(); ++I)
+    FGroups[I].Body->setVisible(I == aGroup);
+}
+
+void TNavigationBar::SetHighlighted(QAction* aAction) {
+  FHighlighted = aAction;
+  Restyle();
+}
+
+void TNavigationBar::SetButtonIconSize(int aSize) {
+  FIconSize = aSize;
+  for (const TGroup& Group : FGroups)
+    for (QToolButton* Button : Group.Buttons)
+      Button->setIconSize(QSize(aSize, aSize));
+}
+
+void TNavigationBar::Restyle() {
+  for (const TGroup& Group : FGroups)
+    for (QToolButton* Button : Group.Buttons) {
+      const bool Current = FHighlighted != nullptr && Button->defaultAction() == FHighlighted;
+      if (Button->property("navCurrent").toBool() == Current)
+        continue;
+      Button->setProperty("navCurrent", Current);
+      Button->style()->unpolish(Button);
+      Button->style()->polish(Button);
+    }
+}
+
+} // namespace Kalvoro

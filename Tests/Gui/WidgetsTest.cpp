@@ -1,0 +1,351 @@
+// The widget components: the tree (flat indexes, suspended updates, check
+// boxes, hit-testing, drag and drop), the tree selection helpers, the caption
+// bar, the hyperlink label and the navigation bar.
+#include "GuiTestSupport.h"
+
+#include "CaptionBar.h"
+#include "HyperlinkLabel.h"
+#include "NavigationBar.h"
+#include "TreeHelper.h"
+#include "TreeView.h"
+
+#include <QAction>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QToolButton>
+
+using namespace Kalvoro;
+
+namespace {
+
+// A(a1(x, y), a2), B, C(c1): flat order A a1 x y a2 B C c1.
+struct TSampleTree {
+  TTreeView Tree;
+  TTreeNode *A, *A1, *X, *Y, *A2, *B, *C, *C1;
+
+  TSampleTree() {
+    Tree.SetColumns({QStringLiteral("Name"), QStringLiteral("Info")});
+    A = Tree.AddChild(nullptr, QStringLiteral("A"));
+    A1 = Tree.AddChild(A, QStringLiteral("a1"));
+    X = Tree.AddChild(A1, QStringLiteral("x"));
+    Y = Tree.AddChild(A1, QStringLiteral("y"));
+    A2 = Tree.AddChild(A, QStringLiteral("a2"));
+    B = Tree.AddChild(nullptr, QStringLiteral("B"));
+    C = Tree.AddChild(nullptr, QStringLiteral("C"));
+    C1 = Tree.AddChild(C, QStringLiteral("c1"));
+  }
+  QStringList SelectedTexts() const {
+    QStringList Result;
+    for (const TTreeNode* Node : Tree.SelectedNodes())
+      Result << Node->Text(0);
+    return Result;
+  }
+};
+
+QMimeData* DragDataOf(TTreeView& aSource) {
+  auto* Data = new QMimeData;
+  Data->setData(TTreeView::DragMimeType(),
+                QByteArray::number(reinterpret_cast<quintptr>(&aSource)));
+  return Data;
+}
+
+// Sends enter, move and drop to the target's viewport; returns whether the drop
+// was accepted.
+bool DropOnto(TTreeView& aTarget, QMimeData* aData, const QPoint& aPos) {
+  QDragEnterEvent Enter(aPos, Qt::MoveAction, aData, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(aTarget.viewport(), &Enter);
+  if (!Enter.isAccepted())
+    return false;
+  QDragMoveEvent Move(aPos, Qt::MoveAction, aData, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(aTarget.viewport(), &Move);
+  QDropEvent Drop(QPointF(aPos), Qt::MoveAction, aData, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(aTarget.viewport(), &Drop);
+  return Drop.isAccepted();
+}
+
+} // namespace
+
+class TWidgetsTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void FlatIndexesCoverEveryRowExpandedOrNot() {
+    TSampleTree S;
+    const QList<TTreeNode*> Order{S.A, S.A1, S.X, S.Y, S.A2, S.B, S.C, S.C1};
+    QCOMPARE(S.Tree.TotalCount(), 8);
+    for (int I = 0; I < Order.size(); ++I) {
+      QCOMPARE(S.Tree.FlatIndexOf(Order[I]), I);
+      QCOMPARE(S.Tree.NodeAtFlatIndex(I), Order[I]);
+    }
+    QCOMPARE(S.Tree.NodeAtFlatIndex(8), nullptr);
+    QCOMPARE(S.Tree.NodeAtFlatIndex(-1), nullptr);
+    QCOMPARE(S.X->Level(), 2);
+
+    // Deleting a row with children renumbers everything after it.
+    S.Tree.DeleteNode(S.A1);
+    QCOMPARE(S.Tree.TotalCount(), 5);
+    QCOMPARE(S.A2->Index(), 0);
+    QCOMPARE(S.Tree.FlatIndexOf(S.B), 2);
+    QCOMPARE(S.Tree.NodeAtFlatIndex(4), S.C1);
+    QCOMPARE(S.Tree.model()->rowCount(S.Tree.IndexOf(S.A)), 1);
+  }
+
+  void SuspendedUpdateKeepsSelectionUntilTheEnd() {
+    TSampleTree S;
+    S.Tree.SetMultiSelect(true);
+    S.Tree.SetSelected(S.B, true);
+    S.Tree.SetCurrentNode(S.B);
+
+    S.Tree.BeginUpdate();
+    QCOMPARE(S.SelectedTexts(), QStringList{QStringLiteral("B")});
+    S.Tree.Clear();
+    QCOMPARE(S.Tree.SelectedCount(), 0);
+    QCOMPARE(S.Tree.CurrentNode(), nullptr);
+    TTreeNode* P = S.Tree.AddChild(nullptr, QStringLiteral("P"));
+    TTreeNode* Q = S.Tree.AddChild(P, QStringLiteral("q"));
+    S.Tree.BeginUpdate();
+    S.Tree.SetSelected(Q, true);
+    S.Tree.SetSelected(P, true);
+    S.Tree.SetCurrentNode(Q);
+    S.Tree.EndUpdate();
+    // Still suspended: the item view has not heard of the new rows.
+    QVERIFY(S.Tree.Updating());
+    S.Tree.EndUpdate();
+
+    QVERIFY(!S.Tree.Updating());
+    QCOMPARE(S.Tree.model()->rowCount(), 1);
+    QCOMPARE(S.Tree.CurrentNode(), Q);
+    QCOMPARE(S.SelectedTexts(), (QStringList{QStringLiteral("P"), QStringLiteral("q")}));
+    QVERIFY(S.Tree.selectionModel()->isSelected(S.Tree.IndexOf(Q)));
+  }
+
+  void SingleSelectionHoldsOneRow() {
+    TSampleTree S;
+    S.Tree.SetSelected(S.A, true);
+    S.Tree.SetSelected(S.C, true);
+    QCOMPARE(S.SelectedTexts(), QStringList{QStringLiteral("C")});
+    S.Tree.BeginUpdate();
+    S.Tree.SetSelected(S.B, true);
+    S.Tree.EndUpdate();
+    QCOMPARE(S.SelectedTexts(), QStringList{QStringLiteral("B")});
+  }
+
+  void OnlyUserTogglesOfCheckBoxesAreReported() {
+    TSampleTree S;
+    QSignalSpy Toggled(&S.Tree, &TTreeView::CheckToggled);
+    S.Tree.SetCheckBox(S.B, true);
+    S.Tree.SetChecked(S.B, true);
+    QCOMPARE(Toggled.count(), 0);
+    QCOMPARE(S.Tree.model()->data(S.Tree.IndexOf(S.B), Qt::CheckStateRole).toInt(),
+             int(Qt::Checked));
+    QVERIFY(S.Tree.model()->flags(S.Tree.IndexOf(S.B)) & Qt::ItemIsUserCheckable);
+    QVERIFY(!(S.Tree.model()->flags(S.Tree.IndexOf(S.A)) & Qt::ItemIsUserCheckable));
+
+    // What the view does when the user clicks the box.
+    QVERIFY(S.Tree.model()->setData(S.Tree.IndexOf(S.B), Qt::Unchecked, Qt::CheckStateRole));
+    QCOMPARE(Toggled.count(), 1);
+    QCOMPARE(Toggled.at(0).at(0).value<TTreeNode*>(), S.B);
+    QVERIFY(!S.B->Checked());
+    // A row without a box cannot be toggled.
+    QVERIFY(!S.Tree.model()->setData(S.Tree.IndexOf(S.A), Qt::Checked, Qt::CheckStateRole));
+    QCOMPARE(Toggled.count(), 1);
+  }
+
+  void HitTestingAndDoubleClickFindTheRow() {
+    TSampleTree S;
+    S.Tree.resize(300, 200);
+    S.Tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&S.Tree));
+    QSignalSpy DoubleClicked(&S.Tree, &TTreeView::NodeDoubleClicked);
+    const QPoint Centre = S.Tree.NodeRect(S.B).center();
+    QCOMPARE(S.Tree.NodeAt(Centre), S.B);
+    QCOMPARE(S.Tree.NodeAt(QPoint(5, S.Tree.viewport()->height() - 2)), nullptr);
+    // A collapsed child is not on show.
+    QVERIFY(S.Tree.NodeRect(S.C1).isEmpty());
+    S.Tree.FullExpand();
+    QVERIFY(S.Tree.IsExpanded(S.A1));
+    QVERIFY(!S.Tree.NodeRect(S.C1).isEmpty());
+
+    QTest::mouseDClick(S.Tree.viewport(), Qt::LeftButton, {}, S.Tree.NodeRect(S.B).center());
+    QCOMPARE(DoubleClicked.count(), 1);
+    QCOMPARE(DoubleClicked.at(0).at(0).value<TTreeNode*>(), S.B);
+
+    QSignalSpy Resized(&S.Tree, &TTreeView::Resized);
+    S.Tree.resize(320, 220);
+    QCoreApplication::processEvents();
+    QVERIFY(Resized.count() >= 1);
+  }
+
+  void DropsComeOnlyFromAcceptedTrees() {
+    TSampleTree Target;
+    TTreeView Source;
+    Source.setObjectName(QStringLiteral("UnitTestsTree"));
+    TTreeView Stranger;
+    Source.SetRowDragEnabled(true);
+    Source.SetSelected(Source.AddChild(nullptr, QStringLiteral("dragged")), true);
+    Target.Tree.SetDropAcceptor(
+        [](TTreeView* aSource) { return aSource->objectName() == QLatin1String("UnitTestsTree"); });
+    Target.Tree.resize(300, 200);
+    Target.Tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Target.Tree));
+    QSignalSpy Dropped(&Target.Tree, &TTreeView::DragDropped);
+
+    const QPoint OnB = Target.Tree.NodeRect(Target.B).center();
+    std::unique_ptr<QMimeData> FromSource(DragDataOf(Source));
+    QVERIFY(DropOnto(Target.Tree, FromSource.get(), OnB));
+    QCOMPARE(Dropped.count(), 1);
+    QCOMPARE(Dropped.at(0).at(0).value<TTreeView*>(), &Source);
+    QCOMPARE(Dropped.at(0).at(1).value<TTreeNode*>(), Target.B);
+
+    // Below every row: dropped, but on no row.
+    QVERIFY(
+        DropOnto(Target.Tree, FromSource.get(), QPoint(5, Target.Tree.viewport()->height() - 2)));
+    QCOMPARE(Dropped.count(), 2);
+    QCOMPARE(Dropped.at(1).at(1).value<TTreeNode*>(), nullptr);
+
+    std::unique_ptr<QMimeData> FromStranger(DragDataOf(Stranger));
+    QVERIFY(!DropOnto(Target.Tree, FromStranger.get(), OnB));
+    // Foreign data (a dead or made-up tree) is refused as well.
+    std::unique_ptr<QMimeData> Forged(new QMimeData);
+    Forged->setData(TTreeView::DragMimeType(), "12345");
+    QVERIFY(!DropOnto(Target.Tree, Forged.get(), OnB));
+    QCOMPARE(Dropped.count(), 2);
+    QVERIFY(Source.model()->flags(Source.IndexOf(Source.TopLevelNode(0))) & Qt::ItemIsDragEnabled);
+  }
+
+  void SecondImageWidensTheImageColumn() {
+    TSampleTree S;
+    QPixmap Red(16, 16);
+    Red.fill(Qt::red);
+    QPixmap Blue(16, 16);
+    Blue.fill(Qt::blue);
+    S.Tree.SetImages({QIcon(Red), QIcon(Blue)});
+    S.Tree.SetImageIndex(S.A, 0);
+    QCOMPARE(S.Tree.iconSize(), QSize(16, 16));
+    S.Tree.SetSecondImageIndex(S.A, 1);
+    QCOMPARE(S.Tree.iconSize().width(), 34);
+    const QIcon Pair = S.Tree.model()->data(S.Tree.IndexOf(S.A), Qt::DecorationRole).value<QIcon>();
+    const QImage Image = Pair.pixmap(QSize(34, 16)).toImage();
+    QCOMPARE(Image.pixelColor(2, 8), QColor(Qt::red));
+    QCOMPARE(Image.pixelColor(30, 8), QColor(Qt::blue));
+  }
+
+  void SaveSelectionRecordsFlatIndexesInTreeOrder() {
+    TSampleTree S;
+    S.Tree.SetMultiSelect(true);
+    S.Tree.SetSelected(S.C1, true);
+    S.Tree.SetSelected(S.X, true);
+    std::vector<int> Selection{42};
+    SaveSelection(S.Tree, Selection);
+    QCOMPARE(Selection, (std::vector<int>{2, 7}));
+    S.Tree.ClearSelection();
+    SaveSelection(S.Tree, Selection);
+    QVERIFY(Selection.empty());
+  }
+
+  void RestoreSelectionWorksByPosition() {
+    TSampleTree S;
+    S.Tree.SetMultiSelect(true);
+    // Recorded positions 3 and 20 on a tree of 8 rows: y and the last row.
+    RestoreSelection(S.Tree, {3, 20});
+    QCOMPARE(S.SelectedTexts(), (QStringList{QStringLiteral("y"), QStringLiteral("c1")}));
+    QCOMPARE(S.Tree.CurrentNode(), S.Y);
+
+    // No record: the first row becomes current and selected.
+    S.Tree.ClearSelection();
+    RestoreSelection(S.Tree, {});
+    QCOMPARE(S.SelectedTexts(), QStringList{QStringLiteral("A")});
+    QCOMPARE(S.Tree.CurrentNode(), S.A);
+
+    // An empty tree selects nothing, whatever was recorded.
+    S.Tree.Clear();
+    RestoreSelection(S.Tree, {0, 1});
+    QCOMPARE(S.Tree.SelectedCount(), 0);
+    RestoreSelection(S.Tree, {});
+    QCOMPARE(S.Tree.CurrentNode(), nullptr);
+  }
+
+  void CaptionBarPaintsWhiteOnTheShadowColour() {
+    TCaptionBar Bar;
+    Bar.resize(300, 42);
+    Bar.SetText(QStringLiteral("Modules"));
+    QPixmap Picture(32, 32);
+    Picture.fill(Qt::green);
+    Bar.SetPicture(Picture);
+    QCOMPARE(Bar.Text(), QStringLiteral("Modules"));
+    QVERIFY(Bar.font().bold());
+    const QImage Image = Bar.grab().toImage();
+    QCOMPARE(Image.pixel(2, 2), Bar.palette().color(QPalette::Dark).rgb());
+    // The picture sits at the right end.
+    QCOMPARE(Image.pixel(Image.width() - 8 - 16, 21), QColor(Qt::green).rgb());
+    bool HasWhite = false;
+    for (int X = 0; X < 120 && !HasWhite; ++X)
+      for (int Y = 0; Y < Image.height() && !HasWhite; ++Y)
+        HasWhite = Image.pixel(X, Y) == QColor(Qt::white).rgb();
+    QVERIFY2(HasWhite, "the caption is drawn in white");
+
+    Bar.SetText(QString());
+    Bar.SetPicture(QPixmap());
+    QVERIFY(Bar.Picture().isNull());
+    const QImage Empty = Bar.grab().toImage();
+    QCOMPARE(Empty.pixel(Empty.width() - 8 - 16, 21), Bar.palette().color(QPalette::Dark).rgb());
+  }
+
+  void HyperlinkLabelOpensItsAddress() {
+    QList<QUrl> Opened;
+    const auto Previous = THyperlinkLabel::SetUrlOpener([&](const QUrl& aUrl) {
+      Opened << aUrl;
+      return true;
+    });
+    THyperlinkLabel Mail(QString(), QUrl(QStringLiteral("mailto:team@kalvoro.invalid")));
+    QCOMPARE(Mail.text(), QStringLiteral("team@kalvoro.invalid"));
+    Mail.resize(200, 20);
+    QTest::mouseClick(&Mail, Qt::LeftButton, {}, QPoint(5, 5));
+    // A right click opens nothing.
+    QTest::mouseClick(&Mail, Qt::RightButton, {}, QPoint(5, 5));
+    THyperlinkLabel Site(QStringLiteral("Site"), QUrl(QStringLiteral("https://kalvoro.invalid/")));
+    QTest::keyClick(&Site, Qt::Key_Return);
+    THyperlinkLabel::SetUrlOpener(Previous);
+    QCOMPARE(Opened, (QList<QUrl>{QUrl(QStringLiteral("mailto:team@kalvoro.invalid")),
+                                  QUrl(QStringLiteral("https://kalvoro.invalid/"))}));
+    QVERIFY(Mail.font().underline());
+  }
+
+  void NavigationButtonsFollowTheirActions() {
+    TNavigationBar Bar;
+    const int View = Bar.AddGroup(QStringLiteral("View"));
+    const int Other = Bar.AddGroup(QStringLiteral("Other"));
+    QAction First(QStringLiteral("Modules"));
+    QAction Second(QStringLiteral("Results"));
+    int Triggered = 0;
+    connect(&First, &QAction::triggered, [&] { ++Triggered; });
+    QToolButton* Button = Bar.AddButton(View, &First);
+    Bar.AddButton(View, &Second);
+    QCOMPARE(Bar.GroupCaption(View), QStringLiteral("View"));
+    QCOMPARE(Bar.Buttons(View).size(), 2);
+    QCOMPARE(Button->text(), QStringLiteral("Modules"));
+    QCOMPARE(Button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    QCOMPARE(Button->iconSize(), QSize(32, 32));
+    QCOMPARE(Bar.OpenGroup(), View);
+    QVERIFY(Bar.AddButton(7, &First) == nullptr);
+
+    Bar.resize(120, 400);
+    Bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Bar));
+    QTest::mouseClick(Button, Qt::LeftButton);
+    QCOMPARE(Triggered, 1);
+    First.setEnabled(false);
+    QVERIFY(!Button->isEnabled());
+    QTest::mouseClick(Button, Qt::LeftButton);
+    QCOMPARE(Triggered, 1);
+
+    Bar.SetHighlighted(&Second);
+    QVERIFY(Bar.Buttons(View).at(1)->property("navCurrent").toBool());
+    QVERIFY(!Button->property("navCurrent").toBool());
+    Bar.SetOpenGroup(Other);
+    QVERIFY(!Button->isVisible());
+  }
+};
+
+KALVORO_GUI_TEST_MAIN(TWidgetsTest)
+#include "WidgetsTest.moc"
