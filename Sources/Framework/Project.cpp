@@ -1,0 +1,439 @@
+#define KALVORO_UNIT "Sources/Framework/Project.cpp"
+#include "Project.h"
+
+#include "IniFile.h"
+#include "Tokenizer.h"
+
+#include <sys/stat.h>
+#include <type_traits>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+namespace Kalvoro {
+
+namespace {
+
+constexpr std::string_view SectionProject = "Project";
+constexpr std::string_view SectionFileInfo = "FileInfo";
+constexpr std::string_view SectionScenarios = "Scenarios";
+constexpr std::string_view SectionModules = "Modules";
+constexpr std::string_view Signature = "Kalvoro";
+constexpr std::string_view FileVersion = "1.0";
+constexpr std::string_view StateEnabled = "ENABLED";
+
+std::string IndexedKey(std::string_view aPrefix, int aIndex) {
+  std::string Key(aPrefix);
+  Key += std::to_string(aIndex);
+  return Key;
+}
+
+std::string Quoted(std::string_view aText) {
+  std::string Result;
+  Result.reserve(aText.size() + 2);
+  Result += '"';
+  Result += aText;
+  Result += '"';
+  return Result;
+}
+
+bool HasLineBreak(std::string_view aText) {
+  return aText.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Shows line breaks as \r and \n, so that a refused name reads as one line.
+std::string Visible(std::string_view aText) {
+  std::string Result;
+  for (const char Char : aText) {
+    if (Char == '\r')
+      Result += "\\r";
+    else if (Char == '\n')
+      Result += "\\n";
+    else
+      Result += Char;
+  }
+  return Result;
+}
+
+bool FileExists(const std::string& aFileName) {
+  struct stat Status {};
+  return !aFileName.empty() && ::stat(aFileName.c_str(), &Status) == 0 && !S_ISDIR(Status.st_mode);
+}
+
+// Looks items up by name: a scan for short lists, a hash index built on first
+// use for long ones. The first item of a name wins, as with a scan. The names
+// must not change while the lookup is in use.
+template <class TList> class TNameLookup {
+public:
+  explicit TNameLookup(const TList& aList) : FList(aList) {}
+
+  auto Find(std::string_view aName) -> decltype(std::declval<const TList&>().FindByName(aName)) {
+    if (FList.Count() <= ScanLimit)
+      return FList.FindByName(aName);
+    if (FIndex.empty()) {
+      FIndex.reserve(static_cast<std::size_t>(FList.Count()));
+      for (auto* Item : FList)
+        FIndex.try_emplace(std::string_view(Item->Name()), Item);
+    }
+    const auto Position = FIndex.find(aName);
+    return Position == FIndex.end() ? nullptr : Position->second;
+  }
+
+private:
+  static constexpr int ScanLimit = 16;
+  using TItem = std::remove_pointer_t<decltype(std::declval<const TList&>().GetItem(0))>;
+  const TList& FList;
+  std::unordered_map<std::string_view, TItem*> FIndex;
+};
+
+} // namespace
+
+std::string ExecutableDirectory() {
+  std::string Path(4096, '\0');
+  const ssize_t Length = ::readlink("/proc/self/exe", Path.data(), Path.size());
+  if (Length <= 0 || static_cast<std::size_t>(Length) >= Path.size())
+    return {};
+  Path.resize(static_cast<std::size_t>(Length));
+  return Path.substr(0, Path.rfind('/') + 1);
+}
+
+// ---------------------------------------------------------------------------
+// TModuleList
+
+TModule* TModuleList::AddByFileName(std::string aFileName) {
+  auto Module = std::make_unique<TModule>(std::move(aFileName));
+  FItems.Add(Module.get());
+  return Module.release();
+}
+
+TModule* TModuleList::FindByFileName(std::string_view aFileName) const {
+  for (TModule* Module : FItems)
+    if (Module->FullFileName() == aFileName)
+      return Module;
+  return nullptr;
+}
+
+int TModuleList::Remove(TModule* aModule) {
+  KALVORO_ASSERT(aModule != nullptr);
+  return FItems.Remove(aModule);
+}
+
+// ---------------------------------------------------------------------------
+// TTestScenarioList
+
+int TTestScenarioList::Add(std::unique_ptr<TTestScenario> aScenario) {
+  KALVORO_ASSERT(aScenario != nullptr);
+  if (FindByName(aScenario->Name()) != nullptr)
+    throw Exception(std::string(DuplicateScenarioMessage));
+  Append(std::move(aScenario));
+  return Count() - 1;
+}
+
+TTestScenario* TTestScenarioList::AddByName(std::string_view aName) {
+  const std::string Name = CutName(aName);
+  if (FindByName(Name) != nullptr)
+    throw Exception(std::string(DuplicateScenarioMessage));
+  auto Scenario = std::make_unique<TTestScenario>(Name);
+  TTestScenario* Result = Scenario.get();
+  Append(std::move(Scenario));
+  return Result;
+}
+
+void TTestScenarioList::Append(std::unique_ptr<TTestScenario> aScenario) {
+  FItems.Add(aScenario.get());
+  aScenario.release();
+}
+
+TTestScenario* TTestScenarioList::FindByName(std::string_view aName) const {
+  for (TTestScenario* Scenario : FItems)
+    if (Scenario->Name() == aName)
+      return Scenario;
+  return nullptr;
+}
+
+int TTestScenarioList::Remove(TTestScenario* aScenario) {
+  KALVORO_ASSERT(aScenario != nullptr);
+  return FItems.Remove(aScenario);
+}
+
+void TTestScenarioList::Clear() {
+  // No unit test may keep referring to a destroyed scenario.
+  for (TTestScenario* Scenario : FItems)
+    Scenario->RemoveAllUnitTests();
+  FItems.Clear();
+}
+
+// ---------------------------------------------------------------------------
+// TFileInfo
+
+TFileInfo::TFileInfo(TProject* aProject) : FProject(aProject) {
+  KALVORO_ASSERT(aProject != nullptr);
+  const std::string Directory = ExecutableDirectory();
+  FLogFileName = Directory + "Log.txt";
+  FErrorFileName = Directory + "Error.txt";
+  FSummaryFileName = Directory + "Summary.txt";
+}
+
+void TFileInfo::SetSummaryEnabled(bool aValue) {
+  FSummaryEnabled = aValue;
+  FProject->SetModified();
+}
+
+void TFileInfo::SetLogEnabled(bool aValue) {
+  FLogEnabled = aValue;
+  FProject->SetModified();
+}
+
+void TFileInfo::SetErrorEnabled(bool aValue) {
+  FErrorEnabled = aValue;
+  FProject->SetModified();
+}
+
+void TFileInfo::SetLogFileName(std::string aValue) {
+  FLogFileName = std::move(aValue);
+  FProject->SetModified();
+}
+
+void TFileInfo::SetErrorFileName(std::string aValue) {
+  FErrorFileName = std::move(aValue);
+  FProject->SetModified();
+}
+
+void TFileInfo::SetSummaryFileName(std::string aValue) {
+  FSummaryFileName = std::move(aValue);
+  FProject->SetModified();
+}
+
+// ---------------------------------------------------------------------------
+// TProject
+
+TProject::TProject(std::string aFileName)
+    : FFileName(std::move(aFileName)), FFileInfo(std::make_unique<TFileInfo>(this)) {
+  if (FFileName.empty())
+    FScenarios.Add(std::make_unique<TTestScenario>(DefaultScenarioName));
+}
+
+TProject::~TProject() {
+  FScenarios.Clear();
+  FModules.Clear();
+  FFileInfo.reset();
+  FModified = false;
+}
+
+void TProject::SetFileName(std::string aFileName) {
+  FFileName = std::move(aFileName);
+  FModified = true;
+}
+
+bool TProject::LoadAssignments(TModule* aModule, std::string& aReport) {
+  KALVORO_ASSERT(aModule != nullptr && aModule->State() == msLoadSuccess);
+  bool Result = true;
+  aReport +=
+      "The following error occurred when loading module " + Quoted(aModule->GetFileName()) + ":\r";
+
+  std::vector<std::string>& Lines = aModule->Assignments();
+  TNameLookup<TUnitTestList> UnitTests(aModule->UnitTestList());
+  TNameLookup<TTestScenarioList> Scenarios(FScenarios);
+  std::size_t Done = 0;
+  try {
+    for (; Done < Lines.size(); ++Done) {
+      TTokenizer Tokenizer(Lines[Done], '|');
+      const std::string UnitTestName = Tokenizer.NextToken();
+      const std::string ScenarioName = Tokenizer.NextToken();
+      const std::string State = Tokenizer.NextToken();
+      TUnitTestBase* UnitTest = UnitTests.Find(UnitTestName);
+      TTestScenario* Scenario = Scenarios.Find(ScenarioName);
+      if (UnitTest != nullptr && Scenario != nullptr) {
+        // A unit test named by two lines follows the later one: it leaves the
+        // scenario it is in, so that it never sits in two.
+        if (UnitTest->TestScenario() != nullptr)
+          UnitTest->TestScenario()->RemoveUnitTest(UnitTest);
+        Scenario->AddUnitTest(UnitTest);
+        UnitTest->SetEnabled(State == StateEnabled);
+        continue;
+      }
+      Result = false;
+      if (UnitTest == nullptr)
+        aReport += "* UnitTest " + Quoted(UnitTestName) + " not found.\r";
+      if (Scenario == nullptr)
+        aReport += "* TestScenario " + Quoted(ScenarioName) + " not found.\r";
+    }
+  } catch (...) {
+    Lines.erase(Lines.begin(), Lines.begin() + static_cast<std::ptrdiff_t>(Done));
+    throw;
+  }
+  Lines.clear();
+
+  for (const TUnitTestBase* UnitTest : aModule->UnitTestList())
+    if (UnitTest->TestScenario() == nullptr) {
+      aReport += "* UnitTest " + Quoted(UnitTest->Name()) + " is not assigned to a TestScenario.\r";
+      Result = false;
+    }
+  return Result;
+}
+
+bool TProject::LoadProject(std::string& aReport) {
+  aReport.clear();
+  bool Result = true;
+  if (!FileExists(FFileName))
+    throw ELoadProject("The file " + Quoted(FFileName) + " does not exist");
+
+  // However the reading ends, the project matches what was read.
+  struct TModifiedReset {
+    TProject* Project;
+    ~TModifiedReset() { Project->FModified = false; }
+  } ModifiedReset{this};
+
+  const TIniFile Ini = TIniFile::Load(FFileName);
+
+  if (Ini.ReadString(SectionProject, "Signature", "") != Signature ||
+      Ini.ReadString(SectionProject, "FileVersion", "") != FileVersion)
+    throw ELoadProject("Cannot read the file " + Quoted(FFileName) +
+                       "\rThe file is not a Kalvoro(.kvr) file or the version is not correct");
+
+  const std::int32_t ModuleCount = Ini.ReadInteger(SectionProject, "ModuleCount", -1);
+  const std::int32_t ScenarioCount = Ini.ReadInteger(SectionProject, "ScenarioCount", -1);
+  if (ModuleCount == -1 || ScenarioCount == -1)
+    throw ELoadProject("Invalid file\rModuleCount or ScenarioCount not found");
+
+  // Names already taken; the scenarios are checked against it rather than by
+  // scanning the list, which would make reading large projects quadratic.
+  // The scenarios keep their names while the file is read, so the set can
+  // refer to them.
+  std::unordered_set<std::string_view> Names;
+  for (const TTestScenario* Scenario : FScenarios)
+    Names.insert(Scenario->Name());
+  auto AddScenario = [&](std::string_view aName) {
+    auto Scenario = std::make_unique<TTestScenario>(aName);
+    if (!Names.insert(Scenario->Name()).second)
+      throw Exception(std::string(DuplicateScenarioMessage));
+    FScenarios.Append(std::move(Scenario));
+  };
+
+  if (ScenarioCount == 0)
+    AddScenario(DefaultScenarioName);
+
+  for (const std::string_view Key : {"SummaryEnabled", "SummaryFileName", "LogEnabled",
+                                     "LogFileName", "ErrorEnabled", "ErrorFileName"})
+    if (!Ini.ValueExists(SectionFileInfo, Key))
+      throw ELoadProject("Invalid file\rFileInfo section is corrupt");
+  FFileInfo->SetSummaryFileName(Ini.ReadString(SectionFileInfo, "SummaryFileName", ""));
+  FFileInfo->SetSummaryEnabled(Ini.ReadBool(SectionFileInfo, "SummaryEnabled", true));
+  FFileInfo->SetLogFileName(Ini.ReadString(SectionFileInfo, "LogFileName", ""));
+  FFileInfo->SetLogEnabled(Ini.ReadBool(SectionFileInfo, "LogEnabled", true));
+  FFileInfo->SetErrorFileName(Ini.ReadString(SectionFileInfo, "ErrorFileName", ""));
+  FFileInfo->SetErrorEnabled(Ini.ReadBool(SectionFileInfo, "ErrorEnabled", true));
+
+  for (std::int32_t Index = 0; Index < ScenarioCount; ++Index) {
+    const auto Name = Ini.Find(SectionScenarios, IndexedKey("Name", Index));
+    if (!Name)
+      throw ELoadProject("Failed to open project\rScenarios section is corrupt");
+    AddScenario(*Name);
+  }
+
+  for (std::int32_t Index = 0; Index < ModuleCount; ++Index) {
+    const std::string FileKey = IndexedKey("File", Index);
+    const std::string LoadKey = IndexedKey("Load", Index);
+    const std::string CountKey = IndexedKey("AssignmentCount", Index);
+    if (!Ini.ValueExists(SectionModules, FileKey) || !Ini.ValueExists(SectionModules, LoadKey) ||
+        !Ini.ValueExists(SectionModules, CountKey))
+      throw ELoadProject("Failed to open project\rModule section is corrupt");
+    const std::string Path = Ini.ReadString(SectionModules, FileKey, "");
+    TModule* Module = FModules.AddByFileName(Path);
+    const bool Load = Ini.ReadBool(SectionModules, LoadKey, false);
+    const std::int32_t LineCount = Ini.ReadInteger(SectionModules, CountKey, -1);
+    for (std::int32_t Line = 0; Line < LineCount; ++Line) {
+      const auto Value = Ini.Find(Path, IndexedKey("Assign", Line));
+      if (!Value)
+        throw ELoadProject("Failed to open project\rSection " + Quoted(Path) + " is corrupt");
+      Module->Assignments().emplace_back(*Value);
+    }
+    if (Load) {
+      Module->LoadModule();
+      if (Module->State() == msLoadSuccess) {
+        std::string Text;
+        if (!LoadAssignments(Module, Text)) {
+          Result = false;
+          aReport += Text;
+        }
+      }
+    }
+  }
+  return Result;
+}
+
+void TProject::SaveProject() {
+  KALVORO_ASSERT(!FFileName.empty());
+  struct TModifiedReset {
+    TProject* Project;
+    ~TModifiedReset() { Project->FModified = false; }
+  } ModifiedReset{this};
+
+  // Names and paths go into single lines of the file; one holding a line
+  // break would split its line and corrupt what follows, so refuse it before
+  // anything is written.
+  for (const TTestScenario* Scenario : FScenarios)
+    if (HasLineBreak(Scenario->Name()))
+      throw Exception("Unable to write to " + FFileName + "\rThe scenario name " +
+                      Quoted(Visible(Scenario->Name())) + " contains a line break");
+  for (const TModule* Module : FModules)
+    if (HasLineBreak(Module->FullFileName()))
+      throw Exception("Unable to write to " + FFileName + "\rThe module path " +
+                      Quoted(Visible(Module->FullFileName())) + " contains a line break");
+
+  TIniFile Ini(FFileName);
+  Ini.WriteString(SectionProject, "Signature", Signature);
+  Ini.WriteString(SectionProject, "FileVersion", FileVersion);
+  Ini.WriteInteger(SectionProject, "ModuleCount", FModules.Count());
+  Ini.WriteInteger(SectionProject, "ScenarioCount", FScenarios.Count());
+
+  Ini.WriteBool(SectionFileInfo, "SummaryEnabled", FFileInfo->SummaryEnabled());
+  Ini.WriteString(SectionFileInfo, "SummaryFileName", FFileInfo->SummaryFileName());
+  Ini.WriteBool(SectionFileInfo, "LogEnabled", FFileInfo->LogEnabled());
+  Ini.WriteString(SectionFileInfo, "LogFileName", FFileInfo->LogFileName());
+  Ini.WriteBool(SectionFileInfo, "ErrorEnabled", FFileInfo->ErrorEnabled());
+  Ini.WriteString(SectionFileInfo, "ErrorFileName", FFileInfo->ErrorFileName());
+
+  for (int Index = 0; Index < FScenarios.Count(); ++Index)
+    Ini.WriteString(SectionScenarios, IndexedKey("Name", Index), FScenarios[Index]->Name());
+
+  for (int Index = 0; Index < FModules.Count(); ++Index) {
+    TModule* Module = FModules[Index];
+    Ini.WriteString(SectionModules, IndexedKey("File", Index), Module->FullFileName());
+    const bool Loaded = Module->State() == msLoadSuccess;
+    Ini.WriteBool(SectionModules, IndexedKey("Load", Index), Loaded);
+    if (Loaded)
+      Module->SaveAssignments();
+    Ini.WriteInteger(SectionModules, IndexedKey("AssignmentCount", Index),
+                     static_cast<std::int32_t>(Module->Assignments().size()));
+  }
+
+  for (const TModule* Module : FModules) {
+    const std::vector<std::string>& Lines = Module->Assignments();
+    for (std::size_t Line = 0; Line < Lines.size(); ++Line)
+      Ini.WriteString(Module->FullFileName(), IndexedKey("Assign", static_cast<int>(Line)),
+                      Lines[Line]);
+  }
+
+  Ini.UpdateFile();
+}
+
+// ---------------------------------------------------------------------------
+
+TOpenProjectResult OpenProject(const std::string& aFileName) {
+  TOpenProjectResult Result;
+  Result.Project = std::make_unique<TProject>(aFileName);
+  try {
+    std::string Report;
+    Result.Success = Result.Project->LoadProject(Report);
+    if (!Result.Success)
+      Result.Report = std::move(Report);
+  } catch (const std::exception& Error) {
+    Result.Success = false;
+    Result.Error = Error.what();
+  }
+  return Result;
+}
+
+} // namespace Kalvoro
