@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "Tokenizer.h"
 
+#include <filesystem>
 #include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
@@ -22,6 +23,18 @@ constexpr std::string_view SectionModules = "Modules";
 constexpr std::string_view Signature = "Kalvoro";
 constexpr std::string_view FileVersion = "1.0";
 constexpr std::string_view StateEnabled = "ENABLED";
+
+// The absolute folder of a project file, with its trailing '/'.
+std::string ProjectFolder(const std::string& aFileName) {
+  std::error_code Error;
+  const std::filesystem::path Absolute = std::filesystem::absolute(aFileName, Error);
+  if (Error)
+    return {};
+  std::string Folder = Absolute.parent_path().string();
+  if (Folder.empty() || Folder.back() != '/')
+    Folder += '/';
+  return Folder;
+}
 
 std::string IndexedKey(std::string_view aPrefix, int aIndex) {
   std::string Key(aPrefix);
@@ -332,6 +345,7 @@ bool TProject::LoadProject(std::string& aReport) {
     AddScenario(*Name);
   }
 
+  const std::string Folder = ProjectFolder(FFileName);
   for (std::int32_t Index = 0; Index < ModuleCount; ++Index) {
     const std::string FileKey = IndexedKey("File", Index);
     const std::string LoadKey = IndexedKey("Load", Index);
@@ -341,6 +355,8 @@ bool TProject::LoadProject(std::string& aReport) {
       throw ELoadProject("Failed to open project\rModule section is corrupt");
     const std::string Path = Ini.ReadString(SectionModules, FileKey, "");
     TModule* Module = FModules.AddByFileName(Path);
+    // A relative module path counts from the project file's folder.
+    Module->SetBaseDirectory(Folder);
     const bool Load = Ini.ReadBool(SectionModules, LoadKey, false);
     const std::int32_t LineCount = Ini.ReadInteger(SectionModules, CountKey, -1);
     for (std::int32_t Line = 0; Line < LineCount; ++Line) {
