@@ -331,3 +331,20 @@ TEST(ConsoleDemoProject, BuildTreeCopyRunsBothScenarios) {
   EXPECT_NE(Result.Out.find("SUCCESS   TStackTest.TestPush"), std::string::npos);
   EXPECT_NE(Result.Out.find("SKIPPED   TBrokenExitTest.TestRuns"), std::string::npos);
 }
+
+TEST(ConsoleProgress, BarOnATerminalIsDrawnAndClearedBeforeOtherOutput) {
+  std::ostringstream Out;
+  std::ostringstream Err;
+  TRunnerStreams Streams{Out, Err, true};
+  EXPECT_EQ(RunnerMain({"run", DemoModule}, Streams), ExitTestsFailed);
+  const std::string Bar = Err.str();
+  EXPECT_NE(Bar.find("\r[#"), std::string::npos) << Bar;
+  EXPECT_NE(Bar.find("/9 "), std::string::npos) << Bar;
+  // The bar ends erased, so the terminal is left clean.
+  EXPECT_EQ(Bar.substr(Bar.size() - 4), "\r\033[K");
+
+  std::ostringstream QuietErr;
+  TRunnerStreams Quiet{Out, QuietErr, true};
+  RunnerMain({"run", DemoModule, "--no-progress"}, Quiet);
+  EXPECT_TRUE(QuietErr.str().empty());
+}
