@@ -36,21 +36,34 @@ struct TPages {
   std::vector<std::string> Summary;
 };
 
-// Collects the pages and echoes error lines (or, verbose, log lines) as they arrive.
+// Which pages go to a file and so have to be kept until the run is over.
+struct TKeptPages {
+  bool Log = false;
+  bool Errors = false;
+};
+
+// Collects the pages that are kept and echoes error lines (or, verbose, log
+// lines) as they arrive. When the log goes nowhere, the sink asks only for the
+// messages of the error list, so that passing checks and progress are not
+// built for it.
 class TConsoleOutput : public TOutput {
 public:
   TConsoleOutput(TTestScenario* aScenario, TPages& aPages, TRunnerStreams& aStreams, bool aVerbose,
-                 TProgressBar* aProgress)
-      : TOutput(aScenario), FPages(aPages), FStreams(aStreams), FVerbose(aVerbose),
-        FProgress(aProgress) {}
+                 TProgressBar* aProgress, TKeptPages aKept)
+      : TOutput(aScenario, GetDefaultFormatSettings(), CurrentDateTime,
+                aKept.Log || aVerbose ? AllMessageIds : ErrorListMessages),
+        FPages(aPages), FStreams(aStreams), FVerbose(aVerbose), FProgress(aProgress), FKept(aKept) {
+  }
 
   void WriteLog(const std::string& aText) override {
-    FPages.Log.push_back(aText);
+    if (FKept.Log)
+      FPages.Log.push_back(aText);
     if (FVerbose)
       Echo(aText);
   }
   void WriteError(const std::string& aText) override {
-    FPages.Errors.push_back(aText);
+    if (FKept.Errors)
+      FPages.Errors.push_back(aText);
     if (!FVerbose)
       Echo(aText);
   }
@@ -67,6 +80,7 @@ private:
   TRunnerStreams& FStreams;
   bool FVerbose;
   TProgressBar* FProgress;
+  TKeptPages FKept;
 };
 
 int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios) {
@@ -97,7 +111,8 @@ int RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   bool Failed = false;
   bool Stopped = false;
   for (TTestScenario* Scenario : aScenarios) {
-    TConsoleOutput Output(Scenario, Pages, aStreams, aOptions.Verbose, Progress.get());
+    TConsoleOutput Output(Scenario, Pages, aStreams, aOptions.Verbose, Progress.get(),
+                          TKeptPages{!aFiles.Log.empty(), !aFiles.Errors.empty()});
     if (!aOptions.JUnitFile.empty())
       JUnit.Attach(Scenario);
     if (Progress)

@@ -8,8 +8,11 @@
 
 int main(int argc, char** argv) {
   // Dates and times in the reports follow the user's regional separators.
-  std::setlocale(LC_TIME, "");
-  Kalvoro::SetDefaultFormatSettings(Kalvoro::LocaleFormatSettings());
+  // Those of the C locale are the defaults; loading it would only cost time.
+  if (!Kalvoro::IsCLocaleName(Kalvoro::EnvironmentTimeLocale())) {
+    std::setlocale(LC_TIME, "");
+    Kalvoro::SetDefaultFormatSettings(Kalvoro::LocaleFormatSettings());
+  }
   std::ios::sync_with_stdio(false);
   std::vector<std::string> Arguments(argv + 1, argv + argc);
   Kalvoro::TRunnerStreams Streams{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};

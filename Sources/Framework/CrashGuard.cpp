@@ -5,8 +5,11 @@
 #include <signal.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 
 namespace Kalvoro {
 
@@ -15,11 +18,38 @@ namespace {
 constexpr std::array<int, 5> GuardedSignals = {SIGSEGV, SIGFPE, SIGBUS, SIGILL, SIGABRT};
 constexpr std::size_t AltStackSize = 256 * 1024;
 
-thread_local TCrashFrame* CurrentFrame = nullptr;
-thread_local int ScopeDepth = 0;
-thread_local struct sigaction Previous[GuardedSignals.size()];
-thread_local std::uintptr_t StackLow = 0;
-thread_local std::uintptr_t StackHigh = 0;
+// Signal dispositions belong to the process: the first scope opened in any
+// thread installs the handlers, the last one closed puts back what was there.
+std::mutex InstallMutex;
+int InstalledScopes = 0;
+struct sigaction Previous[GuardedSignals.size()];
+
+// The rest is per thread: open scopes, the innermost crash frame, the stack.
+// What the signal handler reads lives in static TLS, so that reading it never
+// calls into the dynamic loader (which may allocate) inside the handler.
+[[gnu::tls_model("initial-exec")]] thread_local TCrashFrame* CurrentFrame = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackLow = 0;
+[[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackHigh = 0;
+thread_local int ThreadScopes = 0;
+
+// A thread's alternate signal stack, kept for the thread's life. When the
+// thread ends, the stack it had before is put back before the memory goes, so
+// that nothing (a sanitizer's thread teardown included) refers to freed memory.
+struct TAltStack {
+  std::unique_ptr<char[]> Memory;
+  stack_t Before{};
+  bool Installed = false;
+
+  ~TAltStack() {
+    stack_t Current{};
+    if (!Installed || sigaltstack(nullptr, &Current) != 0 || Current.ss_sp != Memory.get())
+      return;
+    stack_t Restore = Before;
+    Restore.ss_flags = Before.ss_flags & SS_DISABLE;
+    sigaltstack(&Restore, nullptr);
+  }
+};
+thread_local TAltStack AltStack;
 
 int SlotOf(int aSignal) {
   for (std::size_t I = 0; I < GuardedSignals.size(); ++I)
@@ -37,12 +67,15 @@ void HandleSignal(int aSignal, siginfo_t* aInfo, void* /*aContext*/) {
   TCrashFrame* Frame = CurrentFrame;
   if (Frame == nullptr) {
     // Not inside a guarded phase: hand the signal to whoever had it before.
-    // A fault re-executes and reaches that handler; a raised signal is sent again.
+    // A fault re-executes and reaches that handler; a raised signal is sent
+    // again. The interrupted code may go on, so errno is kept for it.
+    const int SavedErrno = errno;
     const int Slot = SlotOf(aSignal);
     if (Slot >= 0)
       sigaction(aSignal, &Previous[Slot], nullptr);
     if (aInfo == nullptr || aInfo->si_code <= 0)
       raise(aSignal);
+    errno = SavedErrno;
     return;
   }
   Frame->Signal = aSignal;
@@ -57,18 +90,21 @@ void HandleSignal(int aSignal, siginfo_t* aInfo, void* /*aContext*/) {
 
 void EnsureAltStack() {
   stack_t Current{};
-  if (sigaltstack(nullptr, &Current) == 0 && !(Current.ss_flags & SS_DISABLE) &&
-      Current.ss_size >= AltStackSize)
+  if (sigaltstack(nullptr, &Current) != 0)
     return;
-  // One alternate stack per thread, kept for the thread's life.
-  static thread_local std::array<char, AltStackSize>* Stack = nullptr;
-  if (Stack == nullptr)
-    Stack = new std::array<char, AltStackSize>;
+  if (!(Current.ss_flags & SS_DISABLE) && Current.ss_size >= AltStackSize)
+    return;
+  TAltStack& Stack = AltStack;
+  if (!Stack.Memory)
+    Stack.Memory.reset(new char[AltStackSize]);
   stack_t New{};
-  New.ss_sp = Stack->data();
-  New.ss_size = Stack->size();
+  New.ss_sp = Stack.Memory.get();
+  New.ss_size = AltStackSize;
   New.ss_flags = 0;
-  sigaltstack(&New, nullptr);
+  if (sigaltstack(&New, nullptr) == 0) {
+    Stack.Before = Current;
+    Stack.Installed = true;
+  }
 }
 
 void FindStackBounds() {
@@ -87,8 +123,6 @@ void FindStackBounds() {
 }
 
 void Install() {
-  EnsureAltStack();
-  FindStackBounds();
   struct sigaction Action {};
   Action.sa_sigaction = &HandleSignal;
   Action.sa_flags = SA_SIGINFO | SA_ONSTACK;
@@ -100,12 +134,22 @@ void Install() {
 } // namespace
 
 TSignalScope::TSignalScope() {
-  if (ScopeDepth++ == 0)
-    Install();
+  if (ThreadScopes == 0) {
+    // Each thread needs its own alternate stack and stack bounds.
+    EnsureAltStack();
+    FindStackBounds();
+    std::lock_guard<std::mutex> Lock(InstallMutex);
+    if (InstalledScopes++ == 0)
+      Install();
+  }
+  ++ThreadScopes;
 }
 
 TSignalScope::~TSignalScope() {
-  if (--ScopeDepth == 0)
+  if (--ThreadScopes > 0)
+    return;
+  std::lock_guard<std::mutex> Lock(InstallMutex);
+  if (--InstalledScopes == 0)
     RestorePrevious();
 }
 

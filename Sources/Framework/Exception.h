@@ -29,6 +29,9 @@ public:
 // Raises EAssertionFailed with "Assertion failure (UNIT, line N)".
 [[noreturn]] KALVORO_API void AssertionFailed(const char* aUnit, int aLine);
 
+// Raises the lists' index error, "List index out of bounds (N)".
+[[noreturn]] KALVORO_API void ListIndexError(int aIndex);
+
 // Appends a full stop to an error text for display, unless the text is empty or
 // already ends in a character whose code is not above the full stop's.
 KALVORO_API std::string WithFullStop(const std::string& aText);

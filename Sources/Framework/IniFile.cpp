@@ -53,10 +53,6 @@ std::string_view TrimBlanks(std::string_view aText) {
   return aText;
 }
 
-bool HasLineBreak(std::string_view aText) {
-  return aText.find_first_of("\r\n") != std::string_view::npos;
-}
-
 constexpr std::size_t NoIndex = static_cast<std::size_t>(-1);
 
 // Names stored in insertion order, looked up by folded name. Items whose names
@@ -332,6 +328,10 @@ void TIniFile::UpdateFile() const {
     ::unlink(Temporary.c_str());
     ThrowUnableToWrite(FFileName);
   }
+}
+
+bool HasLineBreak(std::string_view aText) {
+  return aText.find_first_of("\r\n") != std::string_view::npos;
 }
 
 std::optional<std::int32_t> ParseInteger(std::string_view aText) {

@@ -68,6 +68,10 @@ private:
   std::unique_ptr<TData> FData;
 };
 
+// True when aText holds a CR or an LF, which no name, key or value of the file
+// may hold.
+bool HasLineBreak(std::string_view aText);
+
 // Reads a 32-bit integer by the project file's rules: leading blanks skipped;
 // decimal with an optional sign, or hexadecimal (no sign) after "$", "0x" or
 // "x" in either case, up to 8 digits taken as a 32-bit pattern. std::nullopt

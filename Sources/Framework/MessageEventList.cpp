@@ -74,7 +74,7 @@ void TMessageEventList::CopyList(const TMessageEventList* aSource,
 
 const TMessageEventContainer& TMessageEventList::GetItem(int aIndex) const {
   if (aIndex < 0 || aIndex >= Count())
-    throw Exception("List index out of bounds (" + std::to_string(aIndex) + ")");
+    ListIndexError(aIndex);
   return FEventHandlers[static_cast<std::size_t>(aIndex)];
 }
 

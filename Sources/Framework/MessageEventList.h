@@ -23,8 +23,12 @@ class TMessageEventList;
 // consumes. Delivery ignores them; senders use them to skip building messages
 // that no handler wants.
 inline constexpr std::uint32_t MessageIdBit(std::int32_t aId) {
-  return (aId >= 100 && aId < 132) ? (1u << (aId - 100)) : 0u;
+  return (aId >= 100 && aId < 131) ? (1u << (aId - 100)) : 0u;
 }
+// The bit of id 101 stands for every check. A handler that wants only the
+// checks that failed (an error list) says this one instead, so that passing
+// checks are not built for it.
+inline constexpr std::uint32_t FailedChecksBit = 1u << 31;
 inline constexpr std::uint32_t AllMessageIds = 0xFFFFFFFFu;
 
 // A handler: a function together with the object that it is bound to. Identity
@@ -88,11 +92,19 @@ public:
   const TMessageEventContainer& GetItem(int aIndex) const;
   void Clear();
 
-  // True when some registered handler consumes messages with this id.
+  // True when some registered handler consumes messages with this id (for
+  // checks: passing ones too).
   bool Consumes(std::int32_t aId) const {
     const std::uint32_t Bit = MessageIdBit(aId);
     return Bit == 0 ? !FEventHandlers.empty() : (FConsumed & Bit) != 0;
   }
+  // True when some registered handler consumes failed checks.
+  bool ConsumesFailedChecks() const {
+    return (FConsumed & (MessageIdBit(101) | FailedChecksBit)) != 0;
+  }
+  // The bits of every registered handler's consumed ids, kept up to date for
+  // the life of the list: a sender on a hot path tests it without a call.
+  const std::uint32_t* ConsumedIds() const { return &FConsumed; }
 
 private:
   void UpdateConsumed();

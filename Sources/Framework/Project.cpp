@@ -51,10 +51,6 @@ std::string Quoted(std::string_view aText) {
   return Result;
 }
 
-bool HasLineBreak(std::string_view aText) {
-  return aText.find_first_of("\r\n") != std::string_view::npos;
-}
-
 // Shows line breaks as \r and \n, so that a refused name reads as one line.
 std::string Visible(std::string_view aText) {
   std::string Result;
@@ -68,6 +64,18 @@ std::string Visible(std::string_view aText) {
   }
   return Result;
 }
+
+// Runs an action when the scope is left, however it is left.
+template <class TAction> class TOnExit {
+public:
+  explicit TOnExit(TAction aAction) : FAction(std::move(aAction)) {}
+  ~TOnExit() { FAction(); }
+  TOnExit(const TOnExit&) = delete;
+  TOnExit& operator=(const TOnExit&) = delete;
+
+private:
+  TAction FAction;
+};
 
 bool FileExists(const std::string& aFileName) {
   struct stat Status {};
@@ -293,10 +301,7 @@ bool TProject::LoadProject(std::string& aReport) {
     throw ELoadProject("The file " + Quoted(FFileName) + " does not exist");
 
   // However the reading ends, the project matches what was read.
-  struct TModifiedReset {
-    TProject* Project;
-    ~TModifiedReset() { Project->FModified = false; }
-  } ModifiedReset{this};
+  const TOnExit ClearModified([this] { FModified = false; });
 
   const TIniFile Ini = TIniFile::Load(FFileName);
 
@@ -381,10 +386,7 @@ bool TProject::LoadProject(std::string& aReport) {
 
 void TProject::SaveProject() {
   KALVORO_ASSERT(!FFileName.empty());
-  struct TModifiedReset {
-    TProject* Project;
-    ~TModifiedReset() { Project->FModified = false; }
-  } ModifiedReset{this};
+  const TOnExit ClearModified([this] { FModified = false; });
 
   // Names and paths go into single lines of the file; one holding a line
   // break would split its line and corrupt what follows, so refuse it before

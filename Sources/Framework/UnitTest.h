@@ -19,6 +19,7 @@
 
 #include "UnitTestBase.h"
 
+#include <memory>
 #include <type_traits>
 
 namespace Kalvoro {
@@ -53,9 +54,9 @@ void DestroyUnitTestRegistry();
 // The factory behind a class reference.
 template <class T> TUnitTestBase* CreateUnitTestOf(TModule* aModule, const char* aName) {
   static_assert(std::is_base_of_v<TUnitTestBase, T>, "a unit test derives from TUnitTest");
-  T* UnitTest = new T(aModule);
+  std::unique_ptr<T> UnitTest(new T(aModule));
   UnitTest->SetName(aName);
-  return UnitTest;
+  return UnitTest.release();
 }
 
 namespace Detail {

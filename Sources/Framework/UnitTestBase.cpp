@@ -13,6 +13,8 @@ namespace Kalvoro {
 namespace {
 const std::string InitPhaseName = "Init";
 const std::string ExitPhaseName = "Exit";
+// What a unit test's checks see while none of its methods runs in a scenario.
+const std::uint32_t EveryId = AllMessageIds;
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -28,7 +30,7 @@ TUnitTestBase* TUnitTestList::FindByName(std::string_view aName) const {
 // ---------------------------------------------------------------------------
 // TUnitTestBase
 
-TUnitTestBase::TUnitTestBase(TModule* aModule) : FModule(aModule) {
+TUnitTestBase::TUnitTestBase(TModule* aModule) : FModule(aModule), FCheckConsumers(&EveryId) {
   KALVORO_ASSERT(aModule != nullptr);
 }
 
@@ -36,6 +38,18 @@ TUnitTestBase::~TUnitTestBase() {
   if (FTestScenario != nullptr)
     FTestScenario->RemoveUnitTest(this);
   FModule = nullptr;
+}
+
+void TUnitTestBase::SetTestScenario(TTestScenario* aScenario) {
+  FTestScenario = aScenario;
+  UpdateCheckConsumers();
+}
+
+void TUnitTestBase::UpdateCheckConsumers() {
+  // Methods are only ever added, so an index that is valid now stays valid.
+  const bool Running = FTestScenario != nullptr && FCurrentMethodIndex >= 0 &&
+                       FCurrentMethodIndex < FMethods.Count();
+  FCheckConsumers = Running ? FTestScenario->StateNotifications().ConsumedIds() : &EveryId;
 }
 
 void TUnitTestBase::Init() {}
@@ -49,7 +63,9 @@ std::string TUnitTestBase::GetFullName() const {
 void TUnitTestBase::RegisterMethod(TUnitTestProc aMethod, std::string_view aName) {
   if (!aMethod.HasMethod())
     return;
-  FMethods.Add(new TUnitTestMethod(aMethod, aName));
+  auto Method = std::make_unique<TUnitTestMethod>(aMethod, aName);
+  FMethods.Add(Method.get());
+  Method.release();
 }
 
 bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText) {
@@ -66,7 +82,7 @@ bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText) {
   } else {
     if (Method->TestResult() == tcrSuccess)
       Method->SetTestResult(tcrFailure);
-    if (FTestScenario->StateNotifications().Consumes(MessageIdCheck))
+    if (FTestScenario->StateNotifications().ConsumesFailedChecks())
       FTestScenario->FireStateNotification(std::make_unique<TCheckMessage>(
           std::string(aText), FTestScenario->Name(), FName, Method->Name()));
   }
@@ -143,13 +159,16 @@ void TUnitTestBase::Run() {
   try {
     for (int Index = 0; Index < Count; ++Index) {
       FCurrentMethodIndex = Index;
+      UpdateCheckConsumers();
       RunMethod(FMethods.GetItem(Index));
     }
   } catch (...) {
     FCurrentMethodIndex = -1;
+    UpdateCheckConsumers();
     throw;
   }
   FCurrentMethodIndex = -1;
+  UpdateCheckConsumers();
   for (const TUnitTestMethod* Method : FMethods)
     if (Method->TestResult() > FTestResult)
       FTestResult = Method->TestResult();
@@ -384,14 +403,19 @@ void* TModule::OpenLibrary() {
     throw TModuleException("Unable to load package \"" + FFullFileName +
                            "\"\rNo \"Initialize\" or \"Finalize\" entry in package");
   }
+  // A package whose start-up fails is not kept. Its error may be of a type
+  // that lives in the package, so only its text outlives the release.
+  std::string Error;
   try {
     Initialize();
+    return Handle;
+  } catch (const std::exception& Raised) {
+    Error = Raised.what();
   } catch (...) {
-    // A package whose start-up fails is not kept.
-    dlclose(Handle);
-    throw;
+    Error = "Its start-up raised an error without a message";
   }
-  return Handle;
+  dlclose(Handle);
+  throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + Error);
 }
 
 bool TModule::LoadModule() {
@@ -447,7 +471,8 @@ void TModule::EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
   KALVORO_ASSERT(aUnitTestClass != nullptr && aUnitTestClass->Create != nullptr);
   std::unique_ptr<TUnitTestBase> UnitTest(aUnitTestClass->Create(this, aUnitTestClass->Name));
   UnitTest->Register();
-  FUnitTestList.Add(UnitTest.release());
+  FUnitTestList.Add(UnitTest.get());
+  UnitTest.release();
 }
 
 void TModule::SaveAssignments() {

@@ -70,7 +70,7 @@ public:
   const TUnitTestMethodList& Methods() const { return FMethods; }
   int CurrentMethodIndex() const { return FCurrentMethodIndex; }
 
-  void SetTestScenario(TTestScenario* aScenario) { FTestScenario = aScenario; }
+  void SetTestScenario(TTestScenario* aScenario);
   // The class name, set by the factory that creates the unit test.
   void SetName(std::string_view aName) { FName = CutName(aName); }
   std::string GetFullName() const;
@@ -97,6 +97,7 @@ public:
 private:
   bool PassedCheckUnobserved() const;
   bool CheckSlow(bool aCondition, std::string_view aText);
+  void UpdateCheckConsumers();
   void FireProgress(TProgressType aType, const std::string& aMethodName);
   template <class TBody>
   void GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TProgressType aFinish,
@@ -109,6 +110,10 @@ private:
   TUnitTestResult FTestResult = tcrTodo;
   TUnitTestMethodList FMethods{true};
   int FCurrentMethodIndex = -1;
+  // While a method of this unit test runs in a scenario: the consumed ids of
+  // the scenario's handlers. Otherwise a word with every bit set, so that a
+  // check goes the slow way, which raises what it has to.
+  const std::uint32_t* FCheckConsumers;
 };
 
 // Base of fixture classes; the framework only carries them through registration.
@@ -251,24 +256,28 @@ private:
   std::string FBaseDirectory;
 };
 
-// The fast path of a passing check: nothing to build when no handler of the
-// scenario consumes passed checks.
+// The fast path of a passing check: nothing to build when a method runs in a
+// scenario and no handler of the scenario consumes passed checks.
 inline bool TUnitTestBase::PassedCheckUnobserved() const {
-  return FTestScenario != nullptr && FCurrentMethodIndex >= 0 &&
-         FCurrentMethodIndex < FMethods.Count() &&
-         !FTestScenario->StateNotifications().Consumes(MessageIdCheck);
+  return (*FCheckConsumers & MessageIdBit(MessageIdCheck)) == 0;
 }
 
+// The failed and the passed slow calls are kept apart, so that a loop of
+// checks does not compute the condition's value for a call it rarely makes.
 inline bool TUnitTestBase::Check(bool aCondition, const char* aText) {
-  if (aCondition && PassedCheckUnobserved())
+  if (!aCondition) [[unlikely]]
+    return CheckSlow(false, aText != nullptr ? std::string_view(aText) : std::string_view());
+  if (PassedCheckUnobserved()) [[likely]]
     return true;
-  return CheckSlow(aCondition, aText != nullptr ? std::string_view(aText) : std::string_view());
+  return CheckSlow(true, aText != nullptr ? std::string_view(aText) : std::string_view());
 }
 
 inline bool TUnitTestBase::Check(bool aCondition, const std::string& aText) {
-  if (aCondition && PassedCheckUnobserved())
+  if (!aCondition) [[unlikely]]
+    return CheckSlow(false, aText);
+  if (PassedCheckUnobserved()) [[likely]]
     return true;
-  return CheckSlow(aCondition, aText);
+  return CheckSlow(true, aText);
 }
 
 } // namespace Kalvoro

@@ -5,10 +5,6 @@
 
 namespace Kalvoro {
 
-void ListIndexError(int aIndex) {
-  throw Exception("List index out of bounds (" + std::to_string(aIndex) + ")");
-}
-
 TUnitTestMethod::TUnitTestMethod(TUnitTestProc aMethod, std::string_view aName)
     : FMethod(aMethod), FName(CutName(aName)) {
   KALVORO_ASSERT(aMethod.HasMethod());

@@ -29,9 +29,6 @@ struct TUnitTestProc {
   bool HasMethod() const { return Code != nullptr; }
 };
 
-// Raises the lists' index error.
-[[noreturn]] KALVORO_API void ListIndexError(int aIndex);
-
 // An ordered list of objects that owns them or not, fixed at creation.
 template <class T> class TTypedList {
 public:

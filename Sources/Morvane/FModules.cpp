@@ -119,6 +119,7 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
   FTree->SetColumns({QStringLiteral("Module"), QStringLiteral("Path"), QStringLiteral("Status")});
   FTree->SetImages(ModuleTreeImages());
   FTree->SetMultiSelect(false);
+  FTree->SetShowLines(true);
   FTree->SetPopupMenu(FPopupMenu);
   FTree->header()->setStretchLastSection(true);
 

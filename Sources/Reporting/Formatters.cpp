@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <ctime>
 
 namespace Kalvoro {
@@ -119,6 +120,19 @@ TFormatSettings LocaleFormatSettings() {
   Settings.DateSeparator = SeparatorOfPattern(nl_langinfo(D_FMT), Settings.DateSeparator);
   Settings.TimeSeparator = SeparatorOfPattern(nl_langinfo(T_FMT), Settings.TimeSeparator);
   return Settings;
+}
+
+std::string EnvironmentTimeLocale() {
+  for (const char* Variable : {"LC_ALL", "LC_TIME", "LANG"}) {
+    const char* Value = std::getenv(Variable);
+    if (Value != nullptr && *Value != '\0')
+      return Value;
+  }
+  return "C";
+}
+
+bool IsCLocaleName(std::string_view aName) {
+  return aName == "C" || aName == "POSIX" || aName == "C.UTF-8" || aName == "C.utf8";
 }
 
 TFormatSettings GetDefaultFormatSettings() {

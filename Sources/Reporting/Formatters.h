@@ -40,6 +40,14 @@ struct TFormatSettings {
 // single ASCII character) keeps its default.
 TFormatSettings LocaleFormatSettings();
 
+// The name of the locale that setlocale(LC_TIME, "") would take from the
+// environment: LC_ALL, else LC_TIME, else LANG, the first that is set and not
+// empty; "C" when there is none.
+std::string EnvironmentTimeLocale();
+// True for a name of the C locale ("C", "POSIX", "C.UTF-8", "C.utf8"), whose
+// separators are the defaults.
+bool IsCLocaleName(std::string_view aName);
+
 // The settings that formatters and sinks use unless they are given others.
 // They start as the defaults ("/" and ":"); a program may install the
 // locale's at start-up.

@@ -14,8 +14,8 @@ namespace {
 using THandler = void (TOutput::*)(TMessageEventList*, const TCustomMessage&);
 
 // The handler as the scenario sees it; identity is this member function.
-TMessageEvent HandlerOf(TOutput* aOutput) {
-  return MakeMessageEvent<static_cast<THandler>(&TOutput::HandleMessage)>(aOutput);
+TMessageEvent HandlerOf(TOutput* aOutput, std::uint32_t aConsumes = AllMessageIds) {
+  return MakeMessageEvent<static_cast<THandler>(&TOutput::HandleMessage)>(aOutput, aConsumes);
 }
 
 void WriteLine(std::ostream* aStream, const std::string& aText) {
@@ -76,14 +76,15 @@ private:
 // ---------------------------------------------------------------------------
 // TOutput
 
-TOutput::TOutput(TTestScenario* aTestScenario, const TFormatSettings& aSettings, TClock aClock) {
+TOutput::TOutput(TTestScenario* aTestScenario, const TFormatSettings& aSettings, TClock aClock,
+                 std::uint32_t aConsumes) {
   if (aTestScenario == nullptr)
     return;
   FLogFormatter = std::make_unique<TLogFormatter>(aSettings, aClock);
   FErrorFormatter = std::make_unique<TErrorFormatter>();
   FSummaryFormatter = std::make_unique<TSummaryFormatter>(aTestScenario, aSettings, aClock);
   FTestScenario = aTestScenario;
-  FTestScenario->AddStateNotificationHandler(HandlerOf(this));
+  FTestScenario->AddStateNotificationHandler(HandlerOf(this, aConsumes));
 }
 
 TOutput::~TOutput() {

@@ -4,6 +4,7 @@
 
 #include "Formatters.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -15,14 +16,21 @@ namespace Kalvoro {
 class TTestScenario;
 class TMessageEventList;
 
+// The messages that give error-list lines. A sink whose log lines go nowhere
+// needs no others, and saying so spares the run building the rest.
+inline constexpr std::uint32_t ErrorListMessages =
+    MessageIdBit(MessageIdException) | FailedChecksBit;
+
 // The abstract sink. It owns the three formatters and listens to its scenario
 // from construction to destruction; where the lines go is up to the subclass.
 // A sink built without a scenario has no formatters and never writes.
+// aConsumes tells the scenario which messages the sink wants (MessageIdBit);
+// it is still handed every message that the scenario builds.
 class TOutput {
 public:
   explicit TOutput(TTestScenario* aTestScenario,
                    const TFormatSettings& aSettings = GetDefaultFormatSettings(),
-                   TClock aClock = CurrentDateTime);
+                   TClock aClock = CurrentDateTime, std::uint32_t aConsumes = AllMessageIds);
   virtual ~TOutput();
   TOutput(const TOutput&) = delete;
   TOutput& operator=(const TOutput&) = delete;

@@ -11,7 +11,8 @@ namespace Kalvoro {
 
 namespace {
 
-constexpr std::uint32_t ConsumedIds = MessageIdBit(MessageIdReport) | MessageIdBit(MessageIdCheck) |
+// Passing checks leave no trace in the report: only failed ones are wanted.
+constexpr std::uint32_t ConsumedIds = MessageIdBit(MessageIdReport) | FailedChecksBit |
                                       MessageIdBit(MessageIdException) |
                                       MessageIdBit(MessageIdProgress);
 

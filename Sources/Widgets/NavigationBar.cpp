@@ -1,6 +1,7 @@
 #include "NavigationBar.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -26,6 +27,14 @@ QToolButton[navButton="true"]:pressed { background: rgba(0, 0, 0, 50); }
 QToolButton[navButton="true"][navCurrent="true"] { background: rgba(255, 255, 255, 60); border-color: rgba(255, 255, 255, 110); }
 QToolButton[navButton="true"]:disabled { color: #9aa6b2; }
 )";
+
+// A caption as an action reports it for a tool-tip when it has none: without
+// mnemonics and ellipsis.
+QString PlainCaption(QString aText) {
+  aText.remove(QLatin1String("..."));
+  aText.remove(QLatin1Char('&'));
+  return aText.trimmed();
+}
 
 } // namespace
 
@@ -83,6 +92,7 @@ QToolButton* TNavigationBar::AddButton(int aGroup, QAction* aAction) {
   Button->setFocusPolicy(Qt::NoFocus);
   Button->setMinimumWidth(80);
   Button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  Button->installEventFilter(this);
   Group.BodyLayout->addWidget(Button);
   Group.Buttons.append(Button);
   return Button;
@@ -103,6 +113,19 @@ void TNavigationBar::SetOpenGroup(int aGroup) {
 void TNavigationBar::SetHighlighted(QAction* aAction) {
   FHighlighted = aAction;
   Restyle();
+}
+
+bool TNavigationBar::eventFilter(QObject* aWatched, QEvent* aEvent) {
+  if (aEvent->type() == QEvent::ToolTip) {
+    // An action without a tool-tip of its own reports its caption as one.
+    const auto* Button = qobject_cast<QToolButton*>(aWatched);
+    const QAction* Action = Button != nullptr ? Button->defaultAction() : nullptr;
+    if (Action != nullptr && Action->toolTip() == PlainCaption(Action->text())) {
+      aEvent->ignore();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(aWatched, aEvent);
 }
 
 void TNavigationBar::SetButtonIconSize(int aSize) {

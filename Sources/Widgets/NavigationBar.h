@@ -37,6 +37,11 @@ public:
 
   void SetButtonIconSize(int aSize);
 
+protected:
+  // A button shows a tool-tip only when its action has one of its own: the
+  // caption under the icon needs no repeating.
+  bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
+
 private:
   struct TGroup {
     QToolButton* Heading;

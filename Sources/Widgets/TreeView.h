@@ -1,8 +1,9 @@
 // A multi-column tree over a model of its own, built for rebuilds of many
 // thousand rows: columns with settable widths, texts per column, two images per
-// row, a carried object per row, optional check boxes, single or multiple
-// selection with a current row, flat row indexes, suspended updates, hit-testing,
-// drag and drop between trees, and double-click, resize and context-menu hooks.
+// row, a carried object per row, optional check boxes and connecting lines,
+// single or multiple selection with a current row, flat row indexes, suspended
+// updates, hit-testing, drag and drop between trees, and double-click, resize
+// and context-menu hooks.
 #pragma once
 
 #include <QIcon>
@@ -89,6 +90,10 @@ public:
   void SetMultiSelect(bool aValue);
   bool MultiSelect() const;
 
+  // Dotted lines that connect every row with its parent and its siblings.
+  void SetShowLines(bool aValue);
+  bool ShowLines() const { return FShowLines; }
+
   // Rows. aParent null adds a top-level row. Rows are added collapsed.
   TTreeNode* AddChild(TTreeNode* aParent, const QString& aText = {}, void* aData = nullptr,
                       int aKind = 0);
@@ -172,6 +177,8 @@ protected:
   void dragMoveEvent(QDragMoveEvent* aEvent) override;
   void dropEvent(QDropEvent* aEvent) override;
   void currentChanged(const QModelIndex& aCurrent, const QModelIndex& aPrevious) override;
+  void drawBranches(QPainter* aPainter, const QRect& aRect,
+                    const QModelIndex& aIndex) const override;
 
 private:
   friend class TTreeModel;
@@ -187,6 +194,7 @@ private:
   QList<QIcon> FImages;
   mutable QHash<quint64, QIcon> FPairIcons;
   bool FUsesSecondImage = false;
+  bool FShowLines = false;
   int FUpdateCount = 0;
   std::vector<TTreeNode*> FPendingSelection;
   TTreeNode* FPendingCurrent = nullptr;

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -347,4 +348,58 @@ TEST(ConsoleProgress, BarOnATerminalIsDrawnAndClearedBeforeOtherOutput) {
   TRunnerStreams Quiet{Out, QuietErr, true};
   RunnerMain({"run", DemoModule, "--no-progress"}, Quiet);
   EXPECT_TRUE(QuietErr.str().empty());
+}
+
+// A page that goes to no file is not kept, and the runner then asks for less
+// of the run; what is printed and what each file holds stay the same.
+TEST(ConsoleModuleMode, EachFileAloneHoldsWhatItHoldsBesideTheOthers) {
+  TempDir Dir;
+  const auto Run = [&](const std::string& aName, std::vector<std::string> aOptions) {
+    std::vector<std::string> Arguments{"run", DemoModule};
+    for (std::string& Option : aOptions)
+      Arguments.push_back(Option == "LOG" || Option == "ERRORS"
+                              ? (Dir.Path() / (aName + Option)).string()
+                              : Option);
+    return Runner(Arguments);
+  };
+  // Dates and times differ from run to run; everything else must not.
+  const auto Undated = [](std::string aText) {
+    for (std::size_t At = aText.find(" ("); At != std::string::npos; At = aText.find(" (", At + 1))
+      if (At + 22 <= aText.size() && aText[At + 4] == '-' && aText[At + 7] == '-')
+        aText.replace(At + 2, 19, "DATE");
+    const std::size_t Stamp = aText.find("Report Date/Time:");
+    if (Stamp != std::string::npos)
+      aText.erase(Stamp, aText.find('\n', Stamp) - Stamp);
+    return aText;
+  };
+  const TRun Both = Run("both", {"--log", "LOG", "--errors", "ERRORS"});
+  const TRun LogOnly = Run("log", {"--log", "LOG"});
+  const TRun ErrorsOnly = Run("errors", {"--errors", "ERRORS"});
+  const TRun Neither = Run("neither", {});
+
+  const std::string Log = ReadFile(Dir.Path() / "bothLOG");
+  EXPECT_NE(Log.find("      SUCCESS 2+2 gives 4\r\n"), std::string::npos);
+  EXPECT_EQ(Undated(ReadFile(Dir.Path() / "logLOG")), Undated(Log));
+  EXPECT_EQ(ReadFile(Dir.Path() / "errorsERRORS"), ReadFile(Dir.Path() / "bothERRORS"));
+  EXPECT_FALSE(fs::exists(Dir.Path() / "logERRORS"));
+  EXPECT_FALSE(fs::exists(Dir.Path() / "errorsLOG"));
+  for (const TRun* Result : {&LogOnly, &ErrorsOnly, &Neither}) {
+    EXPECT_EQ(Result->Code, ExitTestsFailed);
+    EXPECT_EQ(Undated(Result->Out), Undated(Both.Out));
+  }
+}
+
+TEST(ConsoleModuleMode, VerbosePrintsTheLogInsteadOfTheErrorList) {
+  const TRun Result = Runner({"run", DemoModule, "-v"});
+  EXPECT_EQ(Result.Code, ExitTestsFailed);
+  const std::vector<std::string> Out = Lines(Result.Out);
+  const auto Has = [&](const std::string& aLine) {
+    return std::find(Out.begin(), Out.end(), aLine) != Out.end();
+  };
+  EXPECT_EQ(Out.front().rfind("BEGIN Default Scenario (", 0), 0u);
+  EXPECT_TRUE(Has("    BEGIN TestAdd"));
+  EXPECT_TRUE(Has("      SUCCESS 2+2 gives 4"));
+  EXPECT_TRUE(Has("      FAILURE third is 0.33"));
+  EXPECT_FALSE(Has("FAILURE (TMathTest.TestDivide) third is 0.33"));
+  EXPECT_TRUE(Has("# Failures   = 1"));
 }

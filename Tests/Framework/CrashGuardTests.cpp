@@ -1,5 +1,6 @@
 // Crashing test methods (module Crashes.so): each crash becomes an exception
 // of its phase and the run goes on.
+#include "CrashGuard.h"
 #include "FrameworkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 
 #include <array>
 #include <cstring>
+#include <future>
+#include <thread>
 
 using namespace Kalvoro;
 using KalvoroTest::TRecorder;
@@ -141,4 +144,40 @@ TEST_F(FrameworkCrash, SignalHandlersAreRestoredAfterARun) {
   ExpectSameActions(Before, CurrentActions());
 
   sigaction(SIGILL, &Original, nullptr);
+}
+
+// Dispositions belong to the process. Scopes of two threads that overlap keep
+// the handlers installed until the last one closes, which then puts back the
+// original handlers rather than the guard's own.
+TEST(FrameworkCrashGuard, OverlappingScopesOfTwoThreadsRestoreTheOriginalHandlers) {
+  const TActions Before = NormalisedActions();
+  std::promise<void> WorkerOpened, MainClosed;
+  std::future<void> WorkerOpenedSeen = WorkerOpened.get_future();
+  std::shared_future<void> MainClosedSeen = MainClosed.get_future().share();
+  bool StillGuarded = false;
+  std::string Caught;
+  std::thread Worker;
+  {
+    TSignalScope MainScope;
+    const TActions Guarded = CurrentActions();
+    Worker = std::thread([&, Guarded] {
+      TSignalScope WorkerScope;
+      WorkerOpened.set_value();
+      MainClosedSeen.wait();
+      StillGuarded = CurrentActions()[3].sa_sigaction == Guarded[3].sa_sigaction;
+      if (!StillGuarded)
+        return; // raising now would take the process down
+      try {
+        RunGuarded([] { raise(SIGILL); });
+      } catch (const Exception& Error) {
+        Caught = Error.what();
+      }
+    });
+    WorkerOpenedSeen.wait();
+  }
+  MainClosed.set_value();
+  Worker.join();
+  EXPECT_TRUE(StillGuarded) << "the first scope to close removed the other thread's guard";
+  EXPECT_EQ(Caught, "Illegal instruction (SIGILL)");
+  ExpectSameActions(Before, CurrentActions());
 }

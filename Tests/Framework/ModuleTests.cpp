@@ -153,6 +153,15 @@ TEST(FrameworkModule, PackageLoaderReportsItsOwnErrorAndKeepsTheState) {
   EXPECT_EQ(NotAPackage.State(), msNotLoaded);
   EXPECT_EQ(NotAPackage.Handle(), nullptr);
   EXPECT_FALSE(IsMapped(Fake));
+
+  // A package whose start-up raises is let go; its error, whose type lives in
+  // the package, reaches the caller as the loader's own text.
+  const std::string RaisingPath = ModulePath("RaisingPackage.bpl");
+  TModule Raising(RaisingPath);
+  EXPECT_EQ(LoadError(Raising), "Unable to load package \"" + RaisingPath + "\"\rstart-up refused");
+  EXPECT_EQ(Raising.State(), msNotLoaded);
+  EXPECT_EQ(Raising.Handle(), nullptr);
+  EXPECT_FALSE(IsMapped(RaisingPath));
 }
 
 TEST(FrameworkModule, MissingEntryPointsLeaveTheLibraryLoaded) {

@@ -1,6 +1,6 @@
-// The manager end to end: the program starts on a project file, and the main
-// window, driven by keys, menus and tool buttons as a user would, unloads and
-// loads the demo module and saves the project.
+// The manager end to end on the demo project: the program starts on it and
+// loads its module, and the main window, driven by keys, menus and tool buttons
+// as a user would, unloads and loads the demo module and saves the project.
 #include "GuiTestSupport.h"
 
 #include "FMain.h"
@@ -8,6 +8,7 @@
 #include "Project.h"
 #include "TreeView.h"
 
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -19,33 +20,20 @@ using namespace Kalvoro;
 
 namespace {
 
-QStringList DemoProjectLines(const QString& aDemo, const QString& aFolder) {
-  return {"[Project]",
-          "Signature=Kalvoro",
-          "FileVersion=1.0",
-          "ModuleCount=1",
-          "ScenarioCount=2",
-          "[FileInfo]",
-          "SummaryEnabled=1",
-          "SummaryFileName=" + aFolder + "/Summary.txt",
-          "LogEnabled=1",
-          "LogFileName=" + aFolder + "/Log.txt",
-          "ErrorEnabled=0",
-          "ErrorFileName=" + aFolder + "/Error.txt",
-          "[Scenarios]",
-          "Name0=Default Scenario",
-          "Name1=Smoke",
-          "[Modules]",
-          "File0=" + aDemo,
-          "Load0=1",
-          "AssignmentCount0=6",
-          "[" + aDemo + "]",
-          "Assign0=TMathTest|Default Scenario|ENABLED",
-          "Assign1=TStackTest|Smoke|ENABLED",
-          "Assign2=TBrokenInitTest|Default Scenario|ENABLED",
-          "Assign3=TBrokenExitTest|Default Scenario|DISABLED",
-          "Assign4=TCrashTest|Default Scenario|ENABLED",
-          "Assign5=TNoMethodsTest|Smoke|ENABLED"};
+// The demo project as shipped, with its module paths pointing into this build.
+QStringList DemoProjectLines() {
+  QStringList Lines = ReadTextLines(QStringLiteral(KALVORO_DEMO_PROJECT));
+  const QString Shipped = QStringLiteral("../build/default/Examples/");
+  for (QString& Line : Lines)
+    Line.replace(Shipped, QStringLiteral(KALVORO_EXAMPLES_DIR "/"));
+  return Lines;
+}
+
+// Whether the process has the library mapped.
+bool HasMapped(qint64 aProcess, const QString& aLibrary) {
+  const QByteArray Path = QFile::encodeName(QFileInfo(aLibrary).canonicalFilePath());
+  QFile Maps(QStringLiteral("/proc/%1/maps").arg(aProcess));
+  return !Path.isEmpty() && Maps.open(QIODevice::ReadOnly) && Maps.readAll().contains(Path);
 }
 
 QAction* EntryOf(const QMenu* aMenu, const QString& aCaption) {
@@ -61,18 +49,27 @@ class TEndToEndTest : public QObject {
   Q_OBJECT
 
 private slots:
-  void TheProgramStartsOnAProjectFile() {
+  void TheProgramStartsOnTheDemoProject() {
     QTemporaryDir Folder;
     const QString Project = Folder.filePath(QStringLiteral("Demo.kvr"));
-    WriteTextFile(Project, DemoProjectLines(DemoModulePath(), Folder.path()));
+    const QStringList Lines = DemoProjectLines();
+    QVERIFY(Lines.contains(QStringLiteral("File0=" KALVORO_EXAMPLES_DIR "/Demo.so")));
+    WriteTextFile(Project, Lines);
     QProcess Morvane;
     QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
     Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     Morvane.setProcessEnvironment(Environment);
     Morvane.start(QStringLiteral(MORVANE_EXECUTABLE), {Project});
     QVERIFY(Morvane.waitForStarted(5000));
-    // It loads the module and waits for the user: still running after a while.
-    QVERIFY(!Morvane.waitForFinished(2500));
+    // It loads the module that the project marks loaded, and waits for the user.
+    bool Loaded = false;
+    for (int Round = 0; Round < 100 && !Loaded && Morvane.state() == QProcess::Running; ++Round) {
+      Loaded = HasMapped(Morvane.processId(), DemoModulePath());
+      if (!Loaded)
+        QTest::qWait(50);
+    }
+    QVERIFY2(Loaded, "the demo module is loaded");
+    QVERIFY(!Morvane.waitForFinished(500));
     QCOMPARE(Morvane.state(), QProcess::Running);
     Morvane.kill();
     Morvane.waitForFinished(5000);
@@ -85,7 +82,7 @@ private slots:
     TMorvaneApplication::Instance()->SetDialogs(&Dialogs);
     QTemporaryDir Folder;
     const QString ProjectPath = Folder.filePath(QStringLiteral("Demo.kvr"));
-    const QStringList Original = DemoProjectLines(DemoModulePath(), Folder.path());
+    const QStringList Original = DemoProjectLines();
     WriteTextFile(ProjectPath, Original);
 
     {
@@ -97,7 +94,9 @@ private slots:
       TTreeView* Tree = Modules->Tree();
       TModule* Demo = Form.Project()->Modules()[0];
       QCOMPARE(Form.windowTitle(), QStringLiteral("Morvane v0.7.0 - ") + ProjectPath);
-      QCOMPARE(Tree->TopLevelCount(), 1);
+      // Demo.so loaded, Vacuel.bpl not.
+      QCOMPARE(Tree->TopLevelCount(), 2);
+      QCOMPARE(Tree->TopLevelNode(1)->Text(2), QStringLiteral("NOT LOADED"));
       QCOMPARE(Tree->TopLevelNode(0)->Text(2), QStringLiteral("LOAD SUCCESS"));
       QCOMPARE(Tree->TopLevelNode(0)->ChildCount(), 6);
       QVERIFY(Tree->IsSelected(Tree->TopLevelNode(0)));

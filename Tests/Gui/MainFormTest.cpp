@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <dlfcn.h>
 
@@ -276,9 +277,14 @@ private slots:
       QCoreApplication::sendEvent(Button, &Leave);
       QCOMPARE(Form->StatusText(), QString());
     }
-    // Navigation buttons carry no hint.
-    for (QToolButton* Button : Form->NavigationBar()->Buttons(0))
+    // Navigation buttons carry no hint: no status text and no tool-tip.
+    for (QToolButton* Button : Form->NavigationBar()->Buttons(0)) {
       QVERIFY(Button->statusTip().isEmpty());
+      QToolTip::hideText();
+      QHelpEvent Help(QEvent::ToolTip, QPoint(5, 5), Button->mapToGlobal(QPoint(5, 5)));
+      QCoreApplication::sendEvent(Button, &Help);
+      QVERIFY2(!QToolTip::isVisible(), qPrintable(QToolTip::text()));
+    }
     QCOMPARE(Form->NavigationBar()->GroupCaption(0), QStringLiteral("View"));
     QCOMPARE(Form->NavigationBar()->Buttons(0).at(1)->text(), QStringLiteral("Scenario's"));
   }

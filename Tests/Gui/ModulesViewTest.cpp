@@ -338,6 +338,13 @@ private slots:
     QCOMPARE(FFrame->GetCaption(), QStringLiteral("Modules"));
     QVERIFY(!FFrame->GetIcon().isNull());
     QCOMPARE(FFrame->GetToolBar()->iconSize(), QSize(24, 24));
+    // The tree: one row at a time, connecting lines and expand buttons from the
+    // top level on, no dragging, the view's context menu.
+    QVERIFY(!Tree().MultiSelect());
+    QVERIFY(Tree().ShowLines());
+    QVERIFY(Tree().rootIsDecorated());
+    QVERIFY(!Tree().dragEnabled());
+    QCOMPARE(Tree().PopupMenu(), FFrame->PopupMenu());
 
     const QStringList Hints{"Add Module|Add a module to the project",
                             "Remove Module|Remove the selected module from the project",

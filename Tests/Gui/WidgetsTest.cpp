@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QToolTip>
 
 using namespace Kalvoro;
 
@@ -265,6 +266,44 @@ private slots:
     QCOMPARE(S.Tree.CurrentNode(), nullptr);
   }
 
+  void LinesConnectRowsWithTheirParentsAndSiblings() {
+    TSampleTree S;
+    S.Tree.resize(300, 300);
+    S.Tree.FullExpand();
+    S.Tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&S.Tree));
+    const int Indent = S.Tree.indentation();
+    const QRgb Base = S.Tree.palette().color(QPalette::Base).rgb();
+    // Whether anything but the background lies on the vertical through the
+    // middle of the branch cell aSteps cells left of the row's text, between
+    // the fractions aFrom and aTo of the row's height.
+    const auto Drawn = [&](const QImage& aImage, TTreeNode* aNode, int aSteps, double aFrom = 0,
+                           double aTo = 1) {
+      const QRect Row = S.Tree.NodeRect(aNode);
+      const int X = Row.left() - (aSteps + 1) * Indent + Indent / 2;
+      for (int Y = Row.top() + int(aFrom * Row.height()); Y < Row.top() + int(aTo * Row.height());
+           ++Y)
+        if (aImage.pixel(X, Y) != Base)
+          return true;
+      return false;
+    };
+    QVERIFY(!S.Tree.ShowLines());
+    QVERIFY(!Drawn(S.Tree.viewport()->grab().toImage(), S.X, 2));
+
+    S.Tree.SetShowLines(true);
+    const QImage Image = S.Tree.viewport()->grab().toImage();
+    // x: its own branch, a1's line on to a2, A's line on to B.
+    QVERIFY(Drawn(Image, S.X, 0));
+    QVERIFY(Drawn(Image, S.X, 1));
+    QVERIFY(Drawn(Image, S.X, 2));
+    // a2, A's last child: a line from above and none below.
+    QVERIFY(Drawn(Image, S.A2, 0, 0, 0.4));
+    QVERIFY(!Drawn(Image, S.A2, 0, 0.6, 1));
+    // c1: C is the last top-level row, so nothing goes on below it.
+    QVERIFY(Drawn(Image, S.C1, 0, 0, 0.4));
+    QVERIFY(!Drawn(Image, S.C1, 1));
+  }
+
   void CaptionBarPaintsWhiteOnTheShadowColour() {
     TCaptionBar Bar;
     Bar.resize(300, 42);
@@ -334,6 +373,21 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(&Bar));
     QTest::mouseClick(Button, Qt::LeftButton);
     QCOMPARE(Triggered, 1);
+
+    // The caption under the icon is not repeated as a tool-tip; a tool-tip of
+    // the action's own is shown.
+    const auto ToolTipOf = [](QToolButton* aButton) {
+      QToolTip::hideText();
+      QHelpEvent Help(QEvent::ToolTip, QPoint(5, 5), aButton->mapToGlobal(QPoint(5, 5)));
+      QCoreApplication::sendEvent(aButton, &Help);
+      const QString Shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+      QToolTip::hideText();
+      return Shown;
+    };
+    QCOMPARE(ToolTipOf(Button), QString());
+    Second.setToolTip(QStringLiteral("Show the results"));
+    QCOMPARE(ToolTipOf(Bar.Buttons(View).at(1)), QStringLiteral("Show the results"));
+
     First.setEnabled(false);
     QVERIFY(!Button->isEnabled());
     QTest::mouseClick(Button, Qt::LeftButton);

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace ReportingTest {
 namespace {
@@ -267,3 +271,38 @@ TEST(FormatSettings, ThePlainLocaleGivesTheDefaults) {
 
 } // namespace
 } // namespace ReportingTest
+
+// The runner loads the user's locale only when the environment names another
+// than the C locale, whose separators are the defaults.
+TEST(FormatSettings, TheEnvironmentNamesTheLocaleAsSetlocaleReadsIt) {
+  struct TSaved {
+    const char* Name;
+    std::optional<std::string> Value;
+  };
+  std::vector<TSaved> Saved;
+  for (const char* Name : {"LC_ALL", "LC_TIME", "LANG"}) {
+    const char* Value = std::getenv(Name);
+    Saved.push_back({Name, Value ? std::optional<std::string>(Value) : std::nullopt});
+    unsetenv(Name);
+  }
+  EXPECT_EQ(Kalvoro::EnvironmentTimeLocale(), "C");
+  setenv("LANG", "de_DE.UTF-8", 1);
+  EXPECT_EQ(Kalvoro::EnvironmentTimeLocale(), "de_DE.UTF-8");
+  setenv("LC_TIME", "fr_FR", 1);
+  EXPECT_EQ(Kalvoro::EnvironmentTimeLocale(), "fr_FR");
+  setenv("LC_ALL", "", 1); // set but empty: passed over
+  EXPECT_EQ(Kalvoro::EnvironmentTimeLocale(), "fr_FR");
+  setenv("LC_ALL", "POSIX", 1);
+  EXPECT_EQ(Kalvoro::EnvironmentTimeLocale(), "POSIX");
+  for (const TSaved& Variable : Saved) {
+    if (Variable.Value)
+      setenv(Variable.Name, Variable.Value->c_str(), 1);
+    else
+      unsetenv(Variable.Name);
+  }
+
+  for (const char* Name : {"C", "POSIX", "C.UTF-8", "C.utf8"})
+    EXPECT_TRUE(Kalvoro::IsCLocaleName(Name)) << Name;
+  for (const char* Name : {"", "c", "C.ISO-8859-1", "en_US.UTF-8", "de_DE"})
+    EXPECT_FALSE(Kalvoro::IsCLocaleName(Name)) << Name;
+}
