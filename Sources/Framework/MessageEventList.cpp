@@ -1,6 +1,7 @@
 #define KALVORO_UNIT "Sources/Framework/MessageEventList.cpp"
 #include "MessageEventList.h"
 
+#include <algorithm>
 #include <array>
 
 namespace Kalvoro {
@@ -10,6 +11,7 @@ void TMessageEventList::AddEventHandler(const TMessageEvent& aHandler) {
     return;
   FEventHandlers.emplace_back(aHandler);
   FConsumed |= aHandler.Consumes;
+  PublishConsumed();
 }
 
 void TMessageEventList::RemoveEventHandler(const TMessageEvent& aHandler) {
@@ -70,6 +72,7 @@ void TMessageEventList::CopyList(const TMessageEventList* aSource,
     aDestination->FEventHandlers.push_back(Entry);
     aDestination->FConsumed |= Entry.Event().Consumes;
   }
+  aDestination->PublishConsumed();
 }
 
 const TMessageEventContainer& TMessageEventList::GetItem(int aIndex) const {
@@ -81,12 +84,31 @@ const TMessageEventContainer& TMessageEventList::GetItem(int aIndex) const {
 void TMessageEventList::Clear() {
   FEventHandlers.clear();
   FConsumed = 0;
+  PublishConsumed();
 }
 
 void TMessageEventList::UpdateConsumed() {
   FConsumed = 0;
   for (const auto& Entry : FEventHandlers)
     FConsumed |= Entry.Event().Consumes;
+  PublishConsumed();
+}
+
+void TMessageEventList::PublishConsumed() {
+  for (std::uint32_t* Word : FConsumedMirrors)
+    *Word = FConsumed;
+}
+
+void TMessageEventList::AddConsumedMirror(std::uint32_t* aWord) {
+  KALVORO_ASSERT(aWord != nullptr);
+  FConsumedMirrors.push_back(aWord);
+  *aWord = FConsumed;
+}
+
+void TMessageEventList::RemoveConsumedMirror(std::uint32_t* aWord) {
+  const auto Found = std::find(FConsumedMirrors.begin(), FConsumedMirrors.end(), aWord);
+  if (Found != FConsumedMirrors.end())
+    FConsumedMirrors.erase(Found);
 }
 
 } // namespace Kalvoro

@@ -102,15 +102,21 @@ public:
   bool ConsumesFailedChecks() const {
     return (FConsumed & (MessageIdBit(101) | FailedChecksBit)) != 0;
   }
-  // The bits of every registered handler's consumed ids, kept up to date for
-  // the life of the list: a sender on a hot path tests it without a call.
-  const std::uint32_t* ConsumedIds() const { return &FConsumed; }
+  // The bits of every registered handler's consumed ids.
+  std::uint32_t ConsumedIds() const { return FConsumed; }
+  // A word that holds a copy of ConsumedIds, rewritten whenever they change:
+  // a sender on a hot path tests its own copy, without a call or a pointer.
+  // Its owner removes it before the word goes.
+  void AddConsumedMirror(std::uint32_t* aWord);
+  void RemoveConsumedMirror(std::uint32_t* aWord);
 
 private:
   void UpdateConsumed();
+  void PublishConsumed();
 
   std::vector<TMessageEventContainer> FEventHandlers;
   std::uint32_t FConsumed = 0;
+  std::vector<std::uint32_t*> FConsumedMirrors;
 };
 
 } // namespace Kalvoro

@@ -13,8 +13,6 @@ namespace Kalvoro {
 namespace {
 const std::string InitPhaseName = "Init";
 const std::string ExitPhaseName = "Exit";
-// What a unit test's checks see while none of its methods runs in a scenario.
-const std::uint32_t EveryId = AllMessageIds;
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -30,7 +28,7 @@ TUnitTestBase* TUnitTestList::FindByName(std::string_view aName) const {
 // ---------------------------------------------------------------------------
 // TUnitTestBase
 
-TUnitTestBase::TUnitTestBase(TModule* aModule) : FModule(aModule), FCheckConsumers(&EveryId) {
+TUnitTestBase::TUnitTestBase(TModule* aModule) : FModule(aModule) {
   KALVORO_ASSERT(aModule != nullptr);
 }
 
@@ -49,7 +47,16 @@ void TUnitTestBase::UpdateCheckConsumers() {
   // Methods are only ever added, so an index that is valid now stays valid.
   const bool Running = FTestScenario != nullptr && FCurrentMethodIndex >= 0 &&
                        FCurrentMethodIndex < FMethods.Count();
-  FCheckConsumers = Running ? FTestScenario->StateNotifications().ConsumedIds() : &EveryId;
+  TMessageEventList* Source = Running ? &FTestScenario->StateNotifications() : nullptr;
+  if (Source == FCheckConsumersSource)
+    return;
+  if (FCheckConsumersSource != nullptr)
+    FCheckConsumersSource->RemoveConsumedMirror(&FCheckConsumers);
+  FCheckConsumersSource = Source;
+  if (Source != nullptr)
+    Source->AddConsumedMirror(&FCheckConsumers);
+  else
+    FCheckConsumers = AllMessageIds;
 }
 
 void TUnitTestBase::Init() {}

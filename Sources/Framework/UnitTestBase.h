@@ -110,10 +110,12 @@ private:
   TUnitTestResult FTestResult = tcrTodo;
   TUnitTestMethodList FMethods{true};
   int FCurrentMethodIndex = -1;
-  // While a method of this unit test runs in a scenario: the consumed ids of
-  // the scenario's handlers. Otherwise a word with every bit set, so that a
-  // check goes the slow way, which raises what it has to.
-  const std::uint32_t* FCheckConsumers;
+  // While a method of this unit test runs in a scenario: a copy of the
+  // consumed ids of the scenario's handlers, which the scenario's event list
+  // keeps current. Otherwise every bit is set, so that a check goes the slow
+  // way, which raises what it has to.
+  std::uint32_t FCheckConsumers = AllMessageIds;
+  TMessageEventList* FCheckConsumersSource = nullptr;
 };
 
 // Base of fixture classes; the framework only carries them through registration.
@@ -259,7 +261,7 @@ private:
 // The fast path of a passing check: nothing to build when a method runs in a
 // scenario and no handler of the scenario consumes passed checks.
 inline bool TUnitTestBase::PassedCheckUnobserved() const {
-  return (*FCheckConsumers & MessageIdBit(MessageIdCheck)) == 0;
+  return (FCheckConsumers & MessageIdBit(MessageIdCheck)) == 0;
 }
 
 // The failed and the passed slow calls are kept apart, so that a loop of

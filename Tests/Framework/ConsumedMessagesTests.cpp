@@ -62,13 +62,22 @@ TEST(FrameworkMessageIdBits, FailedChecksHaveABitOfTheirOwn) {
   Checks.AddEventHandler(Consuming(Recorder, MessageIdBit(MessageIdCheck)));
   EXPECT_TRUE(Checks.ConsumesFailedChecks());
   EXPECT_TRUE(Checks.Consumes(MessageIdCheck));
-  // The word that senders test follows the list.
-  const std::uint32_t* Word = List.ConsumedIds();
-  EXPECT_EQ(*Word, FailedChecksBit);
+  // A mirrored word follows the list until it is removed.
+  std::uint32_t Mirror = 12345;
+  List.AddConsumedMirror(&Mirror);
+  EXPECT_EQ(Mirror, FailedChecksBit);
   List.RemoveEventHandler(Consuming(Recorder, FailedChecksBit));
-  EXPECT_EQ(*Word, 0u);
+  EXPECT_EQ(Mirror, 0u);
   TMessageEventList::CopyList(&Checks, &List);
-  EXPECT_EQ(*Word, MessageIdBit(MessageIdCheck));
+  EXPECT_EQ(Mirror, MessageIdBit(MessageIdCheck));
+  List.Clear();
+  EXPECT_EQ(Mirror, 0u);
+  List.AddEventHandler(Recorder.Event());
+  EXPECT_EQ(Mirror, AllMessageIds);
+  List.RemoveConsumedMirror(&Mirror);
+  List.Clear();
+  EXPECT_EQ(Mirror, AllMessageIds);
+  EXPECT_EQ(List.ConsumedIds(), 0u);
 }
 
 TEST_F(FrameworkConsumedMessages, PassingChecksAreNotBuiltForAnErrorList) {
@@ -159,4 +168,23 @@ TEST_F(FrameworkConsumedMessages, ChecksAfterTheRunGoTheSlowWayAgain) {
   EXPECT_THROW(Scenario.Run(), std::logic_error);
   EXPECT_EQ(Test.CurrentMethodIndex(), -1);
   EXPECT_THROW(Test.Check(true, "outside"), Exception);
+}
+
+TEST_F(FrameworkConsumedMessages, ANestedRunLeavesTheOuterMethodsChecksObserved) {
+  TScriptedTest Inner(&Module);
+  Inner.SetName("I");
+  Inner.Scripts = {{"N", [](TScriptedTest& aTest) { aTest.Check(true, "inner"); }}};
+  Inner.Register();
+  Prepare([&](TScriptedTest& aTest) {
+    Inner.Run();
+    Scenario.AddStateNotificationHandler(Everything.Event());
+    aTest.Check(true, "outer");
+  });
+  Scenario.AddUnitTest(&Inner);
+  Inner.SetEnabled(false);
+  Scenario.Run();
+  EXPECT_EQ(Everything.CountOf("Check+ outer"), 1);
+  EXPECT_EQ(Everything.CountOf("Check+ inner"), 0);
+  // The inner unit test did run, inside the outer method.
+  EXPECT_EQ(Inner.Methods()[0]->TestResult(), tcrSuccess);
 }
