@@ -95,20 +95,22 @@ void TMessageEventList::UpdateConsumed() {
 }
 
 void TMessageEventList::PublishConsumed() {
-  for (std::uint32_t* Word : FConsumedMirrors)
-    *Word = FConsumed;
+  for (const TConsumedFlag& Entry : FConsumedFlags)
+    *Entry.Flag = (FConsumed & Entry.Ids) != 0 ? 1 : 0;
 }
 
-void TMessageEventList::AddConsumedMirror(std::uint32_t* aWord) {
-  KALVORO_ASSERT(aWord != nullptr);
-  FConsumedMirrors.push_back(aWord);
-  *aWord = FConsumed;
+void TMessageEventList::AddConsumedFlag(unsigned char* aFlag, std::uint32_t aIds) {
+  KALVORO_ASSERT(aFlag != nullptr);
+  FConsumedFlags.push_back({aFlag, aIds});
+  *aFlag = (FConsumed & aIds) != 0 ? 1 : 0;
 }
 
-void TMessageEventList::RemoveConsumedMirror(std::uint32_t* aWord) {
-  const auto Found = std::find(FConsumedMirrors.begin(), FConsumedMirrors.end(), aWord);
-  if (Found != FConsumedMirrors.end())
-    FConsumedMirrors.erase(Found);
+void TMessageEventList::RemoveConsumedFlag(unsigned char* aFlag) {
+  const auto Found =
+      std::find_if(FConsumedFlags.begin(), FConsumedFlags.end(),
+                   [aFlag](const TConsumedFlag& aEntry) { return aEntry.Flag == aFlag; });
+  if (Found != FConsumedFlags.end())
+    FConsumedFlags.erase(Found);
 }
 
 } // namespace Kalvoro

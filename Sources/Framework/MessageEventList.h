@@ -104,11 +104,12 @@ public:
   }
   // The bits of every registered handler's consumed ids.
   std::uint32_t ConsumedIds() const { return FConsumed; }
-  // A word that holds a copy of ConsumedIds, rewritten whenever they change:
-  // a sender on a hot path tests its own copy, without a call or a pointer.
-  // Its owner removes it before the word goes.
-  void AddConsumedMirror(std::uint32_t* aWord);
-  void RemoveConsumedMirror(std::uint32_t* aWord);
+  // A byte set to 1 while a registered handler consumes one of aIds and to 0
+  // otherwise, rewritten whenever the handlers change: a sender on a hot path
+  // tests its own byte, without a call or a pointer. Its owner removes it
+  // before the byte goes.
+  void AddConsumedFlag(unsigned char* aFlag, std::uint32_t aIds);
+  void RemoveConsumedFlag(unsigned char* aFlag);
 
 private:
   void UpdateConsumed();
@@ -116,7 +117,11 @@ private:
 
   std::vector<TMessageEventContainer> FEventHandlers;
   std::uint32_t FConsumed = 0;
-  std::vector<std::uint32_t*> FConsumedMirrors;
+  struct TConsumedFlag {
+    unsigned char* Flag;
+    std::uint32_t Ids;
+  };
+  std::vector<TConsumedFlag> FConsumedFlags;
 };
 
 } // namespace Kalvoro

@@ -48,15 +48,15 @@ void TUnitTestBase::UpdateCheckConsumers() {
   const bool Running = FTestScenario != nullptr && FCurrentMethodIndex >= 0 &&
                        FCurrentMethodIndex < FMethods.Count();
   TMessageEventList* Source = Running ? &FTestScenario->StateNotifications() : nullptr;
-  if (Source == FCheckConsumersSource)
+  if (Source == FPassedChecksSource)
     return;
-  if (FCheckConsumersSource != nullptr)
-    FCheckConsumersSource->RemoveConsumedMirror(&FCheckConsumers);
-  FCheckConsumersSource = Source;
+  if (FPassedChecksSource != nullptr)
+    FPassedChecksSource->RemoveConsumedFlag(&FPassedChecksObserved);
+  FPassedChecksSource = Source;
   if (Source != nullptr)
-    Source->AddConsumedMirror(&FCheckConsumers);
+    Source->AddConsumedFlag(&FPassedChecksObserved, MessageIdBit(MessageIdCheck));
   else
-    FCheckConsumers = AllMessageIds;
+    FPassedChecksObserved = 1;
 }
 
 void TUnitTestBase::Init() {}

@@ -95,7 +95,6 @@ public:
   void SetEnabledWithoutUpdate(bool aValue) { FEnabled = aValue; }
 
 private:
-  bool PassedCheckUnobserved() const;
   bool CheckSlow(bool aCondition, std::string_view aText);
   void UpdateCheckConsumers();
   void FireProgress(TProgressType aType, const std::string& aMethodName);
@@ -110,12 +109,12 @@ private:
   TUnitTestResult FTestResult = tcrTodo;
   TUnitTestMethodList FMethods{true};
   int FCurrentMethodIndex = -1;
-  // While a method of this unit test runs in a scenario: a copy of the
-  // consumed ids of the scenario's handlers, which the scenario's event list
-  // keeps current. Otherwise every bit is set, so that a check goes the slow
-  // way, which raises what it has to.
-  std::uint32_t FCheckConsumers = AllMessageIds;
-  TMessageEventList* FCheckConsumersSource = nullptr;
+  // While a method of this unit test runs in a scenario: 1 if a handler of
+  // the scenario consumes passed checks, else 0; the scenario's event list
+  // keeps it current. Otherwise 1, so that a check goes the slow way, which
+  // raises what it has to.
+  unsigned char FPassedChecksObserved = 1;
+  TMessageEventList* FPassedChecksSource = nullptr;
 };
 
 // Base of fixture classes; the framework only carries them through registration.
@@ -258,28 +257,20 @@ private:
   std::string FBaseDirectory;
 };
 
-// The fast path of a passing check: nothing to build when a method runs in a
-// scenario and no handler of the scenario consumes passed checks.
-inline bool TUnitTestBase::PassedCheckUnobserved() const {
-  return (FCheckConsumers & MessageIdBit(MessageIdCheck)) == 0;
-}
-
-// The failed and the passed slow calls are kept apart, so that a loop of
-// checks does not compute the condition's value for a call it rarely makes.
+// The fast path of a check: nothing to build when it passes, a method runs in
+// a scenario and no handler of the scenario consumes passed checks. A true
+// condition (1) exceeds the flag only when the flag is 0, so the fast path
+// costs one comparison and one branch; everything else goes the slow way.
 inline bool TUnitTestBase::Check(bool aCondition, const char* aText) {
-  if (!aCondition) [[unlikely]]
-    return CheckSlow(false, aText != nullptr ? std::string_view(aText) : std::string_view());
-  if (PassedCheckUnobserved()) [[likely]]
+  if (static_cast<unsigned char>(aCondition) > FPassedChecksObserved) [[likely]]
     return true;
-  return CheckSlow(true, aText != nullptr ? std::string_view(aText) : std::string_view());
+  return CheckSlow(aCondition, aText != nullptr ? std::string_view(aText) : std::string_view());
 }
 
 inline bool TUnitTestBase::Check(bool aCondition, const std::string& aText) {
-  if (!aCondition) [[unlikely]]
-    return CheckSlow(false, aText);
-  if (PassedCheckUnobserved()) [[likely]]
+  if (static_cast<unsigned char>(aCondition) > FPassedChecksObserved) [[likely]]
     return true;
-  return CheckSlow(true, aText);
+  return CheckSlow(aCondition, aText);
 }
 
 } // namespace Kalvoro

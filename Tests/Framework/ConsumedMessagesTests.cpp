@@ -62,21 +62,28 @@ TEST(FrameworkMessageIdBits, FailedChecksHaveABitOfTheirOwn) {
   Checks.AddEventHandler(Consuming(Recorder, MessageIdBit(MessageIdCheck)));
   EXPECT_TRUE(Checks.ConsumesFailedChecks());
   EXPECT_TRUE(Checks.Consumes(MessageIdCheck));
-  // A mirrored word follows the list until it is removed.
-  std::uint32_t Mirror = 12345;
-  List.AddConsumedMirror(&Mirror);
-  EXPECT_EQ(Mirror, FailedChecksBit);
+  // A flag follows the list, for the ids it was added with, until it is
+  // removed.
+  unsigned char Passed = 7;
+  unsigned char Failed = 7;
+  List.AddConsumedFlag(&Passed, MessageIdBit(MessageIdCheck));
+  List.AddConsumedFlag(&Failed, FailedChecksBit);
+  EXPECT_EQ(Passed, 0);
+  EXPECT_EQ(Failed, 1);
   List.RemoveEventHandler(Consuming(Recorder, FailedChecksBit));
-  EXPECT_EQ(Mirror, 0u);
+  EXPECT_EQ(Failed, 0);
   TMessageEventList::CopyList(&Checks, &List);
-  EXPECT_EQ(Mirror, MessageIdBit(MessageIdCheck));
+  EXPECT_EQ(Passed, 1);
+  EXPECT_EQ(Failed, 0);
   List.Clear();
-  EXPECT_EQ(Mirror, 0u);
+  EXPECT_EQ(Passed, 0);
   List.AddEventHandler(Recorder.Event());
-  EXPECT_EQ(Mirror, AllMessageIds);
-  List.RemoveConsumedMirror(&Mirror);
+  EXPECT_EQ(Passed, 1);
+  EXPECT_EQ(Failed, 1);
+  List.RemoveConsumedFlag(&Passed);
   List.Clear();
-  EXPECT_EQ(Mirror, AllMessageIds);
+  EXPECT_EQ(Passed, 1);
+  EXPECT_EQ(Failed, 0);
   EXPECT_EQ(List.ConsumedIds(), 0u);
 }
 
