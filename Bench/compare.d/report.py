@@ -71,6 +71,7 @@ def verdict(workload, times, memories):
 
 TARGETS = {
     1: "≤ 1.0 × fastest peer",
+    "1a": "as 1 (placement control)",
     2: "≤ 1.0 × GoogleTest, memory too",
     3: "≤ 0.5 × Catch2 `-s`",
     4: "≤ 1.0 × fastest peer",

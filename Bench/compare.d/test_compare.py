@@ -55,6 +55,16 @@ class SuitesTest(unittest.TestCase):
             self.assertIn("Entry.cpp", line)
         self.assertIn('extern "C" KALVORO_EXPORT void Register()', files["Passing.cpp"])
 
+    def test_only_the_aligned_loop_target_gets_the_alignment_option(self):
+        for framework in suites.FRAMEWORKS:
+            cmake = suites.suite_files(framework, [10], [10])["CMakeLists.txt"]
+            options = re.findall(r"target_compile_options\((\w+) PRIVATE (.*)\)", cmake)
+            self.assertEqual(options, [("passing_aligned", suites.ALIGN_LOOPS)], framework)
+            # Built from the same source as the plain loop.
+            plain = re.search(r"\(passing (.*)\)", cmake).group(1)
+            aligned = re.search(r"\(passing_aligned (.*)\)", cmake).group(1)
+            self.assertEqual(plain, aligned, framework)
+
     def test_loop_tests_check_a_value_the_compiler_cannot_know(self):
         for framework in suites.FRAMEWORKS:
             files = suites.suite_files(framework, [], [])
@@ -105,6 +115,23 @@ class MeasureTest(unittest.TestCase):
         self.assertEqual(calls, ["a", "b", "a", "b", "a", "b", "a", "b"])
         self.assertEqual(validated, ["a", "b"])
         self.assertEqual([round(s.seconds, 1) for s in samples["a"]], [0.3, 0.5, 0.7])
+
+    def test_short_runs_are_measured_more_often(self):
+        def runs_taking(seconds):
+            calls = []
+
+            def fake_run(argv, stdout, env):
+                calls.append(argv[0])
+                return measure.Sample(seconds[argv[0]], 1000, 0)
+
+            commands = {name: measure.Command([name], os.devnull) for name in seconds}
+            samples = measure.interleaved(commands, 5, run=fake_run)
+            return {name: len(series) for name, series in samples.items()}, len(calls)
+
+        self.assertEqual(runs_taking({"a": 0.01, "b": 0.02}), ({"a": 21, "b": 21}, 44))
+        # One slow framework is enough to keep the asked number.
+        self.assertEqual(runs_taking({"a": 0.01, "b": 0.5}), ({"a": 5, "b": 5}, 12))
+        self.assertEqual(measure.rounds_for(30, [0.001]), 30)
 
     def test_a_wrong_exit_status_or_a_failed_validation_stops_the_workload(self):
         def exits(code):
