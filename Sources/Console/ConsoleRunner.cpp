@@ -9,8 +9,10 @@
 #endif
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <ostream>
+#include <system_error>
 
 namespace Kalvoro {
 
@@ -29,41 +31,35 @@ void PrintError(TRunnerStreams& aStreams, const std::string& aText) {
   aStreams.Err << "kalvoro: " << ForTerminal(aText) << '\n';
 }
 
-// The three pages of a run, as the manager's results view would hold them.
+// Where the pages of a run go: the log and the error list to their files as
+// the lines arrive (so that a long run is not held in memory), the summary
+// into memory, to be printed after each scenario and saved at the end.
 struct TPages {
-  std::vector<std::string> Log;
-  std::vector<std::string> Errors;
+  std::unique_ptr<TLinesFile> Log;
+  std::unique_ptr<TLinesFile> Errors;
   std::vector<std::string> Summary;
 };
 
-// Which pages go to a file and so have to be kept until the run is over.
-struct TKeptPages {
-  bool Log = false;
-  bool Errors = false;
-};
-
-// Collects the pages that are kept and echoes error lines (or, verbose, log
-// lines) as they arrive. When the log goes nowhere, the sink asks only for the
-// messages of the error list, so that passing checks and progress are not
-// built for it.
+// Writes the pages' lines and echoes error lines (or, verbose, log lines) as
+// they arrive. When the log goes nowhere, the sink asks only for the messages
+// of the error list, so that passing checks and progress are not built for it.
 class TConsoleOutput : public TOutput {
 public:
   TConsoleOutput(TTestScenario* aScenario, TPages& aPages, TRunnerStreams& aStreams, bool aVerbose,
-                 TProgressBar* aProgress, TKeptPages aKept)
+                 TProgressBar* aProgress)
       : TOutput(aScenario, GetDefaultFormatSettings(), CurrentDateTime,
-                aKept.Log || aVerbose ? AllMessageIds : ErrorListMessages),
-        FPages(aPages), FStreams(aStreams), FVerbose(aVerbose), FProgress(aProgress), FKept(aKept) {
-  }
+                aPages.Log || aVerbose ? AllMessageIds : ErrorListMessages),
+        FPages(aPages), FStreams(aStreams), FVerbose(aVerbose), FProgress(aProgress) {}
 
   void WriteLog(const std::string& aText) override {
-    if (FKept.Log)
-      FPages.Log.push_back(aText);
+    if (FPages.Log)
+      FPages.Log->WriteLine(aText);
     if (FVerbose)
       Echo(aText);
   }
   void WriteError(const std::string& aText) override {
-    if (FKept.Errors)
-      FPages.Errors.push_back(aText);
+    if (FPages.Errors)
+      FPages.Errors->WriteLine(aText);
     if (!FVerbose)
       Echo(aText);
   }
@@ -80,7 +76,6 @@ private:
   TRunnerStreams& FStreams;
   bool FVerbose;
   TProgressBar* FProgress;
-  TKeptPages FKept;
 };
 
 int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios) {
@@ -98,11 +93,37 @@ struct TReportFiles {
   std::string Errors;
 };
 
+bool SameFile(const std::string& aFirst, const std::string& aSecond) {
+  if (aFirst.empty() || aSecond.empty())
+    return false;
+  std::error_code First;
+  std::error_code Second;
+  const auto A = std::filesystem::weakly_canonical(std::filesystem::absolute(aFirst), First);
+  const auto B = std::filesystem::weakly_canonical(std::filesystem::absolute(aSecond), Second);
+  return First || Second ? aFirst == aSecond : A == B;
+}
+
+// The pages are saved in the manager's order, Summary, Log, Errors, each
+// replacing the file as a whole; so of pages named to the same file, only the
+// last one would remain. That one alone is written.
+TReportFiles WithoutOverwrittenPages(TReportFiles aFiles) {
+  if (SameFile(aFiles.Summary, aFiles.Log) || SameFile(aFiles.Summary, aFiles.Errors))
+    aFiles.Summary.clear();
+  if (SameFile(aFiles.Log, aFiles.Errors))
+    aFiles.Log.clear();
+  return aFiles;
+}
+
 // Runs the scenarios one after another, as Start All does, and writes the
 // report files that are named. Returns the exit code.
 int RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TRunnerOptions& aOptions,
-                 const TReportFiles& aFiles, TRunnerStreams& aStreams) {
+                 const TReportFiles& aNamedFiles, TRunnerStreams& aStreams) {
+  const TReportFiles Files = WithoutOverwrittenPages(aNamedFiles);
   TPages Pages;
+  if (!Files.Log.empty())
+    Pages.Log = std::make_unique<TLinesFile>(Files.Log);
+  if (!Files.Errors.empty())
+    Pages.Errors = std::make_unique<TLinesFile>(Files.Errors);
   TJUnitReport JUnit;
   std::unique_ptr<TProgressBar> Progress;
   if (aOptions.Progress && aStreams.ErrIsTerminal)
@@ -111,8 +132,7 @@ int RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   bool Failed = false;
   bool Stopped = false;
   for (TTestScenario* Scenario : aScenarios) {
-    TConsoleOutput Output(Scenario, Pages, aStreams, aOptions.Verbose, Progress.get(),
-                          TKeptPages{!aFiles.Log.empty(), !aFiles.Errors.empty()});
+    TConsoleOutput Output(Scenario, Pages, aStreams, aOptions.Verbose, Progress.get());
     if (!aOptions.JUnitFile.empty())
       JUnit.Attach(Scenario);
     if (Progress)
@@ -153,12 +173,12 @@ int RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   int Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
   try {
     // Summary, Log, Errors: the order in which the manager writes its pages.
-    if (!aFiles.Summary.empty())
-      SaveLinesToFile(aFiles.Summary, Pages.Summary);
-    if (!aFiles.Log.empty())
-      SaveLinesToFile(aFiles.Log, Pages.Log);
-    if (!aFiles.Errors.empty())
-      SaveLinesToFile(aFiles.Errors, Pages.Errors);
+    if (!Files.Summary.empty())
+      SaveLinesToFile(Files.Summary, Pages.Summary);
+    if (Pages.Log)
+      Pages.Log->Close();
+    if (Pages.Errors)
+      Pages.Errors->Close();
     if (!aOptions.JUnitFile.empty())
       JUnit.WriteFile(aOptions.JUnitFile);
   } catch (const std::exception& Error) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ostream>
+#include <utility>
 
 namespace Kalvoro {
 
@@ -32,13 +33,15 @@ void AppendLine(std::vector<std::string>* aLines, const std::string& aText) {
 
 // A file opened for writing from scratch, with one large buffer (reports can
 // run to many thousands of short lines). Every failure raises the same error.
+constexpr std::size_t ReportBufferSize = 1 << 16;
+
 class TReportFile {
 public:
   explicit TReportFile(const std::string& aPath)
       : FPath(aPath), FFile(std::fopen(aPath.c_str(), "wb")) {
     if (FFile == nullptr)
       Fail(errno);
-    std::setvbuf(FFile, FBuffer.get(), _IOFBF, BufferSize);
+    std::setvbuf(FFile, FBuffer.get(), _IOFBF, ReportBufferSize);
   }
   ~TReportFile() {
     if (FFile != nullptr)
@@ -59,15 +62,13 @@ public:
   }
 
 private:
-  static constexpr std::size_t BufferSize = 1 << 16;
-
   [[noreturn]] void Fail(int aError) const {
     throw Exception("Unable to write to " + FPath + ": " +
                     std::strerror(aError != 0 ? aError : EIO));
   }
 
   std::string FPath;
-  std::unique_ptr<char[]> FBuffer = std::make_unique<char[]>(BufferSize);
+  std::unique_ptr<char[]> FBuffer = std::make_unique<char[]>(ReportBufferSize);
   std::FILE* FFile;
 };
 
@@ -159,12 +160,46 @@ void TStreamOutput::WriteSummary(const std::string& aText) {
 // ---------------------------------------------------------------------------
 // Files
 
+TLinesFile::TLinesFile(std::string aPath)
+    : FPath(std::move(aPath)), FBuffer(std::make_unique<char[]>(ReportBufferSize)),
+      FFile(std::fopen(FPath.c_str(), "wb")) {
+  if (FFile == nullptr)
+    Fail(errno);
+  else
+    std::setvbuf(FFile, FBuffer.get(), _IOFBF, ReportBufferSize);
+}
+
+TLinesFile::~TLinesFile() {
+  if (FFile != nullptr)
+    std::fclose(FFile);
+}
+
+void TLinesFile::WriteLine(std::string_view aLine) noexcept {
+  if (FFile == nullptr || FError != 0)
+    return;
+  if (std::fwrite(aLine.data(), 1, aLine.size(), FFile) != aLine.size() ||
+      std::fwrite("\r\n", 1, 2, FFile) != 2)
+    Fail(errno);
+}
+
+void TLinesFile::Close() {
+  std::FILE* File = FFile;
+  FFile = nullptr;
+  if (File != nullptr && std::fclose(File) != 0 && FError == 0)
+    Fail(errno);
+  if (FError != 0)
+    throw Exception("Unable to write to " + FPath + ": " + std::strerror(FError));
+}
+
+void TLinesFile::Fail(int aError) noexcept {
+  if (FError == 0)
+    FError = aError != 0 ? aError : EIO;
+}
+
 void SaveLinesToFile(const std::string& aPath, const std::vector<std::string>& aLines) {
-  TReportFile File(aPath);
-  for (const std::string& Line : aLines) {
-    File.Write(Line);
-    File.Write("\r\n");
-  }
+  TLinesFile File(aPath);
+  for (const std::string& Line : aLines)
+    File.WriteLine(Line);
   File.Close();
 }
 

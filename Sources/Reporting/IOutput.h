@@ -5,6 +5,7 @@
 #include "Formatters.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -95,6 +96,32 @@ private:
   std::ostream* FLog;
   std::ostream* FErrors;
   std::ostream* FSummary;
+};
+
+// A report file written line by line as the lines arrive, each ended by CR LF,
+// so that a long run's page need not be held in memory. Opening empties an
+// existing file. Lines come from inside a run, where an error must not stop
+// it: the first error (opening or writing) is kept, later lines are dropped,
+// and Close raises it as Exception("Unable to write to <path>: <reason>").
+class TLinesFile {
+public:
+  explicit TLinesFile(std::string aPath);
+  ~TLinesFile();
+  TLinesFile(const TLinesFile&) = delete;
+  TLinesFile& operator=(const TLinesFile&) = delete;
+
+  const std::string& Path() const { return FPath; }
+  void WriteLine(std::string_view aLine) noexcept;
+  // Flushes and closes the file; raises the first error met.
+  void Close();
+
+private:
+  void Fail(int aError) noexcept;
+
+  std::string FPath;
+  std::unique_ptr<char[]> FBuffer;
+  std::FILE* FFile = nullptr;
+  int FError = 0;
 };
 
 // Writes the lines to a text file, each ended by CR LF, replacing an existing

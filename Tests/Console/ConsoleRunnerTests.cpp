@@ -389,6 +389,34 @@ TEST(ConsoleModuleMode, EachFileAloneHoldsWhatItHoldsBesideTheOthers) {
   }
 }
 
+// Pages are saved one after another, each replacing the file: of pages named
+// to the same file, the last one in the order Summary, Log, Errors remains.
+TEST(ConsoleModuleMode, PagesNamedToOneFileLeaveTheLastPage) {
+  TempDir Dir;
+  const std::string Shared = (Dir.Path() / "shared.txt").string();
+  const std::string Other = (Dir.Path() / "." / "shared.txt").string();
+  const TRun LogAndErrors = Runner({"run", DemoModule, "--log", Shared, "--errors", Other});
+  EXPECT_EQ(LogAndErrors.Code, ExitTestsFailed);
+  const std::string Errors = ReadFile(Shared);
+  EXPECT_EQ(Errors.rfind("FAILURE (TMathTest.TestDivide) third is 0.33\r\n", 0), 0u);
+  EXPECT_EQ(Errors.find("BEGIN"), std::string::npos);
+
+  const TRun SummaryAndLog = Runner({"run", DemoModule, "--summary", Shared, "--log", Shared});
+  EXPECT_EQ(SummaryAndLog.Code, ExitTestsFailed);
+  const std::string Log = ReadFile(Shared);
+  EXPECT_EQ(Log.rfind("BEGIN Default Scenario (", 0), 0u);
+  EXPECT_EQ(Log.find("# Exceptions ="), std::string::npos);
+}
+
+// A log file that cannot be written does not stop the run: the tests run,
+// their results are printed, and the error comes at the end.
+TEST(ConsoleModuleMode, UnwritableLogStillRunsTheTests) {
+  const TRun Result = Runner({"run", DemoModule, "--log", "/nonexistent/dir/log.txt"});
+  EXPECT_EQ(Result.Code, ExitUsageOrLoad);
+  EXPECT_NE(Result.Out.find("# Exceptions = 4"), std::string::npos);
+  EXPECT_NE(Result.Err.find("Unable to write to /nonexistent/dir/log.txt"), std::string::npos);
+}
+
 TEST(ConsoleModuleMode, VerbosePrintsTheLogInsteadOfTheErrorList) {
   const TRun Result = Runner({"run", DemoModule, "-v"});
   EXPECT_EQ(Result.Code, ExitTestsFailed);

@@ -180,6 +180,49 @@ TEST(SaveLinesToFile, EndsEveryLineWithCrLfAndReplacesTheWholeFile) {
   std::filesystem::remove(Path);
 }
 
+// Lines arrive from inside a run: a file that cannot be written must not stop
+// it, but Close must say so.
+TEST(LinesFile, KeepsTheFirstErrorForClose) {
+  const std::string Missing =
+      (std::filesystem::path(testing::TempDir()) / "kalvoro-no-such-folder" / "log.txt").string();
+  TLinesFile Unopened(Missing);
+  Unopened.WriteLine("dropped");
+  EXPECT_THROW(
+      {
+        try {
+          Unopened.Close();
+        } catch (const Exception& Error) {
+          EXPECT_EQ(std::string(Error.what()),
+                    "Unable to write to " + Missing + ": No such file or directory");
+          throw;
+        }
+      },
+      Exception);
+
+  // A full device fails when the buffer goes out, at the latest on Close.
+  TLinesFile Full("/dev/full");
+  for (int I = 0; I < 20000; ++I)
+    Full.WriteLine("a line of a long log that does not fit anywhere");
+  try {
+    Full.Close();
+    FAIL() << "no error raised";
+  } catch (const Exception& Error) {
+    EXPECT_EQ(std::string(Error.what()), "Unable to write to /dev/full: No space left on device");
+  }
+}
+
+TEST(LinesFile, WritesLinesAsTheyComeAndEmptiesAnOldFile) {
+  const auto Path = std::filesystem::path(testing::TempDir()) / "kalvoro_lines_file.txt";
+  SaveLinesToFile(Path.string(), {"an older and longer report"});
+  TLinesFile File(Path.string());
+  EXPECT_EQ(ReadFile(Path), "");
+  File.WriteLine("first");
+  File.WriteLine("");
+  File.Close();
+  EXPECT_EQ(ReadFile(Path), "first\r\n\r\n");
+  std::filesystem::remove(Path);
+}
+
 TEST(SaveLinesToFile, UnwritablePathRaisesAClearError) {
   const std::string Path =
       (std::filesystem::path(testing::TempDir()) / "kalvoro-no-such-folder" / "report.txt")
