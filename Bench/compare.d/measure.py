@@ -81,16 +81,17 @@ def check_run(name, command, sample):
         )
 
 
-# Runs shorter than this are measured at least SHORT_RUNS times: at a few
-# milliseconds a run's time is mostly the machine's noise, and a median of a
-# handful of them moves by a third from one invocation to the next.
+# A workload with a run shorter than this is measured at least SHORT_RUNS
+# times: at a few milliseconds a run's time is mostly the machine's noise, and
+# a median of a handful of them moves by a third from one invocation to the
+# next.
 SHORT_SECONDS = 0.1
 SHORT_RUNS = 21
 
 
 def rounds_for(runs, warm_up_seconds):
     """The rounds to measure, given the warm-up runs' wall times."""
-    if warm_up_seconds and max(warm_up_seconds) < SHORT_SECONDS:
+    if warm_up_seconds and min(warm_up_seconds) < SHORT_SECONDS:
         return max(runs, SHORT_RUNS)
     return runs
 
@@ -98,7 +99,7 @@ def rounds_for(runs, warm_up_seconds):
 def interleaved(commands, runs, run=run_once):
     """Runs every command once unmeasured (warming caches; its output is
     validated), then rounds of A B C ..., so that a disturbance of the machine
-    hits every framework alike: `runs` rounds, or more when every run is short
+    hits every framework alike: `runs` rounds, or more when a run is short
     (rounds_for). Returns {name: [Sample, ...]}."""
     warm_up = []
     for name, command in commands.items():
