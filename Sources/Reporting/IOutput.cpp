@@ -31,10 +31,10 @@ void AppendLine(std::vector<std::string>* aLines, const std::string& aText) {
     aLines->push_back(aText);
 }
 
-// A file opened for writing from scratch, with one large buffer (reports can
-// run to many thousands of short lines). Every failure raises the same error.
+// Report files get one large buffer: they can run to millions of short lines.
 constexpr std::size_t ReportBufferSize = 1 << 16;
 
+// A file opened for writing from scratch. Every failure raises the same error.
 class TReportFile {
 public:
   explicit TReportFile(const std::string& aPath)
