@@ -81,17 +81,20 @@ def check_run(name, command, sample):
         )
 
 
-# A workload with a run shorter than this is measured at least SHORT_RUNS
-# times: at a few milliseconds a run's time is mostly the machine's noise, and
-# a median of a handful of them moves by a third from one invocation to the
-# next.
+# A workload with a run shorter than SHORT_SECONDS is measured at least
+# SHORT_RUNS times, as long as a round of every framework stays under
+# SHORT_ROUND_SECONDS: at a few milliseconds a run's time is mostly the
+# machine's noise, and a median of a handful of them moves by a third from one
+# invocation to the next.
 SHORT_SECONDS = 0.1
 SHORT_RUNS = 21
+SHORT_ROUND_SECONDS = 1.0
 
 
 def rounds_for(runs, warm_up_seconds):
     """The rounds to measure, given the warm-up runs' wall times."""
-    if warm_up_seconds and min(warm_up_seconds) < SHORT_SECONDS:
+    if (warm_up_seconds and min(warm_up_seconds) < SHORT_SECONDS
+            and sum(warm_up_seconds) < SHORT_ROUND_SECONDS):
         return max(runs, SHORT_RUNS)
     return runs
 

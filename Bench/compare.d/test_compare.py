@@ -130,6 +130,8 @@ class MeasureTest(unittest.TestCase):
 
         self.assertEqual(runs_taking({"a": 0.01, "b": 0.5}), ({"a": 21, "b": 21}, 44))
         self.assertEqual(runs_taking({"a": 0.2, "b": 0.5}), ({"a": 5, "b": 5}, 12))
+        # Unless a round would take long.
+        self.assertEqual(runs_taking({"a": 0.01, "b": 1.5}), ({"a": 5, "b": 5}, 12))
         self.assertEqual(measure.rounds_for(30, [0.001]), 30)
 
     def test_a_wrong_exit_status_or_a_failed_validation_stops_the_workload(self):
