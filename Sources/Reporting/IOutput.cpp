@@ -34,44 +34,6 @@ void AppendLine(std::vector<std::string>* aLines, const std::string& aText) {
 // Report files get one large buffer: they can run to millions of short lines.
 constexpr std::size_t ReportBufferSize = 1 << 16;
 
-// A file opened for writing from scratch. Every failure raises the same error.
-class TReportFile {
-public:
-  explicit TReportFile(const std::string& aPath)
-      : FPath(aPath), FFile(std::fopen(aPath.c_str(), "wb")) {
-    if (FFile == nullptr)
-      Fail(errno);
-    std::setvbuf(FFile, FBuffer.get(), _IOFBF, ReportBufferSize);
-  }
-  ~TReportFile() {
-    if (FFile != nullptr)
-      std::fclose(FFile);
-  }
-  TReportFile(const TReportFile&) = delete;
-  TReportFile& operator=(const TReportFile&) = delete;
-
-  void Write(std::string_view aText) {
-    if (std::fwrite(aText.data(), 1, aText.size(), FFile) != aText.size())
-      Fail(errno);
-  }
-  void Close() {
-    std::FILE* File = FFile;
-    FFile = nullptr;
-    if (std::fclose(File) != 0)
-      Fail(errno);
-  }
-
-private:
-  [[noreturn]] void Fail(int aError) const {
-    throw Exception("Unable to write to " + FPath + ": " +
-                    std::strerror(aError != 0 ? aError : EIO));
-  }
-
-  std::string FPath;
-  std::unique_ptr<char[]> FBuffer = std::make_unique<char[]>(ReportBufferSize);
-  std::FILE* FFile;
-};
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -174,12 +136,16 @@ TLinesFile::~TLinesFile() {
     std::fclose(FFile);
 }
 
-void TLinesFile::WriteLine(std::string_view aLine) noexcept {
+void TLinesFile::Write(std::string_view aText) noexcept {
   if (FFile == nullptr || FError != 0)
     return;
-  if (std::fwrite(aLine.data(), 1, aLine.size(), FFile) != aLine.size() ||
-      std::fwrite("\r\n", 1, 2, FFile) != 2)
+  if (std::fwrite(aText.data(), 1, aText.size(), FFile) != aText.size())
     Fail(errno);
+}
+
+void TLinesFile::WriteLine(std::string_view aLine) noexcept {
+  Write(aLine);
+  Write("\r\n");
 }
 
 void TLinesFile::Close() {
@@ -204,7 +170,7 @@ void SaveLinesToFile(const std::string& aPath, const std::vector<std::string>& a
 }
 
 void SaveTextToFile(const std::string& aPath, std::string_view aText) {
-  TReportFile File(aPath);
+  TLinesFile File(aPath);
   File.Write(aText);
   File.Close();
 }

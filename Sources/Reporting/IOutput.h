@@ -112,6 +112,8 @@ public:
 
   const std::string& Path() const { return FPath; }
   void WriteLine(std::string_view aLine) noexcept;
+  // Writes aText as it is.
+  void Write(std::string_view aText) noexcept;
   // Flushes and closes the file; raises the first error met.
   void Close();
 
