@@ -110,7 +110,6 @@ public:
   TLinesFile(const TLinesFile&) = delete;
   TLinesFile& operator=(const TLinesFile&) = delete;
 
-  const std::string& Path() const { return FPath; }
   void WriteLine(std::string_view aLine) noexcept;
   // Writes aText as it is.
   void Write(std::string_view aText) noexcept;
