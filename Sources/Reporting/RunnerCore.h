@@ -1,0 +1,74 @@
+// The runner core that the console runner and the manager share, so that the
+// two programs can never disagree on how scenarios run and what a run writes:
+// one scenario run with its own sink, Start All, and the report files.
+#pragma once
+
+#include "IOutput.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Kalvoro {
+
+class TTestScenario;
+
+// Makes the sink that listens to one scenario run.
+using TSinkFactory = std::function<std::unique_ptr<TOutput>(TTestScenario& aScenario)>;
+// Carries out the scenario's Run: the manager does it inside its progress
+// window; empty calls TTestScenario::Run directly.
+using TRunStep = std::function<void(TTestScenario& aScenario)>;
+
+// Called around each scenario of a run (the console runner attaches its JUnit
+// report and progress bar there). After is called whether or not the run
+// raised; Summary once the summary report has been written.
+struct TRunHooks {
+  std::function<void(TTestScenario&)> Before;
+  std::function<void(TTestScenario&)> After;
+  std::function<void(TTestScenario&)> Summary;
+};
+
+// Runs one scenario with a fresh sink attached for exactly its run: makes the
+// sink, runs the scenario (aRun), has the sink write the summary report, and
+// frees the sink, also when the run or the summary raises; the error then goes
+// on to the caller.
+void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const TRunStep& aRun = {},
+                 const TRunHooks& aHooks = {});
+
+// Start All: runs the scenarios one after another in the given order (disabled
+// ones too), each through RunScenario. The first error stops the run and goes
+// on to the caller.
+void RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TSinkFactory& aMakeSink,
+                  const TRunStep& aRun = {}, const TRunHooks& aHooks = {});
+
+// The number of test methods that the scenarios will run: the methods of their
+// enabled unit tests (the progress total).
+int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios);
+
+// One page of a run as it is written to its file after the run.
+struct TReportPage {
+  bool Enabled = false; // the page's "to file" setting
+  std::string FileName; // where it goes; an enabled page with no name fails
+  const std::vector<std::string>* Lines = nullptr;
+};
+
+// Writes the enabled pages in the order given (Summary, Log, Errors), each
+// whole, every line ended by CR LF, replacing the file. The first page that
+// cannot be written raises Exception("Unable to write to PATH: reason") and
+// the pages after it are not written.
+void SaveReportFiles(const std::vector<TReportPage>& aPages);
+
+// The files of the three pages; an empty name is not written.
+struct TReportFiles {
+  std::string Summary;
+  std::string Log;
+  std::string Errors;
+};
+
+// Of pages named to one file only the last in the order Summary, Log, Errors
+// would remain after saving them in turn: the others are dropped (names
+// compared as files, not as spellings).
+TReportFiles WithoutOverwrittenPages(TReportFiles aFiles);
+
+} // namespace Kalvoro
