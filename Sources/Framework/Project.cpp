@@ -247,6 +247,13 @@ void TProject::SetFileName(std::string aFileName) {
   FModified = true;
 }
 
+std::string TProject::ResolvePath(const std::string& aPath) const {
+  if (aPath.empty() || aPath.front() == '/')
+    return aPath;
+  const std::size_t Slash = FFileName.find_last_of('/');
+  return Slash == std::string::npos ? aPath : FFileName.substr(0, Slash + 1) + aPath;
+}
+
 bool TProject::LoadAssignments(TModule* aModule, std::string& aReport) {
   KALVORO_ASSERT(aModule != nullptr && aModule->State() == msLoadSuccess);
   bool Result = true;

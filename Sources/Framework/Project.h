@@ -163,6 +163,10 @@ public:
   void SetModified() { FModified = true; }
   // Save As: stores the name and marks the project modified.
   void SetFileName(std::string aFileName);
+  // A file name as the programs open it (the report files): a relative name
+  // counts from the project file's folder; an empty or absolute name, or any
+  // name while the project file has no folder, is returned as it is.
+  std::string ResolvePath(const std::string& aPath) const;
 
   // Puts the unit tests of a just-loaded module into their scenarios following
   // its assignment lines, which it consumes. Appends to aReport a header line

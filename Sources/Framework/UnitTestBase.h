@@ -201,6 +201,19 @@ private:
 enum TModuleType : std::uint8_t { ptPackage, ptLibrary, ptUnknown };
 enum TModuleState : std::uint8_t { msNotLoaded, msLoadSuccess, msLoadFailed };
 
+// The state as the programs show it: "NOT LOADED", "LOAD SUCCESS", "LOAD FAILED".
+constexpr std::string_view ModuleStateText(TModuleState aState) {
+  switch (aState) {
+  case msNotLoaded:
+    return "NOT LOADED";
+  case msLoadSuccess:
+    return "LOAD SUCCESS";
+  case msLoadFailed:
+    return "LOAD FAILED";
+  }
+  return {};
+}
+
 // Every error that LoadModule raises itself.
 class KALVORO_API TModuleException : public Exception {
 public:

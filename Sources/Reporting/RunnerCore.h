@@ -50,13 +50,16 @@ int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios);
 struct TReportPage {
   bool Enabled = false; // the page's "to file" setting
   std::string FileName; // where it goes; an enabled page with no name fails
-  const std::vector<std::string>* Lines = nullptr;
+  const std::vector<std::string>* Lines = nullptr; // nullptr: an empty page
+  // A page that went to its file as its lines arrived (the console runner's
+  // log): saving closes that file, which raises its first write error.
+  TLinesFile* Written = nullptr;
 };
 
 // Writes the enabled pages in the order given (Summary, Log, Errors), each
 // whole, every line ended by CR LF, replacing the file. The first page that
 // cannot be written raises Exception("Unable to write to PATH: reason") and
-// the pages after it are not written.
+// the pages after it are not written (an empty name cannot be written either).
 void SaveReportFiles(const std::vector<TReportPage>& aPages);
 
 // The files of the three pages; an empty name is not written.

@@ -1,0 +1,138 @@
+// The console runner's command line: its arguments and its help text.
+#include "ConsoleRunner.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace Kalvoro {
+
+bool IsProjectPath(const std::string& aPath) {
+  const std::size_t Dot = aPath.find_last_of('.');
+  const std::size_t Slash = aPath.find_last_of('/');
+  if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash))
+    return false;
+  std::string Extension = aPath.substr(Dot);
+  std::transform(Extension.begin(), Extension.end(), Extension.begin(),
+                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
+  return Extension == ".kvr";
+}
+
+std::string RunnerHelpText() {
+  return R"(Usage:
+  kalvoro run MODULE [--junit FILE] [--log FILE] [--errors FILE] [--summary FILE]
+  kalvoro run PROJECT.kvr [--scenario NAME]... [--junit FILE] [--no-files]
+                          [--log FILE] [--errors FILE] [--summary FILE]
+  kalvoro list MODULE|PROJECT.kvr
+  kalvoro --help | --version
+
+Runs unit tests headless, as the Morvane manager does.
+
+run MODULE     Loads one test module (.so, .bpl or any shared library), puts
+               every unit test it registers, enabled, into the scenario
+               "Default Scenario" and runs it. Prints the error list as it
+               arrives and the summary report at the end.
+run PROJECT    Opens a project file and runs the named scenarios in the given
+               order, or else every scenario in list order (disabled ones
+               too), then writes the project's report files: each one that
+               the project enables, to the file it names (a relative name
+               counts from the project file's folder).
+list           Prints the unit tests with their methods (module), or the
+               scenarios with their unit tests and the modules with their
+               states (project).
+
+Options:
+  --junit FILE     also write a JUnit XML report for CI systems
+  --log FILE       write the log page to FILE (for a project: instead of
+                   the project's log file)
+  --errors FILE    write the error list to FILE (likewise)
+  --summary FILE   write the summary report to FILE (likewise)
+  --scenario NAME  run this scenario (project mode; may be repeated)
+  --no-files       do not write the project's report files (project mode)
+  --verbose, -v    print every log line instead of the error list
+  --no-progress    no progress bar on a terminal
+  --help, -h       show this text
+  --version        show the version
+
+Report files hold exactly the manager's pages, every line ended by CR LF.
+
+Exit codes:
+  0  every method succeeded
+  1  a method failed or raised an error, or a run was stopped
+  2  wrong arguments, the module or project could not be loaded, or a report
+     file could not be written
+)";
+}
+
+bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOptions& aOptions,
+                          std::string& aError) {
+  aOptions = TRunnerOptions();
+  std::size_t Index = 0;
+  auto Value = [&](const std::string& aOption, std::string& aTarget) {
+    if (Index + 1 >= aArguments.size()) {
+      aError = "option " + aOption + " needs a value";
+      return false;
+    }
+    aTarget = aArguments[++Index];
+    return true;
+  };
+  for (; Index < aArguments.size(); ++Index) {
+    const std::string& Argument = aArguments[Index];
+    if (Argument == "--help" || Argument == "-h") {
+      aOptions.Command = "help";
+      return true;
+    }
+    if (Argument == "--version") {
+      aOptions.Command = "version";
+      return true;
+    }
+    if (Argument == "--junit") {
+      if (!Value(Argument, aOptions.JUnitFile))
+        return false;
+    } else if (Argument == "--log") {
+      if (!Value(Argument, aOptions.LogFile))
+        return false;
+    } else if (Argument == "--errors") {
+      if (!Value(Argument, aOptions.ErrorFile))
+        return false;
+    } else if (Argument == "--summary") {
+      if (!Value(Argument, aOptions.SummaryFile))
+        return false;
+    } else if (Argument == "--scenario") {
+      std::string Name;
+      if (!Value(Argument, Name))
+        return false;
+      aOptions.Scenarios.push_back(Name);
+    } else if (Argument == "--no-files") {
+      aOptions.NoFiles = true;
+    } else if (Argument == "--verbose" || Argument == "-v") {
+      aOptions.Verbose = true;
+    } else if (Argument == "--no-progress") {
+      aOptions.Progress = false;
+    } else if (Argument.size() > 1 && Argument[0] == '-') {
+      aError = "unknown option " + Argument;
+      return false;
+    } else if (aOptions.Command.empty()) {
+      if (Argument != "run" && Argument != "list") {
+        aError = "unknown command \"" + Argument + "\" (use run or list)";
+        return false;
+      }
+      aOptions.Command = Argument;
+    } else if (aOptions.Target.empty()) {
+      aOptions.Target = Argument;
+    } else {
+      aError = "unexpected argument \"" + Argument + "\"";
+      return false;
+    }
+  }
+  if (aOptions.Command.empty()) {
+    aError = "no command given";
+    return false;
+  }
+  if (aOptions.Target.empty()) {
+    aError = "no module or project file given";
+    return false;
+  }
+  return true;
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,47 @@
+#include "ConsoleOutput.h"
+
+#include "ProgressBar.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace Kalvoro {
+
+void PrintError(TRunnerStreams& aStreams, const std::string& aText) {
+  // Error texts may hold carriage returns as line breaks; a terminal wants '\n'.
+  std::string Text = WithFullStop(aText);
+  std::replace(Text.begin(), Text.end(), '\r', '\n');
+  aStreams.Err << "kalvoro: " << Text << '\n';
+}
+
+TConsoleOutput::TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages,
+                               TRunnerStreams& aStreams, bool aVerbose, TProgressBar* aProgress)
+    : TOutput(aScenario, GetDefaultFormatSettings(), CurrentDateTime,
+              aPages.Log || aVerbose ? AllMessageIds : ErrorListMessages),
+      FPages(aPages), FStreams(aStreams), FVerbose(aVerbose), FProgress(aProgress) {}
+
+void TConsoleOutput::WriteLog(const std::string& aText) {
+  if (FPages.Log)
+    FPages.Log->WriteLine(aText);
+  if (FVerbose)
+    Echo(aText);
+}
+
+void TConsoleOutput::WriteError(const std::string& aText) {
+  if (FPages.Errors)
+    FPages.Errors->WriteLine(aText);
+  if (!FVerbose)
+    Echo(aText);
+}
+
+void TConsoleOutput::WriteSummary(const std::string& aText) {
+  FPages.Summary.push_back(aText);
+}
+
+void TConsoleOutput::Echo(const std::string& aText) {
+  if (FProgress != nullptr)
+    FProgress->Clear();
+  FStreams.Out << aText << '\n';
+}
+
+} // namespace Kalvoro

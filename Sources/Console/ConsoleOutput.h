@@ -1,0 +1,60 @@
+// The console runner's terminal side of a run: error lines on stderr, the sink
+// that writes the pages of a run and echoes what the user reads, and the run
+// itself through the runner core.
+#pragma once
+
+#include "ConsoleRunner.h"
+#include "IOutput.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Kalvoro {
+
+class TProgressBar;
+class TTestScenario;
+struct TReportFiles;
+
+// Prints "kalvoro: TEXT." on the error stream, carriage returns as line breaks.
+void PrintError(TRunnerStreams& aStreams, const std::string& aText);
+
+// Where the pages of a run go: the log and the error list to their files as
+// the lines arrive (so that a long run is not held in memory), the summary
+// into memory, to be printed after each scenario and saved at the end.
+struct TConsolePages {
+  std::unique_ptr<TLinesFile> Log;
+  std::unique_ptr<TLinesFile> Errors;
+  std::vector<std::string> Summary;
+};
+
+// Writes the pages' lines and echoes error lines (or, verbose, log lines) as
+// they arrive. When the log goes nowhere, the sink asks only for the messages
+// of the error list, so that passing checks and progress are not built for it.
+class TConsoleOutput : public TOutput {
+public:
+  TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages, TRunnerStreams& aStreams,
+                 bool aVerbose, TProgressBar* aProgress);
+
+protected:
+  void WriteLog(const std::string& aText) override;
+  void WriteError(const std::string& aText) override;
+  void WriteSummary(const std::string& aText) override;
+
+private:
+  void Echo(const std::string& aText);
+
+  TConsolePages& FPages;
+  TRunnerStreams& FStreams;
+  bool FVerbose;
+  TProgressBar* FProgress;
+};
+
+// Runs the scenarios through the runner core, as Start All does, printing the
+// error list as it arrives and each summary after its scenario, then writes
+// the report files that are named (empty names are not written) and the JUnit
+// report. Returns the exit code.
+int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOptions& aOptions,
+                 const TReportFiles& aNamedFiles, TRunnerStreams& aStreams);
+
+} // namespace Kalvoro

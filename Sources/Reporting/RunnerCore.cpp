@@ -1,0 +1,86 @@
+#include "RunnerCore.h"
+
+#include "UnitTestBase.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace Kalvoro {
+
+namespace {
+
+// True when both names lead to one file. A name that cannot be made canonical
+// is compared as it is spelt.
+bool SameFile(const std::string& aFirst, const std::string& aSecond) {
+  if (aFirst.empty() || aSecond.empty())
+    return false;
+  std::error_code First;
+  std::error_code Second;
+  const auto A = std::filesystem::weakly_canonical(std::filesystem::absolute(aFirst), First);
+  const auto B = std::filesystem::weakly_canonical(std::filesystem::absolute(aSecond), Second);
+  return First || Second ? aFirst == aSecond : A == B;
+}
+
+void Call(const std::function<void(TTestScenario&)>& aHook, TTestScenario& aScenario) {
+  if (aHook)
+    aHook(aScenario);
+}
+
+} // namespace
+
+void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const TRunStep& aRun,
+                 const TRunHooks& aHooks) {
+  // Declared first, so that it is freed last, after the hooks have run.
+  const std::unique_ptr<TOutput> Sink = aMakeSink ? aMakeSink(aScenario) : nullptr;
+  Call(aHooks.Before, aScenario);
+  try {
+    if (aRun)
+      aRun(aScenario);
+    else
+      aScenario.Run();
+  } catch (...) {
+    Call(aHooks.After, aScenario);
+    throw;
+  }
+  Call(aHooks.After, aScenario);
+  if (Sink)
+    Sink->OutputSummary();
+  Call(aHooks.Summary, aScenario);
+}
+
+void RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TSinkFactory& aMakeSink,
+                  const TRunStep& aRun, const TRunHooks& aHooks) {
+  for (TTestScenario* Scenario : aScenarios)
+    RunScenario(*Scenario, aMakeSink, aRun, aHooks);
+}
+
+int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios) {
+  int Count = 0;
+  for (const TTestScenario* Scenario : aScenarios)
+    for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
+      if (UnitTest->Enabled())
+        Count += UnitTest->Methods().Count();
+  return Count;
+}
+
+void SaveReportFiles(const std::vector<TReportPage>& aPages) {
+  static const std::vector<std::string> NoLines;
+  for (const TReportPage& Page : aPages) {
+    if (!Page.Enabled)
+      continue;
+    if (Page.Written != nullptr)
+      Page.Written->Close();
+    else
+      SaveLinesToFile(Page.FileName, Page.Lines != nullptr ? *Page.Lines : NoLines);
+  }
+}
+
+TReportFiles WithoutOverwrittenPages(TReportFiles aFiles) {
+  if (SameFile(aFiles.Summary, aFiles.Log) || SameFile(aFiles.Summary, aFiles.Errors))
+    aFiles.Summary.clear();
+  if (SameFile(aFiles.Log, aFiles.Errors))
+    aFiles.Log.clear();
+  return aFiles;
+}
+
+} // namespace Kalvoro
