@@ -1,0 +1,198 @@
+// The runner core: a sink for exactly one scenario run, Start All, and the
+// report files.
+#include "RunnerCore.h"
+
+#include "ReportingTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace ReportingTest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A sink that says in aEvents when it is made and freed and what it writes.
+class TTracingOutput : public TOutput {
+public:
+  TTracingOutput(TTestScenario& aScenario, std::vector<std::string>& aEvents,
+                 bool aSummaryRaises = false)
+      : TOutput(&aScenario, Slashes, SequenceClock({Begin, End})), FEvents(aEvents),
+        FSummaryRaises(aSummaryRaises) {
+    FEvents.push_back("made " + aScenario.Name());
+  }
+  ~TTracingOutput() override { FEvents.push_back("freed"); }
+
+protected:
+  void WriteLog(const std::string&) override {}
+  void WriteError(const std::string& aText) override { FEvents.push_back("error " + aText); }
+  void WriteSummary(const std::string& aText) override {
+    if (FSummaryRaises)
+      throw Exception("disk full");
+    if (aText.rfind("Total", 0) == 0)
+      FEvents.push_back("summary " + aText);
+  }
+
+private:
+  std::vector<std::string>& FEvents;
+  bool FSummaryRaises;
+};
+
+struct TTrace {
+  std::vector<std::string> Events;
+  TRunHooks Hooks{
+      [this](TTestScenario& aScenario) { Events.push_back("before " + aScenario.Name()); },
+      [this](TTestScenario& aScenario) { Events.push_back("after " + aScenario.Name()); },
+      [this](TTestScenario& aScenario) { Events.push_back("summary hook " + aScenario.Name()); }};
+  TSinkFactory Sink(bool aSummaryRaises = false) {
+    return [this, aSummaryRaises](TTestScenario& aScenario) {
+      return std::make_unique<TTracingOutput>(aScenario, Events, aSummaryRaises);
+    };
+  }
+};
+
+TEST(RunnerCore, SinkListensToExactlyItsRunAlsoWhenTheRunOrTheSummaryRaises) {
+  TSampleScenario Sample;
+  TTestScenario& Scenario = Sample.Scenario;
+  TTrace Run;
+  RunScenario(Scenario, Run.Sink(), {}, Run.Hooks);
+  EXPECT_EQ(
+      Run.Events,
+      (std::vector<std::string>{
+          "made Nightly", "before Nightly", "error FAILURE (TMathTest.TestDivide) third is 0.33",
+          "error EXCEPTION (TMathTest.TestDivide) Index out of range",
+          "error EXCEPTION (TMathTest.TestModulo) Modulo by zero", "after Nightly",
+          "summary Total number of UnitTest Methods = 4", "summary hook Nightly", "freed"}));
+  EXPECT_EQ(Scenario.StateNotifications().Count(), 0);
+
+  // A run step that raises: the sink is freed all the same, no summary, and
+  // the error reaches the caller.
+  TTrace Raising;
+  const TRunStep Fails = [](TTestScenario&) { throw std::runtime_error("window closed"); };
+  EXPECT_THROW(RunScenario(Scenario, Raising.Sink(), Fails, Raising.Hooks), std::runtime_error);
+  EXPECT_EQ(Raising.Events,
+            (std::vector<std::string>{"made Nightly", "before Nightly", "after Nightly", "freed"}));
+  EXPECT_EQ(Scenario.StateNotifications().Count(), 0);
+
+  TTrace SummaryFails;
+  EXPECT_THROW(RunScenario(Scenario, SummaryFails.Sink(true), {}, SummaryFails.Hooks), Exception);
+  EXPECT_EQ(SummaryFails.Events.back(), "freed");
+  EXPECT_EQ(Scenario.StateNotifications().Count(), 0);
+}
+
+TEST(RunnerCore, StartAllRunsInOrderDisabledOnesTooAndStopsAtTheFirstError) {
+  TSampleScenario Sample;
+  TTestScenario Second("Second");
+  TTestScenario Third("Third");
+  Second.SetEnabled(false);
+  const std::vector<TTestScenario*> All{&Sample.Scenario, &Second, &Third};
+  EXPECT_EQ(CountRunnableMethods(All), 3); // TFileTest is disabled
+
+  std::vector<std::string> Ran;
+  const TRunStep Record = [&](TTestScenario& aScenario) {
+    Ran.push_back(aScenario.Name());
+    aScenario.Run();
+  };
+  RunScenarios(All, {}, Record);
+  EXPECT_EQ(Ran, (std::vector<std::string>{"Nightly", "Second", "Third"}));
+  EXPECT_EQ(Sample.Scenario.GetSummary().MethodFailure(), 1);
+
+  Ran.clear();
+  const TRunStep SecondFails = [&](TTestScenario& aScenario) {
+    Ran.push_back(aScenario.Name());
+    if (&aScenario == &Second)
+      throw Exception("stopped");
+  };
+  EXPECT_THROW(RunScenarios(All, {}, SecondFails), Exception);
+  EXPECT_EQ(Ran, (std::vector<std::string>{"Nightly", "Second"}));
+}
+
+std::string ReadFile(const fs::path& aPath) {
+  std::ifstream Stream(aPath, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
+}
+
+class ReportFiles : public ::testing::Test {
+protected:
+  ReportFiles() : Dir(fs::path(testing::TempDir()) / "kalvoro-report-files") {
+    fs::remove_all(Dir);
+    fs::create_directories(Dir);
+  }
+  ~ReportFiles() override { fs::remove_all(Dir); }
+  std::string File(const std::string& aName) const { return (Dir / aName).string(); }
+
+  fs::path Dir;
+  const std::vector<std::string> Summary{"sum"};
+  const std::vector<std::string> Log{"log 1", "log 2"};
+  const std::vector<std::string> Errors{"err"};
+};
+
+TEST_F(ReportFiles, EnabledPagesGoInOrderAndTheFirstFailureStopsTheRest) {
+  // One file for all three: the last page written, Errors, remains.
+  SaveReportFiles({{true, File("one.txt"), &Summary},
+                   {true, File("one.txt"), &Log},
+                   {true, File("one.txt"), &Errors}});
+  EXPECT_EQ(ReadFile(File("one.txt")), "err\r\n");
+
+  SaveReportFiles({{true, File("s.txt"), &Summary},
+                   {false, File("l.txt"), &Log},
+                   {true, File("e.txt"), nullptr}});
+  EXPECT_EQ(ReadFile(File("s.txt")), "sum\r\n");
+  EXPECT_FALSE(fs::exists(File("l.txt")));
+  EXPECT_EQ(ReadFile(File("e.txt")), "");
+
+  const std::string Unwritable = File("no-such-folder/log.txt");
+  try {
+    SaveReportFiles({{true, File("s2.txt"), &Summary},
+                     {true, Unwritable, &Log},
+                     {true, File("e2.txt"), &Errors}});
+    FAIL() << "no error raised";
+  } catch (const Exception& Error) {
+    EXPECT_EQ(std::string(Error.what()),
+              "Unable to write to " + Unwritable + ": No such file or directory");
+  }
+  EXPECT_TRUE(fs::exists(File("s2.txt")));
+  EXPECT_FALSE(fs::exists(File("e2.txt")));
+}
+
+TEST_F(ReportFiles, EnabledPageWithoutNameFailsAndStreamedPageIsClosed) {
+  EXPECT_THROW(SaveReportFiles({{true, "", &Summary}, {true, File("l.txt"), &Log}}), Exception);
+  EXPECT_FALSE(fs::exists(File("l.txt")));
+  // A disabled page needs no name.
+  SaveReportFiles({{false, "", &Summary}, {true, File("l.txt"), &Log}});
+  EXPECT_EQ(ReadFile(File("l.txt")), "log 1\r\nlog 2\r\n");
+
+  TLinesFile Streamed(File("streamed.txt"));
+  Streamed.WriteLine("as it came");
+  SaveReportFiles({{true, File("streamed.txt"), nullptr, &Streamed}});
+  EXPECT_EQ(ReadFile(File("streamed.txt")), "as it came\r\n");
+  TLinesFile Full("/dev/full");
+  for (int I = 0; I < 20000; ++I)
+    Full.WriteLine("a line of a long log that does not fit anywhere");
+  EXPECT_THROW(SaveReportFiles({{true, "/dev/full", nullptr, &Full}}), Exception);
+}
+
+TEST_F(ReportFiles, OfPagesNamedToOneFileOnlyTheLastIsKept) {
+  const std::string A = File("a.txt");
+  const std::string SameA = (Dir / "." / "a.txt").string();
+  TReportFiles Files = WithoutOverwrittenPages({A, SameA, File("e.txt")});
+  EXPECT_EQ(Files.Summary, "");
+  EXPECT_EQ(Files.Log, SameA);
+  Files = WithoutOverwrittenPages({A, File("l.txt"), SameA});
+  EXPECT_EQ(Files.Summary, "");
+  EXPECT_EQ(Files.Log, File("l.txt"));
+  Files = WithoutOverwrittenPages({A, SameA, A});
+  EXPECT_EQ(Files.Summary, "");
+  EXPECT_EQ(Files.Log, "");
+  EXPECT_EQ(Files.Errors, A);
+  // Empty names are not written and so overwrite nothing.
+  Files = WithoutOverwrittenPages({A, "", ""});
+  EXPECT_EQ(Files.Summary, A);
+}
+
+} // namespace
+} // namespace ReportingTest
