@@ -27,5 +27,5 @@ TEST(CorpusReplayTest, OracleRejectsWhatALoadMustNeverEndIn) {
   EXPECT_FALSE(KalvoroFuzz::IsLoadMessage("Invalid file\rFileInfo section is"));
   EXPECT_FALSE(KalvoroFuzz::IsLoadMessage("std::bad_alloc"));
   EXPECT_FALSE(
-      KalvoroFuzz::IsLoadMessage("Assertion failure (Sources/Framework/Project.cpp, line 1)"));
+      KalvoroFuzz::IsLoadMessage("Assertion failure (Sources/Project/Project.cpp, line 1)"));
 }

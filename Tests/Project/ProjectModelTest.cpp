@@ -132,7 +132,7 @@ TEST(ProjectModelTest, ScenarioNamesAreUniqueWithLetterCaseSignificant) {
 
 TEST(ProjectModelTest, PreconditionsAreGuardedByAssertions) {
   TProject Project;
-  const std::string Unit = "Assertion failure (Sources/Framework/Project.cpp, line ";
+  const std::string Unit = "Assertion failure (Sources/Project/Project.cpp, line ";
   EXPECT_EQ(AssertionText([&] { Project.Scenarios().Add(nullptr); }).rfind(Unit, 0), 0u);
   EXPECT_EQ(AssertionText([] { TFileInfo Info(nullptr); }).rfind(Unit, 0), 0u);
   std::string Report;

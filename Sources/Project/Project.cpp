@@ -1,4 +1,4 @@
-#define KALVORO_UNIT "Sources/Framework/Project.cpp"
+#define KALVORO_UNIT "Sources/Project/Project.cpp"
 #include "Project.h"
 
 #include "IniFile.h"

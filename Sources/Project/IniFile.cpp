@@ -1,4 +1,4 @@
-#define KALVORO_UNIT "Sources/Framework/IniFile.cpp"
+#define KALVORO_UNIT "Sources/Project/IniFile.cpp"
 #include "IniFile.h"
 
 #include "Exception.h"

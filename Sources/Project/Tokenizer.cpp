@@ -1,4 +1,4 @@
-#define KALVORO_UNIT "Sources/Framework/Tokenizer.cpp"
+#define KALVORO_UNIT "Sources/Project/Tokenizer.cpp"
 #include "Tokenizer.h"
 
 namespace Kalvoro {
