@@ -20,9 +20,6 @@ class IDialogs;
 class TTreeNode;
 class TTreeView;
 
-// Kinds of the rows of the modules tree.
-enum TModuleRowKind { mrkModule = 1, mrkUnitTest, mrkMethod };
-
 class TModulesFrame : public QWidget, public IFrame {
   Q_OBJECT
 

@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
 #include <QSet>
 
 #include <algorithm>
@@ -22,138 +21,12 @@ QSet<const TTreeView*>& LiveTrees() {
   return Trees;
 }
 
-constexpr int ImageSize = 16;
-constexpr int ImageGap = 2;
-
 } // namespace
 
-int TTreeNode::Level() const {
-  int Result = -1;
-  for (const TTreeNode* Node = FParent; Node != nullptr; Node = Node->FParent)
-    ++Result;
-  return Result;
-}
-
-QString TTreeNode::Text(int aColumn) const {
-  if (aColumn < 0 || aColumn >= static_cast<int>(FTexts.size()))
-    return {};
-  return FTexts[static_cast<std::size_t>(aColumn)];
-}
-
-// The item model over the tree's rows. Indexes point at the rows themselves.
-class TTreeModel : public QAbstractItemModel {
-public:
-  TTreeModel(TTreeView* aTree, TTreeNode* aRoot) : QAbstractItemModel(aTree), FTree(aTree) {
-    FRoot = aRoot;
-  }
-
-  TTreeNode* NodeOf(const QModelIndex& aIndex) const {
-    return aIndex.isValid() ? static_cast<TTreeNode*>(aIndex.internalPointer()) : FRoot;
-  }
-  QModelIndex IndexOf(const TTreeNode* aNode, int aColumn) const {
-    if (aNode == nullptr || aNode == FRoot)
-      return {};
-    return createIndex(aNode->FIndex, aColumn, const_cast<TTreeNode*>(aNode));
-  }
-
-  void SetHeaders(const QStringList& aHeaders) {
-    beginResetModel();
-    FHeaders = aHeaders;
-    endResetModel();
-  }
-  int HeaderCount() const { return static_cast<int>(FHeaders.size()); }
-
-  void BeginReset() { beginResetModel(); }
-  void EndReset() { endResetModel(); }
-  void BeginInsert(TTreeNode* aParent, int aRow) {
-    beginInsertRows(IndexOf(aParent, 0), aRow, aRow);
-  }
-  void EndInsert() { endInsertRows(); }
-  void BeginRemove(TTreeNode* aParent, int aRow) {
-    beginRemoveRows(IndexOf(aParent, 0), aRow, aRow);
-  }
-  void EndRemove() { endRemoveRows(); }
-  void RowChanged(TTreeNode* aNode) {
-    emit dataChanged(IndexOf(aNode, 0), IndexOf(aNode, std::max(0, columnCount({}) - 1)));
-  }
-
-  QModelIndex index(int aRow, int aColumn, const QModelIndex& aParent) const override {
-    const TTreeNode* Parent = NodeOf(aParent);
-    if (aRow < 0 || aRow >= Parent->ChildCount() || aColumn < 0 || aColumn >= columnCount({}))
-      return {};
-    return createIndex(aRow, aColumn, Parent->Child(aRow));
-  }
-  QModelIndex parent(const QModelIndex& aIndex) const override {
-    if (!aIndex.isValid())
-      return {};
-    return IndexOf(NodeOf(aIndex)->FParent, 0);
-  }
-  int rowCount(const QModelIndex& aParent) const override {
-    if (aParent.column() > 0)
-      return 0;
-    return NodeOf(aParent)->ChildCount();
-  }
-  int columnCount(const QModelIndex& /*aParent*/) const override {
-    return std::max(1, HeaderCount());
-  }
-  QVariant data(const QModelIndex& aIndex, int aRole) const override {
-    if (!aIndex.isValid())
-      return {};
-    const TTreeNode* Node = NodeOf(aIndex);
-    switch (aRole) {
-    case Qt::DisplayRole:
-      return Node->Text(aIndex.column());
-    case Qt::DecorationRole:
-      if (aIndex.column() == 0)
-        return FTree->DecorationOf(Node);
-      return {};
-    case Qt::CheckStateRole:
-      if (aIndex.column() == 0 && Node->FHasCheckBox)
-        return Node->FChecked ? Qt::Checked : Qt::Unchecked;
-      return {};
-    default:
-      return {};
-    }
-  }
-  bool setData(const QModelIndex& aIndex, const QVariant& aValue, int aRole) override {
-    // Only the view calls this, for a user's click or key on a check box.
-    if (!aIndex.isValid() || aRole != Qt::CheckStateRole || aIndex.column() != 0)
-      return false;
-    TTreeNode* Node = NodeOf(aIndex);
-    if (!Node->FHasCheckBox)
-      return false;
-    Node->FChecked = aValue.toInt() == Qt::Checked;
-    RowChanged(Node);
-    FTree->NotifyCheckToggled(Node);
-    return true;
-  }
-  Qt::ItemFlags flags(const QModelIndex& aIndex) const override {
-    if (!aIndex.isValid())
-      return Qt::NoItemFlags;
-    Qt::ItemFlags Result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (FTree->dragEnabled())
-      Result |= Qt::ItemIsDragEnabled;
-    if (aIndex.column() == 0 && NodeOf(aIndex)->FHasCheckBox)
-      Result |= Qt::ItemIsUserCheckable;
-    return Result;
-  }
-  QVariant headerData(int aSection, Qt::Orientation aOrientation, int aRole) const override {
-    if (aOrientation == Qt::Horizontal && aRole == Qt::DisplayRole && aSection >= 0 &&
-        aSection < HeaderCount())
-      return FHeaders[aSection];
-    return {};
-  }
-
-private:
-  TTreeView* FTree;
-  TTreeNode* FRoot;
-  QStringList FHeaders;
-};
-
-TTreeView::TTreeView(QWidget* aParent) : QTreeView(aParent), FRoot(new TTreeNode) {
+TTreeView::TTreeView(QWidget* aParent) : QTreeView(aParent), FModel(new TTreeModel(this)) {
   LiveTrees().insert(this);
-  FModel = new TTreeModel(this, FRoot.get());
   setModel(FModel);
+  connect(FModel, &TTreeModel::CheckToggled, this, &TTreeView::CheckToggled);
   setUniformRowHeights(true);
   setEditTriggers(NoEditTriggers);
   setSelectionBehavior(SelectRows);
@@ -174,7 +47,7 @@ TTreeView::TTreeView(QWidget* aParent) : QTreeView(aParent), FRoot(new TTreeNode
 
 TTreeView::~TTreeView() {
   LiveTrees().remove(this);
-  // The model refers to the rows; let it go before them.
+  // The view lets go of the model before the model and its rows go.
   setModel(nullptr);
   delete FModel;
 }
@@ -192,8 +65,7 @@ void TTreeView::SetColumnWidth(int aColumn, int aWidth) {
 }
 
 void TTreeView::SetImages(const QList<QIcon>& aImages) {
-  FImages = aImages;
-  FPairIcons.clear();
+  FModel->SetImages(aImages);
   viewport()->update();
 }
 
@@ -211,62 +83,17 @@ void TTreeView::SetShowLines(bool aValue) {
 }
 
 void TTreeView::AdjustIconSize() {
-  setIconSize(QSize(FUsesSecondImage ? 2 * ImageSize + ImageGap : ImageSize, ImageSize));
+  setIconSize(QSize(FModel->UsesSecondImage() ? 2 * TreeImageSize + TreeImageGap : TreeImageSize,
+                    TreeImageSize));
 }
 
-QIcon TTreeView::DecorationOf(const TTreeNode* aNode) const {
-  const auto Image = [this](int aIndex) {
-    return aIndex >= 0 && aIndex < FImages.size() ? FImages[aIndex] : QIcon();
-  };
-  if (aNode->FSecondImageIndex < 0)
-    return Image(aNode->FImageIndex);
-  const quint64 Key = (static_cast<quint64>(static_cast<quint32>(aNode->FImageIndex + 1)) << 32) |
-                      static_cast<quint32>(aNode->FSecondImageIndex + 1);
-  auto Found = FPairIcons.constFind(Key);
-  if (Found != FPairIcons.constEnd())
-    return *Found;
-  QPixmap Pair(2 * ImageSize + ImageGap, ImageSize);
-  Pair.fill(Qt::transparent);
-  {
-    QPainter Painter(&Pair);
-    const QIcon First = Image(aNode->FImageIndex);
-    if (!First.isNull())
-      First.paint(&Painter, QRect(0, 0, ImageSize, ImageSize));
-    Image(aNode->FSecondImageIndex)
-        .paint(&Painter, QRect(ImageSize + ImageGap, 0, ImageSize, ImageSize));
-  }
-  QIcon Result(Pair);
-  FPairIcons.insert(Key, Result);
-  return Result;
-}
-
-void TTreeView::UpdateCounts(TTreeNode* aFrom, int aDelta) {
-  for (TTreeNode* Node = aFrom; Node != nullptr; Node = Node->FParent)
-    Node->FDescendants += aDelta;
-}
-
-TTreeNode* TTreeView::AddChild(TTreeNode* aParent, const QString& aText, void* aData, int aKind) {
-  TTreeNode* Parent = aParent != nullptr ? aParent : FRoot.get();
-  auto Node = std::unique_ptr<TTreeNode>(new TTreeNode);
-  Node->FParent = Parent;
-  Node->FIndex = Parent->ChildCount();
-  Node->FData = aData;
-  Node->FKind = aKind;
-  if (!aText.isEmpty())
-    Node->FTexts.push_back(aText);
-  TTreeNode* Result = Node.get();
-  if (FUpdateCount == 0)
-    FModel->BeginInsert(Parent, Node->FIndex);
-  Parent->FChildren.push_back(std::move(Node));
-  UpdateCounts(Parent, 1);
-  if (FUpdateCount == 0)
-    FModel->EndInsert();
-  return Result;
+TTreeNode* TTreeView::AddChild(TTreeNode* aParent, const QString& aText, TRowObject aObject) {
+  return FModel->AddChild(aParent, aText, aObject);
 }
 
 void TTreeView::ForgetPending(const TTreeNode* aNode) {
   const auto Within = [aNode](const TTreeNode* aCandidate) {
-    for (const TTreeNode* Node = aCandidate; Node != nullptr; Node = Node->FParent)
+    for (const TTreeNode* Node = aCandidate; Node != nullptr; Node = Node->Parent())
       if (Node == aNode)
         return true;
     return false;
@@ -277,105 +104,39 @@ void TTreeView::ForgetPending(const TTreeNode* aNode) {
 }
 
 void TTreeView::DeleteNode(TTreeNode* aNode) {
-  if (aNode == nullptr || aNode == FRoot.get())
+  if (aNode == nullptr || aNode == FModel->Root())
     return;
-  TTreeNode* Parent = aNode->FParent;
-  const int Row = aNode->FIndex;
   ForgetPending(aNode);
-  if (FUpdateCount == 0)
-    FModel->BeginRemove(Parent, Row);
-  UpdateCounts(Parent, -(1 + aNode->FDescendants));
-  Parent->FChildren.erase(Parent->FChildren.begin() + Row);
-  for (int I = Row; I < Parent->ChildCount(); ++I)
-    Parent->Child(I)->FIndex = I;
-  if (FUpdateCount == 0)
-    FModel->EndRemove();
+  FModel->DeleteNode(aNode);
 }
 
 void TTreeView::Clear() {
   FPendingSelection.clear();
   FPendingCurrent = nullptr;
-  if (FUpdateCount == 0)
-    FModel->BeginReset();
-  FRoot->FChildren.clear();
-  FRoot->FDescendants = 0;
-  if (FUpdateCount == 0)
-    FModel->EndReset();
+  FModel->Clear();
 }
 
 void TTreeView::SetText(TTreeNode* aNode, int aColumn, const QString& aText) {
-  if (aColumn < 0)
-    return;
-  auto& Texts = aNode->FTexts;
-  if (static_cast<int>(Texts.size()) <= aColumn)
-    Texts.resize(static_cast<std::size_t>(aColumn) + 1);
-  Texts[static_cast<std::size_t>(aColumn)] = aText;
-  if (FUpdateCount == 0)
-    FModel->RowChanged(aNode);
+  FModel->SetText(aNode, aColumn, aText);
 }
 
 void TTreeView::SetImageIndex(TTreeNode* aNode, int aIndex) {
-  aNode->FImageIndex = aIndex;
-  if (FUpdateCount == 0)
-    FModel->RowChanged(aNode);
+  FModel->SetImageIndex(aNode, aIndex);
 }
 
 void TTreeView::SetSecondImageIndex(TTreeNode* aNode, int aIndex) {
-  aNode->FSecondImageIndex = aIndex;
-  if (aIndex >= 0 && !FUsesSecondImage) {
-    FUsesSecondImage = true;
+  const bool Used = FModel->UsesSecondImage();
+  FModel->SetSecondImageIndex(aNode, aIndex);
+  if (FModel->UsesSecondImage() != Used)
     AdjustIconSize();
-  }
-  if (FUpdateCount == 0)
-    FModel->RowChanged(aNode);
 }
 
 void TTreeView::SetCheckBox(TTreeNode* aNode, bool aVisible) {
-  aNode->FHasCheckBox = aVisible;
-  if (FUpdateCount == 0)
-    FModel->RowChanged(aNode);
+  FModel->SetCheckBox(aNode, aVisible);
 }
 
 void TTreeView::SetChecked(TTreeNode* aNode, bool aChecked) {
-  aNode->FChecked = aChecked;
-  if (FUpdateCount == 0)
-    FModel->RowChanged(aNode);
-}
-
-void TTreeView::NotifyCheckToggled(TTreeNode* aNode) {
-  emit CheckToggled(aNode);
-}
-
-int TTreeView::FlatIndexOf(const TTreeNode* aNode) const {
-  if (aNode == nullptr || aNode == FRoot.get())
-    return -1;
-  int Result = 0;
-  for (const TTreeNode* Node = aNode; Node->FParent != nullptr; Node = Node->FParent) {
-    const TTreeNode* Parent = Node->FParent;
-    for (int I = 0; I < Node->FIndex; ++I)
-      Result += 1 + Parent->Child(I)->FDescendants;
-    if (Parent != FRoot.get())
-      Result += 1;
-  }
-  return Result;
-}
-
-TTreeNode* TTreeView::NodeAtFlatIndex(int aIndex) const {
-  if (aIndex < 0 || aIndex >= TotalCount())
-    return nullptr;
-  const TTreeNode* Node = FRoot.get();
-  for (;;) {
-    for (const auto& Child : Node->FChildren) {
-      if (aIndex == 0)
-        return Child.get();
-      if (aIndex <= Child->FDescendants) {
-        --aIndex;
-        Node = Child.get();
-        break;
-      }
-      aIndex -= 1 + Child->FDescendants;
-    }
-  }
+  FModel->SetChecked(aNode, aChecked);
 }
 
 std::vector<TTreeNode*> TTreeView::SelectedNodes() const {
@@ -462,13 +223,13 @@ void TTreeView::BeginUpdate() {
   FPendingCurrent = NodeOf(selectionModel()->currentIndex());
   FUpdateCount = 1;
   setUpdatesEnabled(false);
-  FModel->BeginReset();
+  FModel->BeginUpdate();
 }
 
 void TTreeView::EndUpdate() {
   if (FUpdateCount == 0 || --FUpdateCount > 0)
     return;
-  FModel->EndReset();
+  FModel->EndUpdate();
   TTreeNode* Current = FPendingCurrent;
   std::vector<TTreeNode*> Selection;
   Selection.swap(FPendingSelection);
@@ -538,64 +299,9 @@ void TTreeView::currentChanged(const QModelIndex& aCurrent, const QModelIndex& a
   emit CurrentNodeChanged(NodeOf(aCurrent));
 }
 
-void TTreeView::drawBranches(QPainter* aPainter, const QRect& aRect,
-                             const QModelIndex& aIndex) const {
-  // The style draws the background and the expand buttons; the lines go on top.
-  QTreeView::drawBranches(aPainter, aRect, aIndex);
-  const TTreeNode* Node = NodeOf(aIndex);
-  if (!FShowLines || Node == nullptr)
-    return;
-  const int Indent = indentation();
-  if (Indent <= 0)
-    return;
-  const bool Selected = selectionModel()->isSelected(aIndex);
-  QPen Pen(palette().color(Selected ? QPalette::HighlightedText : QPalette::Mid), 1, Qt::DotLine);
-  aPainter->save();
-  aPainter->setRenderHint(QPainter::Antialiasing, false);
-  aPainter->setPen(Pen);
-  const int Top = aRect.top();
-  const int Bottom = aRect.bottom();
-  const int MidY = aRect.top() + aRect.height() / 2;
-  // Each row's own cell is the last one of the branch area; its ancestors'
-  // cells lie to the left, one indentation each. Without decorated roots the
-  // top-level rows have no cell.
-  const TTreeNode* Root = FRoot.get();
-  const bool Rtl = isRightToLeft();
-  const auto CellMid = [&](int aStepsLeft) {
-    const int Left =
-        Rtl ? aRect.left() + aStepsLeft * Indent : aRect.right() + 1 - (aStepsLeft + 1) * Indent;
-    return Left + Indent / 2;
-  };
-  const auto HasNextSibling = [](const TTreeNode* aNode) {
-    return aNode->Index() + 1 < aNode->Parent()->ChildCount();
-  };
-  if (Node->Parent() != Root || rootIsDecorated()) {
-    const int X = CellMid(0);
-    // Room around the expand button of a row with children.
-    const int Gap = Node->ChildCount() > 0 ? std::min(6, Indent / 2) : 0;
-    const bool LineAbove = Node->Parent() != Root || Node->Index() > 0;
-    if (LineAbove)
-      aPainter->drawLine(X, Top, X, MidY - Gap);
-    if (HasNextSibling(Node))
-      aPainter->drawLine(X, MidY + Gap, X, Bottom);
-    const int EndX = Rtl ? X - Indent / 2 : X + Indent / 2;
-    aPainter->drawLine(Rtl ? X - Gap : X + Gap, MidY, EndX, MidY);
-  }
-  int Steps = 1;
-  for (const TTreeNode* Ancestor = Node->Parent(); Ancestor != Root;
-       Ancestor = Ancestor->Parent(), ++Steps) {
-    if (Ancestor->Parent() == Root && !rootIsDecorated())
-      break;
-    if (HasNextSibling(Ancestor)) {
-      const int X = CellMid(Steps);
-      aPainter->drawLine(X, Top, X, Bottom);
-    }
-  }
-  aPainter->restore();
-}
-
 void TTreeView::SetRowDragEnabled(bool aValue) {
   setDragEnabled(aValue);
+  FModel->SetDragEnabled(aValue);
   setDragDropMode(aValue || FDropAcceptor ? DragDrop : NoDragDrop);
 }
 

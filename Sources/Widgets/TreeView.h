@@ -1,15 +1,12 @@
-// A multi-column tree over a model of its own, built for rebuilds of many
-// thousand rows: columns with settable widths, texts per column, two images per
-// row, a carried object per row, optional check boxes and connecting lines,
-// single or multiple selection with a current row, flat row indexes, suspended
-// updates, hit-testing, drag and drop between trees, and double-click, resize
-// and context-menu hooks.
+// A multi-column tree over a TTreeModel of its own: columns with settable
+// widths, optional connecting lines, single or multiple selection with a
+// current row that outlive suspended updates, hit-testing, drag and drop
+// between trees, and double-click, resize and context-menu hooks. The row
+// functions forward to the model.
 #pragma once
 
-#include <QIcon>
-#include <QList>
-#include <QString>
-#include <QStringList>
+#include "TreeModel.h"
+
 #include <QTreeView>
 
 #include <functional>
@@ -19,55 +16,6 @@
 class QMenu;
 
 namespace Kalvoro {
-
-class TTreeModel;
-class TTreeView;
-
-// One row. Rows are created and destroyed by their TTreeView only.
-class TTreeNode {
-public:
-  TTreeNode(const TTreeNode&) = delete;
-  TTreeNode& operator=(const TTreeNode&) = delete;
-
-  TTreeNode* Parent() const { return FParent; }
-  // Position among the parent's children, from 0.
-  int Index() const { return FIndex; }
-  int ChildCount() const { return static_cast<int>(FChildren.size()); }
-  TTreeNode* Child(int aIndex) const { return FChildren[static_cast<std::size_t>(aIndex)].get(); }
-  // Number of rows below this one, at every depth.
-  int DescendantCount() const { return FDescendants; }
-  // 0 for a top-level row.
-  int Level() const;
-
-  QString Text(int aColumn) const;
-  int ImageIndex() const { return FImageIndex; }
-  int SecondImageIndex() const { return FSecondImageIndex; }
-  bool HasCheckBox() const { return FHasCheckBox; }
-  bool Checked() const { return FChecked; }
-
-  // The object the row stands for (not owned), and a kind tag that the owner of
-  // the tree defines.
-  void* Data() const { return FData; }
-  int Kind() const { return FKind; }
-  template <class T> T* DataAs() const { return static_cast<T*>(FData); }
-
-private:
-  friend class TTreeView;
-  friend class TTreeModel;
-  TTreeNode() = default;
-
-  TTreeNode* FParent = nullptr;
-  int FIndex = 0;
-  int FDescendants = 0;
-  std::vector<std::unique_ptr<TTreeNode>> FChildren;
-  std::vector<QString> FTexts;
-  int FImageIndex = -1;
-  int FSecondImageIndex = -1;
-  bool FHasCheckBox = false;
-  bool FChecked = false;
-  void* FData = nullptr;
-  int FKind = 0;
-};
 
 class TTreeView : public QTreeView {
   Q_OBJECT
@@ -85,7 +33,7 @@ public:
   // The images that rows refer to by index. Rows may show two images side by
   // side in the first column; both indexes refer to this one list.
   void SetImages(const QList<QIcon>& aImages);
-  const QList<QIcon>& Images() const { return FImages; }
+  const QList<QIcon>& Images() const { return FModel->Images(); }
 
   void SetMultiSelect(bool aValue);
   bool MultiSelect() const;
@@ -95,14 +43,13 @@ public:
   bool ShowLines() const { return FShowLines; }
 
   // Rows. aParent null adds a top-level row. Rows are added collapsed.
-  TTreeNode* AddChild(TTreeNode* aParent, const QString& aText = {}, void* aData = nullptr,
-                      int aKind = 0);
+  TTreeNode* AddChild(TTreeNode* aParent, const QString& aText = {}, TRowObject aObject = {});
   void DeleteNode(TTreeNode* aNode);
   void Clear();
-  int TopLevelCount() const { return static_cast<int>(FRoot->FChildren.size()); }
-  TTreeNode* TopLevelNode(int aIndex) const { return FRoot->Child(aIndex); }
+  int TopLevelCount() const { return FModel->Root()->ChildCount(); }
+  TTreeNode* TopLevelNode(int aIndex) const { return FModel->Root()->Child(aIndex); }
   // All rows, at every depth.
-  int TotalCount() const { return FRoot->FDescendants; }
+  int TotalCount() const { return FModel->TotalCount(); }
 
   void SetText(TTreeNode* aNode, int aColumn, const QString& aText);
   void SetImageIndex(TTreeNode* aNode, int aIndex);
@@ -114,8 +61,8 @@ public:
 
   // Flat indexes: a row's position in tree order over all rows, where every row
   // is followed by all its descendants, expanded or not.
-  int FlatIndexOf(const TTreeNode* aNode) const;
-  TTreeNode* NodeAtFlatIndex(int aIndex) const;
+  int FlatIndexOf(const TTreeNode* aNode) const { return FModel->FlatIndexOf(aNode); }
+  TTreeNode* NodeAtFlatIndex(int aIndex) const { return FModel->NodeAtFlatIndex(aIndex); }
 
   // Selection. Selected rows come in tree order.
   std::vector<TTreeNode*> SelectedNodes() const;
@@ -156,6 +103,7 @@ public:
   static QString DragMimeType();
   static TTreeView* DragSource(const QMimeData* aData);
 
+  TTreeModel* Model() const { return FModel; }
   // Makes the index of a row (for item-view APIs and tests).
   QModelIndex IndexOf(const TTreeNode* aNode, int aColumn = 0) const;
   TTreeNode* NodeOf(const QModelIndex& aIndex) const;
@@ -181,19 +129,11 @@ protected:
                     const QModelIndex& aIndex) const override;
 
 private:
-  friend class TTreeModel;
   void AdjustIconSize();
   bool AcceptsDrag(const QMimeData* aData);
-  void UpdateCounts(TTreeNode* aFrom, int aDelta);
   void ForgetPending(const TTreeNode* aNode);
-  QIcon DecorationOf(const TTreeNode* aNode) const;
-  void NotifyCheckToggled(TTreeNode* aNode);
 
   TTreeModel* FModel;
-  std::unique_ptr<TTreeNode> FRoot;
-  QList<QIcon> FImages;
-  mutable QHash<quint64, QIcon> FPairIcons;
-  bool FUsesSecondImage = false;
   bool FShowLines = false;
   int FUpdateCount = 0;
   std::vector<TTreeNode*> FPendingSelection;

@@ -122,7 +122,10 @@ private slots:
     QCOMPARE(Tree().NodeAtFlatIndex(1)->ImageIndex(), 3);
     QCOMPARE(RowText(2), QStringLiteral("TestFirst"));
     QCOMPARE(Tree().NodeAtFlatIndex(2)->ImageIndex(), 4);
-    QCOMPARE(Tree().NodeAtFlatIndex(2)->Data(), nullptr);
+    QVERIFY(Tree().NodeAtFlatIndex(2)->As<TUnitTestMethod>() != nullptr);
+    QCOMPARE(Tree().NodeAtFlatIndex(2)->As<TModule>(), nullptr);
+    QCOMPARE(Tree().NodeAtFlatIndex(1)->As<TUnitTestBase>(),
+             FProject->Modules()[0]->UnitTestList()[0]);
     QCOMPARE(RowText(4), QStringLiteral("TBeta"));
     QVERIFY(!Tree().IsExpanded(Tree().NodeAtFlatIndex(0)));
 

@@ -1,6 +1,7 @@
-// The widget components: the tree (flat indexes, suspended updates, check
-// boxes, hit-testing, drag and drop), the tree selection helpers, the caption
-// bar, the hyperlink label and the navigation bar.
+// The widget components: the tree and its model (typed rows, flat indexes,
+// suspended updates, check boxes, hit-testing, drag and drop), the tree
+// selection helpers, the caption bar, the hyperlink label and the navigation
+// bar.
 #include "GuiTestSupport.h"
 
 #include "CaptionBar.h"
@@ -9,6 +10,7 @@
 #include "TreeHelper.h"
 #include "TreeView.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -70,6 +72,99 @@ class TWidgetsTest : public QObject {
   Q_OBJECT
 
 private slots:
+  void RowsAnswerOnlyForTheTypeTheyWereMadeFrom() {
+    struct TBase {
+      virtual ~TBase() = default;
+    };
+    struct TDerived : TBase {};
+    struct TOther {};
+    TDerived Derived;
+    TBase Base;
+    const TOther Other{};
+    TTreeView Tree;
+    TTreeNode* FromDerived = Tree.AddChild(nullptr, QStringLiteral("d"), &Derived);
+    TTreeNode* FromBase =
+        Tree.AddChild(nullptr, QStringLiteral("b"), static_cast<TBase*>(&Derived));
+    TTreeNode* FromConst = Tree.AddChild(FromBase, QStringLiteral("c"), &Other);
+    TTreeNode* Plain = Tree.AddChild(nullptr, QStringLiteral("p"));
+    TTreeNode* FromNull = Tree.AddChild(nullptr, {}, static_cast<TBase*>(nullptr));
+
+    QCOMPARE(FromDerived->As<TDerived>(), &Derived);
+    // The very type only: neither its base nor an unrelated type.
+    QCOMPARE(FromDerived->As<TBase>(), nullptr);
+    QCOMPARE(FromDerived->As<TOther>(), nullptr);
+    QCOMPARE(FromBase->As<TBase>(), static_cast<TBase*>(&Derived));
+    QCOMPARE(FromBase->As<TDerived>(), nullptr);
+    // A const object is not handed out as a mutable one.
+    QCOMPARE(FromConst->As<TOther>(), nullptr);
+    QCOMPARE(FromConst->As<const TOther>(), &Other);
+    QVERIFY(Plain->Object().IsNull() && Plain->As<TBase>() == nullptr);
+    QVERIFY(FromNull->Object().IsNull() && FromNull->As<TBase>() == nullptr);
+    QVERIFY(!FromDerived->Object().IsNull());
+    QCOMPARE(TRowObject(&Base).As<TBase>(), &Base);
+  }
+
+  void ModelPassesTheItemModelTesterThroughEveryChange() {
+    TTreeView Tree;
+    QAbstractItemModelTester Tester(Tree.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QPixmap Red(16, 16);
+    Red.fill(Qt::red);
+    QPixmap Blue(16, 16);
+    Blue.fill(Qt::blue);
+    Tree.SetImages({QIcon(Red), QIcon(Blue)});
+    Tree.SetColumns({QStringLiteral("Name"), QStringLiteral("Path"), QStringLiteral("State")});
+    // Rows one by one, with texts, images, a second image and check boxes.
+    const auto Build = [&Tree] {
+      for (int Top = 0; Top < 3; ++Top) {
+        TTreeNode* Parent = Tree.AddChild(nullptr, QStringLiteral("top %1").arg(Top));
+        Tree.SetText(Parent, 2, QStringLiteral("state"));
+        Tree.SetImageIndex(Parent, 0);
+        for (int Child = 0; Child < 4; ++Child) {
+          TTreeNode* Node = Tree.AddChild(Parent, QStringLiteral("child %1").arg(Child));
+          Tree.SetCheckBox(Node, true);
+          Tree.SetChecked(Node, Child % 2 == 0);
+          Tree.SetImageIndex(Node, 1);
+          Tree.SetSecondImageIndex(Node, Child % 2);
+          Tree.AddChild(Node, QStringLiteral("leaf"));
+        }
+      }
+    };
+    Build();
+    QCOMPARE(Tree.TotalCount(), 27);
+    QVERIFY(Tree.model()->setData(Tree.IndexOf(Tree.NodeAtFlatIndex(1)), Qt::Unchecked,
+                                  Qt::CheckStateRole));
+    QVERIFY(
+        !Tree.model()->data(Tree.IndexOf(Tree.NodeAtFlatIndex(1)), Qt::DecorationRole).isNull());
+    QVERIFY(Tree.model()->data(Tree.IndexOf(Tree.NodeAtFlatIndex(2)), Qt::DecorationRole).isNull());
+    // Rows deleted in the middle and at the end of their parents.
+    Tree.DeleteNode(Tree.TopLevelNode(1)->Child(1));
+    Tree.DeleteNode(Tree.TopLevelNode(0)->Child(3));
+    Tree.DeleteNode(Tree.TopLevelNode(2));
+    QCOMPARE(Tree.TotalCount(), 14);
+    QCOMPARE(Tree.TopLevelNode(1)->Child(1)->Text(0), QStringLiteral("child 2"));
+
+    // A rebuild inside a suspended update, nested, with the selection kept.
+    Tree.SetSelected(Tree.NodeAtFlatIndex(3), true);
+    Tree.BeginUpdate();
+    Tree.Clear();
+    Tree.BeginUpdate();
+    Build();
+    Tree.SetColumns({QStringLiteral("Name"), QStringLiteral("Path")});
+    Tree.EndUpdate();
+    Tree.SetSelected(Tree.NodeAtFlatIndex(5), true);
+    Tree.EndUpdate();
+    QCOMPARE(Tree.model()->rowCount(), 3);
+    QCOMPARE(Tree.model()->columnCount(), 2);
+    QCOMPARE(Tree.SelectedNodes(), std::vector<TTreeNode*>{Tree.NodeAtFlatIndex(5)});
+
+    Tree.Clear();
+    QCOMPARE(Tree.model()->rowCount(), 0);
+    QCOMPARE(Tree.TotalCount(), 0);
+    Tree.AddChild(nullptr, QStringLiteral("after clearing"));
+    QCOMPARE(Tree.model()->rowCount(), 1);
+  }
+
   void FlatIndexesCoverEveryRowExpandedOrNot() {
     TSampleTree S;
     const QList<TTreeNode*> Order{S.A, S.A1, S.X, S.Y, S.A2, S.B, S.C, S.C1};
