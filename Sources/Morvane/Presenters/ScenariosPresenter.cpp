@@ -1,0 +1,296 @@
+#include "ScenariosPresenter.h"
+
+#include "Dialogs.h"
+#include "Project.h"
+
+namespace Kalvoro {
+
+namespace {
+
+TCommand MakeCommand(const char* aName, const char* aCaption, int aImage, unsigned aPlaces,
+                     std::function<bool()> aRule, std::function<void()> aEffect) {
+  TCommand Command;
+  Command.Name = QString::fromLatin1(aName);
+  Command.Caption = QString::fromLatin1(aCaption);
+  Command.Image = aImage;
+  Command.Places = aPlaces;
+  Command.Rule = std::move(aRule);
+  Command.Effect = std::move(aEffect);
+  return Command;
+}
+
+// A command of the button strip: no caption, no image of the action's own and
+// no place but its strip button, which carries the hint.
+TCommand StripCommand(const char* aName, const char* aHint, std::function<bool()> aRule,
+                      std::function<void()> aEffect) {
+  TCommand Command = MakeCommand(aName, "", -1, 0, std::move(aRule), std::move(aEffect));
+  Command.Hint = QString::fromLatin1(aHint);
+  return Command;
+}
+
+std::vector<int> Ask(const std::function<std::vector<int>()>& aHook) {
+  return aHook ? aHook() : std::vector<int>();
+}
+
+} // namespace
+
+TScenariosPresenter::TScenariosPresenter(IDialogs& aDialogs) : FDialogs(aDialogs) {
+  const unsigned ToolsAndPopup = cpToolBar | cpPopup;
+  const auto Active = [this] { return FProject != nullptr; };
+  const auto AnySelected = [this] { return HasSelectedRows(); };
+  const auto ScenarioCurrent = [this] {
+    const TScenarioRow* Row = CurrentScenarioRow();
+    return Row != nullptr && Row->IsScenario();
+  };
+  const auto HasCurrent = [this] { return CurrentScenarioRow() != nullptr; };
+
+  FCommands.push_back(MakeCommand("actAddScenario", "Add", saiAdd, ToolsAndPopup, Active,
+                                  [this] { AddScenario(); }));
+  FCommands.push_back(MakeCommand(
+      "actRemoveScenario", "Remove", saiRemove, ToolsAndPopup,
+      [this, ScenarioCurrent] { return ScenarioCurrent() && FProject->Scenarios().Count() > 1; },
+      [this] { RemoveScenario(); }));
+  FCommands.push_back(MakeCommand("actRenameScenario", "Rename", saiRename, ToolsAndPopup,
+                                  ScenarioCurrent, [this] { RenameScenario(); }));
+  FCommands.push_back(TCommand::Separator(ToolsAndPopup));
+  TCommand Enable = MakeCommand("actEnable", "Enable", saiEnable, cpEverywhere, AnySelected,
+                                [this] { SetSelectedEnabled(true); });
+  Enable.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_E);
+  Enable.Hint = QStringLiteral("Enable|Enable the selected scenario or testcase");
+  FCommands.push_back(Enable);
+  TCommand Disable = MakeCommand("actDisable", "Disable", saiDisable, cpEverywhere, AnySelected,
+                                 [this] { SetSelectedEnabled(false); });
+  Disable.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_D);
+  Disable.Hint = QStringLiteral("Disable|Disable the selected scenario or testcase");
+  FCommands.push_back(Disable);
+
+  FCommands.push_back(StripCommand(
+      "actAddSelected", "Add Selected|Add the selected testcases to the scenario",
+      [this, HasCurrent] { return HasSelectedAvailable() && HasCurrent(); },
+      [this] { AddSelected(); }));
+  FCommands.push_back(StripCommand(
+      "actAddAll", "Add All|Add all testcases to the scenario",
+      [this, HasCurrent] { return !FAvailable.empty() && HasCurrent(); }, [this] { AddAll(); }));
+  FCommands.push_back(StripCommand(
+      "actRemoveSelected", "Remove Selected|Remove the selected testcases from the scenario",
+      AnySelected, [this] { RemoveSelected(); }));
+  FCommands.push_back(StripCommand(
+      "actRemoveAll", "Remove All| Remove all testcases from the scenario",
+      [this] { return FProject != nullptr && !FRows.empty(); }, [this] { RemoveAll(); }));
+}
+
+void TScenariosPresenter::Activate(TProject* aProject) {
+  FProject = aProject;
+  RefreshAll();
+}
+
+void TScenariosPresenter::Deactivate() {
+  FProject = nullptr;
+  FRows.clear();
+  FAvailable.clear();
+  FSelection = {};
+  if (AvailableChanged)
+    AvailableChanged();
+  if (RowsChanged)
+    RowsChanged();
+}
+
+const TScenarioRow* TScenariosPresenter::RowAt(int aRow) const {
+  return aRow >= 0 && aRow < static_cast<int>(FRows.size()) ? &FRows[static_cast<std::size_t>(aRow)]
+                                                            : nullptr;
+}
+
+const TScenarioRow* TScenariosPresenter::CurrentScenarioRow() const {
+  return FProject != nullptr && CurrentRow ? RowAt(CurrentRow()) : nullptr;
+}
+
+bool TScenariosPresenter::HasSelectedRows() const {
+  if (FProject == nullptr || FRows.empty())
+    return false;
+  return AnyRowSelected ? AnyRowSelected() : !Ask(SelectedRows).empty();
+}
+
+bool TScenariosPresenter::HasSelectedAvailable() const {
+  if (FProject == nullptr || FAvailable.empty())
+    return false;
+  return AnyAvailableSelected ? AnyAvailableSelected() : !Ask(SelectedAvailable).empty();
+}
+
+TTestScenario* TScenariosPresenter::TargetScenario() const {
+  const TScenarioRow* Row = CurrentScenarioRow();
+  if (Row == nullptr)
+    return nullptr;
+  return Row->IsScenario() ? Row->Scenario : Row->UnitTest->TestScenario();
+}
+
+void TScenariosPresenter::RefreshAll() {
+  RefreshUnitTests();
+  RefreshScenarios();
+}
+
+void TScenariosPresenter::RefreshUnitTests() {
+  if (FProject == nullptr)
+    return;
+  FAvailable = Kalvoro::AvailableRows(*FProject);
+  if (AvailableChanged)
+    AvailableChanged();
+}
+
+void TScenariosPresenter::RefreshScenarios() {
+  if (FProject == nullptr)
+    return;
+  const std::vector<int> Recorded = Ask(SelectedRows);
+  FRows = ScenarioRows(*FProject);
+  FSelection = RestoredSelection(Recorded, static_cast<int>(FRows.size()));
+  if (RowsChanged)
+    RowsChanged();
+}
+
+void TScenariosPresenter::SetItemEnabled(int aRow, bool aValue) {
+  const TScenarioRow* Row = RowAt(aRow);
+  if (FProject == nullptr || Row == nullptr)
+    return;
+  FProject->SetModified();
+  if (Row->IsScenario())
+    Row->Scenario->SetEnabled(aValue);
+  else
+    Row->UnitTest->SetEnabled(aValue);
+}
+
+void TScenariosPresenter::CheckToggled(int aRow, bool aChecked) {
+  if (FProject == nullptr)
+    return;
+  SetItemEnabled(aRow, aChecked);
+  RefreshAll();
+}
+
+void TScenariosPresenter::SetSelectedEnabled(bool aValue) {
+  if (FProject == nullptr)
+    return;
+  const std::vector<int> Selected = Ask(SelectedRows);
+  if (Selected.empty())
+    return;
+  for (int Row : Selected)
+    SetItemEnabled(Row, aValue);
+  RefreshAll();
+}
+
+void TScenariosPresenter::AddScenario() {
+  if (FProject == nullptr)
+    return;
+  QString Name = QStringLiteral("New Scenario");
+  if (!FDialogs.InputQuery(QStringLiteral("Add TestScenario"),
+                           QStringLiteral("Type the name of the new TestScenario"), Name))
+    return;
+  // Marked before the list may refuse the name, as every command marks first.
+  FProject->SetModified();
+  FProject->Scenarios().AddByName(ScenarioName(Name));
+  RefreshAll();
+}
+
+void TScenariosPresenter::RemoveScenario() {
+  const TScenarioRow* Row = CurrentScenarioRow();
+  if (FProject == nullptr || Row == nullptr || !Row->IsScenario() ||
+      FProject->Scenarios().Count() <= 1)
+    return;
+  TTestScenario* Scenario = Row->Scenario;
+  FProject->SetModified();
+  Scenario->RemoveAllUnitTests();
+  FProject->Scenarios().Remove(Scenario);
+  RefreshAll();
+}
+
+void TScenariosPresenter::RenameScenario() {
+  const TScenarioRow* Row = CurrentScenarioRow();
+  if (FProject == nullptr || Row == nullptr || !Row->IsScenario())
+    return;
+  TTestScenario* Scenario = Row->Scenario;
+  QString Text = QStringLiteral("New Name");
+  if (!FDialogs.InputQuery(QStringLiteral("Rename TestScenario"),
+                           QStringLiteral("Type the new name of the TestSCenario"), Text))
+    return;
+  // The name is compared as it will be kept, so that two long names equal in
+  // their first 255 bytes cannot end up on two scenarios.
+  const std::string Name = ScenarioName(Text);
+  if (FProject->Scenarios().FindByName(Name) != nullptr)
+    throw Exception(std::string(DuplicateScenarioMessage));
+  FProject->SetModified();
+  Scenario->SetName(Name);
+  RefreshAll();
+}
+
+void TScenariosPresenter::AddAvailable(TTestScenario* aTarget, const std::vector<int>& aRows) {
+  FProject->SetModified();
+  for (int Index : aRows)
+    if (Index >= 0 && Index < static_cast<int>(FAvailable.size()))
+      aTarget->AddUnitTest(FAvailable[static_cast<std::size_t>(Index)].UnitTest);
+  RefreshAll();
+}
+
+void TScenariosPresenter::AddSelected() {
+  TTestScenario* Target = TargetScenario();
+  if (FProject == nullptr || Target == nullptr)
+    return;
+  AddAvailable(Target, Ask(SelectedAvailable));
+}
+
+void TScenariosPresenter::AddAll() {
+  TTestScenario* Target = TargetScenario();
+  if (FProject == nullptr || FAvailable.empty() || Target == nullptr)
+    return;
+  std::vector<int> All(FAvailable.size());
+  for (std::size_t Index = 0; Index < All.size(); ++Index)
+    All[Index] = static_cast<int>(Index);
+  AddAvailable(Target, All);
+}
+
+void TScenariosPresenter::RemoveSelected() {
+  if (FProject == nullptr)
+    return;
+  const std::vector<int> Selected = Ask(SelectedRows);
+  if (Selected.empty())
+    return;
+  FProject->SetModified();
+  for (int Index : Selected) {
+    const TScenarioRow* Row = RowAt(Index);
+    if (Row != nullptr && !Row->IsScenario() && Row->UnitTest->TestScenario() != nullptr)
+      Row->UnitTest->TestScenario()->RemoveUnitTest(Row->UnitTest);
+  }
+  RefreshAll();
+}
+
+void TScenariosPresenter::RemoveAll() {
+  if (FProject == nullptr)
+    return;
+  FProject->SetModified();
+  for (TTestScenario* Scenario : FProject->Scenarios())
+    Scenario->RemoveAllUnitTests();
+  RefreshAll();
+}
+
+bool TScenariosPresenter::AcceptsDrag(TScenariosTree aTarget, TScenariosTree aSource) {
+  return (aTarget == sctScenarios && aSource == sctAvailable) ||
+         (aTarget == sctAvailable && aSource == sctScenarios);
+}
+
+void TScenariosPresenter::DropOnScenarios(int aRow) {
+  const TScenarioRow* Row = RowAt(aRow);
+  if (FProject == nullptr || Row == nullptr)
+    return;
+  TTestScenario* Target = Row->IsScenario() ? Row->Scenario : Row->UnitTest->TestScenario();
+  if (Target != nullptr)
+    AddAvailable(Target, Ask(SelectedAvailable));
+}
+
+void TScenariosPresenter::DropOnAvailable() {
+  FindCommand(FCommands, QStringLiteral("actRemoveSelected")).Run();
+}
+
+void TScenariosPresenter::DoubleClicked(TScenariosTree aTree) {
+  if (aTree == sctAvailable)
+    FindCommand(FCommands, QStringLiteral("actAddSelected")).Run();
+  else if (aTree == sctScenarios)
+    FindCommand(FCommands, QStringLiteral("actRemoveSelected")).Run();
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,107 @@
+// What the scenarios view shows and does, without any widget: the rows of its
+// two trees, the scenario that adding unit tests goes to, its nine commands,
+// the check boxes, drag and drop and double-click. The view shows the rows
+// and tells which of them are selected.
+#pragma once
+
+#include "Command.h"
+#include "ScenarioRows.h"
+
+#include <functional>
+#include <vector>
+
+namespace Kalvoro {
+
+class IDialogs;
+class TProject;
+class TTestScenario;
+
+// The trees of the view, and any other source of a drag.
+enum TScenariosTree { sctScenarios, sctAvailable, sctOther };
+
+class TScenariosPresenter {
+public:
+  explicit TScenariosPresenter(IDialogs& aDialogs);
+  TScenariosPresenter(const TScenariosPresenter&) = delete;
+  TScenariosPresenter& operator=(const TScenariosPresenter&) = delete;
+
+  // The view's hooks. SelectedRows answers the flat indexes of the scenario
+  // tree's selected rows in the tree's selection order, CurrentRow the flat
+  // index of its current row (-1: none), SelectedAvailable the indexes of the
+  // available list's selected rows in selection order. RowsChanged and
+  // AvailableChanged are called after the rows were rebuilt: the view then
+  // shows Rows() with Selection(), or AvailableRows() with nothing selected.
+  std::function<std::vector<int>()> SelectedRows;
+  std::function<int()> CurrentRow;
+  std::function<std::vector<int>()> SelectedAvailable;
+  std::function<void()> RowsChanged;
+  std::function<void()> AvailableChanged;
+  // Optional, cheaper answers to "is any row selected?"; without them the
+  // selection hooks are asked.
+  std::function<bool()> AnyRowSelected;
+  std::function<bool()> AnyAvailableSelected;
+
+  // Keeps the project and rebuilds both trees.
+  void Activate(TProject* aProject);
+  // Drops the project and the rows of both trees.
+  void Deactivate();
+  TProject* Project() const { return FProject; }
+
+  const TCommandList& Commands() const { return FCommands; }
+  const std::vector<TScenarioRow>& Rows() const { return FRows; }
+  const std::vector<TAvailableRow>& AvailableRows() const { return FAvailable; }
+  // The scenario tree's selection after its last rebuild.
+  const TRowSelection& Selection() const { return FSelection; }
+
+  // The scenario of the current row (a scenario row's own, a unit-test row's
+  // unit test's); null without a current row.
+  TTestScenario* TargetScenario() const;
+
+  // Rebuilds the available list, then the scenario tree (keeping its
+  // selection by position); nothing without a project.
+  void RefreshAll();
+
+  // Enables or disables the object of a scenario-tree row.
+  void SetItemEnabled(int aRow, bool aValue);
+  // The user toggled the row's check box to aChecked.
+  void CheckToggled(int aRow, bool aChecked);
+
+  // Whether a drag from aSource may be dropped over aTarget: only from one of
+  // the view's trees to the other.
+  static bool AcceptsDrag(TScenariosTree aTarget, TScenariosTree aSource);
+  // Available unit tests dropped on the scenario tree's row aRow (-1: outside
+  // every row): they go to that row's scenario.
+  void DropOnScenarios(int aRow);
+  // Scenario-tree rows dropped on the available list: Remove Selected.
+  void DropOnAvailable();
+  // A double-click on a tree runs its command (Add Selected for the available
+  // list, Remove Selected for the scenario tree) when its rule allows.
+  void DoubleClicked(TScenariosTree aTree);
+
+private:
+  void RefreshUnitTests();
+  void RefreshScenarios();
+  const TScenarioRow* RowAt(int aRow) const;
+  const TScenarioRow* CurrentScenarioRow() const;
+  bool HasSelectedRows() const;
+  bool HasSelectedAvailable() const;
+  void AddAvailable(TTestScenario* aTarget, const std::vector<int>& aRows);
+
+  void AddScenario();
+  void RemoveScenario();
+  void RenameScenario();
+  void SetSelectedEnabled(bool aValue);
+  void AddSelected();
+  void AddAll();
+  void RemoveSelected();
+  void RemoveAll();
+
+  IDialogs& FDialogs;
+  TProject* FProject = nullptr;
+  TCommandList FCommands;
+  std::vector<TScenarioRow> FRows;
+  std::vector<TAvailableRow> FAvailable;
+  TRowSelection FSelection;
+};
+
+} // namespace Kalvoro
