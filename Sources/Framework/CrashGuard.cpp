@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Framework/CrashGuard.cpp"
 #include "CrashGuard.h"
 
 #include <pthread.h>

@@ -4,6 +4,7 @@
 #include "Export.h"
 
 #include <exception>
+#include <source_location>
 #include <string>
 
 namespace Kalvoro {
@@ -26,8 +27,33 @@ public:
   using Exception::Exception;
 };
 
-// Raises EAssertionFailed with "Assertion failure (UNIT, line N)".
+// Where a call stands in the sources: std::source_location, or for a library
+// that lacks it (libstdc++ under clang before 15) the same two values from the
+// compiler's builtins.
+#ifdef __cpp_lib_source_location
+using TSourceLocation = std::source_location;
+#else
+struct TSourceLocation {
+  static constexpr TSourceLocation current(const char* aFile = __builtin_FILE(),
+                                           unsigned aLine = __builtin_LINE()) noexcept {
+    return TSourceLocation{aFile, aLine};
+  }
+  constexpr const char* file_name() const noexcept { return File; }
+  constexpr unsigned line() const noexcept { return Line; }
+  const char* File;
+  unsigned Line;
+};
+#endif
+
+// Raises EAssertionFailed with "Assertion failure (UNIT, line N)". UNIT is
+// aUnit as the source file's path in the source tree (for example
+// "Sources/Framework/UnitTestBase.cpp"), however the compiler was given it:
+// absolute, or relative to the build directory.
 [[noreturn]] KALVORO_API void AssertionFailed(const char* aUnit, int aLine);
+// The same for the place of the call.
+[[noreturn]] inline void AssertionFailed(TSourceLocation aWhere = TSourceLocation::current()) {
+  AssertionFailed(aWhere.file_name(), static_cast<int>(aWhere.line()));
+}
 
 // Raises the lists' index error, "List index out of bounds (N)".
 [[noreturn]] KALVORO_API void ListIndexError(int aIndex);
@@ -41,5 +67,5 @@ KALVORO_API std::string WithFullStop(const std::string& aText);
 #define KALVORO_ASSERT(aCondition)                                                                 \
   do {                                                                                             \
     if (!(aCondition))                                                                             \
-      ::Kalvoro::AssertionFailed(KALVORO_UNIT, __LINE__);                                          \
+      ::Kalvoro::AssertionFailed();                                                                \
   } while (false)

@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Framework/MessageEventList.cpp"
 #include "MessageEventList.h"
 
 #include <algorithm>

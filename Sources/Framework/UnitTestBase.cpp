@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Framework/UnitTestBase.cpp"
 #include "UnitTestBase.h"
 
 #include "CrashGuard.h"

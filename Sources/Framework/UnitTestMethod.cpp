@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Framework/UnitTestMethod.cpp"
 #include "UnitTestMethod.h"
 
 #include "UnitTestBase.h"

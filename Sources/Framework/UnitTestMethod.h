@@ -132,7 +132,7 @@ using TUnitTestMethodList = TTypedList<TUnitTestMethod>;
 
 template <class T> void TTypedList<T>::CheckItem(const T* aItem) {
   if (aItem == nullptr)
-    AssertionFailed("Sources/Framework/UnitTestMethod.h", __LINE__);
+    AssertionFailed();
 }
 
 } // namespace Kalvoro

@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Project/IniFile.cpp"
 #include "IniFile.h"
 
 #include "Exception.h"

@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Project/Project.cpp"
 #include "Project.h"
 
 #include "IniFile.h"

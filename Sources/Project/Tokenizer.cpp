@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Project/Tokenizer.cpp"
 #include "Tokenizer.h"
 
 namespace Kalvoro {

@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Reporting/JUnitReport.cpp"
 #include "JUnitReport.h"
 
 #include "IOutput.h"

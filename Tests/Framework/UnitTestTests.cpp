@@ -352,9 +352,14 @@ TEST_F(FrameworkUnitTest, PreconditionsAreAssertedWithTheirUnit) {
   ExpectAssertion([] { TUnitTestMethod Method(TUnitTestProc{}, "x"); },
                   "Sources/Framework/UnitTestMethod.cpp");
   TUnitTestList List(false);
-  EXPECT_THROW(List.Add(nullptr), EAssertionFailed);
+  ExpectAssertion([&] { List.Add(nullptr); }, "Sources/Framework/UnitTestMethod.h");
   EXPECT_THROW(List.Insert(0, nullptr), EAssertionFailed);
   EXPECT_THROW(List.Remove(nullptr), EAssertionFailed);
+  // However the compiler was given the file, the unit is its path in the tree.
+  for (const std::string& Spelling :
+       {std::string(KALVORO_SOURCE_DIR) + "/Sources/Unit.cpp",
+        std::string("../../Sources/Unit.cpp"), std::string("Sources/Unit.cpp")})
+    ExpectAssertion([&] { AssertionFailed(Spelling.c_str(), 7); }, "Sources/Unit.cpp");
   // An index out of range is the list's index error, not an assertion.
   try {
     List.GetItem(0);
