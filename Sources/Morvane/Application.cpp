@@ -5,8 +5,9 @@
 
 namespace Kalvoro {
 
-TMorvaneApplication::TMorvaneApplication(int& aArgc, char** aArgv)
-    : QApplication(aArgc, aArgv), FTitle(QStringLiteral("Morvane")) {}
+TMorvaneApplication::TMorvaneApplication(int& aArgc, char** aArgv) : QApplication(aArgc, aArgv) {
+  SetApplicationTitle(QStringLiteral("Morvane"));
+}
 
 TMorvaneApplication::~TMorvaneApplication() = default;
 
@@ -23,11 +24,6 @@ bool TMorvaneApplication::notify(QObject* aReceiver, QEvent* aEvent) {
   }
 }
 
-QString ApplicationTitle() {
-  TMorvaneApplication* Application = TMorvaneApplication::Instance();
-  return Application != nullptr ? Application->Title() : QCoreApplication::applicationName();
-}
-
 QString ErrorText(const std::exception_ptr& aError) {
   try {
     std::rethrow_exception(aError);
@@ -41,7 +37,7 @@ QString ErrorText(const std::exception_ptr& aError) {
 void TMorvaneApplication::ShowException(const std::exception_ptr& aError) {
   const QString Text = ErrorText(aError);
   if (FDialogs != nullptr)
-    FDialogs->ShowError(FTitle, Text);
+    FDialogs->ShowError(ApplicationTitle(), Text);
   else
     qWarning("%s", qPrintable(Text));
 }

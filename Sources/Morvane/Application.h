@@ -2,6 +2,8 @@
 // error handler that shows every error a command leaves unhandled.
 #pragma once
 
+#include "Titles.h"
+
 #include <QApplication>
 #include <QString>
 
@@ -22,8 +24,9 @@ public:
 
   static TMorvaneApplication* Instance();
 
-  QString Title() const { return FTitle; }
-  void SetTitle(const QString& aTitle) { FTitle = aTitle; }
+  // The application's title (ApplicationTitle in Titles.h).
+  QString Title() const { return ApplicationTitle(); }
+  void SetTitle(const QString& aTitle) { SetApplicationTitle(aTitle); }
 
   // The dialogs that the error handler and the windows use (not owned).
   IDialogs* Dialogs() const { return FDialogs; }
@@ -38,12 +41,8 @@ public:
   void ShowException(const std::exception_ptr& aError);
 
 private:
-  QString FTitle;
   IDialogs* FDialogs = nullptr;
 };
-
-// The application's title ("Morvane" until the main window is created).
-QString ApplicationTitle();
 
 // The text that the error box shows for an error.
 QString ErrorText(const std::exception_ptr& aError);

@@ -40,21 +40,25 @@ TCommandActions::TCommandActions(const TCommandList& aCommands, const QList<QIco
     Action->SetExecute(Command.Effect);
     FActions.push_back(Action);
 
+    const auto HintFor = [&Command](TCommandPlace aPlace) {
+      return (Command.HintPlaces & aPlace) ? Command.Hint : QString();
+    };
     if ((Command.Places & cpToolBar) && aWidgets.ToolBar != nullptr) {
-      // Hints stand on the tool buttons only.
-      auto* Link = new TActionLink(Action, TActionLink::lkButton, Command.Hint, aOwner);
+      auto* Link = new TActionLink(Action, TActionLink::lkButton, HintFor(cpToolBar), aOwner);
       aWidgets.ToolBar->addAction(Link);
       if (QWidget* Button = aWidgets.ToolBar->widgetForAction(Link)) {
         Button->setObjectName(QStringLiteral("btn") + Command.Name.mid(3));
         // An icon-only button is named by the short part of its hint.
-        Button->setAccessibleName(Command.Hint.isEmpty() ? QString(Command.Caption).remove('&')
-                                                         : ShortHint(Command.Hint).trimmed());
+        const QString Short = ShortHint(Command.Hint).trimmed();
+        Button->setAccessibleName(Short.isEmpty() ? QString(Command.Caption).remove('&') : Short);
       }
     }
     if ((Command.Places & cpMenu) && aWidgets.Menu != nullptr)
-      aWidgets.Menu->addAction(new TActionLink(Action, TActionLink::lkMenuItem, {}, aOwner));
+      aWidgets.Menu->addAction(
+          new TActionLink(Action, TActionLink::lkMenuItem, HintFor(cpMenu), aOwner));
     if ((Command.Places & cpPopup) && aWidgets.Popup != nullptr)
-      aWidgets.Popup->addAction(new TActionLink(Action, TActionLink::lkMenuItem, {}, aOwner));
+      aWidgets.Popup->addAction(
+          new TActionLink(Action, TActionLink::lkMenuItem, HintFor(cpPopup), aOwner));
   }
   UpdateAll();
 }

@@ -9,6 +9,7 @@
 #include "FScenarios.h"
 #include "Images.h"
 #include "NavigationBar.h"
+#include "Paths.h"
 #include "Project.h"
 
 #include <QBoxLayout>
@@ -33,19 +34,7 @@ constexpr int WindowWidth = 865;
 constexpr int WindowHeight = 637;
 const char* const UntitledName = "Untitled.kvr";
 
-QString FromPath(const std::string& aPath) {
-  return QFile::decodeName(QByteArray::fromStdString(aPath));
-}
-
-std::string ToPath(const QString& aPath) {
-  return QFile::encodeName(aPath).toStdString();
-}
-
 } // namespace
-
-QString MainTitle() {
-  return QStringLiteral("Morvane v") + QLatin1String(MorvaneVersion);
-}
 
 TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget* aParent)
     : QMainWindow(aParent), FDialogs(aDialogs), FSaveAsFileName(QLatin1String(UntitledName)),

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "Actions.h"
-#include "Export.h"
 #include "FrameIntf.h"
+#include "Titles.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -23,12 +23,6 @@ class TModulesFrame;
 class TProject;
 class TResultsFrame;
 class TScenariosFrame;
-
-// The program's version, shown in captions and the about box.
-inline constexpr const char* MorvaneVersion = KalvoroVersion;
-
-// "Morvane v0.7.0", the window caption and application title once the window exists.
-QString MainTitle();
 
 class TMainForm : public QMainWindow {
   Q_OBJECT

@@ -188,7 +188,9 @@ TModule* TModulesFrame::CurrentModule() const {
   if (FTree == nullptr)
     return nullptr;
   const std::vector<TTreeNode*> Selected = FTree->SelectedNodes();
-  return Selected.empty() ? nullptr : Selected.front()->As<TModule>();
+  if (Selected.empty() || Selected.front()->Kind() != mrkModule)
+    return nullptr;
+  return Selected.front()->DataAs<TModule>();
 }
 
 void TModulesFrame::RefreshTree() {
@@ -205,17 +207,18 @@ void TModulesFrame::RefreshTree() {
 
 void TModulesFrame::AddModuleNode(TModule* aModule) {
   TUpdateScope Update(*FTree);
-  TTreeNode* ModuleNode = FTree->AddChild(nullptr, FromPath(aModule->GetFileName()), aModule);
+  TTreeNode* ModuleNode =
+      FTree->AddChild(nullptr, FromPath(aModule->GetFileName()), aModule, mrkModule);
   FTree->SetText(ModuleNode, 1, FromPath(aModule->GetPath()));
-  FTree->SetText(ModuleNode, 2, ModuleStateText(aModule->State()));
+  FTree->SetText(ModuleNode, 2, ModuleStatusText(aModule->State()));
   FTree->SetImageIndex(ModuleNode, ModuleStateImage(aModule->State()));
   for (TUnitTestBase* UnitTest : aModule->UnitTestList()) {
-    TTreeNode* UnitTestNode =
-        FTree->AddChild(ModuleNode, QString::fromStdString(UnitTest->Name()), UnitTest);
+    TTreeNode* UnitTestNode = FTree->AddChild(ModuleNode, QString::fromStdString(UnitTest->Name()),
+                                              UnitTest, mrkUnitTest);
     FTree->SetImageIndex(UnitTestNode, UnitTestImage);
     for (TUnitTestMethod* Method : UnitTest->Methods()) {
       TTreeNode* MethodNode =
-          FTree->AddChild(UnitTestNode, QString::fromStdString(Method->Name()), Method);
+          FTree->AddChild(UnitTestNode, QString::fromStdString(Method->Name()), nullptr, mrkMethod);
       FTree->SetImageIndex(MethodNode, MethodImage);
     }
   }

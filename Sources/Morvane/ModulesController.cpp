@@ -4,30 +4,6 @@
 
 namespace Kalvoro {
 
-QString ModuleStateText(TModuleState aState) {
-  switch (aState) {
-  case msNotLoaded:
-    return QStringLiteral("NOT LOADED");
-  case msLoadSuccess:
-    return QStringLiteral("LOAD SUCCESS");
-  case msLoadFailed:
-    return QStringLiteral("LOAD FAILED");
-  }
-  return {};
-}
-
-int ModuleStateImage(TModuleState aState) {
-  switch (aState) {
-  case msNotLoaded:
-    return 0;
-  case msLoadSuccess:
-    return 1;
-  case msLoadFailed:
-    return 2;
-  }
-  return 0;
-}
-
 bool TModulesController::CanRemove(const TModule* aCurrent) const {
   return FProject != nullptr && aCurrent != nullptr;
 }

@@ -3,6 +3,7 @@
 // rows. The view binds these to its actions and its tree.
 #pragma once
 
+#include "ModuleRows.h"
 #include "UnitTestBase.h"
 
 #include <QString>
@@ -13,10 +14,6 @@
 namespace Kalvoro {
 
 class TProject;
-
-// The status text and the tree image of a module in a state.
-QString ModuleStateText(TModuleState aState);
-int ModuleStateImage(TModuleState aState);
 
 // Images of the modules tree besides the three module states.
 inline constexpr int UnitTestImage = 3;

@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "StandardDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

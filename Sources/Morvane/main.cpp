@@ -1,8 +1,8 @@
 // Morvane, the manager of Kalvoro unit tests.
 #include "Application.h"
-#include "Dialogs.h"
 #include "FMain.h"
 #include "Images.h"
+#include "StandardDialogs.h"
 
 int main(int aArgc, char** aArgv) {
   using namespace Kalvoro;

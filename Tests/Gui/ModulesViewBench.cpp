@@ -1,9 +1,9 @@
 // Times the modules view's rebuild on a project of 200 loaded modules with 50
 // unit tests of 10 methods each (100,000 method rows, 110,200 rows in all).
 #include "Application.h"
-#include "Dialogs.h"
 #include "FModules.h"
 #include "Project.h"
+#include "StandardDialogs.h"
 #include "TreeView.h"
 
 #include <QFile>

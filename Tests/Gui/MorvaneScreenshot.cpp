@@ -2,6 +2,7 @@
 // demo module loaded, and optionally of the about box.
 // Usage: MorvaneScreenshot OUTPUT.png [ABOUT.png] (under xvfb-run).
 #include "GuiTestSupport.h"
+#include "StandardDialogs.h"
 
 #include "FMain.h"
 #include "FModules.h"

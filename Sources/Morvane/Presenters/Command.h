@@ -21,18 +21,24 @@ enum TCommandPlace : unsigned {
   cpEverywhere = cpToolBar | cpMenu | cpPopup,
 };
 
+// Built with designated initializers, naming only what a command has:
+// {.Name = "actSave", .Caption = "Save", .Rule = ..., .Effect = ...}. The
+// empty initializers below let a command leave any member out.
 struct TCommand {
   // The action's object name ("actAddModule"); empty for a separator.
-  QString Name;
-  QString Caption;
+  QString Name{};
+  QString Caption{};
   // Index into the view's action images; -1 for none.
   int Image = -1;
-  QKeySequence Shortcut;
+  QKeySequence Shortcut{};
   // "short|long": the tool-tip, then the status-bar text.
-  QString Hint;
+  QString Hint{};
+  // Where the hint stands (menus and tool bars may differ: a menu entry can
+  // carry it while its tool button does not); elsewhere there is none.
+  unsigned HintPlaces = cpToolBar;
   // No rule: always enabled.
-  std::function<bool()> Rule;
-  std::function<void()> Effect;
+  std::function<bool()> Rule{};
+  std::function<void()> Effect{};
   unsigned Places = cpEverywhere;
 
   bool IsSeparator() const { return Name.isEmpty(); }

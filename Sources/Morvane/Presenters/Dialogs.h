@@ -1,5 +1,7 @@
-// The standard dialogs of the manager behind one small interface, so that tests
-// can answer them without a modal window ever appearing.
+// The standard dialogs of the manager behind one small interface: presenters
+// ask it, the program answers it with the desktop's dialogs
+// (StandardDialogs.h) and tests with a fake, so that no modal window ever
+// appears in a test.
 #pragma once
 
 #include <QString>
@@ -40,23 +42,9 @@ public:
   // File dialogs; true when the user confirmed a name (in aOptions.FileName).
   virtual bool OpenFile(TFileDialogOptions& aOptions) = 0;
   virtual bool SaveFile(TFileDialogOptions& aOptions) = 0;
-  // Shows a dialog of the program's own modally and returns its result.
+  // Shows a dialog of the program's own (made by a view) modally and returns
+  // its result. Presenters never make dialogs, so they never call it.
   virtual int Execute(QDialog& aDialog) = 0;
-};
-
-// Message boxes show a carriage return (code 13) as a line break.
-QString DisplayText(const QString& aText);
-
-// The dialogs of the desktop.
-class TStandardDialogs : public IDialogs {
-public:
-  void ShowMessage(const QString& aCaption, const QString& aText) override;
-  void ShowError(const QString& aCaption, const QString& aText) override;
-  bool Confirm(const QString& aText) override;
-  bool InputQuery(const QString& aCaption, const QString& aPrompt, QString& aValue) override;
-  bool OpenFile(TFileDialogOptions& aOptions) override;
-  bool SaveFile(TFileDialogOptions& aOptions) override;
-  int Execute(QDialog& aDialog) override;
 };
 
 } // namespace Kalvoro

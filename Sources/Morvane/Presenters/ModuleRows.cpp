@@ -1,0 +1,59 @@
+#include "ModuleRows.h"
+
+#include "Paths.h"
+#include "Project.h"
+
+namespace Kalvoro {
+
+namespace {
+
+QString FromName(const std::string& aName) {
+  return QString::fromUtf8(aName.data(), static_cast<qsizetype>(aName.size()));
+}
+
+} // namespace
+
+QString ModuleStatusText(TModuleState aState) {
+  const std::string_view Text = ModuleStateText(aState);
+  return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+int ModuleStateImage(TModuleState aState) {
+  switch (aState) {
+  case msNotLoaded:
+    return 0;
+  case msLoadSuccess:
+    return 1;
+  case msLoadFailed:
+    return 2;
+  }
+  return 0;
+}
+
+std::vector<TModuleRow> ModuleRows(const TModuleList& aModules) {
+  std::vector<TModuleRow> Rows;
+  for (TModule* Module : aModules) {
+    TModuleRow& ModuleRow = Rows.emplace_back();
+    ModuleRow.Name = FromPath(Module->GetFileName());
+    ModuleRow.Path = FromPath(Module->GetPath());
+    ModuleRow.Status = ModuleStatusText(Module->State());
+    ModuleRow.Image = ModuleStateImage(Module->State());
+    ModuleRow.Module = Module;
+    for (TUnitTestBase* UnitTest : Module->UnitTestList()) {
+      TModuleRow& UnitTestRow = Rows.emplace_back();
+      UnitTestRow.Kind = mrkUnitTest;
+      UnitTestRow.Name = FromName(UnitTest->Name());
+      UnitTestRow.Image = 3;
+      UnitTestRow.UnitTest = UnitTest;
+      for (TUnitTestMethod* Method : UnitTest->Methods()) {
+        TModuleRow& MethodRow = Rows.emplace_back();
+        MethodRow.Kind = mrkMethod;
+        MethodRow.Name = FromName(Method->Name());
+        MethodRow.Image = 4;
+      }
+    }
+  }
+  return Rows;
+}
+
+} // namespace Kalvoro
