@@ -188,9 +188,7 @@ TModule* TModulesFrame::CurrentModule() const {
   if (FTree == nullptr)
     return nullptr;
   const std::vector<TTreeNode*> Selected = FTree->SelectedNodes();
-  if (Selected.empty() || Selected.front()->Kind() != mrkModule)
-    return nullptr;
-  return Selected.front()->DataAs<TModule>();
+  return Selected.empty() ? nullptr : Selected.front()->As<TModule>();
 }
 
 void TModulesFrame::RefreshTree() {
@@ -207,18 +205,17 @@ void TModulesFrame::RefreshTree() {
 
 void TModulesFrame::AddModuleNode(TModule* aModule) {
   TUpdateScope Update(*FTree);
-  TTreeNode* ModuleNode =
-      FTree->AddChild(nullptr, FromPath(aModule->GetFileName()), aModule, mrkModule);
+  TTreeNode* ModuleNode = FTree->AddChild(nullptr, FromPath(aModule->GetFileName()), aModule);
   FTree->SetText(ModuleNode, 1, FromPath(aModule->GetPath()));
   FTree->SetText(ModuleNode, 2, ModuleStatusText(aModule->State()));
   FTree->SetImageIndex(ModuleNode, ModuleStateImage(aModule->State()));
   for (TUnitTestBase* UnitTest : aModule->UnitTestList()) {
-    TTreeNode* UnitTestNode = FTree->AddChild(ModuleNode, QString::fromStdString(UnitTest->Name()),
-                                              UnitTest, mrkUnitTest);
+    TTreeNode* UnitTestNode =
+        FTree->AddChild(ModuleNode, QString::fromStdString(UnitTest->Name()), UnitTest);
     FTree->SetImageIndex(UnitTestNode, UnitTestImage);
     for (TUnitTestMethod* Method : UnitTest->Methods()) {
       TTreeNode* MethodNode =
-          FTree->AddChild(UnitTestNode, QString::fromStdString(Method->Name()), nullptr, mrkMethod);
+          FTree->AddChild(UnitTestNode, QString::fromStdString(Method->Name()), Method);
       FTree->SetImageIndex(MethodNode, MethodImage);
     }
   }
