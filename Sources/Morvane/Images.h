@@ -1,5 +1,6 @@
-// The image lists of the manager's windows: icons of the desktop theme where
-// one fits, drawn ones where none does (module states, the views).
+// The image lists of the manager's main window and modules view: icons of the
+// desktop theme where one fits (the file commands), else the SVG drawings in
+// Icons/ (main.qrc, modules.qrc). Each list has an enum of its indexes.
 #pragma once
 
 #include <QIcon>
@@ -7,16 +8,39 @@
 
 namespace Kalvoro {
 
-// The main window's action images: 0 New, 1 Open, 2 Save, 3 Save As, 4 Print,
-// 5 Exit, 6 Modules, 7 Scenario's, 8 Results.
+// The main window's action images, in list order.
+enum TMainActionImage {
+  maiNew,
+  maiOpen,
+  maiSave,
+  maiSaveAs,
+  maiPrint,
+  maiExit,
+  maiModules,
+  maiScenarios,
+  maiResults
+};
 QList<QIcon> MainActionImages();
-// The navigation bar's images (shown at 32 x 32): 0 Modules, 1 Scenario's, 2 Results.
+
+// The navigation bar's images (shown at 32 x 32), in list order.
+enum TNavigationImage { niModules, niScenarios, niResults };
 QList<QIcon> NavigationImages();
-// The modules view's action images: 0 Add, 1 Remove, 2 Load, 3 Unload,
-// 4 Remove All, 5 Load All, 6 Unload All.
+
+// The modules view's action images, in list order.
+enum TModuleActionImage {
+  mdaAdd,
+  mdaRemove,
+  mdaLoad,
+  mdaUnload,
+  mdaRemoveAll,
+  mdaLoadAll,
+  mdaUnloadAll
+};
 QList<QIcon> ModuleActionImages();
-// The modules tree's images: 0 not loaded, 1 loaded, 2 load failed, 3 unit
-// test, 4 test method.
+
+// The modules tree's images, in list order: a module in each of its three
+// states, a unit test and a test method.
+enum TModuleTreeImage { mtiNotLoaded, mtiLoaded, mtiLoadFailed, mtiUnitTest, mtiMethod };
 QList<QIcon> ModuleTreeImages();
 // The program's own icon.
 QIcon ApplicationIcon();
