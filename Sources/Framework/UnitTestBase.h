@@ -1,4 +1,5 @@
-// Unit tests, test scenarios with their summary, and test modules.
+// Unit tests, test scenarios with their summary, and test modules (the unit
+// UnitTestBase; implemented in UnitTestBase.cpp, TestScenario.cpp, Module.cpp).
 #pragma once
 
 #include "NotificationMessages.h"

@@ -1,0 +1,191 @@
+// Test modules: loading a module file, creating its unit tests, unloading it.
+#include "UnitTestBase.h"
+
+#include <dlfcn.h>
+
+#include <cctype>
+
+namespace Kalvoro {
+
+namespace {
+std::string UpperExtension(const std::string& aFileName) {
+  const std::size_t Slash = aFileName.find_last_of('/');
+  const std::size_t Dot = aFileName.find_last_of('.');
+  if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash))
+    return {};
+  std::string Extension = aFileName.substr(Dot);
+  for (char& C : Extension)
+    C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+  return Extension;
+}
+
+std::string LastDlError() {
+  const char* Text = dlerror();
+  return Text != nullptr ? Text : "";
+}
+} // namespace
+
+TModule::TModule(std::string aFileName) : FFullFileName(std::move(aFileName)) {
+  const std::string Extension = UpperExtension(FFullFileName);
+  // ".so" is this platform's own name for a plain library; ".DLL" is kept.
+  if (Extension == ".BPL")
+    FModuleType = ptPackage;
+  else if (Extension == ".DLL" || Extension == ".SO")
+    FModuleType = ptLibrary;
+  else
+    FModuleType = ptUnknown;
+}
+
+TModule::~TModule() {
+  try {
+    UnloadModule();
+  } catch (...) {
+    // A library that cannot be released stays mapped; nothing else to do here.
+  }
+  FUnitTestList.Clear();
+  FAssignments.clear();
+}
+
+std::string TModule::GetFileName() const {
+  const std::size_t Slash = FFullFileName.find_last_of('/');
+  return CutName(Slash == std::string::npos ? FFullFileName : FFullFileName.substr(Slash + 1));
+}
+
+std::string TModule::GetPath() const {
+  const std::size_t Slash = FFullFileName.find_last_of('/');
+  return Slash == std::string::npos ? std::string() : FFullFileName.substr(0, Slash + 1);
+}
+
+std::string TModule::LoadPath() const {
+  if (FFullFileName.empty() || FFullFileName.front() == '/')
+    return FFullFileName;
+  if (FBaseDirectory.empty()) {
+    // A bare file name names a file here, not a library on the search path.
+    return FFullFileName.find('/') == std::string::npos ? "./" + FFullFileName : FFullFileName;
+  }
+  std::string Path = FBaseDirectory;
+  if (Path.back() != '/')
+    Path += '/';
+  return Path + FFullFileName;
+}
+
+void* TModule::OpenLibrary() {
+  FLoaderError.clear();
+  void* Handle = dlopen(LoadPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (Handle == nullptr)
+    FLoaderError = LastDlError();
+  if (FModuleType != ptPackage)
+    return Handle;
+  // The package loader: its failures are its own errors and leave the state as
+  // it was; it runs the package's start-up after mapping it.
+  if (Handle == nullptr)
+    throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + FLoaderError);
+  auto Initialize = reinterpret_cast<TPackageEntry>(dlsym(Handle, "Initialize"));
+  auto Finalize = reinterpret_cast<TPackageEntry>(dlsym(Handle, "Finalize"));
+  if (Initialize == nullptr || Finalize == nullptr) {
+    dlclose(Handle);
+    throw TModuleException("Unable to load package \"" + FFullFileName +
+                           "\"\rNo \"Initialize\" or \"Finalize\" entry in package");
+  }
+  // A package whose start-up fails is not kept. Its error may be of a type
+  // that lives in the package, so only its text outlives the release.
+  std::string Error;
+  try {
+    Initialize();
+    return Handle;
+  } catch (const std::exception& Raised) {
+    Error = Raised.what();
+  } catch (...) {
+    Error = "Its start-up raised an error without a message";
+  }
+  dlclose(Handle);
+  throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + Error);
+}
+
+bool TModule::LoadModule() {
+  if (FHandle != nullptr)
+    return false;
+  if (FState == msLoadSuccess)
+    return false;
+  FHandle = OpenLibrary();
+  if (FHandle == nullptr) {
+    FState = msLoadFailed;
+    throw TModuleException("Failed to load package or library \"" + FFullFileName + "\"");
+  }
+  auto Register = reinterpret_cast<TRegisterEntry>(dlsym(FHandle, "Register"));
+  if (Register == nullptr) {
+    FState = msLoadFailed;
+    throw TModuleException("Invalid module\rNo \"Register\" procedure in module \"" +
+                           FFullFileName + "\"");
+  }
+  // A module of another framework version would share objects of another
+  // layout: refuse it before any of its code runs, and let go of it.
+  auto AbiVersion = reinterpret_cast<TAbiVersionEntry>(dlsym(FHandle, "KalvoroModuleAbiVersion"));
+  const unsigned Version = AbiVersion != nullptr ? AbiVersion() : 0;
+  if (Version != KalvoroAbiVersion) {
+    FState = msLoadFailed;
+    ReleaseLibrary();
+    FHandle = nullptr;
+    throw TModuleException("Invalid module\rModule \"" + FFullFileName +
+                           "\" was built for framework ABI version " +
+                           (Version == 0 ? std::string("(none)") : std::to_string(Version)) +
+                           "; this framework has version " + std::to_string(KalvoroAbiVersion));
+  }
+  Register();
+  auto Enumerate =
+      reinterpret_cast<TEnumRegisteredUnitTestsEntry>(dlsym(FHandle, "EnumRegisteredUnitTests"));
+  if (Enumerate == nullptr) {
+    FState = msLoadFailed;
+    throw TModuleException("Invalid module\rNo \"EnumRegisteredUnitTests\" procedure in module \"" +
+                           FFullFileName + "\"");
+  }
+  TEnumUnitTestProc Proc;
+  Proc.Object = this;
+  Proc.Code = [](void* aObject, const TUnitTestBaseClass* aUnitTestClass,
+                 const TFixtureBaseClass* aFixtureClass, void* aInfo) {
+    static_cast<TModule*>(aObject)->EnumUnitTestProc(aUnitTestClass, aFixtureClass, aInfo);
+  };
+  Enumerate(Proc, nullptr);
+  FState = msLoadSuccess;
+  return true;
+}
+
+void TModule::EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
+                               const TFixtureBaseClass* /*aFixtureClass*/, void* /*aInfo*/) {
+  KALVORO_ASSERT(aUnitTestClass != nullptr && aUnitTestClass->Create != nullptr);
+  std::unique_ptr<TUnitTestBase> UnitTest(aUnitTestClass->Create(this, aUnitTestClass->Name));
+  UnitTest->Register();
+  FUnitTestList.Add(UnitTest.get());
+  UnitTest.release();
+}
+
+void TModule::SaveAssignments() {
+  FAssignments.clear();
+  for (const TUnitTestBase* UnitTest : FUnitTestList)
+    if (UnitTest->TestScenario() != nullptr)
+      FAssignments.push_back(UnitTest->Name() + "|" + UnitTest->TestScenario()->Name() + "|" +
+                             (UnitTest->Enabled() ? "ENABLED" : "DISABLED"));
+}
+
+void TModule::ReleaseLibrary() {
+  if (FModuleType == ptPackage) {
+    // The package unloader runs the package's shut-down first.
+    if (auto Finalize = reinterpret_cast<TPackageEntry>(dlsym(FHandle, "Finalize")))
+      Finalize();
+  }
+  if (dlclose(FHandle) != 0)
+    throw Exception(LastDlError());
+}
+
+bool TModule::UnloadModule() {
+  if (FHandle == nullptr || FState != msLoadSuccess)
+    return false;
+  SaveAssignments();
+  FUnitTestList.Clear();
+  ReleaseLibrary();
+  FHandle = nullptr;
+  FState = msNotLoaded;
+  return true;
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,141 @@
+// Test scenarios and the summary of their last run.
+#include "UnitTestBase.h"
+
+#include "CrashGuard.h"
+
+#include <algorithm>
+
+namespace Kalvoro {
+
+// TSummary
+
+void TSummary::Clear() {
+  FTotalUnitTests = FUnitTestTodo = FUnitTestSuccess = FUnitTestFailure = FUnitTestException = 0;
+  FTotalMethods = FMethodTodo = FMethodSuccess = FMethodFailure = FMethodException = 0;
+  FEmpty = true;
+}
+
+void TSummary::Summarize(const TTestScenario* aScenario) {
+  Clear();
+  if (aScenario == nullptr)
+    return;
+  FEmpty = false;
+  auto Count = [](TUnitTestResult aResult, int& aTodo, int& aSuccess, int& aFailure,
+                  int& aException) {
+    switch (aResult) {
+    case tcrTodo:
+      ++aTodo;
+      break;
+    case tcrSuccess:
+      ++aSuccess;
+      break;
+    case tcrFailure:
+      ++aFailure;
+      break;
+    case tcrException:
+      ++aException;
+      break;
+    }
+  };
+  for (const TUnitTestBase* UnitTest : aScenario->UnitTestList()) {
+    Count(UnitTest->TestResult(), FUnitTestTodo, FUnitTestSuccess, FUnitTestFailure,
+          FUnitTestException);
+    ++FTotalUnitTests;
+    for (const TUnitTestMethod* Method : UnitTest->Methods()) {
+      Count(Method->TestResult(), FMethodTodo, FMethodSuccess, FMethodFailure, FMethodException);
+      ++FTotalMethods;
+    }
+  }
+}
+
+// TTestScenario
+
+TTestScenario::TTestScenario(std::string_view aName) : FName(CutName(aName)) {}
+
+TTestScenario::~TTestScenario() {
+  // Owners empty a scenario first; should one forget, the unit tests must not
+  // keep pointing at a destroyed scenario.
+  while (FUnitTestList.Count() > 0) {
+    TUnitTestBase* UnitTest = FUnitTestList.GetItem(0);
+    UnitTest->SetEnabledWithoutUpdate(false);
+    UnitTest->SetTestScenario(nullptr);
+    FUnitTestList.Delete(0);
+  }
+}
+
+void TTestScenario::SetEnabled(bool aValue) {
+  for (TUnitTestBase* UnitTest : FUnitTestList)
+    UnitTest->SetEnabledWithoutUpdate(aValue);
+  FEnabled = aValue;
+}
+
+void TTestScenario::FireStateNotification(std::unique_ptr<TCustomMessage> aMessage) {
+  FStateNotifications.FireAllEventHandlers(std::move(aMessage));
+}
+
+void TTestScenario::AddStateNotificationHandler(const TMessageEvent& aHandler) {
+  FStateNotifications.AddEventHandler(aHandler);
+}
+
+void TTestScenario::RemoveStateNotificationHandler(const TMessageEvent& aHandler) {
+  FStateNotifications.RemoveEventHandler(aHandler);
+}
+
+void TTestScenario::AddUnitTest(TUnitTestBase* aUnitTest) {
+  if (aUnitTest == nullptr)
+    return;
+  aUnitTest->SetTestScenario(this);
+  FUnitTestList.Add(aUnitTest);
+  aUnitTest->SetEnabled(true);
+}
+
+void TTestScenario::RemoveUnitTest(TUnitTestBase* aUnitTest) {
+  if (aUnitTest == nullptr)
+    return;
+  aUnitTest->SetEnabled(false);
+  aUnitTest->SetTestScenario(nullptr);
+  FUnitTestList.Remove(aUnitTest);
+}
+
+void TTestScenario::RemoveAllUnitTests() {
+  while (FUnitTestList.Count() > 0)
+    RemoveUnitTest(FUnitTestList.GetItem(0));
+}
+
+int TTestScenario::UnitTestIndexOf(const TUnitTestBase* aUnitTest) const {
+  return FUnitTestList.IndexOf(aUnitTest);
+}
+
+void TTestScenario::UpdateEnabledState() {
+  FEnabled = std::any_of(FUnitTestList.begin(), FUnitTestList.end(),
+                         [](const TUnitTestBase* aUnitTest) { return aUnitTest->Enabled(); });
+}
+
+void TTestScenario::ResetResults() {
+  FSummary.Clear();
+  for (TUnitTestBase* UnitTest : FUnitTestList)
+    UnitTest->ResetResults();
+}
+
+void TTestScenario::Run() {
+  // Keep the crash handlers installed for the whole run rather than per phase.
+  TSignalScope Signals;
+  if (FStateNotifications.Consumes(MessageIdProgress)) {
+    TProgressMessage Start(ptScenarioStart, FName, {}, {});
+    FStateNotifications.Deliver(Start);
+  }
+  ResetResults();
+  const int Count = FUnitTestList.Count();
+  for (int Index = 0; Index < Count && Index < FUnitTestList.Count(); ++Index) {
+    TUnitTestBase* UnitTest = FUnitTestList.GetItem(Index);
+    if (UnitTest->Enabled())
+      UnitTest->Run();
+  }
+  if (FStateNotifications.Consumes(MessageIdProgress)) {
+    TProgressMessage Finish(ptScenarioFinish, FName, {}, {});
+    FStateNotifications.Deliver(Finish);
+  }
+  FSummary.Summarize(this);
+}
+
+} // namespace Kalvoro
