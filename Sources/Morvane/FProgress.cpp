@@ -1,0 +1,153 @@
+#define KALVORO_UNIT "Sources/Morvane/FProgress.cpp"
+#include "FProgress.h"
+
+#include "Dialogs.h"
+#include "Exception.h"
+#include "UnitTestBase.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+namespace Kalvoro {
+
+namespace {
+
+// The window that ShowProgress shows, while it is shown.
+TProgressForm* ProgressForm = nullptr;
+
+QLabel* MakeLabel(QWidget* aParent, const QString& aText, int aLeft, int aTop) {
+  auto* Label = new QLabel(aText, aParent);
+  Label->setAccessibleName(aText);
+  Label->move(aLeft, aTop);
+  Label->adjustSize();
+  return Label;
+}
+
+// A bold label of the value column; its accessible name is the caption
+// beside it, its description the value it shows.
+QLabel* MakeValueLabel(QWidget* aParent, const QString& aCaption, int aTop) {
+  auto* Label = new QLabel(aParent);
+  QFont Font = Label->font();
+  Font.setBold(true);
+  Label->setFont(Font);
+  Label->setAccessibleName(aCaption);
+  Label->setGeometry(120, aTop, 193, Label->sizeHint().height());
+  return Label;
+}
+
+void ShowValue(QLabel* aLabel, const std::string& aText) {
+  const QString Text = QString::fromStdString(aText);
+  if (aLabel->text() == Text)
+    return;
+  aLabel->setText(Text);
+  aLabel->setAccessibleDescription(Text);
+}
+
+} // namespace
+
+TProgressForm::TProgressForm(TTestScenario* aTestScenario)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      FScenario(aTestScenario) {
+  KALVORO_ASSERT(aTestScenario != nullptr);
+  FPresenter = std::make_unique<TProgressPresenter>(*aTestScenario);
+  FPresenter->Repaint = [this] { Present(); };
+  setObjectName(QStringLiteral("ProgressForm"));
+  setWindowTitle(QStringLiteral("Running"));
+  setFixedSize(330, 105);
+
+  Label1 = MakeLabel(this, QStringLiteral("Test Scenario"), 24, 8);
+  Label2 = MakeLabel(this, QStringLiteral("UnitTest"), 24, 24);
+  Label3 = MakeLabel(this, QStringLiteral("UnitTest Method"), 24, 40);
+  lblScenario = MakeValueLabel(this, Label1->text(), 8);
+  lblUnitTest = MakeValueLabel(this, Label2->text(), 24);
+  lblUnitTestMethod = MakeValueLabel(this, Label3->text(), 40);
+  ShowValue(lblScenario, FScenario->Name());
+
+  ProgressBar = new QProgressBar(this);
+  ProgressBar->setAccessibleName(QStringLiteral("Progress"));
+  ProgressBar->setGeometry(16, 64, 297, 25);
+  ProgressBar->setTextVisible(false);
+  ProgressBar->setMinimum(0);
+  ProgressBar->setMaximum(FPresenter->Maximum());
+  ProgressBar->setValue(0);
+
+  Timer = new QTimer(this);
+  Timer->setSingleShot(true);
+  Timer->setInterval(100);
+  connect(Timer, &QTimer::timeout, this, &TProgressForm::TimerTimer);
+
+  if (const QScreen* Screen = QGuiApplication::primaryScreen())
+    move(Screen->availableGeometry().center() - rect().center());
+}
+
+TProgressForm::~TProgressForm() {
+  if (ProgressForm == this)
+    ProgressForm = nullptr;
+}
+
+void TProgressForm::ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs) {
+  KALVORO_ASSERT(aTestScenario != nullptr);
+  TProgressForm Form(aTestScenario);
+  ProgressForm = &Form;
+  if (aDialogs != nullptr)
+    aDialogs->Execute(Form);
+  else
+    Form.exec();
+  if (Form.FError)
+    std::rethrow_exception(Form.FError);
+}
+
+TProgressForm* TProgressForm::Shown() {
+  return ProgressForm;
+}
+
+void TProgressForm::HandleMessage(TMessageEventList* aSender, const TCustomMessage* aMessage) {
+  KALVORO_ASSERT(aMessage != nullptr);
+  FPresenter->HandleMessage(aSender, *aMessage);
+}
+
+void TProgressForm::showEvent(QShowEvent* aEvent) {
+  QDialog::showEvent(aEvent);
+  // The run starts from the modal loop once the window is on the screen.
+  if (!FStarted) {
+    FStarted = true;
+    Timer->start();
+  }
+}
+
+void TProgressForm::reject() {
+  if (FMayClose)
+    QDialog::reject();
+}
+
+void TProgressForm::TimerTimer() {
+  Timer->stop();
+  // Run blocks until the scenario has run. An error must not pass through
+  // the toolkit's event code: it is kept and raised by ShowProgress.
+  try {
+    FPresenter->Run();
+  } catch (...) {
+    FError = std::current_exception();
+  }
+  Present();
+  FMayClose = true;
+  done(FPresenter->Finished() && !FError ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void TProgressForm::Present() {
+  ShowValue(lblUnitTest, FPresenter->UnitTestName());
+  ShowValue(lblUnitTestMethod, FPresenter->MethodName());
+  ProgressBar->setValue(FPresenter->Position());
+  repaint();
+}
+
+TRunStep ProgressRunStep(IDialogs* aDialogs) {
+  return
+      [aDialogs](TTestScenario& aScenario) { TProgressForm::ShowProgress(&aScenario, aDialogs); };
+}
+
+} // namespace Kalvoro

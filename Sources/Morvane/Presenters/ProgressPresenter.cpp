@@ -1,0 +1,123 @@
+#include "ProgressPresenter.h"
+
+#include "NotificationMessages.h"
+#include "RunnerCore.h"
+#include "UnitTestBase.h"
+
+#include <chrono>
+#include <utility>
+
+namespace Kalvoro {
+
+namespace {
+
+// Progress messages change what the window shows; the other kinds, except
+// passing checks (the hot path of a run), give a chance to repaint a change
+// that had to wait, while a long method runs.
+constexpr std::uint32_t WatchedMessages = MessageIdBit(MessageIdProgress) |
+                                          MessageIdBit(MessageIdReport) |
+                                          MessageIdBit(MessageIdException) | FailedChecksBit;
+
+TMessageEvent HandlerOf(TProgressPresenter* aPresenter) {
+  return MakeMessageEvent<&TProgressPresenter::HandleMessage>(aPresenter, WatchedMessages);
+}
+
+} // namespace
+
+std::int64_t SteadyMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+TProgressPresenter::TProgressPresenter(TTestScenario& aScenario, TMilliseconds aNow)
+    : FScenario(aScenario), FNow(std::move(aNow)), FMaximum(CountRunnableMethods({&aScenario})) {}
+
+TProgressPresenter::~TProgressPresenter() {
+  Unregister();
+}
+
+const std::string& TProgressPresenter::ScenarioName() const {
+  return FScenario.Name();
+}
+
+void TProgressPresenter::Run() {
+  FScenario.AddStateNotificationHandler(HandlerOf(this));
+  FRegistered = true;
+  try {
+    FScenario.Run();
+  } catch (...) {
+    Unregister();
+    FlushRepaint();
+    throw;
+  }
+  Unregister();
+  FlushRepaint();
+}
+
+void TProgressPresenter::HandleMessage(TMessageEventList* /*aSender*/,
+                                       const TCustomMessage& aMessage) {
+  if (aMessage.GetId() != MessageIdProgress) {
+    RepaintIfDue();
+    return;
+  }
+  const auto& Progress = static_cast<const TProgressMessage&>(aMessage);
+  switch (Progress.ProgressType()) {
+  case ptScenarioFinish:
+    Unregister();
+    FFinished = true;
+    FlushRepaint();
+    break;
+  case ptUnitTestStart:
+    FUnitTestName = Progress.UnitTestName();
+    Changed();
+    break;
+  case ptInitStart:
+  case ptMethodStart:
+  case ptExitStart:
+    FMethodName = Progress.MethodName();
+    Changed();
+    break;
+  case ptMethodFinish:
+    ++FPosition;
+    Changed();
+    break;
+  default:
+    RepaintIfDue();
+    break;
+  }
+}
+
+void TProgressPresenter::FlushRepaint() {
+  if (FPending)
+    RepaintAt(FNow());
+}
+
+void TProgressPresenter::Changed() {
+  FPending = true;
+  RepaintIfDue();
+}
+
+void TProgressPresenter::RepaintIfDue() {
+  if (!FPending)
+    return;
+  const std::int64_t Now = FNow();
+  if (!FPainted || Now - FLastRepaint >= RepaintInterval)
+    RepaintAt(Now);
+}
+
+void TProgressPresenter::RepaintAt(std::int64_t aNow) {
+  FPending = false;
+  FPainted = true;
+  FLastRepaint = aNow;
+  if (Repaint)
+    Repaint();
+}
+
+void TProgressPresenter::Unregister() {
+  if (!FRegistered)
+    return;
+  FRegistered = false;
+  FScenario.RemoveStateNotificationHandler(HandlerOf(this));
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,73 @@
+// What the progress window shows while it runs one scenario, without any
+// widget: the names of the running unit test and phase, the bar's position
+// and maximum, and when the window must be repainted.
+#pragma once
+
+#include "MessageEventList.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace Kalvoro {
+
+class TTestScenario;
+
+// Milliseconds of a steady clock.
+using TMilliseconds = std::function<std::int64_t()>;
+std::int64_t SteadyMilliseconds();
+
+class TProgressPresenter {
+public:
+  // A repaint costs about a millisecond, and a long run sends hundreds of
+  // thousands of messages: repaints come at most this often (a screen frame).
+  static constexpr std::int64_t RepaintInterval = 16;
+
+  explicit TProgressPresenter(TTestScenario& aScenario, TMilliseconds aNow = SteadyMilliseconds);
+  ~TProgressPresenter();
+  TProgressPresenter(const TProgressPresenter&) = delete;
+  TProgressPresenter& operator=(const TProgressPresenter&) = delete;
+
+  // Called to repaint the window at once, with the state below to show.
+  std::function<void()> Repaint;
+
+  const std::string& ScenarioName() const;
+  const std::string& UnitTestName() const { return FUnitTestName; }
+  // "Init", the method's name or "Exit".
+  const std::string& MethodName() const { return FMethodName; }
+  int Position() const { return FPosition; }
+  // The methods of the scenario's enabled unit tests.
+  int Maximum() const { return FMaximum; }
+  // The scenario's finish message has arrived.
+  bool Finished() const { return FFinished; }
+  bool Registered() const { return FRegistered; }
+
+  // Listens to the scenario and runs it. Whatever way Run ends, the handler
+  // is removed and the last state is repainted; an error goes on to the caller.
+  void Run();
+  // The handler registered with the scenario during Run.
+  void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
+  // Repaints now when a change has not been shown yet.
+  void FlushRepaint();
+
+private:
+  void Changed();
+  void RepaintIfDue();
+  void RepaintAt(std::int64_t aNow);
+  void Unregister();
+
+  TTestScenario& FScenario;
+  TMilliseconds FNow;
+  std::string FUnitTestName;
+  std::string FMethodName;
+  int FPosition = 0;
+  int FMaximum = 0;
+  bool FFinished = false;
+  bool FRegistered = false;
+  // A change waits for its repaint; when the last repaint was.
+  bool FPending = false;
+  bool FPainted = false;
+  std::int64_t FLastRepaint = 0;
+};
+
+} // namespace Kalvoro
