@@ -26,7 +26,7 @@ void WriteLine(std::ostream* aStream, const std::string& aText) {
   aStream->put('\n');
 }
 
-void AppendLine(std::vector<std::string>* aLines, const std::string& aText) {
+void WriteLine(std::vector<std::string>* aLines, const std::string& aText) {
   if (aLines != nullptr)
     aLines->push_back(aText);
 }
@@ -82,42 +82,27 @@ void TOutput::OutputSummary() {
 }
 
 // ---------------------------------------------------------------------------
-// TLinesOutput
+// TPagesOutput
 
-TLinesOutput::TLinesOutput(TTestScenario* aTestScenario, std::vector<std::string>* aLog,
-                           std::vector<std::string>* aErrors, std::vector<std::string>* aSummary,
-                           const TFormatSettings& aSettings, TClock aClock)
+template <class TTarget>
+TPagesOutput<TTarget>::TPagesOutput(TTestScenario* aTestScenario, TTarget* aLog, TTarget* aErrors,
+                                    TTarget* aSummary, const TFormatSettings& aSettings,
+                                    TClock aClock)
     : TOutput(aTestScenario, aSettings, std::move(aClock)), FLog(aLog), FErrors(aErrors),
       FSummary(aSummary) {}
 
-void TLinesOutput::WriteLog(const std::string& aText) {
-  AppendLine(FLog, aText);
-}
-void TLinesOutput::WriteError(const std::string& aText) {
-  AppendLine(FErrors, aText);
-}
-void TLinesOutput::WriteSummary(const std::string& aText) {
-  AppendLine(FSummary, aText);
-}
-
-// ---------------------------------------------------------------------------
-// TStreamOutput
-
-TStreamOutput::TStreamOutput(TTestScenario* aTestScenario, std::ostream* aLog,
-                             std::ostream* aErrors, std::ostream* aSummary,
-                             const TFormatSettings& aSettings, TClock aClock)
-    : TOutput(aTestScenario, aSettings, std::move(aClock)), FLog(aLog), FErrors(aErrors),
-      FSummary(aSummary) {}
-
-void TStreamOutput::WriteLog(const std::string& aText) {
+template <class TTarget> void TPagesOutput<TTarget>::WriteLog(const std::string& aText) {
   WriteLine(FLog, aText);
 }
-void TStreamOutput::WriteError(const std::string& aText) {
+template <class TTarget> void TPagesOutput<TTarget>::WriteError(const std::string& aText) {
   WriteLine(FErrors, aText);
 }
-void TStreamOutput::WriteSummary(const std::string& aText) {
+template <class TTarget> void TPagesOutput<TTarget>::WriteSummary(const std::string& aText) {
   WriteLine(FSummary, aText);
 }
+
+template class TPagesOutput<std::vector<std::string>>;
+template class TPagesOutput<std::ostream>;
 
 // ---------------------------------------------------------------------------
 // Files

@@ -59,11 +59,13 @@ private:
   std::string FLine;
 };
 
-// Appends the lines to string lists; a list that is nullptr drops its lines.
-class TLinesOutput : public TOutput {
+// Passes each page's lines on to a target of its own: a string list
+// (TLinesOutput, which appends them) or a stream (TStreamOutput, which writes
+// each line and "\n", without flushing line by line). A target that is nullptr
+// drops its page's lines.
+template <class TTarget> class TPagesOutput : public TOutput {
 public:
-  TLinesOutput(TTestScenario* aTestScenario, std::vector<std::string>* aLog,
-               std::vector<std::string>* aErrors, std::vector<std::string>* aSummary,
+  TPagesOutput(TTestScenario* aTestScenario, TTarget* aLog, TTarget* aErrors, TTarget* aSummary,
                const TFormatSettings& aSettings = GetDefaultFormatSettings(),
                TClock aClock = CurrentDateTime);
 
@@ -73,30 +75,15 @@ protected:
   void WriteSummary(const std::string& aText) override;
 
 private:
-  std::vector<std::string>* FLog;
-  std::vector<std::string>* FErrors;
-  std::vector<std::string>* FSummary;
+  TTarget* FLog;
+  TTarget* FErrors;
+  TTarget* FSummary;
 };
 
-// Writes each line and "\n" to a stream; a stream that is nullptr drops its
-// lines. The streams are not flushed line by line.
-class TStreamOutput : public TOutput {
-public:
-  TStreamOutput(TTestScenario* aTestScenario, std::ostream* aLog, std::ostream* aErrors,
-                std::ostream* aSummary,
-                const TFormatSettings& aSettings = GetDefaultFormatSettings(),
-                TClock aClock = CurrentDateTime);
-
-protected:
-  void WriteLog(const std::string& aText) override;
-  void WriteError(const std::string& aText) override;
-  void WriteSummary(const std::string& aText) override;
-
-private:
-  std::ostream* FLog;
-  std::ostream* FErrors;
-  std::ostream* FSummary;
-};
+extern template class TPagesOutput<std::vector<std::string>>;
+extern template class TPagesOutput<std::ostream>;
+using TLinesOutput = TPagesOutput<std::vector<std::string>>;
+using TStreamOutput = TPagesOutput<std::ostream>;
 
 // A report file written line by line as the lines arrive, each ended by CR LF,
 // so that a long run's page need not be held in memory. Opening empties an

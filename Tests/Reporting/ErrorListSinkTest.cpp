@@ -23,12 +23,6 @@ protected:
   void WriteSummary(const std::string&) override {}
 };
 
-const std::vector<std::string> SampleErrors = {
-    "FAILURE (TMathTest.TestDivide) third is 0.33",
-    "EXCEPTION (TMathTest.TestDivide) Index out of range",
-    "EXCEPTION (TMathTest.TestModulo) Modulo by zero",
-};
-
 TEST(ErrorListSink, GetsEveryErrorLineAndNothingElseIsBuiltForIt) {
   TSampleScenario Sample;
   TCollectingOutput Output(&Sample.Scenario, ErrorListMessages);
@@ -36,7 +30,7 @@ TEST(ErrorListSink, GetsEveryErrorLineAndNothingElseIsBuiltForIt) {
   EXPECT_FALSE(Sample.Scenario.StateNotifications().Consumes(MessageIdCheck));
   EXPECT_FALSE(Sample.Scenario.StateNotifications().Consumes(MessageIdProgress));
   Sample.Scenario.Run();
-  EXPECT_EQ(Output.Errors, SampleErrors);
+  EXPECT_EQ(Output.Errors, WorkedExampleErrors);
   // Only the failed check and the exceptions reached it, each with its log line.
   EXPECT_EQ(Output.Log, (std::vector<std::string>{
                             "FAILURE third is 0.33",
@@ -50,11 +44,10 @@ TEST(ErrorListSink, NextToAFullSinkBothWriteTheFullLog) {
   TCollectingOutput Errors(&Sample.Scenario, ErrorListMessages);
   TCollectingOutput Full(&Sample.Scenario, AllMessageIds);
   Sample.Scenario.Run();
-  EXPECT_EQ(Errors.Errors, SampleErrors);
-  EXPECT_EQ(Full.Errors, SampleErrors);
+  EXPECT_EQ(Errors.Errors, WorkedExampleErrors);
+  EXPECT_EQ(Full.Errors, WorkedExampleErrors);
   EXPECT_EQ(Errors.Log, Full.Log);
-  EXPECT_EQ(Full.Log.size(), 15u);
-  EXPECT_EQ(Full.Log[3], "      SUCCESS 2+2 gives 4");
+  EXPECT_EQ(Full.Log, WorkedExampleLog());
 }
 
 TEST(ErrorListSink, FreedSinkTakesItsWantsAlong) {

@@ -42,7 +42,8 @@ struct TFormatRun {
   }
 };
 
-TEST(LogFormatter, WorkedExampleGivesTwelveLogLinesAndTwoErrorLines) {
+// The messages of the worked example's run give its log and error list.
+TEST(LogFormatter, WorkedExampleGivesItsLogAndErrorList) {
   TFormatRun Run;
   Run.Feed(Progress(ptScenarioStart));
   Run.Feed(Progress(ptUnitTestStart, "TMathTest"));
@@ -62,29 +63,18 @@ TEST(LogFormatter, WorkedExampleGivesTwelveLogLinesAndTwoErrorLines) {
   Run.Feed(Progress(ptMethodFinish, "TMathTest", "TestDivide"));
   Run.Feed(Progress(ptExitStart, "TMathTest", "Exit"));
   Run.Feed(Progress(ptExitFinish, "TMathTest", "Exit"));
+  Run.Feed(Progress(ptInitStart, "TMathTest", "Init"));
+  Run.Feed(Progress(ptInitFinish, "TMathTest", "Init"));
+  Run.Feed(Progress(ptMethodStart, "TMathTest", "TestModulo"));
+  Run.Feed(TExceptionMessage("Nightly", "TMathTest", "TestModulo", "Modulo by zero"));
+  Run.Feed(Progress(ptMethodFinish, "TMathTest", "TestModulo"));
+  Run.Feed(Progress(ptExitStart, "TMathTest", "Exit"));
+  Run.Feed(Progress(ptExitFinish, "TMathTest", "Exit"));
   Run.Feed(Progress(ptUnitTestFinish, "TMathTest"));
   Run.Feed(Progress(ptScenarioFinish));
 
-  const std::vector<std::string> ExpectedLog = {
-      "BEGIN Nightly (07-12-2026 03:45:22)",
-      "  BEGIN TMathTest",
-      "    BEGIN TestAdd",
-      "      SUCCESS 2+2 gives 4",
-      "      REPORT adding done",
-      "    END TestAdd",
-      "    BEGIN TestDivide",
-      "      FAILURE third is 0.33",
-      "      EXCEPTION TMathTest.TestDivide (Index out of range)",
-      "    END TestDivide",
-      "  END TMathTest",
-      "END Nightly (07-12-2026 03:45:23)",
-  };
-  const std::vector<std::string> ExpectedErrors = {
-      "FAILURE (TMathTest.TestDivide) third is 0.33",
-      "EXCEPTION (TMathTest.TestDivide) Index out of range",
-  };
-  EXPECT_EQ(Run.LogLines, ExpectedLog);
-  EXPECT_EQ(Run.ErrorLines, ExpectedErrors);
+  EXPECT_EQ(Run.LogLines, WorkedExampleLog());
+  EXPECT_EQ(Run.ErrorLines, WorkedExampleErrors);
   EXPECT_EQ(Run.Log.Indent(), -1);
 }
 

@@ -5,6 +5,7 @@
 #include "Formatters.h"
 #include "UnitTest.h"
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +74,23 @@ struct TSampleScenario {
   TTestScenario Scenario{"Nightly"};
   TMathTest Math{&Module};
   TFileTest File{&Module};
+};
+
+// The log of the worked example, TSampleScenario's run, as the sinks and the
+// log formatter must give it: one baseline for every test that checks it.
+inline std::vector<std::string> WorkedExampleLog() {
+  std::ifstream Stream(std::string(KALVORO_SOURCE_DIR) + "/Tests/Reporting/WorkedExample.log");
+  std::vector<std::string> Lines;
+  for (std::string Line; std::getline(Stream, Line);)
+    Lines.push_back(Line);
+  return Lines;
+}
+
+// The error list of the same run.
+inline const std::vector<std::string> WorkedExampleErrors = {
+    "FAILURE (TMathTest.TestDivide) third is 0.33",
+    "EXCEPTION (TMathTest.TestDivide) Index out of range",
+    "EXCEPTION (TMathTest.TestModulo) Modulo by zero",
 };
 
 } // namespace ReportingTest
