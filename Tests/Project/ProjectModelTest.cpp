@@ -66,6 +66,18 @@ TEST(ProjectModelTest, ProjectForAFileStartsEmpty) {
   EXPECT_TRUE(Project.Modified());
 }
 
+// Report files named relative to the project count from its file's folder.
+TEST(ProjectModelTest, ResolvePathCountsFromTheProjectFilesFolder) {
+  const TProject Project("runs/nightly/Demo.kvr");
+  EXPECT_EQ(Project.ResolvePath("out/Log.txt"), "runs/nightly/out/Log.txt");
+  EXPECT_EQ(Project.ResolvePath("../Log.txt"), "runs/nightly/../Log.txt");
+  EXPECT_EQ(Project.ResolvePath("/var/log/Log.txt"), "/var/log/Log.txt");
+  EXPECT_EQ(Project.ResolvePath(""), "");
+  // A project file in the working directory, or none yet: names stay as they are.
+  EXPECT_EQ(TProject("Demo.kvr").ResolvePath("Log.txt"), "Log.txt");
+  EXPECT_EQ(TProject().ResolvePath("Log.txt"), "Log.txt");
+}
+
 TEST(ProjectModelTest, EveryFileInfoWriteMarksTheProjectModified) {
   TProject Project;
   TFileInfo& Info = Project.FileInfo();
