@@ -77,6 +77,8 @@ TProgressForm::TProgressForm(TTestScenario* aTestScenario)
 
   Timer = new QTimer(this);
   Timer->setSingleShot(true);
+  // A coarse timer may fire early; the run must not start before 100 ms.
+  Timer->setTimerType(Qt::PreciseTimer);
   Timer->setInterval(100);
   connect(Timer, &QTimer::timeout, this, &TProgressForm::TimerTimer);
 
