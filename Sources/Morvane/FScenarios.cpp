@@ -1,13 +1,315 @@
 #include "FScenarios.h"
 
 #include "Images.h"
+#include "ScenarioImages.h"
+#include "TreeView.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLayout>
+#include <QMenu>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace Kalvoro {
 
-TScenariosFrame::TScenariosFrame(IDialogs& /*aDialogs*/, QWidget* aOwner)
-    : TPlaceholderFrame(QStringLiteral("Scenario's"), QStringLiteral("&Scenario's"),
-                        NavigationImages().value(1), aOwner) {
+namespace {
+
+constexpr int DesignWidth = 790;
+constexpr int DesignHeight = 480;
+// The available list's width at every activation.
+constexpr int AvailableWidth = 200;
+
+// The strip's buttons from top to bottom, with their images.
+const struct {
+  const char* Command;
+  TScenarioStripImage Image;
+} StripButtons[] = {
+    {"actAddSelected", ssiAddSelected},
+    {"actAddAll", ssiAddAll},
+    {"actRemoveAll", ssiRemoveAll},
+    {"actRemoveSelected", ssiRemoveSelected},
+};
+
+std::vector<int> SortedRows(const QModelIndexList& aIndexes,
+                            const std::function<int(const QModelIndex&)>& aRowOf) {
+  std::vector<int> Rows;
+  Rows.reserve(static_cast<std::size_t>(aIndexes.size()));
+  for (const QModelIndex& Index : aIndexes) {
+    const int Row = aRowOf(Index);
+    if (Row >= 0)
+      Rows.push_back(Row);
+  }
+  std::sort(Rows.begin(), Rows.end());
+  return Rows;
+}
+
+} // namespace
+
+TScenariosFrame::TScenariosFrame(IDialogs& aDialogs, QWidget* aOwner)
+    : QWidget(aOwner), FPresenter(aDialogs, *this) {
   setObjectName(QStringLiteral("ScenariosFrame"));
+  resize(DesignWidth, DesignHeight);
+  FIcon = NavigationImages().value(1);
+
+  FToolBar = new QToolBar(QStringLiteral("Scenario's"), this);
+  FToolBar->setObjectName(QStringLiteral("ScenariosToolBar"));
+  FToolBar->setAccessibleName(QStringLiteral("Scenario's"));
+  FToolBar->setIconSize(QSize(24, 24));
+  FToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  FToolBar->setMovable(false);
+  FToolBar->setFloatable(false);
+  // The button that shows the buttons a narrow tool bar has no room for.
+  if (auto* More = FToolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+    More->setAccessibleName(QStringLiteral("More"));
+  FPopupMenu = new QMenu(this);
+  FPopupMenu->setAccessibleName(QStringLiteral("Scenario's"));
+  FScenariosMenu = new QMenu(QStringLiteral("&Scenario's"), this);
+  FScenariosMenu->setAccessibleName(QStringLiteral("Scenario's"));
+  FMenu.append(TMenuGroup{FScenariosMenu, 1});
+
+  FTree = new TTreeView;
+  FTree->setObjectName(QStringLiteral("Tree"));
+  FTree->setAccessibleName(QStringLiteral("Scenarios"));
+  FTree->SetColumns({QStringLiteral("Scenario"), QStringLiteral("Module")});
+  FTree->header()->setAccessibleName(QStringLiteral("Scenario and Module"));
+  FTree->SetImages(ScenarioTreeImages());
+  FTree->SetMultiSelect(true);
+  FTree->SetShowLines(true);
+  // Scenario rows show no expand button and stay expanded.
+  FTree->setRootIsDecorated(false);
+  FTree->setItemsExpandable(false);
+  FTree->setExpandsOnDoubleClick(false);
+  FTree->SetRowDragEnabled(true);
+  FTree->SetPopupMenu(FPopupMenu);
+
+  FUnitTestsTree = new TTreeView;
+  FUnitTestsTree->setObjectName(QStringLiteral("UnitTestsTree"));
+  FUnitTestsTree->setAccessibleName(QStringLiteral("Available UnitTests"));
+  FUnitTestsTree->SetColumns({QStringLiteral("Available UnitTests")});
+  FUnitTestsTree->header()->setAccessibleName(QStringLiteral("Available UnitTests"));
+  FUnitTestsTree->SetImages(ScenarioTreeImages());
+  FUnitTestsTree->SetMultiSelect(true);
+  FUnitTestsTree->setRootIsDecorated(false);
+  FUnitTestsTree->SetRowDragEnabled(true);
+
+  FActions =
+      std::make_unique<TCommandActions>(FPresenter.Commands(), ScenarioActionImages(), this,
+                                        TCommandWidgets{FToolBar, FScenariosMenu, FPopupMenu});
+
+  // Scenario tree and strip on the left of the splitter, the list on its right.
+  auto* Left = new QWidget;
+  auto* LeftLayout = new QHBoxLayout(Left);
+  LeftLayout->setContentsMargins(0, 0, 0, 0);
+  LeftLayout->setSpacing(0);
+  LeftLayout->addWidget(FTree, 1);
+  LeftLayout->addWidget(MakeStrip());
+  FSplitter = new QSplitter(Qt::Horizontal);
+  FSplitter->setObjectName(QStringLiteral("Splitter"));
+  FSplitter->setAccessibleName(QStringLiteral("Splitter"));
+  FSplitter->setChildrenCollapsible(false);
+  FSplitter->addWidget(Left);
+  FSplitter->addWidget(FUnitTestsTree);
+  FSplitter->setStretchFactor(0, 1);
+  FSplitter->setStretchFactor(1, 0);
+
+  auto* Layout = new QVBoxLayout(this);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+  Layout->addWidget(FToolBar);
+  Layout->addWidget(FSplitter, 1);
+  ConnectTrees();
+}
+
+TScenariosFrame::~TScenariosFrame() = default;
+
+QWidget* TScenariosFrame::MakeStrip() {
+  auto* Strip = new QWidget;
+  Strip->setObjectName(QStringLiteral("Strip"));
+  Strip->setAccessibleName(QStringLiteral("Add and remove unit tests"));
+  auto* Layout = new QVBoxLayout(Strip);
+  Layout->setContentsMargins(2, 2, 2, 2);
+  Layout->setSpacing(2);
+  const QList<QIcon> Images = ScenarioStripImages();
+  for (const auto& Button : StripButtons) {
+    const QString Name = QString::fromLatin1(Button.Command);
+    const QString Hint = FindCommand(FPresenter.Commands(), Name).Hint;
+    auto* Link = new TActionLink(FActions->Find(Name), TActionLink::lkButton, Hint, this);
+    Link->SetOwnIcon(Images.value(Button.Image));
+    auto* Tool = new QToolButton;
+    Tool->setObjectName(QStringLiteral("btn") + Name.mid(3));
+    Tool->setDefaultAction(Link);
+    Tool->setAutoRaise(true);
+    Tool->setFixedSize(23, 23);
+    Tool->setIconSize(QSize(16, 16));
+    Tool->setAccessibleName(ShortHint(Hint).trimmed());
+    Layout->addWidget(Tool);
+  }
+  Layout->addStretch(1);
+  return Strip;
+}
+
+void TScenariosFrame::ConnectTrees() {
+  const auto Kind = [this](TTreeView* aTree) {
+    return aTree == FTree ? sctScenarios : aTree == FUnitTestsTree ? sctAvailable : sctOther;
+  };
+  FTree->SetDropAcceptor([Kind](TTreeView* aSource) {
+    return TScenariosPresenter::AcceptsDrag(sctScenarios, Kind(aSource));
+  });
+  FUnitTestsTree->SetDropAcceptor([Kind](TTreeView* aSource) {
+    return TScenariosPresenter::AcceptsDrag(sctAvailable, Kind(aSource));
+  });
+  connect(FTree, &TTreeView::DragDropped, this, [this](TTreeView*, TTreeNode* aTarget) {
+    FPresenter.DropOnScenarios(FlatIndex(aTarget));
+  });
+  connect(FUnitTestsTree, &TTreeView::DragDropped, this,
+          [this](TTreeView*, TTreeNode*) { FPresenter.DropOnAvailable(); });
+  connect(FTree, &TTreeView::NodeDoubleClicked, this,
+          [this](TTreeNode*) { FPresenter.DoubleClicked(sctScenarios); });
+  connect(FUnitTestsTree, &TTreeView::NodeDoubleClicked, this,
+          [this](TTreeNode*) { FPresenter.DoubleClicked(sctAvailable); });
+  connect(FTree, &TTreeView::CheckToggled, this, &TScenariosFrame::CheckToggled);
+  connect(FTree, &TTreeView::Resized, this, [this] {
+    FTree->SetColumnWidth(0, FTree->width() - 134);
+    FTree->SetColumnWidth(1, 130);
+  });
+  connect(FUnitTestsTree, &TTreeView::Resized, this,
+          [this] { FUnitTestsTree->SetColumnWidth(0, FUnitTestsTree->width() - 4); });
+}
+
+void TScenariosFrame::Activate(TProject* aProject) {
+  // Work with the width the view has in its panel now.
+  if (parentWidget() != nullptr && parentWidget()->layout() != nullptr)
+    parentWidget()->layout()->activate();
+  layout()->activate();
+  const int Free = FSplitter->width() - FSplitter->handleWidth();
+  FSplitter->setSizes({std::max(0, Free - AvailableWidth), AvailableWidth});
+  FPresenter.Activate(aProject);
+}
+
+void TScenariosFrame::Deactivate() {
+  FPresenter.Deactivate();
+}
+
+int TScenariosFrame::FlatIndex(const TTreeNode* aNode) const {
+  if (aNode == nullptr)
+    return -1;
+  const bool TopLevel = aNode->Level() == 0;
+  const std::size_t Scenario =
+      static_cast<std::size_t>(TopLevel ? aNode->Index() : aNode->Parent()->Index());
+  if (Scenario >= FScenarioStarts.size())
+    return -1;
+  return FScenarioStarts[Scenario] + (TopLevel ? 0 : 1 + aNode->Index());
+}
+
+std::vector<int> TScenariosFrame::SelectedRows() const {
+  return SortedRows(FTree->selectionModel()->selectedRows(0),
+                    [this](const QModelIndex& aIndex) { return FlatIndex(FTree->NodeOf(aIndex)); });
+}
+
+bool TScenariosFrame::AnyRowSelected() const {
+  return FTree->selectionModel()->hasSelection();
+}
+
+int TScenariosFrame::CurrentRow() const {
+  return FlatIndex(FTree->CurrentNode());
+}
+
+std::vector<int> TScenariosFrame::SelectedAvailable() const {
+  return SortedRows(FUnitTestsTree->selectionModel()->selectedRows(0),
+                    [this](const QModelIndex& aIndex) {
+                      const TTreeNode* Node = FUnitTestsTree->NodeOf(aIndex);
+                      return Node != nullptr ? Node->Index() : -1;
+                    });
+}
+
+bool TScenariosFrame::AnyAvailableSelected() const {
+  return FUnitTestsTree->selectionModel()->hasSelection();
+}
+
+void TScenariosFrame::ShowAvailable() {
+  FUnitTestsTree->selectionModel()->clear();
+  FUnitTestsTree->BeginUpdate();
+  FUnitTestsTree->Clear();
+  for (const TAvailableRow& Row : FPresenter.AvailableRows()) {
+    TTreeNode* Node = FUnitTestsTree->AddChild(nullptr, Row.Text, Row.UnitTest);
+    FUnitTestsTree->SetImageIndex(Node, stiUnitTest);
+  }
+  FUnitTestsTree->EndUpdate();
+}
+
+void TScenariosFrame::ShowRows() {
+  // The presenter has recorded the selection; the tree need not keep it.
+  FTree->selectionModel()->clear();
+  FTree->BeginUpdate();
+  FTree->Clear();
+  FNodes.clear();
+  FScenarioStarts.clear();
+  const std::vector<TScenarioRow>& Rows = FPresenter.Rows();
+  FNodes.reserve(Rows.size());
+  TTreeNode* Scenario = nullptr;
+  for (const TScenarioRow& Row : Rows) {
+    TTreeNode* Node;
+    if (Row.IsScenario()) {
+      FScenarioStarts.push_back(static_cast<int>(FNodes.size()));
+      Node = Scenario = FTree->AddChild(nullptr, Row.Text, Row.Scenario);
+    } else {
+      Node = FTree->AddChild(Scenario, Row.Text, Row.UnitTest);
+      FTree->SetText(Node, 1, Row.Module);
+    }
+    FTree->SetImageIndex(Node, Row.Image);
+    FTree->SetCheckBox(Node, true);
+    FTree->SetChecked(Node, Row.Checked);
+    FNodes.push_back(Node);
+  }
+  FTree->EndUpdate();
+  FTree->FullExpand();
+  ApplySelection(FPresenter.Selection());
+}
+
+void TScenariosFrame::ApplySelection(const TRowSelection& aSelection) {
+  const int Count = static_cast<int>(FNodes.size());
+  const int LastColumn = std::max(0, FTree->ColumnCount() - 1);
+  QItemSelection Selection;
+  // Neighbouring rows under one parent make one range.
+  const std::vector<int>& Rows = aSelection.Rows;
+  for (std::size_t I = 0; I < Rows.size();) {
+    const int First = Rows[I++];
+    if (First < 0 || First >= Count)
+      continue;
+    const TTreeNode* Parent = FNodes[static_cast<std::size_t>(First)]->Parent();
+    int Last = First;
+    while (I < Rows.size() && Rows[I] == Last + 1 && Last + 1 < Count &&
+           FNodes[static_cast<std::size_t>(Last + 1)]->Parent() == Parent) {
+      ++Last;
+      ++I;
+    }
+    Selection.select(FTree->IndexOf(FNodes[static_cast<std::size_t>(First)], 0),
+                     FTree->IndexOf(FNodes[static_cast<std::size_t>(Last)], LastColumn));
+  }
+  QItemSelectionModel* Model = FTree->selectionModel();
+  if (aSelection.Current >= 0 && aSelection.Current < Count)
+    Model->setCurrentIndex(FTree->IndexOf(FNodes[static_cast<std::size_t>(aSelection.Current)]),
+                           QItemSelectionModel::NoUpdate);
+  Model->select(Selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TScenariosFrame::CheckToggled(TTreeNode* aNode) {
+  // The object changes at once; the rebuild waits until the tree has finished
+  // handling the click or key that toggled the box.
+  FPresenter.SetItemEnabled(FlatIndex(aNode), aNode->Checked());
+  if (FRefreshPending)
+    return;
+  FRefreshPending = true;
+  QTimer::singleShot(0, this, [this] {
+    FRefreshPending = false;
+    FPresenter.RefreshAll();
+  });
 }
 
 } // namespace Kalvoro

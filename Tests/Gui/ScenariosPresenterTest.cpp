@@ -51,23 +51,26 @@ QString TestModulePath(const QString& aName) {
 
 // The view as far as the presenter sees it: which rows are selected and
 // current. A rebuild takes the presenter's selection, as the real trees do.
-struct TFakeView {
+class TFakeView : public IScenariosView {
+public:
   std::vector<int> Selected;
   int Current = -1;
   std::vector<int> Available;
   int Rebuilds = 0;
+  const TScenariosPresenter* Presenter = nullptr;
 
-  void Attach(TScenariosPresenter& aPresenter) {
-    aPresenter.SelectedRows = [this] { return Selected; };
-    aPresenter.CurrentRow = [this] { return Current; };
-    aPresenter.SelectedAvailable = [this] { return Available; };
-    aPresenter.RowsChanged = [this, &aPresenter] {
-      Selected = aPresenter.Selection().Rows;
-      Current = aPresenter.Selection().Current;
-      ++Rebuilds;
-    };
-    aPresenter.AvailableChanged = [this] { Available.clear(); };
+  std::vector<int> SelectedRows() const override { return Selected; }
+  bool AnyRowSelected() const override { return !Selected.empty(); }
+  int CurrentRow() const override { return Current; }
+  std::vector<int> SelectedAvailable() const override { return Available; }
+  bool AnyAvailableSelected() const override { return !Available.empty(); }
+  void ShowAvailable() override { Available.clear(); }
+  void ShowRows() override {
+    Selected = Presenter->Selection().Rows;
+    Current = Presenter->Selection().Current;
+    ++Rebuilds;
   }
+
   // Selects the rows (in tree order); the first becomes current.
   void Select(std::vector<int> aRows) {
     Selected = std::move(aRows);
@@ -114,7 +117,7 @@ class TScenariosPresenterTest : public QObject {
   std::unique_ptr<QTemporaryDir> FFolder;
   std::unique_ptr<TProject> FProject;
   std::unique_ptr<TScenariosPresenter> FPresenter;
-  TFakeView FView;
+  std::unique_ptr<TFakeView> FView;
 
   TModule* LoadModule(const char* aFile) {
     TModule* Module =
@@ -159,9 +162,9 @@ private slots:
     FDialogs = std::make_unique<TInputDialogs>();
     FFolder = std::make_unique<QTemporaryDir>();
     FProject = std::make_unique<TProject>();
-    FPresenter = std::make_unique<TScenariosPresenter>(*FDialogs);
-    FView = {};
-    FView.Attach(*FPresenter);
+    FView = std::make_unique<TFakeView>();
+    FPresenter = std::make_unique<TScenariosPresenter>(*FDialogs, *FView);
+    FView->Presenter = FPresenter.get();
   }
   void cleanup() {
     QCOMPARE(FDialogs->Unexpected, 0);
@@ -226,8 +229,8 @@ private slots:
     FPresenter->Activate(FProject.get());
     QCOMPARE(Texts(*FPresenter), QStringList{"Default Scenario [x]"});
     QVERIFY(FPresenter->AvailableRows().empty());
-    QCOMPARE(FView.Current, 0);
-    QCOMPARE(FView.Selected, std::vector<int>{0});
+    QCOMPARE(FView->Current, 0);
+    QCOMPARE(FView->Selected, std::vector<int>{0});
     QVERIFY(FPresenter->Rows()[0].Image == stiScenario);
     QVERIFY(!Enabled("actRemoveScenario"));
     QVERIFY(Enabled("actAddScenario"));
@@ -251,11 +254,11 @@ private slots:
     QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TBeta", "TGamma"}));
     QCOMPARE(FPresenter->AvailableRows()[1].UnitTest, UnitTest(1, "TGamma"));
     // The target follows the current row; there is none without one.
-    FView.Current = 1;
+    FView->Current = 1;
     QCOMPARE(FPresenter->TargetScenario(), Scenario("Default Scenario"));
-    FView.Current = 2;
+    FView->Current = 2;
     QCOMPARE(FPresenter->TargetScenario(), Scenario("Smoke"));
-    FView.Current = -1;
+    FView->Current = -1;
     QCOMPARE(FPresenter->TargetScenario(), nullptr);
   }
 
@@ -275,17 +278,17 @@ private slots:
 
     // A name in use: refused with the message, marked modified, no rebuild.
     Saved();
-    const int Rebuilds = FView.Rebuilds;
+    const int Rebuilds = FView->Rebuilds;
     FDialogs->InputAnswers = {QStringLiteral("Default Scenario")};
     QCOMPARE(ErrorOf([this] { Command("actAddScenario").Run(); }), Duplicate);
     QVERIFY(FProject->Modified());
     QCOMPARE(FProject->Scenarios().Count(), 3);
-    QCOMPARE(FView.Rebuilds, Rebuilds);
+    QCOMPARE(FView->Rebuilds, Rebuilds);
   }
 
   void renameRefusesNamesInUseAndCutsLongNames() {
     Compose();
-    FView.Select({3}); // Smoke
+    FView->Select({3}); // Smoke
     Saved();
     FDialogs->InputAnswers = {QStringLiteral("Smoke"), QStringLiteral("Default Scenario"),
                               std::nullopt};
@@ -310,20 +313,20 @@ private slots:
     // Names equal in their first 255 characters are the same name.
     FDialogs->InputAnswers = {Long};
     Run("actRenameScenario");
-    FView.Select({0});
+    FView->Select({0});
     FDialogs->InputAnswers = {Long + QStringLiteral("more")};
     QCOMPARE(ErrorOf([this] { Command("actRenameScenario").Run(); }), Duplicate);
 
     // Only a scenario row can be renamed.
-    FView.Select({1});
+    FView->Select({1});
     QVERIFY(!Enabled("actRenameScenario"));
   }
 
   void removeScenarioReturnsItsUnitTestsDisabled() {
     Compose();
-    FView.Select({1}); // a unit-test row
+    FView->Select({1}); // a unit-test row
     QVERIFY(!Enabled("actRemoveScenario"));
-    FView.Select({0}); // "Default Scenario" is removed like any other
+    FView->Select({0}); // "Default Scenario" is removed like any other
     Saved();
     Run("actRemoveScenario");
     QVERIFY(FProject->Modified());
@@ -331,10 +334,10 @@ private slots:
     QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TAlpha", "TBeta"}));
     QVERIFY(!UnitTest(0, "TAlpha")->Enabled() && !UnitTest(0, "TBeta")->Enabled());
     // The last scenario stays.
-    FView.Select({0});
+    FView->Select({0});
     QVERIFY(!Enabled("actRemoveScenario"));
     // Added again, they come back enabled.
-    FView.Available = {0, 1};
+    FView->Available = {0, 1};
     Run("actAddSelected");
     QCOMPARE(Texts(*FPresenter),
              QStringList({"Smoke [x]", "- TGamma GuiGamma.so [ ]", "- TAlpha GuiAlpha.so [x]",
@@ -343,25 +346,25 @@ private slots:
 
   void enableAndDisableWorkInSelectionOrder() {
     Compose();
-    FView.Select({});
+    FView->Select({});
     QVERIFY(!Enabled("actEnable") && !Enabled("actDisable"));
     // The scenario first, then one of its unit tests: the later sees the earlier.
-    FView.Select({0, 2, 3});
+    FView->Select({0, 2, 3});
     Saved();
     Run("actDisable");
     QVERIFY(FProject->Modified());
     QCOMPARE(Texts(*FPresenter),
              QStringList({"Default Scenario [ ]", "- TAlpha GuiAlpha.so [ ]",
                           "- TBeta GuiAlpha.so [ ]", "Smoke [ ]", "- TGamma GuiGamma.so [ ]"}));
-    FView.Select({2});
+    FView->Select({2});
     Run("actEnable");
     QCOMPARE(Texts(*FPresenter).mid(0, 3),
              QStringList(
                  {"Default Scenario [x]", "- TAlpha GuiAlpha.so [ ]", "- TBeta GuiAlpha.so [x]"}));
-    FView.Select({3, 4});
+    FView->Select({3, 4});
     Run("actEnable");
     QCOMPARE(Texts(*FPresenter).mid(3), QStringList({"Smoke [x]", "- TGamma GuiGamma.so [x]"}));
-    QCOMPARE(FView.Selected, std::vector<int>({3, 4}));
+    QCOMPARE(FView->Selected, std::vector<int>({3, 4}));
   }
 
   void checkBoxesEnableTheirRow() {
@@ -391,30 +394,30 @@ private slots:
     QCOMPARE(Texts(*FPresenter), QStringList({"Default Scenario [ ]", "Smoke [ ]"}));
     // No current row: nothing to add to, nothing marked.
     Saved();
-    FView.Select({});
-    FView.Available = {1};
+    FView->Select({});
+    FView->Available = {1};
     QVERIFY(!Enabled("actAddSelected") && !Enabled("actAddAll"));
     FPresenter->DoubleClicked(sctAvailable);
     QVERIFY(!FProject->Modified());
     QCOMPARE(AvailableTexts(*FPresenter).size(), 3);
 
-    FView.Select({1}); // Smoke
-    FView.Available = {0, 2};
+    FView->Select({1}); // Smoke
+    FView->Available = {0, 2};
     Run("actAddSelected");
     QVERIFY(FProject->Modified());
     QCOMPARE(Texts(*FPresenter),
              QStringList({"Default Scenario [ ]", "Smoke [x]", "- TAlpha GuiAlpha.so [x]",
                           "- TGamma GuiGamma.so [x]"}));
-    QVERIFY(FView.Available.empty()); // the list's selection is not kept
+    QVERIFY(FView->Available.empty()); // the list's selection is not kept
     QVERIFY(!Enabled("actAddSelected"));
     // Double-click with a unit-test row current adds to that row's scenario.
-    FView.Select({3});
-    FView.Available = {0};
+    FView->Select({3});
+    FView->Available = {0};
     FPresenter->DoubleClicked(sctAvailable);
     QCOMPARE(Texts(*FPresenter).last(), QStringLiteral("- TBeta GuiAlpha.so [x]"));
     QVERIFY(!Enabled("actAddAll"));
 
-    FView.Select({0});
+    FView->Select({0});
     Run("actRemoveAll");
     Run("actAddAll");
     QCOMPARE(Texts(*FPresenter),
@@ -428,28 +431,28 @@ private slots:
     Saved();
     // Scenario rows selected with unit-test rows stay; the rows past the new
     // end land on the last row.
-    FView.Select({0, 2, 3, 4});
+    FView->Select({0, 2, 3, 4});
     FPresenter->DoubleClicked(sctScenarios);
     QVERIFY(FProject->Modified());
     QCOMPARE(Texts(*FPresenter),
              QStringList({"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "Smoke [ ]"}));
     QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TBeta", "TGamma"}));
     QVERIFY(!UnitTest(0, "TBeta")->Enabled());
-    QCOMPARE(FView.Selected, std::vector<int>({0, 2, 2, 2}));
-    QCOMPARE(FView.Current, 0);
-    FView.Select({});
+    QCOMPARE(FView->Selected, std::vector<int>({0, 2, 2, 2}));
+    QCOMPARE(FView->Current, 0);
+    FView->Select({});
     QVERIFY(!Enabled("actRemoveSelected"));
   }
 
   void removeAllEmptiesEveryScenario() {
     Compose();
-    FView.Select({3}); // Smoke is current; Default Scenario is emptied too
+    FView->Select({3}); // Smoke is current; Default Scenario is emptied too
     Saved();
     Run("actRemoveAll");
     QVERIFY(FProject->Modified());
     QCOMPARE(Texts(*FPresenter), QStringList({"Default Scenario [ ]", "Smoke [ ]"}));
     QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TAlpha", "TBeta", "TGamma"}));
-    QCOMPARE(FView.Selected, std::vector<int>{1});
+    QCOMPARE(FView->Selected, std::vector<int>{1});
   }
 
   void dropsGoBetweenTheTwoTreesOnly() {
@@ -465,17 +468,17 @@ private slots:
     FPresenter->RefreshAll();
     // A drop outside every row changes nothing.
     Saved();
-    FView.Available = {0};
+    FView->Available = {0};
     FPresenter->DropOnScenarios(-1);
     QVERIFY(!FProject->Modified());
     // A drop on a unit-test row of Smoke while Default Scenario is current.
-    FView.Select({0});
+    FView->Select({0});
     FPresenter->DropOnScenarios(3);
     QVERIFY(FProject->Modified());
     QCOMPARE(Texts(*FPresenter).mid(2),
              QStringList({"Smoke [x]", "- TGamma GuiGamma.so [ ]", "- TBeta GuiAlpha.so [x]"}));
     // Scenario rows dropped on the available list: only unit tests leave.
-    FView.Select({0, 1, 2, 3});
+    FView->Select({0, 1, 2, 3});
     FPresenter->DropOnAvailable();
     QCOMPARE(Texts(*FPresenter),
              QStringList({"Default Scenario [ ]", "Smoke [x]", "- TBeta GuiAlpha.so [x]"}));
@@ -487,7 +490,7 @@ private slots:
     FPresenter->Deactivate();
     QVERIFY(FPresenter->Rows().empty() && FPresenter->AvailableRows().empty());
     QCOMPARE(FPresenter->Project(), nullptr);
-    FView.Select({0});
+    FView->Select({0});
     QVERIFY(!Enabled("actAddScenario") && !Enabled("actEnable") && !Enabled("actRemoveAll"));
     FPresenter->CheckToggled(0, false);
     QVERIFY(Scenario("Default Scenario")->Enabled());
@@ -518,12 +521,12 @@ private slots:
     // Composed through the commands: a new scenario with TBeta, TAlpha disabled.
     FDialogs->InputAnswers = {QStringLiteral("Nightly")};
     Run("actAddScenario");
-    FView.Select({2});
+    FView->Select({2});
     Run("actRemoveSelected");
-    FView.Select({1});
+    FView->Select({1});
     Run("actDisable");
-    FView.Select({4});
-    FView.Available = {0};
+    FView->Select({4});
+    FView->Available = {0};
     Run("actAddSelected");
     const QStringList Composed = Texts(*FPresenter);
     QCOMPARE(Composed,

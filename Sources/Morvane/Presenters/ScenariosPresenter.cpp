@@ -28,13 +28,10 @@ TCommand StripCommand(const char* aName, const char* aHint, std::function<bool()
   return Command;
 }
 
-std::vector<int> Ask(const std::function<std::vector<int>()>& aHook) {
-  return aHook ? aHook() : std::vector<int>();
-}
-
 } // namespace
 
-TScenariosPresenter::TScenariosPresenter(IDialogs& aDialogs) : FDialogs(aDialogs) {
+TScenariosPresenter::TScenariosPresenter(IDialogs& aDialogs, IScenariosView& aView)
+    : FDialogs(aDialogs), FView(aView) {
   const unsigned ToolsAndPopup = cpToolBar | cpPopup;
   const auto Active = [this] { return FProject != nullptr; };
   const auto AnySelected = [this] { return HasSelectedRows(); };
@@ -89,10 +86,8 @@ void TScenariosPresenter::Deactivate() {
   FRows.clear();
   FAvailable.clear();
   FSelection = {};
-  if (AvailableChanged)
-    AvailableChanged();
-  if (RowsChanged)
-    RowsChanged();
+  FView.ShowAvailable();
+  FView.ShowRows();
 }
 
 const TScenarioRow* TScenariosPresenter::RowAt(int aRow) const {
@@ -101,19 +96,19 @@ const TScenarioRow* TScenariosPresenter::RowAt(int aRow) const {
 }
 
 const TScenarioRow* TScenariosPresenter::CurrentScenarioRow() const {
-  return FProject != nullptr && CurrentRow ? RowAt(CurrentRow()) : nullptr;
+  return FProject != nullptr ? RowAt(FView.CurrentRow()) : nullptr;
 }
 
 bool TScenariosPresenter::HasSelectedRows() const {
   if (FProject == nullptr || FRows.empty())
     return false;
-  return AnyRowSelected ? AnyRowSelected() : !Ask(SelectedRows).empty();
+  return FView.AnyRowSelected();
 }
 
 bool TScenariosPresenter::HasSelectedAvailable() const {
   if (FProject == nullptr || FAvailable.empty())
     return false;
-  return AnyAvailableSelected ? AnyAvailableSelected() : !Ask(SelectedAvailable).empty();
+  return FView.AnyAvailableSelected();
 }
 
 TTestScenario* TScenariosPresenter::TargetScenario() const {
@@ -132,18 +127,16 @@ void TScenariosPresenter::RefreshUnitTests() {
   if (FProject == nullptr)
     return;
   FAvailable = Kalvoro::AvailableRows(*FProject);
-  if (AvailableChanged)
-    AvailableChanged();
+  FView.ShowAvailable();
 }
 
 void TScenariosPresenter::RefreshScenarios() {
   if (FProject == nullptr)
     return;
-  const std::vector<int> Recorded = Ask(SelectedRows);
+  const std::vector<int> Recorded = FView.SelectedRows();
   FRows = ScenarioRows(*FProject);
   FSelection = RestoredSelection(Recorded, static_cast<int>(FRows.size()));
-  if (RowsChanged)
-    RowsChanged();
+  FView.ShowRows();
 }
 
 void TScenariosPresenter::SetItemEnabled(int aRow, bool aValue) {
@@ -167,7 +160,7 @@ void TScenariosPresenter::CheckToggled(int aRow, bool aChecked) {
 void TScenariosPresenter::SetSelectedEnabled(bool aValue) {
   if (FProject == nullptr)
     return;
-  const std::vector<int> Selected = Ask(SelectedRows);
+  const std::vector<int> Selected = FView.SelectedRows();
   if (Selected.empty())
     return;
   for (int Row : Selected)
@@ -231,7 +224,7 @@ void TScenariosPresenter::AddSelected() {
   TTestScenario* Target = TargetScenario();
   if (FProject == nullptr || Target == nullptr)
     return;
-  AddAvailable(Target, Ask(SelectedAvailable));
+  AddAvailable(Target, FView.SelectedAvailable());
 }
 
 void TScenariosPresenter::AddAll() {
@@ -247,7 +240,7 @@ void TScenariosPresenter::AddAll() {
 void TScenariosPresenter::RemoveSelected() {
   if (FProject == nullptr)
     return;
-  const std::vector<int> Selected = Ask(SelectedRows);
+  const std::vector<int> Selected = FView.SelectedRows();
   if (Selected.empty())
     return;
   FProject->SetModified();
@@ -279,7 +272,7 @@ void TScenariosPresenter::DropOnScenarios(int aRow) {
     return;
   TTestScenario* Target = Row->IsScenario() ? Row->Scenario : Row->UnitTest->TestScenario();
   if (Target != nullptr)
-    AddAvailable(Target, Ask(SelectedAvailable));
+    AddAvailable(Target, FView.SelectedAvailable());
 }
 
 void TScenariosPresenter::DropOnAvailable() {

@@ -1,13 +1,12 @@
 // What the scenarios view shows and does, without any widget: the rows of its
 // two trees, the scenario that adding unit tests goes to, its nine commands,
 // the check boxes, drag and drop and double-click. The view shows the rows
-// and tells which of them are selected.
+// and tells which of them are selected (IScenariosView).
 #pragma once
 
 #include "Command.h"
 #include "ScenarioRows.h"
 
-#include <functional>
 #include <vector>
 
 namespace Kalvoro {
@@ -19,27 +18,32 @@ class TTestScenario;
 // The trees of the view, and any other source of a drag.
 enum TScenariosTree { sctScenarios, sctAvailable, sctOther };
 
+// What the presenter asks of the view.
+class IScenariosView {
+public:
+  virtual ~IScenariosView() = default;
+
+  // The flat indexes of the scenario tree's selected rows, in the tree's
+  // selection order, and whether there are any.
+  virtual std::vector<int> SelectedRows() const = 0;
+  virtual bool AnyRowSelected() const = 0;
+  // The flat index of the scenario tree's current row; -1 for none.
+  virtual int CurrentRow() const = 0;
+  // The indexes of the available list's selected rows, in selection order,
+  // and whether there are any.
+  virtual std::vector<int> SelectedAvailable() const = 0;
+  virtual bool AnyAvailableSelected() const = 0;
+  // Shows the presenter's AvailableRows, none of them selected.
+  virtual void ShowAvailable() = 0;
+  // Shows the presenter's Rows, fully expanded, with its Selection.
+  virtual void ShowRows() = 0;
+};
+
 class TScenariosPresenter {
 public:
-  explicit TScenariosPresenter(IDialogs& aDialogs);
+  TScenariosPresenter(IDialogs& aDialogs, IScenariosView& aView);
   TScenariosPresenter(const TScenariosPresenter&) = delete;
   TScenariosPresenter& operator=(const TScenariosPresenter&) = delete;
-
-  // The view's hooks. SelectedRows answers the flat indexes of the scenario
-  // tree's selected rows in the tree's selection order, CurrentRow the flat
-  // index of its current row (-1: none), SelectedAvailable the indexes of the
-  // available list's selected rows in selection order. RowsChanged and
-  // AvailableChanged are called after the rows were rebuilt: the view then
-  // shows Rows() with Selection(), or AvailableRows() with nothing selected.
-  std::function<std::vector<int>()> SelectedRows;
-  std::function<int()> CurrentRow;
-  std::function<std::vector<int>()> SelectedAvailable;
-  std::function<void()> RowsChanged;
-  std::function<void()> AvailableChanged;
-  // Optional, cheaper answers to "is any row selected?"; without them the
-  // selection hooks are asked.
-  std::function<bool()> AnyRowSelected;
-  std::function<bool()> AnyAvailableSelected;
 
   // Keeps the project and rebuilds both trees.
   void Activate(TProject* aProject);
@@ -97,6 +101,7 @@ private:
   void RemoveAll();
 
   IDialogs& FDialogs;
+  IScenariosView& FView;
   TProject* FProject = nullptr;
   TCommandList FCommands;
   std::vector<TScenarioRow> FRows;
