@@ -1,13 +1,236 @@
 #include "FResults.h"
 
+#include "Application.h"
+#include "CommandActions.h"
+#include "FProgress.h"
 #include "Images.h"
+#include "LinesPage.h"
+#include "LinesView.h"
+#include "TreeHelper.h"
+#include "TreeView.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace Kalvoro {
 
-TResultsFrame::TResultsFrame(IDialogs& /*aDialogs*/, QWidget* aOwner)
-    : TPlaceholderFrame(QStringLiteral("Results"), QStringLiteral("&Results"),
-                        NavigationImages().value(2), aOwner) {
+namespace {
+
+constexpr int TreeWidth = 305;
+constexpr int SplitterWidth = 3;
+
+const char* const PageCaptions[] = {"Summary", "Log", "Errors"};
+const char* const PageObjects[] = {"SummaryTab", "TabSheet2", "TabSheet3"};
+const char* const MemoObjects[] = {"SummaryMemo", "LogMemo", "ErrorMemo"};
+const char* const BoxObjects[] = {"cbSummaryToFile", "cbLogToFile", "cbErrorsToFile"};
+const char* const EditObjects[] = {"edtSummaryFileName", "edtLogFileName", "edtErrorFileName"};
+const char* const ChooserObjects[] = {"btnOpenSummaryFile", "btnOpenLogFile", "btnOpenErrorFile"};
+
+// Ends a suspended update of a tree however the rebuild ends.
+class TUpdateScope {
+public:
+  explicit TUpdateScope(TTreeView& aTree) : FTree(aTree) { FTree.BeginUpdate(); }
+  ~TUpdateScope() { FTree.EndUpdate(); }
+  TUpdateScope(const TUpdateScope&) = delete;
+  TUpdateScope& operator=(const TUpdateScope&) = delete;
+
+private:
+  TTreeView& FTree;
+};
+
+} // namespace
+
+TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
+    : QWidget(aOwner), FPresenter(aDialogs, *this) {
   setObjectName(QStringLiteral("ResultsFrame"));
+  FIcon = NavigationImages().value(2);
+
+  FToolBar = new QToolBar(QStringLiteral("Results"), this);
+  FToolBar->setObjectName(QStringLiteral("ToolBar"));
+  FToolBar->setIconSize(QSize(24, 24));
+  FToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  FToolBar->setMovable(false);
+  FToolBar->setFloatable(false);
+  FPopupMenu = new QMenu(this);
+  FPopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+  FResultsMenu = new QMenu(QStringLiteral("&Results"), this);
+  FResultsMenu->setObjectName(QStringLiteral("mniResults"));
+  FMenu.append(TMenuGroup{FResultsMenu, 1});
+
+  FTree = new TTreeView(this);
+  FTree->setObjectName(QStringLiteral("Tree"));
+  FTree->setAccessibleName(QStringLiteral("Results"));
+  FTree->SetColumns({QStringLiteral("UnitTest"), QStringLiteral("Status")});
+  FTree->SetImages(ResultTreeImages());
+  FTree->SetMultiSelect(true);
+  FTree->SetShowLines(true);
+  FTree->SetPopupMenu(FPopupMenu);
+  connect(FTree, &TTreeView::Resized, this, [this] { TreeResize(); });
+
+  FErrorTab = new QTabWidget(this);
+  FErrorTab->setObjectName(QStringLiteral("ErrorTab"));
+  FErrorTab->setAccessibleName(QStringLiteral("Run output"));
+  for (TResultPage Page : ResultPages)
+    FErrorTab->addTab(MakePage(Page), QLatin1String(PageCaptions[Page]));
+  FErrorTab->setCurrentIndex(rpSummary);
+
+  FSplitter = new QSplitter(Qt::Horizontal, this);
+  FSplitter->setObjectName(QStringLiteral("Splitter"));
+  FSplitter->setHandleWidth(SplitterWidth);
+  FSplitter->setChildrenCollapsible(false);
+  FSplitter->addWidget(FTree);
+  FSplitter->addWidget(FErrorTab);
+  FSplitter->setStretchFactor(0, 0);
+  FSplitter->setStretchFactor(1, 1);
+  FSplitter->setSizes({TreeWidth, TreeWidth * 2});
+
+  auto* ClientPanel = new QWidget(this);
+  ClientPanel->setObjectName(QStringLiteral("ClientPanel"));
+  auto* ClientLayout = new QVBoxLayout(ClientPanel);
+  ClientLayout->setContentsMargins(0, 0, 0, 0);
+  ClientLayout->addWidget(FSplitter);
+  auto* Layout = new QVBoxLayout(this);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+  Layout->addWidget(FToolBar);
+  Layout->addWidget(ClientPanel, 1);
+
+  FPresenter.SetRunStep(ProgressRunStep(&aDialogs));
+  FActions = std::make_unique<TCommandActions>(FPresenter.Commands(), ResultActionImages(), this,
+                                               TCommandWidgets{FToolBar, FResultsMenu, FPopupMenu});
+}
+
+TResultsFrame::~TResultsFrame() = default;
+
+QWidget* TResultsFrame::MakePage(TResultPage aPage) {
+  const QString Caption = QLatin1String(PageCaptions[aPage]);
+  auto* Sheet = new QWidget;
+  Sheet->setObjectName(QLatin1String(PageObjects[aPage]));
+  auto* View = new TLinesView(Sheet);
+  View->setObjectName(QLatin1String(MemoObjects[aPage]));
+  View->setAccessibleName(Caption);
+  View->setModel(&FPresenter.Page(aPage));
+  FPageViews[aPage] = View;
+
+  auto* Box = new QCheckBox(QStringLiteral("Log to file"), Sheet);
+  Box->setObjectName(QLatin1String(BoxObjects[aPage]));
+  Box->setAccessibleName(QStringLiteral("Log to file"));
+  Box->setAccessibleDescription(
+      QStringLiteral("Write the %1 page to its file after a run").arg(Caption));
+  // clicked comes from the user only: showing the settings is no change.
+  connect(Box, &QCheckBox::clicked, this, [this, aPage](bool aChecked) {
+    RunGuarded([&] { FPresenter.ToFileClicked(aPage, aChecked); });
+  });
+  auto* Edit = new QLineEdit(Sheet);
+  Edit->setObjectName(QLatin1String(EditObjects[aPage]));
+  Edit->setAccessibleName(QStringLiteral("%1 file name").arg(Caption));
+  connect(Edit, &QLineEdit::textEdited, this,
+          [this, aPage](const QString& aText) { FPresenter.FileNameEdited(aPage, aText); });
+  auto* Chooser = new QToolButton(Sheet);
+  Chooser->setObjectName(QLatin1String(ChooserObjects[aPage]));
+  Chooser->setText(QStringLiteral(">"));
+  Chooser->setAccessibleName(QStringLiteral("Choose the %1 file").arg(Caption));
+  Chooser->setToolTip(Chooser->accessibleName());
+  connect(Chooser, &QToolButton::clicked, this,
+          [this, aPage] { RunGuarded([&] { FPresenter.ChooseFile(aPage); }); });
+  FToFile[aPage] = Box;
+  FFileName[aPage] = Edit;
+  FChooser[aPage] = Chooser;
+
+  auto* Strip = new QHBoxLayout;
+  Strip->setContentsMargins(4, 2, 4, 2);
+  Strip->addWidget(Box);
+  Strip->addWidget(Edit, 1);
+  Strip->addWidget(Chooser);
+  auto* Layout = new QVBoxLayout(Sheet);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+  Layout->addWidget(View, 1);
+  Layout->addLayout(Strip);
+  return Sheet;
+}
+
+TAction* TResultsFrame::Action(const QString& aName) const {
+  return FActions->Find(aName);
+}
+
+void TResultsFrame::Activate(TProject* aProject) {
+  FPresenter.Activate(aProject);
+}
+
+void TResultsFrame::Deactivate() {
+  FPresenter.Deactivate();
+  FTree->Clear();
+}
+
+void TResultsFrame::RefreshTree() {
+  {
+    TUpdateScope Update(*FTree);
+    FillTree();
+  }
+  // Expanding waits for the rows to reach the view, which is at the update's end.
+  FTree->FullExpand();
+}
+
+void TResultsFrame::FillTree() {
+  SaveSelection(*FTree, FSelection);
+  FTree->Clear();
+  // The rows come in tree order: a row's parent is the last row one level up.
+  std::array<TTreeNode*, 3> Parents{};
+  for (const TResultRow& Row : FPresenter.Rows()) {
+    const int Level = Row.Level();
+    TTreeNode* Parent = Level > 0 ? Parents[static_cast<std::size_t>(Level - 1)] : nullptr;
+    TRowObject Object = Row.Kind == rrkScenario   ? TRowObject(Row.Scenario)
+                        : Row.Kind == rrkUnitTest ? TRowObject(Row.UnitTest)
+                                                  : TRowObject(Row.Method);
+    TTreeNode* Node = FTree->AddChild(Parent, Row.Text, Object);
+    FTree->SetText(Node, 1, Row.Status);
+    FTree->SetImageIndex(Node, Row.Image);
+    FTree->SetSecondImageIndex(Node, Row.StatusImage);
+    Parents[static_cast<std::size_t>(Level)] = Node;
+  }
+  RestoreSelection(*FTree, FSelection);
+}
+
+void TResultsFrame::ShowFileControls() {
+  for (TResultPage Page : ResultPages) {
+    const TFileControls& Controls = FPresenter.FileControls(Page);
+    // setChecked emits no clicked: only the user's clicks change the project.
+    FToFile[Page]->setChecked(Controls.ToFile);
+    FFileName[Page]->setText(Controls.FileName);
+    FFileName[Page]->setEnabled(Controls.Editable);
+    FChooser[Page]->setEnabled(Controls.Editable);
+  }
+}
+
+int TResultsFrame::CurrentRow() const {
+  TTreeNode* Current = FTree->CurrentNode();
+  if (Current != nullptr && FTree->IsSelected(Current))
+    return FTree->FlatIndexOf(Current);
+  const std::vector<TTreeNode*> Selected = FTree->SelectedNodes();
+  return Selected.empty() ? -1 : FTree->FlatIndexOf(Selected.front());
+}
+
+int TResultsFrame::StatusColumnWidth() const {
+  // 70 pixels, or what the widest result word needs in the tree's font.
+  const int Word = FTree->fontMetrics().horizontalAdvance(ResultText(tcrException));
+  return std::max(70, Word + 2 * FTree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8);
+}
+
+void TResultsFrame::TreeResize() {
+  const int Status = StatusColumnWidth();
+  FTree->SetColumnWidth(0, FTree->width() - Status - 4);
+  FTree->SetColumnWidth(1, Status);
 }
 
 } // namespace Kalvoro

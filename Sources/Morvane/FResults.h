@@ -1,17 +1,90 @@
-// The results view. For now a stand-in that shows its caption.
+// The results view: the project's scenarios with their unit tests and methods
+// and the result of the last run, the commands that start runs, and the
+// Summary, Log and Errors pages with their file controls. What it shows and
+// does comes from its presenter; the view builds the widgets and forwards.
 #pragma once
 
-#include "FPlaceholder.h"
+#include "FrameIntf.h"
+#include "ResultsPresenter.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
 
 namespace Kalvoro {
 
 class IDialogs;
+class TAction;
+class TCommandActions;
+class TLinesView;
+class TTreeView;
 
-class TResultsFrame : public TPlaceholderFrame {
+class TResultsFrame : public QWidget, public IFrame, private IResultsView {
   Q_OBJECT
 
 public:
   explicit TResultsFrame(IDialogs& aDialogs, QWidget* aOwner = nullptr);
+  ~TResultsFrame() override;
+
+  // IFrame
+  void Activate(TProject* aProject) override;
+  void Deactivate() override;
+  void Show() override { show(); }
+  void Hide() override { hide(); }
+  QToolBar* GetToolBar() override { return FToolBar; }
+  QWidget* GetFrame() override { return this; }
+  const TFrameMenu& GetMenu() override { return FMenu; }
+  QString GetCaption() const override { return QStringLiteral("Results"); }
+  QIcon GetIcon() const override { return FIcon; }
+
+  TResultsPresenter& Presenter() { return FPresenter; }
+  TTreeView* Tree() const { return FTree; }
+  QMenu* PopupMenu() const { return FPopupMenu; }
+  QTabWidget* ErrorTab() const { return FErrorTab; }
+  TAction* Action(const QString& aName) const;
+  TLinesView* PageView(TResultPage aPage) const { return FPageViews[aPage]; }
+  QCheckBox* ToFileBox(TResultPage aPage) const { return FToFile[aPage]; }
+  QLineEdit* FileNameBox(TResultPage aPage) const { return FFileName[aPage]; }
+  QToolButton* ChooserButton(TResultPage aPage) const { return FChooser[aPage]; }
+
+private:
+  QWidget* MakePage(TResultPage aPage);
+  // IResultsView
+  int CurrentRow() const override;
+  void RefreshTree() override;
+  void ShowFileControls() override;
+
+  void FillTree();
+  // Column widths: Status as wide as its words need (at least 70), UnitTest
+  // the rest.
+  int StatusColumnWidth() const;
+  void TreeResize();
+
+  TResultsPresenter FPresenter;
+  QIcon FIcon;
+  std::vector<int> FSelection;
+  QToolBar* FToolBar;
+  QMenu* FPopupMenu;
+  QMenu* FResultsMenu;
+  TFrameMenu FMenu;
+  std::unique_ptr<TCommandActions> FActions;
+  TTreeView* FTree;
+  QSplitter* FSplitter;
+  QTabWidget* FErrorTab;
+  std::array<TLinesView*, 3> FPageViews{};
+  std::array<QCheckBox*, 3> FToFile{};
+  std::array<QLineEdit*, 3> FFileName{};
+  std::array<QToolButton*, 3> FChooser{};
 };
 
 } // namespace Kalvoro

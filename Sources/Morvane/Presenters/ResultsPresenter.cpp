@@ -1,0 +1,264 @@
+#include "ResultsPresenter.h"
+
+#include "Dialogs.h"
+#include "IOutput.h"
+#include "LinesPage.h"
+#include "MemoOutput.h"
+#include "Project.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace Kalvoro {
+
+namespace {
+
+std::string ToPath(const QString& aName) {
+  return QFile::encodeName(aName).toStdString();
+}
+
+QString FromPath(const std::string& aPath) {
+  return QFile::decodeName(QByteArray::fromStdString(aPath));
+}
+
+// The page's name in the chooser's title ("Error") and the save title ("Errors").
+const char* ChooserName(TResultPage aPage) {
+  return aPage == rpSummary ? "Summary" : aPage == rpLog ? "Log" : "Error";
+}
+
+const char* PageName(TResultPage aPage) {
+  return aPage == rpSummary ? "Summary" : aPage == rpLog ? "Log" : "Errors";
+}
+
+bool FileEnabled(const TFileInfo& aInfo, TResultPage aPage) {
+  return aPage == rpSummary ? aInfo.SummaryEnabled()
+         : aPage == rpLog   ? aInfo.LogEnabled()
+                            : aInfo.ErrorEnabled();
+}
+
+const std::string& FileName(const TFileInfo& aInfo, TResultPage aPage) {
+  return aPage == rpSummary ? aInfo.SummaryFileName()
+         : aPage == rpLog   ? aInfo.LogFileName()
+                            : aInfo.ErrorFileName();
+}
+
+void SetFileEnabled(TFileInfo& aInfo, TResultPage aPage, bool aValue) {
+  if (aPage == rpSummary)
+    aInfo.SetSummaryEnabled(aValue);
+  else if (aPage == rpLog)
+    aInfo.SetLogEnabled(aValue);
+  else
+    aInfo.SetErrorEnabled(aValue);
+}
+
+void SetFileName(TFileInfo& aInfo, TResultPage aPage, std::string aValue) {
+  if (aPage == rpSummary)
+    aInfo.SetSummaryFileName(std::move(aValue));
+  else if (aPage == rpLog)
+    aInfo.SetLogFileName(std::move(aValue));
+  else
+    aInfo.SetErrorFileName(std::move(aValue));
+}
+
+} // namespace
+
+TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
+    : FDialogs(aDialogs), FView(aView) {
+  for (auto& Page : FPages)
+    Page = std::make_unique<TLinesPage>();
+
+  TCommand Start;
+  Start.Name = QStringLiteral("actStart");
+  Start.Caption = QStringLiteral("&Start");
+  Start.Image = raiStart;
+  Start.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_S);
+  Start.Hint = QStringLiteral("Start Selected TestScenario| Start the selected TestScenario");
+  Start.Rule = [this] {
+    const TResultRow* Row = SelectedRow();
+    return FProject != nullptr && Row != nullptr && Row->Kind == rrkScenario;
+  };
+  Start.Effect = [this] { this->Start(); };
+
+  TCommand StartAll;
+  StartAll.Name = QStringLiteral("actStartAll");
+  StartAll.Caption = QStringLiteral("Start All");
+  StartAll.Image = raiStartAll;
+  StartAll.Hint = QStringLiteral("Start All TestScenario's| Start all TestScenario's");
+  StartAll.Rule = [this] { return !FRows.empty(); };
+  StartAll.Effect = [this] { this->StartAll(); };
+  StartAll.Places = cpToolBar;
+
+  const struct {
+    const char* Name;
+    const char* Caption;
+    int Image;
+    const char* Hint;
+    TResultPage Page;
+  } Saves[] = {
+      {"actSaveSummary", "Save Summary", raiSaveSummary, "Save Summary|Save the summary to a file",
+       rpSummary},
+      {"actSaveLog", "Save Log", raiSaveLog, "Save Log| Save the log to a file", rpLog},
+      {"actSaveErrors", "Save Errors", raiSaveErrors, "Save Errors| Save the errors to a file",
+       rpErrors},
+  };
+  FCommands = {Start, StartAll, TCommand::Separator(cpToolBar)};
+  for (const auto& Save : Saves) {
+    TCommand Command;
+    Command.Name = QLatin1String(Save.Name);
+    Command.Caption = QLatin1String(Save.Caption);
+    Command.Image = Save.Image;
+    Command.Hint = QLatin1String(Save.Hint);
+    Command.Effect = [this, Page = Save.Page] { SavePage(Page); };
+    Command.Places = cpToolBar;
+    FCommands.push_back(Command);
+  }
+}
+
+TResultsPresenter::~TResultsPresenter() = default;
+
+void TResultsPresenter::Activate(TProject* aProject) {
+  FProject = aProject;
+  RefreshTree();
+  UpdateFileControls();
+  ClearOutput();
+}
+
+void TResultsPresenter::Deactivate() {
+  FProject = nullptr;
+  FRows.clear();
+}
+
+const TResultRow* TResultsPresenter::SelectedRow() const {
+  const int Index = FView.CurrentRow();
+  if (Index < 0 || static_cast<std::size_t>(Index) >= FRows.size())
+    return nullptr;
+  return &FRows[static_cast<std::size_t>(Index)];
+}
+
+void TResultsPresenter::RefreshTree() {
+  if (FProject == nullptr)
+    return;
+  FRows = ResultRows(FProject->Scenarios());
+  FView.RefreshTree();
+}
+
+TLinesPage& TResultsPresenter::Page(TResultPage aPage) const {
+  return *FPages[aPage];
+}
+
+void TResultsPresenter::ClearOutput() {
+  for (auto& Page : FPages)
+    Page->Clear();
+}
+
+const TFileControls& TResultsPresenter::FileControls(TResultPage aPage) const {
+  return FFileControls[aPage];
+}
+
+void TResultsPresenter::UpdateFileControls() {
+  if (FProject == nullptr)
+    return;
+  // Only shows the settings: unlike a click, this is no change of the project.
+  for (TResultPage Page : ResultPages) {
+    TFileControls& Controls = FFileControls[Page];
+    Controls.FileName = FromPath(FileName(FProject->FileInfo(), Page));
+    Controls.ToFile = FileEnabled(FProject->FileInfo(), Page);
+    Controls.Editable = Controls.ToFile;
+  }
+  FView.ShowFileControls();
+}
+
+void TResultsPresenter::ToFileClicked(TResultPage aPage, bool aChecked) {
+  if (FProject == nullptr)
+    return;
+  FProject->SetModified();
+  SetFileEnabled(FProject->FileInfo(), aPage, aChecked);
+  UpdateFileControls();
+}
+
+void TResultsPresenter::FileNameEdited(TResultPage aPage, const QString& aText) {
+  FFileControls[aPage].FileName = aText;
+}
+
+void TResultsPresenter::ChooseFile(TResultPage aPage) {
+  if (FProject == nullptr)
+    return;
+  TFileDialogOptions Options;
+  Options.Title = QStringLiteral("Choose the \"%1\" file").arg(QLatin1String(ChooserName(aPage)));
+  Options.DefaultSuffix = QStringLiteral("txt");
+  Options.FileName = FromPath(ProjectFileName(aPage));
+  Options.FileMustExist = false;
+  if (!FDialogs.OpenFile(Options))
+    return;
+  FProject->SetModified();
+  SetFileName(FProject->FileInfo(), aPage, ToPath(Options.FileName));
+  UpdateFileControls();
+}
+
+void TResultsPresenter::SavePage(TResultPage aPage) {
+  if (FProject == nullptr)
+    return;
+  TFileDialogOptions Options;
+  Options.Title = QStringLiteral("Save \"%1\" to file").arg(QLatin1String(PageName(aPage)));
+  Options.DefaultSuffix = QStringLiteral("txt");
+  Options.FileName = FromPath(ProjectFileName(aPage));
+  Options.ConfirmOverwrite = true;
+  if (!FDialogs.SaveFile(Options))
+    return;
+  SaveLinesToFile(ToPath(Options.FileName), Page(aPage).Lines());
+}
+
+void TResultsPresenter::Start() {
+  const TResultRow* Row = SelectedRow();
+  if (FProject == nullptr || Row == nullptr || Row->Kind != rrkScenario)
+    return;
+  Run({Row->Scenario});
+}
+
+void TResultsPresenter::StartAll() {
+  if (FProject == nullptr)
+    return;
+  std::vector<TTestScenario*> Scenarios;
+  for (TTestScenario* Scenario : FProject->Scenarios())
+    Scenarios.push_back(Scenario);
+  Run(Scenarios);
+}
+
+void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
+  ClearOutput();
+  const TSinkFactory MakeSink = [this](TTestScenario& aScenario) -> std::unique_ptr<TOutput> {
+    return std::make_unique<TMemoOutput>(&aScenario, &Page(rpLog), &Page(rpErrors),
+                                         &Page(rpSummary));
+  };
+  try {
+    RunScenarios(aScenarios, MakeSink, FRunStep);
+  } catch (...) {
+    // The tree shows what ran before the error reaches the user.
+    RefreshTree();
+    throw;
+  }
+  RefreshTree();
+  SaveReportFiles();
+}
+
+void TResultsPresenter::SaveReportFiles() {
+  if (FProject == nullptr)
+    return;
+  std::vector<TReportPage> Pages;
+  for (TResultPage Page : ResultPages) {
+    const TFileControls& Controls = FFileControls[Page];
+    Pages.push_back(
+        TReportPage{Controls.ToFile, ResolvedName(Controls.FileName), &this->Page(Page).Lines()});
+  }
+  Kalvoro::SaveReportFiles(Pages);
+}
+
+std::string TResultsPresenter::ProjectFileName(TResultPage aPage) const {
+  return FProject->ResolvePath(FileName(FProject->FileInfo(), aPage));
+}
+
+std::string TResultsPresenter::ResolvedName(const QString& aName) const {
+  return FProject->ResolvePath(ToPath(aName));
+}
+
+} // namespace Kalvoro

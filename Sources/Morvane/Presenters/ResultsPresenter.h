@@ -1,0 +1,110 @@
+// What the results view shows and does, without any widget: the rows of its
+// tree, its commands (Start, Start All, the three save buttons), the three
+// pages of run output and the file controls under them.
+#pragma once
+
+#include "Command.h"
+#include "ResultRows.h"
+#include "RunnerCore.h"
+
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+namespace Kalvoro {
+
+class IDialogs;
+class TLinesPage;
+class TProject;
+
+// The three pages, in the order in which they are shown and written.
+enum TResultPage { rpSummary, rpLog, rpErrors };
+inline constexpr std::array<TResultPage, 3> ResultPages{rpSummary, rpLog, rpErrors};
+
+// What the controls under one page show: the "Log to file" box, the file-name
+// box (as typed, which the next run writes to) and whether the file-name box
+// and its chooser button can be used.
+struct TFileControls {
+  bool ToFile = false;
+  QString FileName;
+  bool Editable = false;
+};
+
+// What the presenter asks of the view.
+class IResultsView {
+public:
+  virtual ~IResultsView() = default;
+
+  // The flat index of the tree's current selected row, or -1 for none.
+  virtual int CurrentRow() const = 0;
+  // Rebuilds the tree from the presenter's Rows, keeping the selection by
+  // position.
+  virtual void RefreshTree() = 0;
+  // Shows the presenter's FileControls.
+  virtual void ShowFileControls() = 0;
+};
+
+class TResultsPresenter {
+public:
+  TResultsPresenter(IDialogs& aDialogs, IResultsView& aView);
+  ~TResultsPresenter();
+  TResultsPresenter(const TResultsPresenter&) = delete;
+  TResultsPresenter& operator=(const TResultsPresenter&) = delete;
+
+  // How a scenario's Run is carried out (the view's progress window); empty
+  // runs it directly.
+  void SetRunStep(TRunStep aRunStep) { FRunStep = std::move(aRunStep); }
+
+  // Keeps the project, rebuilds the rows, shows the file settings and empties
+  // the pages. Showing the settings does not mark the project modified.
+  void Activate(TProject* aProject);
+  // Drops the project and the rows; the pages keep their lines.
+  void Deactivate();
+  TProject* Project() const { return FProject; }
+
+  const TCommandList& Commands() const { return FCommands; }
+  const std::vector<TResultRow>& Rows() const { return FRows; }
+  // The row of the view's current selected row, or null.
+  const TResultRow* SelectedRow() const;
+  // Rebuilds the rows from the project's scenarios and has the view show them
+  // (nothing without a project).
+  void RefreshTree();
+
+  TLinesPage& Page(TResultPage aPage) const;
+  void ClearOutput();
+
+  const TFileControls& FileControls(TResultPage aPage) const;
+  // Sets the file controls from the project's settings.
+  void UpdateFileControls();
+  // The user clicked the page's "Log to file" box.
+  void ToFileClicked(TResultPage aPage, bool aChecked);
+  // The user changed the page's file-name box.
+  void FileNameEdited(TResultPage aPage, const QString& aText);
+  // The ">" button: chooses the page's file and stores it in the project.
+  void ChooseFile(TResultPage aPage);
+  // A save button: writes the page to a file chosen now, which is not stored.
+  void SavePage(TResultPage aPage);
+
+  void Start();
+  void StartAll();
+  // Writes each page whose box is ticked to the file named in its box.
+  void SaveReportFiles();
+
+private:
+  void Run(const std::vector<TTestScenario*>& aScenarios);
+  std::string ProjectFileName(TResultPage aPage) const;
+  std::string ResolvedName(const QString& aName) const;
+
+  IDialogs& FDialogs;
+  IResultsView& FView;
+  TProject* FProject = nullptr;
+  TRunStep FRunStep;
+  TCommandList FCommands;
+  std::vector<TResultRow> FRows;
+  std::array<std::unique_ptr<TLinesPage>, 3> FPages;
+  std::array<TFileControls, 3> FFileControls;
+};
+
+} // namespace Kalvoro

@@ -1,0 +1,176 @@
+// Start All in the manager's real main window against the console runner: a
+// project with failing, raising and crashing methods is run by both, and the
+// report files must be equal line for line, dates and times aside. A second
+// Start All right after the first gives the same results again.
+#include "GuiTestSupport.h"
+
+#include "Actions.h"
+#include "FMain.h"
+#include "FResults.h"
+#include "Project.h"
+#include "TreeView.h"
+
+#include <QDialog>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace Kalvoro;
+
+namespace {
+
+const QStringList ReportFiles = {QStringLiteral("Summary.txt"), QStringLiteral("Log.txt"),
+                                 QStringLiteral("Errors.txt")};
+
+// Demo's unit tests (a failed check, raised errors, a null-pointer crash, a
+// failing Init and Exit, a disabled unit test) and the crash module's
+// (segfault, division by zero, abort, illegal instruction, bus error, stack
+// overflow, a crash in Init and in Exit). Report files are relative, so
+// each copy of the project writes beside itself.
+QStringList ProjectLines() {
+  const QString Demo = QStringLiteral(KALVORO_EXAMPLES_DIR "/Demo.so");
+  const QString Crashes = QStringLiteral(KALVORO_TEST_MODULES_DIR "/Crashes.so");
+  return {QStringLiteral("[Project]"),
+          QStringLiteral("Signature=Kalvoro"),
+          QStringLiteral("FileVersion=1.0"),
+          QStringLiteral("ModuleCount=2"),
+          QStringLiteral("ScenarioCount=3"),
+          QStringLiteral("[FileInfo]"),
+          QStringLiteral("SummaryEnabled=1"),
+          QStringLiteral("SummaryFileName=Summary.txt"),
+          QStringLiteral("LogEnabled=1"),
+          QStringLiteral("LogFileName=Log.txt"),
+          QStringLiteral("ErrorEnabled=1"),
+          QStringLiteral("ErrorFileName=Errors.txt"),
+          QStringLiteral("[Scenarios]"),
+          QStringLiteral("Name0=Default Scenario"),
+          QStringLiteral("Name1=Smoke"),
+          QStringLiteral("Name2=Crashes"),
+          QStringLiteral("[Modules]"),
+          QStringLiteral("File0=") + Demo,
+          QStringLiteral("Load0=1"),
+          QStringLiteral("AssignmentCount0=6"),
+          QStringLiteral("File1=") + Crashes,
+          QStringLiteral("Load1=1"),
+          QStringLiteral("AssignmentCount1=4"),
+          QLatin1Char('[') + Demo + QLatin1Char(']'),
+          QStringLiteral("Assign0=TMathTest|Default Scenario|ENABLED"),
+          QStringLiteral("Assign1=TStackTest|Smoke|ENABLED"),
+          QStringLiteral("Assign2=TBrokenInitTest|Default Scenario|ENABLED"),
+          QStringLiteral("Assign3=TBrokenExitTest|Default Scenario|DISABLED"),
+          QStringLiteral("Assign4=TCrashTest|Default Scenario|ENABLED"),
+          QStringLiteral("Assign5=TNoMethodsTest|Smoke|ENABLED"),
+          QLatin1Char('[') + Crashes + QLatin1Char(']'),
+          QStringLiteral("Assign0=TCrashMethods|Crashes|ENABLED"),
+          QStringLiteral("Assign1=TStackOverflow|Crashes|ENABLED"),
+          QStringLiteral("Assign2=TCrashInInit|Crashes|ENABLED"),
+          QStringLiteral("Assign3=TCrashInExit|Crashes|ENABLED")};
+}
+
+// A report file's lines with every date and time masked.
+QStringList Masked(const QString& aPath) {
+  static const QRegularExpression Stamp(
+      QStringLiteral("\\d\\d\\D\\d\\d\\D\\d{4} \\d\\d\\D\\d\\d\\D\\d\\d"));
+  QStringList Lines = ReadTextLines(aPath);
+  for (QString& Line : Lines)
+    Line.replace(Stamp, QStringLiteral("<time>"));
+  return Lines;
+}
+
+QStringList Statuses(const TTreeView& aTree) {
+  QStringList Result;
+  for (int I = 0; I < aTree.TotalCount(); ++I)
+    Result << aTree.NodeAtFlatIndex(I)->Text(0) + QLatin1Char('=') +
+                  aTree.NodeAtFlatIndex(I)->Text(1);
+  return Result;
+}
+
+} // namespace
+
+class TResultsEndToEndTest : public QObject {
+  Q_OBJECT
+
+  // Presses the Start All tool button as a user would; the click returns once
+  // every scenario's progress window has closed. A watchdog fails a run that
+  // never ends instead of hanging the test.
+  void PressStartAll(TResultsFrame& aFrame) {
+    QTimer Watchdog;
+    Watchdog.setSingleShot(true);
+    bool Hung = false;
+    connect(&Watchdog, &QTimer::timeout, [&] {
+      Hung = true;
+      if (QWidget* Modal = QApplication::activeModalWidget())
+        Modal->close();
+    });
+    Watchdog.start(60000);
+    RunIdle();
+    QToolBar* ToolBar = aFrame.GetToolBar();
+    QWidget* Button = ToolBar->findChild<QWidget*>(QStringLiteral("btnStartAll"));
+    QVERIFY(Button != nullptr);
+    QVERIFY(Button->isEnabled());
+    QTest::mouseClick(Button, Qt::LeftButton);
+    QVERIFY(!Hung);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+  }
+
+private slots:
+  void StartAllWritesWhatTheConsoleRunnerWrites() {
+    TFakeDialogs Dialogs;
+    // The progress window is shown for real, as the desktop's dialogs show it.
+    Dialogs.OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
+    TMorvaneApplication::Instance()->SetDialogs(&Dialogs);
+    QTemporaryDir ManagerFolder;
+    QTemporaryDir ConsoleFolder;
+    const QString ManagerProject = ManagerFolder.filePath(QStringLiteral("Run.kvr"));
+    const QString ConsoleProject = ConsoleFolder.filePath(QStringLiteral("Run.kvr"));
+    WriteTextFile(ManagerProject, ProjectLines());
+    WriteTextFile(ConsoleProject, ProjectLines());
+
+    QProcess Console;
+    Console.start(QStringLiteral(KALVORO_EXECUTABLE), {QStringLiteral("run"), ConsoleProject});
+    QVERIFY(Console.waitForFinished(60000));
+    QCOMPARE(Console.exitCode(), 1); // methods failed
+    QVERIFY2(Console.readAllStandardError().isEmpty(), "no load report");
+    QVERIFY2(Console.exitStatus() == QProcess::NormalExit, "the console runner survives");
+
+    TMainForm Form(Dialogs, {ManagerProject});
+    Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Form));
+    QVERIFY2(Dialogs.Messages.isEmpty(),
+             qPrintable(Dialogs.Messages.isEmpty() ? QString() : Dialogs.Messages[0].Text));
+    Form.SwitchFrame(Form.ResultsFrame());
+    TResultsFrame& Results = *Form.ResultsFrame();
+    PressStartAll(Results);
+    QVERIFY2(Dialogs.Errors.isEmpty(),
+             qPrintable(Dialogs.Errors.isEmpty() ? QString() : Dialogs.Errors[0].Text));
+    for (const QString& File : ReportFiles) {
+      const QStringList Manager = Masked(ManagerFolder.filePath(File));
+      QVERIFY2(Manager.size() > 10, qPrintable(File));
+      QCOMPARE(Manager, Masked(ConsoleFolder.filePath(File)));
+    }
+    const QStringList Errors = ReadTextLines(ManagerFolder.filePath(QStringLiteral("Errors.txt")));
+    for (const char* Crash : {"Access violation (SIGSEGV)", "Integer division by zero (SIGFPE)",
+                              "Abnormal termination (SIGABRT)", "Stack overflow (SIGSEGV)"})
+      QVERIFY2(!Errors.filter(QLatin1String(Crash)).isEmpty(), Crash);
+    const QStringList First = Statuses(*Results.Tree());
+    QVERIFY(First.contains(QStringLiteral("TestAfterCrashes=SUCCESS")));
+    QVERIFY(First.contains(QStringLiteral("TestOverflow=EXCEPTION")));
+    QVERIFY(First.contains(QStringLiteral("Crashes=EXCEPTION")));
+
+    // Again at once: the same tree and the same files.
+    PressStartAll(Results);
+    QCOMPARE(Statuses(*Results.Tree()), First);
+    for (const QString& File : ReportFiles)
+      QCOMPARE(Masked(ManagerFolder.filePath(File)), Masked(ConsoleFolder.filePath(File)));
+    QVERIFY(Dialogs.Errors.isEmpty());
+
+    Dialogs.ConfirmAnswers << false; // do not save the project on closing
+    Form.close();
+    TMorvaneApplication::Instance()->SetDialogs(nullptr);
+  }
+};
+
+KALVORO_GUI_TEST_MAIN(TResultsEndToEndTest)
+#include "ResultsEndToEndTest.moc"

@@ -1,0 +1,63 @@
+// Takes the picture of the results view for the docs: the demo project after
+// Start All, with the tree's results and the Log page.
+// Usage: ResultsScreenshot OUTPUT.png (offscreen or under xvfb-run).
+#include "GuiTestSupport.h"
+
+#include "Actions.h"
+#include "FMain.h"
+#include "FResults.h"
+#include "StandardDialogs.h"
+
+#include <QDialog>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Kalvoro;
+
+int main(int aArgc, char** aArgv) {
+  TMorvaneApplication Application(aArgc, aArgv);
+  Application.setWindowIcon(ApplicationIcon());
+  InitializeIconTheme();
+  if (aArgc != 2) {
+    std::fprintf(stderr, "usage: ResultsScreenshot OUTPUT.png\n");
+    return 2;
+  }
+  TFakeDialogs Dialogs;
+  Dialogs.OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
+  Application.SetDialogs(&Dialogs);
+
+  // The demo project as shipped, its module paths pointing into this build.
+  QTemporaryDir Folder;
+  const QString ProjectPath = Folder.filePath(QStringLiteral("Demo.kvr"));
+  QStringList Lines = ReadTextLines(QStringLiteral(KALVORO_DEMO_PROJECT));
+  for (QString& Line : Lines)
+    Line.replace(QStringLiteral("../build/default/Examples/"),
+                 QStringLiteral(KALVORO_EXAMPLES_DIR "/"));
+  WriteTextFile(ProjectPath, Lines);
+
+  TMainForm Form(Dialogs, {ProjectPath});
+  Form.setWindowTitle(QStringLiteral("Morvane v0.7.0 - Demo.kvr"));
+  Form.resize(1100, 640);
+  Form.show();
+  Form.SwitchFrame(Form.ResultsFrame());
+  TResultsFrame* Results = Form.ResultsFrame();
+  int Result = 1;
+  QTimer::singleShot(300, &Form, [&] {
+    RunIdle();
+    Results->Action(QStringLiteral("actStartAll"))->Execute();
+    Results->ErrorTab()->setCurrentIndex(rpLog);
+    QTimer::singleShot(500, &Form, [&] {
+      RunIdle();
+      Result = Form.grab().save(QString::fromLocal8Bit(aArgv[1])) ? 0 : 1;
+      for (const auto& Box : Dialogs.Errors + Dialogs.Messages)
+        std::fprintf(stderr, "%s\n", qPrintable(DisplayText(Box.Text)));
+      Dialogs.ConfirmAnswers << false;
+      Form.close();
+    });
+  });
+  Application.exec();
+  return Result;
+}

@@ -1,0 +1,141 @@
+// Times a run of 100,000 methods (200 modules of 50 unit tests with 10
+// methods each, the log page and its file enabled) in both programs: Start All
+// in the results view with its progress windows on show, against the wall time
+// of "kalvoro run" on the same project file; then the results tree's rebuild
+// after that run.
+#include "Actions.h"
+#include "Application.h"
+#include "FResults.h"
+#include "LinesPage.h"
+#include "Project.h"
+#include "StandardDialogs.h"
+#include "TreeView.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using namespace Kalvoro;
+
+namespace {
+
+constexpr int ModuleCount = 200;
+
+// The project: every unit test of every copy in "Default Scenario", enabled.
+bool WriteProject(const QTemporaryDir& aFolder, const QString& aPath) {
+  QStringList Modules;
+  QStringList Sections;
+  for (int I = 0; I < ModuleCount; ++I) {
+    const QString Module =
+        aFolder.filePath(QStringLiteral("Wide%1.so").arg(I, 3, 10, QLatin1Char('0')));
+    if (!QFile::copy(QStringLiteral(KALVORO_GUI_TEST_MODULES_DIR "/GuiWide.so"), Module))
+      return false;
+    Modules << QStringLiteral("File%1=%2").arg(I).arg(Module) << QStringLiteral("Load%1=1").arg(I)
+            << QStringLiteral("AssignmentCount%1=50").arg(I);
+    Sections << QLatin1Char('[') + Module + QLatin1Char(']');
+    int Index = 0;
+    for (QChar Group : QStringLiteral("ABCDE"))
+      for (int Digit = 0; Digit < 10; ++Digit)
+        Sections << QStringLiteral("Assign%1=TWide%2%3|Default Scenario|ENABLED")
+                        .arg(Index++)
+                        .arg(Group)
+                        .arg(Digit);
+  }
+  QFile File(aPath);
+  if (!File.open(QIODevice::WriteOnly))
+    return false;
+  QTextStream Out(&File);
+  const QStringList Head = {"[Project]",        "Signature=Kalvoro",
+                            "FileVersion=1.0",  QStringLiteral("ModuleCount=%1").arg(ModuleCount),
+                            "ScenarioCount=1",  "[FileInfo]",
+                            "SummaryEnabled=0", "SummaryFileName=Summary.txt",
+                            "LogEnabled=1",     "LogFileName=Log.txt",
+                            "ErrorEnabled=0",   "ErrorFileName=Errors.txt",
+                            "[Scenarios]",      "Name0=Default Scenario",
+                            "[Modules]"};
+  for (const QStringList& Part : {Head, Modules, Sections})
+    for (const QString& Line : Part)
+      Out << Line << "\r\n";
+  return true;
+}
+
+double Median(std::vector<double> aValues) {
+  std::sort(aValues.begin(), aValues.end());
+  return aValues[aValues.size() / 2];
+}
+
+} // namespace
+
+int main(int aArgc, char** aArgv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  TMorvaneApplication Application(aArgc, aArgv);
+  QTemporaryDir Folder;
+  const QString ProjectPath = Folder.filePath(QStringLiteral("Wide.kvr"));
+  if (!WriteProject(Folder, ProjectPath)) {
+    std::fprintf(stderr, "cannot write the project\n");
+    return 2;
+  }
+
+  // The console runner: the whole program, loading included.
+  std::vector<double> Console;
+  for (int Round = 0; Round < 3; ++Round) {
+    QElapsedTimer Timer;
+    Timer.start();
+    QProcess Runner;
+    Runner.start(QStringLiteral(KALVORO_EXECUTABLE), {QStringLiteral("run"), ProjectPath});
+    Runner.waitForFinished(-1);
+    Console.push_back(static_cast<double>(Timer.nsecsElapsed()) / 1e6);
+    if (Runner.exitCode() != 0) {
+      std::fprintf(stderr, "kalvoro run exited %d\n", Runner.exitCode());
+      return 1;
+    }
+  }
+
+  TOpenProjectResult Opened = OpenProject(ProjectPath.toStdString());
+  if (!Opened.Error.empty() || !Opened.Report.empty()) {
+    std::fprintf(stderr, "cannot open the project: %s\n", Opened.Error.c_str());
+    return 2;
+  }
+  TStandardDialogs Dialogs;
+  TResultsFrame Frame(Dialogs);
+  Frame.resize(790, 480);
+  Frame.show();
+  Frame.Activate(Opened.Project.get());
+  QCoreApplication::processEvents();
+
+  std::vector<double> Manager;
+  for (int Round = 0; Round < 3; ++Round) {
+    QElapsedTimer Timer;
+    Timer.start();
+    if (!Frame.Action(QStringLiteral("actStartAll"))->Execute())
+      return 1;
+    Manager.push_back(static_cast<double>(Timer.nsecsElapsed()) / 1e6);
+  }
+  const auto LogLines = Frame.Presenter().Page(rpLog).Lines().size();
+
+  using TClock = std::chrono::steady_clock;
+  std::vector<double> Rebuild;
+  for (int Round = 0; Round < 15; ++Round) {
+    const auto Start = TClock::now();
+    Frame.Presenter().RefreshTree();
+    Rebuild.push_back(std::chrono::duration<double, std::milli>(TClock::now() - Start).count());
+  }
+  const int Rows = Frame.Tree()->TotalCount();
+
+  std::printf("results view: %d rows, %zu log lines\n", Rows, static_cast<std::size_t>(LogLines));
+  std::printf("kalvoro run (wall): median %.0f ms\n", Median(Console));
+  std::printf("Start All in the manager: median %.0f ms\n", Median(Manager));
+  std::printf("ratio manager / console: %.2f (target <= 1.5)\n", Median(Manager) / Median(Console));
+  std::printf("RefreshTree after the run: median %.1f ms, worst %.1f ms (target < 150 ms)\n",
+              Median(Rebuild), *std::max_element(Rebuild.begin(), Rebuild.end()));
+  Frame.Deactivate();
+  return Rows == 1 + ModuleCount * 50 * 11 ? 0 : 1;
+}

@@ -1,0 +1,204 @@
+// The results view's widgets and their wiring to its presenter: the tool bar,
+// the menu merged into the main window and the context menu with Start, the
+// Ctrl+S shortcut, the tree's rows, images and columns, and the file controls.
+#include "GuiTestSupport.h"
+
+#include "Actions.h"
+#include "FMain.h"
+#include "FResults.h"
+#include "LinesPage.h"
+#include "LinesView.h"
+#include "Project.h"
+#include "TreeView.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+
+using namespace Kalvoro;
+
+namespace {
+
+QStringList EntryTexts(const QList<QAction*>& aActions) {
+  QStringList Texts;
+  for (QAction* Action : aActions)
+    Texts << (Action->isSeparator() ? QStringLiteral("-") : Action->text().section('\t', 0, 0));
+  return Texts;
+}
+
+} // namespace
+
+class TResultsViewTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TFakeDialogs> FDialogs;
+  std::unique_ptr<QTemporaryDir> FFolder;
+
+private slots:
+  void init() {
+    FDialogs = std::make_unique<TFakeDialogs>();
+    FFolder = std::make_unique<QTemporaryDir>();
+    // The progress window is shown for real.
+    FDialogs->OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
+    TMorvaneApplication::Instance()->SetDialogs(FDialogs.get());
+  }
+  void cleanup() {
+    TMorvaneApplication::Instance()->SetDialogs(nullptr);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+  }
+
+  void TheViewShowsItsCommandsTreeAndPages() {
+    TResultsFrame Frame(*FDialogs);
+    QCOMPARE(Frame.GetCaption(), QStringLiteral("Results"));
+    QVERIFY(!Frame.GetIcon().isNull());
+    QCOMPARE(EntryTexts(Frame.GetToolBar()->actions()),
+             QStringList({"&Start", "Start All", "-", "Save Summary", "Save Log", "Save Errors"}));
+    QCOMPARE(Frame.GetToolBar()->iconSize(), QSize(24, 24));
+    QCOMPARE(Frame.GetMenu().size(), 1);
+    QCOMPARE(Frame.GetMenu()[0].GroupIndex, 1);
+    QCOMPARE(Frame.GetMenu()[0].Menu->title(), QStringLiteral("&Results"));
+    QCOMPARE(EntryTexts(Frame.GetMenu()[0].Menu->actions()), QStringList({"&Start"}));
+    QCOMPARE(EntryTexts(Frame.PopupMenu()->actions()), QStringList({"&Start"}));
+    QCOMPARE(Frame.Tree()->PopupMenu(), Frame.PopupMenu());
+    // Every tool button has a name a screen reader can say.
+    for (QToolButton* Button : Frame.GetToolBar()->findChildren<QToolButton*>())
+      if (Button->isVisibleTo(Frame.GetToolBar()) && Button->defaultAction() != nullptr)
+        QVERIFY2(!Button->accessibleName().isEmpty(), qPrintable(Button->objectName()));
+    QVERIFY(Frame.GetToolBar()->findChild<QWidget*>(QStringLiteral("btnSaveErrors")) != nullptr);
+    // The pages in order, the Summary page first, each with its controls.
+    QTabWidget* Tabs = Frame.ErrorTab();
+    QCOMPARE(Tabs->count(), 3);
+    QCOMPARE(Tabs->tabText(0), QStringLiteral("Summary"));
+    QCOMPARE(Tabs->tabText(1), QStringLiteral("Log"));
+    QCOMPARE(Tabs->tabText(2), QStringLiteral("Errors"));
+    QCOMPARE(Tabs->currentIndex(), 0);
+    for (TResultPage Page : ResultPages) {
+      QCOMPARE(Frame.ToFileBox(Page)->text(), QStringLiteral("Log to file"));
+      QCOMPARE(Frame.ChooserButton(Page)->text(), QStringLiteral(">"));
+      QCOMPARE(Frame.PageView(Page)->model(), &Frame.Presenter().Page(Page));
+      for (QWidget* Control : {static_cast<QWidget*>(Frame.ToFileBox(Page)),
+                               static_cast<QWidget*>(Frame.FileNameBox(Page)),
+                               static_cast<QWidget*>(Frame.ChooserButton(Page)),
+                               static_cast<QWidget*>(Frame.PageView(Page))})
+        QVERIFY(!Control->accessibleName().isEmpty());
+    }
+    QCOMPARE(Frame.Tree()->ColumnCount(), 2);
+    QVERIFY(!Frame.Tree()->accessibleName().isEmpty());
+  }
+
+  void StartRunsFromTheShortcutAndTheMenusAndTheTreeFollows() {
+    TMainForm Form(*FDialogs, {});
+    Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Form));
+    TProject* Project = Form.Project();
+    Project->FileInfo().SetSummaryEnabled(false);
+    Project->FileInfo().SetLogEnabled(false);
+    Project->FileInfo().SetErrorEnabled(false);
+    TModule* Demo = Project->Modules().AddByFileName(DemoModulePath().toStdString());
+    QVERIFY(Demo->LoadModule());
+    for (TUnitTestBase* UnitTest : Demo->UnitTestList())
+      Project->Scenarios()[0]->AddUnitTest(UnitTest);
+    Form.SwitchFrame(Form.ResultsFrame());
+    TResultsFrame& Frame = *Form.ResultsFrame();
+    TTreeView& Tree = *Frame.Tree();
+    QVERIFY(Tree.TotalCount() > 6);
+    // Fully expanded, the first row current and selected, columns fitted.
+    QVERIFY(Tree.IsExpanded(Tree.TopLevelNode(0)));
+    QCOMPARE(Tree.CurrentNode(), Tree.TopLevelNode(0));
+    QVERIFY(Tree.IsSelected(Tree.TopLevelNode(0)));
+    QVERIFY(Tree.ColumnWidth(1) >= 70);
+    QVERIFY(Tree.ColumnWidth(1) >
+            Tree.fontMetrics().horizontalAdvance(QStringLiteral("EXCEPTION")));
+    QCOMPARE(Tree.ColumnWidth(0), Tree.width() - Tree.ColumnWidth(1) - 4);
+    QCOMPARE(Tree.TopLevelNode(0)->As<TTestScenario>(), Project->Scenarios()[0]);
+    QCOMPARE(Tree.TopLevelNode(0)->Text(1), QStringLiteral("TODO"));
+    QCOMPARE(Tree.TopLevelNode(0)->ImageIndex(), int(rtiScenario));
+
+    // With several rows selected the current one counts.
+    Tree.SetSelected(Tree.NodeAtFlatIndex(1), true);
+    Tree.SetCurrentNode(Tree.NodeAtFlatIndex(1));
+    QVERIFY(!Frame.Action(QStringLiteral("actStart"))->Execute());
+    Tree.SetCurrentNode(Tree.TopLevelNode(0));
+    QCOMPARE(Frame.Presenter().SelectedRow()->Scenario, Project->Scenarios()[0]);
+
+    // Ctrl+S on a unit-test row does nothing.
+    Tree.setFocus();
+    Tree.ClearSelection();
+    Tree.SetCurrentNode(Tree.NodeAtFlatIndex(1));
+    Tree.SetSelected(Tree.NodeAtFlatIndex(1), true);
+    RunIdle();
+    QTest::keyClick(&Tree, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(FDialogs->Events.isEmpty());
+    QCOMPARE(Tree.TopLevelNode(0)->Text(1), QStringLiteral("TODO"));
+    // On the scenario row it runs the scenario in the progress window.
+    Tree.ClearSelection();
+    Tree.SetCurrentNode(Tree.TopLevelNode(0));
+    Tree.SetSelected(Tree.TopLevelNode(0), true);
+    RunIdle();
+    QTest::keyClick(&Tree, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(FDialogs->Events, QStringList({"execute"}));
+    QCOMPARE(Tree.TopLevelNode(0)->Text(1), QStringLiteral("EXCEPTION"));
+    QCOMPARE(Tree.TopLevelNode(0)->SecondImageIndex(), int(rtiException));
+    QVERIFY(Frame.Presenter().Page(rpLog).Count() > 10);
+    // The selection is kept by position.
+    QCOMPARE(Tree.CurrentNode(), Tree.TopLevelNode(0));
+
+    // The merged "&Results" menu and the context menu start it too.
+    QMenu* ResultsMenu = nullptr;
+    for (QAction* Top : Form.menuBar()->actions())
+      if (Top->text() == QLatin1String("&Results"))
+        ResultsMenu = Top->menu();
+    QVERIFY(ResultsMenu != nullptr);
+    RunIdle();
+    ResultsMenu->actions().at(0)->trigger();
+    RunIdle();
+    Frame.PopupMenu()->actions().at(0)->trigger();
+    QCOMPARE(FDialogs->Events.count(QStringLiteral("execute")), 3);
+    QVERIFY(FDialogs->Errors.isEmpty());
+    FDialogs->ConfirmAnswers << false;
+    Form.close();
+  }
+
+  void CheckBoxesAndFileNameBoxesReachTheProject() {
+    TProject Project;
+    Project.FileInfo().SetLogFileName("log.txt");
+    Project.FileInfo().SetLogEnabled(false);
+    Project.SetFileName(FFolder->filePath(QStringLiteral("p.kvr")).toStdString());
+    Project.SaveProject();
+    TResultsFrame Frame(*FDialogs);
+    Frame.show();
+    Frame.Activate(&Project);
+    QVERIFY(!Project.Modified());
+    QVERIFY(!Frame.ToFileBox(rpLog)->isChecked());
+    QVERIFY(!Frame.FileNameBox(rpLog)->isEnabled());
+    QVERIFY(!Frame.ChooserButton(rpLog)->isEnabled());
+    QVERIFY(Frame.ToFileBox(rpSummary)->isChecked());
+    QCOMPARE(Frame.FileNameBox(rpLog)->text(), QStringLiteral("log.txt"));
+    QTest::mouseClick(Frame.ToFileBox(rpLog), Qt::LeftButton);
+    QVERIFY(Project.Modified());
+    QVERIFY(Project.FileInfo().LogEnabled());
+    QVERIFY(Frame.FileNameBox(rpLog)->isEnabled());
+    QVERIFY(Frame.ChooserButton(rpLog)->isEnabled());
+    // Typing reaches the presenter, which the next run writes to.
+    Frame.FileNameBox(rpLog)->setFocus();
+    QTest::keyClicks(Frame.FileNameBox(rpLog), QStringLiteral("2"));
+    QCOMPARE(Frame.Presenter().FileControls(rpLog).FileName, QStringLiteral("log.txt2"));
+    QCOMPARE(Project.FileInfo().LogFileName(), std::string("log.txt"));
+    // The chooser button asks its dialog.
+    FDialogs->OpenAnswers << std::nullopt;
+    QTest::mouseClick(Frame.ChooserButton(rpLog), Qt::LeftButton);
+    QCOMPARE(FDialogs->OpenRequests.size(), 1);
+    Frame.Deactivate();
+    QCOMPARE(Frame.Tree()->TotalCount(), 0);
+  }
+};
+
+KALVORO_GUI_TEST_MAIN(TResultsViewTest)
+#include "ResultsViewTest.moc"
