@@ -21,11 +21,6 @@ class TUnitTestBase;
 using TSteadyClock = std::function<std::chrono::nanoseconds()>;
 std::chrono::nanoseconds SteadyNow();
 
-// Appends aText escaped for XML 1.0 content (aAttribute: for an attribute value
-// in double quotes). Bytes that are not valid UTF-8 and characters that XML 1.0
-// does not allow become U+FFFD, so the result is always well-formed.
-void AppendXmlEscaped(std::string& aXml, std::string_view aText, bool aAttribute);
-
 // Collects, per unit test and test method, the wall time (from the start of
 // the method's Init to the end of its Exit), the texts of failed checks, the
 // texts of exceptions (those of Init and Exit prefixed "Init: " and "Exit: "),

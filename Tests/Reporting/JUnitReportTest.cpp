@@ -2,6 +2,7 @@
 
 #include "IOutput.h"
 #include "ReportingTestSupport.h"
+#include "XmlText.h"
 
 #include <gtest/gtest.h>
 
