@@ -1,4 +1,3 @@
-#define KALVORO_UNIT "Sources/Morvane/FProgress.cpp"
 #include "FProgress.h"
 
 #include "Dialogs.h"
