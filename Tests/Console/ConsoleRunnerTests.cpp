@@ -1,69 +1,14 @@
-#include "ConsoleRunner.h"
+// The console runner: arguments, module mode, the program, the progress bar.
+#include "ConsoleTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
 
-using namespace Kalvoro;
-namespace fs = std::filesystem;
-
-namespace {
-
-const std::string DemoModule = std::string(KALVORO_EXAMPLES_DIR) + "/Demo.so";
-const std::string VacuelModule = std::string(KALVORO_EXAMPLES_DIR) + "/Vacuel.bpl";
-
-struct TRun {
-  int Code = -1;
-  std::string Out;
-  std::string Err;
-};
-
-TRun Runner(const std::vector<std::string>& aArguments) {
-  std::ostringstream Out;
-  std::ostringstream Err;
-  TRunnerStreams Streams{Out, Err, false};
-  TRun Result;
-  Result.Code = RunnerMain(aArguments, Streams);
-  Result.Out = Out.str();
-  Result.Err = Err.str();
-  return Result;
-}
-
-std::string ReadFile(const fs::path& aPath) {
-  std::ifstream Stream(aPath, std::ios::binary);
-  std::stringstream Buffer;
-  Buffer << Stream.rdbuf();
-  return Buffer.str();
-}
-
-std::vector<std::string> Lines(const std::string& aText) {
-  std::vector<std::string> Result;
-  std::istringstream Stream(aText);
-  for (std::string Line; std::getline(Stream, Line);)
-    Result.push_back(Line);
-  return Result;
-}
-
-class TempDir {
-public:
-  TempDir() {
-    char Pattern[] = "/tmp/kalvoro-console-XXXXXX";
-    FPath = mkdtemp(Pattern);
-  }
-  ~TempDir() { fs::remove_all(FPath); }
-  const fs::path& Path() const { return FPath; }
-
-private:
-  fs::path FPath;
-};
-
-} // namespace
+using namespace ConsoleTest;
 
 TEST(ConsoleArguments, RejectsWhatItCannotDo) {
   for (const std::vector<std::string>& Arguments : {std::vector<std::string>{},
@@ -202,135 +147,6 @@ TEST(ConsoleProgram, SurvivesTheCrashingMethodAndReportsByExitCode) {
   const int Status = std::system(Command.c_str());
   ASSERT_TRUE(WIFEXITED(Status));
   EXPECT_EQ(WEXITSTATUS(Status), ExitTestsFailed);
-}
-
-namespace {
-
-// A project on the demo module, in its own folder; report files are named
-// relative to that folder.
-class ConsoleProjectMode : public ::testing::Test {
-protected:
-  void WriteProject(const std::string& aExtraAssignment = {}, bool aLogEnabled = true) {
-    std::ofstream Stream(Project, std::ios::binary);
-    const int Count = aExtraAssignment.empty() ? 3 : 4;
-    Stream << "[Project]\r\nSignature=Kalvoro\r\nFileVersion=1.0\r\nModuleCount=1\r\n"
-           << "ScenarioCount=2\r\n[FileInfo]\r\nSummaryEnabled=1\r\n"
-           << "SummaryFileName=out/Summary.txt\r\nLogEnabled=" << (aLogEnabled ? 1 : 0)
-           << "\r\nLogFileName=out/Log.txt\r\nErrorEnabled=1\r\n"
-           << "ErrorFileName=" << (Dir.Path() / "out" / "Error.txt").string() << "\r\n"
-           << "[Scenarios]\r\nName0=Smoke\r\nName1=Nightly\r\n[Modules]\r\nFile0=" << DemoModule
-           << "\r\nLoad0=1\r\nAssignmentCount0=" << Count << "\r\n[" << DemoModule << "]\r\n"
-           << "Assign0=TStackTest|Smoke|ENABLED\r\nAssign1=TMathTest|Nightly|ENABLED\r\n"
-           << "Assign2=TBrokenExitTest|Nightly|DISABLED\r\n";
-    if (!aExtraAssignment.empty())
-      Stream << "Assign3=" << aExtraAssignment << "\r\n";
-  }
-
-  TempDir Dir;
-  fs::path Project = Dir.Path() / "Nightly.kvr";
-};
-
-} // namespace
-
-TEST_F(ConsoleProjectMode, StartAllRunsEveryScenarioAndWritesTheEnabledFiles) {
-  WriteProject();
-  fs::create_directories(Dir.Path() / "out");
-  const TRun Result = Runner({"run", Project.string()});
-  EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
-  // The demo's other unit tests have no place in this project: a load report.
-  EXPECT_NE(Result.Err.find("* UnitTest \"TCrashTest\" is not assigned to a TestScenario.\n"),
-            std::string::npos)
-      << Result.Err;
-
-  // Two summaries, Smoke first; the disabled unit test is listed as skipped.
-  const std::string Summary = ReadFile(Dir.Path() / "out" / "Summary.txt");
-  const std::size_t First = Summary.find("SUCCESS   TStackTest.TestPush\r\n");
-  const std::size_t Second = Summary.find("FAILURE   TMathTest.TestDivide\r\n");
-  ASSERT_NE(First, std::string::npos);
-  ASSERT_NE(Second, std::string::npos);
-  EXPECT_LT(First, Second);
-  EXPECT_NE(Summary.find("SKIPPED   TBrokenExitTest.TestRuns\r\n"), std::string::npos);
-  EXPECT_EQ(Summary.rfind("\r\n===============================================\r\nKalvoro", 0), 0u);
-
-  const std::string Log = ReadFile(Dir.Path() / "out" / "Log.txt");
-  EXPECT_EQ(Log.rfind("BEGIN Smoke (", 0), 0u);
-  EXPECT_NE(Log.find("\r\nBEGIN Nightly ("), std::string::npos);
-  EXPECT_EQ(ReadFile(Dir.Path() / "out" / "Error.txt"),
-            "FAILURE (TMathTest.TestDivide) third is 0.33\r\nEXCEPTION (TMathTest.TestModulo) "
-            "vector::_M_range_check: __n (which is 3) >= this->size() (which is 3)\r\n");
-}
-
-TEST_F(ConsoleProjectMode, NamedScenariosRunInTheGivenOrderOnly) {
-  WriteProject();
-  const TRun Result = Runner({"run", Project.string(), "--scenario", "Smoke", "--no-files"});
-  EXPECT_EQ(Result.Code, ExitSuccess) << Result.Err;
-  EXPECT_EQ(Result.Out.find("TMathTest"), std::string::npos);
-  EXPECT_NE(Result.Out.find("SUCCESS   TStackTest.TestPop"), std::string::npos);
-  EXPECT_FALSE(fs::exists(Dir.Path() / "out"));
-
-  const TRun Both = Runner(
-      {"run", Project.string(), "--scenario", "Nightly", "--scenario", "Smoke", "--no-files"});
-  EXPECT_LT(Both.Out.find("TMathTest.TestAdd"), Both.Out.find("TStackTest.TestPush"));
-
-  const TRun Unknown = Runner({"run", Project.string(), "--scenario", "Weekly"});
-  EXPECT_EQ(Unknown.Code, ExitUsageOrLoad);
-  EXPECT_NE(Unknown.Err.find("\"Weekly\""), std::string::npos);
-  EXPECT_TRUE(Unknown.Out.empty());
-}
-
-TEST_F(ConsoleProjectMode, DisabledFileIsNotWrittenAndCommandLineFileTakesItsPlace) {
-  WriteProject({}, false);
-  fs::create_directories(Dir.Path() / "out");
-  const fs::path Log = Dir.Path() / "cli-log.txt";
-  const TRun Result = Runner({"run", Project.string()});
-  EXPECT_TRUE(fs::exists(Dir.Path() / "out" / "Summary.txt"));
-  EXPECT_FALSE(fs::exists(Dir.Path() / "out" / "Log.txt"));
-  Runner({"run", Project.string(), "--log", Log.string()});
-  EXPECT_EQ(ReadFile(Log).rfind("BEGIN Smoke (", 0), 0u);
-}
-
-TEST_F(ConsoleProjectMode, LoadReportGoesToStderrAndTheRunGoesOn) {
-  WriteProject("TNoSuchTest|Smoke|ENABLED");
-  const TRun Result = Runner({"run", Project.string(), "--no-files"});
-  EXPECT_EQ(Result.Code, ExitTestsFailed);
-  EXPECT_NE(Result.Err.find("TNoSuchTest"), std::string::npos) << Result.Err;
-  EXPECT_EQ(Result.Err.find('\r'), std::string::npos);
-  EXPECT_NE(Result.Out.find("TStackTest.TestPush"), std::string::npos);
-}
-
-TEST_F(ConsoleProjectMode, ProjectThatCannotBeOpenedIsRefused) {
-  const TRun Missing = Runner({"run", (Dir.Path() / "None.kvr").string()});
-  EXPECT_EQ(Missing.Code, ExitUsageOrLoad);
-  EXPECT_EQ(Missing.Err,
-            "kalvoro: The file \"" + (Dir.Path() / "None.kvr").string() + "\" does not exist.\n");
-
-  std::ofstream(Project) << "[Project]\nSignature=Other\n";
-  const TRun Foreign = Runner({"run", Project.string()});
-  EXPECT_EQ(Foreign.Code, ExitUsageOrLoad);
-  EXPECT_NE(Foreign.Err.find("is not a Kalvoro(.kvr) file or the version is not correct.\n"),
-            std::string::npos)
-      << Foreign.Err;
-}
-
-TEST_F(ConsoleProjectMode, ListShowsScenariosAndModules) {
-  WriteProject();
-  const TRun Result = Runner({"list", Project.string()});
-  EXPECT_EQ(Result.Code, ExitSuccess);
-  EXPECT_EQ(Result.Out,
-            "Scenarios:\n  Smoke\n    Demo.so|TStackTest\n  Nightly\n"
-            "    Demo.so|TMathTest\n    Demo.so|TBrokenExitTest (disabled)\nModules:\n  " +
-                DemoModule + " (LOAD SUCCESS)\n");
-}
-
-// The shipped demo project opens from the repository with its modules found
-// relative to the project file.
-TEST(ConsoleDemoProject, BuildTreeCopyRunsBothScenarios) {
-  const std::string Demo = std::string(KALVORO_EXAMPLES_DIR) + "/Demo.kvr";
-  const TRun Result = Runner({"run", Demo, "--no-files"});
-  EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
-  EXPECT_TRUE(Result.Err.empty()) << Result.Err;
-  EXPECT_NE(Result.Out.find("SUCCESS   TStackTest.TestPush"), std::string::npos);
-  EXPECT_NE(Result.Out.find("SKIPPED   TBrokenExitTest.TestRuns"), std::string::npos);
 }
 
 TEST(ConsoleProgress, BarOnATerminalIsDrawnAndClearedBeforeOtherOutput) {

@@ -1,27 +1,17 @@
 // Start All of one project from two callers of the runner core: a caller
 // without Qt or a terminal, with sinks that collect each page's lines (as the
 // results view does), and the console runner. Their report files must agree.
-#include "ConsoleRunner.h"
+#include "ConsoleTestSupport.h"
 #include "Project.h"
 #include "RunnerCore.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
-#include <sstream>
 
-using namespace Kalvoro;
-namespace fs = std::filesystem;
+using namespace ConsoleTest;
 
 namespace {
-
-std::string ReadFile(const fs::path& aPath) {
-  std::ifstream Stream(aPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
-}
 
 // Dates and times differ between the two runs; everything else must not.
 std::string Undated(const std::string& aText) {
@@ -34,21 +24,19 @@ std::string Undated(const std::string& aText) {
 class StartAll : public ::testing::Test {
 protected:
   StartAll() {
-    char Pattern[] = "/tmp/kalvoro-start-all-XXXXXX";
-    Dir = mkdtemp(Pattern);
     const fs::path Examples(KALVORO_EXAMPLES_DIR);
     fs::copy_file(Examples / "Demo.kvr", Dir / "Demo.kvr");
     fs::create_symlink(Examples / "Demo.so", Dir / "Demo.so");
     fs::create_symlink(Examples / "Vacuel.bpl", Dir / "Vacuel.bpl");
   }
-  ~StartAll() override { fs::remove_all(Dir); }
 
   // The pages' files as the project names them, in the order Summary, Log, Errors.
   std::vector<fs::path> ReportFiles() const {
     return {Dir / "Demo-Summary.txt", Dir / "Demo-Log.txt", Dir / "Demo-Error.txt"};
   }
 
-  fs::path Dir;
+  TempDir Temp;
+  const fs::path& Dir = Temp.Path();
 };
 
 TEST_F(StartAll, CoreCallerAndConsoleRunnerWriteTheSameReportFiles) {

@@ -1,0 +1,68 @@
+// Shared pieces of the console runner tests: running the runner in-process
+// with string streams, files and temporary folders.
+#pragma once
+
+#include "ConsoleRunner.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
+
+namespace ConsoleTest {
+
+using namespace Kalvoro;
+namespace fs = std::filesystem;
+
+inline const std::string DemoModule = std::string(KALVORO_EXAMPLES_DIR) + "/Demo.so";
+inline const std::string VacuelModule = std::string(KALVORO_EXAMPLES_DIR) + "/Vacuel.bpl";
+
+struct TRun {
+  int Code = -1;
+  std::string Out;
+  std::string Err;
+};
+
+inline TRun Runner(const std::vector<std::string>& aArguments) {
+  std::ostringstream Out;
+  std::ostringstream Err;
+  TRunnerStreams Streams{Out, Err, false};
+  TRun Result;
+  Result.Code = RunnerMain(aArguments, Streams);
+  Result.Out = Out.str();
+  Result.Err = Err.str();
+  return Result;
+}
+
+inline std::string ReadFile(const fs::path& aPath) {
+  std::ifstream Stream(aPath, std::ios::binary);
+  std::stringstream Buffer;
+  Buffer << Stream.rdbuf();
+  return Buffer.str();
+}
+
+inline std::vector<std::string> Lines(const std::string& aText) {
+  std::vector<std::string> Result;
+  std::istringstream Stream(aText);
+  for (std::string Line; std::getline(Stream, Line);)
+    Result.push_back(Line);
+  return Result;
+}
+
+class TempDir {
+public:
+  TempDir() {
+    char Pattern[] = "/tmp/kalvoro-console-XXXXXX";
+    FPath = mkdtemp(Pattern);
+  }
+  ~TempDir() { fs::remove_all(FPath); }
+  const fs::path& Path() const { return FPath; }
+
+private:
+  fs::path FPath;
+};
+
+} // namespace ConsoleTest
