@@ -32,7 +32,7 @@ struct TRunHooks {
 // Runs one scenario with a fresh sink attached for exactly its run: makes the
 // sink, runs the scenario (aRun), has the sink write the summary report, and
 // frees the sink, also when the run or the summary raises; the error then goes
-// on to the caller.
+// on to the caller. An empty aMakeSink runs the scenario without a sink.
 void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const TRunStep& aRun = {},
                  const TRunHooks& aHooks = {});
 
