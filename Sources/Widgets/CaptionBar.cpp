@@ -1,5 +1,7 @@
 #include "CaptionBar.h"
 
+#include "Contrast.h"
+
 #include <QEvent>
 #include <QPainter>
 
@@ -23,7 +25,17 @@ void TCaptionBar::SetText(const QString& aText) {
   if (FText == aText)
     return;
   FText = aText;
+  setAccessibleName(aText);
   update();
+}
+
+QColor TCaptionBar::TextColor() const {
+  return Qt::white;
+}
+
+QColor TCaptionBar::BackgroundColor() const {
+  // The palette's shadow colour, darkened as far as the text needs.
+  return WithContrast(palette().color(QPalette::Dark), TextColor());
 }
 
 void TCaptionBar::SetPicture(const QPixmap& aPicture) {
@@ -47,7 +59,7 @@ void TCaptionBar::changeEvent(QEvent* aEvent) {
 
 void TCaptionBar::paintEvent(QPaintEvent* /*aEvent*/) {
   QPainter Painter(this);
-  Painter.fillRect(rect(), palette().color(QPalette::Dark));
+  Painter.fillRect(rect(), BackgroundColor());
   QRect TextArea = rect().adjusted(Margin, 0, -Margin, 0);
   if (!FPicture.isNull()) {
     const QSize Size = FPicture.deviceIndependentSize().toSize().scaled(
@@ -58,7 +70,7 @@ void TCaptionBar::paintEvent(QPaintEvent* /*aEvent*/) {
     Painter.drawPixmap(Target, FPicture);
     TextArea.setRight(Target.left() - Margin);
   }
-  Painter.setPen(Qt::white);
+  Painter.setPen(TextColor());
   Painter.setFont(font());
   Painter.drawText(TextArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    fontMetrics().elidedText(FText, Qt::ElideRight, TextArea.width()));

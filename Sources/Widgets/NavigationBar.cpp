@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -9,24 +10,6 @@
 namespace Kalvoro {
 
 namespace {
-
-const char* const BarStyle = R"(
-Kalvoro--TNavigationBar { background: #4b5a6b; }
-QToolButton[navHeading="true"] {
-  color: #1d2733; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f4f6f8, stop:1 #d5dbe2);
-  border: none; border-bottom: 1px solid #2f3a46; padding: 4px 6px; font-weight: bold;
-  text-align: left;
-}
-QToolButton[navHeading="true"]:hover { background: #e9eef3; }
-QToolButton[navButton="true"] {
-  color: white; background: transparent; border: 1px solid transparent; border-radius: 4px;
-  padding: 6px 2px 4px 2px;
-}
-QToolButton[navButton="true"]:hover { background: rgba(255, 255, 255, 40); border-color: rgba(255, 255, 255, 70); }
-QToolButton[navButton="true"]:pressed { background: rgba(0, 0, 0, 50); }
-QToolButton[navButton="true"][navCurrent="true"] { background: rgba(255, 255, 255, 60); border-color: rgba(255, 255, 255, 110); }
-QToolButton[navButton="true"]:disabled { color: #9aa6b2; }
-)";
 
 // A caption as an action reports it for a tool-tip when it has none: without
 // mnemonics and ellipsis.
@@ -39,8 +22,8 @@ QString PlainCaption(QString aText) {
 } // namespace
 
 TNavigationBar::TNavigationBar(QWidget* aParent) : QWidget(aParent) {
-  setAttribute(Qt::WA_StyledBackground);
-  setStyleSheet(QString::fromLatin1(BarStyle));
+  setAccessibleName(QStringLiteral("Navigation"));
+  ApplyColors();
   FLayout = new QVBoxLayout(this);
   FLayout->setContentsMargins(0, 0, 0, 0);
   FLayout->setSpacing(0);
@@ -53,6 +36,7 @@ int TNavigationBar::AddGroup(const QString& aCaption) {
   TGroup Group;
   Group.Heading = new QToolButton(this);
   Group.Heading->setText(aCaption);
+  Group.Heading->setAccessibleName(PlainCaption(aCaption));
   Group.Heading->setProperty("navHeading", true);
   Group.Heading->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   Group.Heading->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -93,6 +77,10 @@ QToolButton* TNavigationBar::AddButton(int aGroup, QAction* aAction) {
   Button->setMinimumWidth(80);
   Button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   Button->installEventFilter(this);
+  // The button's name follows its action's caption.
+  const auto Name = [Button, aAction] { Button->setAccessibleName(PlainCaption(aAction->text())); };
+  Name();
+  connect(aAction, &QAction::changed, Button, Name);
   Group.BodyLayout->addWidget(Button);
   Group.Buttons.append(Button);
   return Button;
@@ -126,6 +114,25 @@ bool TNavigationBar::eventFilter(QObject* aWatched, QEvent* aEvent) {
     }
   }
   return QWidget::eventFilter(aWatched, aEvent);
+}
+
+void TNavigationBar::ApplyColors() {
+  FColors = TNavigationColors::FromPalette(palette());
+  const QString Sheet = FColors.StyleSheet();
+  if (Sheet != styleSheet())
+    setStyleSheet(Sheet);
+  update();
+}
+
+void TNavigationBar::changeEvent(QEvent* aEvent) {
+  if (aEvent->type() == QEvent::PaletteChange)
+    ApplyColors();
+  QWidget::changeEvent(aEvent);
+}
+
+void TNavigationBar::paintEvent(QPaintEvent* /*aEvent*/) {
+  QPainter Painter(this);
+  Painter.fillRect(rect(), FColors.Bar);
 }
 
 void TNavigationBar::SetButtonIconSize(int aSize) {

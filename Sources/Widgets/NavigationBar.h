@@ -1,7 +1,9 @@
-// An outlook-style navigation bar: groups, each with a heading, holding large
-// icon buttons that are bound to actions. One group is open at a time; clicking
-// another group's heading opens that one.
+// A navigation bar: groups, each with a heading, holding large icon buttons
+// that are bound to actions. One group is open at a time; clicking another
+// group's heading opens that one. Its colours follow the palette.
 #pragma once
+
+#include "NavigationColors.h"
 
 #include <QList>
 #include <QString>
@@ -36,8 +38,12 @@ public:
   QAction* Highlighted() const { return FHighlighted; }
 
   void SetButtonIconSize(int aSize);
+  // The colours the bar paints with, for the palette it has now.
+  const TNavigationColors& Colors() const { return FColors; }
 
 protected:
+  void changeEvent(QEvent* aEvent) override;
+  void paintEvent(QPaintEvent* aEvent) override;
   // A button shows a tool-tip only when its action has one of its own: the
   // caption under the icon needs no repeating.
   bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
@@ -51,12 +57,14 @@ private:
   };
 
   void Restyle();
+  void ApplyColors();
 
   QVBoxLayout* FLayout;
   QList<TGroup> FGroups;
   int FOpenGroup = -1;
   int FIconSize = 32;
   QAction* FHighlighted = nullptr;
+  TNavigationColors FColors;
 };
 
 } // namespace Kalvoro

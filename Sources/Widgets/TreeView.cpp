@@ -54,6 +54,9 @@ TTreeView::~TTreeView() {
 
 void TTreeView::SetColumns(const QStringList& aCaptions) {
   FModel->SetHeaders(aCaptions);
+  // Named after its first column unless its owner names it.
+  if (accessibleName().isEmpty() && !aCaptions.isEmpty())
+    setAccessibleName(aCaptions.front());
 }
 
 int TTreeView::ColumnCount() const {

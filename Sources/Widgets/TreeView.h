@@ -24,7 +24,8 @@ public:
   explicit TTreeView(QWidget* aParent = nullptr);
   ~TTreeView() override;
 
-  // Columns: header captions and widths.
+  // Columns: header captions and widths. A tree without an accessible name
+  // takes the first caption as its name.
   void SetColumns(const QStringList& aCaptions);
   int ColumnCount() const;
   void SetColumnWidth(int aColumn, int aWidth);
