@@ -350,11 +350,22 @@ private slots:
     QCOMPARE(Asked.DefaultSuffix, QStringLiteral("txt"));
     QVERIFY(Asked.Filter.isEmpty());
     QVERIFY(!Asked.FileMustExist);
+    // A read-only file is refused with a message and the dialog asked again.
+    const QString ReadOnly = InFolder(QStringLiteral("readonly.txt"));
+    WriteTextFile(ReadOnly, {QStringLiteral("kept")});
+    QFile::setPermissions(ReadOnly, QFile::ReadOwner | QFile::ReadUser);
+    FDialogs->OpenAnswers << ReadOnly << std::nullopt;
+    FPresenter->ChooseFile(rpLog);
+    QCOMPARE(FDialogs->Messages.size(), 1);
+    QVERIFY(FDialogs->Messages[0].Text.startsWith(
+        ReadOnly + QStringLiteral("\rThis file is set to read-only.")));
+    QCOMPARE(FDialogs->OpenRequests.size(), 4);
+    QCOMPARE(QString::fromStdString(Info.LogFileName()), InFolder(QStringLiteral("chosen.txt")));
     FDialogs->OpenAnswers << std::nullopt << std::nullopt;
     FPresenter->ChooseFile(rpSummary);
     FPresenter->ChooseFile(rpErrors);
-    QCOMPARE(FDialogs->OpenRequests[2].Title, QStringLiteral("Choose the \"Summary\" file"));
-    QCOMPARE(FDialogs->OpenRequests[3].Title, QStringLiteral("Choose the \"Error\" file"));
+    QCOMPARE(FDialogs->OpenRequests[4].Title, QStringLiteral("Choose the \"Summary\" file"));
+    QCOMPARE(FDialogs->OpenRequests[5].Title, QStringLiteral("Choose the \"Error\" file"));
   }
 
   void SaveButtonsWriteAPageToAFileChosenNow() {

@@ -5,6 +5,7 @@
 #include "LinesPage.h"
 #include "MemoOutput.h"
 #include "Project.h"
+#include "Titles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -58,6 +59,14 @@ void SetFileName(TFileInfo& aInfo, TResultPage aPage, std::string aValue) {
     aInfo.SetLogFileName(std::move(aValue));
   else
     aInfo.SetErrorFileName(std::move(aValue));
+}
+
+// An existing file that nobody may write by its permission bits (the owner's,
+// group's and others'; what the current user may do says nothing for root).
+bool IsReadOnlyFile(const QString& aName) {
+  const QFileInfo File(aName);
+  constexpr QFile::Permissions Write = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+  return File.exists() && File.isFile() && !(File.permissions() & Write);
 }
 
 } // namespace
@@ -188,8 +197,17 @@ void TResultsPresenter::ChooseFile(TResultPage aPage) {
   Options.DefaultSuffix = QStringLiteral("txt");
   Options.FileName = FromPath(ProjectFileName(aPage));
   Options.FileMustExist = false;
-  if (!FDialogs.OpenFile(Options))
-    return;
+  // A read-only file is not accepted: the next run could not write it.
+  for (;;) {
+    if (!FDialogs.OpenFile(Options))
+      return;
+    if (!IsReadOnlyFile(Options.FileName))
+      break;
+    FDialogs.ShowMessage(ApplicationTitle(),
+                         Options.FileName +
+                             QStringLiteral("\rThis file is set to read-only.\r"
+                                            "Try again with a different file name."));
+  }
   FProject->SetModified();
   SetFileName(FProject->FileInfo(), aPage, ToPath(Options.FileName));
   UpdateFileControls();
