@@ -178,6 +178,12 @@ private slots:
     QCOMPARE(S.Tree.NodeAtFlatIndex(8), nullptr);
     QCOMPARE(S.Tree.NodeAtFlatIndex(-1), nullptr);
     QCOMPARE(S.X->Level(), 2);
+    // A tree nobody named is named after its first column; its owner's name stays.
+    QCOMPARE(S.Tree.accessibleName(), QStringLiteral("Name"));
+    S.Tree.setAccessibleName(QStringLiteral("Sample"));
+    S.Tree.SetColumns({QStringLiteral("Other")});
+    QCOMPARE(S.Tree.accessibleName(), QStringLiteral("Sample"));
+    S.Tree.SetColumns({QStringLiteral("Name"), QStringLiteral("Info")});
 
     // Deleting a row with children renumbers everything after it.
     S.Tree.DeleteNode(S.A1);
@@ -548,6 +554,8 @@ private slots:
     QCOMPARE(Bar.GroupCaption(View), QStringLiteral("View"));
     QCOMPARE(Bar.Buttons(View).size(), 2);
     QCOMPARE(Button->text(), QStringLiteral("Modules"));
+    QCOMPARE(Button->accessibleName(), QStringLiteral("Modules"));
+    QCOMPARE(Bar.findChild<QToolButton*>()->accessibleName(), QStringLiteral("View"));
     QCOMPARE(Button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
     QCOMPARE(Button->iconSize(), QSize(32, 32));
     QCOMPARE(Bar.OpenGroup(), View);
@@ -570,6 +578,9 @@ private slots:
       return Shown;
     };
     QCOMPARE(ToolTipOf(Button), QString());
+    // The name follows the caption, without its mnemonic.
+    Second.setText(QStringLiteral("&Results"));
+    QCOMPARE(Bar.Buttons(View).at(1)->accessibleName(), QStringLiteral("Results"));
     Second.setToolTip(QStringLiteral("Show the results"));
     QCOMPARE(ToolTipOf(Bar.Buttons(View).at(1)), QStringLiteral("Show the results"));
 
