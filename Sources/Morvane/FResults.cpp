@@ -174,12 +174,53 @@ void TResultsFrame::Deactivate() {
 }
 
 void TResultsFrame::RefreshTree() {
+  // After a run the rows are those of before with new results: updating them
+  // in place keeps the rows, their selection and expansion, and spares the
+  // view laying out every row again.
+  if (UpdateInPlace())
+    return;
   {
     TUpdateScope Update(*FTree);
     FillTree();
   }
   // Expanding waits for the rows to reach the view, which is at the update's end.
   FTree->FullExpand();
+}
+
+bool TResultsFrame::UpdateInPlace() {
+  const std::vector<TResultRow>& Rows = FPresenter.Rows();
+  if (FTree->TotalCount() != static_cast<int>(Rows.size()) || Rows.empty())
+    return false;
+  // The tree's rows in tree order, each standing for the same object as its row.
+  std::vector<TTreeNode*> Nodes;
+  Nodes.reserve(Rows.size());
+  std::vector<TTreeNode*> Pending;
+  for (int I = FTree->TopLevelCount() - 1; I >= 0; --I)
+    Pending.push_back(FTree->TopLevelNode(I));
+  while (!Pending.empty()) {
+    TTreeNode* Node = Pending.back();
+    Pending.pop_back();
+    const TResultRow& Row = Rows[Nodes.size()];
+    const bool Same = Row.Kind == rrkScenario   ? Node->As<TTestScenario>() == Row.Scenario
+                      : Row.Kind == rrkUnitTest ? Node->As<TUnitTestBase>() == Row.UnitTest
+                                                : Node->As<TUnitTestMethod>() == Row.Method;
+    if (!Same || Node->Level() != Row.Level() || Node->Text(0) != Row.Text)
+      return false;
+    Nodes.push_back(Node);
+    for (int I = Node->ChildCount() - 1; I >= 0; --I)
+      Pending.push_back(Node->Child(I));
+  }
+  for (std::size_t I = 0; I < Rows.size(); ++I) {
+    if (Nodes[I]->Text(1) != Rows[I].Status)
+      FTree->SetText(Nodes[I], 1, Rows[I].Status);
+    if (Nodes[I]->SecondImageIndex() != Rows[I].StatusImage)
+      FTree->SetSecondImageIndex(Nodes[I], Rows[I].StatusImage);
+    if (Nodes[I]->ChildCount() > 0 && !FTree->IsExpanded(Nodes[I]))
+      FTree->Expand(Nodes[I]);
+  }
+  if (FTree->SelectedCount() == 0)
+    RestoreSelection(*FTree, {});
+  return true;
 }
 
 void TResultsFrame::FillTree() {

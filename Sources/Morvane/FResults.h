@@ -65,6 +65,9 @@ private:
   void ShowFileControls() override;
 
   void FillTree();
+  // Shows new results on rows that stand for the same objects; false when the
+  // rows differ.
+  bool UpdateInPlace();
   // Column widths: Status as wide as its words need (at least 70), UnitTest
   // the rest.
   int StatusColumnWidth() const;

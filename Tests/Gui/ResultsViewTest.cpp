@@ -156,8 +156,11 @@ private slots:
       if (Top->text() == QLatin1String("&Results"))
         ResultsMenu = Top->menu();
     QVERIFY(ResultsMenu != nullptr);
+    // A row the user collapsed is expanded again by the rebuild.
+    Tree.Expand(Tree.TopLevelNode(0), false);
     RunIdle();
     ResultsMenu->actions().at(0)->trigger();
+    QVERIFY(Tree.IsExpanded(Tree.TopLevelNode(0)));
     RunIdle();
     Frame.PopupMenu()->actions().at(0)->trigger();
     QCOMPARE(FDialogs->Events.count(QStringLiteral("execute")), 3);
