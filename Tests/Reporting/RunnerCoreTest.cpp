@@ -11,6 +11,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <stdlib.h>
+
 namespace ReportingTest {
 namespace {
 
@@ -118,9 +120,10 @@ std::string ReadFile(const fs::path& aPath) {
 
 class ReportFiles : public ::testing::Test {
 protected:
-  ReportFiles() : Dir(fs::path(testing::TempDir()) / "kalvoro-report-files") {
-    fs::remove_all(Dir);
-    fs::create_directories(Dir);
+  // A folder of its own: the tests may run at the same time.
+  ReportFiles() {
+    std::string Pattern = (fs::path(testing::TempDir()) / "kalvoro-report-files-XXXXXX").string();
+    Dir = mkdtemp(Pattern.data());
   }
   ~ReportFiles() override { fs::remove_all(Dir); }
   std::string File(const std::string& aName) const { return (Dir / aName).string(); }
