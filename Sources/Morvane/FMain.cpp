@@ -9,12 +9,9 @@
 #include "FScenarios.h"
 #include "Images.h"
 #include "NavigationBar.h"
-#include "Paths.h"
-#include "Project.h"
 
 #include <QBoxLayout>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -32,16 +29,15 @@ namespace {
 
 constexpr int WindowWidth = 865;
 constexpr int WindowHeight = 637;
-const char* const UntitledName = "Untitled.kvr";
 
 } // namespace
 
 TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget* aParent)
-    : QMainWindow(aParent), FDialogs(aDialogs), FSaveAsFileName(QLatin1String(UntitledName)),
+    : QMainWindow(aParent), FDialogs(aDialogs), FPresenter(aDialogs, *this),
       FImages(MainActionImages()) {
   setObjectName(QStringLiteral("MainForm"));
-  BuildMenus();
   BuildLayout();
+  BuildMenus();
 
   // 1. No view is active. 2. The three views, hidden, filling the working area.
   FActiveFrame = nullptr;
@@ -56,7 +52,7 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
   }
 
   // 3. Caption and application title.
-  setWindowTitle(MainTitle());
+  setWindowTitle(FPresenter.Caption());
   if (TMorvaneApplication* Application = TMorvaneApplication::Instance())
     Application->SetTitle(MainTitle());
 
@@ -66,67 +62,73 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
 
   // 4. The project of the command line, or a new one. An error here is shown
   // and the window opens with the project as far as it was read.
-  if (aArguments.size() == 1)
-    RunGuarded([&] { OpenProject(aArguments.constFirst()); });
-  else
-    actNewProjectExecute();
+  RunGuarded([&] { FPresenter.Start(aArguments); });
 }
 
 TMainForm::~TMainForm() {
   SwitchFrame(nullptr);
-  // Releasing the project unloads its modules; the views go with the window.
-  FProject.reset();
+  // The presenter then releases the project, which unloads its modules; the
+  // views go with the window.
 }
 
-TAction* TMainForm::MakeAction(const QString& aCaption, int aImage) {
-  auto* Action = new TAction(aCaption, this);
-  Action->setIcon(FImages.value(aImage));
-  return Action;
+TAction* TMainForm::Action(const QString& aName) const {
+  if (TAction* Found = FProjectActions->Find(aName))
+    return Found;
+  return FViewActions->Find(aName);
+}
+
+TCommandList TMainForm::ViewCommands() {
+  // Choosing the active view again does nothing (SwitchFrame).
+  return {
+      {.Name = "actModuleView",
+       .Caption = "Modules",
+       .Image = maiModules,
+       .Hint = "Modules View|Switch to the Modules View",
+       .HintPlaces = cpMenu,
+       .Effect = [this] { SwitchFrame(FModulesFrame); },
+       .Places = cpMenu},
+      {.Name = "actScenarioView",
+       .Caption = "Scenario's",
+       .Image = maiScenarios,
+       .Hint = "Scenario's View|Switch to the Scenario's View",
+       .HintPlaces = cpMenu,
+       .Effect = [this] { SwitchFrame(FScenariosFrame); },
+       .Places = cpMenu},
+      {.Name = "actResultView",
+       .Caption = "Results",
+       .Image = maiResults,
+       .Hint = "Results View|Switch to the Results View",
+       .HintPlaces = cpMenu,
+       .Effect = [this] { SwitchFrame(FResultsFrame); },
+       .Places = cpMenu},
+  };
 }
 
 void TMainForm::BuildMenus() {
-  actNewProject = MakeAction(QStringLiteral("New"), 0);
-  actOpenProject = MakeAction(QStringLiteral("Open..."), 1);
-  actSaveProject = MakeAction(QStringLiteral("Save"), 2);
-  actSaveProjectAs = MakeAction(QStringLiteral("Save As..."), 3);
-  actPrint = MakeAction(QStringLiteral("Print..."), 4);
-  actModuleView = MakeAction(QStringLiteral("Modules"), 6);
-  actScenarioView = MakeAction(QStringLiteral("Scenario's"), 7);
-  actResultView = MakeAction(QStringLiteral("Results"), 8);
-
-  actSaveProject->SetUpdate([this] { return FProject != nullptr && FProject->Modified(); });
-  actSaveProjectAs->SetUpdate([this] { return FProject != nullptr; });
-
-  actNewProject->SetExecute([this] { actNewProjectExecute(); });
-  actOpenProject->SetExecute([this] { actOpenProjectExecute(); });
-  actSaveProject->SetExecute([this] { actSaveProjectExecute(); });
-  actSaveProjectAs->SetExecute([this] { actSaveProjectAsExecute(); });
-  actModuleView->SetExecute([this] { SwitchFrame(FModulesFrame); });
-  actScenarioView->SetExecute([this] { SwitchFrame(FScenariosFrame); });
-  actResultView->SetExecute([this] { SwitchFrame(FResultsFrame); });
-
-  const auto Link = [this](TAction* aAction, const char* aHint) {
-    return new TActionLink(aAction, TActionLink::lkMenuItem, QString::fromLatin1(aHint), this);
-  };
-
+  // The project commands: the main tool bar and the "Project" menu, whose
+  // last entry, "Exit", is no command: it closes the window, which asks the
+  // close question.
   FProjectMenu = new QMenu(QStringLiteral("Project"), this);
-  FProjectMenu->addAction(Link(actNewProject, "New Project|Create a new project"));
-  FProjectMenu->addAction(Link(actOpenProject, ""));
-  FProjectMenu->addAction(Link(actSaveProject, ""));
-  FProjectMenu->addAction(
-      Link(actSaveProjectAs, "Save Project As|Save the project to different file"));
-  FProjectMenu->addSeparator();
-  FProjectMenu->addAction(Link(actPrint, ""));
+  FProjectActions = std::make_unique<TCommandActions>(
+      FPresenter.Commands(), FImages, this, TCommandWidgets{FMainToolBar, FProjectMenu, nullptr});
   FProjectMenu->addSeparator();
   mniExit = MakeMenuEntry(QStringLiteral("Exit"), QStringLiteral("|Exit the Kalvoro"), this);
-  mniExit->setIcon(FImages.value(5));
+  mniExit->setIcon(FImages.value(maiExit));
   connect(mniExit, &QAction::triggered, this, &QWidget::close);
   FProjectMenu->addAction(mniExit);
 
+  // The view commands: the "View" menu and the navigation buttons, which show
+  // their own images and no hint.
   FViewMenu = new QMenu(QStringLiteral("View"), this);
-  FViewMenu->addAction(Link(actModuleView, "Modules View|Switch to the Modules View"));
-  FViewMenu->addAction(Link(actScenarioView, "Scenario's View|Switch to the Scenario's View"));
-  FViewMenu->addAction(Link(actResultView, "Results View|Switch to the Results View"));
+  FViewActions = std::make_unique<TCommandActions>(ViewCommands(), FImages, this,
+                                                   TCommandWidgets{nullptr, FViewMenu, nullptr});
+  const QList<QIcon> NavigationIcons = NavigationImages();
+  for (TAction* ViewAction : FViewActions->Actions()) {
+    auto* NavLink = new TActionLink(ViewAction, TActionLink::lkButton, {}, this);
+    NavLink->SetOwnIcon(NavigationIcons.value(static_cast<int>(FNavigationLinks.size())));
+    FNavigationBar->AddButton(0, NavLink);
+    FNavigationLinks.append(NavLink);
+  }
 
   FHelpMenu = new QMenu(QStringLiteral("Help"), this);
   mniAbout =
@@ -161,12 +163,6 @@ void TMainForm::BuildLayout() {
   FMainToolBar->setIconSize(QSize(24, 24));
   FMainToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
   FMainToolBar->setMovable(false);
-  const auto Button = [this](TAction* aAction, const char* aHint) {
-    return new TActionLink(aAction, TActionLink::lkButton, QString::fromLatin1(aHint), this);
-  };
-  FMainToolBar->addAction(Button(actNewProject, "New Project|Create a new project"));
-  FMainToolBar->addAction(Button(actOpenProject, "Open Project|Open an existing project"));
-  FMainToolBar->addAction(Button(actSaveProject, "Save project|Save the project to a file"));
   StripLayout->addWidget(FMainToolBar);
   auto* Divider = new QFrame(ToolStrip);
   Divider->setFrameShape(QFrame::VLine);
@@ -184,15 +180,7 @@ void TMainForm::BuildLayout() {
   Body->setContentsMargins(0, 0, 0, 0);
   Body->setSpacing(0);
   FNavigationBar = new TNavigationBar(Central);
-  const int ViewGroup = FNavigationBar->AddGroup(QStringLiteral("View"));
-  const QList<QIcon> NavigationIcons = NavigationImages();
-  int Index = 0;
-  for (TAction* Action : {actModuleView, actScenarioView, actResultView}) {
-    auto* NavLink = new TActionLink(Action, TActionLink::lkButton, {}, this);
-    NavLink->SetOwnIcon(NavigationIcons.value(Index++));
-    FNavigationBar->AddButton(ViewGroup, NavLink);
-    FNavigationLinks.append(NavLink);
-  }
+  FNavigationBar->AddGroup(QStringLiteral("View"));
   Body->addWidget(FNavigationBar);
 
   auto* WorkArea = new QWidget(Central);
@@ -270,7 +258,7 @@ void TMainForm::SwitchFrame(IFrame* aFrame) {
   if (aFrame == nullptr)
     return;
   aFrame->Show();
-  aFrame->Activate(FProject.get());
+  aFrame->Activate(FPresenter.Project());
   FMergedMenu = aFrame->GetMenu();
   RebuildMenuBar();
   FCaptionBar->SetText(aFrame->GetCaption());
@@ -279,10 +267,6 @@ void TMainForm::SwitchFrame(IFrame* aFrame) {
     FToolBarHost->layout()->addWidget(ToolBar);
     ToolBar->show();
   }
-}
-
-void TMainForm::SetCaption(const QString& aCaption) {
-  setWindowTitle(aCaption);
 }
 
 QString TMainForm::StatusText() const {
@@ -310,95 +294,20 @@ void TMainForm::showEvent(QShowEvent* aEvent) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* aEvent) {
-  if (FProject != nullptr && FProject->Modified() &&
-      !FDialogs.Confirm(QStringLiteral("Project is not saved.\rQuit Anyway?"))) {
-    aEvent->ignore();
-    return;
-  }
-  aEvent->accept();
+  aEvent->setAccepted(FPresenter.CanClose());
 }
 
-void TMainForm::OpenProject(const QString& aFileName) {
-  IFrame* Remembered = FActiveFrame;
+void TMainForm::DeactivateView() {
+  FRememberedFrame = FActiveFrame;
   SwitchFrame(nullptr);
-  FProject.reset();
-  FProject = std::make_unique<TProject>(ToPath(aFileName));
-  SetCaption(MainTitle() + QStringLiteral(" - ") + FromPath(FProject->FileName()));
-  std::string Report;
-  bool Loaded = false;
-  try {
-    Loaded = FProject->LoadProject(Report);
-  } catch (...) {
-    // The views show the new project before the error is shown.
-    SwitchFrame(Remembered);
-    throw;
-  }
-  SwitchFrame(Remembered);
-  if (!Loaded)
-    FDialogs.ShowMessage(ApplicationTitle(), QString::fromStdString(Report));
 }
 
-void TMainForm::actNewProjectExecute() {
-  if (FProject != nullptr && FProject->Modified() &&
-      !FDialogs.Confirm(
-          QStringLiteral("Current project is not saved.\rCreate a new project anyway?")))
-    return;
-  IFrame* Remembered = FActiveFrame;
-  SwitchFrame(nullptr);
-  FProject.reset();
-  FProject = std::make_unique<TProject>();
-  SwitchFrame(Remembered);
-  SetCaption(MainTitle() + QStringLiteral(" - ") + QLatin1String(UntitledName));
+void TMainForm::ReactivateView() {
+  SwitchFrame(FRememberedFrame);
 }
 
-void TMainForm::actOpenProjectExecute() {
-  TFileDialogOptions Options;
-  Options.Title = QStringLiteral("Open Project");
-  Options.DefaultSuffix = QStringLiteral("kvr");
-  if (!FDialogs.OpenFile(Options))
-    return;
-  // No is no way back: it saves first, and the chosen file is opened either way.
-  if (FProject != nullptr && FProject->Modified() &&
-      !FDialogs.Confirm(
-          QStringLiteral("The current project is not saved.\rChanges will be lost. Proceed?")))
-    actSaveProject->Execute();
-  OpenProject(Options.FileName);
-}
-
-void TMainForm::SaveProjectFile() {
-  try {
-    FProject->SaveProject();
-  } catch (...) {
-    // The file does not hold the changes: the project stays unsaved, so that
-    // Save stays enabled and quitting still asks.
-    FProject->SetModified();
-    throw;
-  }
-}
-
-void TMainForm::actSaveProjectExecute() {
-  if (FProject == nullptr)
-    return;
-  if (!FProject->FileName().empty())
-    SaveProjectFile();
-  else
-    actSaveProjectAs->Execute();
-}
-
-void TMainForm::actSaveProjectAsExecute() {
-  if (FProject == nullptr)
-    return;
-  TFileDialogOptions Options;
-  Options.Title = QStringLiteral("Save Project As");
-  Options.DefaultSuffix = QStringLiteral("kvr");
-  Options.FileName = FSaveAsFileName;
-  Options.ConfirmOverwrite = false;
-  if (!FDialogs.SaveFile(Options))
-    return;
-  FSaveAsFileName = Options.FileName;
-  FProject->SetFileName(ToPath(Options.FileName));
-  SaveProjectFile();
-  SetCaption(MainTitle() + QStringLiteral(" - ") + FromPath(FProject->FileName()));
+void TMainForm::CaptionChanged() {
+  setWindowTitle(FPresenter.Caption());
 }
 
 } // namespace Kalvoro

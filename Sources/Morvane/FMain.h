@@ -1,9 +1,11 @@
-// The main window: it owns the current project and the three views, switches
-// between the views, and carries the project commands.
+// The main window: it holds the three views, switches between them, and shows
+// the project commands of its presenter, which owns the current project.
 #pragma once
 
 #include "Actions.h"
+#include "CommandActions.h"
 #include "FrameIntf.h"
+#include "ProjectPresenter.h"
 #include "Titles.h"
 
 #include <QMainWindow>
@@ -20,11 +22,10 @@ class IDialogs;
 class TCaptionBar;
 class TNavigationBar;
 class TModulesFrame;
-class TProject;
 class TResultsFrame;
 class TScenariosFrame;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private IProjectView {
   Q_OBJECT
 
 public:
@@ -38,9 +39,9 @@ public:
   void SwitchFrame(IFrame* aFrame);
   // Replaces the project by the one in the file, with the views re-activated
   // before any error or load report is shown.
-  void OpenProject(const QString& aFileName);
+  void OpenProject(const QString& aFileName) { FPresenter.OpenProject(aFileName); }
 
-  TProject* Project() const { return FProject.get(); }
+  TProject* Project() const { return FPresenter.Project(); }
   IFrame* ActiveFrame() const { return FActiveFrame; }
   TModulesFrame* ModulesFrame() const { return FModulesFrame; }
   TScenariosFrame* ScenariosFrame() const { return FScenariosFrame; }
@@ -55,14 +56,10 @@ public:
   QMenu* ViewMenu() const { return FViewMenu; }
   QMenu* HelpMenu() const { return FHelpMenu; }
 
-  TAction* actNewProject;
-  TAction* actOpenProject;
-  TAction* actSaveProject;
-  TAction* actSaveProjectAs;
-  TAction* actPrint;
-  TAction* actModuleView;
-  TAction* actScenarioView;
-  TAction* actResultView;
+  // The action of a project or view command ("actSaveProject",
+  // "actModuleView"), or null.
+  TAction* Action(const QString& aName) const;
+
   QAction* mniExit;
   QAction* mniAbout;
 
@@ -72,28 +69,29 @@ protected:
   void closeEvent(QCloseEvent* aEvent) override;
 
 private:
-  TAction* MakeAction(const QString& aCaption, int aImage);
+  // IProjectView
+  void DeactivateView() override;
+  void ReactivateView() override;
+  void CaptionChanged() override;
+
+  // The view commands: switch to the modules, scenarios or results view.
+  TCommandList ViewCommands();
   void BuildMenus();
   void BuildLayout();
   void RebuildMenuBar();
-  void SetCaption(const QString& aCaption);
   void SetStatusText(const QString& aText);
-  // Saves the project; a failed save leaves it marked modified.
-  void SaveProjectFile();
-
-  void actNewProjectExecute();
-  void actOpenProjectExecute();
-  void actSaveProjectExecute();
-  void actSaveProjectAsExecute();
 
   IDialogs& FDialogs;
+  TProjectPresenter FPresenter;
   TModulesFrame* FModulesFrame = nullptr;
   TScenariosFrame* FScenariosFrame = nullptr;
   TResultsFrame* FResultsFrame = nullptr;
   IFrame* FActiveFrame = nullptr;
-  std::unique_ptr<TProject> FProject;
-  QString FSaveAsFileName;
+  // The active view while the project is replaced.
+  IFrame* FRememberedFrame = nullptr;
   QList<QIcon> FImages;
+  std::unique_ptr<TCommandActions> FProjectActions;
+  std::unique_ptr<TCommandActions> FViewActions;
   // The navigation buttons' links to the three view actions, in view order.
   QList<QAction*> FNavigationLinks;
 

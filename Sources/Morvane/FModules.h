@@ -1,14 +1,17 @@
 // The modules view: the project's test modules with their load state, and
-// under each loaded module its unit tests and their test methods.
+// under each loaded module its unit tests and their test methods. A thin view
+// over TModulesPresenter: it builds its widgets from the presenter's commands
+// and rows and tells it which module is current.
 #pragma once
 
-#include "Actions.h"
+#include "CommandActions.h"
 #include "FrameIntf.h"
-#include "ModulesController.h"
+#include "ModulesPresenter.h"
 
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class QMenu;
@@ -17,10 +20,9 @@ class QToolBar;
 namespace Kalvoro {
 
 class IDialogs;
-class TTreeNode;
 class TTreeView;
 
-class TModulesFrame : public QWidget, public IFrame {
+class TModulesFrame : public QWidget, public IFrame, private IModulesView {
   Q_OBJECT
 
 public:
@@ -38,50 +40,30 @@ public:
   QString GetCaption() const override { return QStringLiteral("Modules"); }
   QIcon GetIcon() const override { return FIcon; }
 
-  // Rebuilds the tree from the project, keeping the selection by position.
-  void RefreshTree();
+  // IModulesView: rebuilds the tree from the presenter's rows, keeping the
+  // selection by position; the module of the current (selected) row, or null
+  // when it is no module row.
+  void RefreshTree() override;
+  TModule* CurrentModule() const override;
 
-  TProject* Project() const { return FController.Project(); }
+  TProject* Project() const { return FPresenter.Project(); }
   TTreeView* Tree() const { return FTree; }
   QMenu* PopupMenu() const { return FPopupMenu; }
   const std::array<int, 3>& ColumnWidths() const { return FColumnWidths; }
-  // The module of the current (selected) row, or null when it is no module row.
-  TModule* CurrentModule() const;
-  // The folder the module file dialog starts in.
-  static QString ExamplesFolder();
-
-  TAction* actAddModule;
-  TAction* actRemoveModule;
-  TAction* actLoadModule;
-  TAction* actUnloadModule;
-  TAction* actRemoveAll;
-  TAction* actLoadAll;
-  TAction* actUnloadAll;
+  // The action of a command ("actAddModule"), or null.
+  TAction* Action(const QString& aName) const { return FActions->Find(aName); }
 
 private:
-  TAction* MakeAction(const QString& aCaption, int aImage, const QKeySequence& aShortcut);
-  void AddModuleNode(TModule* aModule);
-  void ShowReport(const std::string& aReport);
-
-  void actAddModuleExecute();
-  void actRemoveModuleExecute();
-  void actLoadModuleExecute();
-  void actUnloadModuleExecute();
-  void actRemoveAllExecute();
-  void actLoadAllExecute();
-  void actUnloadAllExecute();
-
-  IDialogs& FDialogs;
-  TModulesController FController;
+  TModulesPresenter FPresenter;
   QIcon FIcon;
   std::vector<int> FSelection;
   std::array<int, 3> FColumnWidths{};
-  QList<QIcon> FActionImages;
   QToolBar* FToolBar;
-  TTreeView* FTree = nullptr;
+  TTreeView* FTree;
   QMenu* FPopupMenu;
   QMenu* FModulesMenu;
   TFrameMenu FMenu;
+  std::unique_ptr<TCommandActions> FActions;
 };
 
 } // namespace Kalvoro

@@ -1,5 +1,7 @@
-// The main window: start-up, captions, view switching with menu merging, the
-// project commands and their questions, failure handling and the about box.
+// The main window's wiring: start-up, captions, view switching with menu
+// merging, the project commands' widgets and hints, the views re-activated
+// before a report or an error shows, the close question by "Exit" and the
+// about box. The project lifecycle itself is tested in ProjectPresenterTest.
 #include "GuiTestSupport.h"
 
 #include "CaptionBar.h"
@@ -70,11 +72,6 @@ QStringList HeadLines(int aModules, int aScenarios) {
           "ErrorFileName=Error.txt"};
 }
 
-// A project file with two scenarios and no modules.
-QStringList PlainProjectLines() {
-  return HeadLines(0, 2) + QStringList{"[Scenarios]", "Name0=Default Scenario", "Name1=Smoke"};
-}
-
 bool IsMapped(const QString& aLibrary) {
   void* Handle = dlopen(QFile::encodeName(aLibrary).constData(), RTLD_NOW | RTLD_NOLOAD);
   if (Handle == nullptr)
@@ -141,33 +138,6 @@ private slots:
     QVERIFY(!Form->isVisible());
   }
 
-  void TwoArgumentsStartANewProject() {
-    WriteTextFile(PathOf("a.kvr"), PlainProjectLines());
-    auto Form = MakeForm({PathOf("a.kvr"), PathOf("a.kvr")});
-    QCOMPARE(Form->windowTitle(), Prefix + QStringLiteral("Untitled.kvr"));
-    QVERIFY(Form->Project()->FileName().empty());
-    QVERIFY(FDialogs->Events.isEmpty());
-  }
-
-  void OneArgumentOpensThatProject() {
-    WriteTextFile(PathOf("a.kvr"), PlainProjectLines());
-    auto Form = MakeForm({PathOf("a.kvr")});
-    QCOMPARE(Form->windowTitle(), Prefix + PathOf("a.kvr"));
-    QCOMPARE(Form->Project()->Scenarios().Count(), 2);
-    QVERIFY(FDialogs->Events.isEmpty());
-    // Save is disabled right after opening, and enabled by the next change.
-    RunIdle();
-    QVERIFY(!Form->actSaveProject->isEnabled());
-    QVERIFY(Form->actSaveProjectAs->isEnabled());
-    Form->Project()->SetModified();
-    RunIdle();
-    QVERIFY(Form->actSaveProject->isEnabled());
-    // Closing an unchanged project asks nothing.
-    Form->Project()->SaveProject();
-    QVERIFY(Form->close());
-    QVERIFY(FDialogs->Questions.isEmpty());
-  }
-
   void AMissingStartUpFileIsShownAndItsProjectKept() {
     const QString Missing = PathOf("missing.kvr");
     auto Form = MakeForm({Missing});
@@ -190,7 +160,7 @@ private slots:
     QCOMPARE(Form->CaptionBar()->Text(), QStringLiteral("Modules"));
     QVERIFY(!Form->CaptionBar()->Picture().isNull());
 
-    Form->actScenarioView->Execute();
+    Form->Action("actScenarioView")->Execute();
     QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Scenario's", "View", "Help"}));
     QCOMPARE(HostedBars(), QList<QToolBar*>{Form->ScenariosFrame()->GetToolBar()});
     // The modules tool bar went home, on top of its view.
@@ -203,10 +173,10 @@ private slots:
     QVERIFY(NavigationButtons.at(1)->property("navCurrent").toBool());
     QVERIFY(!NavigationButtons.at(0)->property("navCurrent").toBool());
 
-    Form->actResultView->Execute();
+    Form->Action("actResultView")->Execute();
     QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Results", "View", "Help"}));
     QCOMPARE(HostedBars(), QList<QToolBar*>{Form->ResultsFrame()->GetToolBar()});
-    Form->actModuleView->Execute();
+    Form->Action("actModuleView")->Execute();
     QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Modules", "View", "Help"}));
 
     Form->SwitchFrame(nullptr);
@@ -220,12 +190,12 @@ private slots:
     auto Form = MakeForm();
     TModulesFrame* Modules = Form->ModulesFrame();
     FDialogs->OpenAnswers = {TestModulePath(QStringLiteral("GuiAlpha.so"))};
-    Modules->actAddModule->Execute();
+    Modules->Action("actAddModule")->Execute();
     TTreeView* Tree = Modules->Tree();
     TTreeNode* UnitTest = Tree->NodeAtFlatIndex(1);
     Tree->Expand(Tree->NodeAtFlatIndex(0));
     Tree->SetSelected(UnitTest, true);
-    Form->actModuleView->Execute();
+    Form->Action("actModuleView")->Execute();
     // Not deactivated and activated again: rows, expansion and selection stay.
     QCOMPARE(Tree->NodeAtFlatIndex(1), UnitTest);
     QVERIFY(Tree->IsExpanded(Tree->NodeAtFlatIndex(0)));
@@ -289,110 +259,36 @@ private slots:
     QCOMPARE(Form->NavigationBar()->Buttons(0).at(1)->text(), QStringLiteral("Scenario's"));
   }
 
-  void NewAsksBeforeDroppingChanges() {
+  void NewAndSaveAsShowTheProjectInTheWindow() {
     auto Form = MakeForm();
-    TProject* First = Form->Project();
-    FDialogs->ConfirmAnswers = {false};
-    Form->actNewProject->Execute();
-    QCOMPARE(
-        FDialogs->Questions,
-        QStringList{QStringLiteral("Current project is not saved.\rCreate a new project anyway?")});
-    QCOMPARE(Form->Project(), First);
-
     FDialogs->ConfirmAnswers = {true};
     Form->Project()->Scenarios().AddByName("Second");
-    Form->actNewProject->Execute();
-    QCOMPARE(Form->Project()->Scenarios().Count(), 1);
-    QCOMPARE(Form->windowTitle(), Prefix + QStringLiteral("Untitled.kvr"));
+    Form->Action("actNewProject")->Execute();
     // The same view is active again, now on the new project.
+    QCOMPARE(Form->Project()->Scenarios().Count(), 1);
     QCOMPARE(Form->ActiveFrame(), static_cast<IFrame*>(Form->ModulesFrame()));
     QCOMPARE(Form->ModulesFrame()->Project(), Form->Project());
-
-    // An unchanged project is replaced without a question.
-    Form->Project()->SetFileName(PathOf("saved.kvr").toStdString());
-    Form->Project()->SaveProject();
-    Form->actNewProject->Execute();
-    QCOMPARE(FDialogs->Questions.size(), 2);
-  }
-
-  void OpenAnsweredNoSavesFirstThenOpens() {
-    WriteTextFile(PathOf("current.kvr"), PlainProjectLines());
-    WriteTextFile(PathOf("next.kvr"), PlainProjectLines());
-    auto Form = MakeForm({PathOf("current.kvr")});
-    Form->Project()->Scenarios().AddByName("Added");
-    Form->Project()->SetModified();
-    FDialogs->OpenAnswers = {PathOf("next.kvr")};
-    FDialogs->ConfirmAnswers = {false};
-    Form->actOpenProject->Execute();
-    QCOMPARE(FDialogs->Questions,
-             QStringList{QStringLiteral(
-                 "The current project is not saved.\rChanges will be lost. Proceed?")});
-    QVERIFY(ReadTextLines(PathOf("current.kvr")).contains(QStringLiteral("Name2=Added")));
-    QCOMPARE(Form->windowTitle(), Prefix + PathOf("next.kvr"));
-    QCOMPARE(Form->Project()->FileName(), PathOf("next.kvr").toStdString());
-    QCOMPARE(FDialogs->OpenRequests[0].Title, QStringLiteral("Open Project"));
-    QCOMPARE(FDialogs->OpenRequests[0].DefaultSuffix, QStringLiteral("kvr"));
-    QVERIFY(FDialogs->OpenRequests[0].Filter.isEmpty());
-  }
-
-  void OpenAnsweredNoOnANewProjectOpensEvenWhenSaveAsIsCancelled() {
-    WriteTextFile(PathOf("next.kvr"), PlainProjectLines());
-    auto Form = MakeForm();
-    FDialogs->OpenAnswers = {PathOf("next.kvr")};
-    FDialogs->ConfirmAnswers = {false};
-    FDialogs->SaveAnswers = {std::nullopt};
-    Form->actOpenProject->Execute();
-    QCOMPARE(FDialogs->Events, (QStringList{"open", "confirm", "save"}));
-    QCOMPARE(Form->Project()->FileName(), PathOf("next.kvr").toStdString());
-
-    // Yes opens without saving; a cancelled open dialog asks nothing.
-    Form->Project()->SetModified();
-    FDialogs->Events.clear();
-    FDialogs->OpenAnswers = {PathOf("next.kvr"), std::nullopt};
-    FDialogs->ConfirmAnswers = {true};
-    Form->actOpenProject->Execute();
-    Form->actOpenProject->Execute();
-    QCOMPARE(FDialogs->Events, (QStringList{"open", "confirm", "open"}));
-  }
-
-  void SaveWithoutANameAsksForOne() {
-    auto Form = MakeForm();
-    FDialogs->SaveAnswers = {std::nullopt, PathOf("chosen.kvr"), std::nullopt};
-    Form->actSaveProject->Execute();
-    QCOMPARE(FDialogs->SaveRequests.size(), 1);
-    const TFileDialogOptions& Request = FDialogs->SaveRequests[0];
-    QCOMPARE(Request.Title, QStringLiteral("Save Project As"));
-    QCOMPARE(Request.DefaultSuffix, QStringLiteral("kvr"));
-    QCOMPARE(Request.FileName, QStringLiteral("Untitled.kvr"));
-    QVERIFY(!Request.ConfirmOverwrite);
-    QVERIFY(Request.Filter.isEmpty());
-    QVERIFY(Form->Project()->Modified());
     QCOMPARE(Form->windowTitle(), Prefix + QStringLiteral("Untitled.kvr"));
 
-    Form->actSaveProject->Execute();
+    FDialogs->SaveAnswers = {PathOf("chosen.kvr")};
+    Form->Action("actSaveProjectAs")->Execute();
     QCOMPARE(Form->windowTitle(), Prefix + PathOf("chosen.kvr"));
-    QVERIFY(QFile::exists(PathOf("chosen.kvr")));
-    QVERIFY(!Form->Project()->Modified());
     RunIdle();
-    QVERIFY(!Form->actSaveProject->isEnabled());
-    // Save with a name writes without a dialog; Save As starts from the last name.
+    QVERIFY(!Form->Action("actSaveProject")->isEnabled());
     Form->Project()->SetModified();
-    Form->actSaveProject->Execute();
-    QCOMPARE(FDialogs->SaveRequests.size(), 2);
-    Form->actSaveProjectAs->Execute();
-    QCOMPARE(FDialogs->SaveRequests[2].FileName, PathOf("chosen.kvr"));
+    RunIdle();
+    QVERIFY(Form->Action("actSaveProject")->isEnabled());
   }
 
-  void AFailedSaveLeavesTheProjectUnsaved() {
+  void TheExitEntryAsksTheCloseQuestion() {
     auto Form = MakeForm();
-    FDialogs->SaveAnswers = {PathOf("no-such-folder/p.kvr")};
-    Form->actSaveProjectAs->Execute();
-    QCOMPARE(FDialogs->Errors.size(), 1);
-    QVERIFY(Form->Project()->Modified());
-    RunIdle();
-    QVERIFY(Form->actSaveProject->isEnabled());
-    FDialogs->ConfirmAnswers = {false};
-    QVERIFY(!Form->close());
+    FDialogs->ConfirmAnswers = {false, true};
+    Form->mniExit->trigger();
+    QCOMPARE(FDialogs->Questions,
+             QStringList{QStringLiteral("Project is not saved.\rQuit Anyway?")});
+    QVERIFY(Form->isVisible());
+    Form->mniExit->trigger();
+    QVERIFY(!Form->isVisible());
   }
 
   void AFailedReadShowsItsReportAfterTheViewsShowTheNewProject() {
@@ -421,7 +317,7 @@ private slots:
 
   void OpeningAMissingFileShowsTheErrorAfterReactivation() {
     auto Form = MakeForm();
-    Form->actScenarioView->Execute();
+    Form->Action("actScenarioView")->Execute();
     const QString Missing = PathOf("gone.kvr");
     bool Reactivated = false;
     FDialogs->OnEvent = [&](const QString& aEvent) {
@@ -431,7 +327,7 @@ private slots:
     };
     FDialogs->OpenAnswers = {Missing};
     FDialogs->ConfirmAnswers = {true};
-    Form->actOpenProject->Execute();
+    Form->Action("actOpenProject")->Execute();
     QCOMPARE(FDialogs->Errors.size(), 1);
     QVERIFY(Reactivated);
     QCOMPARE(Form->Project()->FileName(), Missing.toStdString());

@@ -1,6 +1,8 @@
-// The modules view: its commands and enabling rules on a project, the rows it
-// shows, selection by position, reports of assignments that did not fit, and
-// its tool bar, menu, context menu and shortcuts.
+// The modules view's wiring: the presenter's rows in the tree with the objects
+// they stand for, the current row that the rules see, selection by position,
+// errors reaching the error box after the rebuild, and the tool bar, menu,
+// context menu and shortcuts made from the commands. The commands' logic is
+// tested in ModulesPresenterTest.
 #include "GuiTestSupport.h"
 
 #include "FModules.h"
@@ -61,15 +63,14 @@ class TModulesViewTest : public QObject {
   QList<bool> Enabled() {
     RunIdle();
     QList<bool> Result;
-    for (TAction* Action :
-         {FFrame->actAddModule, FFrame->actRemoveModule, FFrame->actLoadModule,
-          FFrame->actUnloadModule, FFrame->actRemoveAll, FFrame->actLoadAll, FFrame->actUnloadAll})
-      Result << Action->isEnabled();
+    for (const char* Name : {"actAddModule", "actRemoveModule", "actLoadModule", "actUnloadModule",
+                             "actRemoveAll", "actLoadAll", "actUnloadAll"})
+      Result << FFrame->Action(QLatin1String(Name))->isEnabled();
     return Result;
   }
   void AddByDialog(const QString& aPath) {
     FDialogs->OpenAnswers << aPath;
-    QVERIFY(FFrame->actAddModule->Execute());
+    QVERIFY(FFrame->Action("actAddModule")->Execute());
   }
 
 private slots:
@@ -92,86 +93,49 @@ private slots:
     FFolder.reset();
   }
 
-  void AnEmptyProjectOffersOnlyTheProjectWideCommands() {
-    QCOMPARE(Tree().TotalCount(), 0);
-    QCOMPARE(Enabled(), (QList<bool>{true, false, false, false, true, true, true}));
-    // An inactive view offers nothing.
-    FFrame->Deactivate();
-    QCOMPARE(Enabled(), (QList<bool>{false, false, false, false, false, false, false}));
-    FFrame->Activate(FProject.get());
-  }
-
-  void AddingALoadableModuleShowsItAndFillsDefaultScenario() {
-    MarkSaved();
+  void TheTreeShowsThePresentersRowsWithTheirObjects() {
     AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
-    const TFileDialogOptions& Request = FDialogs->OpenRequests.at(0);
-    QCOMPARE(Request.Title, QStringLiteral("Select a module"));
-    QCOMPARE(Request.InitialDir, TModulesFrame::ExamplesFolder());
-    for (const char* Pattern : {"*.so", "*.bpl", "*.dll", "All files"})
-      QVERIFY2(Request.Filter.contains(QLatin1String(Pattern)), Pattern);
-    QVERIFY(FProject->Modified());
-
     // Module, TAlpha (TestFirst, TestSecond), TBeta (TestOnly).
     QCOMPARE(Tree().TotalCount(), 6);
     QCOMPARE(RowText(0), QStringLiteral("GuiAlpha.so"));
     QCOMPARE(RowText(0, 1), QStringLiteral(KALVORO_GUI_TEST_MODULES_DIR "/"));
     QCOMPARE(RowText(0, 2), QStringLiteral("LOAD SUCCESS"));
-    QCOMPARE(Tree().NodeAtFlatIndex(0)->ImageIndex(), 1);
+    QCOMPARE(Tree().NodeAtFlatIndex(0)->ImageIndex(), int(mtiLoaded));
+    QCOMPARE(Tree().NodeAtFlatIndex(0)->As<TModule>(), FProject->Modules()[0]);
     QCOMPARE(RowText(1), QStringLiteral("TAlpha"));
     QCOMPARE(RowText(1, 1), QString());
-    QCOMPARE(Tree().NodeAtFlatIndex(1)->ImageIndex(), 3);
-    QCOMPARE(RowText(2), QStringLiteral("TestFirst"));
-    QCOMPARE(Tree().NodeAtFlatIndex(2)->ImageIndex(), 4);
-    QVERIFY(Tree().NodeAtFlatIndex(2)->As<TUnitTestMethod>() != nullptr);
-    QCOMPARE(Tree().NodeAtFlatIndex(2)->As<TModule>(), nullptr);
+    QCOMPARE(Tree().NodeAtFlatIndex(1)->ImageIndex(), int(mtiUnitTest));
     QCOMPARE(Tree().NodeAtFlatIndex(1)->As<TUnitTestBase>(),
              FProject->Modules()[0]->UnitTestList()[0]);
-    QCOMPARE(RowText(4), QStringLiteral("TBeta"));
+    QCOMPARE(RowText(2), QStringLiteral("TestFirst"));
+    QCOMPARE(Tree().NodeAtFlatIndex(2)->ImageIndex(), int(mtiMethod));
+    QVERIFY(Tree().NodeAtFlatIndex(2)->Object().IsNull());
+    QCOMPARE(Tree().NodeAtFlatIndex(4)->Parent(), Tree().NodeAtFlatIndex(0));
     QVERIFY(!Tree().IsExpanded(Tree().NodeAtFlatIndex(0)));
-
-    TTestScenario* Default = FProject->Scenarios()[0];
-    QCOMPARE(Default->GetUnitTestCount(), 2);
-    QVERIFY(Default->GetUnitTest(0)->Enabled() && Default->GetUnitTest(1)->Enabled());
-    QVERIFY(FProject->Modules()[0]->Assignments().empty());
-    QVERIFY(FDialogs->Messages.isEmpty());
     // The first row was selected: module commands for a loaded module.
     QCOMPARE(Enabled(), (QList<bool>{true, true, false, true, true, true, true}));
   }
 
-  void WithoutDefaultScenarioTheUnitTestsStayUnassignedQuietly() {
-    FProject->Scenarios()[0]->SetName("Renamed");
-    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
-    QCOMPARE(FProject->Scenarios()[0]->GetUnitTestCount(), 0);
-    for (TUnitTestBase* UnitTest : FProject->Modules()[0]->UnitTestList())
-      QCOMPARE(UnitTest->TestScenario(), nullptr);
-    QVERIFY(FDialogs->Messages.isEmpty());
-    QVERIFY(FDialogs->Errors.isEmpty());
-  }
-
-  void TheSamePathIsAddedOnceButOtherLetterCaseIsAnotherModule() {
-    QVERIFY(QFile::copy(TestModulePath(QStringLiteral("GuiGamma.so")),
-                        FFolder->filePath(QStringLiteral("Gamma.so"))));
-    QVERIFY(QFile::copy(TestModulePath(QStringLiteral("GuiGamma.so")),
-                        FFolder->filePath(QStringLiteral("GAMMA.so"))));
-    AddByDialog(FFolder->filePath(QStringLiteral("Gamma.so")));
-    MarkSaved();
-    AddByDialog(FFolder->filePath(QStringLiteral("Gamma.so")));
-    QCOMPARE(FProject->Modules().Count(), 1);
-    QVERIFY(!FProject->Modified());
-    AddByDialog(FFolder->filePath(QStringLiteral("GAMMA.so")));
-    QCOMPARE(FProject->Modules().Count(), 2);
-    QCOMPARE(RowText(Tree().TotalCount() - 3), QStringLiteral("GAMMA.so"));
-    // A cancelled dialog adds nothing.
-    FDialogs->OpenAnswers << std::nullopt;
-    FFrame->actAddModule->Execute();
-    QCOMPARE(FProject->Modules().Count(), 2);
+  void AFailedLoadReachesTheErrorBoxAfterTheTreeShowsIt() {
+    QString Shown;
+    FDialogs->OnEvent = [&](const QString& aEvent) {
+      if (aEvent == QLatin1String("error"))
+        Shown = RowText(0, 2);
+    };
+    FDialogs->OpenAnswers << TestModulePath(QStringLiteral("GuiNoRegister.so"));
+    QVERIFY(FFrame->Action("actAddModule")->Execute());
+    QCOMPARE(FDialogs->Errors.size(), 1);
+    QCOMPARE(FDialogs->Errors[0].Caption, ApplicationTitle());
+    QVERIFY(FDialogs->Errors[0].Text.contains(QStringLiteral("\"Register\"")));
+    QCOMPARE(Shown, QStringLiteral("LOAD FAILED"));
+    QCOMPARE(Tree().NodeAtFlatIndex(0)->ImageIndex(), int(mtiLoadFailed));
   }
 
   void RemovingTheOnlyModuleLeavesNothingSelected() {
     AddByDialog(TestModulePath(QStringLiteral("GuiGamma.so")));
     MarkSaved();
     Select(0);
-    QVERIFY(FFrame->actRemoveModule->Execute());
+    QVERIFY(FFrame->Action("actRemoveModule")->Execute());
     QCOMPARE(FProject->Modules().Count(), 0);
     QCOMPARE(Tree().TotalCount(), 0);
     QCOMPARE(Tree().SelectedCount(), 0);
@@ -184,105 +148,9 @@ private slots:
     for (int Row : {1, 2}) {
       Select(Row);
       QCOMPARE(Enabled(), (QList<bool>{true, false, false, false, true, true, true}));
-      QVERIFY(!FFrame->actRemoveModule->Execute());
+      QVERIFY(!FFrame->Action("actRemoveModule")->Execute());
     }
     QCOMPARE(FProject->Modules().Count(), 1);
-  }
-
-  void AModuleWithoutRegisterFailsButStaysInTheProject() {
-    AddByDialog(TestModulePath(QStringLiteral("GuiNoRegister.so")));
-    QCOMPARE(FDialogs->Errors.size(), 1);
-    QVERIFY(FDialogs->Errors[0].Text.contains(QStringLiteral("\"Register\"")));
-    QCOMPARE(FProject->Modules().Count(), 1);
-    QCOMPARE(FProject->Modules()[0]->State(), msLoadFailed);
-    // The error ended the command before the rebuild.
-    QCOMPARE(Tree().TotalCount(), 0);
-    FFrame->RefreshTree();
-    QCOMPARE(RowText(0, 2), QStringLiteral("LOAD FAILED"));
-    QCOMPARE(Tree().NodeAtFlatIndex(0)->ImageIndex(), 2);
-    QCOMPARE(Enabled(), (QList<bool>{true, true, true, false, true, true, true}));
-
-    // Load loads nothing (the library is still held) but marks the project.
-    MarkSaved();
-    QVERIFY(FFrame->actLoadModule->Execute());
-    QVERIFY(FProject->Modified());
-    QCOMPARE(FProject->Modules()[0]->State(), msLoadFailed);
-    QCOMPARE(FDialogs->Errors.size(), 1);
-    QVERIFY(FFrame->actRemoveModule->Execute());
-    QCOMPARE(FProject->Modules().Count(), 0);
-  }
-
-  void UnloadThenLoadRestoresTheMemberships() {
-    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
-    TModule* Module = FProject->Modules()[0];
-    TTestScenario* Default = FProject->Scenarios()[0];
-    TTestScenario* Smoke = FProject->Scenarios().AddByName("Smoke");
-    TUnitTestBase* Beta = Module->UnitTestList().FindByName("TBeta");
-    Default->RemoveUnitTest(Beta);
-    Smoke->AddUnitTest(Beta);
-    Beta->SetEnabled(false);
-
-    Select(0);
-    MarkSaved();
-    QVERIFY(FFrame->actUnloadModule->Execute());
-    QVERIFY(FProject->Modified());
-    QCOMPARE(Module->State(), msNotLoaded);
-    QCOMPARE(Tree().TotalCount(), 1);
-    QCOMPARE(RowText(0, 2), QStringLiteral("NOT LOADED"));
-    QCOMPARE(Tree().NodeAtFlatIndex(0)->ImageIndex(), 0);
-    QCOMPARE(Default->GetUnitTestCount(), 0);
-    QCOMPARE(Enabled(), (QList<bool>{true, true, true, false, true, true, true}));
-
-    QVERIFY(FFrame->actLoadModule->Execute());
-    QVERIFY(FDialogs->Messages.isEmpty());
-    QCOMPARE(Default->GetUnitTestCount(), 1);
-    QCOMPARE(Default->GetUnitTest(0)->Name(), std::string("TAlpha"));
-    QVERIFY(Default->GetUnitTest(0)->Enabled());
-    QCOMPARE(Smoke->GetUnitTestCount(), 1);
-    QCOMPARE(Smoke->GetUnitTest(0)->Name(), std::string("TBeta"));
-    QVERIFY(!Smoke->GetUnitTest(0)->Enabled());
-    QCOMPARE(RowText(0, 2), QStringLiteral("LOAD SUCCESS"));
-  }
-
-  void LoadShowsTheReportOfAssignmentsThatDidNotFit() {
-    TModule* Module = FProject->Modules().AddByFileName(PathOf("GuiGamma.so"));
-    Module->Assignments() = {"TGamma|Nightly|ENABLED"};
-    FFrame->RefreshTree();
-    Select(0);
-    QVERIFY(FFrame->actLoadModule->Execute());
-    QCOMPARE(FDialogs->Messages.size(), 1);
-    QCOMPARE(FDialogs->Messages[0].Text,
-             QStringLiteral("The following error occurred when loading module \"GuiGamma.so\":\r"
-                            "* TestScenario \"Nightly\" not found.\r"
-                            "* UnitTest \"TGamma\" is not assigned to a TestScenario.\r"));
-    QCOMPARE(Module->State(), msLoadSuccess);
-  }
-
-  void LoadAllShowsOnlyTheFailingReportsAfterTheRebuild() {
-    TModule* Alpha = FProject->Modules().AddByFileName(PathOf("GuiAlpha.so"));
-    Alpha->Assignments() = {"TAlpha|Default Scenario|ENABLED", "TBeta|Default Scenario|DISABLED"};
-    TModule* Gamma = FProject->Modules().AddByFileName(PathOf("GuiGamma.so"));
-    Gamma->Assignments() = {"TGamma|Nightly|ENABLED"};
-    FFrame->RefreshTree();
-    MarkSaved();
-    bool Rebuilt = false;
-    FDialogs->OnEvent = [&](const QString&) {
-      Rebuilt = Tree().TotalCount() == 9 && RowText(8, 0) == QLatin1String("TestGamma");
-    };
-    QVERIFY(FFrame->actLoadAll->Execute());
-    QCOMPARE(FDialogs->Messages.size(), 1);
-    QVERIFY(Rebuilt);
-    QVERIFY(FDialogs->Messages[0].Text.startsWith(
-        QStringLiteral("The following error occurred when loading module \"GuiGamma.so\":")));
-    QVERIFY(!FDialogs->Messages[0].Text.contains(QStringLiteral("GuiAlpha")));
-    QVERIFY(FProject->Modified());
-    QVERIFY(!FProject->Scenarios()[0]->GetUnitTest(1)->Enabled());
-
-    // Everything loaded: Load All loads nothing and marks nothing.
-    MarkSaved();
-    FFrame->actLoadAll->Execute();
-    QVERIFY(!FProject->Modified());
-    QCOMPARE(FDialogs->Messages.size(), 1);
   }
 
   void LoadAllKeepsTheSelectionByPosition() {
@@ -291,42 +159,11 @@ private slots:
     FFrame->RefreshTree();
     Select(1);
     QCOMPARE(FFrame->CurrentModule(), FProject->Modules()[1]);
-    FFrame->actLoadAll->Execute();
+    FFrame->Action("actLoadAll")->Execute();
     // Flat index 1 is now the first module's first unit test.
     QCOMPARE(Tree().SelectedCount(), 1);
     QCOMPARE(Tree().SelectedNodes().front()->Text(0), QStringLiteral("TAlpha"));
     QCOMPARE(FFrame->CurrentModule(), nullptr);
-  }
-
-  void ALoadErrorStopsLoadAllWhereItArose() {
-    FProject->Modules().AddByFileName(PathOf("GuiNoRegister.so"));
-    TModule* Alpha = FProject->Modules().AddByFileName(PathOf("GuiAlpha.so"));
-    FFrame->RefreshTree();
-    FFrame->actLoadAll->Execute();
-    QCOMPARE(FDialogs->Errors.size(), 1);
-    QVERIFY(FDialogs->Messages.isEmpty());
-    QCOMPARE(Alpha->State(), msNotLoaded);
-    // Not rebuilt: the first row still shows the state before the command.
-    QCOMPARE(RowText(0, 2), QStringLiteral("NOT LOADED"));
-  }
-
-  void UnloadAllMarksTheProjectOncePerModule() {
-    MarkSaved();
-    FFrame->actUnloadAll->Execute();
-    QVERIFY(!FProject->Modified());
-    FProject->Modules().AddByFileName(PathOf("GuiGamma.so"));
-    MarkSaved();
-    FFrame->actUnloadAll->Execute();
-    QVERIFY(FProject->Modified());
-
-    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
-    FFrame->actUnloadAll->Execute();
-    for (TModule* Module : FProject->Modules())
-      QCOMPARE(Module->State(), msNotLoaded);
-    QCOMPARE(Tree().TotalCount(), 2);
-    FFrame->actRemoveAll->Execute();
-    QCOMPARE(FProject->Modules().Count(), 0);
-    QCOMPARE(Tree().TotalCount(), 0);
   }
 
   void ToolBarMenusAndHintsAreInTheirOrder() {
@@ -366,13 +203,15 @@ private slots:
     // Menu entries carry no hint, but show the shortcuts.
     const QList<QAction*> MenuEntries = FFrame->GetMenu()[0].Menu->actions();
     QVERIFY(MenuEntries[0]->statusTip().isEmpty());
-    QCOMPARE(FFrame->actAddModule->shortcut(), QKeySequence(Qt::Key_Insert));
-    QCOMPARE(FFrame->actRemoveModule->shortcut(), QKeySequence(Qt::Key_Delete));
-    QCOMPARE(FFrame->actLoadModule->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
-    QCOMPARE(FFrame->actUnloadModule->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
-    QCOMPARE(FFrame->actRemoveAll->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    QCOMPARE(FFrame->actLoadAll->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
-    QCOMPARE(FFrame->actUnloadAll->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_U));
+    QCOMPARE(FFrame->Action("actAddModule")->shortcut(), QKeySequence(Qt::Key_Insert));
+    QCOMPARE(FFrame->Action("actRemoveModule")->shortcut(), QKeySequence(Qt::Key_Delete));
+    QCOMPARE(FFrame->Action("actLoadModule")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    QCOMPARE(FFrame->Action("actUnloadModule")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
+    QCOMPARE(FFrame->Action("actRemoveAll")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    QCOMPARE(FFrame->Action("actLoadAll")->shortcut(),
+             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L));
+    QCOMPARE(FFrame->Action("actUnloadAll")->shortcut(),
+             QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_U));
     QVERIFY(MenuEntries[2]->text().endsWith(
         QKeySequence(Qt::CTRL | Qt::Key_L).toString(QKeySequence::NativeText)));
   }
@@ -426,8 +265,25 @@ private slots:
     QAction* Unload = FFrame->PopupMenu()->actions().at(3);
     Unload->trigger();
     QCOMPARE(Module->State(), msNotLoaded);
+
+    // Del removes the current module only, and nothing on another row;
+    // Shift+Del removes them all.
+    AddByDialog(TestModulePath(QStringLiteral("GuiGamma.so")));
+    QCOMPARE(RowText(1), QStringLiteral("GuiGamma.so"));
+    Select(2);
+    RunIdle();
     QTest::keyClick(&Tree(), Qt::Key_Delete);
+    QCOMPARE(FProject->Modules().Count(), 2);
+    Select(0);
+    RunIdle();
+    QTest::keyClick(&Tree(), Qt::Key_Delete);
+    QCOMPARE(FProject->Modules().Count(), 1);
+    QCOMPARE(FProject->Modules()[0]->GetFileName(), std::string("GuiGamma.so"));
+    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
+    RunIdle();
+    QTest::keyClick(&Tree(), Qt::Key_Delete, Qt::ShiftModifier);
     QCOMPARE(FProject->Modules().Count(), 0);
+    QCOMPARE(Tree().TotalCount(), 0);
   }
 };
 

@@ -1,5 +1,6 @@
 #include "ModuleRows.h"
 
+#include "Images.h"
 #include "Paths.h"
 #include "Project.h"
 
@@ -21,13 +22,13 @@ QString ModuleStatusText(TModuleState aState) {
 int ModuleStateImage(TModuleState aState) {
   switch (aState) {
   case msNotLoaded:
-    return 0;
+    return mtiNotLoaded;
   case msLoadSuccess:
-    return 1;
+    return mtiLoaded;
   case msLoadFailed:
-    return 2;
+    return mtiLoadFailed;
   }
-  return 0;
+  return mtiNotLoaded;
 }
 
 std::vector<TModuleRow> ModuleRows(const TModuleList& aModules) {
@@ -43,13 +44,13 @@ std::vector<TModuleRow> ModuleRows(const TModuleList& aModules) {
       TModuleRow& UnitTestRow = Rows.emplace_back();
       UnitTestRow.Kind = mrkUnitTest;
       UnitTestRow.Name = FromName(UnitTest->Name());
-      UnitTestRow.Image = 3;
+      UnitTestRow.Image = mtiUnitTest;
       UnitTestRow.UnitTest = UnitTest;
       for (TUnitTestMethod* Method : UnitTest->Methods()) {
         TModuleRow& MethodRow = Rows.emplace_back();
         MethodRow.Kind = mrkMethod;
         MethodRow.Name = FromName(Method->Name());
-        MethodRow.Image = 4;
+        MethodRow.Image = mtiMethod;
       }
     }
   }

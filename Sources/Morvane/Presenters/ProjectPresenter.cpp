@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Exception.h"
+#include "Images.h"
 #include "Paths.h"
 #include "Project.h"
 #include "Titles.h"
@@ -18,27 +19,27 @@ TProjectPresenter::TProjectPresenter(IDialogs& aDialogs, IProjectView& aView)
   FCommands = {
       {.Name = "actNewProject",
        .Caption = "New",
-       .Image = 0,
+       .Image = maiNew,
        .Hint = "New Project|Create a new project",
        .HintPlaces = cpToolBar | cpMenu,
        .Effect = [this] { NewProject(); },
        .Places = cpToolBar | cpMenu},
       {.Name = "actOpenProject",
        .Caption = "Open...",
-       .Image = 1,
+       .Image = maiOpen,
        .Hint = "Open Project|Open an existing project",
        .Effect = [this] { OpenProjectWithDialog(); },
        .Places = cpToolBar | cpMenu},
       {.Name = "actSaveProject",
        .Caption = "Save",
-       .Image = 2,
+       .Image = maiSave,
        .Hint = "Save project|Save the project to a file",
        .Rule = [this] { return FProject != nullptr && FProject->Modified(); },
        .Effect = [this] { SaveProject(); },
        .Places = cpToolBar | cpMenu},
       {.Name = "actSaveProjectAs",
        .Caption = "Save As...",
-       .Image = 3,
+       .Image = maiSaveAs,
        .Hint = "Save Project As|Save the project to different file",
        .HintPlaces = cpMenu,
        .Rule = [this] { return FProject != nullptr; },
@@ -46,7 +47,7 @@ TProjectPresenter::TProjectPresenter(IDialogs& aDialogs, IProjectView& aView)
        .Places = cpMenu},
       TCommand::Separator(cpMenu),
       // Printing is offered but does nothing.
-      {.Name = "actPrint", .Caption = "Print...", .Image = 4, .Places = cpMenu},
+      {.Name = "actPrint", .Caption = "Print...", .Image = maiPrint, .Places = cpMenu},
   };
 }
 
