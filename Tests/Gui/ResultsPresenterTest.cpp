@@ -1,7 +1,7 @@
 // The results view's logic without widgets: the rows of its tree, the rules of
 // Start and Start All, the runs in their order, the report files after a run,
 // the file controls and the save buttons, with scripted dialogs and plain runs.
-#include "GuiTestSupport.h"
+#include "PresenterTestSupport.h"
 
 #include "Exception.h"
 #include "LinesPage.h"
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include <memory>
 
@@ -415,5 +416,5 @@ private slots:
   }
 };
 
-KALVORO_GUI_TEST_MAIN(TResultsPresenterTest)
+QTEST_GUILESS_MAIN(TResultsPresenterTest)
 #include "ResultsPresenterTest.moc"
