@@ -1,9 +1,11 @@
 // Test modules: loading a module file, creating its unit tests, unloading it.
 #include "UnitTestBase.h"
 
+#include <cxxabi.h>
 #include <dlfcn.h>
 
 #include <cctype>
+#include <exception>
 
 namespace Kalvoro {
 
@@ -22,6 +24,29 @@ std::string UpperExtension(const std::string& aFileName) {
 std::string LastDlError() {
   const char* Text = dlerror();
   return Text != nullptr ? Text : "";
+}
+
+// True when the type of the exception being handled is defined in the library
+// that aSymbol belongs to: such an error cannot outlive the library's release.
+bool CurrentErrorTypeLivesWith(void* aSymbol) {
+  const std::type_info* Type = abi::__cxa_current_exception_type();
+  Dl_info TypeInfo{};
+  Dl_info SymbolInfo{};
+  if (Type == nullptr || aSymbol == nullptr || dladdr(Type, &TypeInfo) == 0 ||
+      dladdr(aSymbol, &SymbolInfo) == 0)
+    return true;
+  return TypeInfo.dli_fbase == SymbolInfo.dli_fbase;
+}
+
+// The message of the exception being handled (call it inside a catch block).
+std::string CurrentErrorMessage() {
+  try {
+    throw;
+  } catch (const std::exception& Error) {
+    return Error.what();
+  } catch (...) {
+    return "The module raised an error without a message";
+  }
 }
 } // namespace
 
@@ -112,9 +137,21 @@ bool TModule::LoadModule() {
     FState = msLoadFailed;
     throw TModuleException("Failed to load package or library \"" + FFullFileName + "\"");
   }
+  // Every failure below lets go of the library and its unit tests (whose code
+  // lives in it), so that a later load maps the file again, rebuilt or not.
+  auto Abandon = [this](TModuleState aState) {
+    FUnitTestList.Clear();
+    try {
+      ReleaseLibrary();
+    } catch (...) {
+      // A library that cannot be released stays mapped; the load failed anyway.
+    }
+    FHandle = nullptr;
+    FState = aState;
+  };
   auto Register = reinterpret_cast<TRegisterEntry>(dlsym(FHandle, "Register"));
   if (Register == nullptr) {
-    FState = msLoadFailed;
+    Abandon(msLoadFailed);
     throw TModuleException("Invalid module\rNo \"Register\" procedure in module \"" +
                            FFullFileName + "\"");
   }
@@ -123,29 +160,50 @@ bool TModule::LoadModule() {
   auto AbiVersion = reinterpret_cast<TAbiVersionEntry>(dlsym(FHandle, "KalvoroModuleAbiVersion"));
   const unsigned Version = AbiVersion != nullptr ? AbiVersion() : 0;
   if (Version != KalvoroAbiVersion) {
-    FState = msLoadFailed;
-    ReleaseLibrary();
-    FHandle = nullptr;
+    Abandon(msLoadFailed);
     throw TModuleException("Invalid module\rModule \"" + FFullFileName +
                            "\" was built for framework ABI version " +
                            (Version == 0 ? std::string("(none)") : std::to_string(Version)) +
                            "; this framework has version " + std::to_string(KalvoroAbiVersion));
   }
-  Register();
   auto Enumerate =
       reinterpret_cast<TEnumRegisteredUnitTestsEntry>(dlsym(FHandle, "EnumRegisteredUnitTests"));
+  // The module's own errors pass unchanged, unless their type is the
+  // module's: then only their text outlives the release. The release waits
+  // until the handler has ended, when the error object no longer needs the
+  // module's code.
+  std::exception_ptr Error;
+  std::string ModuleError;
+  bool Failed = false;
+  try {
+    Register();
+    if (Enumerate != nullptr) {
+      TEnumUnitTestProc Proc;
+      Proc.Object = this;
+      Proc.Code = [](void* aObject, const TUnitTestBaseClass* aUnitTestClass,
+                     const TFixtureBaseClass* aFixtureClass, void* aInfo) {
+        static_cast<TModule*>(aObject)->EnumUnitTestProc(aUnitTestClass, aFixtureClass, aInfo);
+      };
+      Enumerate(Proc, nullptr);
+    }
+  } catch (...) {
+    Failed = true;
+    if (CurrentErrorTypeLivesWith(reinterpret_cast<void*>(Register)))
+      ModuleError = CurrentErrorMessage();
+    else
+      Error = std::current_exception();
+  }
+  if (Failed) {
+    Abandon(msNotLoaded);
+    if (Error)
+      std::rethrow_exception(Error);
+    throw Exception(ModuleError);
+  }
   if (Enumerate == nullptr) {
-    FState = msLoadFailed;
+    Abandon(msLoadFailed);
     throw TModuleException("Invalid module\rNo \"EnumRegisteredUnitTests\" procedure in module \"" +
                            FFullFileName + "\"");
   }
-  TEnumUnitTestProc Proc;
-  Proc.Object = this;
-  Proc.Code = [](void* aObject, const TUnitTestBaseClass* aUnitTestClass,
-                 const TFixtureBaseClass* aFixtureClass, void* aInfo) {
-    static_cast<TModule*>(aObject)->EnumUnitTestProc(aUnitTestClass, aFixtureClass, aInfo);
-  };
-  Enumerate(Proc, nullptr);
   FState = msLoadSuccess;
   return true;
 }
