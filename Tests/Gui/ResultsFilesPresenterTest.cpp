@@ -1,0 +1,157 @@
+// The results view's files without widgets: the report files after a run, a
+// write that fails, the file controls, the chooser and the save buttons.
+#include "ResultsPresenterFixture.h"
+
+#include <QFile>
+
+using namespace Kalvoro;
+using namespace ResultsPresenterTests;
+
+class TResultsFilesPresenterTest : public QObject, protected TResultsFixture {
+  Q_OBJECT
+
+private slots:
+  void init() { SetUp(); }
+  void cleanup() { TearDown(); }
+
+  void TickedPagesGoToTheTypedNamesAfterARun() {
+    MarkSaved();
+    TFileInfo& Info = FProject->FileInfo();
+    Info.SetSummaryEnabled(true);
+    Info.SetSummaryFileName("summary.txt");
+    Info.SetErrorEnabled(true);
+    Info.SetErrorFileName(InFolder(QStringLiteral("errors.txt")).toStdString());
+    Info.SetLogFileName("log.txt");
+    MarkSaved();
+    FPresenter->Activate(FProject.get());
+    QVERIFY(!FProject->Modified());
+    // A typed name is used by the run, relative to the project's folder, but
+    // not stored.
+    FPresenter->FileNameEdited(rpSummary, QStringLiteral("typed.txt"));
+    FPresenter->StartAll();
+    QVERIFY(!QFile::exists(InFolder(QStringLiteral("summary.txt"))));
+    QVERIFY(!QFile::exists(InFolder(QStringLiteral("log.txt"))));
+    QCOMPARE(ReadTextLines(InFolder(QStringLiteral("typed.txt"))), Texts(Lines(rpSummary)));
+    QFile Errors(InFolder(QStringLiteral("errors.txt")));
+    QVERIFY(Errors.open(QIODevice::ReadOnly));
+    QCOMPARE(Errors.readAll(), QByteArray("FAILURE (TMixed.TestFail) fails\r\n"
+                                          "EXCEPTION (TRaising.TestRaise) raised\r\n"));
+    QCOMPARE(Info.SummaryFileName(), std::string("summary.txt"));
+    QVERIFY(!FProject->Modified());
+    // The next Activate shows the project's setting again.
+    FPresenter->Activate(FProject.get());
+    QCOMPARE(FPresenter->FileControls(rpSummary).FileName, QStringLiteral("summary.txt"));
+  }
+
+  void AFailedWriteStopsTheLaterPages() {
+    TFileInfo& Info = FProject->FileInfo();
+    Info.SetSummaryEnabled(true);
+    Info.SetLogEnabled(true);
+    Info.SetErrorEnabled(true);
+    Info.SetSummaryFileName(InFolder(QStringLiteral("s.txt")).toStdString());
+    Info.SetLogFileName(InFolder(QStringLiteral("missing/l.txt")).toStdString());
+    Info.SetErrorFileName(InFolder(QStringLiteral("e.txt")).toStdString());
+    FPresenter->Activate(FProject.get());
+    QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
+    QVERIFY(QFile::exists(InFolder(QStringLiteral("s.txt"))));
+    QVERIFY(!QFile::exists(InFolder(QStringLiteral("e.txt"))));
+    // The run itself is complete.
+    QCOMPARE(FPresenter->Rows()[0].Status, QStringLiteral("FAILURE"));
+    // A ticked page whose name is empty fails at that page.
+    QFile::remove(InFolder(QStringLiteral("s.txt")));
+    FPresenter->FileNameEdited(rpSummary, QString());
+    FPresenter->FileNameEdited(rpLog, InFolder(QStringLiteral("l.txt")));
+    QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
+    QVERIFY(!QFile::exists(InFolder(QStringLiteral("l.txt"))));
+    QVERIFY(!QFile::exists(InFolder(QStringLiteral("e.txt"))));
+  }
+
+  void FileControlsFollowTheProjectAndItsBoxes() {
+    TFileInfo& Info = FProject->FileInfo();
+    Info.SetLogEnabled(true);
+    Info.SetLogFileName("log.txt");
+    MarkSaved();
+    FPresenter->Activate(FProject.get());
+    // Showing an enabled file's settings is no change of the project.
+    QVERIFY(!FProject->Modified());
+    QVERIFY(FView.Shown > 0);
+    QCOMPARE(FPresenter->FileControls(rpLog).FileName, QStringLiteral("log.txt"));
+    QVERIFY(FPresenter->FileControls(rpLog).ToFile);
+    QVERIFY(FPresenter->FileControls(rpLog).Editable);
+    QVERIFY(!FPresenter->FileControls(rpSummary).ToFile);
+    QVERIFY(!FPresenter->FileControls(rpSummary).Editable);
+    // A click marks the project modified, stores the flag, shows it.
+    FPresenter->ToFileClicked(rpSummary, true);
+    QVERIFY(FProject->Modified());
+    QVERIFY(Info.SummaryEnabled());
+    QVERIFY(FPresenter->FileControls(rpSummary).Editable);
+    FPresenter->ToFileClicked(rpLog, false);
+    QVERIFY(!Info.LogEnabled());
+    QVERIFY(!FPresenter->FileControls(rpLog).Editable);
+
+    // The chooser starts from the project's name (in the project's folder),
+    // stores the choice and marks the project modified; a cancel changes nothing.
+    MarkSaved();
+    FDialogs->OpenAnswers << std::nullopt << InFolder(QStringLiteral("chosen.txt"));
+    FPresenter->ChooseFile(rpLog);
+    QVERIFY(!FProject->Modified());
+    QCOMPARE(Info.LogFileName(), std::string("log.txt"));
+    FPresenter->ChooseFile(rpLog);
+    QVERIFY(FProject->Modified());
+    QCOMPARE(QString::fromStdString(Info.LogFileName()), InFolder(QStringLiteral("chosen.txt")));
+    QCOMPARE(FPresenter->FileControls(rpLog).FileName, InFolder(QStringLiteral("chosen.txt")));
+    QCOMPARE(FDialogs->OpenRequests.size(), 2);
+    const TFileDialogOptions& Asked = FDialogs->OpenRequests[0];
+    QCOMPARE(Asked.Title, QStringLiteral("Choose the \"Log\" file"));
+    QCOMPARE(Asked.FileName, InFolder(QStringLiteral("log.txt")));
+    QCOMPARE(Asked.DefaultSuffix, QStringLiteral("txt"));
+    QVERIFY(Asked.Filter.isEmpty());
+    QVERIFY(!Asked.FileMustExist);
+    // A read-only file is refused with a message and the dialog asked again.
+    const QString ReadOnly = InFolder(QStringLiteral("readonly.txt"));
+    WriteTextFile(ReadOnly, {QStringLiteral("kept")});
+    QFile::setPermissions(ReadOnly, QFile::ReadOwner | QFile::ReadUser);
+    FDialogs->OpenAnswers << ReadOnly << std::nullopt;
+    FPresenter->ChooseFile(rpLog);
+    QCOMPARE(FDialogs->Messages.size(), 1);
+    QVERIFY(FDialogs->Messages[0].Text.startsWith(
+        ReadOnly + QStringLiteral("\rThis file is set to read-only.")));
+    QCOMPARE(FDialogs->OpenRequests.size(), 4);
+    QCOMPARE(QString::fromStdString(Info.LogFileName()), InFolder(QStringLiteral("chosen.txt")));
+    FDialogs->OpenAnswers << std::nullopt << std::nullopt;
+    FPresenter->ChooseFile(rpSummary);
+    FPresenter->ChooseFile(rpErrors);
+    QCOMPARE(FDialogs->OpenRequests[4].Title, QStringLiteral("Choose the \"Summary\" file"));
+    QCOMPARE(FDialogs->OpenRequests[5].Title, QStringLiteral("Choose the \"Error\" file"));
+  }
+
+  void SaveButtonsWriteAPageToAFileChosenNow() {
+    FProject->FileInfo().SetErrorFileName("errors.txt");
+    MarkSaved();
+    FPresenter->Activate(FProject.get());
+    FPresenter->StartAll();
+    // The dialog starts from the project's name even when the box shows another.
+    FPresenter->FileNameEdited(rpErrors, QStringLiteral("typed.txt"));
+    const QString Target = InFolder(QStringLiteral("saved.txt"));
+    FDialogs->SaveAnswers << std::nullopt << Target;
+    QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actSaveErrors")).Run());
+    QVERIFY(!QFile::exists(Target));
+    QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actSaveErrors")).Run());
+    QCOMPARE(ReadTextLines(Target), Texts(Lines(rpErrors)));
+    const TFileDialogOptions& Asked = FDialogs->SaveRequests[0];
+    QCOMPARE(Asked.Title, QStringLiteral("Save \"Errors\" to file"));
+    QCOMPARE(Asked.FileName, InFolder(QStringLiteral("errors.txt")));
+    QCOMPARE(Asked.DefaultSuffix, QStringLiteral("txt"));
+    QVERIFY(Asked.ConfirmOverwrite);
+    QCOMPARE(FProject->FileInfo().ErrorFileName(), std::string("errors.txt"));
+    QVERIFY(!FProject->Modified());
+    FDialogs->SaveAnswers << std::nullopt << std::nullopt;
+    FPresenter->SavePage(rpSummary);
+    FPresenter->SavePage(rpLog);
+    QCOMPARE(FDialogs->SaveRequests[2].Title, QStringLiteral("Save \"Summary\" to file"));
+    QCOMPARE(FDialogs->SaveRequests[3].Title, QStringLiteral("Save \"Log\" to file"));
+  }
+};
+
+QTEST_GUILESS_MAIN(TResultsFilesPresenterTest)
+#include "ResultsFilesPresenterTest.moc"
