@@ -47,6 +47,13 @@ int RunModule(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
     ListUnitTests(Module.UnitTestList(), "  ", aStreams.Out);
     return ExitSuccess;
   }
+  const std::string Conflict = ReportFileConflict(
+      {aOptions.SummaryFile, aOptions.LogFile, aOptions.ErrorFile, aOptions.JUnitFile}, "",
+      {&Module});
+  if (!Conflict.empty()) {
+    PrintError(aStreams, Conflict);
+    return ExitUsageOrLoad;
+  }
   int Code;
   {
     TTestScenario Scenario(DefaultScenarioName);
@@ -143,7 +150,17 @@ int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
   std::vector<TTestScenario*> Scenarios;
   if (!ChooseScenarios(Project, aOptions, aStreams, Scenarios))
     return ExitUsageOrLoad;
-  return RunAndReport(Scenarios, aOptions, ProjectReportFiles(Project, aOptions), aStreams);
+  const TReportFiles Files = ProjectReportFiles(Project, aOptions);
+  std::vector<const TModule*> Modules;
+  for (const TModule* Module : Project.Modules())
+    Modules.push_back(Module);
+  const std::string Conflict = ReportFileConflict(
+      {Files.Summary, Files.Log, Files.Errors, aOptions.JUnitFile}, aOptions.Target, Modules);
+  if (!Conflict.empty()) {
+    PrintError(aStreams, Conflict);
+    return ExitUsageOrLoad;
+  }
+  return RunAndReport(Scenarios, aOptions, Files, aStreams);
 }
 
 } // namespace

@@ -9,11 +9,15 @@ namespace Kalvoro {
 
 namespace {
 
-// True when both names lead to one file. A name that cannot be made canonical
-// is compared as it is spelt.
+// True when both names lead to one file: for existing files the same device
+// and inode (hard links too), otherwise the same canonical path. A name that
+// cannot be made canonical is compared as it is spelt.
 bool SameFile(const std::string& aFirst, const std::string& aSecond) {
   if (aFirst.empty() || aSecond.empty())
     return false;
+  std::error_code Error;
+  if (std::filesystem::equivalent(aFirst, aSecond, Error))
+    return true;
   std::error_code First;
   std::error_code Second;
   const auto A = std::filesystem::weakly_canonical(std::filesystem::absolute(aFirst), First);
@@ -81,6 +85,31 @@ TReportFiles WithoutOverwrittenPages(TReportFiles aFiles) {
   if (SameFile(aFiles.Log, aFiles.Errors))
     aFiles.Log.clear();
   return aFiles;
+}
+
+std::string ReportFileConflict(const std::vector<std::string>& aReportFiles,
+                               const std::string& aProjectFile,
+                               const std::vector<const TModule*>& aModules) {
+  struct TGuarded {
+    std::string Path;
+    std::string What;
+  };
+  std::vector<TGuarded> Guarded{{"/proc/self/exe", "the running program"}};
+  if (!aProjectFile.empty())
+    Guarded.push_back({aProjectFile, "the project file \"" + aProjectFile + "\""});
+  for (const TModule* Module : aModules)
+    Guarded.push_back({Module->LoadPath(), "the module \"" + Module->FullFileName() + "\""});
+  for (const std::string& Report : aReportFiles) {
+    if (Report.empty())
+      continue;
+    for (const TGuarded& File : Guarded) {
+      std::error_code Error;
+      if (std::filesystem::equivalent(Report, File.Path, Error))
+        return "The report file \"" + Report + "\" is " + File.What +
+               ": refused, nothing was run or written";
+    }
+  }
+  return {};
 }
 
 } // namespace Kalvoro

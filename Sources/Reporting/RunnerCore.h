@@ -12,6 +12,7 @@
 
 namespace Kalvoro {
 
+class TModule;
 class TTestScenario;
 
 // Makes the sink that listens to one scenario run.
@@ -73,5 +74,14 @@ struct TReportFiles {
 // would remain after saving them in turn: the others are dropped (names
 // compared as files, not as spellings).
 TReportFiles WithoutOverwrittenPages(TReportFiles aFiles);
+
+// Checks the report files of a run (empty names skipped) before any of them is
+// opened: a report file that is the same file (device and inode, not the
+// spelling) as aProjectFile, as the file of one of aModules or as the running
+// program itself would destroy it. Returns the refusal for the first such
+// file, or an empty text when none is.
+std::string ReportFileConflict(const std::vector<std::string>& aReportFiles,
+                               const std::string& aProjectFile,
+                               const std::vector<const TModule*>& aModules);
 
 } // namespace Kalvoro

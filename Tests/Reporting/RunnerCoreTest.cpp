@@ -3,6 +3,7 @@
 #include "RunnerCore.h"
 
 #include "ReportingTestSupport.h"
+#include "UnitTestBase.h"
 
 #include <gtest/gtest.h>
 
@@ -195,6 +196,36 @@ TEST_F(ReportFiles, OfPagesNamedToOneFileOnlyTheLastIsKept) {
   // Empty names are not written and so overwrite nothing.
   Files = WithoutOverwrittenPages({A, "", ""});
   EXPECT_EQ(Files.Summary, A);
+}
+
+TEST_F(ReportFiles, HardLinksToOneFileAreOnePage) {
+  const std::string A = File("a.txt");
+  const std::string B = File("b.txt");
+  std::ofstream(A) << "old";
+  fs::create_hard_link(A, B);
+  TReportFiles Files = WithoutOverwrittenPages({"", A, B});
+  EXPECT_EQ(Files.Log, "");
+  EXPECT_EQ(Files.Errors, B);
+}
+
+TEST_F(ReportFiles, AReportFileThatIsTheProjectAModuleOrTheRunnerIsRefused) {
+  const std::string Project = File("p.kvr");
+  std::ofstream(Project) << "[Files]";
+  std::ofstream(File("m.so")) << "module";
+  fs::create_hard_link(Project, File("linked.txt"));
+  TModule Module("m.so");
+  Module.SetBaseDirectory(Dir.string());
+  const std::vector<const TModule*> Modules{&Module};
+
+  EXPECT_EQ(ReportFileConflict({File("log.txt"), "", File("missing/e.txt")}, Project, Modules), "");
+  EXPECT_EQ(ReportFileConflict({"", File("linked.txt")}, Project, Modules),
+            "The report file \"" + File("linked.txt") + "\" is the project file \"" + Project +
+                "\": refused, nothing was run or written");
+  const std::string OfModule = ReportFileConflict({(Dir / "." / "m.so").string()}, "", Modules);
+  EXPECT_NE(OfModule.find("is the module \"m.so\""), std::string::npos) << OfModule;
+  const std::string Runner = fs::read_symlink("/proc/self/exe").string();
+  EXPECT_NE(ReportFileConflict({Runner}, "", {}).find("is the running program"), std::string::npos);
+  EXPECT_EQ(ReadFile(Project), "[Files]");
 }
 
 } // namespace

@@ -1,0 +1,52 @@
+// The console runner against report files that would destroy what the run
+// needs, and against report files that cannot all be written.
+#include "ConsoleTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace ConsoleTest;
+
+namespace {
+
+// A copy of the demo module and a project on it, in a folder of their own.
+class ConsoleReportFiles : public ::testing::Test {
+protected:
+  ConsoleReportFiles() {
+    fs::copy_file(DemoModule, Module);
+    std::ofstream(Project, std::ios::binary)
+        << "[Project]\r\nSignature=Kalvoro\r\nFileVersion=1.0\r\nModuleCount=1\r\n"
+        << "ScenarioCount=1\r\n[FileInfo]\r\nSummaryEnabled=0\r\nSummaryFileName=\r\n"
+        << "LogEnabled=0\r\nLogFileName=\r\nErrorEnabled=0\r\nErrorFileName=\r\n"
+        << "[Scenarios]\r\nName0=Smoke\r\n[Modules]\r\nFile0=M.so\r\n"
+        << "Load0=1\r\nAssignmentCount0=1\r\n[M.so]\r\nAssign0=TStackTest|Smoke|ENABLED\r\n";
+  }
+  std::string Path(const std::string& aName) const { return (Dir.Path() / aName).string(); }
+
+  TempDir Dir;
+  std::string Module = Path("M.so");
+  std::string Project = Path("P.kvr");
+};
+
+} // namespace
+
+TEST_F(ConsoleReportFiles, AReportFileThatIsTheModuleTheProjectOrTheRunnerIsRefused) {
+  const std::string ModuleBytes = ReadFile(Module);
+  const std::string ProjectBytes = ReadFile(Project);
+  fs::create_hard_link(Project, Path("link.txt"));
+  const std::vector<std::vector<std::string>> Refused{
+      {"run", Module, "--log", Path("./M.so")},
+      {"run", Module, "--junit", Module},
+      {"run", Project, "--errors", Path("link.txt")},
+      {"run", Project, "--summary", Project},
+      {"run", Project, "--log", Module},
+      {"run", Module, "--errors", fs::read_symlink("/proc/self/exe").string()}};
+  for (const std::vector<std::string>& Arguments : Refused) {
+    const TRun Result = Runner(Arguments);
+    EXPECT_EQ(Result.Code, ExitUsageOrLoad) << Arguments[2] << ' ' << Arguments[3];
+    EXPECT_NE(Result.Err.find("refused, nothing was run or written"), std::string::npos)
+        << Result.Err;
+    EXPECT_EQ(Result.Out, "") << Arguments[2];
+  }
+  EXPECT_EQ(ReadFile(Module), ModuleBytes);
+  EXPECT_EQ(ReadFile(Project), ProjectBytes);
+}
