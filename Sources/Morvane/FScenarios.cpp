@@ -14,7 +14,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <QItemSelectionModel>
+
 #include <algorithm>
+#include <functional>
 
 namespace Kalvoro {
 
@@ -36,16 +39,23 @@ const struct {
     {"actRemoveSelected", ssiRemoveSelected},
 };
 
-std::vector<int> SortedRows(const QModelIndexList& aIndexes,
-                            const std::function<int(const QModelIndex&)>& aRowOf) {
+// The selected rows in tree order, once each, as aRowOf numbers them from a
+// row's parent and position. Reads the selection's ranges, not its rows: with
+// many ranges, asking row by row whether each is selected grows with the
+// square of the selection.
+std::vector<int> SelectedRowNumbers(const QItemSelectionModel& aSelection,
+                                    const std::function<int(const QModelIndex&, int)>& aRowOf) {
   std::vector<int> Rows;
-  Rows.reserve(static_cast<std::size_t>(aIndexes.size()));
-  for (const QModelIndex& Index : aIndexes) {
-    const int Row = aRowOf(Index);
-    if (Row >= 0)
-      Rows.push_back(Row);
+  for (const QItemSelectionRange& Range : aSelection.selection()) {
+    const QModelIndex Parent = Range.parent();
+    for (int Row = Range.top(); Row <= Range.bottom(); ++Row) {
+      const int Number = aRowOf(Parent, Row);
+      if (Number >= 0)
+        Rows.push_back(Number);
+    }
   }
   std::sort(Rows.begin(), Rows.end());
+  Rows.erase(std::unique(Rows.begin(), Rows.end()), Rows.end());
   return Rows;
 }
 
@@ -208,8 +218,12 @@ int TScenariosFrame::FlatIndex(const TTreeNode* aNode) const {
 }
 
 std::vector<int> TScenariosFrame::SelectedRows() const {
-  return SortedRows(FTree->selectionModel()->selectedRows(0),
-                    [this](const QModelIndex& aIndex) { return FlatIndex(FTree->NodeOf(aIndex)); });
+  return SelectedRowNumbers(*FTree->selectionModel(), [this](const QModelIndex& aParent, int aRow) {
+    const int Scenario = aParent.isValid() ? aParent.row() : aRow;
+    if (Scenario < 0 || Scenario >= static_cast<int>(FScenarioStarts.size()))
+      return -1;
+    return FScenarioStarts[static_cast<std::size_t>(Scenario)] + (aParent.isValid() ? 1 + aRow : 0);
+  });
 }
 
 bool TScenariosFrame::AnyRowSelected() const {
@@ -221,11 +235,9 @@ int TScenariosFrame::CurrentRow() const {
 }
 
 std::vector<int> TScenariosFrame::SelectedAvailable() const {
-  return SortedRows(FUnitTestsTree->selectionModel()->selectedRows(0),
-                    [this](const QModelIndex& aIndex) {
-                      const TTreeNode* Node = FUnitTestsTree->NodeOf(aIndex);
-                      return Node != nullptr ? Node->Index() : -1;
-                    });
+  return SelectedRowNumbers(
+      *FUnitTestsTree->selectionModel(),
+      [](const QModelIndex& aParent, int aRow) { return aParent.isValid() ? -1 : aRow; });
 }
 
 bool TScenariosFrame::AnyAvailableSelected() const {
