@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "ProjectText.h"
 
+#include <exception>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unordered_set>
@@ -128,6 +129,7 @@ bool TProject::LoadProject(std::string& aReport) {
   }
 
   const std::string Folder = ProjectFolder(FFileName);
+  std::exception_ptr FirstLoadError;
   for (std::int32_t Index = 0; Index < ModuleCount; ++Index) {
     const std::string FileKey = IndexedKey("File", Index);
     const std::string LoadKey = IndexedKey("Load", Index);
@@ -148,7 +150,15 @@ bool TProject::LoadProject(std::string& aReport) {
       Module->Assignments().emplace_back(*Value);
     }
     if (Load) {
-      Module->LoadModule();
+      // A module that fails to load stays with its assignment lines; the
+      // modules after it are still read and loaded, then the first load
+      // error goes on, so that saving loses nothing.
+      try {
+        Module->LoadModule();
+      } catch (...) {
+        if (!FirstLoadError)
+          FirstLoadError = std::current_exception();
+      }
       if (Module->State() == msLoadSuccess) {
         std::string Text;
         if (!LoadAssignments(Module, Text)) {
@@ -158,6 +168,8 @@ bool TProject::LoadProject(std::string& aReport) {
       }
     }
   }
+  if (FirstLoadError)
+    std::rethrow_exception(FirstLoadError);
   return Result;
 }
 
