@@ -61,6 +61,7 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
 
   FTree = new TTreeView(this);
   FTree->setObjectName(QStringLiteral("Tree"));
+  FTree->setAccessibleName(QStringLiteral("Modules"));
   FTree->SetColumns({QStringLiteral("Module"), QStringLiteral("Path"), QStringLiteral("Status")});
   FTree->SetImages(ModuleTreeImages());
   FTree->SetMultiSelect(false);

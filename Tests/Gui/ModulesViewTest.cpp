@@ -185,6 +185,7 @@ private slots:
     QVERIFY(Tree().rootIsDecorated());
     QVERIFY(!Tree().dragEnabled());
     QCOMPARE(Tree().PopupMenu(), FFrame->PopupMenu());
+    QCOMPARE(Tree().accessibleName(), QStringLiteral("Modules"));
 
     const QStringList Hints{"Add Module|Add a module to the project",
                             "Remove Module|Remove the selected module from the project",
@@ -198,6 +199,8 @@ private slots:
       if (!Action->isSeparator()) {
         auto* Button = qobject_cast<QToolButton*>(FFrame->GetToolBar()->widgetForAction(Action));
         Shown << Button->toolTip() + "|" + Button->statusTip();
+        // An icon-only button is named by the short part of its hint.
+        QCOMPARE(Button->accessibleName(), Button->toolTip());
       }
     QCOMPARE(Shown, Hints);
     // Menu entries carry no hint, but show the shortcuts.
