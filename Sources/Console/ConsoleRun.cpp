@@ -5,19 +5,35 @@
 #include "RunnerCore.h"
 #include "UnitTestBase.h"
 
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 namespace Kalvoro {
 
+namespace {
+std::string AbsolutePath(const std::string& aName) {
+  std::error_code Error;
+  const std::filesystem::path Path =
+      aName.empty() ? std::filesystem::path() : std::filesystem::absolute(aName, Error);
+  return Error || aName.empty() ? aName : Path.string();
+}
+} // namespace
+
 int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOptions& aOptions,
                  const TReportFiles& aNamedFiles, TRunnerStreams& aStreams) {
-  const TReportFiles Files = WithoutOverwrittenPages(aNamedFiles);
+  // Every name made absolute now: a test that changes the working directory
+  // must not move the files written after the run.
+  const TReportFiles Files =
+      WithoutOverwrittenPages({AbsolutePath(aNamedFiles.Summary), AbsolutePath(aNamedFiles.Log),
+                               AbsolutePath(aNamedFiles.Errors)});
+  const std::string JUnitFile = AbsolutePath(aOptions.JUnitFile);
   TConsolePages Pages;
   if (!Files.Log.empty())
     Pages.Log = std::make_unique<TLinesFile>(Files.Log);
   if (!Files.Errors.empty())
     Pages.Errors = std::make_unique<TLinesFile>(Files.Errors);
-  const bool WithJUnit = !aOptions.JUnitFile.empty();
+  const bool WithJUnit = !JUnitFile.empty();
   TJUnitReport JUnit;
   std::unique_ptr<TProgressBar> Progress;
   if (aOptions.Progress && aStreams.ErrIsTerminal)
@@ -73,15 +89,26 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   aStreams.Out.flush();
 
   int Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
+  // Every report file is tried; each one that cannot be written is told.
+  auto Report = [&](const std::string& aFailures) {
+    std::size_t Start = 0;
+    for (std::size_t End; (End = aFailures.find('\r', Start)) != std::string::npos; Start = End + 1)
+      PrintError(aStreams, aFailures.substr(Start, End - Start));
+    PrintError(aStreams, aFailures.substr(Start));
+    Code = ExitUsageOrLoad;
+  };
   try {
     SaveReportFiles({{!Files.Summary.empty(), Files.Summary, &Pages.Summary},
                      {Pages.Log != nullptr, Files.Log, nullptr, Pages.Log.get()},
                      {Pages.Errors != nullptr, Files.Errors, nullptr, Pages.Errors.get()}});
-    if (WithJUnit)
-      JUnit.WriteFile(aOptions.JUnitFile);
   } catch (const std::exception& Error) {
-    PrintError(aStreams, Error.what());
-    Code = ExitUsageOrLoad;
+    Report(Error.what());
+  }
+  try {
+    if (WithJUnit)
+      JUnit.WriteFile(JUnitFile);
+  } catch (const std::exception& Error) {
+    Report(Error.what());
   }
   return Code;
 }

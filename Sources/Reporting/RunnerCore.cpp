@@ -69,14 +69,22 @@ int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios) {
 
 void SaveReportFiles(const std::vector<TReportPage>& aPages) {
   static const std::vector<std::string> NoLines;
+  std::string Failures;
   for (const TReportPage& Page : aPages) {
     if (!Page.Enabled)
       continue;
-    if (Page.Written != nullptr)
-      Page.Written->Close();
-    else
-      SaveLinesToFile(Page.FileName, Page.Lines != nullptr ? *Page.Lines : NoLines);
+    try {
+      if (Page.Written != nullptr)
+        Page.Written->Close();
+      else
+        SaveLinesToFile(Page.FileName, Page.Lines != nullptr ? *Page.Lines : NoLines);
+    } catch (const std::exception& Error) {
+      // One file that cannot be written must not cost the others.
+      Failures += (Failures.empty() ? "" : "\r") + std::string(Error.what());
+    }
   }
+  if (!Failures.empty())
+    throw Exception(Failures);
 }
 
 TReportFiles WithoutOverwrittenPages(TReportFiles aFiles) {

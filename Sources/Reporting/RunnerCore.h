@@ -58,9 +58,10 @@ struct TReportPage {
 };
 
 // Writes the enabled pages in the order given (Summary, Log, Errors), each
-// whole, every line ended by CR LF, replacing the file. The first page that
-// cannot be written raises Exception("Unable to write to PATH: reason") and
-// the pages after it are not written (an empty name cannot be written either).
+// whole, every line ended by CR LF, replacing the file. Every page that can be
+// written is written; when some cannot ("Unable to write to PATH: reason";
+// an empty name cannot be written either), one Exception is raised after the
+// last page, holding each failure's text, separated by CR.
 void SaveReportFiles(const std::vector<TReportPage>& aPages);
 
 // The files of the three pages; an empty name is not written.

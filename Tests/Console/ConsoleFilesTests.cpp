@@ -1,6 +1,10 @@
 // The console runner against report files that would destroy what the run
 // needs, and against report files that cannot all be written.
+#include "ConsoleOutput.h"
 #include "ConsoleTestSupport.h"
+#include "FrameworkTestSupport.h"
+#include "RunnerCore.h"
+#include "UnitTestBase.h"
 
 #include <gtest/gtest.h>
 
@@ -49,4 +53,55 @@ TEST_F(ConsoleReportFiles, AReportFileThatIsTheModuleTheProjectOrTheRunnerIsRefu
   }
   EXPECT_EQ(ReadFile(Module), ModuleBytes);
   EXPECT_EQ(ReadFile(Project), ProjectBytes);
+}
+
+// Each report file that cannot be written is told; the others, JUnit too,
+// are written all the same.
+TEST_F(ConsoleReportFiles, EveryWritableReportFileIsWrittenAndEachFailureTold) {
+  const std::string Bad = Path("no-folder/s.txt");
+  TRun Result = Runner({"run", Module, "--summary", Bad, "--log", Path("l.txt"), "--junit",
+                        Path("j.xml"), "--no-progress"});
+  EXPECT_EQ(Result.Code, ExitUsageOrLoad);
+  EXPECT_NE(Result.Err.find("kalvoro: Unable to write to " + Bad), std::string::npos);
+  EXPECT_TRUE(fs::exists(Path("j.xml")));
+  EXPECT_NE(ReadFile(Path("l.txt")).find("BEGIN"), std::string::npos);
+
+  Result = Runner({"run", Module, "--summary", Bad, "--errors", Path("no-folder/e.txt"), "--junit",
+                   Path("no-folder/j.xml"), "--log", Path("l2.txt")});
+  EXPECT_EQ(Result.Code, ExitUsageOrLoad);
+  for (const char* Name : {"s.txt", "e.txt", "j.xml"})
+    EXPECT_NE(Result.Err.find(Path("no-folder/") + Name), std::string::npos) << Result.Err;
+  EXPECT_TRUE(fs::exists(Path("l2.txt")));
+}
+
+// A test that changes the working directory does not move the report files
+// that are written after the run.
+TEST(ConsoleRunAndReport, RelativeReportNamesStayWhereTheyPointedWhenTheRunStarted) {
+  TempDir Dir;
+  fs::create_directory(Dir.Path() / "elsewhere");
+  const fs::path Before = fs::current_path();
+  fs::current_path(Dir.Path());
+  TModule Module("InProcess.so");
+  KalvoroTest::TScriptedTest Test(&Module);
+  Test.SetName("TMoves");
+  Test.Scripts = {{"TestMoves", [&](KalvoroTest::TScriptedTest&) {
+                     fs::current_path(Dir.Path() / "elsewhere");
+                   }}};
+  Test.Register();
+  TTestScenario Scenario("S");
+  Scenario.AddUnitTest(&Test);
+  TRunnerOptions Options;
+  Options.JUnitFile = "j.xml";
+  std::ostringstream Out;
+  std::ostringstream Err;
+  TRunnerStreams Streams{Out, Err, false};
+  const int Code =
+      RunAndReport({&Scenario}, Options, TReportFiles{"s.txt", "l.txt", "e.txt"}, Streams);
+  fs::current_path(Before);
+  Scenario.RemoveAllUnitTests();
+  EXPECT_EQ(Code, ExitSuccess) << Err.str();
+  for (const char* Name : {"s.txt", "l.txt", "e.txt", "j.xml"}) {
+    EXPECT_TRUE(fs::exists(Dir.Path() / Name)) << Name;
+    EXPECT_FALSE(fs::exists(Dir.Path() / "elsewhere" / Name)) << Name;
+  }
 }
