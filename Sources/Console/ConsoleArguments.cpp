@@ -57,9 +57,10 @@ Report files hold exactly the manager's pages, every line ended by CR LF.
 
 Exit codes:
   0  every method succeeded
-  1  a method failed or raised an error, or a run was stopped
-  2  wrong arguments, the module or project could not be loaded, or a report
-     file could not be written
+  1  a method failed or raised an error, a run was stopped, or the project's
+     load report was not empty (a unit test missing or not assigned)
+  2  wrong arguments, the module or project could not be loaded, a report
+     file could not be written, or standard output could not be written
 )";
 }
 

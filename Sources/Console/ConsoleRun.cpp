@@ -42,6 +42,7 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   TTestScenario* Current = nullptr;
   std::size_t FirstSummaryLine = 0;
   bool Failed = false;
+  int MethodsRun = 0;
   TRunHooks Hooks;
   Hooks.Before = [&](TTestScenario& aScenario) {
     Current = &aScenario;
@@ -63,6 +64,7 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
     for (std::size_t I = FirstSummaryLine; I < Pages.Summary.size(); ++I)
       aStreams.Out << Pages.Summary[I] << '\n';
     const TSummary& Summary = aScenario.GetSummary();
+    MethodsRun += Summary.MethodSuccess() + Summary.MethodFailure() + Summary.MethodException();
     if (Summary.MethodFailure() > 0 || Summary.MethodException() > 0)
       Failed = true;
   };
@@ -87,6 +89,8 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   }
   Progress.reset();
   aStreams.Out.flush();
+  if (!Stopped && MethodsRun == 0)
+    PrintError(aStreams, "No test method ran");
 
   int Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
   // Every report file is tried; each one that cannot be written is told.

@@ -160,7 +160,9 @@ int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
     PrintError(aStreams, Conflict);
     return ExitUsageOrLoad;
   }
-  return RunAndReport(Scenarios, aOptions, Files, aStreams);
+  const int Code = RunAndReport(Scenarios, aOptions, Files, aStreams);
+  // Unit tests that vanished or lost their scenario must not pass unseen.
+  return Opened.Report.empty() || Code != ExitSuccess ? Code : ExitTestsFailed;
 }
 
 } // namespace

@@ -18,5 +18,10 @@ int main(int argc, char** argv) {
   Kalvoro::TRunnerStreams Streams{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};
   const int Code = Kalvoro::RunnerMain(Arguments, Streams);
   std::cout.flush();
+  // Output that was lost (a full disk, a closed pipe) must not pass for success.
+  if (!std::cout) {
+    std::cerr << "kalvoro: Unable to write to standard output.\n";
+    return Kalvoro::ExitUsageOrLoad;
+  }
   return Code;
 }

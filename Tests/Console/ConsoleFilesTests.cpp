@@ -1,5 +1,6 @@
 // The console runner against report files that would destroy what the run
-// needs, and against report files that cannot all be written.
+// needs, report files that cannot all be written, and outcomes that must not
+// pass for success.
 #include "ConsoleOutput.h"
 #include "ConsoleTestSupport.h"
 #include "FrameworkTestSupport.h"
@@ -7,6 +8,9 @@
 #include "UnitTestBase.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/wait.h>
 
 using namespace ConsoleTest;
 
@@ -104,4 +108,28 @@ TEST(ConsoleRunAndReport, RelativeReportNamesStayWhereTheyPointedWhenTheRunStart
     EXPECT_TRUE(fs::exists(Dir.Path() / Name)) << Name;
     EXPECT_FALSE(fs::exists(Dir.Path() / "elsewhere" / Name)) << Name;
   }
+}
+
+// Outcomes that used to pass for success: a load report, no method run at
+// all, and output that never arrived.
+TEST_F(ConsoleReportFiles, LoadReportNoMethodRunAndLostOutputAreNoSuccess) {
+  // The demo's other unit tests are not assigned: the passing run exits 1.
+  const TRun Reported = Runner({"run", Project});
+  EXPECT_NE(Reported.Err.find("is not assigned to a TestScenario"), std::string::npos);
+  EXPECT_NE(Reported.Out.find("SUCCESS   TStackTest"), std::string::npos) << Reported.Out;
+  EXPECT_EQ(Reported.Code, ExitTestsFailed);
+
+  const TRun Empty = Runner({"run", VacuelModule});
+  EXPECT_EQ(Empty.Code, ExitSuccess);
+  EXPECT_NE(Empty.Err.find("kalvoro: No test method ran."), std::string::npos) << Empty.Err;
+  EXPECT_EQ(Runner({"run", Module}).Err.find("No test method ran"), std::string::npos);
+  EXPECT_NE(RunnerHelpText().find("load report"), std::string::npos);
+
+  const std::string Command =
+      std::string(KALVORO_RUNNER) + " run " + VacuelModule + " >/dev/full 2>" + Path("err.txt");
+  const int Status = std::system(Command.c_str());
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), ExitUsageOrLoad);
+  EXPECT_NE(ReadFile(Path("err.txt")).find("kalvoro: Unable to write to standard output."),
+            std::string::npos);
 }
