@@ -2,6 +2,7 @@
 
 #include "UnitTestBase.h"
 
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 
@@ -25,6 +26,28 @@ bool SameFile(const std::string& aFirst, const std::string& aSecond) {
   return First || Second ? aFirst == aSecond : A == B;
 }
 
+// Ignores SIGPIPE for its lifetime: a test that writes to a closed pipe gets
+// EPIPE, as it expects, instead of killing the runner.
+class TIgnoreSigPipe {
+public:
+  TIgnoreSigPipe() {
+    struct sigaction Ignore {};
+    Ignore.sa_handler = SIG_IGN;
+    sigemptyset(&Ignore.sa_mask);
+    FRestore = sigaction(SIGPIPE, &Ignore, &FPrevious) == 0;
+  }
+  ~TIgnoreSigPipe() {
+    if (FRestore)
+      sigaction(SIGPIPE, &FPrevious, nullptr);
+  }
+  TIgnoreSigPipe(const TIgnoreSigPipe&) = delete;
+  TIgnoreSigPipe& operator=(const TIgnoreSigPipe&) = delete;
+
+private:
+  struct sigaction FPrevious {};
+  bool FRestore = false;
+};
+
 void Call(const std::function<void(TTestScenario&)>& aHook, TTestScenario& aScenario) {
   if (aHook)
     aHook(aScenario);
@@ -38,6 +61,7 @@ void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const 
   const std::unique_ptr<TOutput> Sink = aMakeSink ? aMakeSink(aScenario) : nullptr;
   Call(aHooks.Before, aScenario);
   try {
+    const TIgnoreSigPipe DuringTheRun;
     if (aRun)
       aRun(aScenario);
     else

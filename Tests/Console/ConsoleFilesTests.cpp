@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace ConsoleTest;
 
@@ -132,4 +135,33 @@ TEST_F(ConsoleReportFiles, LoadReportNoMethodRunAndLostOutputAreNoSuccess) {
   EXPECT_EQ(WEXITSTATUS(Status), ExitUsageOrLoad);
   EXPECT_NE(ReadFile(Path("err.txt")).find("kalvoro: Unable to write to standard output."),
             std::string::npos);
+}
+
+// A test that writes to a closed pipe gets EPIPE and the run goes on; after
+// the run SIGPIPE is handled as before.
+TEST(ConsoleRunAndReport, WritingToAClosedPipeFailsWithEpipeAndTheRunGoesOn) {
+  TModule Module("InProcess.so");
+  KalvoroTest::TScriptedTest Test(&Module);
+  Test.SetName("TPipe");
+  int WriteError = 0;
+  Test.Scripts = {{"TestWritesToAClosedPipe",
+                   [&](KalvoroTest::TScriptedTest& aTest) {
+                     int Ends[2];
+                     aTest.Check(pipe(Ends) == 0, "pipe");
+                     close(Ends[0]);
+                     const bool Failed = write(Ends[1], "x", 1) == -1;
+                     WriteError = Failed ? errno : 0;
+                     close(Ends[1]);
+                   }},
+                  {"TestRunsAfterwards", [](KalvoroTest::TScriptedTest&) {}}};
+  Test.Register();
+  TTestScenario Scenario("S");
+  Scenario.AddUnitTest(&Test);
+  RunScenario(Scenario, {});
+  EXPECT_EQ(WriteError, EPIPE);
+  EXPECT_EQ(Scenario.GetSummary().MethodSuccess(), 2);
+  Scenario.RemoveAllUnitTests();
+  struct sigaction After {};
+  sigaction(SIGPIPE, nullptr, &After);
+  EXPECT_EQ(After.sa_handler, SIG_DFL);
 }
