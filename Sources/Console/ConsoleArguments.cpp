@@ -73,6 +73,12 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
       aError = "option " + aOption + " needs a value";
       return false;
     }
+    // A missing value must not make the next option a file name.
+    const std::string& Given = aArguments[Index + 1];
+    if (Given.empty() || Given.rfind("--", 0) == 0) {
+      aError = "option " + aOption + " needs a value, not \"" + Given + "\"";
+      return false;
+    }
     aTarget = aArguments[++Index];
     return true;
   };

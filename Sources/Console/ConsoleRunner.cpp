@@ -132,6 +132,11 @@ int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
   TOpenProjectResult Opened = OpenProject(aOptions.Target);
   if (!Opened.Error.empty()) {
     PrintError(aStreams, Opened.Error);
+    // The dynamic loader's own reason, as module mode gives it.
+    if (Opened.Project)
+      for (const TModule* Module : Opened.Project->Modules())
+        if (Module->State() == msLoadFailed && !Module->LoaderError().empty())
+          aStreams.Err << "kalvoro: " << Module->LoaderError() << '\n';
     return ExitUsageOrLoad;
   }
   if (!Opened.Report.empty()) {

@@ -5,9 +5,13 @@
 #include "IniFile.h"
 #include "ProjectText.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 #include <utility>
 
@@ -77,6 +81,11 @@ bool TProject::LoadProject(std::string& aReport) {
   bool Result = true;
   if (!FileExists(FFileName))
     throw ELoadProject("The file " + Quoted(FFileName) + " does not exist");
+  // A file that is there but cannot be read is told as such, with the reason.
+  if (const int Handle = ::open(FFileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); Handle >= 0)
+    ::close(Handle);
+  else
+    throw ELoadProject("Cannot read the file " + Quoted(FFileName) + "\r" + std::strerror(errno));
 
   // However the reading ends, the project matches what was read.
   const TOnExit ClearModified([this] { FModified = false; });

@@ -165,3 +165,17 @@ TEST(ConsoleRunAndReport, WritingToAClosedPipeFailsWithEpipeAndTheRunGoesOn) {
   sigaction(SIGPIPE, nullptr, &After);
   EXPECT_EQ(After.sa_handler, SIG_DFL);
 }
+
+// In project mode a module that cannot be loaded is told with the dynamic
+// loader's reason, as in module mode.
+TEST_F(ConsoleReportFiles, ProjectModeGivesTheLoadersReason) {
+  fs::remove(Module);
+  const TRun Result = Runner({"run", Project});
+  EXPECT_EQ(Result.Code, ExitUsageOrLoad);
+  EXPECT_NE(Result.Err.find("kalvoro: Failed to load package or library \"M.so\""),
+            std::string::npos)
+      << Result.Err;
+  EXPECT_NE(Result.Err.find("kalvoro: " + Module + ": cannot open shared object file"),
+            std::string::npos)
+      << Result.Err;
+}

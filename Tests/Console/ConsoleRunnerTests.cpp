@@ -16,6 +16,8 @@ TEST(ConsoleArguments, RejectsWhatItCannotDo) {
                                                     {"jump", DemoModule},
                                                     {"run", DemoModule, "--bogus"},
                                                     {"run", DemoModule, "--junit"},
+                                                    {"run", DemoModule, "--junit", "--no-progress"},
+                                                    {"run", DemoModule, "--log", ""},
                                                     {"run", DemoModule, "extra"},
                                                     {"run", DemoModule, "--scenario", "X"},
                                                     {"run", DemoModule, "--no-files"}}) {

@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 using namespace Kalvoro;
 using namespace KalvoroTest;
 
@@ -47,4 +53,26 @@ TEST(ProjectLoadFailure, ModulesAfterAFailedOneAreReadAndLoadedThenTheFirstError
        {"File0=" + First, "File1=" + WorkedExampleModule, "File2=" + Last,
         "[" + First + "]\r\nAssign0=TA|S|ENABLED", "[" + Last + "]\r\nAssign0=TX|S|DISABLED"})
     EXPECT_NE(Saved.find(Expected), std::string::npos) << Expected << "\n" << Saved;
+}
+
+// A project file that is there but cannot be opened says so, and why.
+TEST(ProjectLoadFailure, AFileThatCannotBeOpenedIsToldWithItsReason) {
+  TScratchDir Dir;
+  const std::string Socket = Dir.File("p.kvr");
+  const int Handle = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(Handle, 0);
+  sockaddr_un Address{};
+  Address.sun_family = AF_UNIX;
+  ASSERT_LT(Socket.size(), sizeof Address.sun_path);
+  std::strcpy(Address.sun_path, Socket.c_str());
+  ASSERT_EQ(::bind(Handle, reinterpret_cast<sockaddr*>(&Address), sizeof Address), 0);
+  TProject Loaded(Socket);
+  std::string Report;
+  try {
+    Loaded.LoadProject(Report);
+    ADD_FAILURE() << "no error";
+  } catch (const ELoadProject& Error) {
+    EXPECT_EQ(Error.Message(), "Cannot read the file \"" + Socket + "\"\r" + std::strerror(ENXIO));
+  }
+  ::close(Handle);
 }
