@@ -7,6 +7,26 @@
 
 namespace Kalvoro {
 
+std::string TerminalText(std::string_view aText) {
+  const auto IsControl = [](unsigned char C) { return (C < 0x20 && C != '\t') || C == 0x7f; };
+  if (std::none_of(aText.begin(), aText.end(), IsControl))
+    return std::string(aText);
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string Result;
+  for (const char Char : aText) {
+    const auto C = static_cast<unsigned char>(Char);
+    if (!IsControl(C))
+      Result += Char;
+    else if (C == '\n')
+      Result += "\\n";
+    else if (C == '\r')
+      Result += "\\r";
+    else
+      Result += {'\\', 'x', Digits[C >> 4], Digits[C & 15]};
+  }
+  return Result;
+}
+
 void PrintError(TRunnerStreams& aStreams, const std::string& aText) {
   // Error texts may hold carriage returns as line breaks; a terminal wants '\n'.
   std::string Text = WithFullStop(aText);
@@ -41,7 +61,7 @@ void TConsoleOutput::WriteSummary(const std::string& aText) {
 void TConsoleOutput::Echo(const std::string& aText) {
   if (FProgress != nullptr)
     FProgress->Clear();
-  FStreams.Out << aText << '\n';
+  FStreams.Out << TerminalText(aText) << '\n';
 }
 
 } // namespace Kalvoro

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Kalvoro {
@@ -15,6 +16,11 @@ namespace Kalvoro {
 class TProgressBar;
 class TTestScenario;
 struct TReportFiles;
+
+// aText as it may reach a terminal: control characters shown escaped (a line
+// break as \n, a carriage return as \r, others as \xNN; tabs stay), so that
+// no text from test code can move the cursor or forge a line.
+std::string TerminalText(std::string_view aText);
 
 // Prints "kalvoro: TEXT." on the error stream, carriage returns as line breaks.
 void PrintError(TRunnerStreams& aStreams, const std::string& aText);

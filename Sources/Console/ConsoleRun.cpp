@@ -62,7 +62,7 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
     if (Progress)
       Progress->Clear();
     for (std::size_t I = FirstSummaryLine; I < Pages.Summary.size(); ++I)
-      aStreams.Out << Pages.Summary[I] << '\n';
+      aStreams.Out << TerminalText(Pages.Summary[I]) << '\n';
     const TSummary& Summary = aScenario.GetSummary();
     MethodsRun += Summary.MethodSuccess() + Summary.MethodFailure() + Summary.MethodException();
     if (Summary.MethodFailure() > 0 || Summary.MethodException() > 0)

@@ -129,6 +129,13 @@ void TLinesFile::Write(std::string_view aText) noexcept {
 }
 
 void TLinesFile::WriteLine(std::string_view aLine) noexcept {
+  // One message is one line: a line break inside it is written as \n or \r,
+  // so that no text can forge a line of the file.
+  for (std::size_t Break; (Break = aLine.find_first_of("\r\n")) != std::string_view::npos;) {
+    Write(aLine.substr(0, Break));
+    Write(aLine[Break] == '\n' ? "\\n" : "\\r");
+    aLine.remove_prefix(Break + 1);
+  }
   Write(aLine);
   Write("\r\n");
 }

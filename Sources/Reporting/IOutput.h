@@ -97,6 +97,7 @@ public:
   TLinesFile(const TLinesFile&) = delete;
   TLinesFile& operator=(const TLinesFile&) = delete;
 
+  // Writes aLine and CR LF; a CR or LF inside aLine is written as \r or \n.
   void WriteLine(std::string_view aLine) noexcept;
   // Writes aText as it is.
   void Write(std::string_view aText) noexcept;

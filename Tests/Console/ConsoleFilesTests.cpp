@@ -179,3 +179,40 @@ TEST_F(ConsoleReportFiles, ProjectModeGivesTheLoadersReason) {
             std::string::npos)
       << Result.Err;
 }
+
+// Texts of test code cannot forge lines: control characters reach the
+// terminal escaped, and a line break inside a message stays in its line of
+// the report file.
+TEST(ConsoleRunAndReport, TextsOfTestsCannotForgeLinesOnTheTerminalOrInTheFiles) {
+  EXPECT_EQ(TerminalText("plain\ttext"), "plain\ttext");
+  EXPECT_EQ(TerminalText("a\nFAILURE (TFake.Test) injected\r\x1b]0;title\x07\x7f"),
+            "a\\nFAILURE (TFake.Test) injected\\r\\x1b]0;title\\x07\\x7f");
+
+  TempDir Dir;
+  TModule Module("InProcess.so");
+  KalvoroTest::TScriptedTest Test(&Module);
+  Test.SetName("TForger");
+  Test.Scripts = {{"TestForges", [](KalvoroTest::TScriptedTest& aTest) {
+                     aTest.Check(false, "x\r\nFAILURE (TFake.Test) injected\x1b[2J");
+                   }}};
+  Test.Register();
+  TTestScenario Scenario("S");
+  Scenario.AddUnitTest(&Test);
+  TRunnerOptions Options;
+  std::ostringstream Out;
+  std::ostringstream Err;
+  TRunnerStreams Streams{Out, Err, false};
+  const std::string Errors = (Dir.Path() / "e.txt").string();
+  EXPECT_EQ(RunAndReport({&Scenario}, Options, TReportFiles{"", "", Errors}, Streams),
+            ExitTestsFailed);
+  Scenario.RemoveAllUnitTests();
+  EXPECT_EQ(Out.str().find('\x1b'), std::string::npos) << Out.str();
+  EXPECT_NE(Out.str().find("x\\r\\nFAILURE (TFake.Test) injected\\x1b[2J"), std::string::npos)
+      << Out.str();
+  for (const std::string& Line : Lines(Out.str()))
+    EXPECT_NE(Line.rfind("FAILURE (TFake.Test)", 0), 0u) << Line;
+  const std::string File = ReadFile(Errors);
+  EXPECT_NE(File.find("x\\r\\nFAILURE (TFake.Test) injected\x1b[2J\r\n"), std::string::npos)
+      << File;
+  EXPECT_EQ(File.find("\r\nFAILURE (TFake.Test) injected"), std::string::npos) << File;
+}
