@@ -2,9 +2,13 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -22,6 +26,12 @@ constexpr std::size_t AltStackSize = 256 * 1024;
 std::mutex InstallMutex;
 int InstalledScopes = 0;
 struct sigaction Previous[GuardedSignals.size()];
+struct sigaction PreviousTimeLimit;
+
+// The signal of the time-limit timers.
+int TimeLimitSignal() {
+  return SIGRTMIN + 1;
+}
 
 // The rest is per thread: open scopes, the innermost crash frame, the stack.
 // What the signal handler reads lives in static TLS, so that reading it never
@@ -29,7 +39,7 @@ struct sigaction Previous[GuardedSignals.size()];
 [[gnu::tls_model("initial-exec")]] thread_local TCrashFrame* CurrentFrame = nullptr;
 [[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackLow = 0;
 [[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackHigh = 0;
-thread_local int ThreadScopes = 0;
+[[gnu::tls_model("initial-exec")]] thread_local int ThreadScopes = 0;
 
 // A thread's alternate signal stack, kept for the thread's life. When the
 // thread ends, the stack it had before is put back before the memory goes, so
@@ -50,6 +60,47 @@ struct TAltStack {
 };
 thread_local TAltStack AltStack;
 
+// A thread's time-limit timer, created at its first limited phase; it sends
+// its signal to this thread only. The handler re-arms it, so it is in static
+// TLS too.
+[[gnu::tls_model("initial-exec")]] thread_local timer_t TimerId = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local bool TimerCreated = false;
+
+struct TTimerRelease {
+  ~TTimerRelease() {
+    if (TimerCreated)
+      timer_delete(TimerId);
+    TimerCreated = false;
+  }
+};
+thread_local TTimerRelease TimerRelease;
+
+// Fires at the CLOCK_MONOTONIC time aDeadline (nanoseconds); 0 disarms.
+void SetTimer(long long aDeadline) {
+  if (!TimerCreated) {
+    if (aDeadline == 0)
+      return;
+    sigevent Event{};
+    Event.sigev_notify = SIGEV_THREAD_ID;
+    Event.sigev_signo = TimeLimitSignal();
+    Event._sigev_un._tid = gettid();
+    if (timer_create(CLOCK_MONOTONIC, &Event, &TimerId) != 0)
+      throw Exception("The time limit cannot be set: no timer available");
+    TimerCreated = true;
+    (void)&TimerRelease; // deletes the timer when the thread ends
+  }
+  itimerspec Value{};
+  Value.it_value.tv_sec = static_cast<time_t>(aDeadline / 1000000000);
+  Value.it_value.tv_nsec = static_cast<long>(aDeadline % 1000000000);
+  timer_settime(TimerId, TIMER_ABSTIME, &Value, nullptr);
+}
+
+long long MonotonicNow() noexcept {
+  timespec Now{};
+  clock_gettime(CLOCK_MONOTONIC, &Now);
+  return static_cast<long long>(Now.tv_sec) * 1000000000 + Now.tv_nsec;
+}
+
 int SlotOf(int aSignal) {
   for (std::size_t I = 0; I < GuardedSignals.size(); ++I)
     if (GuardedSignals[I] == aSignal)
@@ -60,6 +111,33 @@ int SlotOf(int aSignal) {
 void RestorePrevious() {
   for (std::size_t I = 0; I < GuardedSignals.size(); ++I)
     sigaction(GuardedSignals[I], &Previous[I], nullptr);
+  sigaction(TimeLimitSignal(), &PreviousTimeLimit, nullptr);
+}
+
+// Only ends the innermost phase, and only once its deadline has passed: a
+// signal that was under way when its phase ended finds no deadline, or one
+// still to come, and is dropped.
+void HandleTimeLimit(int /*aSignal*/, siginfo_t* /*aInfo*/, void* /*aContext*/) {
+  TCrashFrame* Frame = CurrentFrame;
+  if (Frame == nullptr || Frame->Deadline == 0)
+    return;
+  const int SavedErrno = errno;
+  if (MonotonicNow() < Frame->Deadline) {
+    errno = SavedErrno;
+    return;
+  }
+  // While a nested run is under way (more scopes open than when the frame was
+  // pushed) the jump waits until that run is over, so that it is not cut in
+  // half: the timer looks again shortly.
+  if (ThreadScopes != Frame->Scopes) {
+    itimerspec Value{};
+    Value.it_value.tv_nsec = 10 * 1000 * 1000;
+    timer_settime(TimerId, 0, &Value, nullptr);
+    errno = SavedErrno;
+    return;
+  }
+  Frame->TimedOut = true;
+  siglongjmp(Frame->Env, 1);
 }
 
 void HandleSignal(int aSignal, siginfo_t* aInfo, void* /*aContext*/) {
@@ -128,6 +206,9 @@ void Install() {
   sigemptyset(&Action.sa_mask);
   for (std::size_t I = 0; I < GuardedSignals.size(); ++I)
     sigaction(GuardedSignals[I], &Action, &Previous[I]);
+  Action.sa_sigaction = &HandleTimeLimit;
+  Action.sa_flags |= SA_RESTART;
+  sigaction(TimeLimitSignal(), &Action, &PreviousTimeLimit);
 }
 
 } // namespace
@@ -153,16 +234,70 @@ TSignalScope::~TSignalScope() {
 }
 
 void PushCrashFrame(TCrashFrame* aFrame) {
+  aFrame->Scopes = ThreadScopes;
   aFrame->Outer = CurrentFrame;
   CurrentFrame = aFrame;
 }
 
 void PopCrashFrame(TCrashFrame* aFrame) {
-  if (CurrentFrame == aFrame)
-    CurrentFrame = aFrame->Outer;
+  if (CurrentFrame != aFrame)
+    return;
+  const bool Limited = aFrame->Deadline != 0;
+  aFrame->Deadline = 0;
+  CurrentFrame = aFrame->Outer;
+  // The timer goes back to the outer phase's deadline, or off.
+  if (Limited)
+    SetTimer(aFrame->Outer != nullptr ? aFrame->Outer->Deadline : 0);
+}
+
+void LeaveCrashFrame(TCrashFrame* aFrame) {
+  ThreadScopes = aFrame->Scopes;
+  CurrentFrame = aFrame;
+  PopCrashFrame(aFrame);
+}
+
+void StartTimeLimit(TCrashFrame* aFrame, double aSeconds) {
+  const TCrashFrame* Outer = aFrame->Outer;
+  long long Deadline = 0;
+  double Limit = 0;
+  if (aSeconds > 0) {
+    // Limits beyond a year are as good as none but must not overflow.
+    const double Nanoseconds = std::min(aSeconds, 365.0 * 24 * 3600) * 1e9;
+    Deadline = MonotonicNow() + static_cast<long long>(Nanoseconds);
+    Limit = aSeconds;
+  }
+  if (Outer != nullptr && Outer->Deadline != 0 && (Deadline == 0 || Outer->Deadline < Deadline)) {
+    Deadline = Outer->Deadline;
+    Limit = Outer->DeadlineLimit;
+  }
+  if (Deadline == 0)
+    return;
+  aFrame->DeadlineLimit = Limit;
+  aFrame->Deadline = Deadline;
+  SetTimer(Deadline);
+}
+
+bool DeadlinePassed(const TCrashFrame& aFrame) {
+  return aFrame.Deadline != 0 && MonotonicNow() >= aFrame.Deadline;
+}
+
+bool TimeLimitArmed() {
+  if (!TimerCreated)
+    return false;
+  itimerspec Value{};
+  timer_gettime(TimerId, &Value);
+  return Value.it_value.tv_sec != 0 || Value.it_value.tv_nsec != 0;
+}
+
+std::string SecondsText(double aSeconds) {
+  char Buffer[32];
+  const auto Result = std::to_chars(Buffer, Buffer + sizeof Buffer, aSeconds);
+  return std::string(Buffer, Result.ptr);
 }
 
 std::string CrashText(const TCrashFrame& aFrame) {
+  if (aFrame.TimedOut)
+    return "Time limit of " + SecondsText(aFrame.DeadlineLimit) + " s exceeded";
   switch (aFrame.Signal) {
   case SIGSEGV:
     return aFrame.StackOverflow ? "Stack overflow (SIGSEGV)" : "Access violation (SIGSEGV)";

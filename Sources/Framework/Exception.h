@@ -55,6 +55,11 @@ struct TSourceLocation {
   AssertionFailed(aWhere.file_name(), static_cast<int>(aWhere.line()));
 }
 
+// The message of the exception being handled (call it inside a catch block):
+// what() of a std::exception, the text of a thrown const char* or std::string,
+// else "Unknown exception of type T" with T the demangled type name.
+KALVORO_API std::string CurrentExceptionText();
+
 // Raises the lists' index error, "List index out of bounds (N)".
 [[noreturn]] KALVORO_API void ListIndexError(int aIndex);
 

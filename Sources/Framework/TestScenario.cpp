@@ -4,6 +4,7 @@
 #include "CrashGuard.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Kalvoro {
 
@@ -109,6 +110,11 @@ int TTestScenario::UnitTestIndexOf(const TUnitTestBase* aUnitTest) const {
 void TTestScenario::UpdateEnabledState() {
   FEnabled = std::any_of(FUnitTestList.begin(), FUnitTestList.end(),
                          [](const TUnitTestBase* aUnitTest) { return aUnitTest->Enabled(); });
+}
+
+void TTestScenario::SetTimeLimit(double aSeconds) {
+  KALVORO_ASSERT(std::isfinite(aSeconds) && aSeconds >= 0);
+  FTimeLimit = aSeconds;
 }
 
 void TTestScenario::ResetResults() {

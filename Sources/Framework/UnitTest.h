@@ -84,6 +84,9 @@ KALVORO_EXPORT unsigned KalvoroModuleAbiVersion();
 
 #define KALVORO_CONCAT_INNER(a, b) a##b
 #define KALVORO_CONCAT(a, b) KALVORO_CONCAT_INNER(a, b)
+// A name of its own for each use, also for two uses on one line.
+#define KALVORO_UNIQUE_NAME(aPrefix)                                                               \
+  KALVORO_CONCAT(KALVORO_CONCAT(aPrefix, __LINE__), KALVORO_CONCAT(_, __COUNTER__))
 
 // Inside Register(): registers a test method under its declared name.
 #define REGISTER_METHOD(aMethod)                                                                   \
@@ -94,11 +97,11 @@ KALVORO_EXPORT unsigned KalvoroModuleAbiVersion();
 // Registers a unit-test class with the module, at namespace scope (start-up)
 // or as a statement inside the module's Register().
 #define REGISTER_UNIT_TEST(aClass)                                                                 \
-  [[maybe_unused]] static const bool KALVORO_CONCAT(KalvoroRegistered_, __LINE__) =                \
+  [[maybe_unused]] static const bool KALVORO_UNIQUE_NAME(KalvoroRegistered_) =                     \
       ::Kalvoro::Detail::RegisterClass<aClass>(#aClass)
 
 #define REGISTER_UNIT_TEST_WITH_FIXTURE(aClass, aFixture)                                          \
-  [[maybe_unused]] static const bool KALVORO_CONCAT(KalvoroRegistered_, __LINE__) =                \
+  [[maybe_unused]] static const bool KALVORO_UNIQUE_NAME(KalvoroRegistered_) =                     \
       ::Kalvoro::Detail::RegisterClassWithFixture<aClass, aFixture>(#aClass, #aFixture)
 
 // The names test writers use without qualification.

@@ -3,6 +3,8 @@
 
 #include "CrashGuard.h"
 
+#include <cxxabi.h>
+
 namespace Kalvoro {
 
 namespace {
@@ -111,16 +113,23 @@ void TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart,
                                  TProgressType aFinish, const std::string& aPhaseName,
                                  TBody&& aBody) {
   std::string ErrorText;
+  const double TimeLimit = FTestScenario != nullptr ? FTestScenario->TimeLimit() : 0;
   try {
-    RunGuarded([&] {
-      FireProgress(aStart, aPhaseName);
-      aBody();
-      FireProgress(aFinish, aPhaseName);
-    });
+    RunGuarded(
+        [&] {
+          FireProgress(aStart, aPhaseName);
+          aBody();
+          FireProgress(aFinish, aPhaseName);
+        },
+        TimeLimit);
     return;
-  } catch (const std::exception& Error) {
-    // Copy the text now: the error object may live in a module's code.
-    ErrorText = Error.what();
+  } catch (abi::__forced_unwind&) {
+    // Thread cancellation has to pass through.
+    throw;
+  } catch (...) {
+    // An error of any type belongs to its phase. Copy the text now: the error
+    // object may live in a module's code.
+    ErrorText = CurrentExceptionText();
   }
   if (aMethod->TestResult() == tcrSuccess)
     aMethod->SetTestResult(tcrException);

@@ -187,6 +187,11 @@ public:
   const TUnitTestList& UnitTestList() const { return FUnitTestList; }
 
   const TSummary& GetSummary() const { return FSummary; }
+  // The longest that each guarded phase (Init, a method, Exit) may run, in
+  // seconds; a phase that runs longer is ended as an exception of its phase.
+  // 0, the default, sets no limit.
+  double TimeLimit() const { return FTimeLimit; }
+  void SetTimeLimit(double aSeconds);
   void UpdateEnabledState();
   void ResetResults();
   void Run();
@@ -197,6 +202,7 @@ private:
   TUnitTestList FUnitTestList{false};
   TMessageEventList FStateNotifications;
   TSummary FSummary;
+  double FTimeLimit = 0;
 };
 
 enum TModuleType : std::uint8_t { ptPackage, ptLibrary, ptUnknown };

@@ -280,31 +280,6 @@ TEST_F(FrameworkUnitTest, HandlerRaisingDuringAPhaseIsCaughtByThatPhase) {
   }
 }
 
-TEST_F(FrameworkUnitTest, ErrorsWithoutTextLeaveTheRunAfterExit) {
-  bool ExitRan = false;
-  Test.OnExit = [&](TScriptedTest&) { ExitRan = true; };
-  Prepare({{"TestThrowsInt", [](TScriptedTest&) { throw 42; }}, {"TestNext", nullptr}});
-  EXPECT_THROW(Scenario.Run(), int);
-  EXPECT_TRUE(ExitRan);
-  EXPECT_EQ(Test.Called, TLines{"TestThrowsInt"});
-  EXPECT_EQ(Test.CurrentMethodIndex(), -1);
-  ASSERT_GE(Recorder.Lines.size(), 3u);
-  EXPECT_EQ(
-      TLines(Recorder.Lines.end() - 3, Recorder.Lines.end()),
-      (TLines{P("MethodStart", "TestThrowsInt"), P("ExitStart", "Exit"), P("ExitFinish", "Exit")}));
-  // The scenario's run ends there: no finish message, no new summary.
-  EXPECT_TRUE(Scenario.GetSummary().Empty());
-
-  // The same for Init.
-  Recorder.Lines.clear();
-  Test.Called.clear();
-  ExitRan = false;
-  Test.OnInit = [](TScriptedTest&) { throw 42; };
-  EXPECT_THROW(Test.RunMethod(Test.Methods()[1]), int);
-  EXPECT_TRUE(ExitRan);
-  EXPECT_TRUE(Test.Called.empty());
-}
-
 TEST_F(FrameworkUnitTest, NamesAreCutTo255Characters) {
   const std::string Long(300, 'n');
   Test.SetName(Long);

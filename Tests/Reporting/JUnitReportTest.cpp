@@ -290,7 +290,7 @@ TEST(JUnitReport, SeveralScenariosPrefixTheSuiteNames) {
                              "</testsuites>\n");
 }
 
-// A method that throws something other than an error stops the whole run.
+// A method whose error a handler answers by raising stops the whole run.
 class TStopTest : public TUnitTest {
 public:
   using TUnitTest::TUnitTest;
@@ -300,7 +300,7 @@ public:
     REGISTER_METHOD(TestAfter);
   }
   void TestFirst() { Check(false, "first failed"); }
-  void TestStop() { throw 42; }
+  void TestStop() { throw Exception("stop"); }
   void TestAfter() {}
 };
 
@@ -314,7 +314,16 @@ TEST(JUnitReport, RunThatRaisedIsClosedOnDetach) {
 
   TJUnitReport Report(TickingClock());
   Report.Attach(&Scenario);
+  struct TStopper {
+    void Handle(TMessageEventList*, const TCustomMessage& aMessage) {
+      if (aMessage.GetId() == MessageIdException)
+        throw 42;
+    }
+  } Stopper;
+  const TMessageEvent StopEvent = MakeMessageEvent<&TStopper::Handle>(&Stopper);
+  Scenario.AddStateNotificationHandler(StopEvent);
   EXPECT_THROW(Scenario.Run(), int);
+  Scenario.RemoveStateNotificationHandler(StopEvent);
   Report.Detach();
   Scenario.RemoveAllUnitTests();
 
