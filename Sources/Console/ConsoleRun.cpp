@@ -5,7 +5,10 @@
 #include "RunnerCore.h"
 #include "UnitTestBase.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <system_error>
 
@@ -18,6 +21,42 @@ std::string AbsolutePath(const std::string& aName) {
       aName.empty() ? std::filesystem::path() : std::filesystem::absolute(aName, Error);
   return Error || aName.empty() ? aName : Path.string();
 }
+// The method of aScenario that is running, as "TUnitTest.Method".
+std::string RunningMethod(const TTestScenario* aScenario) {
+  if (aScenario != nullptr)
+    for (const TUnitTestBase* UnitTest : aScenario->UnitTestList()) {
+      const int Index = UnitTest->CurrentMethodIndex();
+      if (Index >= 0 && Index < UnitTest->Methods().Count())
+        return UnitTest->Name() + "." + UnitTest->Methods().GetItem(Index)->Name();
+    }
+  return "(none)";
+}
+
+// While it lives, a call of exit() runs aOnExit and ends the process with 1.
+std::function<void()> ExitDuringRun;
+
+void OnProcessExit() {
+  if (!ExitDuringRun)
+    return;
+  const std::function<void()> Handler = std::move(ExitDuringRun);
+  ExitDuringRun = nullptr;
+  Handler();
+  std::fflush(nullptr);
+  std::_Exit(ExitTestsFailed);
+}
+
+class TExitDuringRun {
+public:
+  explicit TExitDuringRun(std::function<void()> aOnExit) {
+    static const bool Registered = std::atexit(OnProcessExit) == 0;
+    if (Registered)
+      ExitDuringRun = std::move(aOnExit);
+  }
+  ~TExitDuringRun() { ExitDuringRun = nullptr; }
+  TExitDuringRun(const TExitDuringRun&) = delete;
+  TExitDuringRun& operator=(const TExitDuringRun&) = delete;
+};
+
 } // namespace
 
 int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOptions& aOptions,
@@ -73,26 +112,7 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
                                             Progress.get());
   };
 
-  bool Stopped = true;
-  try {
-    RunScenarios(aScenarios, MakeSink, {}, Hooks);
-    Stopped = false;
-  } catch (const std::exception& Error) {
-    if (Progress)
-      Progress->Clear();
-    PrintError(aStreams, "The run of \"" + Current->Name() + "\" was stopped: " + Error.what());
-  } catch (...) {
-    if (Progress)
-      Progress->Clear();
-    PrintError(aStreams, "The run of \"" + Current->Name() +
-                             "\" was stopped by an error that carries no message");
-  }
-  Progress.reset();
-  aStreams.Out.flush();
-  if (!Stopped && MethodsRun == 0)
-    PrintError(aStreams, "No test method ran");
-
-  int Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
+  int Code = ExitSuccess;
   // Every report file is tried; each one that cannot be written is told.
   auto Report = [&](const std::string& aFailures) {
     std::size_t Start = 0;
@@ -101,19 +121,56 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
     PrintError(aStreams, aFailures.substr(Start));
     Code = ExitUsageOrLoad;
   };
-  try {
-    SaveReportFiles({{!Files.Summary.empty(), Files.Summary, &Pages.Summary},
-                     {Pages.Log != nullptr, Files.Log, nullptr, Pages.Log.get()},
-                     {Pages.Errors != nullptr, Files.Errors, nullptr, Pages.Errors.get()}});
-  } catch (const std::exception& Error) {
-    Report(Error.what());
+  auto SaveFiles = [&] {
+    try {
+      SaveReportFiles({{!Files.Summary.empty(), Files.Summary, &Pages.Summary},
+                       {Pages.Log != nullptr, Files.Log, nullptr, Pages.Log.get()},
+                       {Pages.Errors != nullptr, Files.Errors, nullptr, Pages.Errors.get()}});
+    } catch (const std::exception& Error) {
+      Report(Error.what());
+    }
+    try {
+      if (WithJUnit)
+        JUnit.WriteFile(JUnitFile);
+    } catch (const std::exception& Error) {
+      Report(Error.what());
+    }
+  };
+
+  bool Stopped = true;
+  {
+    // Test code that ends the process (exit) must not pass for success: the
+    // files get what the run knows, the method is named, and the code is 1.
+    const TExitDuringRun Guard([&] {
+      if (Progress)
+        Progress->Clear();
+      PrintError(aStreams, "The test method \"" + RunningMethod(Current) +
+                               "\" ended the process during the run");
+      aStreams.Out.flush();
+      SaveFiles();
+      aStreams.Err.flush();
+    });
+    try {
+      RunScenarios(aScenarios, MakeSink, {}, Hooks);
+      Stopped = false;
+    } catch (const std::exception& Error) {
+      if (Progress)
+        Progress->Clear();
+      PrintError(aStreams, "The run of \"" + Current->Name() + "\" was stopped: " + Error.what());
+    } catch (...) {
+      if (Progress)
+        Progress->Clear();
+      PrintError(aStreams, "The run of \"" + Current->Name() +
+                               "\" was stopped by an error that carries no message");
+    }
   }
-  try {
-    if (WithJUnit)
-      JUnit.WriteFile(JUnitFile);
-  } catch (const std::exception& Error) {
-    Report(Error.what());
-  }
+  Progress.reset();
+  aStreams.Out.flush();
+  if (!Stopped && MethodsRun == 0)
+    PrintError(aStreams, "No test method ran");
+
+  Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
+  SaveFiles();
   return Code;
 }
 

@@ -216,3 +216,45 @@ TEST(ConsoleRunAndReport, TextsOfTestsCannotForgeLinesOnTheTerminalOrInTheFiles)
       << File;
   EXPECT_EQ(File.find("\r\nFAILURE (TFake.Test) injected"), std::string::npos) << File;
 }
+
+// A test method that calls exit(0) does not pass for success: the report
+// files get what the run knows, the method is named, and the code is 1.
+TEST(ConsoleRunAndReport, ExitFromTestCodeIsNoSuccess) {
+  TempDir Dir;
+  const fs::path Folder = Dir.Path();
+  const pid_t Child = fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) {
+    TModule Module("InProcess.so");
+    KalvoroTest::TScriptedTest Test(&Module);
+    Test.SetName("TQuits");
+    Test.Scripts = {
+        {"TestPasses", [](KalvoroTest::TScriptedTest& aTest) { aTest.Check(true, "passes"); }},
+        {"TestExits", [](KalvoroTest::TScriptedTest&) { std::exit(0); }}};
+    Test.Register();
+    TTestScenario Scenario("S");
+    Scenario.AddUnitTest(&Test);
+    TRunnerOptions Options;
+    Options.JUnitFile = (Folder / "j.xml").string();
+    std::ofstream Out(Folder / "out.txt");
+    std::ofstream Err(Folder / "err.txt");
+    TRunnerStreams Streams{Out, Err, false};
+    RunAndReport({&Scenario}, Options,
+                 TReportFiles{(Folder / "s.txt").string(), (Folder / "l.txt").string(), ""},
+                 Streams);
+    std::_Exit(99); // not reached: the run ends the process
+  }
+  int Status = 0;
+  ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), ExitTestsFailed);
+  EXPECT_NE(ReadFile(Folder / "err.txt")
+                .find("kalvoro: The test method \"TQuits.TestExits\" ended the process during the "
+                      "run."),
+            std::string::npos)
+      << ReadFile(Folder / "err.txt");
+  EXPECT_NE(ReadFile(Folder / "l.txt").find("BEGIN S"), std::string::npos)
+      << ReadFile(Folder / "l.txt");
+  EXPECT_TRUE(fs::exists(Folder / "s.txt"));
+  EXPECT_TRUE(fs::exists(Folder / "j.xml"));
+}
