@@ -3,6 +3,7 @@
 #include "ResultsPresenterFixture.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Kalvoro;
 using namespace ResultsPresenterTests;
@@ -43,7 +44,7 @@ private slots:
     QCOMPARE(FPresenter->FileControls(rpSummary).FileName, QStringLiteral("summary.txt"));
   }
 
-  void AFailedWriteStopsTheLaterPages() {
+  void AFailedWriteIsReportedAndTheOtherPagesAreWritten() {
     TFileInfo& Info = FProject->FileInfo();
     Info.SetSummaryEnabled(true);
     Info.SetLogEnabled(true);
@@ -52,18 +53,53 @@ private slots:
     Info.SetLogFileName(InFolder(QStringLiteral("missing/l.txt")).toStdString());
     Info.SetErrorFileName(InFolder(QStringLiteral("e.txt")).toStdString());
     FPresenter->Activate(FProject.get());
-    QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
+    try {
+      FPresenter->StartAll();
+      QFAIL("a page that cannot be written must be reported");
+    } catch (const Exception& Error) {
+      QVERIFY(QString::fromStdString(Error.what()).contains(QStringLiteral("missing/l.txt")));
+    }
     QVERIFY(QFile::exists(InFolder(QStringLiteral("s.txt"))));
-    QVERIFY(!QFile::exists(InFolder(QStringLiteral("e.txt"))));
+    QVERIFY(QFile::exists(InFolder(QStringLiteral("e.txt"))));
     // The run itself is complete.
     QCOMPARE(FPresenter->Rows()[0].Status, QStringLiteral("FAILURE"));
-    // A ticked page whose name is empty fails at that page.
-    QFile::remove(InFolder(QStringLiteral("s.txt")));
+    // A ticked page whose name is empty fails; the pages after it are written.
+    QFile::remove(InFolder(QStringLiteral("e.txt")));
     FPresenter->FileNameEdited(rpSummary, QString());
     FPresenter->FileNameEdited(rpLog, InFolder(QStringLiteral("l.txt")));
     QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
-    QVERIFY(!QFile::exists(InFolder(QStringLiteral("l.txt"))));
-    QVERIFY(!QFile::exists(InFolder(QStringLiteral("e.txt"))));
+    QVERIFY(QFile::exists(InFolder(QStringLiteral("l.txt"))));
+    QVERIFY(QFile::exists(InFolder(QStringLiteral("e.txt"))));
+  }
+
+  void APageFileThatIsTheProjectOrAModuleIsRefusedBeforeTheRun() {
+    const QString ProjectFile = InFolder(QStringLiteral("p.kvr"));
+    WriteTextFile(ProjectFile, {QStringLiteral("[Project]")});
+    FProject->SetFileName(ProjectFile.toStdString());
+    TFileInfo& Info = FProject->FileInfo();
+    Info.SetLogEnabled(true);
+    Info.SetLogFileName("p.kvr");
+    FPresenter->Activate(FProject.get());
+    const QStringList Before = ReadTextLines(ProjectFile);
+    QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
+    QCOMPARE(ReadTextLines(ProjectFile), Before);
+    // Nothing ran.
+    QCOMPARE(FPresenter->Rows()[0].Status, QStringLiteral("TODO"));
+    // A loaded module is refused the same way, however its name is spelt.
+    TModule* Module = FProject->Modules().AddByFileName(DemoModulePath().toStdString());
+    Module->LoadModule();
+    const QString Module2 = QFileInfo(DemoModulePath()).absolutePath() + QStringLiteral("/./") +
+                            QFileInfo(DemoModulePath()).fileName();
+    FPresenter->FileNameEdited(rpLog, Module2);
+    const qint64 Size = QFileInfo(DemoModulePath()).size();
+    try {
+      FPresenter->StartAll();
+      QFAIL("a page named like a loaded module must be refused");
+    } catch (const Exception& Error) {
+      QVERIFY(QString::fromStdString(Error.what()).contains(QStringLiteral("module")));
+    }
+    QCOMPARE(QFileInfo(DemoModulePath()).size(), Size);
+    QCOMPARE(FPresenter->Rows()[0].Status, QStringLiteral("TODO"));
   }
 
   void FileControlsFollowTheProjectAndItsBoxes() {

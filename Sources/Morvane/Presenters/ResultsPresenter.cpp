@@ -5,6 +5,7 @@
 #include "LinesPage.h"
 #include "MemoOutput.h"
 #include "Project.h"
+#include "RunnerCore.h"
 #include "Titles.h"
 
 #include <QFile>
@@ -243,6 +244,7 @@ void TResultsPresenter::StartAll() {
 }
 
 void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
+  RefuseDestructiveReportFiles();
   ClearOutput();
   const TSinkFactory MakeSink = [this](TTestScenario& aScenario) -> std::unique_ptr<TOutput> {
     return std::make_unique<TMemoOutput>(&aScenario, &Page(rpLog), &Page(rpErrors),
@@ -257,6 +259,22 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
   }
   RefreshTree();
   SaveReportFiles();
+}
+
+void TResultsPresenter::RefuseDestructiveReportFiles() const {
+  // Writing a page over the project file or a mapped module would destroy it:
+  // such a run is refused before anything runs or is written.
+  std::vector<std::string> Files;
+  for (TResultPage Page : ResultPages)
+    if (FFileControls[Page].ToFile)
+      Files.push_back(ResolvedName(FFileControls[Page].FileName));
+  std::vector<const TModule*> Modules;
+  for (const TModule* Module : FProject->Modules())
+    if (Module->State() == msLoadSuccess)
+      Modules.push_back(Module);
+  const std::string Conflict = ReportFileConflict(Files, FProject->FileName(), Modules);
+  if (!Conflict.empty())
+    throw Exception(Conflict);
 }
 
 void TResultsPresenter::SaveReportFiles() {

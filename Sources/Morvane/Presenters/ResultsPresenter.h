@@ -94,6 +94,9 @@ public:
 
 private:
   void Run(const std::vector<TTestScenario*>& aScenarios);
+  // Raises the refusal when a ticked page's file is the project file or a
+  // loaded module.
+  void RefuseDestructiveReportFiles() const;
   std::string ProjectFileName(TResultPage aPage) const;
   std::string ResolvedName(const QString& aName) const;
 
