@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 
 namespace Kalvoro {
 
@@ -20,8 +22,10 @@ bool IsProjectPath(const std::string& aPath) {
 std::string RunnerHelpText() {
   return R"(Usage:
   kalvoro run MODULE [--junit FILE] [--log FILE] [--errors FILE] [--summary FILE]
+                     [--timeout SECONDS]
   kalvoro run PROJECT.kvr [--scenario NAME]... [--junit FILE] [--no-files]
                           [--log FILE] [--errors FILE] [--summary FILE]
+                          [--timeout SECONDS]
   kalvoro list MODULE|PROJECT.kvr
   kalvoro --help | --version
 
@@ -48,6 +52,9 @@ Options:
   --summary FILE   write the summary report to FILE (likewise)
   --scenario NAME  run this scenario (project mode; may be repeated)
   --no-files       do not write the project's report files (project mode)
+  --timeout SECONDS
+                   end Init, a method or Exit that runs longer than SECONDS
+                   (decimals allowed, e.g. 0.5) as an exception of its own
   --verbose, -v    print every log line instead of the error list
   --no-progress    no progress bar on a terminal
   --help, -h       show this text
@@ -109,6 +116,19 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
       if (!Value(Argument, Name))
         return false;
       aOptions.Scenarios.push_back(Name);
+    } else if (Argument == "--timeout") {
+      std::string Given;
+      if (!Value(Argument, Given))
+        return false;
+      double Seconds = 0;
+      const auto [End, Error] = std::from_chars(Given.data(), Given.data() + Given.size(), Seconds,
+                                                std::chars_format::fixed);
+      if (Error != std::errc() || End != Given.data() + Given.size() || !std::isfinite(Seconds) ||
+          Seconds <= 0) {
+        aError = "option --timeout needs a number of seconds above 0, not \"" + Given + "\"";
+        return false;
+      }
+      aOptions.TimeLimit = Seconds;
     } else if (Argument == "--no-files") {
       aOptions.NoFiles = true;
     } else if (Argument == "--verbose" || Argument == "-v") {

@@ -57,6 +57,7 @@ int RunModule(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
   int Code;
   {
     TTestScenario Scenario(DefaultScenarioName);
+    Scenario.SetTimeLimit(aOptions.TimeLimit);
     for (TUnitTestBase* UnitTest : Module.UnitTestList())
       Scenario.AddUnitTest(UnitTest);
     Code = RunAndReport({&Scenario}, aOptions,
@@ -165,6 +166,8 @@ int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
     PrintError(aStreams, Conflict);
     return ExitUsageOrLoad;
   }
+  for (TTestScenario* Scenario : Scenarios)
+    Scenario->SetTimeLimit(aOptions.TimeLimit);
   const int Code = RunAndReport(Scenarios, aOptions, Files, aStreams);
   // Unit tests that vanished or lost their scenario must not pass unseen.
   return Opened.Report.empty() || Code != ExitSuccess ? Code : ExitTestsFailed;

@@ -25,6 +25,7 @@ struct TRunnerOptions {
   bool NoFiles = false;
   bool Verbose = false;
   bool Progress = true;
+  double TimeLimit = 0; // seconds that each Init, method and Exit may run; 0: no limit
 };
 
 // Where the runner writes; tests pass string streams.

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 using namespace ConsoleTest;
@@ -20,7 +21,12 @@ TEST(ConsoleArguments, RejectsWhatItCannotDo) {
                                                     {"run", DemoModule, "--log", ""},
                                                     {"run", DemoModule, "extra"},
                                                     {"run", DemoModule, "--scenario", "X"},
-                                                    {"run", DemoModule, "--no-files"}}) {
+                                                    {"run", DemoModule, "--no-files"},
+                                                    {"run", DemoModule, "--timeout", "0"},
+                                                    {"run", DemoModule, "--timeout", "-1"},
+                                                    {"run", DemoModule, "--timeout", "1s"},
+                                                    {"run", DemoModule, "--timeout", "abc"},
+                                                    {"run", DemoModule, "--timeout"}}) {
     const TRun Result = Runner(Arguments);
     EXPECT_EQ(Result.Code, ExitUsageOrLoad) << ::testing::PrintToString(Arguments);
     EXPECT_EQ(Result.Err.rfind("kalvoro: ", 0), 0u) << Result.Err;
@@ -33,6 +39,7 @@ TEST(ConsoleArguments, HelpAndVersion) {
   EXPECT_EQ(Help.Code, ExitSuccess);
   EXPECT_NE(Help.Out.find("kalvoro run MODULE"), std::string::npos);
   EXPECT_NE(Help.Out.find("Exit codes"), std::string::npos);
+  EXPECT_NE(Help.Out.find("--timeout SECONDS"), std::string::npos);
   const TRun Version = Runner({"--version"});
   EXPECT_EQ(Version.Out, "kalvoro 0.7.0\n");
 }
@@ -248,4 +255,34 @@ TEST(ConsoleModuleMode, VerbosePrintsTheLogInsteadOfTheErrorList) {
   EXPECT_TRUE(Has("      FAILURE third is 0.33"));
   EXPECT_FALSE(Has("FAILURE (TMathTest.TestDivide) third is 0.33"));
   EXPECT_TRUE(Has("# Failures   = 1"));
+}
+
+TEST(ConsoleArguments, TimeoutTakesDecimalSeconds) {
+  TRunnerOptions Options;
+  std::string Error;
+  ASSERT_TRUE(ParseRunnerArguments({"run", "m.so", "--timeout", "0.5"}, Options, Error)) << Error;
+  EXPECT_EQ(Options.TimeLimit, 0.5);
+  ASSERT_TRUE(ParseRunnerArguments({"run", "m.so", "--timeout", "2"}, Options, Error)) << Error;
+  EXPECT_EQ(Options.TimeLimit, 2);
+  ASSERT_TRUE(ParseRunnerArguments({"run", "m.so"}, Options, Error));
+  EXPECT_EQ(Options.TimeLimit, 0);
+  EXPECT_FALSE(ParseRunnerArguments({"run", "m.so", "--timeout", "1e400"}, Options, Error));
+  EXPECT_NE(Error.find("--timeout"), std::string::npos);
+}
+
+// A busy loop and a sleep end as exceptions within their limit; the methods
+// and unit tests after them run.
+TEST(ConsoleRun, TimeoutEndsHangingMethods) {
+  const auto Start = std::chrono::steady_clock::now();
+  const TRun Result = Runner({"run", std::string(KALVORO_TEST_MODULES_DIR) + "/Hangs.so",
+                              "--timeout", "0.2", "--no-progress", "--verbose"});
+  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(10));
+  EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
+  std::size_t Count = 0;
+  for (std::size_t At = Result.Out.find("Time limit of 0.2 s exceeded"); At != std::string::npos;
+       At = Result.Out.find("Time limit of 0.2 s exceeded", At + 1))
+    ++Count;
+  EXPECT_EQ(Count, 2u) << Result.Out;
+  for (const char* Text : {"after the busy loop", "after the sleep", "next unit test runs"})
+    EXPECT_NE(Result.Out.find(Text), std::string::npos) << Text << "\n" << Result.Out;
 }
