@@ -5,16 +5,26 @@
 
 #include <ostream>
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace Kalvoro {
 
 namespace {
 constexpr int BarWidth = 30;
 constexpr std::size_t LabelWidth = 36;
 constexpr auto RedrawInterval = std::chrono::milliseconds(50);
+int TerminalColumns() {
+  winsize Size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &Size) == 0 && Size.ws_col > 0)
+    return Size.ws_col;
+  return 80;
+}
 } // namespace
 
-TProgressBar::TProgressBar(std::ostream& aStream, int aTotalMethods)
-    : FStream(aStream), FTotal(aTotalMethods) {}
+TProgressBar::TProgressBar(std::ostream& aStream, int aTotalMethods, int aColumns)
+    : FStream(aStream), FTotal(aTotalMethods),
+      FColumns(aColumns > 0 ? aColumns : TerminalColumns()) {}
 
 TProgressBar::~TProgressBar() {
   Detach();
@@ -68,13 +78,16 @@ void TProgressBar::Draw() {
   const int Total = FTotal > 0 ? FTotal : 1;
   const int Done = FDone > Total ? Total : FDone;
   const int Filled = Done * BarWidth / Total;
-  std::string Line = "\r[";
-  Line.append(static_cast<std::size_t>(Filled), '#');
-  Line.append(static_cast<std::size_t>(BarWidth - Filled), '.');
-  Line += "] " + std::to_string(FDone) + "/" + std::to_string(FTotal) + " ";
-  Line += FCurrent.size() > LabelWidth ? FCurrent.substr(0, LabelWidth) : FCurrent;
-  Line += "\033[K";
-  FStream << Line << std::flush;
+  std::string Text = "[";
+  Text.append(static_cast<std::size_t>(Filled), '#');
+  Text.append(static_cast<std::size_t>(BarWidth - Filled), '.');
+  Text += "] " + std::to_string(FDone) + "/" + std::to_string(FTotal) + " ";
+  Text += FCurrent.size() > LabelWidth ? FCurrent.substr(0, LabelWidth) : FCurrent;
+  // One column stays free: a line that fills the terminal wraps on some.
+  const auto Fit = static_cast<std::size_t>(FColumns > 1 ? FColumns - 1 : 1);
+  if (Text.size() > Fit)
+    Text.resize(Fit);
+  FStream << "\r" << Text << "\033[K" << std::flush;
   FShown = true;
 }
 

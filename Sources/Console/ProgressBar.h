@@ -13,7 +13,9 @@ class TTestScenario;
 
 class TProgressBar {
 public:
-  TProgressBar(std::ostream& aStream, int aTotalMethods);
+  // aColumns: the terminal's width; 0 asks the terminal on standard error
+  // (80 when it cannot tell). The bar never takes more, so it cannot wrap.
+  TProgressBar(std::ostream& aStream, int aTotalMethods, int aColumns = 0);
   ~TProgressBar();
   TProgressBar(const TProgressBar&) = delete;
   TProgressBar& operator=(const TProgressBar&) = delete;
@@ -30,6 +32,7 @@ private:
   std::ostream& FStream;
   TTestScenario* FScenario = nullptr;
   int FTotal;
+  int FColumns;
   int FDone = 0;
   bool FShown = false;
   std::string FCurrent;

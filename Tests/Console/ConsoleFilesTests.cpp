@@ -4,6 +4,7 @@
 #include "ConsoleOutput.h"
 #include "ConsoleTestSupport.h"
 #include "FrameworkTestSupport.h"
+#include "ProgressBar.h"
 #include "RunnerCore.h"
 #include "UnitTestBase.h"
 
@@ -257,4 +258,30 @@ TEST(ConsoleRunAndReport, ExitFromTestCodeIsNoSuccess) {
       << ReadFile(Folder / "l.txt");
   EXPECT_TRUE(fs::exists(Folder / "s.txt"));
   EXPECT_TRUE(fs::exists(Folder / "j.xml"));
+}
+
+// On a terminal narrower than the bar, the bar is cut to fit, so that it
+// never wraps onto a new line at each redraw.
+TEST(ConsoleRunAndReport, ProgressBarFitsANarrowTerminal) {
+  TModule Module("InProcess.so");
+  KalvoroTest::TScriptedTest Test(&Module);
+  Test.SetName("TAUnitTestWithAVeryLongName");
+  Test.Scripts = {{"TestWithALongNameToo", [](KalvoroTest::TScriptedTest&) {}}};
+  Test.Register();
+  TTestScenario Scenario("S");
+  Scenario.AddUnitTest(&Test);
+  std::ostringstream Stream;
+  {
+    TProgressBar Bar(Stream, 1, 20);
+    Bar.Attach(&Scenario);
+    Scenario.Run();
+  }
+  Scenario.RemoveAllUnitTests();
+  const std::string Drawn = Stream.str();
+  ASSERT_NE(Drawn.find("\r[#"), std::string::npos) << Drawn;
+  std::size_t Start = 0;
+  for (std::size_t End; (End = Drawn.find("\033[K", Start)) != std::string::npos; Start = End + 3) {
+    const std::string Piece = Drawn.substr(Start, End - Start);
+    EXPECT_LE(Piece.size(), 1u + 19u) << Piece; // "\r" and 19 columns
+  }
 }
