@@ -18,7 +18,11 @@
 #pragma once
 
 #include "UnitTestBase.h"
+#include "ValueText.h"
 
+#include <cxxabi.h>
+
+#include <exception>
 #include <memory>
 #include <type_traits>
 
@@ -28,6 +32,51 @@ namespace Kalvoro {
 class KALVORO_API TUnitTest : public TUnitTestBase {
 public:
   using TUnitTestBase::TUnitTestBase;
+
+  // Value checks. Each passes as Check does (the text alone, built only when
+  // someone consumes passed checks) and returns whether it passed; a failed
+  // one appends what it saw to aText.
+  // Passes when aExpected == aActual; else " (expected: E, actual: A)".
+  template <class TExpected, class TActual, class TText>
+  bool CheckEqual(const TExpected& aExpected, const TActual& aActual, const TText& aText) {
+    if (aExpected == aActual) [[likely]]
+      return Check(true, aText);
+    return Check(false, std::string(std::string_view(aText)) +
+                            " (expected: " + Detail::ValueText(aExpected) +
+                            ", actual: " + Detail::ValueText(aActual) + ")");
+  }
+  // Passes when |aExpected - aActual| <= aTolerance; else
+  // " (expected: E, actual: A, tolerance: T)".
+  template <class TValue, class TText>
+  bool CheckNear(const TValue& aExpected, const TValue& aActual, const TValue& aTolerance,
+                 const TText& aText) {
+    const TValue Difference = aExpected > aActual ? aExpected - aActual : aActual - aExpected;
+    if (Difference <= aTolerance) [[likely]]
+      return Check(true, aText);
+    return Check(false, std::string(std::string_view(aText)) +
+                            " (expected: " + Detail::ValueText(aExpected) +
+                            ", actual: " + Detail::ValueText(aActual) +
+                            ", tolerance: " + Detail::ValueText(aTolerance) + ")");
+  }
+  // Passes when aCallable throws a TException; else " (no exception thrown)"
+  // or " (other exception: WHAT)" (what() of a std::exception, else "unknown").
+  template <class TException, class TCallable, class TText>
+  bool CheckThrows(TCallable&& aCallable, const TText& aText) {
+    std::string Outcome;
+    try {
+      aCallable();
+      Outcome = " (no exception thrown)";
+    } catch (const TException&) {
+      return Check(true, aText);
+    } catch (abi::__forced_unwind&) {
+      throw;
+    } catch (const std::exception& Error) {
+      Outcome = std::string(" (other exception: ") + Error.what() + ")";
+    } catch (...) {
+      Outcome = " (other exception: unknown)";
+    }
+    return Check(false, std::string(std::string_view(aText)) + Outcome);
+  }
 };
 
 // Base of fixture classes.
