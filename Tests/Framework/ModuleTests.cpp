@@ -233,6 +233,19 @@ TEST(FrameworkModule, ErrorsOfTheModulesOwnCodePassUnchanged) {
   EXPECT_THROW(Raising.LoadModule(), std::runtime_error);
   EXPECT_FALSE(Raising.UnloadModule());
 
+  // An error of a type defined in the module cannot outlive the release: its
+  // text arrives as the framework's own error.
+  const std::string OwnTypePath = ModulePath("RaisingOwnType.so");
+  TModule OwnType(OwnTypePath);
+  try {
+    OwnType.LoadModule();
+    ADD_FAILURE() << "Register's error was lost";
+  } catch (const Exception& Error) {
+    EXPECT_STREQ(Error.what(), "refused with a type of its own");
+  }
+  EXPECT_EQ(OwnType.Handle(), nullptr);
+  EXPECT_FALSE(IsMapped(OwnTypePath));
+
   // The second of three unit tests raises in its Register: the load fails as
   // a whole, and the first one goes with the library that holds its code.
   TModule Partial(ModulePath("RaisingUnitTest.so"));
