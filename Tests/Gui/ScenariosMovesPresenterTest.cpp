@@ -1,0 +1,167 @@
+// The scenarios view's logic without widgets, moving unit tests: Add Selected
+// and Add All into the target scenario, Remove Selected and Remove All, drops
+// and double-clicks, the selection kept by position, modules unloaded and
+// loaded again, and the composed scenarios saved and read back.
+#include "ScenariosTestSupport.h"
+
+using namespace Kalvoro;
+
+class TScenariosMovesPresenterTest : public QObject, private TScenariosFixture {
+  Q_OBJECT
+
+private slots:
+  void init() { Setup(); }
+  void cleanup() { TearDown(); }
+
+  void addSelectedAndAddAllGoToTheTargetScenario() {
+    Compose();
+    Scenario("Default Scenario")->RemoveAllUnitTests();
+    Scenario("Smoke")->RemoveAllUnitTests();
+    FPresenter->RefreshAll();
+    // An emptied scenario has no enabled unit test left.
+    QCOMPARE(Texts(*FPresenter), QStringList({"Default Scenario [ ]", "Smoke [ ]"}));
+    // No current row: nothing to add to, nothing marked.
+    Saved();
+    FView->Select({});
+    FView->Available = {1};
+    QVERIFY(!Enabled("actAddSelected") && !Enabled("actAddAll"));
+    FPresenter->DoubleClicked(sctAvailable);
+    QVERIFY(!FProject->Modified());
+    QCOMPARE(AvailableTexts(*FPresenter).size(), 3);
+
+    FView->Select({1}); // Smoke
+    FView->Available = {0, 2};
+    Run("actAddSelected");
+    QVERIFY(FProject->Modified());
+    QCOMPARE(Texts(*FPresenter),
+             QStringList({"Default Scenario [ ]", "Smoke [x]", "- TAlpha GuiAlpha.so [x]",
+                          "- TGamma GuiGamma.so [x]"}));
+    QVERIFY(FView->Available.empty()); // the list's selection is not kept
+    QVERIFY(!Enabled("actAddSelected"));
+    // Double-click with a unit-test row current adds to that row's scenario.
+    FView->Select({3});
+    FView->Available = {0};
+    FPresenter->DoubleClicked(sctAvailable);
+    QCOMPARE(Texts(*FPresenter).last(), QStringLiteral("- TBeta GuiAlpha.so [x]"));
+    QVERIFY(!Enabled("actAddAll"));
+
+    FView->Select({0});
+    Run("actRemoveAll");
+    Run("actAddAll");
+    QCOMPARE(Texts(*FPresenter),
+             QStringList({"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]",
+                          "- TBeta GuiAlpha.so [x]", "- TGamma GuiGamma.so [x]", "Smoke [ ]"}));
+    QVERIFY(FPresenter->AvailableRows().empty());
+  }
+
+  void removeSelectedPassesOverScenarioRowsAndKeepsPositions() {
+    Compose();
+    Saved();
+    // Scenario rows selected with unit-test rows stay; the rows past the new
+    // end land on the last row.
+    FView->Select({0, 2, 3, 4});
+    FPresenter->DoubleClicked(sctScenarios);
+    QVERIFY(FProject->Modified());
+    QCOMPARE(Texts(*FPresenter),
+             QStringList({"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "Smoke [ ]"}));
+    QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TBeta", "TGamma"}));
+    QVERIFY(!UnitTest(0, "TBeta")->Enabled());
+    QCOMPARE(FView->Selected, std::vector<int>({0, 2, 2, 2}));
+    QCOMPARE(FView->Current, 0);
+    FView->Select({});
+    QVERIFY(!Enabled("actRemoveSelected"));
+  }
+
+  void removeAllEmptiesEveryScenario() {
+    Compose();
+    FView->Select({3}); // Smoke is current; Default Scenario is emptied too
+    Saved();
+    Run("actRemoveAll");
+    QVERIFY(FProject->Modified());
+    QCOMPARE(Texts(*FPresenter), QStringList({"Default Scenario [ ]", "Smoke [ ]"}));
+    QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TAlpha", "TBeta", "TGamma"}));
+    QCOMPARE(FView->Selected, std::vector<int>{1});
+  }
+
+  void dropsGoBetweenTheTwoTreesOnly() {
+    QVERIFY(TScenariosPresenter::AcceptsDrag(sctScenarios, sctAvailable));
+    QVERIFY(TScenariosPresenter::AcceptsDrag(sctAvailable, sctScenarios));
+    QVERIFY(!TScenariosPresenter::AcceptsDrag(sctScenarios, sctScenarios));
+    QVERIFY(!TScenariosPresenter::AcceptsDrag(sctAvailable, sctAvailable));
+    QVERIFY(!TScenariosPresenter::AcceptsDrag(sctScenarios, sctOther));
+    QVERIFY(!TScenariosPresenter::AcceptsDrag(sctAvailable, sctOther));
+
+    Compose();
+    Scenario("Default Scenario")->RemoveUnitTest(UnitTest(0, "TBeta"));
+    FPresenter->RefreshAll();
+    // A drop outside every row changes nothing.
+    Saved();
+    FView->Available = {0};
+    FPresenter->DropOnScenarios(-1);
+    QVERIFY(!FProject->Modified());
+    // A drop on a unit-test row of Smoke while Default Scenario is current.
+    FView->Select({0});
+    FPresenter->DropOnScenarios(3);
+    QVERIFY(FProject->Modified());
+    QCOMPARE(Texts(*FPresenter).mid(2),
+             QStringList({"Smoke [x]", "- TGamma GuiGamma.so [ ]", "- TBeta GuiAlpha.so [x]"}));
+    // Scenario rows dropped on the available list: only unit tests leave.
+    FView->Select({0, 1, 2, 3});
+    FPresenter->DropOnAvailable();
+    QCOMPARE(Texts(*FPresenter),
+             QStringList({"Default Scenario [ ]", "Smoke [x]", "- TBeta GuiAlpha.so [x]"}));
+    QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TAlpha", "TGamma"}));
+  }
+
+  void unloadedModulesVanishAndComeBackWhereTheyWere() {
+    Compose();
+    FPresenter->Deactivate();
+    TModule* Alpha = FProject->Modules()[0];
+    Alpha->UnloadModule(); // what the modules view does meanwhile
+    FPresenter->Activate(FProject.get());
+    // Left without enabled unit tests, Default Scenario is disabled.
+    QCOMPARE(Texts(*FPresenter),
+             QStringList({"Default Scenario [ ]", "Smoke [ ]", "- TGamma GuiGamma.so [ ]"}));
+    QVERIFY(FPresenter->AvailableRows().empty());
+    FPresenter->Deactivate();
+    QVERIFY(Alpha->LoadModule());
+    std::string Report;
+    QVERIFY(FProject->LoadAssignments(Alpha, Report));
+    FPresenter->Activate(FProject.get());
+    QCOMPARE(Texts(*FPresenter),
+             QStringList({"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]",
+                          "- TBeta GuiAlpha.so [x]", "Smoke [ ]", "- TGamma GuiGamma.so [ ]"}));
+  }
+
+  void savedScenariosComeBackFromTheFile() {
+    Compose();
+    // Composed through the commands: a new scenario with TBeta, TAlpha disabled.
+    FDialogs->InputAnswers = {QStringLiteral("Nightly")};
+    Run("actAddScenario");
+    FView->Select({2});
+    Run("actRemoveSelected");
+    FView->Select({1});
+    Run("actDisable");
+    FView->Select({4});
+    FView->Available = {0};
+    Run("actAddSelected");
+    const QStringList Composed = Texts(*FPresenter);
+    QCOMPARE(Composed,
+             QStringList({"Default Scenario [ ]", "- TAlpha GuiAlpha.so [ ]", "Smoke [ ]",
+                          "- TGamma GuiGamma.so [ ]", "Nightly [x]", "- TBeta GuiAlpha.so [x]"}));
+    Saved();
+
+    FPresenter->Deactivate();
+    const std::string FileName = FProject->FileName();
+    FProject.reset(); // unloads the modules
+    TOpenProjectResult Opened = OpenProject(FileName);
+    QVERIFY2(Opened.Success, Opened.Error.c_str());
+    FProject = std::move(Opened.Project);
+    FPresenter->Activate(FProject.get());
+    QCOMPARE(Texts(*FPresenter), Composed);
+    QVERIFY(FPresenter->AvailableRows().empty());
+  }
+};
+
+QTEST_GUILESS_MAIN(TScenariosMovesPresenterTest)
+#include "ScenariosMovesPresenterTest.moc"
