@@ -75,24 +75,40 @@ class TCheckLoop : public TUnitTest {
 public:
   using TUnitTest::TUnitTest;
   benchmark::State* State = nullptr;
+  int Kind = 0; // 0: Check(true), 1: CheckEqual on two ints, 2: Check on the same two ints
   void Register() override { REGISTER_METHOD(Loop); }
   void Loop() {
     const long Before = Allocations.load();
-    for (auto _ : *State) {
-      bool Result = Check(true, "a passing check with a text that is longer than fifteen");
-      benchmark::DoNotOptimize(Result);
-    }
+    int Expected = 4, Actual = 4;
+    if (Kind == 1)
+      for (auto _ : *State) {
+        benchmark::DoNotOptimize(Actual);
+        bool Result = CheckEqual(Expected, Actual, "a passing check with a text longer than 15");
+        benchmark::DoNotOptimize(Result);
+      }
+    else if (Kind == 2)
+      for (auto _ : *State) {
+        benchmark::DoNotOptimize(Actual);
+        bool Result = Check(Expected == Actual, "a passing check with a text longer than 15");
+        benchmark::DoNotOptimize(Result);
+      }
+    else
+      for (auto _ : *State) {
+        bool Result = Check(true, "a passing check with a text that is longer than fifteen");
+        benchmark::DoNotOptimize(Result);
+      }
     ReportAllocations(*State, Before);
   }
 };
 
-void RunCheckLoop(benchmark::State& aState, bool aWithHandler) {
+void RunCheckLoop(benchmark::State& aState, bool aWithHandler, int aKind = 0) {
   TModule Module("bench.so");
   TTestScenario Scenario("Bench");
   std::unique_ptr<TCheckLoop> UnitTest(
       static_cast<TCheckLoop*>(CreateUnitTestOf<TCheckLoop>(&Module, "TCheckLoop")));
   UnitTest->Register();
   UnitTest->State = &aState;
+  UnitTest->Kind = aKind;
   Scenario.AddUnitTest(UnitTest.get());
   TCounter Counter;
   if (aWithHandler)
@@ -105,6 +121,17 @@ void BM_PassingCheckNoHandler(benchmark::State& aState) {
   RunCheckLoop(aState, false);
 }
 BENCHMARK(BM_PassingCheckNoHandler);
+
+void BM_PassingCheckEqualNoHandler(benchmark::State& aState) {
+  RunCheckLoop(aState, false, 1);
+}
+BENCHMARK(BM_PassingCheckEqualNoHandler);
+
+// The same two ints through Check, the cost CheckEqual is held to.
+void BM_PassingCheckOnIntsNoHandler(benchmark::State& aState) {
+  RunCheckLoop(aState, false, 2);
+}
+BENCHMARK(BM_PassingCheckOnIntsNoHandler);
 
 void BM_PassingCheckOneHandler(benchmark::State& aState) {
   RunCheckLoop(aState, true);

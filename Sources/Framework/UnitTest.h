@@ -41,9 +41,8 @@ public:
   bool CheckEqual(const TExpected& aExpected, const TActual& aActual, const TText& aText) {
     if (aExpected == aActual) [[likely]]
       return Check(true, aText);
-    return Check(false, std::string(std::string_view(aText)) +
-                            " (expected: " + Detail::ValueText(aExpected) +
-                            ", actual: " + Detail::ValueText(aActual) + ")");
+    return CheckFailed(aText, " (expected: " + Detail::ValueText(aExpected) +
+                                  ", actual: " + Detail::ValueText(aActual) + ")");
   }
   // Passes when |aExpected - aActual| <= aTolerance; else
   // " (expected: E, actual: A, tolerance: T)".
@@ -53,10 +52,9 @@ public:
     const TValue Difference = aExpected > aActual ? aExpected - aActual : aActual - aExpected;
     if (Difference <= aTolerance) [[likely]]
       return Check(true, aText);
-    return Check(false, std::string(std::string_view(aText)) +
-                            " (expected: " + Detail::ValueText(aExpected) +
-                            ", actual: " + Detail::ValueText(aActual) +
-                            ", tolerance: " + Detail::ValueText(aTolerance) + ")");
+    return CheckFailed(aText, " (expected: " + Detail::ValueText(aExpected) +
+                                  ", actual: " + Detail::ValueText(aActual) +
+                                  ", tolerance: " + Detail::ValueText(aTolerance) + ")");
   }
   // Passes when aCallable throws a TException; else " (no exception thrown)"
   // or " (other exception: WHAT)" (what() of a std::exception, else "unknown").
@@ -75,7 +73,14 @@ public:
     } catch (...) {
       Outcome = " (other exception: unknown)";
     }
-    return Check(false, std::string(std::string_view(aText)) + Outcome);
+    return CheckFailed(aText, Outcome);
+  }
+
+private:
+  // Out of line, so that the passing path of a value check stays inline.
+  template <class TText>
+  [[gnu::noinline, gnu::cold]] bool CheckFailed(const TText& aText, const std::string& aSeen) {
+    return Check(false, std::string(std::string_view(aText)) + aSeen);
   }
 };
 
