@@ -101,8 +101,9 @@ void* TModule::OpenLibrary() {
     FLoaderError = LastDlError();
   if (FModuleType != ptPackage)
     return Handle;
-  // The package loader: its failures are its own errors and leave the state as
-  // it was; it runs the package's start-up after mapping it.
+  // The package loader: its failures are its own errors (the module's state
+  // becomes msLoadFailed, as for a library); it runs the package's start-up
+  // after mapping it.
   if (Handle == nullptr)
     throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + FLoaderError);
   auto Initialize = reinterpret_cast<TPackageEntry>(dlsym(Handle, "Initialize"));
@@ -132,7 +133,13 @@ bool TModule::LoadModule() {
     return false;
   if (FState == msLoadSuccess)
     return false;
-  FHandle = OpenLibrary();
+  try {
+    FHandle = OpenLibrary();
+  } catch (...) {
+    // A package the loader refused has failed to load like a library.
+    FState = msLoadFailed;
+    throw;
+  }
   if (FHandle == nullptr) {
     FState = msLoadFailed;
     throw TModuleException("Failed to load package or library \"" + FFullFileName + "\"");

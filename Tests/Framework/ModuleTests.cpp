@@ -134,13 +134,13 @@ TEST(FrameworkModule, RelativeNamesLoadAgainstTheBaseDirectory) {
   EXPECT_EQ(LoadError(System), "Failed to load package or library \"libc.so.6\"");
 }
 
-TEST(FrameworkModule, PackageLoaderReportsItsOwnErrorAndKeepsTheState) {
+TEST(FrameworkModule, PackageLoaderReportsItsOwnErrorAndFailsTheLoad) {
   const std::string Missing = ModulePath("Missing.bpl");
   TModule Module(Missing);
   const std::string Text = LoadError(Module);
   EXPECT_NE(Text.find(Missing), std::string::npos) << Text;
   EXPECT_EQ(Text.find("Failed to load package or library"), std::string::npos) << Text;
-  EXPECT_EQ(Module.State(), msNotLoaded);
+  EXPECT_EQ(Module.State(), msLoadFailed);
   EXPECT_EQ(Module.Handle(), nullptr);
 
   // A plain library under a package name lacks the package entries; it is
@@ -150,7 +150,7 @@ TEST(FrameworkModule, PackageLoaderReportsItsOwnErrorAndKeepsTheState) {
   fs::copy_file(ModulePath("ReportA.so"), Fake);
   TModule NotAPackage(Fake);
   EXPECT_NE(LoadError(NotAPackage).find(Fake), std::string::npos);
-  EXPECT_EQ(NotAPackage.State(), msNotLoaded);
+  EXPECT_EQ(NotAPackage.State(), msLoadFailed);
   EXPECT_EQ(NotAPackage.Handle(), nullptr);
   EXPECT_FALSE(IsMapped(Fake));
 
@@ -159,7 +159,7 @@ TEST(FrameworkModule, PackageLoaderReportsItsOwnErrorAndKeepsTheState) {
   const std::string RaisingPath = ModulePath("RaisingPackage.bpl");
   TModule Raising(RaisingPath);
   EXPECT_EQ(LoadError(Raising), "Unable to load package \"" + RaisingPath + "\"\rstart-up refused");
-  EXPECT_EQ(Raising.State(), msNotLoaded);
+  EXPECT_EQ(Raising.State(), msLoadFailed);
   EXPECT_EQ(Raising.Handle(), nullptr);
   EXPECT_FALSE(IsMapped(RaisingPath));
 }
