@@ -229,10 +229,6 @@ private slots:
     FDialogs->OpenAnswers << Fake;
     QVERIFY(ErrorOf(Command("actAddModule")).startsWith(QStringLiteral("Unable to load package")));
     const QString Row = QStringLiteral("NotAPackage.bpl|%1/|LOAD FAILED #2").arg(FFolder->path());
-    // Not yet: the package loader keeps the module's state (NOT LOADED) when
-    // it fails; the module loader has to set LOAD FAILED as it does for a
-    // plain library. This fails as expected until then.
-    QEXPECT_FAIL("", "the package loader keeps the state on a failure", Abort);
     QCOMPARE(FView->Rows, QStringList{Row});
   }
 
