@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace Kalvoro {
 
@@ -99,8 +100,15 @@ void TTestScenario::RemoveUnitTest(TUnitTestBase* aUnitTest) {
 }
 
 void TTestScenario::RemoveAllUnitTests() {
-  while (FUnitTestList.Count() > 0)
-    RemoveUnitTest(FUnitTestList.GetItem(0));
+  // Linear in the number of unit tests: the list is emptied at once and each
+  // unit test leaves before it is disabled, so nothing rescans the list.
+  const std::vector<TUnitTestBase*> UnitTests(FUnitTestList.begin(), FUnitTestList.end());
+  FUnitTestList.Clear();
+  for (TUnitTestBase* UnitTest : UnitTests) {
+    UnitTest->SetTestScenario(nullptr);
+    UnitTest->SetEnabled(false);
+  }
+  UpdateEnabledState();
 }
 
 int TTestScenario::UnitTestIndexOf(const TUnitTestBase* aUnitTest) const {

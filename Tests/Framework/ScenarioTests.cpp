@@ -156,8 +156,10 @@ TEST_F(FrameworkScenario, RemoveAllUnitTestsDetachesAndDisables) {
   auto& B = Make("TB");
   Scenario.AddUnitTest(&A);
   Scenario.AddUnitTest(&B);
+  ASSERT_TRUE(Scenario.Enabled());
   Scenario.RemoveAllUnitTests();
   EXPECT_EQ(Scenario.GetUnitTestCount(), 0);
+  EXPECT_FALSE(Scenario.Enabled());
   for (const TScriptedTest* Test : {&A, &B}) {
     EXPECT_FALSE(Test->Enabled());
     EXPECT_EQ(Test->TestScenario(), nullptr);
