@@ -137,10 +137,14 @@ private slots:
       QCOMPARE(Sample.Scenario.StateNotifications().Count(), 1);
       Output.HandleMessage(nullptr, static_cast<const TCustomMessage*>(nullptr));
       Sample.Scenario.FireStateNotification(std::make_unique<TReportMessage>("kept"));
+      // A line break inside a text cannot forge a line.
+      Sample.Scenario.FireStateNotification(
+          std::make_unique<TReportMessage>("a\nFAILURE (TFake.Test) injected\r"));
     }
     QCOMPARE(Sample.Scenario.StateNotifications().Count(), 0);
     Sample.Scenario.FireStateNotification(std::make_unique<TReportMessage>("late"));
-    QVERIFY(Log.Lines() == std::vector<std::string>{"REPORT kept"});
+    QVERIFY(Log.Lines() == (std::vector<std::string>{
+                               "REPORT kept", "REPORT a\\nFAILURE (TFake.Test) injected\\r"}));
   }
 };
 
