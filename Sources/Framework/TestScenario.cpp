@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 namespace Kalvoro {
@@ -97,6 +98,24 @@ void TTestScenario::RemoveUnitTest(TUnitTestBase* aUnitTest) {
   aUnitTest->SetEnabled(false);
   aUnitTest->SetTestScenario(nullptr);
   FUnitTestList.Remove(aUnitTest);
+}
+
+void TTestScenario::RemoveUnitTests(const std::vector<TUnitTestBase*>& aUnitTests) {
+  const std::unordered_set<const TUnitTestBase*> Doomed(aUnitTests.begin(), aUnitTests.end());
+  std::vector<TUnitTestBase*> Kept;
+  std::vector<TUnitTestBase*> Removed;
+  for (TUnitTestBase* UnitTest : FUnitTestList)
+    (Doomed.count(UnitTest) != 0 ? Removed : Kept).push_back(UnitTest);
+  if (Removed.empty())
+    return;
+  FUnitTestList.Clear();
+  for (TUnitTestBase* UnitTest : Kept)
+    FUnitTestList.Add(UnitTest);
+  for (TUnitTestBase* UnitTest : Removed) {
+    UnitTest->SetTestScenario(nullptr);
+    UnitTest->SetEnabled(false);
+  }
+  UpdateEnabledState();
 }
 
 void TTestScenario::RemoveAllUnitTests() {

@@ -180,6 +180,9 @@ public:
 
   void AddUnitTest(TUnitTestBase* aUnitTest);
   void RemoveUnitTest(TUnitTestBase* aUnitTest);
+  // Removes each of these unit tests that the scenario holds, as
+  // RemoveUnitTest does, in one pass over the list.
+  void RemoveUnitTests(const std::vector<TUnitTestBase*>& aUnitTests);
   void RemoveAllUnitTests();
   int UnitTestIndexOf(const TUnitTestBase* aUnitTest) const;
   TUnitTestBase* GetUnitTest(int aIndex) const { return FUnitTestList.GetItem(aIndex); }

@@ -166,6 +166,30 @@ TEST_F(FrameworkScenario, RemoveAllUnitTestsDetachesAndDisables) {
   }
 }
 
+TEST_F(FrameworkScenario, RemoveUnitTestsTakesOutOnlyThoseItHolds) {
+  auto& A = Make("TA");
+  auto& B = Make("TB");
+  auto& C = Make("TC");
+  auto& Elsewhere = Make("TD");
+  TTestScenario Other("Other");
+  Other.AddUnitTest(&Elsewhere);
+  for (TScriptedTest* Test : {&A, &B, &C})
+    Scenario.AddUnitTest(Test);
+  B.SetEnabled(false);
+  Scenario.RemoveUnitTests({&C, &Elsewhere, &A});
+  ASSERT_EQ(Scenario.GetUnitTestCount(), 1);
+  EXPECT_EQ(Scenario.GetUnitTest(0), &B);
+  EXPECT_FALSE(Scenario.Enabled());
+  for (const TScriptedTest* Test : {&A, &C}) {
+    EXPECT_FALSE(Test->Enabled());
+    EXPECT_EQ(Test->TestScenario(), nullptr);
+  }
+  EXPECT_EQ(B.TestScenario(), &Scenario);
+  EXPECT_EQ(Elsewhere.TestScenario(), &Other);
+  EXPECT_TRUE(Elsewhere.Enabled());
+  EXPECT_EQ(Other.GetUnitTestCount(), 1);
+}
+
 TEST_F(FrameworkScenario, DestroyedScenarioDetachesItsUnitTests) {
   auto& A = Make("TA", {{"TestA", nullptr}});
   auto Doomed = std::make_unique<TTestScenario>("Doomed");

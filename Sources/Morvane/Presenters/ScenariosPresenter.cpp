@@ -3,6 +3,10 @@
 #include "Dialogs.h"
 #include "Project.h"
 
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 namespace Kalvoro {
 
 namespace {
@@ -244,11 +248,22 @@ void TScenariosPresenter::RemoveSelected() {
   if (Selected.empty())
     return;
   FProject->SetModified();
+  // Gathered per scenario, so that each scenario's list is passed over once
+  // however many of its rows are selected.
+  std::vector<std::pair<TTestScenario*, std::vector<TUnitTestBase*>>> Removals;
+  std::unordered_map<TTestScenario*, std::size_t> Slots;
   for (int Index : Selected) {
     const TScenarioRow* Row = RowAt(Index);
-    if (Row != nullptr && !Row->IsScenario() && Row->UnitTest->TestScenario() != nullptr)
-      Row->UnitTest->TestScenario()->RemoveUnitTest(Row->UnitTest);
+    if (Row == nullptr || Row->IsScenario() || Row->UnitTest->TestScenario() == nullptr)
+      continue;
+    TTestScenario* Scenario = Row->UnitTest->TestScenario();
+    const auto [Slot, New] = Slots.try_emplace(Scenario, Removals.size());
+    if (New)
+      Removals.emplace_back(Scenario, std::vector<TUnitTestBase*>());
+    Removals[Slot->second].second.push_back(Row->UnitTest);
   }
+  for (const auto& [Scenario, UnitTests] : Removals)
+    Scenario->RemoveUnitTests(UnitTests);
   RefreshAll();
 }
 
