@@ -21,18 +21,6 @@ namespace {
 constexpr int DesignWidth = 790;
 constexpr int DesignHeight = 480;
 
-// Ends a suspended update of a tree however the rebuild ends.
-class TUpdateScope {
-public:
-  explicit TUpdateScope(TTreeView& aTree) : FTree(aTree) { FTree.BeginUpdate(); }
-  ~TUpdateScope() { FTree.EndUpdate(); }
-  TUpdateScope(const TUpdateScope&) = delete;
-  TUpdateScope& operator=(const TUpdateScope&) = delete;
-
-private:
-  TTreeView& FTree;
-};
-
 TRowObject ObjectOf(const TModuleRow& aRow) {
   if (aRow.Module != nullptr)
     return aRow.Module;
@@ -114,7 +102,7 @@ TModule* TModulesFrame::CurrentModule() const {
 void TModulesFrame::RefreshTree() {
   if (FPresenter.Project() == nullptr)
     return;
-  TUpdateScope Update(*FTree);
+  TTreeUpdateScope Update(*FTree);
   SaveSelection(*FTree, FSelection);
   FTree->Clear();
   // The module row and the unit-test row that the next rows go under.

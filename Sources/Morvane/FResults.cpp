@@ -36,18 +36,6 @@ const char* const BoxObjects[] = {"cbSummaryToFile", "cbLogToFile", "cbErrorsToF
 const char* const EditObjects[] = {"edtSummaryFileName", "edtLogFileName", "edtErrorFileName"};
 const char* const ChooserObjects[] = {"btnOpenSummaryFile", "btnOpenLogFile", "btnOpenErrorFile"};
 
-// Ends a suspended update of a tree however the rebuild ends.
-class TUpdateScope {
-public:
-  explicit TUpdateScope(TTreeView& aTree) : FTree(aTree) { FTree.BeginUpdate(); }
-  ~TUpdateScope() { FTree.EndUpdate(); }
-  TUpdateScope(const TUpdateScope&) = delete;
-  TUpdateScope& operator=(const TUpdateScope&) = delete;
-
-private:
-  TTreeView& FTree;
-};
-
 } // namespace
 
 TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
@@ -180,7 +168,7 @@ void TResultsFrame::RefreshTree() {
   if (UpdateInPlace())
     return;
   {
-    TUpdateScope Update(*FTree);
+    TTreeUpdateScope Update(*FTree);
     FillTree();
   }
   // Expanding waits for the rows to reach the view, which is at the update's end.

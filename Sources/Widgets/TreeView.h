@@ -143,4 +143,17 @@ private:
   std::function<bool(TTreeView*)> FDropAcceptor;
 };
 
+// Suspends a tree's updates for its life, so that they resume however a
+// rebuild ends.
+class TTreeUpdateScope {
+public:
+  explicit TTreeUpdateScope(TTreeView& aTree) : FTree(aTree) { FTree.BeginUpdate(); }
+  ~TTreeUpdateScope() { FTree.EndUpdate(); }
+  TTreeUpdateScope(const TTreeUpdateScope&) = delete;
+  TTreeUpdateScope& operator=(const TTreeUpdateScope&) = delete;
+
+private:
+  TTreeView& FTree;
+};
+
 } // namespace Kalvoro
