@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <unordered_set>
 #include <vector>
 
@@ -52,6 +53,15 @@ void TSummary::Summarize(const TTestScenario* aScenario) {
 }
 
 // TTestScenario
+
+namespace {
+bool RunsAnyMethod(const TRunPlan& aPlan, const TUnitTestBase& aUnitTest) {
+  for (int Index = 0; Index < aUnitTest.Methods().Count(); ++Index)
+    if (aPlan.Runs(aUnitTest, Index))
+      return true;
+  return false;
+}
+} // namespace
 
 TTestScenario::TTestScenario(std::string_view aName) : FName(CutName(aName)) {}
 
@@ -158,10 +168,16 @@ void TTestScenario::Run() {
     FStateNotifications.Deliver(Start);
   }
   ResetResults();
-  const int Count = FUnitTestList.Count();
-  for (int Index = 0; Index < Count && Index < FUnitTestList.Count(); ++Index) {
+  std::vector<int> Order(static_cast<std::size_t>(FUnitTestList.Count()));
+  std::iota(Order.begin(), Order.end(), 0);
+  if (FRunPlan != nullptr)
+    FRunPlan->OrderUnitTests(*this, Order);
+  for (const int Index : Order) {
+    // A handler may have taken unit tests out meanwhile.
+    if (Index >= FUnitTestList.Count())
+      continue;
     TUnitTestBase* UnitTest = FUnitTestList.GetItem(Index);
-    if (UnitTest->Enabled())
+    if (UnitTest->Enabled() && (FRunPlan == nullptr || RunsAnyMethod(*FRunPlan, *UnitTest)))
       UnitTest->Run();
   }
   if (FStateNotifications.Consumes(MessageIdProgress)) {

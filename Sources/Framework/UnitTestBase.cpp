@@ -4,6 +4,8 @@
 #include "CrashGuard.h"
 
 #include <cxxabi.h>
+#include <numeric>
+#include <vector>
 
 namespace Kalvoro {
 
@@ -169,9 +171,15 @@ void TUnitTestBase::Run() {
   }
   FTestResult = tcrSuccess;
   FireProgress(ptUnitTestStart, std::string());
-  const int Count = FMethods.Count();
+  TRunPlan* Plan = FTestScenario->RunPlan();
+  std::vector<int> Order(static_cast<std::size_t>(FMethods.Count()));
+  std::iota(Order.begin(), Order.end(), 0);
+  if (Plan != nullptr)
+    Plan->OrderMethods(*this, Order);
   try {
-    for (int Index = 0; Index < Count; ++Index) {
+    for (const int Index : Order) {
+      if (Plan != nullptr && !Plan->Runs(*this, Index))
+        continue;
       FCurrentMethodIndex = Index;
       UpdateCheckConsumers();
       RunMethod(FMethods.GetItem(Index));

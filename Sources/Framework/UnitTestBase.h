@@ -157,6 +157,22 @@ private:
   bool FEmpty = true;
 };
 
+// What one run of a scenario takes and in what order. A runner sets one on
+// the scenario for a run (TTestScenario::SetRunPlan); without one, a run takes
+// every method of every enabled unit test in list order.
+class KALVORO_API TRunPlan {
+public:
+  virtual ~TRunPlan() = default;
+  // Asked for each method before it would run: a method that does not run
+  // keeps its "not run" result, and its Init and Exit do not run for it. A
+  // unit test none of whose methods runs does not run at all.
+  virtual bool Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const = 0;
+  // Asked when the scenario's run starts, and when each unit test's run
+  // starts: reorder aOrder, which holds the indexes 0..n-1 in list order.
+  virtual void OrderUnitTests(const TTestScenario& aScenario, std::vector<int>& aOrder) = 0;
+  virtual void OrderMethods(const TUnitTestBase& aUnitTest, std::vector<int>& aOrder) = 0;
+};
+
 // A named group of unit tests that runs as one. It refers to its unit tests
 // without owning them.
 class KALVORO_API TTestScenario {
@@ -195,6 +211,9 @@ public:
   // 0, the default, sets no limit.
   double TimeLimit() const { return FTimeLimit; }
   void SetTimeLimit(double aSeconds);
+  // The plan of the next runs, not owned; nullptr runs everything in order.
+  TRunPlan* RunPlan() const { return FRunPlan; }
+  void SetRunPlan(TRunPlan* aPlan) { FRunPlan = aPlan; }
   void UpdateEnabledState();
   void ResetResults();
   void Run();
@@ -206,6 +225,7 @@ private:
   TMessageEventList FStateNotifications;
   TSummary FSummary;
   double FTimeLimit = 0;
+  TRunPlan* FRunPlan = nullptr;
 };
 
 enum TModuleType : std::uint8_t { ptPackage, ptLibrary, ptUnknown };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Kalvoro;
@@ -124,6 +125,59 @@ TEST_F(FrameworkScenario, SummaryCountsEnabledAndDisabledUnitTests) {
   EXPECT_EQ(Counters(Summary), Counters(Scenario.GetSummary()));
   Summary.Summarize(nullptr);
   EXPECT_EQ(Counters(Summary), (std::vector<int>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+}
+
+// Runs only the methods it names, unit tests and methods in reverse order.
+class TReversePlan : public TRunPlan {
+public:
+  std::vector<std::string> Chosen; // "TUnitTest.Method"
+  bool Runs(const TUnitTestBase& aUnitTest, int aIndex) const override {
+    const std::string Name = aUnitTest.Name() + "." + aUnitTest.Methods().GetItem(aIndex)->Name();
+    return std::find(Chosen.begin(), Chosen.end(), Name) != Chosen.end();
+  }
+  void OrderUnitTests(const TTestScenario&, std::vector<int>& aOrder) override {
+    std::reverse(aOrder.begin(), aOrder.end());
+  }
+  void OrderMethods(const TUnitTestBase&, std::vector<int>& aOrder) override {
+    std::reverse(aOrder.begin(), aOrder.end());
+  }
+};
+
+TEST_F(FrameworkScenario, APlanChoosesAndOrdersWhatRuns) {
+  std::vector<std::string> Calls;
+  auto Record = [&Calls](TScriptedTest& aTest, const std::string& aWhat) {
+    Calls.push_back(aTest.Name() + "." + aWhat);
+  };
+  auto& A = Make("TA", {{"A1", nullptr}, {"A2", nullptr}, {"A3", nullptr}});
+  auto& B = Make("TB", {{"B1", nullptr}});
+  auto& C = Make("TC", {{"C1", nullptr}});
+  for (TScriptedTest* Test : {&A, &B, &C}) {
+    Test->OnInit = [&](TScriptedTest& aTest) { Record(aTest, "Init"); };
+    Test->OnExit = [&](TScriptedTest& aTest) { Record(aTest, "Exit"); };
+    Scenario.AddUnitTest(Test);
+  }
+  TReversePlan Plan;
+  Plan.Chosen = {"TA.A1", "TA.A3", "TC.C1"};
+  Scenario.SetRunPlan(&Plan);
+  TRecorder Recorder;
+  Scenario.AddStateNotificationHandler(Recorder.Event());
+  Scenario.Run();
+  EXPECT_EQ(Calls, (std::vector<std::string>{"TC.Init", "TC.Exit", "TA.Init", "TA.Exit", "TA.Init",
+                                             "TA.Exit"}));
+  EXPECT_EQ(A.Called, (std::vector<std::string>{"A3", "A1"}));
+  // What did not run keeps its "not run" result; TB never starts.
+  EXPECT_EQ(A.Methods().GetItem(1)->TestResult(), tcrTodo);
+  EXPECT_EQ(A.TestResult(), tcrSuccess);
+  EXPECT_EQ(B.TestResult(), tcrTodo);
+  EXPECT_EQ(Recorder.CountOf("UnitTestStart(S,TA,)"), 1);
+  EXPECT_EQ(Recorder.CountOf("UnitTestStart(S,TB,)"), 0);
+  EXPECT_EQ(Counters(Scenario.GetSummary()), (std::vector<int>{3, 1, 2, 0, 0, 5, 2, 3, 0, 0, 0}));
+
+  Scenario.SetRunPlan(nullptr);
+  Calls.clear();
+  Scenario.Run();
+  EXPECT_EQ(Calls.size(), 10u);
+  EXPECT_EQ(Calls.front(), "TA.Init");
 }
 
 TEST_F(FrameworkScenario, RunIgnoresTheScenariosOwnEnabled) {
