@@ -1,6 +1,9 @@
 // Test modules: loading a module file, creating its unit tests, unloading it.
 #include "UnitTestBase.h"
 
+#include "CrashGuard.h"
+#include "ModuleTrial.h"
+
 #include <cxxabi.h>
 #include <dlfcn.h>
 
@@ -47,6 +50,36 @@ std::string CurrentErrorMessage() {
   } catch (...) {
     return "The module raised an error without a message";
   }
+}
+
+// Runs module code with the crash guard. Returns the text of a crash (empty
+// when aBody returned); an error that aBody raises passes on unchanged.
+template <class TBody> std::string CrashIn(TBody&& aBody) {
+  std::exception_ptr Raised;
+  try {
+    RunGuarded([&] {
+      try {
+        aBody();
+      } catch (...) {
+        Raised = std::current_exception();
+      }
+    });
+  } catch (const std::exception& Crash) {
+    return Crash.what();
+  }
+  if (Raised)
+    std::rethrow_exception(Raised);
+  return {};
+}
+
+constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL;
+
+std::string LoadFailure(const std::string& aFileName) {
+  return "Failed to load package or library \"" + aFileName + "\"";
+}
+
+std::string UnloadFailure(const std::string& aFileName) {
+  return "Failed to unload package or library \"" + aFileName + "\"";
 }
 } // namespace
 
@@ -96,7 +129,14 @@ std::string TModule::LoadPath() const {
 
 void* TModule::OpenLibrary() {
   FLoaderError.clear();
-  void* Handle = dlopen(LoadPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  const std::string Path = LoadPath();
+  // The library's start-up runs inside dlopen under the loader's lock, where
+  // no crash can be jumped out of: it is tried in a child process first
+  // (ModuleTrial.h), and a start-up that crashes there is not run here.
+  FLoaderError = TryStartUp(Path, OpenFlags);
+  if (!FLoaderError.empty())
+    throw TModuleException(LoadFailure(FFullFileName));
+  void* Handle = dlopen(Path.c_str(), OpenFlags);
   if (Handle == nullptr)
     FLoaderError = LastDlError();
   if (FModuleType != ptPackage)
@@ -116,15 +156,23 @@ void* TModule::OpenLibrary() {
   // A package whose start-up fails is not kept. Its error may be of a type
   // that lives in the package, so only its text outlives the release.
   std::string Error;
+  std::string Crash;
   try {
-    Initialize();
-    return Handle;
+    Crash = CrashIn(Initialize);
+    if (Crash.empty())
+      return Handle;
   } catch (const std::exception& Raised) {
     Error = Raised.what();
   } catch (...) {
     Error = "Its start-up raised an error without a message";
   }
-  dlclose(Handle);
+  // The shut-down of a package whose start-up broke is tried first as well.
+  if (TryShutDown(Handle).empty())
+    dlclose(Handle);
+  if (!Crash.empty()) {
+    FLoaderError = Crash;
+    throw TModuleException(LoadFailure(FFullFileName));
+  }
   throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + Error);
 }
 
@@ -142,19 +190,28 @@ bool TModule::LoadModule() {
   }
   if (FHandle == nullptr) {
     FState = msLoadFailed;
-    throw TModuleException("Failed to load package or library \"" + FFullFileName + "\"");
+    throw TModuleException(LoadFailure(FFullFileName));
   }
   // Every failure below lets go of the library and its unit tests (whose code
   // lives in it), so that a later load maps the file again, rebuilt or not.
   auto Abandon = [this](TModuleState aState) {
-    FUnitTestList.Clear();
+    const std::string LoaderError = FLoaderError;
+    CrashIn([this] { FUnitTestList.Clear(); });
     try {
       ReleaseLibrary();
     } catch (...) {
       // A library that cannot be released stays mapped; the load failed anyway.
     }
+    FLoaderError = LoaderError;
     FHandle = nullptr;
     FState = aState;
+  };
+  // A crash in the module's code below fails the load like a library that
+  // cannot be mapped; the crash's text is the loader's.
+  auto FailWithCrash = [&](const std::string& aCrash) {
+    Abandon(msLoadFailed);
+    FLoaderError = aCrash;
+    throw TModuleException(LoadFailure(FFullFileName));
   };
   auto Register = reinterpret_cast<TRegisterEntry>(dlsym(FHandle, "Register"));
   if (Register == nullptr) {
@@ -165,7 +222,17 @@ bool TModule::LoadModule() {
   // A module of another framework version would share objects of another
   // layout: refuse it before any of its code runs, and let go of it.
   auto AbiVersion = reinterpret_cast<TAbiVersionEntry>(dlsym(FHandle, "KalvoroModuleAbiVersion"));
-  const unsigned Version = AbiVersion != nullptr ? AbiVersion() : 0;
+  unsigned Version = 0;
+  if (AbiVersion != nullptr) {
+    std::string Crash;
+    try {
+      Crash = CrashIn([&] { Version = AbiVersion(); });
+    } catch (...) {
+      Version = 0;
+    }
+    if (!Crash.empty())
+      FailWithCrash(Crash);
+  }
   if (Version != KalvoroAbiVersion) {
     Abandon(msLoadFailed);
     throw TModuleException("Invalid module\rModule \"" + FFullFileName +
@@ -181,18 +248,21 @@ bool TModule::LoadModule() {
   // module's code.
   std::exception_ptr Error;
   std::string ModuleError;
+  std::string Crash;
   bool Failed = false;
   try {
-    Register();
-    if (Enumerate != nullptr) {
-      TEnumUnitTestProc Proc;
-      Proc.Object = this;
-      Proc.Code = [](void* aObject, const TUnitTestBaseClass* aUnitTestClass,
-                     const TFixtureBaseClass* aFixtureClass, void* aInfo) {
-        static_cast<TModule*>(aObject)->EnumUnitTestProc(aUnitTestClass, aFixtureClass, aInfo);
-      };
-      Enumerate(Proc, nullptr);
-    }
+    Crash = CrashIn([&] {
+      Register();
+      if (Enumerate != nullptr) {
+        TEnumUnitTestProc Proc;
+        Proc.Object = this;
+        Proc.Code = [](void* aObject, const TUnitTestBaseClass* aUnitTestClass,
+                       const TFixtureBaseClass* aFixtureClass, void* aInfo) {
+          static_cast<TModule*>(aObject)->EnumUnitTestProc(aUnitTestClass, aFixtureClass, aInfo);
+        };
+        Enumerate(Proc, nullptr);
+      }
+    });
   } catch (...) {
     Failed = true;
     if (CurrentErrorTypeLivesWith(reinterpret_cast<void*>(Register)))
@@ -200,6 +270,8 @@ bool TModule::LoadModule() {
     else
       Error = std::current_exception();
   }
+  if (!Crash.empty())
+    FailWithCrash(Crash);
   if (Failed) {
     Abandon(msNotLoaded);
     if (Error)
@@ -218,10 +290,11 @@ bool TModule::LoadModule() {
 void TModule::EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
                                const TFixtureBaseClass* /*aFixtureClass*/, void* /*aInfo*/) {
   KALVORO_ASSERT(aUnitTestClass != nullptr && aUnitTestClass->Create != nullptr);
-  std::unique_ptr<TUnitTestBase> UnitTest(aUnitTestClass->Create(this, aUnitTestClass->Name));
+  // Listed before its Register runs, so that a failed load frees it too, also
+  // when a crash has skipped this frame.
+  TUnitTestBase* UnitTest = aUnitTestClass->Create(this, aUnitTestClass->Name);
+  FUnitTestList.Add(UnitTest);
   UnitTest->Register();
-  FUnitTestList.Add(UnitTest.get());
-  UnitTest.release();
 }
 
 void TModule::SaveAssignments() {
@@ -233,23 +306,47 @@ void TModule::SaveAssignments() {
 }
 
 void TModule::ReleaseLibrary() {
+  std::string Crash;
   if (FModuleType == ptPackage) {
     // The package unloader runs the package's shut-down first.
     if (auto Finalize = reinterpret_cast<TPackageEntry>(dlsym(FHandle, "Finalize")))
-      Finalize();
+      Crash = CrashIn(Finalize);
   }
-  if (dlclose(FHandle) != 0)
+  // The static destructors run inside dlclose, under the loader's lock: they
+  // are tried in a child process first. A library whose shut-down crashes
+  // there is not released; it stays mapped.
+  const std::string ShutDown = TryShutDown(FHandle);
+  if (ShutDown.empty() && dlclose(FHandle) != 0)
     throw Exception(LastDlError());
+  if (Crash.empty())
+    Crash = ShutDown;
+  if (!Crash.empty()) {
+    FLoaderError = Crash;
+    throw TModuleException(UnloadFailure(FFullFileName));
+  }
 }
 
 bool TModule::UnloadModule() {
   if (FHandle == nullptr || FState != msLoadSuccess)
     return false;
   SaveAssignments();
-  FUnitTestList.Clear();
-  ReleaseLibrary();
+  FLoaderError.clear();
+  // The unit tests' destructors are the module's code too.
+  const std::string Crash = CrashIn([this] { FUnitTestList.Clear(); });
+  try {
+    ReleaseLibrary();
+  } catch (const TModuleException&) {
+    // A crash while releasing: the library is let go of all the same.
+    FHandle = nullptr;
+    FState = msNotLoaded;
+    throw;
+  }
   FHandle = nullptr;
   FState = msNotLoaded;
+  if (!Crash.empty()) {
+    FLoaderError = Crash;
+    throw TModuleException(UnloadFailure(FFullFileName));
+  }
   return true;
 }
 

@@ -1,85 +1,11 @@
 // Test modules: loading, the entry points, the per-module registry,
 // assignments and unloading.
-#include "FrameworkTestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
-#include <stdlib.h>
+#include "ModuleTestSupport.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
-using namespace Kalvoro;
-using KalvoroTest::TRecorder;
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string ModulePath(const std::string& aFileName) {
-  return std::string(KALVORO_TEST_MODULES_DIR) + "/" + aFileName;
-}
-
-// The text of the TModuleException that aModule.LoadModule() raises.
-std::string LoadError(TModule& aModule) {
-  try {
-    aModule.LoadModule();
-  } catch (const TModuleException& Error) {
-    return Error.what();
-  }
-  ADD_FAILURE() << "no TModuleException for " << aModule.FullFileName();
-  return {};
-}
-
-// True while the dynamic loader has the library at aPath mapped.
-bool IsMapped(const std::string& aPath) {
-  void* Handle = dlopen(aPath.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (Handle != nullptr)
-    dlclose(Handle);
-  return Handle != nullptr;
-}
-
-std::vector<std::string> Names(const TModule& aModule) {
-  std::vector<std::string> Result;
-  for (const TUnitTestBase* UnitTest : aModule.UnitTestList())
-    Result.push_back(UnitTest->Name());
-  return Result;
-}
-
-// Runs the unit test aName of aModule in a scenario of its own and returns its reports.
-std::vector<std::string> ReportsOf(TModule& aModule, const char* aName) {
-  TTestScenario Scenario("S");
-  TRecorder Recorder;
-  Scenario.AddStateNotificationHandler(Recorder.Event());
-  Scenario.AddUnitTest(aModule.UnitTestList().FindByName(aName));
-  Scenario.Run();
-  std::vector<std::string> Reports;
-  for (const std::string& Line : Recorder.Lines)
-    if (Line.rfind("Report ", 0) == 0)
-      Reports.push_back(Line);
-  Scenario.RemoveAllUnitTests();
-  return Reports;
-}
-
-// A fresh directory, removed with its contents at the end of the test.
-class TTempDir {
-public:
-  TTempDir() {
-    std::string Template = (fs::temp_directory_path() / "kalvoro-XXXXXX").string();
-    if (mkdtemp(Template.data()) == nullptr)
-      throw std::runtime_error("mkdtemp failed");
-    FPath = Template;
-  }
-  ~TTempDir() { fs::remove_all(FPath); }
-  std::string operator/(const std::string& aName) const { return (FPath / aName).string(); }
-
-private:
-  fs::path FPath;
-};
-
-} // namespace
+using namespace ModuleTest;
 
 TEST(FrameworkModule, TypeFollowsTheExtensionRegardlessOfCase) {
   const std::vector<std::pair<std::string, TModuleType>> Cases = {
@@ -109,18 +35,6 @@ TEST(FrameworkModule, FileNameAndPath) {
   EXPECT_EQ(Long.GetPath(), "/d/");
 }
 
-TEST(FrameworkModule, MissingLibraryFailsToLoad) {
-  const std::string Path = ModulePath("Missing.so");
-  TModule Module(Path);
-  EXPECT_EQ(LoadError(Module), "Failed to load package or library \"" + Path + "\"");
-  EXPECT_EQ(Module.State(), msLoadFailed);
-  EXPECT_EQ(Module.Handle(), nullptr);
-  EXPECT_FALSE(Module.LoaderError().empty());
-  EXPECT_FALSE(Module.UnloadModule());
-  // A failed module may be loaded again.
-  EXPECT_EQ(LoadError(Module), "Failed to load package or library \"" + Path + "\"");
-}
-
 TEST(FrameworkModule, RelativeNamesLoadAgainstTheBaseDirectory) {
   TModule Module("ReportA.so");
   Module.SetBaseDirectory(KALVORO_TEST_MODULES_DIR);
@@ -132,129 +46,6 @@ TEST(FrameworkModule, RelativeNamesLoadAgainstTheBaseDirectory) {
   // the loader's search path.
   TModule System("libc.so.6");
   EXPECT_EQ(LoadError(System), "Failed to load package or library \"libc.so.6\"");
-}
-
-TEST(FrameworkModule, PackageLoaderReportsItsOwnErrorAndFailsTheLoad) {
-  const std::string Missing = ModulePath("Missing.bpl");
-  TModule Module(Missing);
-  const std::string Text = LoadError(Module);
-  EXPECT_NE(Text.find(Missing), std::string::npos) << Text;
-  EXPECT_EQ(Text.find("Failed to load package or library"), std::string::npos) << Text;
-  EXPECT_EQ(Module.State(), msLoadFailed);
-  EXPECT_EQ(Module.Handle(), nullptr);
-
-  // A plain library under a package name lacks the package entries; it is
-  // refused and let go.
-  TTempDir Dir;
-  const std::string Fake = Dir / "NotAPackage.bpl";
-  fs::copy_file(ModulePath("ReportA.so"), Fake);
-  TModule NotAPackage(Fake);
-  EXPECT_NE(LoadError(NotAPackage).find(Fake), std::string::npos);
-  EXPECT_EQ(NotAPackage.State(), msLoadFailed);
-  EXPECT_EQ(NotAPackage.Handle(), nullptr);
-  EXPECT_FALSE(IsMapped(Fake));
-
-  // A package whose start-up raises is let go; its error, whose type lives in
-  // the package, reaches the caller as the loader's own text.
-  const std::string RaisingPath = ModulePath("RaisingPackage.bpl");
-  TModule Raising(RaisingPath);
-  EXPECT_EQ(LoadError(Raising), "Unable to load package \"" + RaisingPath + "\"\rstart-up refused");
-  EXPECT_EQ(Raising.State(), msLoadFailed);
-  EXPECT_EQ(Raising.Handle(), nullptr);
-  EXPECT_FALSE(IsMapped(RaisingPath));
-}
-
-TEST(FrameworkModule, FailedLoadsLetGoOfTheLibraryAndTryAgain) {
-  const std::string NoRegisterPath = ModulePath("NoRegister.so");
-  const std::string NoRegisterError =
-      "Invalid module\rNo \"Register\" procedure in module \"" + NoRegisterPath + "\"";
-  TModule NoRegister(NoRegisterPath);
-  EXPECT_EQ(LoadError(NoRegister), NoRegisterError);
-  EXPECT_EQ(NoRegister.State(), msLoadFailed);
-  EXPECT_EQ(NoRegister.Handle(), nullptr);
-  EXPECT_FALSE(IsMapped(NoRegisterPath));
-  EXPECT_EQ(LoadError(NoRegister), NoRegisterError);
-  EXPECT_FALSE(NoRegister.UnloadModule());
-
-  const std::string NoEnumPath = ModulePath("NoEnum.so");
-  const std::string NoEnumError = "Invalid module\rNo \"EnumRegisteredUnitTests\" procedure in "
-                                  "module \"" +
-                                  NoEnumPath + "\"";
-  TModule NoEnum(NoEnumPath);
-  EXPECT_EQ(LoadError(NoEnum), NoEnumError);
-  EXPECT_EQ(NoEnum.State(), msLoadFailed);
-  EXPECT_EQ(NoEnum.Handle(), nullptr);
-  EXPECT_FALSE(IsMapped(NoEnumPath));
-  EXPECT_EQ(LoadError(NoEnum), NoEnumError);
-
-  // A module file that failed, then replaced by a good one, loads for real.
-  TTempDir Dir;
-  const std::string Path = Dir / "Replaced.so";
-  fs::copy_file(NoRegisterPath, Path);
-  TModule Replaced(Path);
-  EXPECT_NE(LoadError(Replaced).find("\"Register\""), std::string::npos);
-  ASSERT_FALSE(IsMapped(Path));
-  fs::copy_file(ModulePath("ReportA.so"), Path, fs::copy_options::overwrite_existing);
-  ASSERT_TRUE(Replaced.LoadModule());
-  EXPECT_EQ(Replaced.State(), msLoadSuccess);
-  EXPECT_EQ(ReportsOf(Replaced, "TReporter"), std::vector<std::string>{"Report A"});
-}
-
-TEST(FrameworkModule, ModuleOfAnotherAbiVersionIsRefusedAndReleased) {
-  const std::string Path = ModulePath("OtherAbi.so");
-  unsetenv("KALVORO_OTHER_ABI_REGISTERED");
-  TModule Module(Path);
-  const std::string Text = LoadError(Module);
-  EXPECT_EQ(Text.rfind("Invalid module\r", 0), 0u) << Text;
-  EXPECT_NE(Text.find(Path), std::string::npos) << Text;
-  EXPECT_NE(Text.find("999"), std::string::npos) << Text;
-  EXPECT_EQ(Module.State(), msLoadFailed);
-  EXPECT_EQ(Module.Handle(), nullptr);
-  EXPECT_FALSE(IsMapped(Path));
-  EXPECT_EQ(getenv("KALVORO_OTHER_ABI_REGISTERED"), nullptr) << "the module's Register ran";
-  EXPECT_NE(LoadError(Module).find("999"), std::string::npos);
-}
-
-TEST(FrameworkModule, ErrorsOfTheModulesOwnCodePassUnchanged) {
-  TModule Raising(ModulePath("RaisingRegister.so"));
-  try {
-    Raising.LoadModule();
-    ADD_FAILURE() << "Register's error was lost";
-  } catch (const TModuleException& Error) {
-    ADD_FAILURE() << "wrapped: " << Error.what();
-  } catch (const std::runtime_error& Error) {
-    EXPECT_STREQ(Error.what(), "Register refused");
-  }
-  // The failed load lets go of the library: a second load runs Register again.
-  EXPECT_EQ(Raising.State(), msNotLoaded);
-  EXPECT_EQ(Raising.Handle(), nullptr);
-  EXPECT_EQ(Raising.UnitTestList().Count(), 0);
-  EXPECT_FALSE(IsMapped(ModulePath("RaisingRegister.so")));
-  EXPECT_THROW(Raising.LoadModule(), std::runtime_error);
-  EXPECT_FALSE(Raising.UnloadModule());
-
-  // An error of a type defined in the module cannot outlive the release: its
-  // text arrives as the framework's own error.
-  const std::string OwnTypePath = ModulePath("RaisingOwnType.so");
-  TModule OwnType(OwnTypePath);
-  try {
-    OwnType.LoadModule();
-    ADD_FAILURE() << "Register's error was lost";
-  } catch (const Exception& Error) {
-    EXPECT_STREQ(Error.what(), "refused with a type of its own");
-  }
-  EXPECT_EQ(OwnType.Handle(), nullptr);
-  EXPECT_FALSE(IsMapped(OwnTypePath));
-
-  // The second of three unit tests raises in its Register: the load fails as
-  // a whole, and the first one goes with the library that holds its code.
-  TModule Partial(ModulePath("RaisingUnitTest.so"));
-  EXPECT_THROW(Partial.LoadModule(), std::logic_error);
-  EXPECT_EQ(Partial.State(), msNotLoaded);
-  EXPECT_EQ(Partial.Handle(), nullptr);
-  EXPECT_TRUE(Names(Partial).empty());
-  EXPECT_FALSE(IsMapped(ModulePath("RaisingUnitTest.so")));
-  EXPECT_THROW(Partial.LoadModule(), std::logic_error);
 }
 
 TEST(FrameworkModule, RegistryEnumeratesInOrderWithDuplicatesAndFixtures) {
