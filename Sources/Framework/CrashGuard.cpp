@@ -239,6 +239,10 @@ void PushCrashFrame(TCrashFrame* aFrame) {
   CurrentFrame = aFrame;
 }
 
+TCrashFrame* CurrentCrashFrame() noexcept {
+  return CurrentFrame;
+}
+
 void PopCrashFrame(TCrashFrame* aFrame) {
   if (CurrentFrame != aFrame)
     return;
@@ -296,6 +300,9 @@ std::string SecondsText(double aSeconds) {
 }
 
 std::string CrashText(const TCrashFrame& aFrame) {
+  if (aFrame.ExitCall != nullptr)
+    return std::string(aFrame.ExitCall) + "(" + std::to_string(aFrame.ExitStatus) +
+           ") called by the test";
   if (aFrame.TimedOut)
     return "Time limit of " + SecondsText(aFrame.DeadlineLimit) + " s exceeded";
   switch (aFrame.Signal) {

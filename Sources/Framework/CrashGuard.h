@@ -2,7 +2,8 @@
 // SIGABRT, stack overflow included) into an Exception naming the signal, so
 // that the run goes on with the next phase. A phase may have a time limit: a
 // per-thread timer then sends the thread a signal when the limit has passed,
-// and the same jump ends the phase with "Time limit of N s exceeded".
+// and the same jump ends the phase with "Time limit of N s exceeded". A call
+// of exit or quick_exit in the phase takes the same jump (ExitGuard.cpp).
 //
 // Frames that the jump skips run no destructors: objects that a crashing test
 // method had on its stack are abandoned, not destroyed.
@@ -22,6 +23,10 @@ struct TCrashFrame {
   int Code = 0;
   bool StackOverflow = false;
   bool TimedOut = false;
+  // Set when test code called exit or quick_exit inside the phase
+  // (ExitGuard.cpp): the function's name and the status it was given.
+  const char* ExitCall = nullptr;
+  int ExitStatus = 0;
   // CLOCK_MONOTONIC nanoseconds at which the phase is ended (0: never), and
   // the limit in seconds that set it (an outer phase's, if that ends first).
   long long Deadline = 0;
@@ -42,6 +47,8 @@ public:
 };
 
 KALVORO_API void PushCrashFrame(TCrashFrame* aFrame);
+// The calling thread's innermost frame, or nullptr outside guarded phases.
+KALVORO_API TCrashFrame* CurrentCrashFrame() noexcept;
 KALVORO_API void PopCrashFrame(TCrashFrame* aFrame);
 // Pops the frame that a jump has landed in; scopes that the jump skipped are
 // counted as closed.
@@ -55,7 +62,8 @@ KALVORO_API bool DeadlinePassed(const TCrashFrame& aFrame);
 KALVORO_API bool TimeLimitArmed();
 // A time limit as the messages show it: the shortest form, "1", "0.5".
 KALVORO_API std::string SecondsText(double aSeconds);
-// The error text for a caught signal, e.g. "Access violation (SIGSEGV)".
+// The error text for a caught signal, e.g. "Access violation (SIGSEGV)", or
+// for a call that would have ended the process, "exit(3) called by the test".
 KALVORO_API std::string CrashText(const TCrashFrame& aFrame);
 
 // Calls aBody; a crash inside it, or running longer than aTimeLimit seconds

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace ConsoleTest;
@@ -218,9 +219,24 @@ TEST(ConsoleRunAndReport, TextsOfTestsCannotForgeLinesOnTheTerminalOrInTheFiles)
   EXPECT_EQ(File.find("\r\nFAILURE (TFake.Test) injected"), std::string::npos) << File;
 }
 
-// A test method that calls exit(0) does not pass for success: the report
-// files get what the run knows, the method is named, and the code is 1.
-TEST(ConsoleRunAndReport, ExitFromTestCodeIsNoSuccess) {
+// A module's test method that calls exit(0) is an exception of that method:
+// the run goes on, the files are written, and the code is 1.
+TEST(ConsoleRunAndReport, ExitInATestMethodIsAnExceptionAndTheRunGoesOn) {
+  TempDir Dir;
+  const std::string Summary = (Dir.Path() / "s.txt").string();
+  const TRun Result = Runner({"run", std::string(KALVORO_TEST_MODULES_DIR) + "/Exits.so",
+                              "--summary", Summary, "--no-progress", "--verbose"});
+  EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
+  for (const char* Text : {"exit(3) called by the test", "quick_exit(4) called by the test",
+                           "exit(0) called by the test", "still running"})
+    EXPECT_NE(Result.Out.find(Text), std::string::npos) << Text << "\n" << Result.Out;
+  EXPECT_NE(ReadFile(Summary).find("Exits"), std::string::npos) << ReadFile(Summary);
+}
+
+// An exit the phases cannot catch (from a thread of the test's own) does not
+// pass for success: the report files get what the run knows, the method is
+// named, and the code is 1.
+TEST(ConsoleRunAndReport, ExitFromAnotherThreadIsNoSuccess) {
   TempDir Dir;
   const fs::path Folder = Dir.Path();
   const pid_t Child = fork();
@@ -231,7 +247,8 @@ TEST(ConsoleRunAndReport, ExitFromTestCodeIsNoSuccess) {
     Test.SetName("TQuits");
     Test.Scripts = {
         {"TestPasses", [](KalvoroTest::TScriptedTest& aTest) { aTest.Check(true, "passes"); }},
-        {"TestExits", [](KalvoroTest::TScriptedTest&) { std::exit(0); }}};
+        {"TestExits",
+         [](KalvoroTest::TScriptedTest&) { std::thread([] { std::exit(0); }).join(); }}};
     Test.Register();
     TTestScenario Scenario("S");
     Scenario.AddUnitTest(&Test);

@@ -1,0 +1,31 @@
+// Test methods and an Init that call exit or quick_exit; each call becomes an
+// exception of its phase and the run goes on.
+#include "UnitTest.h"
+
+#include <cstdlib>
+
+class TExits : public TUnitTest {
+public:
+  using TUnitTest::TUnitTest;
+  void Register() override {
+    REGISTER_METHOD(TestExit);
+    REGISTER_METHOD(TestQuickExit);
+    REGISTER_METHOD(TestAfterExits);
+  }
+  void TestExit() { std::exit(3); }
+  void TestQuickExit() { std::quick_exit(4); }
+  void TestAfterExits() { Check(true, "still running"); }
+};
+
+class TExitInInit : public TUnitTest {
+public:
+  using TUnitTest::TUnitTest;
+  void Register() override { REGISTER_METHOD(TestNotRun); }
+  void Init() override { exit(0); }
+  void TestNotRun() { Check(false, "ran after Init exited"); }
+};
+
+REGISTER_UNIT_TEST(TExits);
+REGISTER_UNIT_TEST(TExitInInit);
+
+extern "C" KALVORO_EXPORT void Register() {}
