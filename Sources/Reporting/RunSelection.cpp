@@ -1,0 +1,185 @@
+#include "RunSelection.h"
+
+#include <charconv>
+#include <limits>
+
+namespace Kalvoro {
+
+namespace {
+
+std::vector<std::string> SplitList(std::string_view aList) {
+  std::vector<std::string> Result;
+  while (!aList.empty()) {
+    const std::size_t Colon = aList.find(':');
+    const std::string_view Item = aList.substr(0, Colon);
+    if (!Item.empty())
+      Result.emplace_back(Item);
+    if (Colon == std::string_view::npos)
+      break;
+    aList.remove_prefix(Colon + 1);
+  }
+  return Result;
+}
+
+bool AnyMatches(const std::vector<std::string>& aGlobs, std::string_view aName) {
+  for (const std::string& Glob : aGlobs)
+    if (GlobMatches(Glob, aName))
+      return true;
+  return false;
+}
+
+// A whole decimal number without sign or blanks; nullopt otherwise.
+std::optional<int> Decimal(std::string_view aText) {
+  int Value = 0;
+  if (aText.empty() || aText.front() < '0' || aText.front() > '9')
+    return std::nullopt;
+  const auto [End, Error] = std::from_chars(aText.data(), aText.data() + aText.size(), Value);
+  if (Error != std::errc() || End != aText.data() + aText.size())
+    return std::nullopt;
+  return Value;
+}
+
+bool IsSet(const char* aValue) {
+  return aValue != nullptr && *aValue != '\0';
+}
+
+} // namespace
+
+bool GlobMatches(std::string_view aGlob, std::string_view aText) {
+  // Greedy matching that, on a mismatch, lets the last '*' take one more
+  // character: linear for globs without '*', never exponential.
+  std::size_t G = 0, T = 0;
+  std::size_t StarAt = std::string_view::npos, StarText = 0;
+  while (T < aText.size()) {
+    if (G < aGlob.size() && (aGlob[G] == '?' || aGlob[G] == aText[T])) {
+      ++G;
+      ++T;
+    } else if (G < aGlob.size() && aGlob[G] == '*') {
+      StarAt = G++;
+      StarText = T;
+    } else if (StarAt != std::string_view::npos) {
+      G = StarAt + 1;
+      T = ++StarText;
+    } else {
+      return false;
+    }
+  }
+  while (G < aGlob.size() && aGlob[G] == '*')
+    ++G;
+  return G == aGlob.size();
+}
+
+TNameFilter::TNameFilter(std::string_view aPattern) {
+  const std::size_t Dash = aPattern.find('-');
+  FPositive = SplitList(aPattern.substr(0, Dash));
+  if (Dash != std::string_view::npos)
+    FNegative = SplitList(aPattern.substr(Dash + 1));
+}
+
+bool TNameFilter::Passes(std::string_view aName) const {
+  return (FPositive.empty() || AnyMatches(FPositive, aName)) && !AnyMatches(FNegative, aName);
+}
+
+bool ParseShard(std::string_view aText, TShard& aShard, std::string& aError) {
+  const std::size_t Slash = aText.find('/');
+  const std::optional<int> Index =
+      Slash == std::string_view::npos ? std::nullopt : Decimal(aText.substr(0, Slash));
+  const std::optional<int> Count =
+      Slash == std::string_view::npos ? std::nullopt : Decimal(aText.substr(Slash + 1));
+  if (!Index || !Count || *Count < 1 || *Index >= *Count) {
+    aError = "option --shard needs INDEX/COUNT with 0 <= INDEX < COUNT (e.g. 0/4), not \"" +
+             std::string(aText) + "\"";
+    return false;
+  }
+  aShard = TShard{*Index, *Count};
+  return true;
+}
+
+bool ChooseShard(std::string_view aOption, const char* aTotalShards, const char* aShardIndex,
+                 TShard& aShard, std::string& aError) {
+  if (!aOption.empty())
+    return ParseShard(aOption, aShard, aError);
+  aShard = TShard{};
+  if (!IsSet(aTotalShards) && !IsSet(aShardIndex))
+    return true;
+  if (!IsSet(aTotalShards) || !IsSet(aShardIndex)) {
+    aError = std::string("the environment sets ") +
+             (IsSet(aTotalShards) ? "TEST_TOTAL_SHARDS but not TEST_SHARD_INDEX"
+                                  : "TEST_SHARD_INDEX but not TEST_TOTAL_SHARDS");
+    return false;
+  }
+  const std::optional<int> Count = Decimal(aTotalShards);
+  const std::optional<int> Index = Decimal(aShardIndex);
+  if (!Index || !Count || *Count < 1 || *Index >= *Count) {
+    aError = std::string("the environment's TEST_SHARD_INDEX=\"") + aShardIndex +
+             "\" and TEST_TOTAL_SHARDS=\"" + aTotalShards +
+             "\" are no shard (whole numbers with 0 <= index < total)";
+    return false;
+  }
+  aShard = TShard{*Index, *Count};
+  return true;
+}
+
+std::uint64_t TShuffler::Below(std::uint64_t aBound) {
+  constexpr std::uint64_t Max = std::numeric_limits<std::uint64_t>::max();
+  const std::uint64_t Limit = Max - Max % aBound;
+  std::uint64_t Value;
+  do
+    Value = FEngine();
+  while (Value >= Limit);
+  return Value % aBound;
+}
+
+void TShuffler::Shuffle(std::vector<int>& aItems) {
+  for (std::size_t I = aItems.size(); I > 1; --I)
+    std::swap(aItems[I - 1], aItems[Below(I)]);
+}
+
+std::uint64_t RandomShuffleNumber() {
+  std::random_device Device;
+  return Device();
+}
+
+TRunSelection::TRunSelection(const std::vector<TTestScenario*>& aScenarios,
+                             const TNameFilter& aFilter, TShard aShard) {
+  for (const TTestScenario* Scenario : aScenarios)
+    for (const TUnitTestBase* UnitTest : Scenario->UnitTestList()) {
+      if (!UnitTest->Enabled())
+        continue;
+      std::vector<bool>& Runs = FRuns[UnitTest];
+      Runs.assign(static_cast<std::size_t>(UnitTest->Methods().Count()), false);
+      for (int Index = 0; Index < UnitTest->Methods().Count(); ++Index) {
+        if (!aFilter.Passes(UnitTest->Name() + "." + UnitTest->Methods().GetItem(Index)->Name()))
+          continue;
+        if (aShard.Takes(FPassed++)) {
+          Runs[static_cast<std::size_t>(Index)] = true;
+          ++FChosen;
+        }
+      }
+    }
+}
+
+void TRunSelection::SetShuffle(std::optional<std::uint64_t> aNumber) {
+  FShuffler.reset();
+  if (aNumber)
+    FShuffler.emplace(*aNumber);
+}
+
+bool TRunSelection::Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const {
+  const auto Found = FRuns.find(&aUnitTest);
+  return Found != FRuns.end() && aMethodIndex >= 0 &&
+         static_cast<std::size_t>(aMethodIndex) < Found->second.size() &&
+         Found->second[static_cast<std::size_t>(aMethodIndex)];
+}
+
+void TRunSelection::OrderUnitTests(const TTestScenario&, std::vector<int>& aOrder) {
+  if (FShuffler)
+    FShuffler->Shuffle(aOrder);
+}
+
+void TRunSelection::OrderMethods(const TUnitTestBase&, std::vector<int>& aOrder) {
+  if (FShuffler)
+    FShuffler->Shuffle(aOrder);
+}
+
+} // namespace Kalvoro
