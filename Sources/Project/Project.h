@@ -181,6 +181,9 @@ public:
   // reports. Defects of the file raise ELoadProject (or the duplicate-name
   // Exception, or a module's TModuleException); what was read before stays.
   bool LoadProject(std::string& aReport);
+  // The path of the module whose load raised the error that LoadProject
+  // raised; empty when the error was none of a module's.
+  const std::string& LoadErrorModule() const { return FLoadErrorModule; }
   // Writes the whole project to FileName, replacing the file atomically. A
   // failure raises Exception("Unable to write to <FileName>...") and leaves an
   // existing file as it was. Modified is false afterwards either way.
@@ -191,6 +194,7 @@ private:
   TModuleList FModules;
   bool FModified = true;
   std::string FFileName;
+  std::string FLoadErrorModule;
   std::unique_ptr<TFileInfo> FFileInfo;
 };
 

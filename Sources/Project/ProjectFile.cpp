@@ -165,8 +165,10 @@ bool TProject::LoadProject(std::string& aReport) {
       try {
         Module->LoadModule();
       } catch (...) {
-        if (!FirstLoadError)
+        if (!FirstLoadError) {
           FirstLoadError = std::current_exception();
+          FLoadErrorModule = Module->FullFileName();
+        }
       }
       if (Module->State() == msLoadSuccess) {
         std::string Text;

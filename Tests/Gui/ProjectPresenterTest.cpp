@@ -6,6 +6,7 @@
 #include "PresenterTestSupport.h"
 
 #include "Exception.h"
+#include "LoadErrors.h"
 #include "Project.h"
 #include "ProjectPresenter.h"
 #include "Titles.h"
@@ -284,6 +285,36 @@ private slots:
     // The new project is current all the same, its module loaded.
     QCOMPARE(FPresenter->Project()->Modules()[0]->State(), msLoadSuccess);
     QCOMPARE(FPresenter->Caption(), Prefix + PathOf("report.kvr"));
+  }
+
+  // Every load error names its module once: one raised by the module's own
+  // code gets the path in front, one that names it already stays as it is.
+  void LoadErrorsNameTheirModule() {
+    const QString Raising = QStringLiteral(KALVORO_TEST_MODULES_DIR "/RaisingRegister.so");
+    const QString Named = QStringLiteral("Failed to load module \"%1\"\rRegister refused");
+    Start();
+    for (const QString& Module : {Raising, PathOf("Missing.so")}) {
+      WriteTextFile(PathOf("load.kvr"),
+                    HeadLines(1, 1) + QStringList{"[Scenarios]", "Name0=Default Scenario",
+                                                  "[Modules]", "File0=" + Module, "Load0=1",
+                                                  "AssignmentCount0=0"});
+      QString Error;
+      try {
+        FPresenter->OpenProject(PathOf("load.kvr"));
+      } catch (const std::exception& Raised) {
+        Error = QString::fromStdString(Raised.what());
+      }
+      QCOMPARE(Error.count(Module), 1);
+    }
+    TModule Module(Raising.toStdString());
+    try {
+      LoadNamingModule(Module);
+      QFAIL("the load did not fail");
+    } catch (const std::exception& Raised) {
+      QCOMPARE(QString::fromStdString(Raised.what()), Named.arg(Raising));
+    }
+    TModule Demo(DemoModulePath().toStdString());
+    QVERIFY(LoadNamingModule(Demo));
   }
 
   void OpeningAMissingFileRaisesAfterTheViewIsBack() {

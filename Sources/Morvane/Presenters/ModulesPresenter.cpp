@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Images.h"
+#include "LoadErrors.h"
 #include "Paths.h"
 #include "Project.h"
 #include "Titles.h"
@@ -127,7 +128,7 @@ void TModulesPresenter::AddModule() {
   FProject->SetModified();
   TModule* Module = FProject->Modules().AddByFileName(FileName);
   Changing([&] {
-    if (!Module->LoadModule())
+    if (!LoadNamingModule(*Module))
       return;
     for (const TUnitTestBase* UnitTest : Module->UnitTestList())
       Module->Assignments().push_back(UnitTest->Name() + "|" + std::string(DefaultScenarioName) +
@@ -151,7 +152,7 @@ void TModulesPresenter::RemoveModule() {
 
 std::optional<std::string> TModulesPresenter::Load(TModule* aModule) {
   FProject->SetModified();
-  if (!aModule->LoadModule())
+  if (!LoadNamingModule(*aModule))
     return std::nullopt;
   std::string Report;
   if (FProject->LoadAssignments(aModule, Report))
@@ -195,7 +196,7 @@ void TModulesPresenter::LoadAll() {
   Changing([&] {
     for (TModule* Module : FProject->Modules()) {
       // A module that is loaded already is skipped.
-      if (!Module->LoadModule())
+      if (!LoadNamingModule(*Module))
         continue;
       FProject->SetModified();
       std::string Report;

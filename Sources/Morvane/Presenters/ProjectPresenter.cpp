@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Exception.h"
 #include "Images.h"
+#include "LoadErrors.h"
 #include "Paths.h"
 #include "Project.h"
 #include "Titles.h"
@@ -84,7 +85,7 @@ void TProjectPresenter::OpenProject(const QString& aFileName) {
   SetCaption(FromPath(FProject->FileName()));
   FView.ReactivateView();
   if (!Opened.Error.empty())
-    throw Exception(Opened.Error);
+    throw Exception(LoadErrorText(FProject->LoadErrorModule(), Opened.Error));
   if (!Opened.Success)
     FDialogs.ShowMessage(ApplicationTitle(), QString::fromStdString(Opened.Report));
 }

@@ -1,0 +1,19 @@
+// Load errors as the error box shows them: each one names the module it is
+// about, also an error that the module's own code raised while it loaded.
+#pragma once
+
+#include <string>
+
+namespace Kalvoro {
+
+class TModule;
+
+// aError as raised by loading the module at aPath: the path goes in front,
+// unless the text names it already.
+std::string LoadErrorText(const std::string& aPath, const std::string& aError);
+
+// TModule::LoadModule; an error whose text does not name the module goes on
+// as an Exception that does (one that names it goes on unchanged).
+bool LoadNamingModule(TModule& aModule);
+
+} // namespace Kalvoro
