@@ -1,12 +1,23 @@
 // The results view's logic without widgets: the rows of its tree, the rules of
-// Start and Start All, the runs in their order and a run that ends in an
-// error, with scripted dialogs and plain runs.
+// Start and Start All, the runs in their order, a run that ends in an error
+// and a test that calls exit, with scripted dialogs and plain runs.
 #include "ResultsPresenterFixture.h"
 
 #include <QFile>
 
+#include <cstdlib>
+
 using namespace Kalvoro;
 using namespace ResultsPresenterTests;
+
+namespace {
+class TExiting : public TUnitTest {
+public:
+  using TUnitTest::TUnitTest;
+  void Register() override { REGISTER_METHOD(TestExit); }
+  void TestExit() { std::exit(0); }
+};
+} // namespace
 
 class TResultsPresenterTest : public QObject, protected TResultsFixture {
   Q_OBJECT
@@ -140,6 +151,19 @@ private slots:
     QCOMPARE(Texts(Lines(rpSummary)).count(QStringLiteral("Kalvoro Console Summary")), 1);
     QVERIFY(!QFile::exists(InFolder(QStringLiteral("s.txt"))));
     QCOMPARE(Scenario(1)->StateNotifications().Count(), 0);
+  }
+
+  // A test that calls exit ends its method, not Morvane: the run goes on.
+  void ExitInATestMethodIsAnExceptionAndTheRunGoesOn() {
+    TTestScenario* Exiting = FProject->Scenarios().AddByName("Exiting");
+    Add(MakeUnitTest<TExiting>(&FModule, "TExiting"), Exiting);
+    TUnitTestBase* After = Add(MakeUnitTest<TPassing>(&FModule, "TAfter"), Exiting);
+    FPresenter->Activate(FProject.get());
+    QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actStartAll")).Run());
+    QVERIFY(
+        Texts(Lines(rpErrors))
+            .contains(QStringLiteral("EXCEPTION (TExiting.TestExit) exit(0) called by the test")));
+    QCOMPARE(After->TestResult(), tcrSuccess);
   }
 };
 
