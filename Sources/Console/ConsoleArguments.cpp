@@ -1,6 +1,8 @@
 // The console runner's command line: its arguments and its help text.
 #include "ConsoleRunner.h"
 
+#include "RunSelection.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -22,10 +24,10 @@ bool IsProjectPath(const std::string& aPath) {
 std::string RunnerHelpText() {
   return R"(Usage:
   kalvoro run MODULE [--junit FILE] [--log FILE] [--errors FILE] [--summary FILE]
-                     [--timeout SECONDS]
+                     [--timeout SECONDS] [SELECTION]
   kalvoro run PROJECT.kvr [--scenario NAME]... [--junit FILE] [--no-files]
                           [--log FILE] [--errors FILE] [--summary FILE]
-                          [--timeout SECONDS]
+                          [--timeout SECONDS] [SELECTION]
   kalvoro list MODULE|PROJECT.kvr
   kalvoro --help | --version
 
@@ -56,11 +58,44 @@ Options:
                    end Init, a method or Exit that runs longer than SECONDS
                    (decimals allowed, e.g. 0.5) as an exception of its own
   --verbose, -v    print every log line instead of the error list
+
+Selection (what runs, in what order, how often):
+  --filter PATTERN run only the methods whose "TUnitTest.Method" matches
+                   PATTERN, POSITIVE[-NEGATIVE]: each part a list of globs
+                   separated by ':' ('*' any characters, '?' one); a method
+                   runs when it matches a positive glob (none given: all) and
+                   no negative one, e.g. "TMathTest.*:TStack*-*.TestPop".
+                   The others keep SKIPPED (<skipped/> in JUnit), their Init
+                   and Exit do not run; a unit test with none left does not
+                   run at all. A name without '*' or '?' matches only itself.
+  --shard INDEX/COUNT
+                   run one shard of COUNT (INDEX from 0): of the methods the
+                   filter leaves, in list order, the k-th runs in shard
+                   k mod COUNT, so the shards together run each method once.
+                   Without it the environment's TEST_SHARD_INDEX and
+                   TEST_TOTAL_SHARDS give the shard; the option wins when
+                   both are given.
+  --repeat N       run the selection N times, a summary after each; the exit
+                   code is 1 if any run failed
+  --until-failure  stop after the first run with a failure or an exception
+                   (at most N runs with --repeat N, else no limit)
+  --shuffle        run the unit tests of each scenario and the methods of
+                   each unit test in a random order, printing the seed of
+                   each run; shards are still taken from the list order
+  --seed S         shuffle with seed S (implies --shuffle); a repeated run r
+                   takes S + r - 1, so each printed seed gives its run back
   --no-progress    no progress bar on a terminal
   --help, -h       show this text
   --version        show the version
 
 Report files hold exactly the manager's pages, every line ended by CR LF.
+After --repeat they hold every run, one after another; so does the JUnit
+report, whose suites are then named "run N/SCENARIO/TUnitTest".
+
+Environment (as test engines set it):
+  TEST_TOTAL_SHARDS, TEST_SHARD_INDEX   the shard, unless --shard is given
+  TEST_SHARD_STATUS_FILE                created or touched by a run
+  XML_OUTPUT_FILE                       the JUnit report, unless --junit is given
 
 Exit codes:
   0  every method succeeded
@@ -129,6 +164,39 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
         return false;
       }
       aOptions.TimeLimit = Seconds;
+    } else if (Argument == "--filter") {
+      if (!Value(Argument, aOptions.Filter))
+        return false;
+    } else if (Argument == "--shard") {
+      TShard Shard;
+      if (!Value(Argument, aOptions.Shard) || !ParseShard(aOptions.Shard, Shard, aError))
+        return false;
+    } else if (Argument == "--repeat") {
+      std::string Given;
+      if (!Value(Argument, Given))
+        return false;
+      const auto [End, Error] =
+          std::from_chars(Given.data(), Given.data() + Given.size(), aOptions.Repeat);
+      if (Error != std::errc() || End != Given.data() + Given.size() || aOptions.Repeat < 1) {
+        aError = "option --repeat needs a whole number above 0, not \"" + Given + "\"";
+        return false;
+      }
+    } else if (Argument == "--seed") {
+      std::string Given;
+      if (!Value(Argument, Given))
+        return false;
+      const auto [End, Error] =
+          std::from_chars(Given.data(), Given.data() + Given.size(), aOptions.Seed);
+      if (Given[0] == '-' || Error != std::errc() || End != Given.data() + Given.size()) {
+        aError = "option --seed needs a whole number from 0 to 18446744073709551615, not \"" +
+                 Given + "\"";
+        return false;
+      }
+      aOptions.SeedGiven = true;
+    } else if (Argument == "--until-failure") {
+      aOptions.UntilFailure = true;
+    } else if (Argument == "--shuffle") {
+      aOptions.Shuffle = true;
     } else if (Argument == "--no-files") {
       aOptions.NoFiles = true;
     } else if (Argument == "--verbose" || Argument == "-v") {

@@ -1,5 +1,7 @@
 #include "ConsoleOutput.h"
 
+#include "ConsoleSelection.h"
+
 #include "JUnitReport.h"
 #include "ProgressBar.h"
 #include "RunnerCore.h"
@@ -74,9 +76,10 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
     Pages.Errors = std::make_unique<TLinesFile>(Files.Errors);
   const bool WithJUnit = !JUnitFile.empty();
   TJUnitReport JUnit;
+  TConsoleSelection Selection(aScenarios, aOptions);
   std::unique_ptr<TProgressBar> Progress;
   if (aOptions.Progress && aStreams.ErrIsTerminal)
-    Progress = std::make_unique<TProgressBar>(aStreams.Err, CountRunnableMethods(aScenarios));
+    Progress = std::make_unique<TProgressBar>(aStreams.Err, Selection.MethodsPerRun());
 
   TTestScenario* Current = nullptr;
   std::size_t FirstSummaryLine = 0;
@@ -86,12 +89,14 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   Hooks.Before = [&](TTestScenario& aScenario) {
     Current = &aScenario;
     FirstSummaryLine = Pages.Summary.size();
+    Selection.Attach(aScenario);
     if (WithJUnit)
       JUnit.Attach(&aScenario);
     if (Progress)
       Progress->Attach(&aScenario);
   };
-  Hooks.After = [&](TTestScenario&) {
+  Hooks.After = [&](TTestScenario& aScenario) {
+    Selection.Detach(aScenario);
     if (Progress)
       Progress->Detach();
     if (WithJUnit)
@@ -151,7 +156,12 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
       aStreams.Err.flush();
     });
     try {
-      RunScenarios(aScenarios, MakeSink, {}, Hooks);
+      Selection.Repeat(aStreams.Out, WithJUnit ? &JUnit : nullptr, [&] {
+        if (Progress)
+          Progress = std::make_unique<TProgressBar>(aStreams.Err, Selection.MethodsPerRun());
+        RunScenarios(aScenarios, MakeSink, {}, Hooks);
+        return Failed ? TRunOutcome::Failed : TRunOutcome::Passed;
+      });
       Stopped = false;
     } catch (const std::exception& Error) {
       if (Progress)
@@ -167,7 +177,8 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   Progress.reset();
   aStreams.Out.flush();
   if (!Stopped && MethodsRun == 0)
-    PrintError(aStreams, "No test method ran");
+    PrintError(aStreams, Selection.NothingMatched().empty() ? "No test method ran"
+                                                            : Selection.NothingMatched());
 
   Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
   SaveFiles();

@@ -2,10 +2,12 @@
 #include "ConsoleRunner.h"
 
 #include "ConsoleOutput.h"
+#include "ConsoleSelection.h"
 #include "Project.h"
 #include "RunnerCore.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <ostream>
 
 namespace Kalvoro {
@@ -195,6 +197,10 @@ int RunnerMain(const std::vector<std::string>& aArguments, TRunnerStreams& aStre
   if (!ParseRunnerArguments(aArguments, Options, Error)) {
     PrintError(aStreams, Error);
     aStreams.Err << "Try \"kalvoro --help\".\n";
+    return ExitUsageOrLoad;
+  }
+  if (Options.Command == "run" && !ApplyRunnerEnvironment(Options, Error, std::getenv)) {
+    PrintError(aStreams, Error);
     return ExitUsageOrLoad;
   }
   return RunRunner(Options, aStreams);

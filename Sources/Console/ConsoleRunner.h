@@ -26,6 +26,14 @@ struct TRunnerOptions {
   bool Verbose = false;
   bool Progress = true;
   double TimeLimit = 0; // seconds that each Init, method and Exit may run; 0: no limit
+  std::string Filter;   // "POSITIVE[-NEGATIVE]" over "TUnitTest.Method"; empty: all
+  std::string Shard;    // "INDEX/COUNT"; empty: the environment's, or all
+  int Repeat = 0;       // runs of the selection; 0: not given (one, or no limit
+                        // with UntilFailure)
+  bool UntilFailure = false;
+  bool Shuffle = false;
+  bool SeedGiven = false;
+  unsigned long long Seed = 0;
 };
 
 // Where the runner writes; tests pass string streams.

@@ -120,7 +120,6 @@ void TJUnitReport::Detach() {
 void TJUnitReport::Clear() {
   FScenarios.clear();
   FRunning = false;
-  FNextUnitTest = 0;
   FCurrentUnitTest = -1;
   FCurrentMethod = -1;
 }
@@ -199,7 +198,7 @@ void TJUnitReport::StartScenario(const std::string& aName) {
   if (FRunning)
     FinishScenario();
   TScenarioRecord Scenario;
-  Scenario.Name = aName;
+  Scenario.Name = FRunLabel + aName;
   if (FTestScenario != nullptr)
     for (const TUnitTestBase* Source : FTestScenario->UnitTestList()) {
       TUnitTestRecord UnitTest;
@@ -211,7 +210,6 @@ void TJUnitReport::StartScenario(const std::string& aName) {
     }
   FScenarios.push_back(std::move(Scenario));
   FRunning = true;
-  FNextUnitTest = 0;
   FCurrentUnitTest = -1;
   FCurrentMethod = -1;
 }
@@ -238,13 +236,14 @@ void TJUnitReport::StartUnitTest(const std::string& aName) {
   FCurrentMethod = -1;
   if (!FRunning)
     return;
-  // The scenario runs its unit tests in its own order, so the next one with
-  // this name is the one that starts, even when names repeat.
-  const std::vector<TUnitTestRecord>& UnitTests = FScenarios.back().UnitTests;
-  for (int I = FNextUnitTest; I < static_cast<int>(UnitTests.size()); ++I)
-    if (UnitTests[static_cast<std::size_t>(I)].Name == aName) {
-      FCurrentUnitTest = I;
-      FNextUnitTest = I + 1;
+  // The scenario may run its unit tests in any order (shuffled, some left
+  // out), and names may repeat: the first one of this name that has not
+  // started yet is the one that starts.
+  std::vector<TUnitTestRecord>& UnitTests = FScenarios.back().UnitTests;
+  for (std::size_t I = 0; I < UnitTests.size(); ++I)
+    if (!UnitTests[I].Started && UnitTests[I].Name == aName) {
+      UnitTests[I].Started = true;
+      FCurrentUnitTest = static_cast<int>(I);
       return;
     }
 }

@@ -52,6 +52,9 @@ public:
 
   // Drops everything collected so far.
   void Clear();
+  // Put before the names of the scenario runs that start from now on (e.g.
+  // "run 2/"), so that repeated runs of one scenario stay apart.
+  void SetRunLabel(std::string aLabel) { FRunLabel = std::move(aLabel); }
 
   int Tests() const;
   int Failures() const;
@@ -77,6 +80,7 @@ private:
     std::string Name;
     // The live unit test while its scenario runs; nullptr once closed.
     const TUnitTestBase* Source = nullptr;
+    bool Started = false;
     std::vector<TMethodRecord> Methods;
   };
   struct TScenarioRecord {
@@ -93,9 +97,9 @@ private:
   TSteadyClock FClock;
   TTestScenario* FTestScenario = nullptr;
   std::vector<TScenarioRecord> FScenarios;
+  std::string FRunLabel;
   // Where the running scenario stands: indexes into its last record, or -1.
   bool FRunning = false;
-  int FNextUnitTest = 0;
   int FCurrentUnitTest = -1;
   int FCurrentMethod = -1;
 };
