@@ -1,8 +1,14 @@
 // The console runner on project files: Start All, named scenarios, report
-// files, load reports, listing, and the shipped demo project.
+// files, load reports, listing, the shipped demo project, and a module that
+// crashes while it loads.
 #include "ConsoleTestSupport.h"
+#include "Project.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
 
 using namespace ConsoleTest;
 
@@ -134,4 +140,42 @@ TEST(ConsoleDemoProject, BuildTreeCopyRunsBothScenarios) {
   EXPECT_TRUE(Result.Err.empty()) << Result.Err;
   EXPECT_NE(Result.Out.find("SUCCESS   TStackTest.TestPush"), std::string::npos);
   EXPECT_NE(Result.Out.find("SKIPPED   TBrokenExitTest.TestRuns"), std::string::npos);
+}
+
+// A module that crashes while it loads is refused with the loader's message
+// and its reason, and the program goes on: the real program exits 2, and in
+// project mode the modules after it still load.
+TEST(ConsoleLoadCrash, ModuleCrashingWhileLoadingIsRefusedAndTheProgramGoesOn) {
+  const std::string Crashing = std::string(KALVORO_TEST_MODULES_DIR) + "/CrashesWhileLoading.so";
+  const std::string Refusal = "kalvoro: Failed to load package or library \"" + Crashing +
+                              "\"\nkalvoro: Access violation (SIGSEGV)\n";
+  TempDir Dir;
+  const fs::path Err = Dir.Path() / "err.txt";
+  const std::string Command = "KALVORO_CRASH_AT=start-up " + std::string(KALVORO_RUNNER) +
+                              " list " + Crashing + " >/dev/null 2>" + Err.string();
+  const int Status = std::system(Command.c_str());
+  ASSERT_TRUE(WIFEXITED(Status)) << Status;
+  EXPECT_EQ(WEXITSTATUS(Status), ExitUsageOrLoad);
+  EXPECT_EQ(ReadFile(Err), Refusal);
+
+  setenv("KALVORO_CRASH_AT", "Register", 1);
+  const TRun Module = Runner({"run", Crashing});
+  EXPECT_EQ(Module.Code, ExitUsageOrLoad);
+  EXPECT_EQ(Module.Err, Refusal);
+
+  const fs::path Project = Dir.Path() / "Crashing.kvr";
+  std::ofstream(Project, std::ios::binary)
+      << "[Project]\r\nSignature=Kalvoro\r\nFileVersion=1.0\r\nModuleCount=2\r\n"
+      << "ScenarioCount=0\r\n[FileInfo]\r\nSummaryEnabled=0\r\nSummaryFileName=\r\n"
+      << "LogEnabled=0\r\nLogFileName=\r\nErrorEnabled=0\r\nErrorFileName=\r\n"
+      << "[Modules]\r\nFile0=" << Crashing << "\r\nLoad0=1\r\n"
+      << "AssignmentCount0=0\r\nFile1=" << DemoModule << "\r\nLoad1=1\r\nAssignmentCount1=0\r\n";
+  const TRun InProject = Runner({"list", Project.string()});
+  EXPECT_EQ(InProject.Code, ExitUsageOrLoad);
+  EXPECT_EQ(InProject.Err, Refusal);
+  const TOpenProjectResult Opened = OpenProject(Project.string());
+  unsetenv("KALVORO_CRASH_AT");
+  ASSERT_EQ(Opened.Project->Modules().Count(), 2);
+  EXPECT_EQ(Opened.Project->Modules()[0]->State(), msLoadFailed);
+  EXPECT_EQ(Opened.Project->Modules()[1]->State(), msLoadSuccess);
 }

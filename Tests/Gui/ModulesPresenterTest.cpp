@@ -1,7 +1,8 @@
 // The modules view's logic without widgets: the rows of its tree, the rules
 // and effects of its seven commands on a project, the reports of assignments
 // that did not fit, and a rebuilt tree after every command, also one that ends
-// in an error. Dialogs and rebuilds are recorded as one sequence of events.
+// in an error (a module that crashes while it loads among them). Dialogs and
+// rebuilds are recorded as one sequence of events.
 #include "PresenterTestSupport.h"
 
 #include "ModulesPresenter.h"
@@ -230,6 +231,35 @@ private slots:
     QVERIFY(ErrorOf(Command("actAddModule")).startsWith(QStringLiteral("Unable to load package")));
     const QString Row = QStringLiteral("NotAPackage.bpl|%1/|LOAD FAILED #2").arg(FFolder->path());
     QCOMPARE(FView->Rows, QStringList{Row});
+  }
+
+  void AModuleCrashingWhileItLoadsShowsLoadFailedAndTheProjectStaysOpen() {
+    MarkSaved();
+    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
+    const QString Crashing = QStringLiteral(KALVORO_TEST_MODULES_DIR "/CrashesWhileLoading.so");
+    const QString Refusal =
+        QStringLiteral("Failed to load package or library \"%1\"").arg(Crashing);
+    const QString FailedRow =
+        QStringLiteral("CrashesWhileLoading.so|" KALVORO_TEST_MODULES_DIR "/|LOAD FAILED #2");
+    // Crashing in its start-up when added, then in Register when loaded again.
+    qputenv("KALVORO_CRASH_AT", "start-up");
+    FDialogs->OpenAnswers << Crashing;
+    QCOMPARE(ErrorOf(Command("actAddModule")), Refusal);
+    QCOMPARE(FProject->Modules().Count(), 2);
+    TModule* Module = FProject->Modules()[1];
+    QCOMPARE(Module->LoaderError(), std::string("Access violation (SIGSEGV)"));
+    QCOMPARE(FView->Rows.last(), FailedRow);
+    FView->Current = Module;
+    qputenv("KALVORO_CRASH_AT", "Register");
+    QCOMPARE(ErrorOf(Command("actLoadModule")), Refusal);
+    qunsetenv("KALVORO_CRASH_AT");
+    QCOMPARE(FView->Rows.last(), FailedRow);
+    // The project and its other module are as they were; the mended module loads.
+    QVERIFY(FProject->Modified());
+    QVERIFY(!FProject->FileName().empty());
+    QCOMPARE(FView->Rows.first(), ModuleRow("GuiAlpha.so", "LOAD SUCCESS", 1));
+    QVERIFY(Command("actLoadModule").Run());
+    QCOMPARE(Module->State(), msLoadSuccess);
   }
 
   void UnloadThenLoadRestoresTheMemberships() {
