@@ -1,6 +1,8 @@
 #include "ConsoleOutput.h"
 
+#include "NotificationMessages.h"
 #include "ProgressBar.h"
+#include "UnitTestBase.h"
 
 #include <algorithm>
 #include <ostream>
@@ -38,30 +40,64 @@ TConsoleOutput::TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages,
                                TRunnerStreams& aStreams, bool aVerbose, TProgressBar* aProgress)
     : TOutput(aScenario, GetDefaultFormatSettings(), CurrentDateTime,
               aPages.Log || aVerbose ? AllMessageIds : ErrorListMessages),
-      FPages(aPages), FStreams(aStreams), FVerbose(aVerbose), FProgress(aProgress) {}
+      FPages(aPages), FStreams(aStreams), FVerbose(aVerbose), FProgress(aProgress) {
+  // Registered after the lines' handler, so that a method's BEGIN line is
+  // written before it is handed over. Only where progress is built anyway.
+  FWatchesMethods = aScenario != nullptr && (aPages.Log || aVerbose);
+  if (FWatchesMethods)
+    aScenario->AddStateNotificationHandler(
+        MakeMessageEvent<&TConsoleOutput::HandleProgress>(this, MessageIdBit(MessageIdProgress)));
+}
+
+TConsoleOutput::~TConsoleOutput() {
+  if (FWatchesMethods && TestScenario() != nullptr)
+    TestScenario()->RemoveStateNotificationHandler(
+        MakeMessageEvent<&TConsoleOutput::HandleProgress>(this));
+  HandOver();
+}
 
 void TConsoleOutput::WriteLog(const std::string& aText) {
   if (FPages.Log)
     FPages.Log->WriteLine(aText);
   if (FVerbose)
-    Echo(aText);
+    Echo(aText, CoarseMonotonicNow() - FEchoHandedOver >= TLinesFile::HandOverInterval);
 }
 
 void TConsoleOutput::WriteError(const std::string& aText) {
   if (FPages.Errors)
     FPages.Errors->WriteLine(aText);
   if (!FVerbose)
-    Echo(aText);
+    Echo(aText, true);
 }
 
 void TConsoleOutput::WriteSummary(const std::string& aText) {
   FPages.Summary.push_back(aText);
 }
 
-void TConsoleOutput::Echo(const std::string& aText) {
+void TConsoleOutput::Echo(const std::string& aText, bool aFlush) {
   if (FProgress != nullptr)
     FProgress->Clear();
   FStreams.Out << TerminalText(aText) << '\n';
+  if (aFlush) {
+    FStreams.Out.flush();
+    FEchoHandedOver = CoarseMonotonicNow();
+  }
+}
+
+void TConsoleOutput::HandOver() {
+  if (FPages.Log)
+    FPages.Log->Flush();
+  if (FPages.Errors)
+    FPages.Errors->Flush();
+  FStreams.Out.flush();
+  FEchoHandedOver = CoarseMonotonicNow();
+}
+
+void TConsoleOutput::HandleProgress(TMessageEventList* /*aSender*/,
+                                    const TCustomMessage& aMessage) {
+  if (aMessage.GetId() == MessageIdProgress &&
+      static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptMethodStart)
+    HandOver();
 }
 
 } // namespace Kalvoro

@@ -37,10 +37,17 @@ struct TConsolePages {
 // Writes the pages' lines and echoes error lines (or, verbose, log lines) as
 // they arrive. When the log goes nowhere, the sink asks only for the messages
 // of the error list, so that passing checks and progress are not built for it.
+//
+// Each echoed error line is flushed, so that it shows at once and in order
+// with what the tests print themselves. Log lines, which can come by the
+// million, are handed over in batches (TLinesFile::HandOverInterval, the same
+// for verbose echoes), and everything is handed over when a method begins, so
+// that a method that hangs is on record.
 class TConsoleOutput : public TOutput {
 public:
   TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages, TRunnerStreams& aStreams,
                  bool aVerbose, TProgressBar* aProgress);
+  ~TConsoleOutput() override;
 
 protected:
   void WriteLog(const std::string& aText) override;
@@ -48,12 +55,16 @@ protected:
   void WriteSummary(const std::string& aText) override;
 
 private:
-  void Echo(const std::string& aText);
+  void Echo(const std::string& aText, bool aFlush);
+  void HandOver();
+  void HandleProgress(TMessageEventList* aSender, const TCustomMessage& aMessage);
 
   TConsolePages& FPages;
   TRunnerStreams& FStreams;
   bool FVerbose;
   TProgressBar* FProgress;
+  bool FWatchesMethods = false;
+  long long FEchoHandedOver = 0;
 };
 
 // Runs the scenarios through the runner core, as Start All does, printing the

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_TIME, "");
     Kalvoro::SetDefaultFormatSettings(Kalvoro::LocaleFormatSettings());
   }
-  std::ios::sync_with_stdio(false);
+  // Standard output stays in step with C's stdout: what a test prints with
+  // printf and the runner's lines share one buffer and keep their order.
   std::vector<std::string> Arguments(argv + 1, argv + argc);
   Kalvoro::TRunnerStreams Streams{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};
   const int Code = Kalvoro::RunnerMain(Arguments, Streams);

@@ -1,5 +1,7 @@
 #include "CrashGuard.h"
 
+#include "Interruption.h"
+
 #include <pthread.h>
 #include <signal.h>
 #include <time.h>
@@ -261,6 +263,8 @@ void LeaveCrashFrame(TCrashFrame* aFrame) {
 }
 
 void StartTimeLimit(TCrashFrame* aFrame, double aSeconds) {
+  // A phase that starts while an interruption waits for one ends at once.
+  TakeInterruption(aFrame);
   const TCrashFrame* Outer = aFrame->Outer;
   long long Deadline = 0;
   double Limit = 0;
@@ -320,6 +324,9 @@ std::string CrashText(const TCrashFrame& aFrame) {
     return "Illegal instruction (SIGILL)";
   case SIGABRT:
     return "Abnormal termination (SIGABRT)";
+  case SIGINT:
+  case SIGTERM:
+    return std::string("Interrupted (") + InterruptSignalName(aFrame.Signal) + ")";
   default:
     return "Signal " + std::to_string(aFrame.Signal);
   }

@@ -1,5 +1,7 @@
 #include "MessageEventList.h"
 
+#include "Interruption.h"
+
 #include <algorithm>
 #include <array>
 
@@ -31,9 +33,21 @@ int TMessageEventList::FindEventHandler(const TMessageEvent& aHandler) const {
 }
 
 void TMessageEventList::FireAllEventHandlers(std::unique_ptr<TCustomMessage> aMessage) {
-  // The message is destroyed when this frame is left, whatever a handler does.
-  if (aMessage)
+  // The message is destroyed when this frame is left, whatever a handler does;
+  // an interruption that waits for the delivery waits for that too.
+  if (!aMessage)
+    return;
+  int& Deferred = InterruptionDetail::Deferred;
+  ++Deferred;
+  try {
     Deliver(*aMessage);
+  } catch (...) {
+    --Deferred;
+    throw;
+  }
+  aMessage.reset();
+  if (--Deferred == 0 && InterruptionDetail::Waiting.load(std::memory_order_relaxed))
+    InterruptionDetail::DeliverWaiting();
 }
 
 void TMessageEventList::Deliver(const TCustomMessage& aMessage) {
@@ -56,9 +70,20 @@ void TMessageEventList::Deliver(const TCustomMessage& aMessage) {
     for (std::size_t I = 0; I < Count; ++I)
       Inline[I] = FEventHandlers[I].Event();
   }
-  for (std::size_t I = 0; I < Count; ++I)
-    if (Snapshot[I].HasMethod())
-      Snapshot[I].Code(Snapshot[I].Object, this, aMessage);
+  // An interruption waits until every handler has had the message, so that
+  // no sink is left with half a line.
+  int& Deferred = InterruptionDetail::Deferred;
+  ++Deferred;
+  try {
+    for (std::size_t I = 0; I < Count; ++I)
+      if (Snapshot[I].HasMethod())
+        Snapshot[I].Code(Snapshot[I].Object, this, aMessage);
+  } catch (...) {
+    --Deferred;
+    throw;
+  }
+  if (--Deferred == 0 && InterruptionDetail::Waiting.load(std::memory_order_relaxed))
+    InterruptionDetail::DeliverWaiting();
 }
 
 void TMessageEventList::CopyList(const TMessageEventList* aSource,

@@ -2,6 +2,7 @@
 #include "UnitTestBase.h"
 
 #include "CrashGuard.h"
+#include "Interruption.h"
 
 #include <algorithm>
 #include <cmath>
@@ -173,6 +174,8 @@ void TTestScenario::Run() {
   if (FRunPlan != nullptr)
     FRunPlan->OrderUnitTests(*this, Order);
   for (const int Index : Order) {
+    if (InterruptSignal() != 0)
+      break;
     // A handler may have taken unit tests out meanwhile.
     if (Index >= FUnitTestList.Count())
       continue;

@@ -2,6 +2,7 @@
 #include "UnitTestBase.h"
 
 #include "CrashGuard.h"
+#include "Interruption.h"
 
 #include <cxxabi.h>
 #include <numeric>
@@ -178,6 +179,9 @@ void TUnitTestBase::Run() {
     Plan->OrderMethods(*this, Order);
   try {
     for (const int Index : Order) {
+      // An interrupted run starts no further method: the rest keep "not run".
+      if (InterruptSignal() != 0)
+        break;
       if (Plan != nullptr && !Plan->Runs(*this, Index))
         continue;
       FCurrentMethodIndex = Index;

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <utility>
 
+#include <time.h>
+
 namespace Kalvoro {
 
 namespace {
@@ -128,6 +130,12 @@ void TLinesFile::Write(std::string_view aText) noexcept {
     Fail(errno);
 }
 
+void TLinesFile::Flush() noexcept {
+  FHandedOver = CoarseMonotonicNow();
+  if (FFile != nullptr && FError == 0 && std::fflush(FFile) != 0)
+    Fail(errno);
+}
+
 void TLinesFile::WriteLine(std::string_view aLine) noexcept {
   // One message is one line: a line break inside it is written as \n or \r,
   // so that no text can forge a line of the file.
@@ -138,6 +146,8 @@ void TLinesFile::WriteLine(std::string_view aLine) noexcept {
   }
   Write(aLine);
   Write("\r\n");
+  if (CoarseMonotonicNow() - FHandedOver >= HandOverInterval)
+    Flush();
 }
 
 void TLinesFile::Close() {
@@ -152,6 +162,12 @@ void TLinesFile::Close() {
 void TLinesFile::Fail(int aError) noexcept {
   if (FError == 0)
     FError = aError != 0 ? aError : EIO;
+}
+
+long long CoarseMonotonicNow() noexcept {
+  timespec Now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &Now);
+  return static_cast<long long>(Now.tv_sec) * 1000000000 + Now.tv_nsec;
 }
 
 void SaveLinesToFile(const std::string& aPath, const std::vector<std::string>& aLines) {

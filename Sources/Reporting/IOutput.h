@@ -90,6 +90,13 @@ using TStreamOutput = TPagesOutput<std::ostream>;
 // existing file. Lines come from inside a run, where an error must not stop
 // it: the first error (opening or writing) is kept, later lines are dropped,
 // and Close raises it as Exception("Unable to write to <path>: <reason>").
+//
+// Lines reach the system in batches, so that a million lines cost a few
+// hundred writes rather than a million: a line is handed over together with
+// those before it when HandOverInterval has passed since the last hand-over
+// (the first line after a pause goes at once), and Flush and Close hand over
+// what is left. A process that is killed outright loses at most the lines of
+// the last interval.
 class TLinesFile {
 public:
   explicit TLinesFile(std::string aPath);
@@ -101,8 +108,12 @@ public:
   void WriteLine(std::string_view aLine) noexcept;
   // Writes aText as it is.
   void Write(std::string_view aText) noexcept;
+  // Hands what is written over to the system now.
+  void Flush() noexcept;
   // Flushes and closes the file; raises the first error met.
   void Close();
+
+  static constexpr long long HandOverInterval = 5'000'000; // nanoseconds
 
 private:
   void Fail(int aError) noexcept;
@@ -111,7 +122,12 @@ private:
   std::unique_ptr<char[]> FBuffer;
   std::FILE* FFile = nullptr;
   int FError = 0;
+  long long FHandedOver = 0; // coarse monotonic time of the last hand-over
 };
+
+// A monotonic clock in nanoseconds that is cheap to read (a few milliseconds
+// coarse): for deciding when buffered lines are due.
+long long CoarseMonotonicNow() noexcept;
 
 // Writes the lines to a text file, each ended by CR LF, replacing an existing
 // file as a whole. Raises Exception("Unable to write to <path>: <reason>").

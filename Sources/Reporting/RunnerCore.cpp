@@ -1,5 +1,6 @@
 #include "RunnerCore.h"
 
+#include "Interruption.h"
 #include "UnitTestBase.h"
 
 #include <csignal>
@@ -78,8 +79,12 @@ void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const 
 
 void RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TSinkFactory& aMakeSink,
                   const TRunStep& aRun, const TRunHooks& aHooks) {
-  for (TTestScenario* Scenario : aScenarios)
+  for (TTestScenario* Scenario : aScenarios) {
+    // An interrupted run starts no further scenario.
+    if (InterruptSignal() != 0)
+      break;
     RunScenario(*Scenario, aMakeSink, aRun, aHooks);
+  }
 }
 
 int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios) {

@@ -39,7 +39,7 @@ void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const 
 
 // Start All: runs the scenarios one after another in the given order (disabled
 // ones too), each through RunScenario. The first error stops the run and goes
-// on to the caller.
+// on to the caller; an interruption (InterruptSignal) starts no further one.
 void RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TSinkFactory& aMakeSink,
                   const TRunStep& aRun = {}, const TRunHooks& aHooks = {});
 

@@ -1,0 +1,146 @@
+#include "Interruption.h"
+
+#include "CrashGuard.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <array>
+#include <cerrno>
+#include <csetjmp>
+#include <mutex>
+#include <string>
+
+namespace Kalvoro {
+
+namespace InterruptionDetail {
+[[gnu::tls_model("initial-exec")]] thread_local int Deferred = 0;
+std::atomic<bool> Waiting{false};
+} // namespace InterruptionDetail
+
+namespace {
+
+using InterruptionDetail::Waiting;
+
+constexpr std::array<int, 2> StopSignals = {SIGINT, SIGTERM};
+
+// Process-wide state of the open scope; the handler reads it, so it is plain
+// atomics (lock-free) and a thread id fixed before the handlers go in.
+std::atomic<bool> Open{false};
+std::atomic<int> Received{0};
+// The first signal arrived on another thread and was passed on to the run's.
+std::atomic<bool> PassedOn{false};
+pthread_t RunThread;
+struct sigaction Previous[StopSignals.size()];
+
+// The default action of aSignal, now: a second signal must not wait for the
+// run to finish its writing.
+void EndAtOnce(int aSignal) {
+  struct sigaction Default {};
+  Default.sa_handler = SIG_DFL;
+  sigemptyset(&Default.sa_mask);
+  sigaction(aSignal, &Default, nullptr);
+  sigset_t Unblock;
+  sigemptyset(&Unblock);
+  sigaddset(&Unblock, aSignal);
+  pthread_sigmask(SIG_UNBLOCK, &Unblock, nullptr);
+  raise(aSignal);
+}
+
+// Ends the phase of aFrame with the signal received; does not return.
+[[noreturn]] void Jump(TCrashFrame* aFrame) {
+  Waiting.store(false);
+  aFrame->Signal = Received.load();
+  siglongjmp(aFrame->Env, 1);
+}
+
+void HandleStop(int aSignal) {
+  const int SavedErrno = errno;
+  if (!pthread_equal(pthread_self(), RunThread)) {
+    // Only the run's thread can end its phase: the first signal goes on there.
+    int None = 0;
+    if (Received.compare_exchange_strong(None, aSignal)) {
+      PassedOn.store(true);
+      Waiting.store(true);
+      pthread_kill(RunThread, aSignal);
+    } else {
+      EndAtOnce(aSignal);
+    }
+    errno = SavedErrno;
+    return;
+  }
+  int None = 0;
+  if (!PassedOn.exchange(false) && !Received.compare_exchange_strong(None, aSignal)) {
+    EndAtOnce(aSignal);
+    errno = SavedErrno;
+    return;
+  }
+  Waiting.store(true);
+  TCrashFrame* Frame = CurrentCrashFrame();
+  if (Frame != nullptr && InterruptionDetail::Deferred == 0)
+    Jump(Frame);
+  errno = SavedErrno;
+}
+
+} // namespace
+
+TInterruptScope::TInterruptScope() {
+  KALVORO_ASSERT(!Open.load());
+  RunThread = pthread_self();
+  Received.store(0);
+  PassedOn.store(false);
+  Waiting.store(false);
+  // Bound now, so that the handler never resolves a symbol.
+  (void)CurrentCrashFrame();
+  Open.store(true);
+  struct sigaction Action {};
+  Action.sa_handler = &HandleStop;
+  Action.sa_flags = SA_RESTART | SA_ONSTACK;
+  sigemptyset(&Action.sa_mask);
+  for (const int Signal : StopSignals)
+    sigaddset(&Action.sa_mask, Signal);
+  for (std::size_t I = 0; I < StopSignals.size(); ++I)
+    sigaction(StopSignals[I], &Action, &Previous[I]);
+}
+
+TInterruptScope::~TInterruptScope() {
+  for (std::size_t I = 0; I < StopSignals.size(); ++I)
+    sigaction(StopSignals[I], &Previous[I], nullptr);
+  Open.store(false);
+  Waiting.store(false);
+  PassedOn.store(false);
+  Received.store(0);
+}
+
+int TInterruptScope::Signal() const noexcept {
+  return Received.load();
+}
+
+int InterruptSignal() noexcept {
+  return Open.load(std::memory_order_relaxed) ? Received.load(std::memory_order_relaxed) : 0;
+}
+
+const char* InterruptSignalName(int aSignal) noexcept {
+  switch (aSignal) {
+  case SIGINT:
+    return "SIGINT";
+  case SIGTERM:
+    return "SIGTERM";
+  default:
+    return "signal";
+  }
+}
+
+void TakeInterruption(TCrashFrame* aFrame) {
+  if (Waiting.load(std::memory_order_relaxed) && pthread_equal(pthread_self(), RunThread))
+    Jump(aFrame);
+}
+
+void InterruptionDetail::DeliverWaiting() {
+  if (!pthread_equal(pthread_self(), RunThread))
+    return;
+  if (TCrashFrame* Frame = CurrentCrashFrame())
+    Jump(Frame);
+}
+
+} // namespace Kalvoro
