@@ -2,6 +2,7 @@
 
 #include "Exception.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -9,7 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
+#include <vector>
 
 namespace Kalvoro {
 
@@ -55,7 +56,10 @@ std::string_view TrimBlanks(std::string_view aText) {
 constexpr std::size_t NoIndex = static_cast<std::size_t>(-1);
 
 // Names stored in insertion order, looked up by folded name. Items whose names
-// fold alike are chained, so that an exactly spelt name can be preferred.
+// fold alike are chained, so that an exactly spelt name can be preferred. The
+// look-up table is open addressing over item numbers (4 bytes a slot, at most
+// half full), and an index that holds nothing allocates nothing: a file of
+// many empty sections costs little more than their names.
 template <class TItem> class TNameIndex {
 public:
   // The item spelt exactly as aName, else the first that folds alike.
@@ -76,12 +80,19 @@ public:
     return nullptr;
   }
   TItem& Append(std::string_view aName) {
+    if (FItems.size() >= MaxItems)
+      throw Exception("Too many names in one INI text");
+    if ((FUsed + 1) * 2 > FSlots.size())
+      Grow();
+    const std::size_t NewIndex = FItems.size();
     TItem& Item = FItems.emplace_back();
     Item.Name = std::string(aName);
-    const std::size_t NewIndex = FItems.size() - 1;
-    auto [Position, Inserted] = FFirst.try_emplace(std::string_view(Item.Name), NewIndex);
-    if (!Inserted) {
-      std::size_t Index = Position->second;
+    std::size_t Slot = SlotOf(aName);
+    if (FSlots[Slot] == EmptySlot) {
+      FSlots[Slot] = static_cast<std::uint32_t>(NewIndex);
+      ++FUsed;
+    } else {
+      std::size_t Index = FSlots[Slot];
       while (FItems[Index].NextSameFold != NoIndex)
         Index = FItems[Index].NextSameFold;
       FItems[Index].NextSameFold = NewIndex;
@@ -91,14 +102,42 @@ public:
   const std::deque<TItem>& Items() const { return FItems; }
 
 private:
+  static constexpr std::uint32_t EmptySlot = UINT32_MAX;
+  static constexpr std::size_t MaxItems = UINT32_MAX - 1;
+
+  // The slot that holds the chain of names folding like aName, or the empty
+  // slot where it would go. The table is never full.
+  std::size_t SlotOf(std::string_view aName) const {
+    const std::size_t Mask = FSlots.size() - 1;
+    for (std::size_t Slot = TFoldHash()(aName) & Mask;; Slot = (Slot + 1) & Mask)
+      if (FSlots[Slot] == EmptySlot || TFoldEqual()(FItems[FSlots[Slot]].Name, aName))
+        return Slot;
+  }
   std::size_t FindFirst(std::string_view aName) const {
-    const auto Position = FFirst.find(aName);
-    return Position == FFirst.end() ? NoIndex : Position->second;
+    if (FSlots.empty())
+      return NoIndex;
+    const std::uint32_t Index = FSlots[SlotOf(aName)];
+    return Index == EmptySlot ? NoIndex : Index;
+  }
+  // Doubles the table (16 slots at first) and puts every chain's head back.
+  void Grow() {
+    std::vector<std::uint32_t> Old(std::max<std::size_t>(16, FSlots.size() * 2), EmptySlot);
+    Old.swap(FSlots);
+    const std::size_t Mask = FSlots.size() - 1;
+    for (const std::uint32_t Index : Old) {
+      if (Index == EmptySlot)
+        continue;
+      std::size_t Slot = TFoldHash()(FItems[Index].Name) & Mask;
+      while (FSlots[Slot] != EmptySlot)
+        Slot = (Slot + 1) & Mask;
+      FSlots[Slot] = Index;
+    }
   }
 
-  // A deque keeps its items in place, so the views into their names stay valid.
+  // A deque keeps its items in place, so pointers to them stay valid.
   std::deque<TItem> FItems;
-  std::unordered_map<std::string_view, std::size_t, TFoldHash, TFoldEqual> FFirst;
+  std::vector<std::uint32_t> FSlots;
+  std::size_t FUsed = 0;
 };
 
 struct TEntry {
@@ -107,10 +146,22 @@ struct TEntry {
   std::size_t NextSameFold = NoIndex;
 };
 
+// A section's entries are made with its first entry: an empty section holds
+// only its name.
 struct TSection {
   std::string Name;
-  TNameIndex<TEntry> Entries;
+  std::unique_ptr<TNameIndex<TEntry>> Entries;
   std::size_t NextSameFold = NoIndex;
+
+  const TEntry* Find(std::string_view aKey) const {
+    return Entries ? Entries->Find(aKey) : nullptr;
+  }
+  TEntry* FindExact(std::string_view aKey) { return Entries ? Entries->FindExact(aKey) : nullptr; }
+  TEntry& Append(std::string_view aKey) {
+    if (!Entries)
+      Entries = std::make_unique<TNameIndex<TEntry>>();
+    return Entries->Append(aKey);
+  }
 };
 
 [[noreturn]] void ThrowUnableToWrite(const std::string& aFileName) {
@@ -183,9 +234,9 @@ TIniFile TIniFile::Parse(std::string aFileName, std::string_view aText) {
     if (Section == nullptr || Equal == std::string_view::npos)
       continue;
     const std::string_view Key = TrimBlanks(Start.substr(0, Equal));
-    if (Section->Entries.FindExact(Key) != nullptr)
+    if (Section->FindExact(Key) != nullptr)
       continue;
-    Section->Entries.Append(Key).Value = std::string(Start.substr(Equal + 1));
+    Section->Append(Key).Value = std::string(Start.substr(Equal + 1));
   }
   return Result;
 }
@@ -203,7 +254,7 @@ std::optional<std::string_view> TIniFile::Find(std::string_view aSection,
   const TSection* Section = FData->Sections.Find(aSection);
   if (Section == nullptr)
     return std::nullopt;
-  const TEntry* Entry = Section->Entries.Find(aKey);
+  const TEntry* Entry = Section->Find(aKey);
   if (Entry == nullptr)
     return std::nullopt;
   return std::string_view(Entry->Value);
@@ -241,9 +292,9 @@ void TIniFile::WriteString(std::string_view aSection, std::string_view aKey,
   TSection* Section = FData->Sections.FindExact(aSection);
   if (Section == nullptr)
     Section = &FData->Sections.Append(aSection);
-  TEntry* Entry = Section->Entries.FindExact(aKey);
+  TEntry* Entry = Section->FindExact(aKey);
   if (Entry == nullptr)
-    Entry = &Section->Entries.Append(aKey);
+    Entry = &Section->Append(aKey);
   Entry->Value = std::string(aValue);
 }
 
@@ -259,8 +310,9 @@ std::string TIniFile::Text() const {
   std::size_t Size = 0;
   for (const TSection& Section : FData->Sections.Items()) {
     Size += Section.Name.size() + 4;
-    for (const TEntry& Entry : Section.Entries.Items())
-      Size += Entry.Name.size() + Entry.Value.size() + 3;
+    if (Section.Entries)
+      for (const TEntry& Entry : Section.Entries->Items())
+        Size += Entry.Name.size() + Entry.Value.size() + 3;
   }
   std::string Result;
   Result.reserve(Size);
@@ -268,7 +320,9 @@ std::string TIniFile::Text() const {
     Result += '[';
     Result += Section.Name;
     Result += "]\r\n";
-    for (const TEntry& Entry : Section.Entries.Items()) {
+    if (!Section.Entries)
+      continue;
+    for (const TEntry& Entry : Section.Entries->Items()) {
       Result += Entry.Name;
       Result += '=';
       Result += Entry.Value;

@@ -39,6 +39,28 @@ TEST(IniFileTest, PrefersTheExactSpellingAmongNamesThatDifferOnlyInCase) {
   EXPECT_EQ(Written.Text(), CrLf("[/t/A.so]\nAssign0=upper\n[/t/a.so]\nAssign0=lower\n"));
 }
 
+// Thousands of names, some differing only in case, some sections empty: every
+// look-up still finds its own item after the index has grown many times.
+TEST(IniFileTest, LookupsHoldAsTheIndexGrows) {
+  std::string Text;
+  for (int Index = 0; Index < 3000; ++Index) {
+    const std::string Number = std::to_string(Index);
+    Text += "[Sec" + Number + "]\nk=" + Number + "\n[Empty" + Number + "]\n";
+    if (Index % 2 == 0)
+      Text += "[SEC" + Number + "]\nk=upper" + Number + "\n";
+  }
+  const TIniFile Ini = TIniFile::Parse("x.kvr", Text);
+  for (int Index = 0; Index < 3000; ++Index) {
+    const std::string Number = std::to_string(Index);
+    ASSERT_EQ(Ini.ReadString("sec" + Number, "K", ""), Number);
+    ASSERT_TRUE(Ini.SectionExists("EMPTY" + Number));
+    ASSERT_FALSE(Ini.ValueExists("Empty" + Number, "k"));
+    ASSERT_EQ(Ini.ReadString("SEC" + Number, "k", ""), Index % 2 == 0 ? "upper" + Number : Number);
+  }
+  EXPECT_FALSE(Ini.SectionExists("Sec3000"));
+  EXPECT_EQ(TIniFile::Parse("x.kvr", Ini.Text()).Text(), Ini.Text());
+}
+
 TEST(IniFileTest, KeepsValuesExactly) {
   const TIniFile Ini = TIniFile::Parse("x.kvr", "[S]\n"
                                                 "Blanks=  two blanks each side  \n"
