@@ -81,7 +81,7 @@ TEST(ConsoleSelection, AFilterRunsOnlyWhatMatchesTheRestIsSkipped) {
   EXPECT_EQ(None.Err, "kalvoro: The filter \"TMath.*\" matches no test method.\n");
 }
 
-TEST(ConsoleSelection, BadShardsRepeatsAndSeedsAreUsageErrors) {
+TEST(ConsoleSelection, BadShardsRepeatsAndSeedsAreUsageErrorsAndHelpNamesEveryOption) {
   for (const std::vector<std::string>& Arguments :
        {std::vector<std::string>{"run", DemoModule, "--shard", "2/2"},
         {"run", DemoModule, "--shard", "1/0"},
@@ -96,6 +96,12 @@ TEST(ConsoleSelection, BadShardsRepeatsAndSeedsAreUsageErrors) {
     EXPECT_EQ(Result.Err.rfind("kalvoro: option --", 0), 0u) << Result.Err;
     EXPECT_TRUE(Result.Out.empty());
   }
+  const std::string Help = Runner({"--help"}).Out;
+  for (const char* Option :
+       {"--filter PATTERN", "--shard INDEX/COUNT", "--repeat N", "--until-failure", "--shuffle",
+        "--seed S", "TEST_SHARD_STATUS_FILE", "XML_OUTPUT_FILE", "TEST_TOTAL_SHARDS"})
+    EXPECT_NE(Help.find(Option), std::string::npos) << Option;
+
   const TEnvironment Shards({{"TEST_TOTAL_SHARDS", "2"}, {"TEST_SHARD_INDEX", "2"}});
   const TRun Bad = Runner({"run", DemoModule});
   EXPECT_EQ(Bad.Code, ExitUsageOrLoad);
