@@ -2,6 +2,7 @@
 
 #include "ConsoleSelection.h"
 
+#include "Interruption.h"
 #include "JUnitReport.h"
 #include "ProgressBar.h"
 #include "RunnerCore.h"
@@ -143,6 +144,7 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   };
 
   bool Stopped = true;
+  int Interrupted = 0;
   {
     // Test code that ends the process (exit) must not pass for success: the
     // files get what the run knows, the method is named, and the code is 1.
@@ -155,11 +157,16 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
       SaveFiles();
       aStreams.Err.flush();
     });
+    // SIGINT or SIGTERM ends the phase that runs and stops the run; what it
+    // knows is written below. A second signal ends the process at once.
+    const TInterruptScope Interruption;
     try {
       Selection.Repeat(aStreams.Out, WithJUnit ? &JUnit : nullptr, [&] {
         if (Progress)
           Progress = std::make_unique<TProgressBar>(aStreams.Err, Selection.MethodsPerRun());
         RunScenarios(aScenarios, MakeSink, {}, Hooks);
+        if (InterruptSignal() != 0)
+          return TRunOutcome::Stopped;
         return Failed ? TRunOutcome::Failed : TRunOutcome::Passed;
       });
       Stopped = false;
@@ -173,16 +180,22 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
       PrintError(aStreams, "The run of \"" + Current->Name() +
                                "\" was stopped by an error that carries no message");
     }
+    Interrupted = Interruption.Signal();
   }
   Progress.reset();
   aStreams.Out.flush();
-  if (!Stopped && MethodsRun == 0)
+  if (Interrupted != 0) {
+    PrintError(aStreams,
+               std::string("The run was interrupted by ") + InterruptSignalName(Interrupted));
+    JUnit.SetInterrupted(InterruptSignalName(Interrupted));
+  } else if (!Stopped && MethodsRun == 0) {
     PrintError(aStreams, Selection.NothingMatched().empty() ? "No test method ran"
                                                             : Selection.NothingMatched());
+  }
 
   Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
   SaveFiles();
-  return Code;
+  return Interrupted != 0 ? ExitInterrupted + Interrupted : Code;
 }
 
 } // namespace Kalvoro

@@ -13,6 +13,8 @@ namespace Kalvoro {
 inline constexpr int ExitSuccess = 0;     // every method succeeded
 inline constexpr int ExitTestsFailed = 1; // a method failed or raised
 inline constexpr int ExitUsageOrLoad = 2; // wrong arguments, or nothing could be loaded
+// A run stopped by SIGINT or SIGTERM ends with this plus the signal: 130, 143.
+inline constexpr int ExitInterrupted = 128;
 
 struct TRunnerOptions {
   std::string Command; // "run" or "list"

@@ -119,6 +119,7 @@ void TJUnitReport::Detach() {
 
 void TJUnitReport::Clear() {
   FScenarios.clear();
+  FInterrupted.clear();
   FRunning = false;
   FCurrentUnitTest = -1;
   FCurrentMethod = -1;
@@ -318,6 +319,11 @@ std::string TJUnitReport::GetXml() const {
       AppendCountAttribute(Xml, "skipped", Skipped);
       AppendTimeAttribute(Xml, Time);
       Xml.append(">\n");
+      if (!FInterrupted.empty()) {
+        Xml.append("    <properties>\n      <property name=\"interrupted\"");
+        AppendAttribute(Xml, "value", FInterrupted);
+        Xml.append("/>\n    </properties>\n");
+      }
       for (const TMethodRecord& Method : UnitTest.Methods) {
         Xml.append("    <testcase");
         AppendAttribute(Xml, "name", Method.Name);

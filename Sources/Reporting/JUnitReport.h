@@ -52,6 +52,9 @@ public:
 
   // Drops everything collected so far.
   void Clear();
+  // Marks the report as that of a run stopped by aSignal (e.g. "SIGINT"):
+  // every <testsuite> gets the property "interrupted" with that value.
+  void SetInterrupted(std::string aSignal) { FInterrupted = std::move(aSignal); }
   // Put before the names of the scenario runs that start from now on (e.g.
   // "run 2/"), so that repeated runs of one scenario stay apart.
   void SetRunLabel(std::string aLabel) { FRunLabel = std::move(aLabel); }
@@ -97,6 +100,7 @@ private:
   TSteadyClock FClock;
   TTestScenario* FTestScenario = nullptr;
   std::vector<TScenarioRecord> FScenarios;
+  std::string FInterrupted;
   std::string FRunLabel;
   // Where the running scenario stands: indexes into its last record, or -1.
   bool FRunning = false;

@@ -1,0 +1,134 @@
+// The runner as a child process: SIGINT and SIGTERM during a run, and the
+// order of its lines and a test's own output on a pipe.
+#include "ConsoleTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace ConsoleTest;
+
+namespace {
+
+const std::string HangsModule = std::string(KALVORO_TEST_MODULES_DIR) + "/Hangs.so";
+
+// The runner started with aArguments, standard output on a pipe, standard
+// error to a file.
+struct TChild {
+  pid_t Pid = -1;
+  int Out = -1;
+
+  TChild(const std::vector<std::string>& aArguments, const fs::path& aErrFile) {
+    int Pipe[2];
+    if (pipe(Pipe) != 0)
+      return;
+    std::vector<char*> Argv{const_cast<char*>(KALVORO_RUNNER)};
+    for (const std::string& Argument : aArguments)
+      Argv.push_back(const_cast<char*>(Argument.c_str()));
+    Argv.push_back(nullptr);
+    Pid = fork();
+    if (Pid == 0) {
+      dup2(Pipe[1], STDOUT_FILENO);
+      const int Err = open(aErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(Err, STDERR_FILENO);
+      close(Pipe[0]);
+      execv(KALVORO_RUNNER, Argv.data());
+      _exit(127);
+    }
+    close(Pipe[1]);
+    Out = Pipe[0];
+  }
+  // Reads standard output to its end and waits: the exit code, or -1 when
+  // the runner did not exit by itself.
+  int Finish(std::string& aOut) {
+    char Buffer[4096];
+    for (ssize_t Count; (Count = read(Out, Buffer, sizeof Buffer)) > 0;)
+      aOut.append(Buffer, static_cast<std::size_t>(Count));
+    close(Out);
+    int Status = 0;
+    waitpid(Pid, &Status, 0);
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+  }
+};
+
+bool EveryLineEndsInCrLf(const std::string& aText) {
+  if (aText.empty() || aText.back() != '\n')
+    return false;
+  for (std::size_t At = aText.find('\n'); At != std::string::npos; At = aText.find('\n', At + 1))
+    if (At == 0 || aText[At - 1] != '\r')
+      return false;
+  return true;
+}
+
+} // namespace
+
+// A signal in a busy loop: the log, the error list and standard output hold
+// whole lines, the summary and the JUnit report (marked) are written, and the
+// exit code is 128 plus the signal.
+TEST(ConsoleInterrupt, SignalWritesWhatTheRunKnowsAndExitsWithItsCode) {
+  for (const auto& [Signal, Name, Code] :
+       {std::tuple{SIGINT, "SIGINT", 130}, std::tuple{SIGTERM, "SIGTERM", 143}}) {
+    TempDir Dir;
+    const fs::path Log = Dir.Path() / "log.txt";
+    TChild Child({"run", HangsModule, "--no-progress", "--log", Log.string(), "--errors",
+                  (Dir.Path() / "errors.txt").string(), "--summary",
+                  (Dir.Path() / "summary.txt").string(), "--junit",
+                  (Dir.Path() / "junit.xml").string()},
+                 Dir.Path() / "err.txt");
+    ASSERT_GT(Child.Pid, 0);
+    // The log has the hanging method's BEGIN line while it hangs.
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ReadFile(Log).find("BEGIN TestBusyLoop\r\n") == std::string::npos &&
+           std::chrono::steady_clock::now() < Deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(Child.Pid, Signal);
+    std::string Out;
+    EXPECT_EQ(Child.Finish(Out), Code) << Name;
+
+    const std::string Error =
+        std::string("EXCEPTION (THangs.TestBusyLoop) Interrupted (") + Name + ")";
+    EXPECT_EQ(ReadFile(Dir.Path() / "err.txt"),
+              std::string("kalvoro: The run was interrupted by ") + Name + ".\n");
+    EXPECT_EQ(Out.rfind(Error + "\n", 0), 0u) << Out;
+    EXPECT_NE(Out.find("# Skipped    = 4\n# Success    = 0\n# Failures   = 0\n# Exceptions = 1\n"),
+              std::string::npos)
+        << Out;
+    EXPECT_EQ(ReadFile(Dir.Path() / "errors.txt"), Error + "\r\n");
+    const std::string LogText = ReadFile(Log);
+    EXPECT_TRUE(EveryLineEndsInCrLf(LogText)) << LogText;
+    EXPECT_NE(LogText.find("EXCEPTION THangs.TestBusyLoop (Interrupted"), std::string::npos);
+    EXPECT_NE(LogText.find("END Default Scenario"), std::string::npos) << LogText;
+    EXPECT_NE(ReadFile(Dir.Path() / "summary.txt").find("# Skipped    = 4\r\n"), std::string::npos);
+    const std::string JUnit = ReadFile(Dir.Path() / "junit.xml");
+    EXPECT_NE(JUnit.find(std::string("<property name=\"interrupted\" value=\"") + Name + "\"/>"),
+              std::string::npos)
+        << JUnit;
+    EXPECT_NE(JUnit.find("<error message=\"Interrupted"), std::string::npos);
+    EXPECT_TRUE(JUnit.ends_with("</testsuites>\n")) << JUnit;
+  }
+}
+
+// On a pipe, what a test prints itself (printf, or write on the descriptor)
+// and the runner's error lines come out in the order they were written.
+TEST(ConsoleInterrupt, OwnOutputAndRunnerLinesKeepTheirOrderOnAPipe) {
+  TempDir Dir;
+  TChild Child({"run", std::string(KALVORO_TEST_MODULES_DIR) + "/Prints.so", "--no-progress"},
+               Dir.Path() / "err.txt");
+  ASSERT_GT(Child.Pid, 0);
+  std::string Out;
+  EXPECT_EQ(Child.Finish(Out), ExitTestsFailed);
+  const std::vector<std::string> All = Lines(Out);
+  const std::vector<std::string> Head(All.begin(),
+                                      All.begin() + std::min<std::size_t>(6, All.size()));
+  EXPECT_EQ(Head,
+            (std::vector<std::string>{"own line 1", "FAILURE (TPrints.TestPrints) runner line 1",
+                                      "own line 2", "FAILURE (TPrints.TestPrints) runner line 2",
+                                      "own line 3", "FAILURE (TPrints.TestPrints) runner line 3"}))
+      << Out;
+}
