@@ -103,6 +103,14 @@ Exit codes:
      load report was not empty (a unit test missing or not assigned)
   2  wrong arguments, the module or project could not be loaded, a report
      file could not be written, or standard output could not be written
+  130, 143
+     the run was interrupted by SIGINT (Ctrl+C) or SIGTERM: the running
+     method ends as an exception, the rest keep SKIPPED, and the summary, the
+     report files and the JUnit report (property "interrupted") hold what
+     ran; a second signal ends the runner at once
+
+Lines are written as they arrive: error lines on standard output at once,
+log and error-list file lines within 5 ms and whenever a method begins.
 )";
 }
 
