@@ -1,0 +1,103 @@
+// What the loader's trials in a child process cost: a module's load and
+// unload through TModule (start-up and shut-down each tried in a forked child
+// first) against the bare dlopen and dlclose of the same file, in a small
+// process and in one holding a large heap (a manager with a big project open),
+// since a fork copies the page tables of everything the process has touched.
+#include "UnitTestBase.h"
+
+#include <benchmark/benchmark.h>
+
+#include <dlfcn.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace Kalvoro;
+
+const std::string DemoPath = std::string(KALVORO_EXAMPLES_DIR) + "/Demo.so";
+
+// CPU seconds used so far by the children that have ended.
+double ChildCpuSeconds() {
+  rusage Usage{};
+  getrusage(RUSAGE_CHILDREN, &Usage);
+  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
+         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Reports the children's CPU time per iteration, in microseconds: the work of
+// the trials that the CPU column (this process only) leaves out.
+void CountChildCpu(benchmark::State& aState, double aStart) {
+  aState.counters["child_cpu_us"] =
+      benchmark::Counter((ChildCpuSeconds() - aStart) * 1e6, benchmark::Counter::kAvgIterations);
+}
+
+// A heap of aMegabytes, every page of it touched; released with the object.
+class THeap {
+public:
+  explicit THeap(long aMegabytes) : FSize(static_cast<std::size_t>(aMegabytes) << 20) {
+    if (FSize > 0) {
+      FMemory = std::make_unique<char[]>(FSize);
+      std::memset(FMemory.get(), 1, FSize);
+    }
+  }
+
+private:
+  std::size_t FSize;
+  std::unique_ptr<char[]> FMemory;
+};
+
+void BM_BareDlopenDlclose(benchmark::State& aState) {
+  THeap Heap(aState.range(0));
+  for (auto _ : aState) {
+    void* Handle = dlopen(DemoPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (Handle == nullptr) {
+      aState.SkipWithError("the demo module does not load");
+      break;
+    }
+    dlclose(Handle);
+  }
+}
+BENCHMARK(BM_BareDlopenDlclose)->Arg(0)->Arg(256)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_LoadAndUnloadModule(benchmark::State& aState) {
+  THeap Heap(aState.range(0));
+  const double Start = ChildCpuSeconds();
+  for (auto _ : aState) {
+    TModule Module(DemoPath);
+    if (!Module.LoadModule() || Module.UnitTestList().Count() != 6) {
+      aState.SkipWithError("the demo module does not load");
+      break;
+    }
+    Module.UnloadModule();
+  }
+  CountChildCpu(aState, Start);
+}
+BENCHMARK(BM_LoadAndUnloadModule)->Arg(0)->Arg(256)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// 500 modules loaded one after the other and kept, as a large project is
+// opened, then unloaded: the time per module should not grow with the count.
+void BM_Load500ModulesInARow(benchmark::State& aState) {
+  const double Start = ChildCpuSeconds();
+  for (auto _ : aState) {
+    std::vector<std::unique_ptr<TModule>> Modules;
+    for (int I = 0; I < 500; ++I) {
+      Modules.push_back(std::make_unique<TModule>(DemoPath));
+      Modules.back()->LoadModule();
+    }
+    aState.PauseTiming();
+    for (auto& Module : Modules)
+      Module->UnloadModule();
+    aState.ResumeTiming();
+  }
+  CountChildCpu(aState, Start);
+}
+BENCHMARK(BM_Load500ModulesInARow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();
