@@ -173,6 +173,10 @@ TEST(ConsoleSelection, RepeatsShuffledOrdersAndStopsAtTheFirstFailure) {
   EXPECT_EQ(Until.Code, ExitTestsFailed);
   EXPECT_NE(Until.Out.find("Run 1 of 5"), std::string::npos);
   EXPECT_EQ(Until.Out.find("Run 2 of 5"), std::string::npos);
+  const TRun Unbounded = Runner({"run", DemoModule, "--until-failure"});
+  EXPECT_EQ(Unbounded.Code, ExitTestsFailed);
+  EXPECT_EQ(Lines(Unbounded.Out)[0], "Run 1");
+  EXPECT_EQ(Unbounded.Out.find("Run 2"), std::string::npos);
   const TRun Passing =
       Runner({"run", DemoModule, "--filter", "TMathTest.TestAdd", "--repeat", "2", "--shuffle"});
   EXPECT_EQ(Passing.Code, ExitSuccess);
