@@ -267,7 +267,8 @@ public:
   const TUnitTestList& UnitTestList() const { return FUnitTestList; }
   std::vector<std::string>& Assignments() { return FAssignments; }
   const std::vector<std::string>& Assignments() const { return FAssignments; }
-  // What the dynamic loader said about the last failed load, for diagnostics.
+  // What the dynamic loader said about the last failed load or unload, for
+  // diagnostics; after a crash in the module's code, the crash's text.
   const std::string& LoaderError() const { return FLoaderError; }
 
   std::string GetFileName() const;
