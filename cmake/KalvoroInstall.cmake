@@ -20,8 +20,20 @@ install(FILES
   "${PROJECT_BINARY_DIR}/KalvoroConfig.cmake"
   "${PROJECT_BINARY_DIR}/KalvoroConfigVersion.cmake"
   cmake/KalvoroModule.cmake
+  cmake/KalvoroDiscoverTests.cmake
   DESTINATION ${KALVORO_CMAKE_DIR})
 
-install(DIRECTORY "${KALVORO_EXAMPLES_DIR}/"
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvoro/examples
-  FILES_MATCHING PATTERN "*.so" PATTERN "*.bpl" PATTERN "*.kvr")
+install(FILES $<TARGET_FILE:Demo> $<TARGET_FILE:Vacuel> "${KALVORO_EXAMPLES_DIR}/Demo.kvr"
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvoro/examples)
+
+# Manual pages; for the manager also its desktop entry and icon, and the type
+# of project files, so that the desktop's menu lists Morvane and opens .kvr
+# files with it.
+install(FILES docs/man/kalvoro.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(KALVORO_BUILD_GUI)
+  install(FILES docs/man/morvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES packaging/morvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES packaging/kalvoro.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+  install(FILES Sources/Morvane/Icons/application.svg RENAME morvane.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()

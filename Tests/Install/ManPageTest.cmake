@@ -1,0 +1,28 @@
+# The manual page of the console runner names every option that its help text
+# names, and formats without warnings. Variables: RUNNER, PAGE.
+execute_process(COMMAND "${RUNNER}" --help OUTPUT_VARIABLE help RESULT_VARIABLE result)
+file(READ "${PAGE}" page)
+string(REGEX REPLACE "[][|\n]" " " help "${help}")
+string(REGEX MATCHALL " --?[a-z][a-z-]*" options "${help}")
+list(LENGTH options count)
+if(NOT result EQUAL 0 OR count LESS 5)
+  message(FATAL_ERROR "kalvoro --help: exit code ${result}, options: ${options}")
+endif()
+foreach(option IN LISTS options)
+  string(STRIP "${option}" option)
+  # roff writes each '-' of an option as '\-'.
+  string(REPLACE "-" "\\-" roff "${option}")
+  string(FIND "${page}" " ${roff} " inside)
+  string(FIND "${page}" " ${roff}\n" last)
+  if(inside EQUAL -1 AND last EQUAL -1)
+    message(FATAL_ERROR "${PAGE} does not describe ${option} of kalvoro --help")
+  endif()
+endforeach()
+
+find_program(groff groff)
+if(groff)
+  execute_process(COMMAND ${groff} -man -Tutf8 -ww -z "${PAGE}" ERROR_VARIABLE warnings)
+  if(warnings)
+    message(FATAL_ERROR "${PAGE}: ${warnings}")
+  endif()
+endif()
