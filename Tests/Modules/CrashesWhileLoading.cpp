@@ -1,7 +1,8 @@
 // A module that crashes while it is loaded or released, at the step that
 // KALVORO_CRASH_AT names: "start-up" (a global object's constructor),
-// "Register", "unit test" (a unit test's Register), "shut-down" (a global
-// object's destructor) or "unit test destructor"; built as a package too,
+// "start-up exit" (the constructor calls exit(3)), "Register", "unit test" (a
+// unit test's Register), "shut-down" (a global object's destructor) or "unit
+// test destructor"; built as a package too,
 // with "Initialize" and "Finalize". Unset, the module loads and works.
 #include "UnitTest.h"
 
@@ -23,7 +24,11 @@ void CrashIf(const char* aStep) {
 }
 
 struct TStartUp {
-  TStartUp() { CrashIf("start-up"); }
+  TStartUp() {
+    CrashIf("start-up");
+    if (CrashesAt("start-up exit"))
+      std::exit(3);
+  }
   ~TStartUp() { CrashIf("shut-down"); }
 } StartUp;
 
