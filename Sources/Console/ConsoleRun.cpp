@@ -35,7 +35,8 @@ std::string RunningMethod(const TTestScenario* aScenario) {
   return "(none)";
 }
 
-// While it lives, a call of exit() runs aOnExit and ends the process with 1.
+// While it lives, a call of exit() or quick_exit() that no guarded phase
+// caught runs aOnExit and ends the process with 1.
 std::function<void()> ExitDuringRun;
 
 void OnProcessExit() {
@@ -51,7 +52,8 @@ void OnProcessExit() {
 class TExitDuringRun {
 public:
   explicit TExitDuringRun(std::function<void()> aOnExit) {
-    static const bool Registered = std::atexit(OnProcessExit) == 0;
+    static const bool Registered =
+        std::atexit(OnProcessExit) == 0 && std::at_quick_exit(OnProcessExit) == 0;
     if (Registered)
       ExitDuringRun = std::move(aOnExit);
   }
@@ -146,8 +148,9 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   bool Stopped = true;
   int Interrupted = 0;
   {
-    // Test code that ends the process (exit) must not pass for success: the
-    // files get what the run knows, the method is named, and the code is 1.
+    // Test code that ends the process where no phase catches it (exit from a
+    // thread of its own) must not pass for success: the files get what the
+    // run knows, the method is named, and the code is 1.
     const TExitDuringRun Guard([&] {
       if (Progress)
         Progress->Clear();

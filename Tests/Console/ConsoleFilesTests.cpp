@@ -233,48 +233,53 @@ TEST(ConsoleRunAndReport, ExitInATestMethodIsAnExceptionAndTheRunGoesOn) {
   EXPECT_NE(ReadFile(Summary).find("Exits"), std::string::npos) << ReadFile(Summary);
 }
 
-// An exit the phases cannot catch (from a thread of the test's own) does not
-// pass for success: the report files get what the run knows, the method is
-// named, and the code is 1.
+// An exit or quick_exit that no phase catches (from a thread of the test's
+// own) does not pass for success: the report files get what the run knows,
+// the method is named, and the code is 1.
 TEST(ConsoleRunAndReport, ExitFromAnotherThreadIsNoSuccess) {
-  TempDir Dir;
-  const fs::path Folder = Dir.Path();
-  const pid_t Child = fork();
-  ASSERT_GE(Child, 0);
-  if (Child == 0) {
-    TModule Module("InProcess.so");
-    KalvoroTest::TScriptedTest Test(&Module);
-    Test.SetName("TQuits");
-    Test.Scripts = {
-        {"TestPasses", [](KalvoroTest::TScriptedTest& aTest) { aTest.Check(true, "passes"); }},
-        {"TestExits",
-         [](KalvoroTest::TScriptedTest&) { std::thread([] { std::exit(0); }).join(); }}};
-    Test.Register();
-    TTestScenario Scenario("S");
-    Scenario.AddUnitTest(&Test);
-    TRunnerOptions Options;
-    Options.JUnitFile = (Folder / "j.xml").string();
-    std::ofstream Out(Folder / "out.txt");
-    std::ofstream Err(Folder / "err.txt");
-    TRunnerStreams Streams{Out, Err, false};
-    RunAndReport({&Scenario}, Options,
-                 TReportFiles{(Folder / "s.txt").string(), (Folder / "l.txt").string(), ""},
-                 Streams);
-    std::_Exit(99); // not reached: the run ends the process
+  for (const bool Quick : {false, true}) {
+    SCOPED_TRACE(Quick);
+    TempDir Dir;
+    const fs::path Folder = Dir.Path();
+    const pid_t Child = fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+      TModule Module("InProcess.so");
+      KalvoroTest::TScriptedTest Test(&Module);
+      Test.SetName("TQuits");
+      Test.Scripts = {
+          {"TestPasses", [](KalvoroTest::TScriptedTest& aTest) { aTest.Check(true, "passes"); }},
+          {"TestExits", [Quick](KalvoroTest::TScriptedTest&) {
+             std::thread([Quick] { Quick ? std::quick_exit(0) : std::exit(0); }).join();
+           }}};
+      Test.Register();
+      TTestScenario Scenario("S");
+      Scenario.AddUnitTest(&Test);
+      TRunnerOptions Options;
+      Options.JUnitFile = (Folder / "j.xml").string();
+      std::ofstream Out(Folder / "out.txt");
+      std::ofstream Err(Folder / "err.txt");
+      TRunnerStreams Streams{Out, Err, false};
+      RunAndReport({&Scenario}, Options,
+                   TReportFiles{(Folder / "s.txt").string(), (Folder / "l.txt").string(), ""},
+                   Streams);
+      std::_Exit(99); // not reached: the run ends the process
+    }
+    int Status = 0;
+    ASSERT_EQ(waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), ExitTestsFailed);
+    EXPECT_NE(
+        ReadFile(Folder / "err.txt")
+            .find("kalvoro: The test method \"TQuits.TestExits\" ended the process during the "
+                  "run."),
+        std::string::npos)
+        << ReadFile(Folder / "err.txt");
+    EXPECT_NE(ReadFile(Folder / "l.txt").find("BEGIN S"), std::string::npos)
+        << ReadFile(Folder / "l.txt");
+    EXPECT_TRUE(fs::exists(Folder / "s.txt"));
+    EXPECT_TRUE(fs::exists(Folder / "j.xml"));
   }
-  int Status = 0;
-  ASSERT_EQ(waitpid(Child, &Status, 0), Child);
-  ASSERT_TRUE(WIFEXITED(Status));
-  EXPECT_EQ(WEXITSTATUS(Status), ExitTestsFailed);
-  EXPECT_NE(ReadFile(Folder / "err.txt")
-                .find("kalvoro: The test method \"TQuits.TestExits\" ended the process during the "
-                      "run."),
-            std::string::npos)
-      << ReadFile(Folder / "err.txt");
-  EXPECT_NE(ReadFile(Folder / "l.txt").find("BEGIN S"), std::string::npos)
-      << ReadFile(Folder / "l.txt");
-  EXPECT_TRUE(fs::exists(Folder / "s.txt"));
-  EXPECT_TRUE(fs::exists(Folder / "j.xml"));
 }
 
 // On a terminal narrower than the bar, the bar is cut to fit, so that it
