@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -104,11 +105,27 @@ void BM_LoadScenarios(benchmark::State& aState) {
   BM_Load<ScenariosProject>(aState, "scenarios.kvr");
 }
 
+// Reading a file of aState.range(0) empty section headers through the INI
+// layer; each empty section is to cost about its name.
+void BM_ReadEmptySections(benchmark::State& aState) {
+  const std::string FileName = ScratchFile("sections.kvr");
+  {
+    std::ofstream File(FileName, std::ios::binary);
+    for (std::int64_t Index = 0; Index < aState.range(0); ++Index)
+      File << "[S" << Index << "]\r\n";
+  }
+  for (auto _ : aState)
+    benchmark::DoNotOptimize(TIniFile::Load(FileName).SectionExists("S0"));
+  SetFileCounters(aState, FileName);
+  std::remove(FileName.c_str());
+}
+
 } // namespace
 
 BENCHMARK(BM_SaveModules)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadModules)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveScenarios)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadScenarios)->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadEmptySections)->Arg(500000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
