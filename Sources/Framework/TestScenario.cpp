@@ -55,15 +55,6 @@ void TSummary::Summarize(const TTestScenario* aScenario) {
 
 // TTestScenario
 
-namespace {
-bool RunsAnyMethod(const TRunPlan& aPlan, const TUnitTestBase& aUnitTest) {
-  for (int Index = 0; Index < aUnitTest.Methods().Count(); ++Index)
-    if (aPlan.Runs(aUnitTest, Index))
-      return true;
-  return false;
-}
-} // namespace
-
 TTestScenario::TTestScenario(std::string_view aName) : FName(CutName(aName)) {}
 
 TTestScenario::~TTestScenario() {
@@ -180,7 +171,7 @@ void TTestScenario::Run() {
     if (Index >= FUnitTestList.Count())
       continue;
     TUnitTestBase* UnitTest = FUnitTestList.GetItem(Index);
-    if (UnitTest->Enabled() && (FRunPlan == nullptr || RunsAnyMethod(*FRunPlan, *UnitTest)))
+    if (UnitTest->Enabled() && (FRunPlan == nullptr || FRunPlan->RunsUnitTest(*UnitTest)))
       UnitTest->Run();
   }
   if (FStateNotifications.Consumes(MessageIdProgress)) {

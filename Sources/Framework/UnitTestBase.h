@@ -163,9 +163,12 @@ private:
 class KALVORO_API TRunPlan {
 public:
   virtual ~TRunPlan() = default;
-  // Asked for each method before it would run: a method that does not run
-  // keeps its "not run" result, and its Init and Exit do not run for it. A
-  // unit test none of whose methods runs does not run at all.
+  // Asked for each enabled unit test before it would run: one that does not
+  // run keeps its "not run" result, and so do all of its methods.
+  virtual bool RunsUnitTest(const TUnitTestBase& aUnitTest) const = 0;
+  // Asked for each method of a running unit test before it would run: a
+  // method that does not run keeps its "not run" result, and its Init and
+  // Exit do not run for it.
   virtual bool Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const = 0;
   // Asked when the scenario's run starts, and when each unit test's run
   // starts: reorder aOrder, which holds the indexes 0..n-1 in list order.

@@ -1,5 +1,6 @@
 #include "RunSelection.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -141,7 +142,8 @@ std::uint64_t RandomShuffleNumber() {
 }
 
 TRunSelection::TRunSelection(const std::vector<TTestScenario*>& aScenarios,
-                             const TNameFilter& aFilter, TShard aShard) {
+                             const TNameFilter& aFilter, TShard aShard)
+    : FChoosesAll(aFilter.PassesAll() && aShard.Count == 1) {
   for (const TTestScenario* Scenario : aScenarios)
     for (const TUnitTestBase* UnitTest : Scenario->UnitTestList()) {
       if (!UnitTest->Enabled())
@@ -163,6 +165,14 @@ void TRunSelection::SetShuffle(std::optional<std::uint64_t> aNumber) {
   FShuffler.reset();
   if (aNumber)
     FShuffler.emplace(*aNumber);
+}
+
+bool TRunSelection::RunsUnitTest(const TUnitTestBase& aUnitTest) const {
+  const auto Found = FRuns.find(&aUnitTest);
+  if (Found == FRuns.end())
+    return false;
+  const std::vector<bool>& Runs = Found->second;
+  return Runs.empty() ? FChoosesAll : std::find(Runs.begin(), Runs.end(), true) != Runs.end();
 }
 
 bool TRunSelection::Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const {

@@ -29,6 +29,7 @@ public:
   TNameFilter() = default; // lets every name pass
   explicit TNameFilter(std::string_view aPattern);
   bool Passes(std::string_view aName) const;
+  bool PassesAll() const { return FPositive.empty() && FNegative.empty(); }
 
 private:
   std::vector<std::string> FPositive;
@@ -85,6 +86,9 @@ public:
   // Shuffles the next runs from aNumber; nullopt runs in list order.
   void SetShuffle(std::optional<std::uint64_t> aNumber);
 
+  // A unit test runs when one of its methods is chosen; one without methods
+  // runs only when nothing is filtered or sharded away (it matches no name).
+  bool RunsUnitTest(const TUnitTestBase& aUnitTest) const override;
   bool Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const override;
   void OrderUnitTests(const TTestScenario& aScenario, std::vector<int>& aOrder) override;
   void OrderMethods(const TUnitTestBase& aUnitTest, std::vector<int>& aOrder) override;
@@ -93,6 +97,7 @@ private:
   std::unordered_map<const TUnitTestBase*, std::vector<bool>> FRuns;
   int FPassed = 0;
   int FChosen = 0;
+  bool FChoosesAll = true;
   std::optional<TShuffler> FShuffler;
 };
 

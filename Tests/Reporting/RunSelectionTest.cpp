@@ -37,7 +37,14 @@ private:
   void Ran(const char* aMethod) { Calls.push_back(Name() + "." + aMethod); }
 };
 
-// Two scenarios: S1 holds TOne, TTwo and a disabled TOff; S2 holds TThree.
+class TNoMethodsTest : public TUnitTest {
+public:
+  using TUnitTest::TUnitTest;
+  void Register() override {}
+};
+
+// Two scenarios: S1 holds TOne, TTwo and a disabled TOff; S2 holds TThree and
+// TEmpty, which has no methods.
 class RunSelection : public ::testing::Test {
 protected:
   RunSelection() {
@@ -48,6 +55,8 @@ protected:
       (Test.Name() == "TThree" ? S2 : S1).AddUnitTest(&Test);
     }
     Tests[2]->SetEnabled(false);
+    Empty.SetName("TEmpty");
+    S2.AddUnitTest(&Empty);
     Calls.clear();
   }
   ~RunSelection() override {
@@ -71,6 +80,7 @@ protected:
 
   TModule Module{"selection.so"};
   std::vector<std::unique_ptr<TFourTest>> Tests;
+  TNoMethodsTest Empty{&Module};
   TTestScenario S1{"S1"};
   TTestScenario S2{"S2"};
   std::vector<TTestScenario*> Scenarios{&S1, &S2};
@@ -170,10 +180,18 @@ TEST_F(RunSelection, LeftOutMethodsKeepNotRunAndTheirInitDoesNotRun) {
   EXPECT_EQ(Tests[1]->TestResult(), tcrTodo);
   EXPECT_EQ(S1.GetSummary().MethodTodo(), 11);
 
+  EXPECT_EQ(Empty.TestResult(), tcrTodo); // it matches no name
+
   TRunSelection None(Scenarios, TNameFilter("TNothing.*"), TShard{});
   EXPECT_TRUE(Run(&None).empty());
   EXPECT_EQ(None.Passed(), 0);
   EXPECT_TRUE(Calls.empty());
+
+  // Shuffling alone leaves out nothing, a unit test without methods neither.
+  TRunSelection Everything(Scenarios, TNameFilter(), TShard{});
+  Everything.SetShuffle(3);
+  EXPECT_EQ(Run(&Everything).size(), 12u);
+  EXPECT_EQ(Empty.TestResult(), tcrSuccess);
 }
 
 TEST_F(RunSelection, ShuffledOrdersComeBackFromTheirNumber) {
