@@ -70,7 +70,8 @@ TEST(ConsoleSelection, AFilterRunsOnlyWhatMatchesTheRestIsSkipped) {
   // An exact name, lists and a negative part.
   const TRun Init = Runner({"run", DemoModule, "--filter", "TBrokenInitTest.TestNeverRuns"});
   EXPECT_EQ(Init.Code, ExitTestsFailed);
-  EXPECT_EQ(Lines(Init.Out)[0], "EXCEPTION (TBrokenInitTest.Init) database not reachable");
+  EXPECT_NE(Init.Out.find("EXCEPTION (TBrokenInitTest.Init) database not reachable"),
+            std::string::npos);
   const TRun Some =
       Runner({"run", DemoModule, "--filter", "TStack*:TCrash*-*.TestNullPointer:*Pop"});
   EXPECT_EQ(Some.Code, ExitSuccess) << Some.Out;
