@@ -3,6 +3,7 @@
 #include "CrashGuard.h"
 #include "Formatters.h"
 #include "UnitTest.h"
+#include "UnitTestBase.h"
 
 #include <benchmark/benchmark.h>
 

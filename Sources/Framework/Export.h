@@ -12,7 +12,7 @@ namespace Kalvoro {
 // Version of the binary contract between libkalvoro.so and test modules: the
 // layout of the framework classes, the entry-point signatures and the callback
 // structure. A module built for another version is refused when loaded.
-inline constexpr unsigned KalvoroAbiVersion = 3;
+inline constexpr unsigned KalvoroAbiVersion = 4;
 
 // The framework's release, shown by the programs.
 inline constexpr const char* KalvoroVersion = "0.7.0";

@@ -8,6 +8,11 @@ std::int32_t TReportMessage::GetId() const {
 std::int32_t TCheckMessage::GetId() const {
   return MessageIdCheck;
 }
+std::string TCheckMessage::Location() const {
+  if (FFileName.empty())
+    return {};
+  return FFileName + ":" + std::to_string(FLine);
+}
 std::int32_t TExceptionMessage::GetId() const {
   return MessageIdException;
 }

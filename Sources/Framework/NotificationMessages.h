@@ -76,8 +76,21 @@ public:
   bool Success() const { return FSuccess; }
   void SetSuccess(bool aValue) { FSuccess = aValue; }
 
+  // Where the check stands in the test's sources: the file as the compiler
+  // was given it, and the line (empty and 0 when unknown).
+  const std::string& FileName() const { return FFileName; }
+  unsigned Line() const { return FLine; }
+  void SetLocation(std::string aFileName, unsigned aLine) {
+    FFileName = std::move(aFileName);
+    FLine = aLine;
+  }
+  // "FILE:LINE", as compilers name a place; empty when the file is unknown.
+  std::string Location() const;
+
 private:
   bool FSuccess = true;
+  unsigned FLine = 0;
+  std::string FFileName;
 };
 
 // An error caught in a guarded phase: where first, the error's text last.

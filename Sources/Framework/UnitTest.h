@@ -17,13 +17,11 @@
 //   extern "C" KALVORO_EXPORT void Register() {}
 #pragma once
 
-#include "UnitTestBase.h"
+#include "UnitTestCore.h"
 #include "ValueText.h"
 
-#include <cxxabi.h>
-
-#include <exception>
-#include <memory>
+#include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace Kalvoro {
@@ -33,55 +31,72 @@ class KALVORO_API TUnitTest : public TUnitTestBase {
 public:
   using TUnitTestBase::TUnitTestBase;
 
-  // Value checks. Each passes as Check does (the text alone, built only when
-  // someone consumes passed checks) and returns whether it passed; a failed
-  // one appends what it saw to aText.
+  // Value checks. Each passes as Check does (nothing built unless someone
+  // consumes passed checks), records where it was called, and returns
+  // whether it passed; a failed one appends what it saw to aText. Only the
+  // comparison is inline: the failure path and the value printing are not.
   // Passes when aExpected == aActual; else " (expected: E, actual: A)".
-  template <class TExpected, class TActual, class TText>
-  bool CheckEqual(const TExpected& aExpected, const TActual& aActual, const TText& aText) {
-    if (aExpected == aActual) [[likely]]
-      return Check(true, aText);
-    return CheckFailed(aText, " (expected: " + Detail::ValueText(aExpected) +
-                                  ", actual: " + Detail::ValueText(aActual) + ")");
+  template <class TExpected, class TActual>
+  bool CheckEqual(const TExpected& aExpected, const TActual& aActual, std::string_view aText,
+                  TSourceLocation aWhere = TSourceLocation::current()) {
+    const bool Equal = aExpected == aActual;
+    if (PassesQuietly(Equal)) [[likely]]
+      return true;
+    if (Equal)
+      return CheckView(true, aText, aWhere);
+    return EqualFailed(aExpected, aActual, aText, aWhere);
   }
   // Passes when |aExpected - aActual| <= aTolerance; else
   // " (expected: E, actual: A, tolerance: T)".
-  template <class TValue, class TText>
+  template <class TValue>
   bool CheckNear(const TValue& aExpected, const TValue& aActual, const TValue& aTolerance,
-                 const TText& aText) {
+                 std::string_view aText, TSourceLocation aWhere = TSourceLocation::current()) {
     const TValue Difference = aExpected > aActual ? aExpected - aActual : aActual - aExpected;
-    if (Difference <= aTolerance) [[likely]]
-      return Check(true, aText);
-    return CheckFailed(aText, " (expected: " + Detail::ValueText(aExpected) +
-                                  ", actual: " + Detail::ValueText(aActual) +
-                                  ", tolerance: " + Detail::ValueText(aTolerance) + ")");
+    const bool Near = Difference <= aTolerance;
+    if (PassesQuietly(Near)) [[likely]]
+      return true;
+    if (Near)
+      return CheckView(true, aText, aWhere);
+    return NearFailed(aExpected, aActual, aTolerance, aText, aWhere);
   }
   // Passes when aCallable throws a TException; else " (no exception thrown)"
   // or " (other exception: WHAT)" (what() of a std::exception, else "unknown").
-  template <class TException, class TCallable, class TText>
-  bool CheckThrows(TCallable&& aCallable, const TText& aText) {
-    std::string Outcome;
+  // Forced unwinding (thread cancellation) passes through.
+  template <class TException, class TCallable>
+  bool CheckThrows(TCallable&& aCallable, std::string_view aText,
+                   TSourceLocation aWhere = TSourceLocation::current()) {
     try {
       aCallable();
-      Outcome = " (no exception thrown)";
     } catch (const TException&) {
-      return Check(true, aText);
-    } catch (abi::__forced_unwind&) {
-      throw;
-    } catch (const std::exception& Error) {
-      Outcome = std::string(" (other exception: ") + Error.what() + ")";
+      return CheckView(true, aText, aWhere);
     } catch (...) {
-      Outcome = " (other exception: unknown)";
+      return ThrowsFailed(aText, true, aWhere);
     }
-    return CheckFailed(aText, Outcome);
+    return ThrowsFailed(aText, false, aWhere);
   }
 
 private:
-  // Out of line, so that the passing path of a value check stays inline.
-  template <class TText>
-  [[gnu::noinline, gnu::cold]] bool CheckFailed(const TText& aText, const std::string& aSeen) {
-    return Check(false, std::string(std::string_view(aText)) + aSeen);
+  template <class TExpected, class TActual>
+  [[gnu::noinline, gnu::cold]] bool EqualFailed(const TExpected& aExpected, const TActual& aActual,
+                                                std::string_view aText, TSourceLocation aWhere) {
+    return ValuesFailed(aText, Detail::ValueText(aExpected), Detail::ValueText(aActual), nullptr,
+                        aWhere);
   }
+  template <class TValue>
+  [[gnu::noinline, gnu::cold]] bool NearFailed(const TValue& aExpected, const TValue& aActual,
+                                               const TValue& aTolerance, std::string_view aText,
+                                               TSourceLocation aWhere) {
+    const std::string Tolerance = Detail::ValueText(aTolerance);
+    return ValuesFailed(aText, Detail::ValueText(aExpected), Detail::ValueText(aActual), &Tolerance,
+                        aWhere);
+  }
+  // Fails with " (expected: E, actual: A)", or with ", tolerance: T" too.
+  bool ValuesFailed(std::string_view aText, const std::string& aExpected,
+                    const std::string& aActual, const std::string* aTolerance,
+                    TSourceLocation aWhere);
+  // Fails with what CheckThrows saw: no exception, or (aThrown, inside the
+  // handler) the exception being handled, which forced unwinding rethrows.
+  bool ThrowsFailed(std::string_view aText, bool aThrown, TSourceLocation aWhere);
 };
 
 // Base of fixture classes.
@@ -108,9 +123,14 @@ void DestroyUnitTestRegistry();
 // The factory behind a class reference.
 template <class T> TUnitTestBase* CreateUnitTestOf(TModule* aModule, const char* aName) {
   static_assert(std::is_base_of_v<TUnitTestBase, T>, "a unit test derives from TUnitTest");
-  std::unique_ptr<T> UnitTest(new T(aModule));
-  UnitTest->SetName(aName);
-  return UnitTest.release();
+  T* UnitTest = new T(aModule);
+  try {
+    UnitTest->SetName(aName);
+  } catch (...) {
+    delete UnitTest;
+    throw;
+  }
+  return UnitTest;
 }
 
 namespace Detail {

@@ -75,7 +75,7 @@ void TUnitTestBase::RegisterMethod(TUnitTestProc aMethod, std::string_view aName
   Method.release();
 }
 
-bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText) {
+bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText, TSourceLocation aWhere) {
   TUnitTestMethod* Method = FMethods.GetItem(FCurrentMethodIndex);
   KALVORO_ASSERT(Method != nullptr);
   if (FTestScenario == nullptr) {
@@ -84,14 +84,20 @@ bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText) {
     throw Exception("TestScenario not assigned");
   }
   if (aCondition) {
-    if (FTestScenario->StateNotifications().Consumes(MessageIdCheck))
-      FTestScenario->FireStateNotification(std::make_unique<TCheckMessage>(std::string(aText)));
+    if (FTestScenario->StateNotifications().Consumes(MessageIdCheck)) {
+      auto Message = std::make_unique<TCheckMessage>(std::string(aText));
+      Message->SetLocation(aWhere.file_name(), aWhere.line());
+      FTestScenario->FireStateNotification(std::move(Message));
+    }
   } else {
     if (Method->TestResult() == tcrSuccess)
       Method->SetTestResult(tcrFailure);
-    if (FTestScenario->StateNotifications().ConsumesFailedChecks())
-      FTestScenario->FireStateNotification(std::make_unique<TCheckMessage>(
-          std::string(aText), FTestScenario->Name(), FName, Method->Name()));
+    if (FTestScenario->StateNotifications().ConsumesFailedChecks()) {
+      auto Message = std::make_unique<TCheckMessage>(std::string(aText), FTestScenario->Name(),
+                                                     FName, Method->Name());
+      Message->SetLocation(aWhere.file_name(), aWhere.line());
+      FTestScenario->FireStateNotification(std::move(Message));
+    }
   }
   return aCondition;
 }

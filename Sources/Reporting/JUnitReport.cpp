@@ -171,8 +171,12 @@ void TJUnitReport::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMe
     const auto& Message = static_cast<const TCheckMessage&>(aMessage);
     if (Message.Success())
       break;
-    if (TMethodRecord* Method = CurrentMethod())
-      Method->Failures.push_back(Message.Message());
+    // "FILE:LINE: text", so that CI systems and editors link to the check.
+    if (TMethodRecord* Method = CurrentMethod()) {
+      const std::string Location = Message.Location();
+      Method->Failures.push_back(Location.empty() ? Message.Message()
+                                                  : Location + ": " + Message.Message());
+    }
     break;
   }
   case MessageIdException: {

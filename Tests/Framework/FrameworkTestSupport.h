@@ -3,6 +3,7 @@
 #pragma once
 
 #include "UnitTest.h"
+#include "UnitTestBase.h"
 
 #include <functional>
 #include <string>

@@ -41,6 +41,56 @@ TEST(FrameworkValueText, ValuesPrintAsStated) {
   EXPECT_EQ(ValueText(Null), "nullptr");
   EXPECT_EQ(ValueText(TPoint{1, 2}), "(1|2)");
   EXPECT_EQ(ValueText(TOpaque{}), "<unprintable>");
+  // Printed out of line as a stream prints them.
+  enum TColour { Red, Green };
+  enum class TScoped { A };
+  EXPECT_EQ(ValueText(true), "1");
+  EXPECT_EQ(ValueText('x'), "x");
+  EXPECT_EQ(ValueText(-7LL), "-7");
+  EXPECT_EQ(ValueText(18446744073709551615ULL), "18446744073709551615");
+  EXPECT_EQ(ValueText(Green), "1");
+  EXPECT_EQ(ValueText(TScoped::A), "<unprintable>");
+  EXPECT_EQ(ValueText(nullptr), "nullptr");
+  int Target = 0;
+  EXPECT_EQ(ValueText(&Target).rfind("0x", 0), 0u);
+}
+
+// Every check's message names the file and line of its call, passing or not.
+TEST(FrameworkValueCheck, ChecksRecordWhereTheyWereCalled) {
+  struct TPlaces {
+    std::vector<std::pair<std::string, unsigned>> Seen;
+    std::vector<std::string> Locations;
+    void Handle(TMessageEventList*, const TCustomMessage& aMessage) {
+      if (aMessage.GetId() != MessageIdCheck)
+        return;
+      const auto& Check = static_cast<const TCheckMessage&>(aMessage);
+      Seen.emplace_back(Check.FileName(), Check.Line());
+      Locations.push_back(Check.Location());
+    }
+  } Places;
+  TModule Module("/modules/Probe.so");
+  TTestScenario Scenario("S");
+  Scenario.AddStateNotificationHandler(MakeMessageEvent<&TPlaces::Handle>(&Places));
+  TScriptedTest Test(&Module);
+  Test.SetName("T");
+  std::vector<unsigned> Lines;
+  Test.Scripts = {{"TestM", [&](TScriptedTest& aTest) {
+                     Lines.push_back(__LINE__), aTest.Check(false, "plain");
+                     Lines.push_back(__LINE__), aTest.Check(true, std::string("passes"));
+                     Lines.push_back(__LINE__), aTest.CheckEqual(1, 2, "equal");
+                     Lines.push_back(__LINE__), aTest.CheckNear(1.0, 2.0, 0.5, "near");
+                     Lines.push_back(__LINE__), aTest.CheckThrows<int>([] {}, "throws");
+                   }}};
+  Test.Register();
+  Scenario.AddUnitTest(&Test);
+  Scenario.Run();
+  ASSERT_EQ(Places.Seen.size(), Lines.size());
+  for (std::size_t I = 0; I < Lines.size(); ++I) {
+    EXPECT_EQ(Places.Seen[I], std::make_pair(std::string(__FILE__), Lines[I]));
+    EXPECT_EQ(Places.Locations[I], std::string(__FILE__) + ":" + std::to_string(Lines[I]));
+  }
+  EXPECT_EQ(TCheckMessage("no place").Location(), "");
+  Scenario.RemoveAllUnitTests();
 }
 
 TEST(FrameworkValueCheck, FailedChecksSayWhatTheySaw) {

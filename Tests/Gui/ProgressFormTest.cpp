@@ -8,6 +8,7 @@
 #include "MemoOutput.h"
 #include "NotificationMessages.h"
 #include "UnitTest.h"
+#include "UnitTestBase.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

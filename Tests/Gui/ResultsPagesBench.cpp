@@ -8,6 +8,7 @@
 #include "LinesView.h"
 #include "MemoOutput.h"
 #include "UnitTest.h"
+#include "UnitTestBase.h"
 
 #include <QLabel>
 #include <QScrollBar>

@@ -10,6 +10,7 @@
 #include "Project.h"
 #include "ResultsPresenter.h"
 #include "UnitTest.h"
+#include "UnitTestBase.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -4,6 +4,7 @@
 
 #include "Formatters.h"
 #include "UnitTest.h"
+#include "UnitTestBase.h"
 
 #include <fstream>
 #include <memory>
