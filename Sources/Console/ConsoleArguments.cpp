@@ -109,8 +109,8 @@ Exit codes:
      report files and the JUnit report (property "interrupted") hold what
      ran; a second signal ends the runner at once
 
-Lines are written as they arrive: error lines on standard output at once,
-log and error-list file lines within 5 ms and whenever a method begins.
+Lines are written as they arrive, on standard output and in the files; only
+in a flood (more than 16 lines in 5 ms) do the rest wait for the next 5 ms.
 )";
 }
 

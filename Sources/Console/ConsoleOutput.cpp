@@ -60,28 +60,26 @@ void TConsoleOutput::WriteLog(const std::string& aText) {
   if (FPages.Log)
     FPages.Log->WriteLine(aText);
   if (FVerbose)
-    Echo(aText, CoarseMonotonicNow() - FEchoHandedOver >= TLinesFile::HandOverInterval);
+    Echo(aText);
 }
 
 void TConsoleOutput::WriteError(const std::string& aText) {
   if (FPages.Errors)
     FPages.Errors->WriteLine(aText);
   if (!FVerbose)
-    Echo(aText, true);
+    Echo(aText);
 }
 
 void TConsoleOutput::WriteSummary(const std::string& aText) {
   FPages.Summary.push_back(aText);
 }
 
-void TConsoleOutput::Echo(const std::string& aText, bool aFlush) {
+void TConsoleOutput::Echo(const std::string& aText) {
   if (FProgress != nullptr)
     FProgress->Clear();
   FStreams.Out << TerminalText(aText) << '\n';
-  if (aFlush) {
+  if (FEchoFlushRule.LineDue())
     FStreams.Out.flush();
-    FEchoHandedOver = CoarseMonotonicNow();
-  }
 }
 
 void TConsoleOutput::HandOver() {
@@ -90,7 +88,6 @@ void TConsoleOutput::HandOver() {
   if (FPages.Errors)
     FPages.Errors->Flush();
   FStreams.Out.flush();
-  FEchoHandedOver = CoarseMonotonicNow();
 }
 
 void TConsoleOutput::HandleProgress(TMessageEventList* /*aSender*/,

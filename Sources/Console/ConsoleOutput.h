@@ -38,11 +38,10 @@ struct TConsolePages {
 // they arrive. When the log goes nowhere, the sink asks only for the messages
 // of the error list, so that passing checks and progress are not built for it.
 //
-// Each echoed error line is flushed, so that it shows at once and in order
-// with what the tests print themselves. Log lines, which can come by the
-// million, are handed over in batches (TLinesFile::HandOverInterval, the same
-// for verbose echoes), and everything is handed over when a method begins, so
-// that a method that hangs is on record.
+// Echoed lines are flushed as they come (TFlushRule), so that they show at
+// once and in order with what the tests print themselves; so are the lines
+// of the files. When a method begins, everything is flushed, so that the tail
+// of a flood never waits while a method hangs.
 class TConsoleOutput : public TOutput {
 public:
   TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages, TRunnerStreams& aStreams,
@@ -55,7 +54,7 @@ protected:
   void WriteSummary(const std::string& aText) override;
 
 private:
-  void Echo(const std::string& aText, bool aFlush);
+  void Echo(const std::string& aText);
   void HandOver();
   void HandleProgress(TMessageEventList* aSender, const TCustomMessage& aMessage);
 
@@ -64,7 +63,7 @@ private:
   bool FVerbose;
   TProgressBar* FProgress;
   bool FWatchesMethods = false;
-  long long FEchoHandedOver = 0;
+  TFlushRule FEchoFlushRule;
 };
 
 // Runs the scenarios through the runner core, as Start All does, printing the

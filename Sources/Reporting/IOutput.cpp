@@ -131,7 +131,6 @@ void TLinesFile::Write(std::string_view aText) noexcept {
 }
 
 void TLinesFile::Flush() noexcept {
-  FHandedOver = CoarseMonotonicNow();
   if (FFile != nullptr && FError == 0 && std::fflush(FFile) != 0)
     Fail(errno);
 }
@@ -146,7 +145,7 @@ void TLinesFile::WriteLine(std::string_view aLine) noexcept {
   }
   Write(aLine);
   Write("\r\n");
-  if (CoarseMonotonicNow() - FHandedOver >= HandOverInterval)
+  if (FFlushRule.LineDue())
     Flush();
 }
 

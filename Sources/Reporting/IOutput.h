@@ -85,18 +85,45 @@ extern template class TPagesOutput<std::ostream>;
 using TLinesOutput = TPagesOutput<std::vector<std::string>>;
 using TStreamOutput = TPagesOutput<std::ostream>;
 
+// A monotonic clock in nanoseconds that is cheap to read (a few milliseconds
+// coarse): for deciding when buffered lines are due.
+long long CoarseMonotonicNow() noexcept;
+
+// When a stream of lines is flushed: every line at once, so that what a run
+// writes can be followed as it happens, except in a flood. A flush is a system
+// call, which would cost more than the line itself when a run logs a million
+// checks; so within one Interval only the first FloodLines lines are flushed
+// one by one, the rest wait for the first line of the next interval (or an
+// explicit flush). That bounds the flushes' cost to a few percent of a run.
+class TFlushRule {
+public:
+  static constexpr long long Interval = 5'000'000; // nanoseconds
+  static constexpr int FloodLines = 16;
+
+  // Called after each line: true when the stream is to be flushed now.
+  bool LineDue() noexcept {
+    const long long Now = CoarseMonotonicNow();
+    if (Now - FStart >= Interval) {
+      FStart = Now;
+      FLines = 0;
+    }
+    return ++FLines <= FloodLines;
+  }
+
+private:
+  long long FStart = -Interval;
+  int FLines = 0;
+};
+
 // A report file written line by line as the lines arrive, each ended by CR LF,
 // so that a long run's page need not be held in memory. Opening empties an
 // existing file. Lines come from inside a run, where an error must not stop
 // it: the first error (opening or writing) is kept, later lines are dropped,
 // and Close raises it as Exception("Unable to write to <path>: <reason>").
 //
-// Lines reach the system in batches, so that a million lines cost a few
-// hundred writes rather than a million: a line is handed over together with
-// those before it when HandOverInterval has passed since the last hand-over
-// (the first line after a pause goes at once), and Flush and Close hand over
-// what is left. A process that is killed outright loses at most the lines of
-// the last interval.
+// Each line is handed to the system (flushed) as it is written, except in a
+// flood (TFlushRule). A process that is killed outright loses at most the
+// tail of a flood; Flush and Close hand over what is left.
 class TLinesFile {
 public:
   explicit TLinesFile(std::string aPath);
@@ -113,8 +140,6 @@ public:
   // Flushes and closes the file; raises the first error met.
   void Close();
 
-  static constexpr long long HandOverInterval = 5'000'000; // nanoseconds
-
 private:
   void Fail(int aError) noexcept;
 
@@ -122,12 +147,8 @@ private:
   std::unique_ptr<char[]> FBuffer;
   std::FILE* FFile = nullptr;
   int FError = 0;
-  long long FHandedOver = 0; // coarse monotonic time of the last hand-over
+  TFlushRule FFlushRule;
 };
-
-// A monotonic clock in nanoseconds that is cheap to read (a few milliseconds
-// coarse): for deciding when buffered lines are due.
-long long CoarseMonotonicNow() noexcept;
 
 // Writes the lines to a text file, each ended by CR LF, replacing an existing
 // file as a whole. Raises Exception("Unable to write to <path>: <reason>").

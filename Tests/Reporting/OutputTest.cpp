@@ -194,10 +194,17 @@ TEST(LinesFile, WritesLinesAsTheyComeAndEmptiesAnOldFile) {
   SaveLinesToFile(Path.string(), {"an older and longer report"});
   TLinesFile File(Path.string());
   EXPECT_EQ(ReadFile(Path), "");
+  // Each line is in the file once written, not only when it is closed; a
+  // flood may wait, until Flush at the latest.
   File.WriteLine("first");
+  EXPECT_EQ(ReadFile(Path), "first\r\n");
   File.WriteLine("");
-  File.Close();
   EXPECT_EQ(ReadFile(Path), "first\r\n\r\n");
+  for (int I = 0; I < 1000; ++I)
+    File.WriteLine("flood");
+  File.Flush();
+  EXPECT_EQ(ReadFile(Path).size(), 9 + 1000 * 7u);
+  File.Close();
   std::filesystem::remove(Path);
 }
 
