@@ -58,6 +58,9 @@ Options:
                    end Init, a method or Exit that runs longer than SECONDS
                    (decimals allowed, e.g. 0.5) as an exception of its own
   --verbose, -v    print every log line instead of the error list
+  --no-progress    no progress bar on a terminal
+  --help, -h       show this text
+  --version        show the version
 
 Selection (what runs, in what order, how often):
   --filter PATTERN run only the methods whose "TUnitTest.Method" matches
@@ -84,9 +87,6 @@ Selection (what runs, in what order, how often):
                    each run; shards are still taken from the list order
   --seed S         shuffle with seed S (implies --shuffle); a repeated run r
                    takes S + r - 1, so each printed seed gives its run back
-  --no-progress    no progress bar on a terminal
-  --help, -h       show this text
-  --version        show the version
 
 Report files hold exactly the manager's pages, every line ended by CR LF.
 After --repeat they hold every run, one after another; so does the JUnit
