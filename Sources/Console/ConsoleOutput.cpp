@@ -29,6 +29,19 @@ std::string TerminalText(std::string_view aText) {
   return Result;
 }
 
+namespace {
+// "FILE:LINE: " of a failed check, the form compilers use, so that editors
+// and terminals link to it; empty for other messages and unknown places.
+std::string PlaceOfFailedCheck(const TCustomMessage* aMessage) {
+  if (aMessage == nullptr || aMessage->GetId() != MessageIdCheck)
+    return {};
+  const auto& Check = static_cast<const TCheckMessage&>(*aMessage);
+  if (Check.Success() || Check.FileName().empty())
+    return {};
+  return Check.Location() + ": ";
+}
+} // namespace
+
 void PrintError(TRunnerStreams& aStreams, const std::string& aText) {
   // Error texts may hold carriage returns as line breaks; a terminal wants '\n'.
   std::string Text = WithFullStop(aText);
@@ -67,7 +80,7 @@ void TConsoleOutput::WriteError(const std::string& aText) {
   if (FPages.Errors)
     FPages.Errors->WriteLine(aText);
   if (!FVerbose)
-    Echo(aText);
+    Echo(PlaceOfFailedCheck(CurrentMessage()) + aText);
 }
 
 void TConsoleOutput::WriteSummary(const std::string& aText) {

@@ -68,6 +68,11 @@ void TOutput::HandleMessage(TMessageEventList* aSender, const TCustomMessage& aM
 void TOutput::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage* aMessage) {
   if (FTestScenario == nullptr || aMessage == nullptr)
     return;
+  FCurrentMessage = aMessage;
+  struct TReset {
+    const TCustomMessage*& Slot;
+    ~TReset() { Slot = nullptr; }
+  } Reset{FCurrentMessage};
   FLogFormatter->Format(*aMessage, FLine);
   if (!FLine.empty())
     WriteLog(FLine);

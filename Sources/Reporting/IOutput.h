@@ -49,9 +49,13 @@ protected:
   virtual void WriteLog(const std::string& aText) = 0;
   virtual void WriteError(const std::string& aText) = 0;
   virtual void WriteSummary(const std::string& aText) = 0;
+  // The message whose lines are being written (inside WriteLog and
+  // WriteError), else nullptr.
+  const TCustomMessage* CurrentMessage() const { return FCurrentMessage; }
 
 private:
   TTestScenario* FTestScenario = nullptr;
+  const TCustomMessage* FCurrentMessage = nullptr;
   std::unique_ptr<TLogFormatter> FLogFormatter;
   std::unique_ptr<TErrorFormatter> FErrorFormatter;
   std::unique_ptr<TSummaryFormatter> FSummaryFormatter;

@@ -123,7 +123,7 @@ TEST(ConsoleInterrupt, OwnOutputAndRunnerLinesKeepTheirOrderOnAPipe) {
   ASSERT_GT(Child.Pid, 0);
   std::string Out;
   EXPECT_EQ(Child.Finish(Out), ExitTestsFailed);
-  const std::vector<std::string> All = Lines(Out);
+  const std::vector<std::string> All = LinesWithoutPlaces(Out);
   const std::vector<std::string> Head(All.begin(),
                                       All.begin() + std::min<std::size_t>(6, All.size()));
   EXPECT_EQ(Head,

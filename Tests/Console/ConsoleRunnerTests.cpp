@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <regex>
 
 using namespace ConsoleTest;
 
@@ -55,7 +56,13 @@ TEST(ConsoleArguments, ProjectFilesAreToldByExtension) {
 TEST(ConsoleModuleMode, DemoPrintsErrorsAndSummaryAndFailsTheRun) {
   const TRun Result = Runner({"run", DemoModule});
   EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
-  const std::vector<std::string> Out = Lines(Result.Out);
+  // A failed check's line starts with its place; other error lines do not.
+  EXPECT_TRUE(std::regex_search(
+      Result.Out, std::regex(R"((^|\n)[^ \n]*Examples/Demo/DemoTests\.cpp:[0-9]+: )"
+                             R"(FAILURE \(TMathTest\.TestDivide\) third is 0\.33\n)")))
+      << Result.Out;
+  EXPECT_NE(Result.Out.find("\nEXCEPTION (TBrokenInitTest.Init)"), std::string::npos);
+  const std::vector<std::string> Out = LinesWithoutPlaces(Result.Out);
   // The error list, as the lines arrive, then the summary report.
   const std::vector<std::string> Errors{
       "FAILURE (TMathTest.TestDivide) third is 0.33",
@@ -99,11 +106,12 @@ TEST(ConsoleModuleMode, WritesTheNamedFilesWithCrLf) {
                          "(SIGSEGV))\r\n"),
             std::string::npos);
 
-  // The error file holds exactly the error lines printed on the terminal.
+  // The error file holds exactly the error lines printed on the terminal,
+  // without the places of the checks.
   std::string ErrorsText = ReadFile(Errors);
   EXPECT_EQ(ErrorsText.substr(0, 46), "FAILURE (TMathTest.TestDivide) third is 0.33\r\n");
   std::string Printed;
-  for (const std::string& Line : Lines(Result.Out)) {
+  for (const std::string& Line : LinesWithoutPlaces(Result.Out)) {
     if (Line.empty())
       break;
     Printed += Line + "\r\n";

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -49,6 +50,21 @@ inline std::vector<std::string> Lines(const std::string& aText) {
   std::istringstream Stream(aText);
   for (std::string Line; std::getline(Stream, Line);)
     Result.push_back(Line);
+  return Result;
+}
+
+// A line of standard output without the "FILE:LINE: " that the line of a
+// failed check starts with.
+inline std::string WithoutPlace(const std::string& aLine) {
+  static const std::regex Place(R"(^[^ ]+\.(cpp|h):[0-9]+: )");
+  return std::regex_replace(aLine, Place, "");
+}
+
+// The lines of standard output, each without the place of its check.
+inline std::vector<std::string> LinesWithoutPlaces(const std::string& aText) {
+  std::vector<std::string> Result = Lines(aText);
+  for (std::string& Line : Result)
+    Line = WithoutPlace(Line);
   return Result;
 }
 
