@@ -31,7 +31,7 @@ function(check_out_of_tree aPrefix aSourceDir aWorkDir)
       message(FATAL_ERROR "${module}: exit code ${result}, expected 1\n${out}\n${err}")
     endif()
     expect_lines("${module}'s output" "${out}"
-      "FAILURE (TQueueTest.TestEmptyFront) a new queue has elements"
+      "QueueTest.cpp:24: FAILURE (TQueueTest.TestEmptyFront) a new queue has elements (expected: 2, actual: 0)"
       "SUCCESS   TQueueTest.TestFifo" "Total number of UnitTest Methods = 2")
   endforeach()
 

@@ -1,5 +1,6 @@
 #include "UnitTest.h"
 
+#include <cstddef>
 #include <queue>
 
 class TQueueTest : public TUnitTest {
@@ -15,12 +16,12 @@ public:
     std::queue<int> Queue;
     Queue.push(1);
     Queue.push(2);
-    Check(Queue.front() == 1, "first in, first out");
+    CheckEqual(1, Queue.front(), "first in, first out");
   }
 
   void TestEmptyFront() {
     std::queue<int> Queue;
-    Check(!Queue.empty(), "a new queue has elements");
+    CheckEqual(std::size_t{2}, Queue.size(), "a new queue has elements");
   }
 };
 
