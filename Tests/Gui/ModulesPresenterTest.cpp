@@ -237,8 +237,10 @@ private slots:
     MarkSaved();
     AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
     const QString Crashing = QStringLiteral(KALVORO_TEST_MODULES_DIR "/CrashesWhileLoading.so");
+    // The signal's text goes under the refusal, as the loader's reason does.
     const QString Refusal =
-        QStringLiteral("Failed to load package or library \"%1\"").arg(Crashing);
+        QStringLiteral("Failed to load package or library \"%1\"\rAccess violation (SIGSEGV)")
+            .arg(Crashing);
     const QString FailedRow =
         QStringLiteral("CrashesWhileLoading.so|" KALVORO_TEST_MODULES_DIR "/|LOAD FAILED #2");
     // Crashing in its start-up when added, then in Register when loaded again.

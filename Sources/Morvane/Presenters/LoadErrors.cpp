@@ -5,22 +5,28 @@
 
 namespace Kalvoro {
 
-std::string LoadErrorText(const std::string& aPath, const std::string& aError) {
-  if (aPath.empty() || aError.find(aPath) != std::string::npos)
-    return aError;
-  return "Failed to load module \"" + aPath + "\"\r" + aError;
+std::string LoadErrorText(const std::string& aPath, const std::string& aError,
+                          const std::string& aReason) {
+  std::string Text = aError;
+  if (!aPath.empty() && aError.find(aPath) == std::string::npos)
+    Text = "Failed to load module \"" + aPath + "\"\r" + aError;
+  if (!aReason.empty() && Text.find(aReason) == std::string::npos)
+    Text += "\r" + aReason;
+  return Text;
 }
 
 bool LoadNamingModule(TModule& aModule) {
   try {
     return aModule.LoadModule();
   } catch (const std::exception& Error) {
-    const std::string Text = LoadErrorText(aModule.FullFileName(), Error.what());
+    const std::string Text =
+        LoadErrorText(aModule.FullFileName(), Error.what(), aModule.LoaderError());
     if (Text == Error.what())
       throw;
     throw Exception(Text);
   } catch (...) {
-    throw Exception(LoadErrorText(aModule.FullFileName(), CurrentExceptionText()));
+    throw Exception(
+        LoadErrorText(aModule.FullFileName(), CurrentExceptionText(), aModule.LoaderError()));
   }
 }
 

@@ -9,8 +9,10 @@ namespace Kalvoro {
 class TModule;
 
 // aError as raised by loading the module at aPath: the path goes in front,
-// unless the text names it already.
-std::string LoadErrorText(const std::string& aPath, const std::string& aError);
+// unless the text names it already; the loader's own reason (the dynamic
+// loader's text, or the signal of a crash in the module) goes under it.
+std::string LoadErrorText(const std::string& aPath, const std::string& aError,
+                          const std::string& aReason = {});
 
 // TModule::LoadModule; an error whose text does not name the module goes on
 // as an Exception that does (one that names it goes on unchanged).

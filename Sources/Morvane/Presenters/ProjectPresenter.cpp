@@ -84,8 +84,12 @@ void TProjectPresenter::OpenProject(const QString& aFileName) {
   FProject = std::move(Opened.Project);
   SetCaption(FromPath(FProject->FileName()));
   FView.ReactivateView();
-  if (!Opened.Error.empty())
-    throw Exception(LoadErrorText(FProject->LoadErrorModule(), Opened.Error));
+  if (!Opened.Error.empty()) {
+    const std::string& Path = FProject->LoadErrorModule();
+    const TModule* Failed = Path.empty() ? nullptr : FProject->Modules().FindByFileName(Path);
+    throw Exception(
+        LoadErrorText(Path, Opened.Error, Failed != nullptr ? Failed->LoaderError() : ""));
+  }
   if (!Opened.Success)
     FDialogs.ShowMessage(ApplicationTitle(), QString::fromStdString(Opened.Report));
 }
