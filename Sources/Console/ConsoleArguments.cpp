@@ -194,13 +194,13 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
       if (!Value(Argument, Given))
         return false;
       const auto [End, Error] =
-          std::from_chars(Given.data(), Given.data() + Given.size(), aOptions.Seed);
+          std::from_chars(Given.data(), Given.data() + Given.size(), aOptions.ShuffleNumber);
       if (Given[0] == '-' || Error != std::errc() || End != Given.data() + Given.size()) {
         aError = "option --seed needs a whole number from 0 to 18446744073709551615, not \"" +
                  Given + "\"";
         return false;
       }
-      aOptions.SeedGiven = true;
+      aOptions.ShuffleNumberGiven = true;
     } else if (Argument == "--until-failure") {
       aOptions.UntilFailure = true;
     } else if (Argument == "--shuffle") {

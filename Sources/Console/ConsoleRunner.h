@@ -34,8 +34,8 @@ struct TRunnerOptions {
                         // with UntilFailure)
   bool UntilFailure = false;
   bool Shuffle = false;
-  bool SeedGiven = false;
-  unsigned long long Seed = 0;
+  bool ShuffleNumberGiven = false;
+  unsigned long long ShuffleNumber = 0;
 };
 
 // Where the runner writes; tests pass string streams.

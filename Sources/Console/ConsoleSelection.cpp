@@ -57,12 +57,12 @@ TConsoleSelection::TConsoleSelection(const std::vector<TTestScenario*>& aScenari
   std::string Error;
   if (!aOptions.Shard.empty() && !ParseShard(aOptions.Shard, Shard, Error))
     throw Exception(Error);
-  const bool Shuffled = aOptions.Shuffle || aOptions.SeedGiven;
+  const bool Shuffled = aOptions.Shuffle || aOptions.ShuffleNumberGiven;
   if (aOptions.Filter.empty() && Shard.Count == 1 && !Shuffled)
     return;
   FSelection = std::make_unique<TRunSelection>(aScenarios, TNameFilter(aOptions.Filter), Shard);
   if (Shuffled)
-    FFirstNumber = aOptions.SeedGiven ? aOptions.Seed : RandomShuffleNumber();
+    FFirstNumber = aOptions.ShuffleNumberGiven ? aOptions.ShuffleNumber : RandomShuffleNumber();
 }
 
 int TConsoleSelection::MethodsPerRun() const {
@@ -84,7 +84,7 @@ void TConsoleSelection::Repeat(std::ostream& aOut, TJUnitReport* aJUnit,
   // 0: no limit (--until-failure without --repeat).
   const int Limit = FOptions.Repeat > 0 ? FOptions.Repeat : FOptions.UntilFailure ? 0 : 1;
   const bool Several = Limit != 1;
-  const bool Shuffled = FOptions.Shuffle || FOptions.SeedGiven;
+  const bool Shuffled = FOptions.Shuffle || FOptions.ShuffleNumberGiven;
   for (int Run = 1; Limit == 0 || Run <= Limit; ++Run) {
     if (Several) {
       aOut << "Run " << Run;
