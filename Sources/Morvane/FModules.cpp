@@ -32,20 +32,13 @@ TRowObject ObjectOf(const TModuleRow& aRow) {
 } // namespace
 
 TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
-    : QWidget(aOwner), FPresenter(aDialogs, *this) {
+    : TFrameView(QStringLiteral("Modules"), niModules, aOwner), FPresenter(aDialogs, *this) {
   setObjectName(QStringLiteral("ModulesFrame"));
   resize(DesignWidth, DesignHeight);
-  FIcon = NavigationImages().value(niModules);
-
-  FToolBar = new QToolBar(QStringLiteral("Modules"), this);
-  FToolBar->setObjectName(QStringLiteral("ModulesToolBar"));
-  FToolBar->setIconSize(QSize(24, 24));
-  FToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  FToolBar->setMovable(false);
-  FToolBar->setFloatable(false);
+  ToolBar()->setObjectName(QStringLiteral("ModulesToolBar"));
   FPopupMenu = new QMenu(this);
   FModulesMenu = new QMenu(QStringLiteral("&Modules"), this);
-  FMenu.append(TMenuGroup{FModulesMenu, 1});
+  AddMenu(FModulesMenu, 1);
 
   FTree = new TTreeView(this);
   FTree->setObjectName(QStringLiteral("Tree"));
@@ -60,7 +53,7 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
-  Layout->addWidget(FToolBar);
+  Layout->addWidget(ToolBar());
   Layout->addWidget(FTree, 1);
 
   // Remembered widths start from the design width.
@@ -70,8 +63,9 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
   for (int Column = 0; Column < 3; ++Column)
     FTree->SetColumnWidth(Column, FColumnWidths[static_cast<std::size_t>(Column)]);
 
-  FActions = std::make_unique<TCommandActions>(FPresenter.Commands(), ModuleActionImages(), this,
-                                               TCommandWidgets{FToolBar, FModulesMenu, FPopupMenu});
+  FActions =
+      std::make_unique<TCommandActions>(FPresenter.Commands(), ModuleActionImages(), this,
+                                        TCommandWidgets{ToolBar(), FModulesMenu, FPopupMenu});
 }
 
 TModulesFrame::~TModulesFrame() = default;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "CommandActions.h"
-#include "FrameIntf.h"
+#include "FrameView.h"
 #include "ModulesPresenter.h"
 
 #include <QWidget>
@@ -22,7 +22,7 @@ namespace Kalvoro {
 class IDialogs;
 class TTreeView;
 
-class TModulesFrame : public QWidget, public IFrame, private IModulesView {
+class TModulesFrame : public TFrameView, private IModulesView {
   Q_OBJECT
 
 public:
@@ -32,13 +32,6 @@ public:
   // IFrame
   void Activate(TProject* aProject) override;
   void Deactivate() override;
-  void Show() override { show(); }
-  void Hide() override { hide(); }
-  QToolBar* GetToolBar() override { return FToolBar; }
-  QWidget* GetFrame() override { return this; }
-  const TFrameMenu& GetMenu() override { return FMenu; }
-  QString GetCaption() const override { return QStringLiteral("Modules"); }
-  QIcon GetIcon() const override { return FIcon; }
 
   // IModulesView: rebuilds the tree from the presenter's rows, keeping the
   // selection by position; the module of the current (selected) row, or null
@@ -55,14 +48,11 @@ public:
 
 private:
   TModulesPresenter FPresenter;
-  QIcon FIcon;
   std::vector<int> FSelection;
   std::array<int, 3> FColumnWidths{};
-  QToolBar* FToolBar;
   TTreeView* FTree;
   QMenu* FPopupMenu;
   QMenu* FModulesMenu;
-  TFrameMenu FMenu;
   std::unique_ptr<TCommandActions> FActions;
 };
 

@@ -39,21 +39,14 @@ const char* const ChooserObjects[] = {"btnOpenSummaryFile", "btnOpenLogFile", "b
 } // namespace
 
 TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
-    : QWidget(aOwner), FPresenter(aDialogs, *this) {
+    : TFrameView(QStringLiteral("Results"), niResults, aOwner), FPresenter(aDialogs, *this) {
   setObjectName(QStringLiteral("ResultsFrame"));
-  FIcon = NavigationImages().value(2);
-
-  FToolBar = new QToolBar(QStringLiteral("Results"), this);
-  FToolBar->setObjectName(QStringLiteral("ToolBar"));
-  FToolBar->setIconSize(QSize(24, 24));
-  FToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  FToolBar->setMovable(false);
-  FToolBar->setFloatable(false);
+  ToolBar()->setObjectName(QStringLiteral("ToolBar"));
   FPopupMenu = new QMenu(this);
   FPopupMenu->setObjectName(QStringLiteral("PopupMenu"));
   FResultsMenu = new QMenu(QStringLiteral("&Results"), this);
   FResultsMenu->setObjectName(QStringLiteral("mniResults"));
-  FMenu.append(TMenuGroup{FResultsMenu, 1});
+  AddMenu(FResultsMenu, 1);
 
   FTree = new TTreeView(this);
   FTree->setObjectName(QStringLiteral("Tree"));
@@ -90,12 +83,13 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
-  Layout->addWidget(FToolBar);
+  Layout->addWidget(ToolBar());
   Layout->addWidget(ClientPanel, 1);
 
   FPresenter.SetRunStep(ProgressRunStep(&aDialogs));
-  FActions = std::make_unique<TCommandActions>(FPresenter.Commands(), ResultActionImages(), this,
-                                               TCommandWidgets{FToolBar, FResultsMenu, FPopupMenu});
+  FActions =
+      std::make_unique<TCommandActions>(FPresenter.Commands(), ResultActionImages(), this,
+                                        TCommandWidgets{ToolBar(), FResultsMenu, FPopupMenu});
 }
 
 TResultsFrame::~TResultsFrame() = default;

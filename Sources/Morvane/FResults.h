@@ -4,7 +4,7 @@
 // does comes from its presenter; the view builds the widgets and forwards.
 #pragma once
 
-#include "FrameIntf.h"
+#include "FrameView.h"
 #include "ResultsPresenter.h"
 
 #include <QWidget>
@@ -29,7 +29,7 @@ class TCommandActions;
 class TLinesView;
 class TTreeView;
 
-class TResultsFrame : public QWidget, public IFrame, private IResultsView {
+class TResultsFrame : public TFrameView, private IResultsView {
   Q_OBJECT
 
 public:
@@ -39,13 +39,6 @@ public:
   // IFrame
   void Activate(TProject* aProject) override;
   void Deactivate() override;
-  void Show() override { show(); }
-  void Hide() override { hide(); }
-  QToolBar* GetToolBar() override { return FToolBar; }
-  QWidget* GetFrame() override { return this; }
-  const TFrameMenu& GetMenu() override { return FMenu; }
-  QString GetCaption() const override { return QStringLiteral("Results"); }
-  QIcon GetIcon() const override { return FIcon; }
 
   TResultsPresenter& Presenter() { return FPresenter; }
   TTreeView* Tree() const { return FTree; }
@@ -74,12 +67,9 @@ private:
   void TreeResize();
 
   TResultsPresenter FPresenter;
-  QIcon FIcon;
   std::vector<int> FSelection;
-  QToolBar* FToolBar;
   QMenu* FPopupMenu;
   QMenu* FResultsMenu;
-  TFrameMenu FMenu;
   std::unique_ptr<TCommandActions> FActions;
   TTreeView* FTree;
   QSplitter* FSplitter;

@@ -62,26 +62,15 @@ std::vector<int> SelectedRowNumbers(const QItemSelectionModel& aSelection,
 } // namespace
 
 TScenariosFrame::TScenariosFrame(IDialogs& aDialogs, QWidget* aOwner)
-    : QWidget(aOwner), FPresenter(aDialogs, *this) {
+    : TFrameView(QStringLiteral("Scenario's"), niScenarios, aOwner), FPresenter(aDialogs, *this) {
   setObjectName(QStringLiteral("ScenariosFrame"));
   resize(DesignWidth, DesignHeight);
-  FIcon = NavigationImages().value(1);
-
-  FToolBar = new QToolBar(QStringLiteral("Scenario's"), this);
-  FToolBar->setObjectName(QStringLiteral("ScenariosToolBar"));
-  FToolBar->setAccessibleName(QStringLiteral("Scenario's"));
-  FToolBar->setIconSize(QSize(24, 24));
-  FToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  FToolBar->setMovable(false);
-  FToolBar->setFloatable(false);
-  // The button that shows the buttons a narrow tool bar has no room for.
-  if (auto* More = FToolBar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
-    More->setAccessibleName(QStringLiteral("More"));
+  ToolBar()->setObjectName(QStringLiteral("ScenariosToolBar"));
   FPopupMenu = new QMenu(this);
   FPopupMenu->setAccessibleName(QStringLiteral("Scenario's"));
   FScenariosMenu = new QMenu(QStringLiteral("&Scenario's"), this);
   FScenariosMenu->setAccessibleName(QStringLiteral("Scenario's"));
-  FMenu.append(TMenuGroup{FScenariosMenu, 1});
+  AddMenu(FScenariosMenu, 1);
 
   FTree = new TTreeView;
   FTree->setObjectName(QStringLiteral("Tree"));
@@ -110,7 +99,7 @@ TScenariosFrame::TScenariosFrame(IDialogs& aDialogs, QWidget* aOwner)
 
   FActions =
       std::make_unique<TCommandActions>(FPresenter.Commands(), ScenarioActionImages(), this,
-                                        TCommandWidgets{FToolBar, FScenariosMenu, FPopupMenu});
+                                        TCommandWidgets{ToolBar(), FScenariosMenu, FPopupMenu});
 
   // Scenario tree and strip on the left of the splitter, the list on its right.
   auto* Left = new QWidget;
@@ -131,7 +120,7 @@ TScenariosFrame::TScenariosFrame(IDialogs& aDialogs, QWidget* aOwner)
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
-  Layout->addWidget(FToolBar);
+  Layout->addWidget(ToolBar());
   Layout->addWidget(FSplitter, 1);
   ConnectTrees();
 }

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "CommandActions.h"
-#include "FrameIntf.h"
+#include "FrameView.h"
 #include "ScenariosPresenter.h"
 
 #include <QWidget>
@@ -25,7 +25,7 @@ class IDialogs;
 class TTreeNode;
 class TTreeView;
 
-class TScenariosFrame : public QWidget, public IFrame, private IScenariosView {
+class TScenariosFrame : public TFrameView, private IScenariosView {
   Q_OBJECT
 
 public:
@@ -35,13 +35,6 @@ public:
   // IFrame
   void Activate(TProject* aProject) override;
   void Deactivate() override;
-  void Show() override { show(); }
-  void Hide() override { hide(); }
-  QToolBar* GetToolBar() override { return FToolBar; }
-  QWidget* GetFrame() override { return this; }
-  const TFrameMenu& GetMenu() override { return FMenu; }
-  QString GetCaption() const override { return QStringLiteral("Scenario's"); }
-  QIcon GetIcon() const override { return FIcon; }
 
   TScenariosPresenter& Presenter() { return FPresenter; }
   TProject* Project() const { return FPresenter.Project(); }
@@ -71,11 +64,8 @@ private:
   void CheckToggled(TTreeNode* aNode);
 
   TScenariosPresenter FPresenter;
-  QIcon FIcon;
-  QToolBar* FToolBar;
   QMenu* FPopupMenu;
   QMenu* FScenariosMenu;
-  TFrameMenu FMenu;
   TTreeView* FTree;
   TTreeView* FUnitTestsTree;
   QSplitter* FSplitter;
