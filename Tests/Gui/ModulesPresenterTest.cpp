@@ -48,16 +48,6 @@ private:
   TFakeDialogs& FDialogs;
 };
 
-// Runs the command; the text of the error it raised, or empty.
-QString ErrorOf(const TCommand& aCommand) {
-  try {
-    aCommand.Run();
-  } catch (const std::exception& Error) {
-    return QString::fromStdString(Error.what());
-  }
-  return {};
-}
-
 } // namespace
 
 class TModulesPresenterTest : public QObject {

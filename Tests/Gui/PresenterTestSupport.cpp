@@ -1,5 +1,7 @@
 #include "PresenterTestSupport.h"
 
+#include "Command.h"
+
 #include <QFile>
 #include <QtTest>
 
@@ -103,6 +105,19 @@ QStringList ReadTextLines(const QString& aPath) {
   if (!Lines.isEmpty() && Lines.constLast().isEmpty())
     Lines.removeLast();
   return Lines;
+}
+
+QString ErrorOf(const std::function<void()>& aBody) {
+  try {
+    aBody();
+  } catch (const std::exception& Error) {
+    return QString::fromStdString(Error.what());
+  }
+  return {};
+}
+
+QString ErrorOf(const TCommand& aCommand) {
+  return ErrorOf([&aCommand] { aCommand.Run(); });
 }
 
 } // namespace Kalvoro

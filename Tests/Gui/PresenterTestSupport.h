@@ -64,4 +64,10 @@ QString DemoModulePath();
 void WriteTextFile(const QString& aPath, const QStringList& aLines);
 QStringList ReadTextLines(const QString& aPath);
 
+struct TCommand;
+
+// Runs aBody, or the command; the text of the error it raised, or empty.
+QString ErrorOf(const std::function<void()>& aBody);
+QString ErrorOf(const TCommand& aCommand);
+
 } // namespace Kalvoro

@@ -5,6 +5,7 @@
 
 #include "Dialogs.h"
 #include "Exception.h"
+#include "PresenterTestSupport.h"
 #include "Project.h"
 #include "ScenariosPresenter.h"
 
@@ -93,15 +94,6 @@ inline QStringList AvailableTexts(const TScenariosPresenter& aPresenter) {
   for (const TAvailableRow& Row : aPresenter.AvailableRows())
     Result << Row.Text;
   return Result;
-}
-
-inline QString ErrorOf(const std::function<void()>& aBody) {
-  try {
-    aBody();
-  } catch (const std::exception& Error) {
-    return QString::fromStdString(Error.what());
-  }
-  return {};
 }
 
 inline const QString Duplicate = QString::fromLatin1(
