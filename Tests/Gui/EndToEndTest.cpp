@@ -20,15 +20,6 @@ using namespace Kalvoro;
 
 namespace {
 
-// The demo project as shipped, with its module paths pointing into this build.
-QStringList DemoProjectLines() {
-  QStringList Lines = ReadTextLines(QStringLiteral(KALVORO_DEMO_PROJECT));
-  const QString Shipped = QStringLiteral("../build/default/Examples/");
-  for (QString& Line : Lines)
-    Line.replace(Shipped, QStringLiteral(KALVORO_EXAMPLES_DIR "/"));
-  return Lines;
-}
-
 // Whether the process has the library mapped.
 bool HasMapped(qint64 aProcess, const QString& aLibrary) {
   const QByteArray Path = QFile::encodeName(QFileInfo(aLibrary).canonicalFilePath());

@@ -107,6 +107,14 @@ QStringList ReadTextLines(const QString& aPath) {
   return Lines;
 }
 
+QStringList DemoProjectLines() {
+  QStringList Lines = ReadTextLines(QStringLiteral(KALVORO_DEMO_PROJECT));
+  for (QString& Line : Lines)
+    Line.replace(QStringLiteral("../build/default/Examples/"),
+                 QStringLiteral(KALVORO_EXAMPLES_DIR "/"));
+  return Lines;
+}
+
 QString ErrorOf(const std::function<void()>& aBody) {
   try {
     aBody();

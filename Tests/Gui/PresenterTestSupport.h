@@ -59,6 +59,8 @@ private:
 // Full paths of the tests' own modules and of the demo module.
 QString TestModulePath(const QString& aName);
 QString DemoModulePath();
+// The demo project as shipped, its module paths pointing into this build.
+QStringList DemoProjectLines();
 
 // Writes a text file (lines ended by CR LF).
 void WriteTextFile(const QString& aPath, const QStringList& aLines);

@@ -29,14 +29,9 @@ int main(int aArgc, char** aArgv) {
   Dialogs.OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
   Application.SetDialogs(&Dialogs);
 
-  // The demo project as shipped, its module paths pointing into this build.
   QTemporaryDir Folder;
   const QString ProjectPath = Folder.filePath(QStringLiteral("Demo.kvr"));
-  QStringList Lines = ReadTextLines(QStringLiteral(KALVORO_DEMO_PROJECT));
-  for (QString& Line : Lines)
-    Line.replace(QStringLiteral("../build/default/Examples/"),
-                 QStringLiteral(KALVORO_EXAMPLES_DIR "/"));
-  WriteTextFile(ProjectPath, Lines);
+  WriteTextFile(ProjectPath, DemoProjectLines());
 
   TMainForm Form(Dialogs, {ProjectPath});
   Form.setWindowTitle(QStringLiteral("Morvane v0.7.0 - Demo.kvr"));
