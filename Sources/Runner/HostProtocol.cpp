@@ -1,0 +1,313 @@
+// Frames: a 32-bit little-endian length of what follows (the kind byte and
+// the payload), then the kind, then the fields. Numbers are little-endian,
+// texts a 32-bit length and their bytes.
+#include "HostProtocol.h"
+
+#include <cstring>
+
+namespace Kalvoro {
+
+namespace {
+
+[[noreturn]] void Garbled(const char* aWhat) {
+  throw EHostProtocol(std::string("Garbled frame from the test process: ") + aWhat);
+}
+
+// Reads fields from one payload; every read checks what is left.
+class TFields {
+public:
+  explicit TFields(std::string_view aPayload) : FRest(aPayload) {}
+
+  std::uint8_t U8() {
+    Need(1);
+    const auto Value = static_cast<std::uint8_t>(FRest[0]);
+    FRest.remove_prefix(1);
+    return Value;
+  }
+  std::uint32_t U32() {
+    Need(4);
+    std::uint32_t Value = 0;
+    for (int I = 3; I >= 0; --I)
+      Value = (Value << 8) | static_cast<std::uint8_t>(FRest[static_cast<std::size_t>(I)]);
+    FRest.remove_prefix(4);
+    return Value;
+  }
+  std::uint64_t U64() {
+    const std::uint64_t Low = U32();
+    return Low | (static_cast<std::uint64_t>(U32()) << 32);
+  }
+  std::string Text() {
+    const std::uint32_t Size = U32();
+    Need(Size);
+    std::string Value(FRest.substr(0, Size));
+    FRest.remove_prefix(Size);
+    return Value;
+  }
+  void End() const {
+    if (!FRest.empty())
+      Garbled("bytes after the last field");
+  }
+
+private:
+  void Need(std::size_t aSize) const {
+    if (FRest.size() < aSize)
+      Garbled("a field runs past the frame");
+  }
+  std::string_view FRest;
+};
+
+TUnitTestResult ResultOf(std::uint8_t aValue) {
+  if (aValue > tcrException)
+    Garbled("unknown result");
+  return static_cast<TUnitTestResult>(aValue);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// THostFrameWriter
+
+void THostFrameWriter::Begin(THostFrame aKind) {
+  FStart = FData.size();
+  U32(0);
+  U8(static_cast<std::uint8_t>(aKind));
+}
+
+void THostFrameWriter::End() {
+  const std::size_t Length = FData.size() - FStart - 4;
+  for (int I = 0; I < 4; ++I)
+    FData[FStart + static_cast<std::size_t>(I)] = static_cast<char>((Length >> (8 * I)) & 0xFF);
+}
+
+void THostFrameWriter::U8(std::uint8_t aValue) {
+  FData.push_back(static_cast<char>(aValue));
+}
+
+void THostFrameWriter::U32(std::uint32_t aValue) {
+  char Bytes[4];
+  for (int I = 0; I < 4; ++I)
+    Bytes[I] = static_cast<char>((aValue >> (8 * I)) & 0xFF);
+  FData.append(Bytes, 4);
+}
+
+void THostFrameWriter::U64(std::uint64_t aValue) {
+  U32(static_cast<std::uint32_t>(aValue));
+  U32(static_cast<std::uint32_t>(aValue >> 32));
+}
+
+void THostFrameWriter::Text(std::string_view aValue) {
+  U32(static_cast<std::uint32_t>(aValue.size()));
+  FData.append(aValue);
+}
+
+void THostFrameWriter::Plan(const THostPlan& aPlan) {
+  Begin(THostFrame::Plan);
+  U32(aPlan.Version);
+  Text(aPlan.ModulePath);
+  U64(aPlan.Device);
+  U64(aPlan.Inode);
+  Text(aPlan.ScenarioName);
+  std::uint64_t Limit = 0;
+  static_assert(sizeof Limit == sizeof aPlan.TimeLimit);
+  std::memcpy(&Limit, &aPlan.TimeLimit, sizeof Limit);
+  U64(Limit);
+  U32(aPlan.ConsumedIds);
+  U32(static_cast<std::uint32_t>(aPlan.Entries.size()));
+  for (const THostPlanEntry& Entry : aPlan.Entries) {
+    U32(Entry.UnitTest);
+    Text(Entry.UnitTestName);
+    U32(Entry.Method);
+    U8(Entry.ExitOnly ? 1 : 0);
+  }
+  End();
+}
+
+void THostFrameWriter::Stop() {
+  Begin(THostFrame::Stop);
+  End();
+}
+
+void THostFrameWriter::Hello() {
+  Begin(THostFrame::Hello);
+  U32(HostProtocolVersion);
+  End();
+}
+
+void THostFrameWriter::Message(const TCustomMessage& aMessage, std::int64_t aTime) {
+  const auto& Base = static_cast<const TMessageBase&>(aMessage);
+  const std::int32_t Id = aMessage.GetId();
+  Begin(THostFrame::Message);
+  U32(static_cast<std::uint32_t>(Id));
+  const auto* Check = Id == MessageIdCheck ? static_cast<const TCheckMessage*>(&aMessage) : nullptr;
+  const auto* Progress =
+      Id == MessageIdProgress ? static_cast<const TProgressMessage*>(&aMessage) : nullptr;
+  U8(Check == nullptr || Check->Success() ? 1 : 0);
+  U8(Progress != nullptr ? Progress->ProgressType() : 0);
+  U64(static_cast<std::uint64_t>(aTime));
+  Text(Base.Message());
+  Text(Base.ScenarioName());
+  Text(Base.UnitTestName());
+  Text(Base.MethodName());
+  Text(Check != nullptr ? std::string_view(Check->FileName()) : std::string_view());
+  U32(Check != nullptr ? Check->Line() : 0);
+  End();
+}
+
+void THostFrameWriter::MethodDone(std::uint32_t aPosition, TUnitTestResult aResult) {
+  Begin(THostFrame::MethodDone);
+  U32(aPosition);
+  U8(static_cast<std::uint8_t>(aResult));
+  End();
+}
+
+void THostFrameWriter::Retire() {
+  Begin(THostFrame::Retire);
+  End();
+}
+
+void THostFrameWriter::Finished() {
+  Begin(THostFrame::Finished);
+  End();
+}
+
+void THostFrameWriter::LoadFailed(std::string_view aText) {
+  Begin(THostFrame::LoadFailed);
+  Text(aText);
+  End();
+}
+
+// ---------------------------------------------------------------------------
+// THostFrameReader
+
+void THostFrameReader::Append(const char* aData, std::size_t aSize) {
+  // Drop what has been handed out before the buffer grows.
+  if (FRead > 0 && FRead == FData.size()) {
+    FData.clear();
+    FRead = 0;
+  } else if (FRead > (1u << 20) && FRead * 2 > FData.size()) {
+    FData.erase(0, FRead);
+    FRead = 0;
+  }
+  FData.append(aData, aSize);
+}
+
+bool THostFrameReader::Next(THostFrameView& aFrame) {
+  const std::size_t Available = FData.size() - FRead;
+  if (Available < 4)
+    return false;
+  std::uint32_t Length = 0;
+  for (int I = 3; I >= 0; --I)
+    Length = (Length << 8) | static_cast<std::uint8_t>(FData[FRead + static_cast<std::size_t>(I)]);
+  if (Length == 0 || Length > MaxHostFrame)
+    Garbled("length out of range");
+  if (Available - 4 < Length)
+    return false;
+  const auto Kind = static_cast<std::uint8_t>(FData[FRead + 4]);
+  const bool Known = (Kind >= 1 && Kind <= 2) || (Kind >= 10 && Kind <= 15);
+  if (!Known)
+    Garbled("unknown kind");
+  aFrame.Kind = static_cast<THostFrame>(Kind);
+  aFrame.Payload = std::string_view(FData).substr(FRead + 5, Length - 1);
+  FRead += 4 + Length;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Decoders
+
+THostPlan DecodePlan(std::string_view aPayload) {
+  TFields Fields(aPayload);
+  THostPlan Plan;
+  Plan.Version = Fields.U32();
+  Plan.ModulePath = Fields.Text();
+  Plan.Device = Fields.U64();
+  Plan.Inode = Fields.U64();
+  Plan.ScenarioName = Fields.Text();
+  const std::uint64_t Limit = Fields.U64();
+  std::memcpy(&Plan.TimeLimit, &Limit, sizeof Limit);
+  Plan.ConsumedIds = Fields.U32();
+  const std::uint32_t Count = Fields.U32();
+  // Each entry takes at least 13 bytes: a count beyond that is garbage.
+  if (Count > aPayload.size() / 13)
+    Garbled("entry count");
+  Plan.Entries.resize(Count);
+  for (THostPlanEntry& Entry : Plan.Entries) {
+    Entry.UnitTest = Fields.U32();
+    Entry.UnitTestName = Fields.Text();
+    Entry.Method = Fields.U32();
+    Entry.ExitOnly = Fields.U8() != 0;
+  }
+  Fields.End();
+  return Plan;
+}
+
+std::uint32_t DecodeHello(std::string_view aPayload) {
+  TFields Fields(aPayload);
+  const std::uint32_t Version = Fields.U32();
+  Fields.End();
+  return Version;
+}
+
+THostMessage DecodeMessage(std::string_view aPayload) {
+  TFields Fields(aPayload);
+  THostMessage Message;
+  Message.Id = static_cast<std::int32_t>(Fields.U32());
+  if (Message.Id < MessageIdReport || Message.Id > MessageIdProgress)
+    Garbled("unknown message id");
+  Message.Success = Fields.U8() != 0;
+  const std::uint8_t Type = Fields.U8();
+  if (Type > ptExitFinish)
+    Garbled("unknown progress type");
+  Message.ProgressType = static_cast<TProgressType>(Type);
+  Message.Time = static_cast<std::int64_t>(Fields.U64());
+  Message.Text = Fields.Text();
+  Message.ScenarioName = Fields.Text();
+  Message.UnitTestName = Fields.Text();
+  Message.MethodName = Fields.Text();
+  Message.FileName = Fields.Text();
+  Message.Line = Fields.U32();
+  Fields.End();
+  return Message;
+}
+
+void DecodeMethodDone(std::string_view aPayload, std::uint32_t& aPosition,
+                      TUnitTestResult& aResult) {
+  TFields Fields(aPayload);
+  aPosition = Fields.U32();
+  aResult = ResultOf(Fields.U8());
+  Fields.End();
+}
+
+std::string DecodeText(std::string_view aPayload) {
+  TFields Fields(aPayload);
+  std::string Text = Fields.Text();
+  Fields.End();
+  return Text;
+}
+
+std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {
+  switch (aMessage.Id) {
+  case MessageIdReport: {
+    auto Report = std::make_unique<TReportMessage>(aMessage.Text);
+    Report->SetScenarioName(aMessage.ScenarioName);
+    Report->SetUnitTestName(aMessage.UnitTestName);
+    Report->SetMethodName(aMessage.MethodName);
+    return Report;
+  }
+  case MessageIdCheck: {
+    auto Check = std::make_unique<TCheckMessage>(aMessage.Text, aMessage.ScenarioName,
+                                                 aMessage.UnitTestName, aMessage.MethodName);
+    Check->SetSuccess(aMessage.Success);
+    Check->SetLocation(aMessage.FileName, aMessage.Line);
+    return Check;
+  }
+  case MessageIdException:
+    return std::make_unique<TExceptionMessage>(aMessage.ScenarioName, aMessage.UnitTestName,
+                                               aMessage.MethodName, aMessage.Text);
+  default:
+    return std::make_unique<TProgressMessage>(aMessage.ProgressType, aMessage.ScenarioName,
+                                              aMessage.UnitTestName, aMessage.MethodName);
+  }
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,146 @@
+// The protocol between a runner and its run hosts: length-prefixed frames
+// over a socket of their own. The runner sends one plan (and perhaps a stop);
+// the host answers with a hello, every run message, every method's result,
+// and how it ends.
+//
+// A host runs test code, so every byte it sends is input: a frame that is
+// short, garbled, of an unknown kind or larger than any message can be raises
+// EHostProtocol, and the runner then treats the host as dead.
+#pragma once
+
+#include "Exception.h"
+#include "NotificationMessages.h"
+#include "UnitTestMethod.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Kalvoro {
+
+// Changes whenever a frame's layout changes; a host of another version is
+// refused.
+inline constexpr std::uint32_t HostProtocolVersion = 1;
+// No frame is larger: a 100 MB report line passes, a garbled length does not
+// make the runner allocate gigabytes.
+inline constexpr std::uint32_t MaxHostFrame = 1u << 30;
+
+class EHostProtocol : public Exception {
+public:
+  using Exception::Exception;
+};
+
+enum class THostFrame : std::uint8_t {
+  // Runner to host.
+  Plan = 1,
+  Stop = 2,
+  // Host to runner.
+  Hello = 10,
+  Message = 11,
+  MethodDone = 12,
+  Retire = 13,
+  Finished = 14,
+  LoadFailed = 15,
+};
+
+// One method of a plan: by index in the module's unit-test list and in the
+// unit test's method list (names may repeat or be empty); the name is only
+// checked. ExitOnly runs the method's Exit phase alone (after a host died in
+// its Init or the method itself).
+struct THostPlanEntry {
+  std::uint32_t UnitTest = 0;
+  std::string UnitTestName;
+  std::uint32_t Method = 0;
+  bool ExitOnly = false;
+};
+
+struct THostPlan {
+  std::uint32_t Version = HostProtocolVersion;
+  std::string ModulePath;
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  std::string ScenarioName;
+  double TimeLimit = 0;
+  std::uint32_t ConsumedIds = 0; // the runner's handlers' MessageIdBit mask
+  std::vector<THostPlanEntry> Entries;
+};
+
+// A run message as it crossed: enough to rebuild it exactly.
+struct THostMessage {
+  std::int32_t Id = 0;
+  bool Success = true;
+  TProgressType ProgressType = ptScenarioStart;
+  std::int64_t Time = 0; // the host's CLOCK_MONOTONIC, nanoseconds
+  std::string Text;
+  std::string ScenarioName;
+  std::string UnitTestName;
+  std::string MethodName;
+  std::string FileName;
+  std::uint32_t Line = 0;
+};
+
+// Builds frames into one buffer; the owner writes Data() and calls Clear().
+class THostFrameWriter {
+public:
+  void Plan(const THostPlan& aPlan);
+  void Stop();
+  void Hello();
+  void Message(const TCustomMessage& aMessage, std::int64_t aTime);
+  void MethodDone(std::uint32_t aPosition, TUnitTestResult aResult);
+  void Retire();
+  void Finished();
+  void LoadFailed(std::string_view aText);
+
+  const std::string& Data() const { return FData; }
+  std::size_t Size() const { return FData.size(); }
+  void Clear() { FData.clear(); }
+
+private:
+  void Begin(THostFrame aKind);
+  void End();
+  void U8(std::uint8_t aValue);
+  void U32(std::uint32_t aValue);
+  void U64(std::uint64_t aValue);
+  void Text(std::string_view aValue);
+
+  std::string FData;
+  std::size_t FStart = 0;
+};
+
+// One frame as read: its kind and payload (after the kind byte).
+struct THostFrameView {
+  THostFrame Kind;
+  std::string_view Payload;
+};
+
+// Collects bytes as they arrive and hands out whole frames.
+class THostFrameReader {
+public:
+  void Append(const char* aData, std::size_t aSize);
+  // The next whole frame, or false when more bytes are needed; raises
+  // EHostProtocol on a length out of range. The view lives until the next
+  // call.
+  bool Next(THostFrameView& aFrame);
+  // Bytes received that no whole frame holds yet.
+  std::size_t Pending() const { return FData.size() - FRead; }
+
+private:
+  std::string FData;
+  std::size_t FRead = 0;
+};
+
+// Decoders; each raises EHostProtocol on a payload that does not fit exactly.
+THostPlan DecodePlan(std::string_view aPayload);
+std::uint32_t DecodeHello(std::string_view aPayload);
+THostMessage DecodeMessage(std::string_view aPayload);
+void DecodeMethodDone(std::string_view aPayload, std::uint32_t& aPosition,
+                      TUnitTestResult& aResult);
+std::string DecodeText(std::string_view aPayload);
+
+// The message that a decoded one stands for, built as the framework builds it.
+std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage);
+
+} // namespace Kalvoro
