@@ -1,0 +1,21 @@
+#include "HostProgram.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace Kalvoro {
+
+std::string HostProgramPath() {
+  Dl_info Info{};
+  if (dladdr(reinterpret_cast<void*>(&HostProgramPath), &Info) == 0 || Info.dli_fname == nullptr)
+    return {};
+  std::string Library = Info.dli_fname;
+  const std::size_t Slash = Library.rfind('/');
+  const std::string Folder = Slash == std::string::npos ? "." : Library.substr(0, Slash);
+  std::string Host = Folder + "/kalvoro/kalvoro-host";
+  return access(Host.c_str(), X_OK) == 0 ? Host : std::string();
+}
+
+} // namespace Kalvoro
