@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -256,7 +257,17 @@ void PopCrashFrame(TCrashFrame* aFrame) {
     SetTimer(aFrame->Outer != nullptr ? aFrame->Outer->Deadline : 0);
 }
 
+namespace {
+std::atomic<unsigned> CaughtCrashes{0};
+} // namespace
+
+unsigned CrashesCaught() noexcept {
+  return CaughtCrashes.load(std::memory_order_relaxed);
+}
+
 void LeaveCrashFrame(TCrashFrame* aFrame) {
+  if (aFrame->Signal != 0 || aFrame->TimedOut)
+    CaughtCrashes.fetch_add(1, std::memory_order_relaxed);
   ThreadScopes = aFrame->Scopes;
   CurrentFrame = aFrame;
   PopCrashFrame(aFrame);

@@ -53,6 +53,9 @@ KALVORO_API void PopCrashFrame(TCrashFrame* aFrame);
 // Pops the frame that a jump has landed in; scopes that the jump skipped are
 // counted as closed.
 KALVORO_API void LeaveCrashFrame(TCrashFrame* aFrame);
+// How many phases a crash or a time limit has ended in this process so far:
+// a run host that caught one no longer trusts its own state.
+KALVORO_API unsigned CrashesCaught() noexcept;
 // Arms the thread's timer for the frame on top (aSeconds <= 0: no limit of
 // its own; an outer phase's limit still applies).
 KALVORO_API void StartTimeLimit(TCrashFrame* aFrame, double aSeconds);

@@ -171,6 +171,40 @@ void TUnitTestBase::RunMethod(TUnitTestMethod* aMethod) {
   ExitPhase();
 }
 
+void TUnitTestBase::RunMethodAt(int aIndex) {
+  if (aIndex < 0 || aIndex >= FMethods.Count())
+    return;
+  FCurrentMethodIndex = aIndex;
+  UpdateCheckConsumers();
+  try {
+    RunMethod(FMethods.GetItem(aIndex));
+  } catch (...) {
+    FCurrentMethodIndex = -1;
+    UpdateCheckConsumers();
+    throw;
+  }
+  FCurrentMethodIndex = -1;
+  UpdateCheckConsumers();
+}
+
+void TUnitTestBase::RunExitAt(int aIndex) {
+  if (FTestScenario == nullptr || aIndex < 0 || aIndex >= FMethods.Count())
+    return;
+  TUnitTestMethod* Method = FMethods.GetItem(aIndex);
+  FCurrentMethodIndex = aIndex;
+  UpdateCheckConsumers();
+  Method->SetTestResult(tcrSuccess);
+  try {
+    GuardedPhase(Method, ptExitStart, ptExitFinish, ExitPhaseName, [this] { Exit(); });
+  } catch (...) {
+    FCurrentMethodIndex = -1;
+    UpdateCheckConsumers();
+    throw;
+  }
+  FCurrentMethodIndex = -1;
+  UpdateCheckConsumers();
+}
+
 void TUnitTestBase::Run() {
   if (FTestScenario == nullptr) {
     FTestResult = tcrException;
@@ -185,14 +219,20 @@ void TUnitTestBase::Run() {
     Plan->OrderMethods(*this, Order);
   try {
     for (const int Index : Order) {
-      // An interrupted run starts no further method: the rest keep "not run".
-      if (InterruptSignal() != 0)
+      // An interrupted or stopped run starts no further method: the rest
+      // keep "not run".
+      if (InterruptSignal() != 0 || (FTestScenario != nullptr && FTestScenario->MethodRunner() &&
+                                     FTestScenario->MethodRunner()->StopRequested()))
         break;
       if (Plan != nullptr && !Plan->Runs(*this, Index))
         continue;
       FCurrentMethodIndex = Index;
       UpdateCheckConsumers();
-      RunMethod(FMethods.GetItem(Index));
+      if (TMethodRunner* Remote =
+              FTestScenario != nullptr ? FTestScenario->MethodRunner() : nullptr)
+        Remote->RunMethod(*this, Index);
+      else
+        RunMethod(FMethods.GetItem(Index));
     }
   } catch (...) {
     FCurrentMethodIndex = -1;

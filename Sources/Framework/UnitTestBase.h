@@ -64,6 +64,20 @@ public:
   virtual void OrderMethods(const TUnitTestBase& aUnitTest, std::vector<int>& aOrder) = 0;
 };
 
+// Runs methods somewhere other than the running thread (a run host). A runner
+// sets one on the scenario for a run (TTestScenario::SetMethodRunner); the
+// scenario's run then hands it each method to run instead of running the
+// method's phases itself. The method runner sets the method's result and fires
+// the method's messages through the scenario, as the phases would have.
+class KALVORO_API TMethodRunner {
+public:
+  virtual ~TMethodRunner() = default;
+  virtual void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) = 0;
+  // True once the run is to start no further method (a user's stop): the
+  // rest keep "not run", as after an interruption.
+  virtual bool StopRequested() const { return false; }
+};
+
 // A named group of unit tests that runs as one. It refers to its unit tests
 // without owning them.
 class KALVORO_API TTestScenario {
@@ -105,6 +119,9 @@ public:
   // The plan of the next runs, not owned; nullptr runs everything in order.
   TRunPlan* RunPlan() const { return FRunPlan; }
   void SetRunPlan(TRunPlan* aPlan) { FRunPlan = aPlan; }
+  // Where the next runs' methods run, not owned; nullptr: in this thread.
+  TMethodRunner* MethodRunner() const { return FMethodRunner; }
+  void SetMethodRunner(TMethodRunner* aRunner) { FMethodRunner = aRunner; }
   void UpdateEnabledState();
   void ResetResults();
   void Run();
@@ -117,6 +134,7 @@ private:
   TSummary FSummary;
   double FTimeLimit = 0;
   TRunPlan* FRunPlan = nullptr;
+  TMethodRunner* FMethodRunner = nullptr;
 };
 
 enum TModuleType : std::uint8_t { ptPackage, ptLibrary, ptUnknown };

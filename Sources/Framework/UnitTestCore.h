@@ -95,6 +95,13 @@ public:
   void Report(const std::string& aText);
 
   void RunMethod(TUnitTestMethod* aMethod);
+  // Runs the method at aIndex between Init and Exit as Run does for each of
+  // its methods (the method is the running one meanwhile); a run host runs
+  // the methods it is given this way.
+  void RunMethodAt(int aIndex);
+  // Runs only the Exit phase of the method at aIndex (a run host does this
+  // when the process that ran the method's Init or body died).
+  void RunExitAt(int aIndex);
   void Run();
   void ResetResults();
   void SetEnabled(bool aValue);

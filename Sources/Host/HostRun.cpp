@@ -1,0 +1,212 @@
+#include "HostRun.h"
+
+#include "HostChannel.h"
+
+#include "CrashGuard.h"
+#include "Interruption.h"
+#include "UnitTestBase.h"
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace Kalvoro {
+
+namespace {
+
+// Set in a child that a test forked: such a process must never run the rest
+// of the plan nor send a frame; it ends where it comes back to the host.
+volatile bool ForkedChild = false;
+
+void MarkForkedChild() {
+  ForkedChild = true;
+}
+
+void EndIfForked() {
+  if (ForkedChild)
+    _exit(0);
+}
+
+// Sends every message that the runner's handlers consume, and every progress
+// message, which the runner needs to know the running phase.
+class THostSink {
+public:
+  explicit THostSink(THostChannel& aChannel) : FChannel(aChannel) {}
+
+  void OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
+    EndIfForked();
+    FChannel.Frames().Message(aMessage, MonotonicNanoseconds());
+    const bool PhaseEnd =
+        aMessage.GetId() == MessageIdProgress &&
+        (static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptInitFinish ||
+         static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptMethodFinish ||
+         static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptExitFinish);
+    if (PhaseEnd) {
+      std::fflush(stdout);
+      std::fflush(stderr);
+      FChannel.Flush();
+    } else {
+      FChannel.FlushSoon();
+    }
+  }
+
+private:
+  THostChannel& FChannel;
+};
+
+// Keeps only the protocol descriptor (moved out of the way of descriptors a
+// test may dup2 onto) and the three standard ones.
+int SecureDescriptor(int aDescriptor) {
+  int Moved = fcntl(aDescriptor, F_DUPFD_CLOEXEC, 100);
+  if (Moved < 0)
+    Moved = aDescriptor;
+  else
+    close(aDescriptor);
+  if (Moved > 3)
+    close_range(3, static_cast<unsigned>(Moved) - 1, 0);
+  close_range(static_cast<unsigned>(Moved) + 1, ~0U, 0);
+  return Moved;
+}
+
+// The module file as the runner listed it: the same device and inode.
+std::string CheckModuleFile(const THostPlan& aPlan) {
+  const int File = open(aPlan.ModulePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat Status {};
+  const bool Same = File >= 0 && fstat(File, &Status) == 0 && S_ISREG(Status.st_mode) &&
+                    Status.st_dev == aPlan.Device && Status.st_ino == aPlan.Inode;
+  if (File >= 0)
+    close(File);
+  return Same ? std::string()
+              : "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
+}
+
+std::string LoadFailure(TModule& aModule, const THostPlan& aPlan) {
+  std::string Problem = CheckModuleFile(aPlan);
+  if (!Problem.empty())
+    return Problem;
+  try {
+    aModule.LoadModule();
+  } catch (const std::exception& Error) {
+    Problem = Error.what();
+    if (!aModule.LoaderError().empty())
+      Problem += ": " + aModule.LoaderError();
+    return Problem;
+  }
+  // The file may have been replaced between the check and the load.
+  Problem = CheckModuleFile(aPlan);
+  if (!Problem.empty())
+    return Problem;
+  for (const THostPlanEntry& Entry : aPlan.Entries) {
+    const auto Index = static_cast<int>(Entry.UnitTest);
+    if (Index >= aModule.UnitTestList().Count() ||
+        aModule.UnitTestList().GetItem(Index)->Name() != Entry.UnitTestName ||
+        static_cast<int>(Entry.Method) >= aModule.UnitTestList().GetItem(Index)->Methods().Count())
+      return "The module \"" + aPlan.ModulePath + "\" no longer has the unit test \"" +
+             Entry.UnitTestName + "\" that was loaded";
+  }
+  return {};
+}
+
+[[noreturn]] void End(THostChannel& aChannel) {
+  std::fflush(nullptr);
+  aChannel.Flush();
+  _exit(0);
+}
+
+int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
+  TModule Module(aPlan.ModulePath);
+  const std::string Problem = LoadFailure(Module, aPlan);
+  if (!Problem.empty()) {
+    aChannel.Frames().LoadFailed(Problem);
+    End(aChannel);
+  }
+  TTestScenario Scenario(aPlan.ScenarioName);
+  Scenario.SetTimeLimit(aPlan.TimeLimit);
+  THostSink Sink(aChannel);
+  Scenario.AddStateNotificationHandler(MakeMessageEvent<&THostSink::OnMessage>(
+      &Sink, aPlan.ConsumedIds | MessageIdBit(MessageIdProgress)));
+  for (const THostPlanEntry& Entry : aPlan.Entries) {
+    TUnitTestBase* UnitTest = Module.UnitTestList().GetItem(static_cast<int>(Entry.UnitTest));
+    if (UnitTest->TestScenario() == nullptr)
+      Scenario.AddUnitTest(UnitTest);
+  }
+  // A test that writes to a closed pipe gets EPIPE, as in the runner itself.
+  std::signal(SIGPIPE, SIG_IGN);
+  const TSignalScope Signals;
+  const TInterruptScope Interruption;
+  const unsigned CrashesBefore = CrashesCaught();
+  for (std::size_t Position = 0; Position < aPlan.Entries.size(); ++Position) {
+    if (aChannel.StopRequested() || InterruptSignal() != 0)
+      break;
+    const THostPlanEntry& Entry = aPlan.Entries[Position];
+    TUnitTestBase* UnitTest = Module.UnitTestList().GetItem(static_cast<int>(Entry.UnitTest));
+    const auto Method = static_cast<int>(Entry.Method);
+    try {
+      if (Entry.ExitOnly)
+        UnitTest->RunExitAt(Method);
+      else
+        UnitTest->RunMethodAt(Method);
+    } catch (...) {
+      // Only a handler's error leaves a method; the host's handler has none
+      // but the end of its parent, which ends the host anyway.
+      EndIfForked();
+      std::fflush(nullptr);
+      _exit(4);
+    }
+    EndIfForked();
+    aChannel.Frames().MethodDone(static_cast<std::uint32_t>(Position),
+                                 UnitTest->Methods().GetItem(Method)->TestResult());
+    if (CrashesCaught() != CrashesBefore) {
+      aChannel.Frames().Retire();
+      End(aChannel);
+    }
+    aChannel.Flush();
+  }
+  aChannel.Frames().Finished();
+  End(aChannel);
+}
+
+} // namespace
+
+int HostMain(int argc, char** argv) {
+  if (argc != 4) {
+    std::fputs("kalvoro-host: runs tests for the kalvoro runner; not to be started by hand\n",
+               stderr);
+    return 2;
+  }
+  const pid_t Parent = static_cast<pid_t>(std::atol(argv[3]));
+  // Dies with the runner; a runner that ended before this line is seen too.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != Parent)
+    _exit(3);
+  pthread_atfork(nullptr, nullptr, &MarkForkedChild);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  THostChannel Channel(SecureDescriptor(std::atoi(argv[2])));
+  Channel.Frames().Hello();
+  Channel.Flush();
+  try {
+    std::string Payload;
+    THostFrame Kind{};
+    if (!Channel.ReadFrame(Payload, Kind) || Kind != THostFrame::Plan)
+      return 3;
+    const THostPlan Plan = DecodePlan(Payload);
+    if (Plan.Version != HostProtocolVersion) {
+      std::fprintf(stderr, "kalvoro-host: protocol version %u, expected %u\n", Plan.Version,
+                   HostProtocolVersion);
+      return 3;
+    }
+    return RunPlan(Channel, Plan);
+  } catch (const std::exception& Error) {
+    std::fprintf(stderr, "kalvoro-host: %s\n", Error.what());
+    return 3;
+  }
+}
+
+} // namespace Kalvoro

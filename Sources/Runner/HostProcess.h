@@ -1,0 +1,53 @@
+// The runner's end of one run host: the process, its socket, and the frames
+// it has sent. It reads without blocking; the caller waits for its
+// descriptors through the program's wait hook.
+#pragma once
+
+#include "ChildProcess.h"
+#include "HostProtocol.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Kalvoro {
+
+class THostProcess {
+public:
+  // Starts the host and sends it aPlan; raises Exception when it cannot be
+  // started.
+  explicit THostProcess(const THostPlan& aPlan);
+  ~THostProcess();
+  THostProcess(const THostProcess&) = delete;
+  THostProcess& operator=(const THostProcess&) = delete;
+
+  // The descriptors to wait for: the socket, and the process's end where
+  // the kernel has one.
+  std::vector<int> Descriptors() const;
+  // Reads what has arrived; false once the host has ended (its process has
+  // been reaped, everything it sent before has been read) or its socket was
+  // closed. Raises EHostProtocol on a garbled frame.
+  bool Receive();
+  // The next whole frame, if one has arrived.
+  bool Next(THostFrameView& aFrame) { return FReader.Next(aFrame); }
+
+  void SendStop();
+  void Signal(int aSignal) { FChild->Signal(aSignal); }
+  // Ends the host and everything it started, at once.
+  void Kill();
+  // After its socket closed: gives the process aSeconds to end, then kills it.
+  void AwaitEnd(double aSeconds);
+  // How the host ended ("Test process ended by SIGSEGV"); empty while it runs.
+  std::string DeathText() const;
+  bool HasEnded() const { return FChild->Ended(); }
+  // Whether Descriptors() holds one that tells the process's end.
+  bool SeesEnd() const { return FChild->EndedDescriptor() >= 0; }
+
+private:
+  int FSocket = -1;
+  std::unique_ptr<TChildProcess> FChild;
+  THostFrameReader FReader;
+  bool FClosed = false;
+};
+
+} // namespace Kalvoro

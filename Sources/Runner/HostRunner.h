@@ -1,0 +1,117 @@
+// Runs a scenario's methods in run hosts: processes of their own that load
+// the method's module, run the method with the in-process guards and report
+// every message and result, while this process only reads. A crash, a hang,
+// an exit, a forked child or a thread that outlives its test ends at worst
+// its host; the runner words that as an exception of the phase that ran.
+//
+// The scenario runs as always (its start, its unit tests' starts and
+// finishes, its summary); only each method's Init, body and Exit run in a
+// host. Each module gets its host, which runs that module's methods of the
+// scenario in the scenario's order, ahead of the reading where it can; the
+// runner rebuilds each message and fires it through the scenario's own event
+// list, so that every handler sees what it sees in process.
+#pragma once
+
+#include "UnitTestBase.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Kalvoro {
+
+class THostProcess;
+struct THostMessage;
+enum class THostFrame : std::uint8_t;
+
+// Waits until one of aDescriptors is readable, aMilliseconds have passed
+// (< 0: no limit) or a signal arrives. The console waits with poll; a program
+// with an event loop waits in its loop.
+using TWaitHook = std::function<void(const std::vector<int>& aDescriptors, int aMilliseconds)>;
+void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds);
+
+class THostRunner : public TMethodRunner {
+public:
+  explicit THostRunner(TWaitHook aWait = PollWait);
+  ~THostRunner() override;
+  THostRunner(const THostRunner&) = delete;
+  THostRunner& operator=(const THostRunner&) = delete;
+
+  // Runs aScenario (its Run) with its methods in hosts; call it where the
+  // scenario's Run would be called, after its handlers are attached.
+  void Run(TTestScenario& aScenario);
+
+  // The first stop ends the run after the running method; the rest stay not
+  // run. StopNow ends the running host at once: its phase reads "Stopped by
+  // the user".
+  void Stop();
+  void StopNow();
+  bool StopRequested() const override { return FStop; }
+
+  // The grace that a host's phase gets beyond its time limit before the
+  // runner kills the host (the host's own limit should have ended it).
+  void SetGrace(double aSeconds) { FGrace = aSeconds; }
+
+  void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
+
+private:
+  enum class TPhase : std::uint8_t { None, Init, AfterInit, Method, AfterMethod, Exit, Done };
+  struct TEntry {
+    TUnitTestBase* UnitTest;
+    int UnitTestIndex;
+    int Method;
+  };
+  // One module's part of the scenario run and its host.
+  struct TModuleRun {
+    std::vector<TEntry> Entries;
+    std::unique_ptr<THostProcess> Host;
+    std::size_t HostBase = 0; // the entry of the host's first plan entry
+    std::size_t Next = 0;     // the entry that the run should ask for next
+    bool HostFinishedOne = false;
+    int EarlyDeaths = 0; // hosts in a row that ended before a method
+    std::string GiveUp;  // set: the remaining methods end with it
+  };
+  struct TMethodRun {
+    TUnitTestBase* UnitTest;
+    TUnitTestMethod* Method;
+    std::size_t Position;
+    TPhase Phase = TPhase::None;
+    bool Done = false;
+    bool HostStarted = false; // the current host has sent something for it
+  };
+  enum class TPumped : std::uint8_t { Done, Ended, Restart };
+
+  void Plan(TTestScenario& aScenario);
+  void StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly);
+  // Reads and replays the host's frames until the method is done (empty) or
+  // the host has ended (how it ended).
+  TPumped Pump(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath);
+  // Handles one frame; false when it ends the pumping (aResult says how).
+  bool Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind, std::string_view aPayload,
+              TPumped& aResult, std::string& aDeath);
+  void Replay(const THostMessage& aMessage, TMethodRun& aMethod);
+  int WaitMilliseconds() const;
+  // Ends the phase that the host's death interrupted as an exception of it.
+  // Returns true when the method's Exit is still to run.
+  bool EndPhase(TMethodRun& aMethod, const std::string& aText);
+  void FireProgress(TProgressType aType, const TMethodRun& aMethod, const std::string& aPhase);
+  void FireException(TMethodRun& aMethod, const std::string& aPhase, const std::string& aText);
+
+  TWaitHook FWait;
+  TTestScenario* FScenario = nullptr;
+  std::map<const TModule*, TModuleRun> FModules;
+  double FGrace = 2.0;
+  bool FStop = false;
+  bool FStopNow = false;
+  int FForwarded = 0;           // the interruption passed on to the hosts
+  std::int64_t FPhaseStart = 0; // the host's start of its running phase, or 0
+  std::string FDeath;           // the text that a kill by the runner gives
+  int FWake[2] = {-1, -1};      // a stop wakes the wait through this pipe
+  bool FStopSent = false;
+};
+
+} // namespace Kalvoro
