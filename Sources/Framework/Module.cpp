@@ -6,8 +6,14 @@
 
 #include <cxxabi.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 
 namespace Kalvoro {
@@ -74,6 +80,51 @@ template <class TBody> std::string CrashIn(TBody&& aBody) {
 
 constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL;
 
+// Opens the module file without blocking (a named pipe in its place would
+// hang a plain open) and refuses anything but a regular file, which may be
+// reached through a symbolic link. Returns the descriptor, or -1 with
+// aError in the loader's words.
+int OpenModuleFile(const std::string& aPath, std::string& aError) {
+  const int File = ::open(aPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (File < 0) {
+    aError = aPath + ": cannot open shared object file: " + std::strerror(errno);
+    return -1;
+  }
+  struct stat Status {};
+  if (::fstat(File, &Status) != 0 || !S_ISREG(Status.st_mode)) {
+    aError = aPath + ": not a regular file";
+    ::close(File);
+    return -1;
+  }
+  return File;
+}
+
+std::string DescriptorPath(int aFile) {
+  return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(aFile);
+}
+
+// True when a library that is still mapped was opened under aName (one whose
+// shut-down crashed stays mapped after its release): the loader would hand
+// that library out again instead of reading the file.
+bool NameTaken(const std::string& aName) {
+  void* Handle = dlopen(aName.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (Handle == nullptr)
+    return false;
+  link_map* Map = nullptr;
+  const bool Taken = dlinfo(Handle, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr &&
+                     Map->l_name != nullptr && aName == Map->l_name;
+  dlclose(Handle);
+  return Taken;
+}
+
+// The loader's texts name the descriptor's path; the user knows the file.
+std::string WithFileName(std::string aText, const std::string& aName, const std::string& aPath) {
+  for (std::size_t At = aText.find(aName); At != std::string::npos;
+       At = aText.find(aName, At + aPath.size()))
+    aText.replace(At, aName.size(), aPath);
+  return aText;
+}
+
 std::string LoadFailure(const std::string& aFileName) {
   return "Failed to load package or library \"" + aFileName + "\"";
 }
@@ -100,6 +151,7 @@ TModule::~TModule() {
   } catch (...) {
     // A library that cannot be released stays mapped; nothing else to do here.
   }
+  CloseFile();
   FUnitTestList.Clear();
   FAssignments.clear();
 }
@@ -127,18 +179,48 @@ std::string TModule::LoadPath() const {
   return Path + FFullFileName;
 }
 
+void TModule::CloseFile() {
+  if (FFile >= 0)
+    ::close(FFile);
+  FFile = -1;
+}
+
 void* TModule::OpenLibrary() {
   FLoaderError.clear();
   const std::string Path = LoadPath();
+  // The file is opened once and checked through its descriptor, and the
+  // loader reads it through that descriptor, so that what was checked is
+  // what loads. The descriptor stays open while the library is loaded: its
+  // path names this library only, and a reload opens the file anew (a
+  // rebuilt module is picked up).
+  CloseFile();
+  FFile = OpenModuleFile(Path, FLoaderError);
+  if (FFile < 0 && FModuleType == ptPackage)
+    throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + FLoaderError);
+  if (FFile < 0)
+    throw TModuleException(LoadFailure(FFullFileName));
+  std::string Name = DescriptorPath(FFile);
+  for (int Tries = 0; Tries < 16 && NameTaken(Name); ++Tries) {
+    const int Other = ::fcntl(FFile, F_DUPFD_CLOEXEC, FFile + 1);
+    if (Other < 0)
+      break;
+    CloseFile();
+    FFile = Other;
+    Name = DescriptorPath(FFile);
+  }
   // The library's start-up runs inside dlopen under the loader's lock, where
   // no crash can be jumped out of: it is tried in a child process first
   // (ModuleTrial.h), and a start-up that crashes there is not run here.
-  FLoaderError = TryStartUp(Path, OpenFlags);
-  if (!FLoaderError.empty())
+  FLoaderError = TryStartUp(Name, OpenFlags);
+  if (!FLoaderError.empty()) {
+    CloseFile();
     throw TModuleException(LoadFailure(FFullFileName));
-  void* Handle = dlopen(Path.c_str(), OpenFlags);
-  if (Handle == nullptr)
-    FLoaderError = LastDlError();
+  }
+  void* Handle = dlopen(Name.c_str(), OpenFlags);
+  if (Handle == nullptr) {
+    FLoaderError = WithFileName(LastDlError(), Name, Path);
+    CloseFile();
+  }
   if (FModuleType != ptPackage)
     return Handle;
   // The package loader: its failures are its own errors (the module's state
@@ -185,10 +267,12 @@ bool TModule::LoadModule() {
     FHandle = OpenLibrary();
   } catch (...) {
     // A package the loader refused has failed to load like a library.
+    CloseFile();
     FState = msLoadFailed;
     throw;
   }
   if (FHandle == nullptr) {
+    CloseFile();
     FState = msLoadFailed;
     throw TModuleException(LoadFailure(FFullFileName));
   }
@@ -316,7 +400,9 @@ void TModule::ReleaseLibrary() {
   // are tried in a child process first. A library whose shut-down crashes
   // there is not released; it stays mapped.
   const std::string ShutDown = TryShutDown(FHandle);
-  if (ShutDown.empty() && dlclose(FHandle) != 0)
+  const bool Refused = ShutDown.empty() && dlclose(FHandle) != 0;
+  CloseFile();
+  if (Refused)
     throw Exception(LastDlError());
   if (Crash.empty())
     Crash = ShutDown;

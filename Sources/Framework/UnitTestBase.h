@@ -199,6 +199,7 @@ public:
 private:
   void* OpenLibrary();
   void ReleaseLibrary();
+  void CloseFile();
 
   TModuleType FModuleType;
   TModuleState FState = msNotLoaded;
@@ -208,6 +209,7 @@ private:
   std::vector<std::string> FAssignments;
   std::string FLoaderError;
   std::string FBaseDirectory;
+  int FFile = -1; // the module file while its library is loaded
 };
 
 } // namespace Kalvoro

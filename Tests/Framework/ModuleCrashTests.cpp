@@ -131,4 +131,9 @@ TEST(FrameworkModuleCrash, CrashWhileUnloadingIsReportedAndTheModuleIsLetGo) {
     EXPECT_EQ(IsMapped(Case.Path), Case.KeptMapped);
     EXPECT_FALSE(Module.UnloadModule());
   }
+  // The library kept mapped was read through a descriptor that is closed
+  // now: the next module opened may get its number, not that library.
+  TModule Next(ModulePath("ReportA.so"));
+  ASSERT_TRUE(Next.LoadModule());
+  EXPECT_EQ(Names(Next), (std::vector<std::string>{"TReporter", "TIdle"}));
 }

@@ -2,7 +2,14 @@
 // another ABI version, errors raised by the module's own code.
 #include "ModuleTestSupport.h"
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ModuleTest;
 
@@ -141,4 +148,54 @@ TEST(FrameworkModule, ErrorsOfTheModulesOwnCodePassUnchanged) {
   EXPECT_TRUE(Names(Partial).empty());
   EXPECT_FALSE(IsMapped(ModulePath("RaisingUnitTest.so")));
   EXPECT_THROW(Partial.LoadModule(), std::logic_error);
+}
+
+// Anything but a regular file is refused before the loader reads it: a named
+// pipe must not hang the load (until someone writes to it), nor a directory
+// or device reach the loader. A symbolic link to a module loads.
+TEST(FrameworkModule, OnlyARegularFileLoads) {
+  TTempDir Dir;
+  const std::string Pipe = Dir / "Pipe.so";
+  ASSERT_EQ(mkfifo(Pipe.c_str(), 0600), 0);
+  const std::string Folder = Dir / "Folder.so";
+  fs::create_directory(Folder);
+  const std::string Link = Dir / "Link.so";
+  fs::create_symlink(ModulePath("ReportA.so"), Link);
+  const std::string PipeLink = Dir / "PipeLink.so";
+  fs::create_symlink(Pipe, PipeLink);
+
+  // A blocking open of the pipe would wait for a writer: this one comes by
+  // every few milliseconds, so that such a load ends (and fails) instead.
+  std::atomic<bool> Done = false;
+  std::thread Writer([&] {
+    while (!Done) {
+      const int File = open(Pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (File >= 0)
+        close(File);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  const struct {
+    std::string Path;
+    std::string LoaderError; // empty: loads
+  } Cases[] = {{Pipe, Pipe + ": not a regular file"},
+               {PipeLink, PipeLink + ": not a regular file"},
+               {Folder, Folder + ": not a regular file"},
+               {"/dev/zero", "/dev/zero: not a regular file"},
+               {Link, ""}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Path);
+    TModule Module(Case.Path);
+    if (Case.LoaderError.empty()) {
+      ASSERT_TRUE(Module.LoadModule());
+      EXPECT_EQ(Names(Module), (std::vector<std::string>{"TReporter", "TIdle"}));
+      EXPECT_TRUE(Module.UnloadModule());
+      continue;
+    }
+    EXPECT_EQ(LoadError(Module), "Failed to load package or library \"" + Case.Path + "\"");
+    EXPECT_EQ(Module.LoaderError(), Case.LoaderError);
+    EXPECT_EQ(Module.State(), msLoadFailed);
+  }
+  Done = true;
+  Writer.join();
 }
