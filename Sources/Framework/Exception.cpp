@@ -1,5 +1,8 @@
 #include "Exception.h"
 
+#include "CrashGuard.h"
+#include "Interruption.h"
+
 #include <cxxabi.h>
 
 #include <cstdlib>
@@ -32,13 +35,41 @@ std::string DemangledName(const std::type_info* aType) {
   return Status == 0 && Name ? std::string(Name.get()) : std::string(aType->name());
 }
 
+// Copies aError.what() into aText. A what() that crashes (or returns
+// nullptr) must not take the run down with it: it is called under the crash
+// guard, with an interruption held back meanwhile so that the jump of one
+// cannot land here. False when there is no text.
+bool CopyWhat(const std::exception& aError, std::string* aText) {
+  TSignalScope Scope;
+  TCrashFrame Frame;
+  int& Deferred = InterruptionDetail::Deferred;
+  const int DeferredBefore = Deferred;
+  PushCrashFrame(&Frame);
+  if (sigsetjmp(Frame.Env, 1) != 0) {
+    Deferred = DeferredBefore;
+    LeaveCrashFrame(&Frame);
+    return false;
+  }
+  ++Deferred;
+  const char* Text = aError.what();
+  if (Text != nullptr)
+    *aText = Text;
+  --Deferred;
+  PopCrashFrame(&Frame);
+  return Text != nullptr;
+}
+
 } // namespace
 
 std::string CurrentExceptionText() {
   try {
     throw;
   } catch (const std::exception& Error) {
-    return Error.what();
+    std::string Text;
+    if (CopyWhat(Error, &Text))
+      return Text;
+    return "Exception of type " + DemangledName(abi::__cxa_current_exception_type()) +
+           " with no message";
   } catch (const char* Text) {
     return Text != nullptr ? Text : "";
   } catch (const std::string& Text) {

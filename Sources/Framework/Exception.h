@@ -57,7 +57,8 @@ struct TSourceLocation {
 
 // The message of the exception being handled (call it inside a catch block):
 // what() of a std::exception, the text of a thrown const char* or std::string,
-// else "Unknown exception of type T" with T the demangled type name.
+// else "Unknown exception of type T" with T the demangled type name. A what()
+// that returns nullptr or crashes reads "Exception of type T with no message".
 KALVORO_API std::string CurrentExceptionText();
 
 // Raises the lists' index error, "List index out of bounds (N)".

@@ -90,3 +90,36 @@ TEST(FrameworkThrow, ThreadCancellationPassesThrough) {
   EXPECT_EQ(Run.Test.CurrentMethodIndex(), -1);
   Run.Scenario.RemoveAllUnitTests();
 }
+
+// An exception whose what() gives no text (nullptr, a crash inside what(), a
+// text that cannot be read) reads as its type, belongs to its phase, and the
+// run goes on.
+TEST(FrameworkThrow, AWhatWithoutATextReadsAsTheExceptionsType) {
+  TModule Module(KALVORO_TEST_MODULES_DIR "/BadWhat.so");
+  ASSERT_TRUE(Module.LoadModule());
+  TTestScenario Scenario("BadWhat");
+  TRecorder Recorder;
+  Scenario.AddStateNotificationHandler(Recorder.Event());
+  for (TUnitTestBase* UnitTest : Module.UnitTestList())
+    Scenario.AddUnitTest(UnitTest);
+  Scenario.Run();
+
+  const struct {
+    const char* UnitTest;
+    const char* Phase;
+    const char* Type;
+  } Cases[] = {{"TBadWhat", "TestNoText", "Library::TNoText"},
+               {"TBadWhat", "TestCrashingText", "Library::TCrashingText"},
+               {"TBadWhat", "TestUnreadableText", "Library::TUnreadableText"},
+               {"TBadWhatInExit", "Exit", "Library::TCrashingText"}};
+  for (const auto& Case : Cases) {
+    const std::string Line = "Exception Exception of type " + std::string(Case.Type) +
+                             " with no message (BadWhat," + Case.UnitTest + "," + Case.Phase + ")";
+    EXPECT_EQ(Recorder.CountOf(Line), 1) << Line;
+  }
+  EXPECT_EQ(Recorder.CountOf("Check+ still running"), 1);
+  EXPECT_EQ(Recorder.CountOf("ScenarioFinish(BadWhat,,)"), 1);
+  EXPECT_EQ(Scenario.GetSummary().MethodException(), 4);
+  EXPECT_EQ(Scenario.GetSummary().MethodSuccess(), 1);
+  Scenario.RemoveAllUnitTests();
+}
