@@ -24,6 +24,12 @@ public:
     FRest.remove_prefix(1);
     return Value;
   }
+  bool Bool() {
+    const std::uint8_t Value = U8();
+    if (Value > 1)
+      Garbled("a flag is neither 0 nor 1");
+    return Value == 1;
+  }
   std::uint32_t U32() {
     Need(4);
     std::uint32_t Value = 0;
@@ -235,7 +241,7 @@ THostPlan DecodePlan(std::string_view aPayload) {
     Entry.UnitTest = Fields.U32();
     Entry.UnitTestName = Fields.Text();
     Entry.Method = Fields.U32();
-    Entry.ExitOnly = Fields.U8() != 0;
+    Entry.ExitOnly = Fields.Bool();
   }
   Fields.End();
   return Plan;
@@ -254,7 +260,7 @@ THostMessage DecodeMessage(std::string_view aPayload) {
   Message.Id = static_cast<std::int32_t>(Fields.U32());
   if (Message.Id < MessageIdReport || Message.Id > MessageIdProgress)
     Garbled("unknown message id");
-  Message.Success = Fields.U8() != 0;
+  Message.Success = Fields.Bool();
   const std::uint8_t Type = Fields.U8();
   if (Type > ptExitFinish)
     Garbled("unknown progress type");

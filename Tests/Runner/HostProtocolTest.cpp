@@ -1,0 +1,156 @@
+// The run hosts' frames: what crosses comes back the same, and what a broken
+// or hostile host sends is refused, never trusted.
+#include "HostProtocol.h"
+
+#include "../../Fuzz/HostFrameOracle.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace Kalvoro {
+namespace {
+
+std::vector<std::string> Frames(const std::string& aBytes, std::size_t aChunk) {
+  THostFrameReader Reader;
+  std::vector<std::string> Payloads;
+  for (std::size_t Start = 0; Start < aBytes.size(); Start += aChunk) {
+    Reader.Append(aBytes.data() + Start, std::min(aChunk, aBytes.size() - Start));
+    THostFrameView Frame{};
+    while (Reader.Next(Frame))
+      Payloads.emplace_back(Frame.Payload);
+  }
+  EXPECT_EQ(Reader.Pending(), 0u);
+  return Payloads;
+}
+
+TEST(HostProtocol, PlansAndMessagesCrossWhole) {
+  THostPlan Plan;
+  Plan.ModulePath = "/tmp/a b/Tests.so";
+  Plan.Device = 0x1234567890ull;
+  Plan.Inode = 42;
+  Plan.ScenarioName = "Smoke | fast";
+  Plan.TimeLimit = 0.25;
+  Plan.ConsumedIds = MessageIdBit(MessageIdReport) | FailedChecksBit;
+  Plan.Entries = {{0, "TA", 3, false}, {7, "", 0, true}, {7, "", 0, false}};
+  TCheckMessage Check("sum", "Smoke", "TA", "TestAdd");
+  Check.SetLocation("Add.cpp", 12);
+  const std::string Huge(100u << 20, 'x'); // a 100 MB report line
+  TReportMessage Report(Huge);
+  TProgressMessage Progress(ptExitFinish, "Smoke", "TA", "Exit");
+  THostFrameWriter Writer;
+  Writer.Plan(Plan);
+  Writer.Message(Check, -5);
+  Writer.Message(Report, 7);
+  Writer.Message(Progress, 9);
+  Writer.MethodDone(2, tcrFailure);
+  for (const std::size_t Chunk : {std::size_t{1} << 30, std::size_t{65521}}) {
+    const std::vector<std::string> Payloads = Frames(Writer.Data(), Chunk);
+    ASSERT_EQ(Payloads.size(), 5u);
+    const THostPlan Back = DecodePlan(Payloads[0]);
+    EXPECT_EQ(Back.ModulePath, Plan.ModulePath);
+    EXPECT_EQ(Back.Device, Plan.Device);
+    EXPECT_EQ(Back.ScenarioName, Plan.ScenarioName);
+    EXPECT_EQ(Back.TimeLimit, 0.25);
+    EXPECT_EQ(Back.ConsumedIds, Plan.ConsumedIds);
+    ASSERT_EQ(Back.Entries.size(), 3u);
+    EXPECT_EQ(Back.Entries[1].UnitTest, 7u);
+    EXPECT_TRUE(Back.Entries[1].ExitOnly);
+    const THostMessage Failed = DecodeMessage(Payloads[1]);
+    EXPECT_FALSE(Failed.Success);
+    EXPECT_EQ(Failed.Time, -5);
+    const auto Rebuilt = RebuildMessage(Failed);
+    const auto& RebuiltCheck = static_cast<const TCheckMessage&>(*Rebuilt);
+    EXPECT_EQ(RebuiltCheck.Location(), "Add.cpp:12");
+    EXPECT_EQ(RebuiltCheck.MethodName(), "TestAdd");
+    EXPECT_EQ(DecodeMessage(Payloads[2]).Text.size(), Huge.size());
+    EXPECT_EQ(static_cast<const TProgressMessage&>(*RebuildMessage(DecodeMessage(Payloads[3])))
+                  .ProgressType(),
+              ptExitFinish);
+    std::uint32_t Position = 0;
+    TUnitTestResult Result = tcrTodo;
+    DecodeMethodDone(Payloads[4], Position, Result);
+    EXPECT_EQ(Position, 2u);
+    EXPECT_EQ(Result, tcrFailure);
+  }
+}
+
+// Raw frames: a length, then the kind and payload bytes.
+std::string Raw(std::uint32_t aLength, std::string aRest) {
+  std::string Frame;
+  for (int I = 0; I < 4; ++I)
+    Frame.push_back(static_cast<char>((aLength >> (8 * I)) & 0xFF));
+  return Frame + aRest;
+}
+
+TEST(HostProtocol, GarbledFramesAreRefused) {
+  THostFrameWriter Good;
+  Good.MethodDone(1, tcrSuccess);
+  const std::string Done = Good.Data().substr(5);
+  const struct {
+    const char* What;
+    std::string Bytes;
+  } Cases[] = {
+      {"empty frame", Raw(0, "")},
+      {"longer than any message", Raw(MaxHostFrame + 1, "\x0b")},
+      {"unknown kind", Raw(1, "\x63")},
+      {"field past the end", Raw(3, std::string("\x0c\x01\x00", 3))},
+      {"bytes after the fields", Raw(7, "\x0c" + Done + "z")},
+      {"unknown result", Raw(6, std::string("\x0c\x01\x00\x00\x00\x09", 6))},
+      {"text longer than its frame", Raw(5, std::string("\x0f\xff\xff\xff\x7f", 5))},
+  };
+  for (const auto& Case : Cases) {
+    THostFrameReader Reader;
+    Reader.Append(Case.Bytes.data(), Case.Bytes.size());
+    EXPECT_THROW(
+        {
+          THostFrameView Frame{};
+          ASSERT_TRUE(Reader.Next(Frame));
+          if (Frame.Kind == THostFrame::MethodDone) {
+            std::uint32_t Position = 0;
+            TUnitTestResult Result = tcrTodo;
+            DecodeMethodDone(Frame.Payload, Position, Result);
+          } else {
+            DecodeText(Frame.Payload);
+          }
+        },
+        EHostProtocol)
+        << Case.What;
+  }
+  // A frame that has not arrived whole is waited for, not refused.
+  THostFrameReader Reader;
+  const std::string Part = Raw(6, "\x0c\x01");
+  Reader.Append(Part.data(), Part.size());
+  THostFrameView Frame{};
+  EXPECT_FALSE(Reader.Next(Frame));
+}
+
+TEST(HostProtocol, RandomBytesNeverCrashTheReader) {
+  std::mt19937 Random(20261208);
+  THostFrameWriter Seed;
+  Seed.Hello();
+  Seed.MethodDone(3, tcrException);
+  Seed.LoadFailed("no such file");
+  for (int Round = 0; Round < 2000; ++Round) {
+    std::string Bytes = Seed.Data();
+    // Flip, cut and grow the valid frames at random.
+    for (int Change = Random() % 8; Change >= 0; --Change) {
+      const std::size_t At = Random() % (Bytes.size() + 1);
+      switch (Random() % 3) {
+      case 0:
+        if (At < Bytes.size())
+          Bytes[At] = static_cast<char>(Random());
+        break;
+      case 1:
+        Bytes.resize(At);
+        break;
+      default:
+        Bytes.insert(At, 1, static_cast<char>(Random()));
+      }
+    }
+    EXPECT_EQ(KalvoroFuzz::CheckHostBytes(Bytes, 1 + Random() % 9), "") << Round;
+  }
+}
+
+} // namespace
+} // namespace Kalvoro
