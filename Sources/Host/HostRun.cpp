@@ -42,23 +42,47 @@ public:
 
   void OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
     EndIfForked();
+    const bool PhaseEnd = IsPhaseEnd(aMessage);
+    // What the test wrote is told before each message, so that the runner
+    // shows it in its place among its own lines and keeps it with its method
+    // (standard error only at phase ends: it is not buffered).
+    MarkOutput(PhaseEnd);
     FChannel.Frames().Message(aMessage, MonotonicNanoseconds());
-    const bool PhaseEnd =
-        aMessage.GetId() == MessageIdProgress &&
-        (static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptInitFinish ||
-         static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptMethodFinish ||
-         static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptExitFinish);
     if (PhaseEnd) {
-      std::fflush(stdout);
-      std::fflush(stderr);
       FChannel.Flush();
     } else {
       FChannel.FlushSoon();
     }
   }
 
+  // Flushes the test's standard output and error and tells the runner how
+  // far their files (the runner's, passed as descriptors 1 and 2) now reach.
+  void MarkOutput(bool aWithError) {
+    std::fflush(stdout);
+    const off_t Output = lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    off_t Error = FError;
+    if (aWithError) {
+      std::fflush(stderr);
+      Error = lseek(STDERR_FILENO, 0, SEEK_CUR);
+    }
+    if (Output < 0 || Error < 0 || (Output == FOutput && Error == FError))
+      return;
+    FOutput = Output;
+    FError = Error;
+    FChannel.Frames().Output(static_cast<std::uint64_t>(Output), static_cast<std::uint64_t>(Error));
+  }
+
 private:
+  static bool IsPhaseEnd(const TCustomMessage& aMessage) {
+    if (aMessage.GetId() != MessageIdProgress)
+      return false;
+    const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
+    return Type == ptInitFinish || Type == ptMethodFinish || Type == ptExitFinish;
+  }
+
   THostChannel& FChannel;
+  off_t FOutput = 0;
+  off_t FError = 0;
 };
 
 // Keeps only the protocol descriptor (moved out of the way of descriptors a

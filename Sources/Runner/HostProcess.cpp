@@ -3,9 +3,12 @@
 #include "HostProgram.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -53,6 +56,16 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
   Options.Program = Program;
   Options.Arguments = {"--run", std::to_string(HostDescriptor), std::to_string(getpid())};
   Options.Descriptors = {{Pair[1], HostDescriptor}};
+  // The test's output goes to files that this process reads as the host
+  // tells how far they reach, so that it shows each method's share in its
+  // place and keeps it; what a dying host wrote last is still there.
+  for (int Stream = 0; Stream < 2; ++Stream) {
+    FOutput[Stream] = memfd_create(Stream == 0 ? "kalvoro-output" : "kalvoro-error", MFD_CLOEXEC);
+    if (FOutput[Stream] >= 0) {
+      fcntl(FOutput[Stream], F_SETFL, fcntl(FOutput[Stream], F_GETFL) | O_APPEND);
+      Options.Descriptors.emplace_back(FOutput[Stream], Stream + 1);
+    }
+  }
   try {
     FChild = std::make_unique<TChildProcess>(Options);
   } catch (...) {
@@ -71,6 +84,31 @@ THostProcess::~THostProcess() {
   FChild.reset(); // kills the group and reaps the host
   if (FSocket >= 0)
     close(FSocket);
+  for (const int Output : FOutput)
+    if (Output >= 0)
+      close(Output);
+}
+
+std::string THostProcess::TakeOutput(int aStream, std::uint64_t aEnd) {
+  const int File = FOutput[aStream];
+  struct stat Status {};
+  if (File < 0 || fstat(File, &Status) != 0)
+    return {};
+  const std::uint64_t End = std::min(aEnd, static_cast<std::uint64_t>(Status.st_size));
+  std::string Text;
+  while (FTaken[aStream] < End) {
+    char Buffer[65536];
+    const ssize_t Read =
+        pread(File, Buffer, std::min<std::uint64_t>(sizeof Buffer, End - FTaken[aStream]),
+              static_cast<off_t>(FTaken[aStream]));
+    if (Read < 0 && errno == EINTR)
+      continue;
+    if (Read <= 0)
+      break;
+    Text.append(Buffer, static_cast<std::size_t>(Read));
+    FTaken[aStream] += static_cast<std::uint64_t>(Read);
+  }
+  return Text;
 }
 
 std::vector<int> THostProcess::Descriptors() const {

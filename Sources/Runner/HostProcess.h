@@ -6,6 +6,7 @@
 #include "ChildProcess.h"
 #include "HostProtocol.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,11 @@ public:
   // The next whole frame, if one has arrived.
   bool Next(THostFrameView& aFrame) { return FReader.Next(aFrame); }
 
+  // The test's standard output (0) or error (1) that the host has written
+  // since the last call, up to aEnd (the end that the host told), or up to
+  // what is there when aEnd is beyond it.
+  std::string TakeOutput(int aStream, std::uint64_t aEnd);
+
   void SendStop();
   void Signal(int aSignal) { FChild->Signal(aSignal); }
   // Ends the host and everything it started, at once.
@@ -48,6 +54,10 @@ private:
   std::unique_ptr<TChildProcess> FChild;
   THostFrameReader FReader;
   bool FClosed = false;
+  // The files that the host has as its standard output and error, and how
+  // far they have been read.
+  int FOutput[2] = {-1, -1};
+  std::uint64_t FTaken[2] = {0, 0};
 };
 
 } // namespace Kalvoro

@@ -182,6 +182,13 @@ void THostFrameWriter::LoadFailed(std::string_view aText) {
   End();
 }
 
+void THostFrameWriter::Output(std::uint64_t aOutput, std::uint64_t aError) {
+  Begin(THostFrame::Output);
+  U64(aOutput);
+  U64(aError);
+  End();
+}
+
 // ---------------------------------------------------------------------------
 // THostFrameReader
 
@@ -209,7 +216,7 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
   if (Available - 4 < Length)
     return false;
   const auto Kind = static_cast<std::uint8_t>(FData[FRead + 4]);
-  const bool Known = (Kind >= 1 && Kind <= 2) || (Kind >= 10 && Kind <= 15);
+  const bool Known = (Kind >= 1 && Kind <= 2) || (Kind >= 10 && Kind <= 16);
   if (!Known)
     Garbled("unknown kind");
   aFrame.Kind = static_cast<THostFrame>(Kind);
@@ -289,6 +296,13 @@ std::string DecodeText(std::string_view aPayload) {
   std::string Text = Fields.Text();
   Fields.End();
   return Text;
+}
+
+void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64_t& aError) {
+  TFields Fields(aPayload);
+  aOutput = Fields.U64();
+  aError = Fields.U64();
+  Fields.End();
 }
 
 std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {

@@ -44,6 +44,7 @@ enum class THostFrame : std::uint8_t {
   Retire = 13,
   Finished = 14,
   LoadFailed = 15,
+  Output = 16,
 };
 
 // One method of a plan: by index in the module's unit-test list and in the
@@ -93,6 +94,8 @@ public:
   void Retire();
   void Finished();
   void LoadFailed(std::string_view aText);
+  // How far the host's standard output and error files have been written.
+  void Output(std::uint64_t aOutput, std::uint64_t aError);
 
   const std::string& Data() const { return FData; }
   std::size_t Size() const { return FData.size(); }
@@ -139,6 +142,7 @@ THostMessage DecodeMessage(std::string_view aPayload);
 void DecodeMethodDone(std::string_view aPayload, std::uint32_t& aPosition,
                       TUnitTestResult& aResult);
 std::string DecodeText(std::string_view aPayload);
+void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64_t& aError);
 
 // The message that a decoded one stands for, built as the framework builds it.
 std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage);

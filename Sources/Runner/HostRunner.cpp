@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <numeric>
 
@@ -127,6 +129,7 @@ void THostRunner::Run(TTestScenario& aScenario) {
   FStop = FStopNow = FStopSent = false;
   FForwarded = 0;
   FPhaseStart = 0;
+  FOutputs.clear();
   TRunPlan* const Original = aScenario.RunPlan();
   TRecordedPlan Recorded(Original);
   for (const auto& [UnitTest, Method] : Recorded.Record(aScenario)) {
@@ -278,6 +281,8 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
     if (Ended) {
       if (!aRun.Host->HasEnded())
         aRun.Host->AwaitEnd(1.0);
+      // What it wrote last (a sanitizer's report, say) belongs to the method.
+      TakeOutput(*aRun.Host, aMethod, UINT64_MAX, UINT64_MAX);
       aDeath = FDeath.empty() ? aRun.Host->DeathText() : FDeath;
       FDeath.clear();
       return TPumped::Ended;
@@ -366,6 +371,13 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
       aResult = TPumped::Restart;
     }
     return false;
+  case THostFrame::Output: {
+    std::uint64_t Output = 0;
+    std::uint64_t Error = 0;
+    DecodeOutput(aPayload, Output, Error);
+    TakeOutput(*aRun.Host, aMethod, Output, Error);
+    return true;
+  }
   case THostFrame::LoadFailed:
     aRun.GiveUp = DecodeText(aPayload);
     aDeath = aRun.GiveUp;
@@ -441,6 +453,28 @@ int THostRunner::WaitMilliseconds() const {
     Wait = static_cast<int>(std::min<std::int64_t>(Left / 1'000'000 + 1, 1'000'000'000));
   }
   return Wait;
+}
+
+const std::string& THostRunner::MethodOutput(const TUnitTestMethod& aMethod) const {
+  static const std::string None;
+  const auto Found = FOutputs.find(&aMethod);
+  return Found != FOutputs.end() ? Found->second : None;
+}
+
+void THostRunner::TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std::uint64_t aOutput,
+                             std::uint64_t aError) {
+  // Kept per method up to a bound; the rest still goes to the output.
+  constexpr std::size_t Kept = 1u << 20;
+  for (int Stream = 0; Stream < 2; ++Stream) {
+    const std::string Text = aHost.TakeOutput(Stream, Stream == 0 ? aOutput : aError);
+    if (Text.empty())
+      continue;
+    std::FILE* Own = Stream == 0 ? stdout : stderr;
+    std::fwrite(Text.data(), 1, Text.size(), Own);
+    std::fflush(Own);
+    std::string& Share = FOutputs[aMethod.Method];
+    Share.append(Text, 0, std::min(Text.size(), Kept - std::min(Kept, Share.size())));
+  }
 }
 
 void THostRunner::FireProgress(TProgressType aType, const TMethodRun& aMethod,

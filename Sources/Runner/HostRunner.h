@@ -58,6 +58,11 @@ public:
 
   void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
 
+  // What the method wrote to its standard output and error in its last run
+  // in a host (kept for the programs to show with its results; the text goes
+  // to this process's own output as it arrives too).
+  const std::string& MethodOutput(const TUnitTestMethod& aMethod) const;
+
 private:
   enum class TPhase : std::uint8_t { None, Init, AfterInit, Method, AfterMethod, Exit, Done };
   struct TEntry {
@@ -100,10 +105,14 @@ private:
   bool EndPhase(TMethodRun& aMethod, const std::string& aText);
   void FireProgress(TProgressType aType, const TMethodRun& aMethod, const std::string& aPhase);
   void FireException(TMethodRun& aMethod, const std::string& aPhase, const std::string& aText);
+  // Shows the host's output up to the ends given and keeps it with aMethod.
+  void TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std::uint64_t aOutput,
+                  std::uint64_t aError);
 
   TWaitHook FWait;
   TTestScenario* FScenario = nullptr;
   std::map<const TModule*, TModuleRun> FModules;
+  std::map<const TUnitTestMethod*, std::string> FOutputs;
   double FGrace = 2.0;
   bool FStop = false;
   bool FStopNow = false;
