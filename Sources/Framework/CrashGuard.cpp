@@ -1,6 +1,7 @@
 #include "CrashGuard.h"
 
 #include "Interruption.h"
+#include "SignalRepair.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -43,6 +44,8 @@ int TimeLimitSignal() {
 [[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackLow = 0;
 [[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackHigh = 0;
 [[gnu::tls_model("initial-exec")]] thread_local int ThreadScopes = 0;
+// SignalRepair::Changes when the thread last made sure of its guard.
+[[gnu::tls_model("initial-exec")]] thread_local unsigned SeenChanges = 0;
 
 // A thread's alternate signal stack, kept for the thread's life. When the
 // thread ends, the stack it had before is put back before the memory goes, so
@@ -113,8 +116,8 @@ int SlotOf(int aSignal) {
 
 void RestorePrevious() {
   for (std::size_t I = 0; I < GuardedSignals.size(); ++I)
-    sigaction(GuardedSignals[I], &Previous[I], nullptr);
-  sigaction(TimeLimitSignal(), &PreviousTimeLimit, nullptr);
+    SignalRepair::Sigaction(GuardedSignals[I], &Previous[I], nullptr);
+  SignalRepair::Sigaction(TimeLimitSignal(), &PreviousTimeLimit, nullptr);
 }
 
 // Only ends the innermost phase, and only once its deadline has passed: a
@@ -152,7 +155,7 @@ void HandleSignal(int aSignal, siginfo_t* aInfo, void* /*aContext*/) {
     const int SavedErrno = errno;
     const int Slot = SlotOf(aSignal);
     if (Slot >= 0)
-      sigaction(aSignal, &Previous[Slot], nullptr);
+      SignalRepair::Sigaction(aSignal, &Previous[Slot], nullptr);
     if (aInfo == nullptr || aInfo->si_code <= 0)
       raise(aSignal);
     errno = SavedErrno;
@@ -202,16 +205,44 @@ void FindStackBounds() {
   pthread_attr_destroy(&Attr);
 }
 
-void Install() {
+// Installs the handlers; with aKeepPrevious, keeps what was there to put back.
+void Install(bool aKeepPrevious) {
   struct sigaction Action {};
   Action.sa_sigaction = &HandleSignal;
   Action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&Action.sa_mask);
   for (std::size_t I = 0; I < GuardedSignals.size(); ++I)
-    sigaction(GuardedSignals[I], &Action, &Previous[I]);
+    SignalRepair::Sigaction(GuardedSignals[I], &Action, aKeepPrevious ? &Previous[I] : nullptr);
   Action.sa_sigaction = &HandleTimeLimit;
   Action.sa_flags |= SA_RESTART;
-  sigaction(TimeLimitSignal(), &Action, &PreviousTimeLimit);
+  SignalRepair::Sigaction(TimeLimitSignal(), &Action, aKeepPrevious ? &PreviousTimeLimit : nullptr);
+}
+
+// Puts the guard back after test code changed signals: the handlers (the
+// interruption's too), and the thread's mask as its run found it, with the
+// crash signals and the time limit's signal unblocked. A time-limit signal
+// that the mask held back arrives now and ends this phase only if its time
+// has run out.
+[[gnu::noinline]] void Repair() {
+  SeenChanges = SignalRepair::Changes.load(std::memory_order_acquire);
+  {
+    std::lock_guard<std::mutex> Lock(InstallMutex);
+    if (InstalledScopes > 0)
+      Install(false);
+  }
+  InterruptionDetail::Reinstall();
+  sigset_t Unblocked;
+  sigemptyset(&Unblocked);
+  for (const int Signal : GuardedSignals)
+    sigaddset(&Unblocked, Signal);
+  sigaddset(&Unblocked, TimeLimitSignal());
+  SignalRepair::RestoreThreadMask(Unblocked);
+}
+
+// One comparison when nothing changed the signals since the thread last looked.
+void RepairIfChanged() {
+  if (SignalRepair::Changes.load(std::memory_order_relaxed) != SeenChanges) [[unlikely]]
+    Repair();
 }
 
 } // namespace
@@ -222,8 +253,12 @@ TSignalScope::TSignalScope() {
     EnsureAltStack();
     FindStackBounds();
     std::lock_guard<std::mutex> Lock(InstallMutex);
-    if (InstalledScopes++ == 0)
-      Install();
+    if (InstalledScopes++ == 0) {
+      Install(true);
+      SignalRepair::BeginRecording();
+    }
+    SignalRepair::WatchThreadMask();
+    SeenChanges = SignalRepair::Changes.load(std::memory_order_acquire);
   }
   ++ThreadScopes;
 }
@@ -231,12 +266,17 @@ TSignalScope::TSignalScope() {
 TSignalScope::~TSignalScope() {
   if (--ThreadScopes > 0)
     return;
+  // The mask first: a signal that it held back finds the guard's handler.
+  SignalRepair::StopWatchingThreadMask();
   std::lock_guard<std::mutex> Lock(InstallMutex);
-  if (--InstalledScopes == 0)
+  if (--InstalledScopes == 0) {
+    SignalRepair::EndRecording();
     RestorePrevious();
+  }
 }
 
 void PushCrashFrame(TCrashFrame* aFrame) {
+  RepairIfChanged();
   aFrame->Scopes = ThreadScopes;
   aFrame->Outer = CurrentFrame;
   CurrentFrame = aFrame;
@@ -294,6 +334,20 @@ void StartTimeLimit(TCrashFrame* aFrame, double aSeconds) {
   aFrame->DeadlineLimit = Limit;
   aFrame->Deadline = Deadline;
   SetTimer(Deadline);
+}
+
+void EndGuardedBody() {
+  RepairIfChanged();
+  TCrashFrame* Frame = CurrentFrame;
+  if (Frame == nullptr || Frame->Deadline == 0)
+    return;
+  if (MonotonicNow() >= Frame->Deadline) {
+    Frame->TimedOut = true;
+    throw Exception(CrashText(*Frame));
+  }
+  // The rest of the phase is the framework's: no time limit ends it.
+  Frame->Deadline = 0;
+  SetTimer(Frame->Outer != nullptr ? Frame->Outer->Deadline : 0);
 }
 
 bool DeadlinePassed(const TCrashFrame& aFrame) {

@@ -59,6 +59,11 @@ KALVORO_API unsigned CrashesCaught() noexcept;
 // Arms the thread's timer for the frame on top (aSeconds <= 0: no limit of
 // its own; an outer phase's limit still applies).
 KALVORO_API void StartTimeLimit(TCrashFrame* aFrame, double aSeconds);
+// Called by a guarded phase when its body has returned: puts the guard back
+// if the body changed signal handlers or masks, raises Exception(CrashText)
+// if the phase's time ran out meanwhile (its timer's signal may have been
+// held back), and lets the rest of the phase finish without a time limit.
+KALVORO_API void EndGuardedBody();
 // Whether the frame's deadline has passed.
 KALVORO_API bool DeadlinePassed(const TCrashFrame& aFrame);
 // Whether the calling thread's time-limit timer is armed now.

@@ -1,6 +1,7 @@
 #include "Interruption.h"
 
 #include "CrashGuard.h"
+#include "SignalRepair.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -39,11 +40,11 @@ void EndAtOnce(int aSignal) {
   struct sigaction Default {};
   Default.sa_handler = SIG_DFL;
   sigemptyset(&Default.sa_mask);
-  sigaction(aSignal, &Default, nullptr);
+  SignalRepair::Sigaction(aSignal, &Default, nullptr);
   sigset_t Unblock;
   sigemptyset(&Unblock);
   sigaddset(&Unblock, aSignal);
-  pthread_sigmask(SIG_UNBLOCK, &Unblock, nullptr);
+  SignalRepair::Sigmask(SIG_UNBLOCK, &Unblock, nullptr);
   raise(aSignal);
 }
 
@@ -82,6 +83,19 @@ void HandleStop(int aSignal) {
   errno = SavedErrno;
 }
 
+// Installs the handlers; with aPrevious, keeps what was there to put back.
+void Install(struct sigaction* aPrevious) {
+  struct sigaction Action {};
+  Action.sa_handler = &HandleStop;
+  Action.sa_flags = SA_RESTART | SA_ONSTACK;
+  sigemptyset(&Action.sa_mask);
+  for (const int Signal : StopSignals)
+    sigaddset(&Action.sa_mask, Signal);
+  for (std::size_t I = 0; I < StopSignals.size(); ++I)
+    SignalRepair::Sigaction(StopSignals[I], &Action,
+                            aPrevious != nullptr ? &aPrevious[I] : nullptr);
+}
+
 } // namespace
 
 TInterruptScope::TInterruptScope() {
@@ -93,19 +107,12 @@ TInterruptScope::TInterruptScope() {
   // Bound now, so that the handler never resolves a symbol.
   (void)CurrentCrashFrame();
   Open.store(true);
-  struct sigaction Action {};
-  Action.sa_handler = &HandleStop;
-  Action.sa_flags = SA_RESTART | SA_ONSTACK;
-  sigemptyset(&Action.sa_mask);
-  for (const int Signal : StopSignals)
-    sigaddset(&Action.sa_mask, Signal);
-  for (std::size_t I = 0; I < StopSignals.size(); ++I)
-    sigaction(StopSignals[I], &Action, &Previous[I]);
+  Install(Previous);
 }
 
 TInterruptScope::~TInterruptScope() {
   for (std::size_t I = 0; I < StopSignals.size(); ++I)
-    sigaction(StopSignals[I], &Previous[I], nullptr);
+    SignalRepair::Sigaction(StopSignals[I], &Previous[I], nullptr);
   Open.store(false);
   Waiting.store(false);
   PassedOn.store(false);
@@ -134,6 +141,11 @@ const char* InterruptSignalName(int aSignal) noexcept {
 void TakeInterruption(TCrashFrame* aFrame) {
   if (Waiting.load(std::memory_order_relaxed) && pthread_equal(pthread_self(), RunThread))
     Jump(aFrame);
+}
+
+void InterruptionDetail::Reinstall() {
+  if (Open.load())
+    Install(nullptr);
 }
 
 void InterruptionDetail::DeliverWaiting() {

@@ -48,6 +48,9 @@ namespace InterruptionDetail {
 [[gnu::tls_model("initial-exec")]] extern thread_local int Deferred;
 extern std::atomic<bool> Waiting;
 void DeliverWaiting();
+// Installs the open scope's handlers again (the crash guard does this after
+// test code changed signal dispositions).
+void Reinstall();
 } // namespace InterruptionDetail
 
 } // namespace Kalvoro

@@ -131,6 +131,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
         [&] {
           FireProgress(aStart, aPhaseName);
           aBody();
+          EndGuardedBody();
           FireProgress(aFinish, aPhaseName);
         },
         TimeLimit);
