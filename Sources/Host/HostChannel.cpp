@@ -1,15 +1,20 @@
 #include "HostChannel.h"
 
-#include <cerrno>
-#include <ctime>
+#include "HostRing.h"
+
+#include <poll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
 
 namespace Kalvoro {
 
 namespace {
-constexpr std::size_t FlushSize = 256 * 1024;
-constexpr std::int64_t FlushDelay = 2'000'000;      // ns
 constexpr std::int64_t StopCheckDelay = 10'000'000; // ns
 
 std::int64_t CoarseNow() {
@@ -25,29 +30,64 @@ std::int64_t MonotonicNanoseconds() {
   return static_cast<std::int64_t>(Now.tv_sec) * 1'000'000'000 + Now.tv_nsec;
 }
 
-void THostChannel::FlushSoon() {
-  if (FFrames.Size() == 0)
-    return;
-  const std::int64_t Now = CoarseNow();
-  if (FFirstUnflushed == 0)
-    FFirstUnflushed = Now;
-  if (FFrames.Size() >= FlushSize || Now - FFirstUnflushed >= FlushDelay)
-    Flush();
+THostChannel::THostChannel(int aSocket, int aRing) : FSocket(aSocket) {
+  void* Mapping = mmap(nullptr, HostRingSize, PROT_READ | PROT_WRITE, MAP_SHARED, aRing, 0);
+  close(aRing);
+  if (Mapping == MAP_FAILED)
+    _exit(3);
+  FRing = static_cast<char*>(Mapping);
+}
+
+void THostChannel::Wake() {
+  // One byte; a full socket already holds a wake-up.
+  const char Byte = 'w';
+  (void)send(FSocket, &Byte, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
 void THostChannel::Flush() {
-  const std::string& Data = FFrames.Data();
+  THostRingHeader& Header = *RingHeader(FRing);
+  char* Data = RingData(FRing);
+  const std::string& Frames = FFrames.Data();
   std::size_t Done = 0;
-  while (Done < Data.size()) {
-    const ssize_t Written = send(FDescriptor, Data.data() + Done, Data.size() - Done, MSG_NOSIGNAL);
-    if (Written < 0 && errno == EINTR)
+  std::uint64_t Written = Header.Written.load(std::memory_order_relaxed);
+  while (Done < Frames.size()) {
+    const std::uint64_t Used = Written - Header.Read.load(std::memory_order_acquire);
+    if (Used >= HostRingCapacity) {
+      // Full: wake the runner and wait until it has taken some.
+      Wake();
+      if (!ReadSocket(1))
+        _exit(3); // the runner is gone: nobody is left to report to
       continue;
-    if (Written <= 0)
-      _exit(3); // the parent is gone: nobody is left to report to
-    Done += static_cast<std::size_t>(Written);
+    }
+    const std::size_t At = static_cast<std::size_t>(Written % HostRingCapacity);
+    const std::size_t Chunk =
+        std::min({Frames.size() - Done, static_cast<std::size_t>(HostRingCapacity - Used),
+                  HostRingCapacity - At});
+    std::memcpy(Data + At, Frames.data() + Done, Chunk);
+    Done += Chunk;
+    Written += Chunk;
+    Header.Written.store(Written, std::memory_order_release);
   }
   FFrames.Clear();
-  FFirstUnflushed = 0;
+  // A runner that waits is woken when the ring fills up; otherwise it looks
+  // at the ring every few milliseconds by itself.
+  if (Written - Header.Read.load(std::memory_order_acquire) >= HostRingCapacity / 2)
+    Wake();
+}
+
+bool THostChannel::ReadSocket(int aTimeout) {
+  pollfd Polled{FSocket, POLLIN, 0};
+  if (poll(&Polled, 1, aTimeout) <= 0)
+    return true;
+  char Buffer[4096];
+  for (;;) {
+    const ssize_t Read = recv(FSocket, Buffer, sizeof Buffer, MSG_DONTWAIT);
+    if (Read == 0)
+      return false;
+    if (Read < 0)
+      return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    FReader.Append(Buffer, static_cast<std::size_t>(Read));
+  }
 }
 
 bool THostChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
@@ -58,13 +98,8 @@ bool THostChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
       aPayload.assign(Frame.Payload);
       return true;
     }
-    char Buffer[65536];
-    const ssize_t Read = recv(FDescriptor, Buffer, sizeof Buffer, 0);
-    if (Read < 0 && errno == EINTR)
-      continue;
-    if (Read <= 0)
+    if (!ReadSocket(-1))
       return false;
-    FReader.Append(Buffer, static_cast<std::size_t>(Read));
   }
 }
 
@@ -75,15 +110,8 @@ bool THostChannel::StopRequested() {
   if (Now - FLastStopCheck < StopCheckDelay)
     return false;
   FLastStopCheck = Now;
-  char Buffer[4096];
-  for (;;) {
-    const ssize_t Read = recv(FDescriptor, Buffer, sizeof Buffer, MSG_DONTWAIT);
-    if (Read == 0)
-      _exit(3); // the parent closed its end
-    if (Read < 0)
-      break;
-    FReader.Append(Buffer, static_cast<std::size_t>(Read));
-  }
+  if (!ReadSocket(0))
+    _exit(3); // the runner closed its end
   THostFrameView Frame{};
   while (FReader.Next(Frame))
     if (Frame.Kind == THostFrame::Stop)

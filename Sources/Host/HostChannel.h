@@ -1,34 +1,40 @@
-// The host's end of its socket: frames are gathered and written in batches,
-// at least at every phase end, so that a passing method costs no system call
-// of its own while a host that dies loses at most a few milliseconds of them.
+// The host's ends of its channel to the runner: frames go into the ring that
+// both map (HostRing.h), published at every message; the socket brings the
+// plan and a stop, and wakes the runner when the ring fills up.
 #pragma once
 
 #include "HostProtocol.h"
 
 #include <cstdint>
+#include <string>
 
 namespace Kalvoro {
 
 class THostChannel {
 public:
-  explicit THostChannel(int aDescriptor) : FDescriptor(aDescriptor) {}
+  // aSocket: the socket; aRing: the ring's memory file. Ends the process
+  // when the ring cannot be mapped.
+  THostChannel(int aSocket, int aRing);
 
   THostFrameWriter& Frames() { return FFrames; }
-  // Writes what is gathered when it is large or has waited a while.
-  void FlushSoon();
-  // Writes what is gathered now; a parent that is gone ends the host.
+  // Publishes the frames gathered so far; waits while the ring is full. A
+  // runner that is gone ends the host.
   void Flush();
-  // Reads one whole frame, waiting for it (the plan).
+  // Reads one whole frame from the socket, waiting for it (the plan).
   bool ReadFrame(std::string& aPayload, THostFrame& aKind);
-  // True when the parent asked to stop after the running method; looks at
+  // True when the runner asked to stop after the running method; looks at
   // the socket at most every few milliseconds.
   bool StopRequested();
 
 private:
-  int FDescriptor;
+  void Wake();
+  // Takes what the socket brought; false when the runner closed it.
+  bool ReadSocket(int aTimeout);
+
+  int FSocket;
+  char* FRing = nullptr;
   THostFrameWriter FFrames;
   THostFrameReader FReader;
-  std::int64_t FFirstUnflushed = 0;
   std::int64_t FLastStopCheck = 0;
   bool FStop = false;
 };

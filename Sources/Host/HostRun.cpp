@@ -12,9 +12,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace Kalvoro {
@@ -42,17 +44,15 @@ public:
 
   void OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
     EndIfForked();
-    const bool PhaseEnd = IsPhaseEnd(aMessage);
-    // What the test wrote is told before each message, so that the runner
-    // shows it in its place among its own lines and keeps it with its method
-    // (standard error only at phase ends: it is not buffered).
-    MarkOutput(PhaseEnd);
+    // What the test wrote is told before each message that the runner may
+    // print (a report, a check, an exception), so that it shows in its place
+    // among the runner's own lines; the rest is told when the method ends.
+    if (aMessage.GetId() != MessageIdProgress)
+      MarkOutput(false);
     FChannel.Frames().Message(aMessage, MonotonicNanoseconds());
-    if (PhaseEnd) {
-      FChannel.Flush();
-    } else {
-      FChannel.FlushSoon();
-    }
+    // Published at once: the ring costs no system call, and a host that
+    // dies has then lost nothing it reported.
+    FChannel.Flush();
   }
 
   // Flushes the test's standard output and error and tells the runner how
@@ -73,29 +73,25 @@ public:
   }
 
 private:
-  static bool IsPhaseEnd(const TCustomMessage& aMessage) {
-    if (aMessage.GetId() != MessageIdProgress)
-      return false;
-    const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
-    return Type == ptInitFinish || Type == ptMethodFinish || Type == ptExitFinish;
-  }
-
   THostChannel& FChannel;
   off_t FOutput = 0;
   off_t FError = 0;
 };
 
-// Keeps only the protocol descriptor (moved out of the way of descriptors a
-// test may dup2 onto) and the three standard ones.
-int SecureDescriptor(int aDescriptor) {
-  int Moved = fcntl(aDescriptor, F_DUPFD_CLOEXEC, 100);
+// Moves the socket out of the way of descriptors that a test may dup2 onto,
+// and closes everything but it, the ring and the three standard ones.
+int SecureDescriptors(int aSocket, int aRing) {
+  int Moved = fcntl(aSocket, F_DUPFD_CLOEXEC, 100);
   if (Moved < 0)
-    Moved = aDescriptor;
-  else
-    close(aDescriptor);
-  if (Moved > 3)
-    close_range(3, static_cast<unsigned>(Moved) - 1, 0);
-  close_range(static_cast<unsigned>(Moved) + 1, ~0U, 0);
+    return aSocket;
+  close(aSocket);
+  const int Low = std::min(Moved, aRing);
+  const int High = std::max(Moved, aRing);
+  if (Low > 3)
+    close_range(3, static_cast<unsigned>(Low) - 1, 0);
+  if (High > Low + 1)
+    close_range(static_cast<unsigned>(Low) + 1, static_cast<unsigned>(High) - 1, 0);
+  close_range(static_cast<unsigned>(High) + 1, ~0U, 0);
   return Moved;
 }
 
@@ -185,6 +181,7 @@ int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
       _exit(4);
     }
     EndIfForked();
+    Sink.MarkOutput(true);
     aChannel.Frames().MethodDone(static_cast<std::uint32_t>(Position),
                                  UnitTest->Methods().GetItem(Method)->TestResult());
     if (CrashesCaught() != CrashesBefore) {
@@ -200,19 +197,20 @@ int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
 } // namespace
 
 int HostMain(int argc, char** argv) {
-  if (argc != 4) {
+  if (argc != 5 || std::strcmp(argv[1], "--run") != 0) {
     std::fputs("kalvoro-host: runs tests for the kalvoro runner; not to be started by hand\n",
                stderr);
     return 2;
   }
-  const pid_t Parent = static_cast<pid_t>(std::atol(argv[3]));
+  const pid_t Parent = static_cast<pid_t>(std::atol(argv[4]));
   // Dies with the runner; a runner that ended before this line is seen too.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != Parent)
     _exit(3);
   pthread_atfork(nullptr, nullptr, &MarkForkedChild);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  THostChannel Channel(SecureDescriptor(std::atoi(argv[2])));
+  const int Ring = std::atoi(argv[3]);
+  THostChannel Channel(SecureDescriptors(std::atoi(argv[2]), Ring), Ring);
   Channel.Frames().Hello();
   Channel.Flush();
   try {

@@ -2,7 +2,9 @@
 
 #include "HostProgram.h"
 
+#include "HostRing.h"
 #include <fcntl.h>
+
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -16,8 +18,9 @@ namespace Kalvoro {
 
 namespace {
 
-// The host's socket in the child.
+// The host's socket and ring in the child.
 constexpr int HostDescriptor = 3;
+constexpr int RingDescriptor = 4;
 
 void SendAll(int aSocket, const std::string& aData) {
   std::size_t Done = 0;
@@ -52,10 +55,22 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, Pair) != 0)
     throw Exception(std::string("Cannot start the test process: ") + std::strerror(errno));
   FSocket = Pair[0];
+  const int Ring = memfd_create("kalvoro-ring", MFD_CLOEXEC);
+  if (Ring < 0 || ftruncate(Ring, HostRingSize) != 0 ||
+      (FRing = mmap(nullptr, HostRingSize, PROT_READ | PROT_WRITE, MAP_SHARED, Ring, 0)) ==
+          MAP_FAILED) {
+    const int Error = errno;
+    FRing = nullptr;
+    close(Pair[1]);
+    if (Ring >= 0)
+      close(Ring);
+    throw Exception(std::string("Cannot start the test process: ") + std::strerror(Error));
+  }
   TChildOptions Options;
   Options.Program = Program;
-  Options.Arguments = {"--run", std::to_string(HostDescriptor), std::to_string(getpid())};
-  Options.Descriptors = {{Pair[1], HostDescriptor}};
+  Options.Arguments = {"--run", std::to_string(HostDescriptor), std::to_string(RingDescriptor),
+                       std::to_string(getpid())};
+  Options.Descriptors = {{Pair[1], HostDescriptor}, {Ring, RingDescriptor}};
   // The test's output goes to files that this process reads as the host
   // tells how far they reach, so that it shows each method's share in its
   // place and keeps it; what a dying host wrote last is still there.
@@ -69,11 +84,12 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
   try {
     FChild = std::make_unique<TChildProcess>(Options);
   } catch (...) {
-    close(Pair[0]);
     close(Pair[1]);
+    close(Ring);
     throw;
   }
   close(Pair[1]);
+  close(Ring);
   fcntl(FSocket, F_SETFL, fcntl(FSocket, F_GETFL) | O_NONBLOCK);
   THostFrameWriter Writer;
   Writer.Plan(aPlan);
@@ -82,6 +98,8 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
 
 THostProcess::~THostProcess() {
   FChild.reset(); // kills the group and reaps the host
+  if (FRing != nullptr)
+    munmap(FRing, HostRingSize);
   if (FSocket >= 0)
     close(FSocket);
   for (const int Output : FOutput)
@@ -120,35 +138,40 @@ std::vector<int> THostProcess::Descriptors() const {
   return Result;
 }
 
+void THostProcess::TakeRing() {
+  THostRingHeader& Header = *RingHeader(FRing);
+  const std::uint64_t Written = Header.Written.load(std::memory_order_acquire);
+  // The host writes these numbers: they must add up.
+  if (Written < FRead || Written - FRead > HostRingCapacity)
+    throw EHostProtocol("Garbled frame from the test process: its ring does not add up");
+  const char* Data = RingData(FRing);
+  while (FRead < Written) {
+    const std::size_t At = static_cast<std::size_t>(FRead % HostRingCapacity);
+    const std::size_t Chunk =
+        std::min(static_cast<std::size_t>(Written - FRead), HostRingCapacity - At);
+    FReader.Append(Data + At, Chunk);
+    FRead += Chunk;
+  }
+  Header.Read.store(FRead, std::memory_order_release);
+}
+
 bool THostProcess::Receive() {
-  char Buffer[65536];
+  // The socket only brings wake-ups, and its end.
+  char Buffer[256];
   while (!FClosed) {
     const ssize_t Read = recv(FSocket, Buffer, sizeof Buffer, MSG_DONTWAIT);
     if (Read < 0 && errno == EINTR)
       continue;
     if (Read < 0)
-      break; // nothing more for now
-    if (Read == 0) {
-      FClosed = true;
       break;
-    }
-    FReader.Append(Buffer, static_cast<std::size_t>(Read));
+    if (Read == 0)
+      FClosed = true;
   }
-  if (FChild->Reap()) {
-    // What it sent before it ended is still in the socket: read it all. A
-    // process that it forked may hold the socket open, so do not wait for
-    // the end.
-    for (;;) {
-      const ssize_t Read = recv(FSocket, Buffer, sizeof Buffer, MSG_DONTWAIT);
-      if (Read < 0 && errno == EINTR)
-        continue;
-      if (Read <= 0)
-        break;
-      FReader.Append(Buffer, static_cast<std::size_t>(Read));
-    }
-    return false;
-  }
-  return !FClosed;
+  // Whether it has ended is asked before the ring is read, so that all it
+  // published before its end is read.
+  const bool Ended = FChild->Reap();
+  TakeRing();
+  return !Ended && !FClosed;
 }
 
 void THostProcess::SendStop() {

@@ -50,10 +50,14 @@ public:
   bool SeesEnd() const { return FChild->EndedDescriptor() >= 0; }
 
 private:
+  void TakeRing();
+
   int FSocket = -1;
   std::unique_ptr<TChildProcess> FChild;
   THostFrameReader FReader;
   bool FClosed = false;
+  void* FRing = nullptr;   // the ring the host writes its frames to
+  std::uint64_t FRead = 0; // how far it has been read
   // The files that the host has as its standard output and error, and how
   // far they have been read.
   int FOutput[2] = {-1, -1};

@@ -83,6 +83,9 @@ private:
   std::map<const TUnitTestBase*, std::vector<int>> FMethods;
 };
 
+// How often a waiting runner looks at a running host's ring, in ms.
+constexpr int RingLook = 2;
+
 const std::string InitPhase = "Init";
 const std::string ExitPhase = "Exit";
 
@@ -310,9 +313,9 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
       Ended = !aRun.Host->Receive();
       continue;
     }
-    // Without the kernel's end-of-process descriptor, look again often.
-    if (!aRun.Host->SeesEnd())
-      Wait = Wait < 0 ? 100 : std::min(Wait, 100);
+    // The host publishes to its ring without waking this process unless the
+    // ring fills up: look at it every few milliseconds.
+    Wait = Wait < 0 ? RingLook : std::min(Wait, RingLook);
     std::vector<int> Descriptors = aRun.Host->Descriptors();
     if (FWake[0] >= 0)
       Descriptors.push_back(FWake[0]);
