@@ -11,7 +11,8 @@
 namespace KalvoroFuzz {
 
 // Every module's path, state, assignment lines (while not loaded) and unit
-// tests, every scenario and the report settings, as comparable text.
+// tests, every scenario, the report settings and the run options, as
+// comparable text.
 inline std::string DescribeProject(const Kalvoro::TProject& aProject) {
   using namespace Kalvoro;
   std::string Text;
@@ -32,6 +33,8 @@ inline std::string DescribeProject(const Kalvoro::TProject& aProject) {
   Text += "summary " + std::to_string(Info.SummaryEnabled()) + " [" + Info.SummaryFileName() +
           "]\nlog " + std::to_string(Info.LogEnabled()) + " [" + Info.LogFileName() + "]\nerror " +
           std::to_string(Info.ErrorEnabled()) + " [" + Info.ErrorFileName() + "]\n";
+  Text += "options hosts " + std::to_string(aProject.Options().Hosts) + " time limit " +
+          std::to_string(aProject.Options().TimeLimit) + "\n";
   return Text;
 }
 

@@ -1,6 +1,7 @@
 // The console runner's command line: its arguments and its help text.
 #include "ConsoleRunner.h"
 
+#include "Project.h"
 #include "RunSelection.h"
 
 #include <algorithm>
@@ -56,7 +57,11 @@ Options:
   --no-files       do not write the project's report files (project mode)
   --timeout SECONDS
                    end Init, a method or Exit that runs longer than SECONDS
-                   (decimals allowed, e.g. 0.5) as an exception of its own
+                   (decimals allowed, e.g. 0.5) as an exception of its own;
+                   for a project, instead of the project's time limit
+  --in-process     run the tests inside the runner's own process
+  --hosts          run the tests in hosts (the default), also for a project
+                   whose options choose to run them in process
   --verbose, -v    print every log line instead of the error list
   --no-progress    no progress bar on a terminal
   --help, -h       show this text
@@ -97,10 +102,21 @@ Environment (as test engines set it):
   TEST_SHARD_STATUS_FILE                created or touched by a run
   XML_OUTPUT_FILE                       the JUnit report, unless --junit is given
 
+Hosts: the tests run in host processes (kalvoro-host) while the runner only
+reads what they report, so a crash, a hang past the time limit, _exit, a
+forked child or a thread that outlives its test cannot take the run with it:
+the running phase ends as an exception ("Test process ended by SIGSEGV",
+"Test process exited with status 0", "Time limit of 1 s exceeded") and the
+next method runs in a fresh host. A project keeps its choice in the section
+[Kalvoro/Options] of its file: Hosts=0 runs it in process, TimeLimit=N gives
+each Init, method and Exit N whole seconds (0: no limit).
+
 Exit codes:
-  0  every method succeeded
-  1  a method failed or raised an error, a run was stopped, or the project's
-     load report was not empty (a unit test missing or not assigned)
+  0  every method that was to run reported its result, and every one
+     succeeded
+  1  a method failed or raised an error, a test process died, a run was
+     stopped, or the project's load report was not empty (a unit test
+     missing or not assigned, an option that could not be read)
   2  wrong arguments, the module or project could not be loaded, a report
      file could not be written, or standard output could not be written
   130, 143
@@ -112,6 +128,14 @@ Exit codes:
 Lines are written as they arrive, on standard output and in the files; only
 in a flood (more than 16 lines in 5 ms) do the rest wait for the next 5 ms.
 )";
+}
+
+void ResolveRunOptions(TRunnerOptions& aOptions, const TProjectOptions* aProject) {
+  const TProjectOptions Options = aProject != nullptr ? *aProject : TProjectOptions();
+  aOptions.Hosts = aOptions.HostsGiven.value_or(Options.Hosts);
+  // --timeout takes only values above 0, so 0 means it was not given.
+  if (aOptions.TimeLimit <= 0)
+    aOptions.TimeLimit = Options.TimeLimit;
 }
 
 bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOptions& aOptions,
@@ -201,6 +225,13 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
         return false;
       }
       aOptions.ShuffleNumberGiven = true;
+    } else if (Argument == "--in-process" || Argument == "--hosts") {
+      const bool Hosts = Argument == "--hosts";
+      if (aOptions.HostsGiven.value_or(Hosts) != Hosts) {
+        aError = "options --in-process and --hosts exclude each other";
+        return false;
+      }
+      aOptions.HostsGiven = Hosts;
     } else if (Argument == "--until-failure") {
       aOptions.UntilFailure = true;
     } else if (Argument == "--shuffle") {

@@ -36,7 +36,8 @@ void ListUnitTests(const TUnitTestList& aUnitTests, const std::string& aIndent,
   }
 }
 
-int RunModule(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
+int RunModule(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
+  ResolveRunOptions(aOptions, nullptr);
   if (!aOptions.Scenarios.empty() || aOptions.NoFiles) {
     PrintError(aStreams, "--scenario and --no-files apply to project files only");
     return ExitUsageOrLoad;
@@ -131,7 +132,7 @@ TReportFiles ProjectReportFiles(const TProject& aProject, const TRunnerOptions& 
   return Files;
 }
 
-int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
+int RunProject(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
   TOpenProjectResult Opened = OpenProject(aOptions.Target);
   if (!Opened.Error.empty()) {
     PrintError(aStreams, Opened.Error);
@@ -151,6 +152,7 @@ int RunProject(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
       aStreams.Err << '\n';
   }
   TProject& Project = *Opened.Project;
+  ResolveRunOptions(aOptions, &Project.Options());
   if (aOptions.Command == "list") {
     ListProject(Project, aStreams.Out);
     return ExitSuccess;

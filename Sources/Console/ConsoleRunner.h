@@ -4,10 +4,13 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Kalvoro {
+
+struct TProjectOptions;
 
 // Exit codes.
 inline constexpr int ExitSuccess = 0;     // every method succeeded
@@ -28,10 +31,14 @@ struct TRunnerOptions {
   bool Verbose = false;
   bool Progress = true;
   double TimeLimit = 0; // seconds that each Init, method and Exit may run; 0: no limit
-  std::string Filter;   // "POSITIVE[-NEGATIVE]" over "TUnitTest.Method"; empty: all
-  std::string Shard;    // "INDEX/COUNT"; empty: the environment's, or all
-  int Repeat = 0;       // runs of the selection; 0: not given (one, or no limit
-                        // with UntilFailure)
+  // "--hosts" (true) or "--in-process" (false) as given; unset: not given.
+  std::optional<bool> HostsGiven;
+  // Whether the tests run in hosts; settled by ResolveRunOptions.
+  bool Hosts = true;
+  std::string Filter; // "POSITIVE[-NEGATIVE]" over "TUnitTest.Method"; empty: all
+  std::string Shard;  // "INDEX/COUNT"; empty: the environment's, or all
+  int Repeat = 0;     // runs of the selection; 0: not given (one, or no limit
+                      // with UntilFailure)
   bool UntilFailure = false;
   bool Shuffle = false;
   bool ShuffleNumberGiven = false;
@@ -49,6 +56,11 @@ struct TRunnerStreams {
 // sets aError; "--help" and "--version" set Command to "help" or "version".
 bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOptions& aOptions,
                           std::string& aError);
+
+// Settles where the tests run and their time limit: what the command line
+// gives wins over the project's options (aProject null: a module, which runs
+// in hosts with no time limit unless told otherwise).
+void ResolveRunOptions(TRunnerOptions& aOptions, const TProjectOptions* aProject);
 
 // The text of "kalvoro --help".
 std::string RunnerHelpText();

@@ -181,6 +181,12 @@ void TProject::SetFileName(std::string aFileName) {
   FModified = true;
 }
 
+void TProject::SetOptions(const TProjectOptions& aOptions) {
+  KALVORO_ASSERT(aOptions.TimeLimit >= 0);
+  FOptions = aOptions;
+  FModified = true;
+}
+
 std::string TProject::ResolvePath(const std::string& aPath) const {
   if (aPath.empty() || aPath.front() == '/')
     return aPath;

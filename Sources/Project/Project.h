@@ -137,8 +137,20 @@ private:
   std::string FSummaryFileName;
 };
 
+// How the programs run the project's tests. Kept in the project file only
+// where a value differs from its default, so a file that never changed them
+// stays as it was.
+struct TProjectOptions {
+  // In host processes of their own (true), or inside the program's process.
+  bool Hosts = true;
+  // Whole seconds that each Init, method and Exit may run; 0: no limit.
+  int TimeLimit = 0;
+
+  bool operator==(const TProjectOptions&) const = default;
+};
+
 // The unit of the user's work: modules, scenarios, memberships (as assignment
-// lines while a module is not loaded) and report settings.
+// lines while a module is not loaded), report settings and run options.
 class TProject {
 public:
   // With an empty file name the project starts with the one scenario "Default
@@ -159,6 +171,9 @@ public:
   const TFileInfo& FileInfo() const { return *FFileInfo; }
   const std::string& FileName() const { return FFileName; }
   bool Modified() const { return FModified; }
+  const TProjectOptions& Options() const { return FOptions; }
+  // Marks the project modified. A negative time limit fails an assertion.
+  void SetOptions(const TProjectOptions& aOptions);
 
   void SetModified() { FModified = true; }
   // Save As: stores the name and marks the project modified.
@@ -177,9 +192,10 @@ public:
 
   // Reads the file named FileName into this fresh project and loads the
   // modules that were loaded when it was saved. Returns false when some
-  // module's assignments did not fit; aReport then holds those modules'
-  // reports. Defects of the file raise ELoadProject (or the duplicate-name
-  // Exception, or a module's TModuleException); what was read before stays.
+  // module's assignments did not fit or an option's value could not be read
+  // (the option keeps its default); aReport then holds those reports.
+  // Defects of the file raise ELoadProject (or the duplicate-name Exception,
+  // or a module's TModuleException); what was read before stays.
   bool LoadProject(std::string& aReport);
   // The path of the module whose load raised the error that LoadProject
   // raised; empty when the error was none of a module's.
@@ -195,6 +211,7 @@ private:
   bool FModified = true;
   std::string FFileName;
   std::string FLoadErrorModule;
+  TProjectOptions FOptions;
   std::unique_ptr<TFileInfo> FFileInfo;
 };
 

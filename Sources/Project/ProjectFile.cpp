@@ -3,6 +3,7 @@
 #include "Project.h"
 
 #include "IniFile.h"
+#include "ProjectOptions.h"
 #include "ProjectText.h"
 
 #include <cerrno>
@@ -129,6 +130,8 @@ bool TProject::LoadProject(std::string& aReport) {
   FFileInfo->SetLogEnabled(Ini.ReadBool(SectionFileInfo, "LogEnabled", true));
   FFileInfo->SetErrorFileName(Ini.ReadString(SectionFileInfo, "ErrorFileName", ""));
   FFileInfo->SetErrorEnabled(Ini.ReadBool(SectionFileInfo, "ErrorEnabled", true));
+  if (!ReadProjectOptions(Ini, FOptions, aReport))
+    Result = false;
 
   for (std::int32_t Index = 0; Index < ScenarioCount; ++Index) {
     const auto Name = Ini.Find(SectionScenarios, IndexedKey("Name", Index));
@@ -212,6 +215,7 @@ void TProject::SaveProject() {
   Ini.WriteString(SectionFileInfo, "LogFileName", FFileInfo->LogFileName());
   Ini.WriteBool(SectionFileInfo, "ErrorEnabled", FFileInfo->ErrorEnabled());
   Ini.WriteString(SectionFileInfo, "ErrorFileName", FFileInfo->ErrorFileName());
+  WriteProjectOptions(Ini, FOptions);
 
   for (int Index = 0; Index < FScenarios.Count(); ++Index)
     Ini.WriteString(SectionScenarios, IndexedKey("Name", Index), FScenarios[Index]->Name());

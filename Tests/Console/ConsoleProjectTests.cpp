@@ -1,6 +1,6 @@
 // The console runner on project files: Start All, named scenarios, report
 // files, load reports, listing, the shipped demo project, and a module that
-// crashes while it loads.
+// crashes while it loads; the run options.
 #include "ConsoleTestSupport.h"
 #include "Project.h"
 
@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <optional>
+#include <utility>
 
 using namespace ConsoleTest;
 
@@ -178,4 +180,68 @@ TEST(ConsoleLoadCrash, ModuleCrashingWhileLoadingIsRefusedAndTheProgramGoesOn) {
   ASSERT_EQ(Opened.Project->Modules().Count(), 2);
   EXPECT_EQ(Opened.Project->Modules()[0]->State(), msLoadFailed);
   EXPECT_EQ(Opened.Project->Modules()[1]->State(), msLoadSuccess);
+}
+
+// Where the tests run and their time limit: an option on the command line
+// wins over the project's run options, which win over the defaults (hosts,
+// no limit); the project's time limit reaches the run.
+TEST(ConsoleRunOptions, CommandLineWinsOverTheProjectsOptions) {
+  struct TCase {
+    std::vector<std::string> Given;
+    std::optional<TProjectOptions> Project; // unset: module mode
+    std::string Error;
+    bool Hosts;
+    double TimeLimit;
+  };
+  const std::string Exclusive = "options --in-process and --hosts exclude each other";
+  const TCase Cases[] = {
+      {{}, std::nullopt, "", true, 0},
+      {{"--in-process"}, std::nullopt, "", false, 0},
+      {{"--hosts", "--timeout", "0.5"}, std::nullopt, "", true, 0.5},
+      {{}, TProjectOptions{false, 5}, "", false, 5},
+      {{"--hosts"}, TProjectOptions{false, 5}, "", true, 5},
+      {{"--in-process", "--timeout", "2.5"}, TProjectOptions{true, 5}, "", false, 2.5},
+      {{"--in-process", "--in-process"}, TProjectOptions{}, "", false, 0},
+      {{"--in-process", "--hosts"}, std::nullopt, Exclusive, true, 0},
+      {{"--hosts", "--in-process"}, TProjectOptions{}, Exclusive, true, 0},
+  };
+  for (const TCase& Case : Cases) {
+    std::vector<std::string> Arguments{"run", "m.kvr"};
+    Arguments.insert(Arguments.end(), Case.Given.begin(), Case.Given.end());
+    SCOPED_TRACE(::testing::PrintToString(Arguments));
+    TRunnerOptions Options;
+    std::string Error;
+    EXPECT_EQ(ParseRunnerArguments(Arguments, Options, Error), Case.Error.empty());
+    EXPECT_EQ(Error, Case.Error);
+    if (!Case.Error.empty())
+      continue;
+    ResolveRunOptions(Options, Case.Project ? &*Case.Project : nullptr);
+    EXPECT_EQ(Options.Hosts, Case.Hosts);
+    EXPECT_EQ(Options.TimeLimit, Case.TimeLimit);
+  }
+
+  // The project's whole seconds end a hanging method; --timeout replaces them.
+  TempDir Dir;
+  const fs::path Project = Dir.Path() / "Limited.kvr";
+  const std::string Hangs = std::string(KALVORO_TEST_MODULES_DIR) + "/Hangs.so";
+  std::ofstream(Project, std::ios::binary)
+      << "[Project]\r\nSignature=Kalvoro\r\nFileVersion=1.0\r\nModuleCount=1\r\n"
+      << "ScenarioCount=0\r\n[FileInfo]\r\nSummaryEnabled=0\r\nSummaryFileName=\r\n"
+      << "LogEnabled=0\r\nLogFileName=\r\nErrorEnabled=0\r\nErrorFileName=\r\n"
+      << "[Kalvoro/Options]\r\nHosts=0\r\nTimeLimit=1\r\n"
+      << "[Modules]\r\nFile0=" << Hangs << "\r\nLoad0=1\r\nAssignmentCount0=2\r\n"
+      << "[" << Hangs << "]\r\nAssign0=THangs|Default Scenario|ENABLED\r\n"
+      << "Assign1=TAfterHangs|Default Scenario|ENABLED\r\n";
+  for (const auto& [Extra, Text] :
+       {std::pair<std::vector<std::string>, std::string>{{}, "Time limit of 1 s exceeded"},
+        {{"--timeout", "0.2"}, "Time limit of 0.2 s exceeded"}}) {
+    std::vector<std::string> Arguments{"run", Project.string(), "--no-progress", "--filter",
+                                       "THangs.TestSleep:TAfterHangs.*"};
+    Arguments.insert(Arguments.end(), Extra.begin(), Extra.end());
+    const TRun Result = Runner(Arguments);
+    EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
+    EXPECT_TRUE(Result.Err.empty()) << Result.Err;
+    EXPECT_NE(Result.Out.find("EXCEPTION (THangs.TestSleep) " + Text), std::string::npos)
+        << Result.Out;
+  }
 }

@@ -79,7 +79,8 @@ TEST(ProjectFileTest, SaveWritesTheWorkedExampleByteForByte) {
                                                              "module [C:\\Tests\\Old.dll] state 0\n"
                                                              "summary 1 [C:\\Tools\\Summary.txt]\n"
                                                              "log 1 [C:\\Tools\\Log.txt]\n"
-                                                             "error 1 [C:\\Tools\\Error.txt]\n");
+                                                             "error 1 [C:\\Tools\\Error.txt]\n"
+                                                             "options hosts 1 time limit 0\n");
 }
 
 TEST(ProjectFileTest, RoundTripKeepsEverythingWithTheDemoModuleLoadedAndNot) {
@@ -214,4 +215,91 @@ TEST(ProjectFileTest, FailedSaveRaisesAndClearsModified) {
     EXPECT_EQ(Error.Message(), "Unable to write to " + Dir.File("no/such/folder.kvr"));
   }
   EXPECT_FALSE(Project.Modified());
+}
+
+// The run options: read tolerantly (a bad value is a report line and keeps
+// the default), written back only where they differ from the defaults, and
+// kept apart from a module's assignment lines even when the module's path
+// names the options' section.
+TEST(ProjectFileTest, RunOptionsAreReadTolerantlyAndWrittenOnlyWhenNotDefault) {
+  const std::string Section = "[Kalvoro/Options]\n";
+  const std::string ReportHeader =
+      "The following error occurred when reading the section [Kalvoro/Options]:\r";
+  struct TCase {
+    std::string Lines; // of the options' section; empty: no section
+    bool Hosts;
+    int TimeLimit;
+    std::string Report;
+    std::string Saved; // the section as saved again; empty: none
+  };
+  const TCase Cases[] = {
+      {"", true, 0, "", ""},
+      {"Hosts=0\nTimeLimit=5\n", false, 5, "", "Hosts=0\nTimeLimit=5\n"},
+      {"timelimit=30\nhosts=1\n", true, 30, "", "TimeLimit=30\n"},
+      {"Hosts=1\nTimeLimit=0\n", true, 0, "", ""},
+      {"Hosts=0\nTimeLimit=$10\nUnknown=x\n", false, 16, "", "Hosts=0\nTimeLimit=16\n"},
+      {"Hosts=yes\nTimeLimit=-1\n", true, 0,
+       ReportHeader + "* Hosts=\"yes\" is neither 1 nor 0; the tests run in hosts.\r"
+                      "* TimeLimit=\"-1\" is no whole number of seconds from 0; no time limit "
+                      "is set.\r",
+       ""},
+      {"Hosts=2\nTimeLimit=7\n", true, 7,
+       ReportHeader + "* Hosts=\"2\" is neither 1 nor 0; the tests run in hosts.\r",
+       "TimeLimit=7\n"},
+      {"Hosts=0\nTimeLimit=2.5\n", false, 0,
+       ReportHeader + "* TimeLimit=\"2.5\" is no whole number of seconds from 0; no time "
+                      "limit is set.\r",
+       "Hosts=0\n"},
+      {"TimeLimit=\n", true, 0,
+       ReportHeader + "* TimeLimit=\"\" is no whole number of seconds from 0; no time limit "
+                      "is set.\r",
+       ""},
+  };
+  const std::string Scenarios = "[Scenarios]\nName0=Default Scenario\n";
+  // The file's head as the project layer writes it back.
+  const std::string SavedHead =
+      "[Project]\nSignature=Kalvoro\nFileVersion=1.0\nModuleCount=0\nScenarioCount=1\n"
+      "[FileInfo]\nSummaryEnabled=1\nSummaryFileName=/r/Summary.txt\nLogEnabled=0\n"
+      "LogFileName=/r/Log.txt\nErrorEnabled=0\nErrorFileName=/r/Error.txt\n";
+  TScratchDir Dir;
+  const std::string FileName = Dir.File("Options.kvr");
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Lines);
+    WriteFile(FileName,
+              Header("0", "1") + Scenarios + (Case.Lines.empty() ? "" : Section + Case.Lines));
+    TLoad Load = LoadFile(FileName);
+    ASSERT_EQ(Load.Error, "");
+    EXPECT_EQ(Load.Result, Case.Report.empty());
+    EXPECT_EQ(Load.Report, Case.Report);
+    EXPECT_EQ(Load.Project->Options(), (TProjectOptions{Case.Hosts, Case.TimeLimit}));
+    EXPECT_EQ(Load.Project->Modules().Count(), 0);
+    EXPECT_FALSE(Load.Project->Modified());
+    Load.Project->SaveProject();
+    EXPECT_EQ(ReadFile(FileName),
+              CrLf(SavedHead + (Case.Saved.empty() ? "" : Section + Case.Saved) + Scenarios));
+  }
+
+  // A module whose path is the options' section name keeps its lines apart.
+  {
+    TProject Project;
+    Project.SetFileName(FileName);
+    Project.SetOptions({false, 3});
+    EXPECT_TRUE(Project.Modified());
+    Project.Modules().AddByFileName("Kalvoro/Options")->Assignments() = {
+        "TA|Default Scenario|ENABLED", "TimeLimit=9|Default Scenario|ENABLED"};
+    Project.SaveProject();
+  }
+  const std::string Saved = ReadFile(FileName);
+  EXPECT_NE(Saved.find(CrLf("[Kalvoro/Options]\nHosts=0\nTimeLimit=3\n"
+                            "Assign0=TA|Default Scenario|ENABLED\n"
+                            "Assign1=TimeLimit=9|Default Scenario|ENABLED\n")),
+            std::string::npos);
+  TLoad Load = LoadFile(FileName);
+  ASSERT_EQ(Load.Error, "");
+  EXPECT_EQ(Load.Report, "");
+  EXPECT_EQ(Load.Project->Options(), (TProjectOptions{false, 3}));
+  ASSERT_EQ(Load.Project->Modules().Count(), 1);
+  EXPECT_EQ(Load.Project->Modules()[0]->Assignments(),
+            (std::vector<std::string>{"TA|Default Scenario|ENABLED",
+                                      "TimeLimit=9|Default Scenario|ENABLED"}));
 }
