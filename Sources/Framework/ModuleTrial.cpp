@@ -1,165 +1,320 @@
-// Trials of a loader step in a forked child (see ModuleTrial.h). The child
-// guards the step as a test phase is guarded and sends what ended it back
-// through a pipe, so that the parent words it as it words any crash.
+// The program's side of the load trials (see ModuleTrial.h): starts the
+// trial process, hands it the paths, reads one outcome per module within the
+// time limit, and starts a fresh trial for the rest after a module that ended
+// the trial.
 #include "ModuleTrial.h"
 
-#include "CrashGuard.h"
+#include "ChildProcess.h"
+#include "HostProgram.h"
+#include "TrialReport.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
+#include <link.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <csetjmp>
-#include <cstring>
-#include <string>
-#include <type_traits>
+#include <chrono>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <tuple>
 
 namespace Kalvoro {
 
 namespace {
 
-static_assert(std::is_trivially_copyable_v<TCrashFrame>, "a crash frame is sent as bytes");
-
-// The child's reply: one tag, then the crash frame's bytes or an error text.
-constexpr char CameThrough = '+';
-constexpr char Crashed = '-';
-constexpr char Raised = '!';
-constexpr std::size_t MaxErrorText = 1024;
-
-using TStep = void (*)(void* aArgument);
-
-void WriteAll(int aFile, const void* aData, std::size_t aSize) {
-  const char* Data = static_cast<const char*>(aData);
-  while (aSize > 0) {
-    const ssize_t Written = write(aFile, Data, aSize);
-    if (Written < 0 && errno == EINTR)
-      continue;
-    if (Written <= 0)
-      return;
-    Data += Written;
-    aSize -= static_cast<std::size_t>(Written);
-  }
-}
-
-// The child's side. Its output goes nowhere, so that what the module prints
-// while starting is not shown twice. It never returns into the parent's
-// frames: every way out ends in _exit, which runs no exit handlers of the
-// parent's copy (they would flush the parent's buffers a second time).
-[[noreturn]] void RunChild(int aPipe, TStep aStep, void* aArgument) {
-  const int Null = open("/dev/null", O_RDWR | O_CLOEXEC);
-  if (Null >= 0) {
-    dup2(Null, STDOUT_FILENO);
-    dup2(Null, STDERR_FILENO);
-  }
-  TSignalScope Scope;
-  TCrashFrame Frame;
-  PushCrashFrame(&Frame);
-  if (sigsetjmp(Frame.Env, 1) != 0) {
-    // Nothing that allocates after a crash: the heap may be what broke.
-    WriteAll(aPipe, &Crashed, 1);
-    WriteAll(aPipe, &Frame, sizeof Frame);
-    _exit(0);
-  }
-  try {
-    aStep(aArgument);
-  } catch (...) {
-    // An error out of a constructor would unwind through the loader in the
-    // parent, with its lock taken: such a start-up is refused as well.
-    const std::string Text = CurrentExceptionText();
-    WriteAll(aPipe, &Raised, 1);
-    WriteAll(aPipe, Text.data(), std::min(Text.size(), MaxErrorText));
-    _exit(0);
-  }
-  WriteAll(aPipe, &CameThrough, 1);
-  _exit(0);
-}
-
-std::string ReadReply(int aPipe) {
-  // The child is gone; a process it started may still hold the pipe open, so
-  // read what is there without waiting for the end.
-  fcntl(aPipe, F_SETFL, O_NONBLOCK);
-  std::string Reply;
-  char Buffer[512];
-  for (;;) {
-    const ssize_t Read = read(aPipe, Buffer, sizeof Buffer);
-    if (Read < 0 && errno == EINTR)
-      continue;
-    if (Read <= 0)
-      return Reply;
-    Reply.append(Buffer, static_cast<std::size_t>(Read));
-  }
-}
-
-std::string TextOf(const std::string& aReply, bool aReaped, int aStatus) {
-  if (!aReply.empty() && aReply[0] == CameThrough)
-    return {};
-  if (!aReply.empty() && aReply[0] == Raised)
-    return aReply.substr(1);
-  TCrashFrame Frame;
-  if (aReply.size() == 1 + sizeof Frame && aReply[0] == Crashed) {
-    std::memcpy(static_cast<void*>(&Frame), aReply.data() + 1, sizeof Frame);
-    Frame.Outer = nullptr;
-    return CrashText(Frame);
-  }
-  // Ended before it could say why: killed by a signal it was not guarded
-  // against, or it ended itself.
-  if (aReaped && WIFSIGNALED(aStatus)) {
-    Frame.Signal = WTERMSIG(aStatus);
-    return CrashText(Frame);
-  }
-  if (aReaped && WIFEXITED(aStatus))
-    return "Ended the process with exit code " + std::to_string(WEXITSTATUS(aStatus));
-  return "Ended the process";
-}
-
-// Runs aStep in a child process; empty when it came through. When no child
-// can be made the step is not tried, and the caller takes it untried.
-std::string RunTrial(TStep aStep, void* aArgument) {
-  int Pipe[2];
-  if (pipe2(Pipe, O_CLOEXEC) != 0)
-    return {};
-  const pid_t Child = fork();
-  if (Child < 0) {
-    close(Pipe[0]);
-    close(Pipe[1]);
-    return {};
-  }
-  if (Child == 0) {
-    close(Pipe[0]);
-    RunChild(Pipe[1], aStep, aArgument);
-  }
-  close(Pipe[1]);
-  int Status = 0;
-  pid_t Reaped;
-  while ((Reaped = waitpid(Child, &Status, 0)) < 0 && errno == EINTR) {
-  }
-  const std::string Reply = ReadReply(Pipe[0]);
-  close(Pipe[0]);
-  return TextOf(Reply, Reaped == Child, Status);
-}
-
-struct TOpenArguments {
-  const char* Path;
-  int Flags;
+struct TOutcome {
+  std::string StartUp;
+  std::string ShutDown;
 };
+using TOutcomes = std::vector<std::optional<TOutcome>>;
+
+std::atomic<double> TimeLimit{10.0};
+
+// A file as it is now: a trial's outcome holds for the same file unchanged.
+using TFileKey = std::tuple<dev_t, ino_t, off_t, long long>;
+
+std::optional<TFileKey> KeyOf(const std::string& aPath) {
+  struct stat Status {};
+  if (stat(aPath.c_str(), &Status) != 0)
+    return std::nullopt;
+  return TFileKey{Status.st_dev, Status.st_ino, Status.st_size,
+                  static_cast<long long>(Status.st_mtim.tv_sec) * 1000000000 +
+                      Status.st_mtim.tv_nsec};
+}
+
+// The socket's end that the program keeps, closed with the object.
+struct TSocket {
+  int Ours = -1;
+  int Theirs = -1;
+  TSocket() {
+    int Ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, Ends) == 0) {
+      Ours = Ends[0];
+      Theirs = Ends[1];
+    }
+  }
+  ~TSocket() {
+    if (Ours >= 0)
+      close(Ours);
+    if (Theirs >= 0)
+      close(Theirs);
+  }
+};
+
+void SendPaths(int aSocket, const std::vector<std::string>& aPaths, std::size_t aFrom) {
+  std::string Data;
+  for (std::size_t I = aFrom; I < aPaths.size(); ++I)
+    Data.append(aPaths[I]).push_back('\0');
+  for (std::size_t Sent = 0; Sent < Data.size();) {
+    const ssize_t Count = send(aSocket, Data.data() + Sent, Data.size() - Sent, MSG_NOSIGNAL);
+    if (Count < 0 && errno == EINTR)
+      continue;
+    if (Count <= 0)
+      break; // the trial has ended; what it said is read all the same
+    Sent += static_cast<std::size_t>(Count);
+  }
+  shutdown(aSocket, SHUT_WR);
+}
+
+// One trial process over aPaths from aNext on; moves aNext past the modules
+// it has an outcome for. False when the trial could not be started or did
+// not start as a trial: the rest is then left untried.
+class TTrialRun {
+public:
+  TTrialRun(const std::vector<std::string>& aPaths, TOutcomes& aOutcomes, std::size_t& aNext)
+      : FPaths(aPaths), FOutcomes(aOutcomes), FNext(aNext) {}
+
+  bool Run(const std::string& aHost, int aFlags) {
+    TSocket Socket;
+    if (Socket.Ours < 0)
+      return false;
+    TChildOptions Options;
+    Options.Program = aHost;
+    Options.Arguments = {"--trial", "3", std::to_string(aFlags)};
+    Options.Descriptors = {{Socket.Theirs, 3}};
+    Options.NullOutput = true; // what a module prints while it loads is not shown twice
+    std::optional<TChildProcess> Child;
+    try {
+      Child.emplace(Options);
+    } catch (const Exception&) {
+      return false;
+    }
+    close(Socket.Theirs);
+    Socket.Theirs = -1;
+    SendPaths(Socket.Ours, FPaths, FNext);
+    const double Limit = TimeLimit.load();
+    auto Deadline = Clock::now() + Seconds(Limit);
+    bool Open = true;
+    while (!Child->Reap()) {
+      const auto Left = Deadline - Clock::now();
+      if (Left <= Clock::duration::zero()) {
+        Child->Kill();
+        Read(Socket.Ours);
+        if (FNext < FPaths.size() && FReady)
+          FOutcomes[FNext++] = TOutcome{LoadTrialTimeLimitText(Limit), {}};
+        return FReady;
+      }
+      pollfd Watch[2] = {{Child->EndedDescriptor(), POLLIN, 0},
+                         {Open ? Socket.Ours : -1, POLLIN, 0}};
+      const int Timeout =
+          static_cast<int>(std::ceil(std::chrono::duration<double, std::milli>(Left).count()));
+      poll(Watch, 2, Child->EndedDescriptor() < 0 ? std::min(Timeout, 5) : Timeout);
+      if (Watch[1].revents != 0) {
+        const std::size_t Before = FNext;
+        Open = Read(Socket.Ours);
+        if (FNext != Before)
+          Deadline = Clock::now() + Seconds(Limit);
+      }
+    }
+    // Ended: what it wrote before it ended is all there.
+    Read(Socket.Ours);
+    if (!FReady)
+      return false;
+    if (FNext < FPaths.size() && !FEndedItself)
+      FOutcomes[FNext++] = TOutcome{DeathText(Child->Status()), {}};
+    return true;
+  }
+
+private:
+  using Clock = std::chrono::steady_clock;
+  static Clock::duration Seconds(double aSeconds) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(aSeconds));
+  }
+
+  // A trial that ended without a word about its module: the module ended it.
+  static std::string DeathText(int aStatus) {
+    if (WIFSIGNALED(aStatus)) {
+      TCrashFrame Frame;
+      Frame.Signal = WTERMSIG(aStatus);
+      return CrashText(Frame);
+    }
+    return "Ended the process with exit code " + std::to_string(WEXITSTATUS(aStatus));
+  }
+
+  // Reads what is there without waiting; false at the end of the stream.
+  bool Read(int aSocket) {
+    char Data[4096];
+    bool Open = true;
+    for (;;) {
+      const ssize_t Count = recv(aSocket, Data, sizeof Data, MSG_DONTWAIT);
+      if (Count < 0 && errno == EINTR)
+        continue;
+      if (Count == 0)
+        Open = false;
+      if (Count <= 0)
+        break;
+      FBuffer.append(Data, static_cast<std::size_t>(Count));
+    }
+    TakeRecords();
+    return Open;
+  }
+
+  void TakeRecords() {
+    constexpr std::size_t Head = 1 + sizeof(std::uint32_t);
+    std::size_t At = 0;
+    while (FBuffer.size() - At >= Head) {
+      std::uint32_t Size = 0;
+      std::memcpy(&Size, FBuffer.data() + At + 1, sizeof Size);
+      if (FBuffer.size() - At - Head < Size)
+        break;
+      Take(static_cast<TTrialTag>(FBuffer[At]), FBuffer.substr(At + Head, Size));
+      At += Head + Size;
+    }
+    FBuffer.erase(0, At);
+  }
+
+  void Take(TTrialTag aTag, const std::string& aPayload) {
+    if (aTag == ttReady) {
+      FReady = true;
+      return;
+    }
+    if (FNext >= FPaths.size())
+      return;
+    TOutcome Outcome;
+    std::string Text = aPayload;
+    if (aTag == ttStartUpCrash || aTag == ttShutDownCrash) {
+      TTrialCrash Crash;
+      if (aPayload.size() == sizeof Crash) {
+        std::memcpy(static_cast<void*>(&Crash), aPayload.data(), sizeof Crash);
+        Text = Crash.Text();
+      }
+    }
+    if (aTag == ttStartUpCrash || aTag == ttStartUpRaised)
+      Outcome.StartUp = Text;
+    else if (aTag == ttShutDownCrash || aTag == ttShutDownRaised)
+      Outcome.ShutDown = Text;
+    // The trial ends itself after a module whose step broke.
+    FEndedItself = aTag != ttCameThrough;
+    FOutcomes[FNext++] = Outcome;
+  }
+
+  const std::vector<std::string>& FPaths;
+  TOutcomes& FOutcomes;
+  std::size_t& FNext;
+  std::string FBuffer;
+  bool FReady = false;
+  bool FEndedItself = false;
+};
+
+// Tries every path, in as many trial processes as crashes make necessary;
+// the modules no trial could be started for are left without an outcome.
+TOutcomes RunTrials(const std::vector<std::string>& aPaths, int aFlags) {
+  TOutcomes Outcomes(aPaths.size());
+  const std::string Host = HostProgramPath();
+  if (Host.empty())
+    return Outcomes;
+  std::size_t Next = 0;
+  while (Next < aPaths.size())
+    if (!TTrialRun(aPaths, Outcomes, Next).Run(Host, aFlags))
+      break;
+  return Outcomes;
+}
+
+// The shut-down outcomes of loaded libraries, by the name they were loaded
+// under, until they are released.
+struct TShutDown {
+  std::optional<TFileKey> Key;
+  std::string Text;
+};
+std::mutex ShutDownMutex;
+std::map<std::string, TShutDown> ShutDowns;
+
+[[gnu::tls_model("initial-exec")]] thread_local TLoadTrials* CurrentTrials = nullptr;
 
 } // namespace
 
+struct TLoadTrials::TResults {
+  std::map<TFileKey, TOutcome> ByFile;
+};
+
+TLoadTrials::TLoadTrials(const std::vector<std::string>& aPaths)
+    : FResults(std::make_unique<TResults>()), FOuter(CurrentTrials) {
+  const TOutcomes Outcomes = RunTrials(aPaths, ModuleOpenFlags);
+  for (std::size_t I = 0; I < aPaths.size(); ++I)
+    if (Outcomes[I])
+      if (const auto Key = KeyOf(aPaths[I]))
+        FResults->ByFile[*Key] = *Outcomes[I];
+  CurrentTrials = this;
+}
+
+TLoadTrials::~TLoadTrials() {
+  CurrentTrials = FOuter;
+}
+
 std::string TryStartUp(const std::string& aPath, int aFlags) {
-  TOpenArguments Arguments{aPath.c_str(), aFlags};
-  return RunTrial(
-      [](void* aArgument) {
-        const auto* Open = static_cast<const TOpenArguments*>(aArgument);
-        dlopen(Open->Path, Open->Flags);
-      },
-      &Arguments);
+  const std::optional<TFileKey> Key = KeyOf(aPath);
+  std::optional<TOutcome> Outcome;
+  for (TLoadTrials* Trials = CurrentTrials; Trials != nullptr && Key && aFlags == ModuleOpenFlags;
+       Trials = Trials->FOuter) {
+    const auto Found = Trials->FResults->ByFile.find(*Key);
+    if (Found != Trials->FResults->ByFile.end()) {
+      Outcome = Found->second;
+      break;
+    }
+  }
+  if (!Outcome)
+    Outcome = RunTrials({aPath}, aFlags).front();
+  std::lock_guard<std::mutex> Lock(ShutDownMutex);
+  if (!Outcome) {
+    ShutDowns.erase(aPath);
+    return TryStartUpInFork(aPath, aFlags);
+  }
+  ShutDowns[aPath] = TShutDown{Key, Outcome->ShutDown};
+  return Outcome->StartUp;
 }
 
 std::string TryShutDown(void* aHandle) {
-  return RunTrial([](void* aHandle) { dlclose(aHandle); }, aHandle);
+  link_map* Map = nullptr;
+  if (dlinfo(aHandle, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr && Map->l_name != nullptr) {
+    const std::string Name = Map->l_name;
+    std::lock_guard<std::mutex> Lock(ShutDownMutex);
+    const auto Found = ShutDowns.find(Name);
+    if (Found != ShutDowns.end()) {
+      const TShutDown ShutDown = Found->second;
+      ShutDowns.erase(Found);
+      if (ShutDown.Key && ShutDown.Key == KeyOf(Name))
+        return ShutDown.Text;
+    }
+  }
+  return TryShutDownInFork(aHandle);
+}
+
+void SetLoadTrialTimeLimit(double aSeconds) {
+  TimeLimit = aSeconds;
+}
+
+double LoadTrialTimeLimit() {
+  return TimeLimit.load();
+}
+
+std::string LoadTrialTimeLimitText(double aSeconds) {
+  return "Start-up or shut-down did not end within " + SecondsText(aSeconds) + " s";
 }
 
 } // namespace Kalvoro

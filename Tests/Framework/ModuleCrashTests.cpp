@@ -18,15 +18,6 @@ const std::string Library = ModulePath("CrashesWhileLoading.so");
 const std::string Package = ModulePath("CrashesWhileLoadingPackage.bpl");
 const std::string SegvText = "Access violation (SIGSEGV)";
 
-// Sets the step at which the module crashes for the life of the object.
-class TCrashAt {
-public:
-  explicit TCrashAt(const char* aStep) { setenv("KALVORO_CRASH_AT", aStep, 1); }
-  ~TCrashAt() { unsetenv("KALVORO_CRASH_AT"); }
-  TCrashAt(const TCrashAt&) = delete;
-  TCrashAt& operator=(const TCrashAt&) = delete;
-};
-
 // The text of the TModuleException that aModule.UnloadModule() raises.
 std::string UnloadError(TModule& aModule) {
   try {

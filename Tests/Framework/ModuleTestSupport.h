@@ -44,6 +44,16 @@ inline bool IsMapped(const std::string& aPath) {
   return Handle != nullptr;
 }
 
+// Sets the step at which the module CrashesWhileLoading crashes (its
+// KALVORO_CRASH_AT) for the life of the object.
+class TCrashAt {
+public:
+  explicit TCrashAt(const char* aStep) { setenv("KALVORO_CRASH_AT", aStep, 1); }
+  ~TCrashAt() { unsetenv("KALVORO_CRASH_AT"); }
+  TCrashAt(const TCrashAt&) = delete;
+  TCrashAt& operator=(const TCrashAt&) = delete;
+};
+
 inline std::vector<std::string> Names(const TModule& aModule) {
   std::vector<std::string> Result;
   for (const TUnitTestBase* UnitTest : aModule.UnitTestList())

@@ -1,6 +1,7 @@
 // A module that crashes while it is loaded or released, at the step that
 // KALVORO_CRASH_AT names: "start-up" (a global object's constructor),
-// "start-up exit" (the constructor calls exit(3)), "Register", "unit test" (a
+// "start-up exit" (the constructor calls exit(3)), "start-up hang" (it never
+// returns), "Register", "unit test" (a
 // unit test's Register), "shut-down" (a global object's destructor) or "unit
 // test destructor"; built as a package too,
 // with "Initialize" and "Finalize". Unset, the module loads and works.
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +30,8 @@ struct TStartUp {
     CrashIf("start-up");
     if (CrashesAt("start-up exit"))
       std::exit(3);
+    while (CrashesAt("start-up hang"))
+      pause();
   }
   ~TStartUp() { CrashIf("shut-down"); }
 } StartUp;

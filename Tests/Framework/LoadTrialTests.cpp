@@ -1,0 +1,99 @@
+// The modules a program is about to load, tried together in one trial
+// process: each is refused or passed on its own, in the order given, and a
+// load answers from that trial while the file is unchanged.
+#include "ModuleTestSupport.h"
+
+#include "HostProgram.h"
+#include "ModuleTrial.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+using namespace ModuleTest;
+
+namespace {
+
+const std::string Crashing = ModulePath("CrashesWhileLoading.so");
+
+// A short time limit for the trials of one test.
+class TShortTrials {
+public:
+  TShortTrials() { SetLoadTrialTimeLimit(2); }
+  ~TShortTrials() { SetLoadTrialTimeLimit(10); }
+};
+
+// The loader's text after a load of aModule: empty when it loaded.
+std::string LoadOutcome(TModule& aModule) {
+  try {
+    if (aModule.LoadModule())
+      return {};
+  } catch (const TModuleException&) {
+  }
+  return aModule.LoaderError().empty() ? "refused" : aModule.LoaderError();
+}
+
+} // namespace
+
+TEST(FrameworkLoadTrials, EachModuleIsRefusedOrLoadedOnItsOwn) {
+  const TShortTrials Short;
+  struct TCase {
+    const char* Step;
+    std::string LoadText;   // of the crashing module; the others load
+    std::string UnloadText; // of the crashing module, once loaded
+  };
+  const std::vector<TCase> Cases = {
+      {"start-up", "Access violation (SIGSEGV)", ""},
+      {"start-up exit", "exit(3) called by the test", ""},
+      {"start-up hang", "Start-up or shut-down did not end within 2 s", ""},
+      {"shut-down", "", "Access violation (SIGSEGV)"},
+      {"none", "", ""},
+  };
+  // The crashing module between two that load, so that the one after it is
+  // tried by a fresh trial process when it ended the first.
+  const std::vector<std::string> Paths = {ModulePath("ReportA.so"), Crashing,
+                                          ModulePath("Exits.so")};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Step);
+    const TCrashAt Crash(Case.Step);
+    const TLoadTrials Trials(Paths);
+    std::vector<std::unique_ptr<TModule>> Modules;
+    std::vector<std::string> Outcomes;
+    for (const std::string& Path : Paths) {
+      Modules.push_back(std::make_unique<TModule>(Path));
+      Outcomes.push_back(LoadOutcome(*Modules.back()));
+    }
+    EXPECT_EQ(Outcomes, (std::vector<std::string>{"", Case.LoadText, ""}));
+    TModule& Module = *Modules[1];
+    if (Module.State() != msLoadSuccess)
+      continue;
+    std::string Unloaded;
+    try {
+      Module.UnloadModule();
+    } catch (const TModuleException&) {
+      Unloaded = Module.LoaderError();
+    }
+    EXPECT_EQ(Unloaded, Case.UnloadText);
+  }
+}
+
+// The trial's answer holds for the file as it was tried: a file changed
+// since is tried again.
+TEST(FrameworkLoadTrials, ALoadAnswersFromTheTrialUntilTheFileChanges) {
+  if (HostProgramPath().empty())
+    GTEST_SKIP() << "no host program: each load is tried in a fork of its own";
+  TTempDir Dir;
+  const std::string Copy = Dir / "Copy.so";
+  fs::copy_file(Crashing, Copy);
+  std::optional<TLoadTrials> Trials;
+  {
+    const TCrashAt Crash("start-up");
+    Trials.emplace(std::vector<std::string>{Copy});
+  }
+  TModule Module(Copy);
+  EXPECT_EQ(LoadOutcome(Module), "Access violation (SIGSEGV)");
+  fs::last_write_time(Copy, fs::last_write_time(Copy) + std::chrono::seconds(1));
+  EXPECT_EQ(LoadOutcome(Module), "");
+  EXPECT_TRUE(Module.UnloadModule());
+}
