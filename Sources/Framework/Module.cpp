@@ -2,6 +2,7 @@
 #include "UnitTestBase.h"
 
 #include "CrashGuard.h"
+#include "ModuleNames.h"
 #include "ModuleTrial.h"
 
 #include <cxxabi.h>
@@ -334,6 +335,8 @@ bool TModule::LoadModule() {
   std::string ModuleError;
   std::string Crash;
   bool Failed = false;
+  std::vector<TLongName> LongNames;
+  FNameChanges.clear();
   try {
     Crash = CrashIn([&] {
       Register();
@@ -344,7 +347,7 @@ bool TModule::LoadModule() {
                        const TFixtureBaseClass* aFixtureClass, void* aInfo) {
           static_cast<TModule*>(aObject)->EnumUnitTestProc(aUnitTestClass, aFixtureClass, aInfo);
         };
-        Enumerate(Proc, nullptr);
+        Enumerate(Proc, &LongNames);
       }
     });
   } catch (...) {
@@ -367,17 +370,27 @@ bool TModule::LoadModule() {
     throw TModuleException("Invalid module\rNo \"EnumRegisteredUnitTests\" procedure in module \"" +
                            FFullFileName + "\"");
   }
+  KeepNamesApart(FUnitTestList, LongNames, FNameChanges);
   FState = msLoadSuccess;
   return true;
 }
 
 void TModule::EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
-                               const TFixtureBaseClass* /*aFixtureClass*/, void* /*aInfo*/) {
+                               const TFixtureBaseClass* /*aFixtureClass*/, void* aInfo) {
   KALVORO_ASSERT(aUnitTestClass != nullptr && aUnitTestClass->Create != nullptr);
+  const std::string_view Name =
+      aUnitTestClass->Name != nullptr ? aUnitTestClass->Name : std::string_view();
+  if (!IsAssignableName(Name)) {
+    FNameChanges.push_back({CutName(Name), {}});
+    return;
+  }
   // Listed before its Register runs, so that a failed load frees it too, also
   // when a crash has skipped this frame.
   TUnitTestBase* UnitTest = aUnitTestClass->Create(this, aUnitTestClass->Name);
   FUnitTestList.Add(UnitTest);
+  // LoadModule passes where the whole names of long ones go.
+  if (Name.size() > MaxNameLength && aInfo != nullptr)
+    static_cast<std::vector<TLongName>*>(aInfo)->push_back({UnitTest, std::string(Name)});
   UnitTest->Register();
 }
 

@@ -30,6 +30,10 @@ public:
   int MethodFailure() const { return FMethodFailure; }
   int MethodException() const { return FMethodException; }
   bool Empty() const { return FEmpty; }
+  // Checks and reports that a test's threads made during the run while no
+  // method of their unit test ran; they were dropped.
+  int DroppedMessages() const { return FDroppedMessages; }
+  void SetDroppedMessages(int aCount) { FDroppedMessages = aCount; }
 
 private:
   int FTotalUnitTests = 0;
@@ -43,6 +47,7 @@ private:
   int FMethodFailure = 0;
   int FMethodException = 0;
   bool FEmpty = true;
+  int FDroppedMessages = 0;
 };
 
 // What one run of a scenario takes and in what order. A runner sets one on
@@ -159,6 +164,12 @@ public:
   using Exception::Exception;
 };
 
+// A unit-test name that a load could not keep as registered.
+struct TNameChange {
+  std::string Registered; // the registered name, cut to MaxNameLength
+  std::string Given;      // the unit test's name; empty: the unit test was refused
+};
+
 // One module file: loads its library, creates a unit test per registered
 // class, and keeps the scenario memberships as assignment lines while the
 // module is not loaded.
@@ -179,6 +190,10 @@ public:
   // What the dynamic loader said about the last failed load or unload, for
   // diagnostics; after a crash in the module's code, the crash's text.
   const std::string& LoaderError() const { return FLoaderError; }
+  // What the last load did to names: unit tests refused because their name
+  // holds '|', and unit tests named apart because their names share their
+  // first MaxNameLength bytes.
+  const std::vector<TNameChange>& NameChanges() const { return FNameChanges; }
 
   std::string GetFileName() const;
   std::string GetPath() const;
@@ -210,6 +225,7 @@ private:
   std::string FLoaderError;
   std::string FBaseDirectory;
   int FFile = -1; // the module file while its library is loaded
+  std::vector<TNameChange> FNameChanges;
 };
 
 } // namespace Kalvoro

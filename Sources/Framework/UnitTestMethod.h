@@ -12,10 +12,16 @@ namespace Kalvoro {
 
 class TUnitTestBase;
 
-// Names of scenarios, unit tests and methods are cut to this length.
+// Names of scenarios, unit tests and methods are cut to this many bytes, at
+// the start of a UTF-8 character, so that a name never ends in half of one.
 inline constexpr std::size_t MaxNameLength = 255;
-inline std::string CutName(std::string_view aName) {
-  return std::string(aName.substr(0, MaxNameLength));
+inline std::string CutName(std::string_view aName, std::size_t aLength = MaxNameLength) {
+  if (aName.size() <= aLength)
+    return std::string(aName);
+  // Back off over continuation bytes (10xxxxxx) to the start of a character.
+  while (aLength > 0 && (static_cast<unsigned char>(aName[aLength]) & 0xC0) == 0x80)
+    --aLength;
+  return std::string(aName.substr(0, aLength));
 }
 
 // Ordered by severity: a unit test takes the worst result of its methods.

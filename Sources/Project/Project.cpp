@@ -3,7 +3,6 @@
 #include "Project.h"
 
 #include "ProjectText.h"
-#include "Tokenizer.h"
 
 #include <type_traits>
 #include <unistd.h>
@@ -15,6 +14,59 @@ namespace Kalvoro {
 namespace {
 
 constexpr std::string_view StateEnabled = "ENABLED";
+constexpr std::string_view StateDisabled = "DISABLED";
+
+struct TAssignment {
+  std::string_view UnitTest;
+  std::string_view Scenario;
+  bool Enabled = false;
+};
+
+// An assignment line "UNITTEST|SCENARIO|STATE". The unit test is the first
+// field, the state the last field from the third on that reads ENABLED or
+// DISABLED, and the scenario everything between: a scenario name holding '|'
+// reads whole, and fields after the state are ignored. Without such a state
+// the second field is the scenario and the unit test is disabled.
+TAssignment ReadAssignment(std::string_view aLine) {
+  std::vector<std::size_t> Bars;
+  for (std::size_t At = aLine.find('|'); At != std::string_view::npos; At = aLine.find('|', At + 1))
+    Bars.push_back(At);
+  TAssignment Result;
+  Result.UnitTest = aLine.substr(0, Bars.empty() ? aLine.size() : Bars[0]);
+  if (Bars.empty())
+    return Result;
+  auto Field = [&](std::size_t aIndex) { // the field after Bars[aIndex]
+    const std::size_t Start = Bars[aIndex] + 1;
+    const std::size_t Stop = aIndex + 1 < Bars.size() ? Bars[aIndex + 1] : aLine.size();
+    return aLine.substr(Start, Stop - Start);
+  };
+  for (std::size_t Index = Bars.size(); Index-- > 1;) {
+    const std::string_view State = Field(Index);
+    if (State == StateEnabled || State == StateDisabled) {
+      Result.Scenario = aLine.substr(Bars[0] + 1, Bars[Index] - Bars[0] - 1);
+      Result.Enabled = State == StateEnabled;
+      return Result;
+    }
+  }
+  Result.Scenario = Field(0);
+  return Result;
+}
+
+// A name that an earlier version cut inside a UTF-8 character, without that
+// character's first bytes: the name as it is cut now.
+std::string_view WithoutBrokenEnd(std::string_view aName) {
+  if (aName.size() != MaxNameLength)
+    return aName;
+  std::size_t Start = aName.size();
+  while (Start > 0 && aName.size() - Start < 3 &&
+         (static_cast<unsigned char>(aName[Start - 1]) & 0xC0) == 0x80)
+    --Start;
+  if (Start == 0)
+    return aName;
+  const auto Lead = static_cast<unsigned char>(aName[Start - 1]);
+  const std::size_t Length = Lead >= 0xF0 ? 4 : Lead >= 0xE0 ? 3 : Lead >= 0xC0 ? 2 : 1;
+  return Length > aName.size() - Start + 1 ? aName.substr(0, Start - 1) : aName;
+}
 
 // Looks items up by name: a scan for short lists, a hash index built on first
 // use for long ones. The first item of a name wins, as with a scan. The names
@@ -35,12 +87,33 @@ public:
     return Position == FIndex.end() ? nullptr : Position->second;
   }
 
+  // Also finds an item by a name that an earlier version cut.
+  auto FindCut(std::string_view aName) -> decltype(Find(aName)) {
+    auto* Item = Find(aName);
+    const std::string_view Fitting = WithoutBrokenEnd(aName);
+    return Item == nullptr && Fitting.size() != aName.size() ? Find(Fitting) : Item;
+  }
+
 private:
   static constexpr int ScanLimit = 16;
   using TItem = std::remove_pointer_t<decltype(std::declval<const TList&>().GetItem(0))>;
   const TList& FList;
   std::unordered_map<std::string_view, TItem*> FIndex;
 };
+
+// The report's line for an assignment whose unit test is not found. Unit
+// tests that shared the name as cut have been named apart: the line names
+// them, as the assignment cannot tell which one it meant.
+std::string UnitTestNotFound(const TModule& aModule, std::string_view aName) {
+  std::string Apart;
+  for (const TNameChange& Change : aModule.NameChanges())
+    if (!Change.Given.empty() && Change.Registered == aName)
+      Apart += (Apart.empty() ? "" : ", ") + Quoted(Change.Given);
+  if (Apart.empty())
+    return "* UnitTest " + Quoted(aName) + " not found.\r";
+  return "* UnitTest " + Quoted(aName) + " names unit tests whose names share their first " +
+         std::to_string(MaxNameLength) + " characters; they are now named apart: " + Apart + ".\r";
+}
 
 } // namespace
 
@@ -199,6 +272,12 @@ bool TProject::LoadAssignments(TModule* aModule, std::string& aReport) {
   bool Result = true;
   aReport +=
       "The following error occurred when loading module " + Quoted(aModule->GetFileName()) + ":\r";
+  for (const TNameChange& Change : aModule->NameChanges())
+    if (Change.Given.empty()) {
+      aReport += "* UnitTest " + Quoted(Change.Registered) +
+                 " is not loaded: a unit-test name may not hold \"|\".\r";
+      Result = false;
+    }
 
   std::vector<std::string>& Lines = aModule->Assignments();
   TNameLookup<TUnitTestList> UnitTests(aModule->UnitTestList());
@@ -206,26 +285,23 @@ bool TProject::LoadAssignments(TModule* aModule, std::string& aReport) {
   std::size_t Done = 0;
   try {
     for (; Done < Lines.size(); ++Done) {
-      TTokenizer Tokenizer(Lines[Done], '|');
-      const std::string UnitTestName = Tokenizer.NextToken();
-      const std::string ScenarioName = Tokenizer.NextToken();
-      const std::string State = Tokenizer.NextToken();
-      TUnitTestBase* UnitTest = UnitTests.Find(UnitTestName);
-      TTestScenario* Scenario = Scenarios.Find(ScenarioName);
+      const TAssignment Assignment = ReadAssignment(Lines[Done]);
+      TUnitTestBase* UnitTest = UnitTests.FindCut(Assignment.UnitTest);
+      TTestScenario* Scenario = Scenarios.FindCut(Assignment.Scenario);
       if (UnitTest != nullptr && Scenario != nullptr) {
         // A unit test named by two lines follows the later one: it leaves the
         // scenario it is in, so that it never sits in two.
         if (UnitTest->TestScenario() != nullptr)
           UnitTest->TestScenario()->RemoveUnitTest(UnitTest);
         Scenario->AddUnitTest(UnitTest);
-        UnitTest->SetEnabled(State == StateEnabled);
+        UnitTest->SetEnabled(Assignment.Enabled);
         continue;
       }
       Result = false;
       if (UnitTest == nullptr)
-        aReport += "* UnitTest " + Quoted(UnitTestName) + " not found.\r";
+        aReport += UnitTestNotFound(*aModule, WithoutBrokenEnd(Assignment.UnitTest));
       if (Scenario == nullptr)
-        aReport += "* TestScenario " + Quoted(ScenarioName) + " not found.\r";
+        aReport += "* TestScenario " + Quoted(Assignment.Scenario) + " not found.\r";
     }
   } catch (...) {
     Lines.erase(Lines.begin(), Lines.begin() + static_cast<std::ptrdiff_t>(Done));

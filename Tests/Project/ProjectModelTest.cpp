@@ -213,7 +213,7 @@ TEST(ProjectModelTest, LoadAssignmentsOddLines) {
   Loaded.Module->Assignments() = {
       "TA",                         // no "|": empty scenario name
       "TZ|Nowhere|ENABLED",         // neither found: unit-test line first
-      "TA|A|B|ENABLED",             // a scenario name with "|" cannot match
+      "TA|A|B|ENABLED",             // a scenario name with "|" reads whole
       "TB|Default Scenario|enabled" // only "ENABLED" enables
   };
   std::string Report;
@@ -222,9 +222,8 @@ TEST(ProjectModelTest, LoadAssignmentsOddLines) {
             "The following error occurred when loading module \"ProjectWorkedExample.so\":\r"
             "* TestScenario \"\" not found.\r"
             "* UnitTest \"TZ\" not found.\r"
-            "* TestScenario \"Nowhere\" not found.\r"
-            "* TestScenario \"A\" not found.\r"
-            "* UnitTest \"TA\" is not assigned to a TestScenario.\r");
+            "* TestScenario \"Nowhere\" not found.\r");
+  EXPECT_EQ(Loaded.Unit("TA")->TestScenario(), Loaded.Project.Scenarios().FindByName("A|B"));
   EXPECT_EQ(Loaded.Unit("TB")->TestScenario(), Loaded.Project.Scenarios()[0]);
   EXPECT_FALSE(Loaded.Unit("TB")->Enabled());
 

@@ -85,15 +85,7 @@ TRowSelection RestoredSelection(const std::vector<int>& aRecorded, int aCount) {
 }
 
 std::string ScenarioName(const QString& aText) {
-  std::string Name = aText.toStdString();
-  if (Name.size() <= MaxNameLength)
-    return Name;
-  std::size_t Length = MaxNameLength;
-  // Back off over continuation bytes (10xxxxxx) to the start of a character.
-  while (Length > 0 && (static_cast<unsigned char>(Name[Length]) & 0xC0) == 0x80)
-    --Length;
-  Name.resize(Length);
-  return Name;
+  return CutName(aText.toStdString());
 }
 
 } // namespace Kalvoro
