@@ -2,6 +2,7 @@
 
 #include "ConsoleSelection.h"
 
+#include "HostRunner.h"
 #include "Interruption.h"
 #include "JUnitReport.h"
 #include "ProgressBar.h"
@@ -145,6 +146,12 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
     }
   };
 
+  // In hosts each method runs in a process of its own; this process only
+  // reads what the hosts report.
+  THostRunner Hosts;
+  const TRunStep RunStep = aOptions.Hosts
+                               ? TRunStep([&](TTestScenario& aScenario) { Hosts.Run(aScenario); })
+                               : TRunStep();
   bool Stopped = true;
   int Interrupted = 0;
   {
@@ -167,7 +174,7 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
       Selection.Repeat(aStreams.Out, WithJUnit ? &JUnit : nullptr, [&] {
         if (Progress)
           Progress = std::make_unique<TProgressBar>(aStreams.Err, Selection.MethodsPerRun());
-        RunScenarios(aScenarios, MakeSink, {}, Hooks);
+        RunScenarios(aScenarios, MakeSink, RunStep, Hooks);
         if (InterruptSignal() != 0)
           return TRunOutcome::Stopped;
         return Failed ? TRunOutcome::Failed : TRunOutcome::Passed;

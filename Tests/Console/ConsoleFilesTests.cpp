@@ -100,6 +100,7 @@ TEST(ConsoleRunAndReport, RelativeReportNamesStayWhereTheyPointedWhenTheRunStart
   TTestScenario Scenario("S");
   Scenario.AddUnitTest(&Test);
   TRunnerOptions Options;
+  Options.Hosts = false; // scripted unit tests run in this process
   Options.JUnitFile = "j.xml";
   std::ostringstream Out;
   std::ostringstream Err;
@@ -201,6 +202,7 @@ TEST(ConsoleRunAndReport, TextsOfTestsCannotForgeLinesOnTheTerminalOrInTheFiles)
   TTestScenario Scenario("S");
   Scenario.AddUnitTest(&Test);
   TRunnerOptions Options;
+  Options.Hosts = false; // scripted unit tests run in this process
   std::ostringstream Out;
   std::ostringstream Err;
   TRunnerStreams Streams{Out, Err, false};
@@ -256,6 +258,8 @@ TEST(ConsoleRunAndReport, ExitFromAnotherThreadIsNoSuccess) {
       TTestScenario Scenario("S");
       Scenario.AddUnitTest(&Test);
       TRunnerOptions Options;
+      Options.Hosts = false; // the in-process exit guard
+      Options.Hosts = false; // scripted unit tests run in this process
       Options.JUnitFile = (Folder / "j.xml").string();
       std::ofstream Out(Folder / "out.txt");
       std::ofstream Err(Folder / "err.txt");
