@@ -3,6 +3,7 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "ThreadMessages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,7 @@ namespace Kalvoro {
 void TSummary::Clear() {
   FTotalUnitTests = FUnitTestTodo = FUnitTestSuccess = FUnitTestFailure = FUnitTestException = 0;
   FTotalMethods = FMethodTodo = FMethodSuccess = FMethodFailure = FMethodException = 0;
+  FDroppedMessages = 0;
   FEmpty = true;
 }
 
@@ -155,6 +157,7 @@ void TTestScenario::ResetResults() {
 void TTestScenario::Run() {
   // Keep the crash handlers installed for the whole run rather than per phase.
   TSignalScope Signals;
+  const ThreadMessages::TRunScope Threads;
   if (FStateNotifications.Consumes(MessageIdProgress)) {
     TProgressMessage Start(ptScenarioStart, FName, {}, {});
     FStateNotifications.Deliver(Start);
@@ -179,6 +182,7 @@ void TTestScenario::Run() {
     FStateNotifications.Deliver(Finish);
   }
   FSummary.Summarize(this);
+  FSummary.SetDroppedMessages(Threads.Dropped());
 }
 
 } // namespace Kalvoro

@@ -3,6 +3,7 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "ThreadMessages.h"
 
 #include <cxxabi.h>
 #include <numeric>
@@ -13,6 +14,32 @@ namespace Kalvoro {
 namespace {
 const std::string InitPhaseName = "Init";
 const std::string ExitPhaseName = "Exit";
+
+// A Check or Report from a thread other than the one running aUnitTest's
+// method: queued for the running method, or, while a scenario runs, dropped
+// and counted when no method of aUnitTest runs. False when the call goes on
+// as it always has: outside every run, from a thread that runs methods, or
+// for a unit test in no scenario.
+bool FromOtherThread(const TUnitTestBase& aUnitTest, ThreadMessages::TQueued&& aMessage) {
+  if (ThreadMessages::Queue(&aUnitTest, std::move(aMessage)))
+    return true;
+  if (!ThreadMessages::RunInProgress() || ThreadMessages::RunsMethods() ||
+      aUnitTest.TestScenario() == nullptr)
+    return false;
+  ThreadMessages::Drop();
+  return true;
+}
+
+// Delivers, on the running thread, what other threads made for its method.
+void DeliverFromOtherThreads(TUnitTestBase& aUnitTest) {
+  ThreadMessages::TQueued Message;
+  while (ThreadMessages::TakeNext(Message)) {
+    if (Message.IsCheck)
+      aUnitTest.Check(Message.Condition, Message.Text, Message.Where);
+    else
+      aUnitTest.Report(Message.Text);
+  }
+}
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -76,6 +103,9 @@ void TUnitTestBase::RegisterMethod(TUnitTestProc aMethod, std::string_view aName
 }
 
 bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText, TSourceLocation aWhere) {
+  if (!ThreadMessages::RunsOnThisThread(this) &&
+      FromOtherThread(*this, {true, aCondition, std::string(aText), aWhere}))
+    return aCondition;
   TUnitTestMethod* Method = FMethods.GetItem(FCurrentMethodIndex);
   KALVORO_ASSERT(Method != nullptr);
   if (FTestScenario == nullptr) {
@@ -103,6 +133,8 @@ bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText, TSourceLo
 }
 
 void TUnitTestBase::Report(const std::string& aText) {
+  if (!ThreadMessages::RunsOnThisThread(this) && FromOtherThread(*this, {false, true, aText}))
+    return;
   if (FTestScenario == nullptr)
     throw Exception("TestScenario not assigned");
   if (FTestScenario->StateNotifications().Consumes(MessageIdReport))
@@ -131,6 +163,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
         [&] {
           FireProgress(aStart, aPhaseName);
           aBody();
+          DeliverFromOtherThreads(*this);
           EndGuardedBody();
           FireProgress(aFinish, aPhaseName);
         },
@@ -144,6 +177,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
     // object may live in a module's code.
     ErrorText = CurrentExceptionText();
   }
+  DeliverFromOtherThreads(*this);
   if (aMethod->TestResult() == tcrSuccess)
     aMethod->SetTestResult(tcrException);
   if (FTestScenario != nullptr && FTestScenario->StateNotifications().Consumes(MessageIdException))
@@ -155,6 +189,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
 void TUnitTestBase::RunMethod(TUnitTestMethod* aMethod) {
   if (FTestScenario == nullptr || aMethod == nullptr)
     return;
+  ThreadMessages::TWindow Threads(this);
   aMethod->SetTestResult(tcrSuccess);
   auto ExitPhase = [&] {
     GuardedPhase(aMethod, ptExitStart, ptExitFinish, ExitPhaseName, [this] { Exit(); });
@@ -170,6 +205,8 @@ void TUnitTestBase::RunMethod(TUnitTestMethod* aMethod) {
     throw;
   }
   ExitPhase();
+  Threads.Close();
+  DeliverFromOtherThreads(*this);
 }
 
 void TUnitTestBase::RunMethodAt(int aIndex) {

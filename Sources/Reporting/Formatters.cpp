@@ -311,6 +311,9 @@ const std::vector<std::string>& TSummaryFormatter::Format() {
   FLines.push_back(CountLine("# Success    = ", Summary.MethodSuccess()));
   FLines.push_back(CountLine("# Failures   = ", Summary.MethodFailure()));
   FLines.push_back(CountLine("# Exceptions = ", Summary.MethodException()));
+  if (Summary.DroppedMessages() > 0)
+    FLines.push_back(CountLine("# Dropped    = ", Summary.DroppedMessages()) +
+                     " (checks and reports from a test's threads after their method ended)");
   return FLines;
 }
 
