@@ -77,7 +77,9 @@ void TProgressPresenter::HandleMessage(TMessageEventList* /*aSender*/,
     FMethodName = Progress.MethodName();
     Changed();
     break;
-  case ptMethodFinish:
+  case ptExitFinish:
+    // Every method that runs ends with its Exit, also when Init failed and
+    // the method itself never ran; the console's progress bar counts there too.
     ++FPosition;
     Changed();
     break;
