@@ -267,7 +267,19 @@ TLoadTrials::~TLoadTrials() {
   CurrentTrials = FOuter;
 }
 
+namespace {
+// Off in a run host: it is a disposable process already, and its runner
+// tried the module when it loaded it.
+std::atomic<bool> TrialsEnabled{true};
+} // namespace
+
+void SetLoadTrialsEnabled(bool aEnabled) {
+  TrialsEnabled = aEnabled;
+}
+
 std::string TryStartUp(const std::string& aPath, int aFlags) {
+  if (!TrialsEnabled)
+    return {};
   const std::optional<TFileKey> Key = KeyOf(aPath);
   std::optional<TOutcome> Outcome;
   for (TLoadTrials* Trials = CurrentTrials; Trials != nullptr && Key && aFlags == ModuleOpenFlags;
@@ -290,6 +302,8 @@ std::string TryStartUp(const std::string& aPath, int aFlags) {
 }
 
 std::string TryShutDown(void* aHandle) {
+  if (!TrialsEnabled)
+    return {};
   link_map* Map = nullptr;
   if (dlinfo(aHandle, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr && Map->l_name != nullptr) {
     const std::string Name = Map->l_name;

@@ -69,6 +69,10 @@ inline constexpr int ModuleOpenFlags = RTLD_NOW | RTLD_LOCAL;
 // or shut-down did not end within N s".
 KALVORO_API void SetLoadTrialTimeLimit(double aSeconds);
 
+// Whether steps are tried at all (on unless switched off): a run host loads
+// its module without a trial, being a disposable process itself.
+KALVORO_API void SetLoadTrialsEnabled(bool aEnabled);
+
 // The time limit as set, and the text of a trial that exceeded it.
 double LoadTrialTimeLimit();
 std::string LoadTrialTimeLimitText(double aSeconds);

@@ -4,6 +4,7 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "ModuleTrial.h"
 #include "UnitTestBase.h"
 
 #include <fcntl.h>
@@ -141,6 +142,7 @@ std::string LoadFailure(TModule& aModule, const THostPlan& aPlan) {
 }
 
 int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
+  SetLoadTrialsEnabled(false);
   TModule Module(aPlan.ModulePath);
   const std::string Problem = LoadFailure(Module, aPlan);
   if (!Problem.empty()) {
