@@ -18,14 +18,11 @@ function(expect_lines aWhat aText)
   endforeach()
 endfunction()
 
-function(check_out_of_tree aPrefix aSourceDir aWorkDir)
-  set(build "${aWorkDir}/build")
-  run_step(${CMAKE_COMMAND} -S "${aSourceDir}/Tests/Install/OutOfTree" -B "${build}"
-           -G Ninja "-DCMAKE_PREFIX_PATH=${aPrefix}" -DCMAKE_BUILD_TYPE=Release)
-  run_step(${CMAKE_COMMAND} --build "${build}")
-
-  foreach(module OutOfTree.so OutOfTreePackage.bpl)
-    execute_process(COMMAND "${aPrefix}/bin/kalvoro" run "${build}/${module}"
+# Runs modules built from QueueTest.cpp with RUNNER: one method passes, one
+# fails at its check.
+function(expect_queue_runs aRunner)
+  foreach(module IN LISTS ARGN)
+    execute_process(COMMAND "${aRunner}" run "${module}"
                     RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT result EQUAL 1)
       message(FATAL_ERROR "${module}: exit code ${result}, expected 1\n${out}\n${err}")
@@ -34,6 +31,38 @@ function(check_out_of_tree aPrefix aSourceDir aWorkDir)
       "QueueTest.cpp:24: FAILURE (TQueueTest.TestEmptyFront) a new queue has elements (expected: 2, actual: 0)"
       "SUCCESS   TQueueTest.TestFifo" "Total number of UnitTest Methods = 2")
   endforeach()
+endfunction()
+
+# Builds a module and a package module from QueueTest.cpp by one compiler
+# command line each, with the flags of kalvoro-module.pc in PC_DIR (its
+# prefix moved to PREFIX) and its variables module_cflags and package_libs,
+# and runs them with the runner in PREFIX.
+function(check_pkg_config aPrefix aPcDir aSourceDir aWorkDir)
+  find_program(pkg_config pkg-config REQUIRED)
+  file(MAKE_DIRECTORY "${aWorkDir}")
+  set(ENV{PKG_CONFIG_PATH} "${aPcDir}")
+  set(query ${pkg_config} --define-variable=prefix=${aPrefix} kalvoro-module)
+  execute_process(COMMAND ${query} --cflags --libs OUTPUT_VARIABLE flags
+                  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  foreach(variable module_cflags package_libs)
+    execute_process(COMMAND ${query} --variable=${variable} OUTPUT_VARIABLE ${variable}
+                    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()
+  separate_arguments(flags UNIX_COMMAND "${module_cflags} ${flags}")
+  separate_arguments(package_flags UNIX_COMMAND "${package_libs}")
+  set(source "${aSourceDir}/Tests/Install/OutOfTree/QueueTest.cpp")
+  run_step(c++ -std=c++20 -shared -o "${aWorkDir}/Queue.so" "${source}" ${flags})
+  run_step(c++ -std=c++20 -shared -o "${aWorkDir}/Queue.bpl" "${source}" ${flags} ${package_flags})
+  expect_queue_runs("${aPrefix}/bin/kalvoro" "${aWorkDir}/Queue.so" "${aWorkDir}/Queue.bpl")
+endfunction()
+
+function(check_out_of_tree aPrefix aSourceDir aWorkDir)
+  set(build "${aWorkDir}/build")
+  run_step(${CMAKE_COMMAND} -S "${aSourceDir}/Tests/Install/OutOfTree" -B "${build}"
+           -G Ninja "-DCMAKE_PREFIX_PATH=${aPrefix}" -DCMAKE_BUILD_TYPE=Release)
+  run_step(${CMAKE_COMMAND} --build "${build}")
+
+  expect_queue_runs("${aPrefix}/bin/kalvoro" "${build}/OutOfTree.so" "${build}/OutOfTreePackage.bpl")
 
   execute_process(COMMAND ${CMAKE_CTEST_COMMAND} -N WORKING_DIRECTORY "${build}"
                   OUTPUT_VARIABLE listed)

@@ -75,7 +75,7 @@ std::vector<TModuleRow> TModulesPresenter::Rows() const {
 
 QString TModulesPresenter::ExamplesFolder() {
   const QString Installed = QDir(QCoreApplication::applicationDirPath())
-                                .filePath(QStringLiteral("../share/kalvoro/examples"));
+                                .filePath(QStringLiteral(KALVORO_INSTALLED_EXAMPLES_DIR));
   if (QDir(Installed).exists())
     return QDir::cleanPath(Installed);
 #ifdef KALVORO_EXAMPLES_DIR
