@@ -46,29 +46,63 @@ endforeach()
 bracket(runner "${RUNNER}")
 bracket(module "${MODULE}")
 
-set(content "")
+# Each method's listed name (as "kalvoro list" shows it, escaped where needed)
+# and its position ("@U.M": the M-th method of the U-th unit test); names are
+# counted by a digest, as they may hold any character.
+set(count 0)
 set(unit_test "")
+set(unit_position 0)
+set(method_position 0)
 foreach(line IN LISTS lines)
   string(REPLACE "${semicolon}" ";" line "${line}")
   string(REPLACE "${open}" "[" line "${line}")
   string(REPLACE "${close}" "]" line "${line}")
   if(line MATCHES "^    ([^ ].*)$")
-    set(method "${unit_test}.${CMAKE_MATCH_1}")
+    math(EXPR method_position "${method_position} + 1")
+    math(EXPR count "${count} + 1")
+    set(test_${count}_unit "${unit_test}")
+    set(test_${count}_method "${CMAKE_MATCH_1}")
+    set(test_${count}_position "@${unit_position}.${method_position}")
+    string(MD5 key "${unit_test}.${CMAKE_MATCH_1}")
+    set(test_${count}_key "${key}")
+    if(DEFINED seen_${key})
+      math(EXPR seen_${key} "${seen_${key}} + 1")
+    else()
+      set(seen_${key} 1)
+    endif()
   elseif(line MATCHES "^  ([^ ].*)$")
     set(unit_test "${CMAKE_MATCH_1}")
-    continue()
-  else()
-    continue()
+    math(EXPR unit_position "${unit_position} + 1")
+    set(method_position 0)
   endif()
-  # ':' and '-' separate filter patterns, '*' and '?' (and in some globs
-  # brackets) are wildcards: each stands for itself through '?', which
-  # matches any one character.
-  string(REGEX REPLACE "[-:*?]" "?" pattern "${method}")
-  string(REPLACE "[" "?" pattern "${pattern}")
-  string(REPLACE "]" "?" pattern "${pattern}")
-  bracket(name "${TEST_PREFIX}${method}")
-  bracket(pattern "${pattern}")
-  string(APPEND content "add_test(${name} ${runner} run ${module} --filter ${pattern}${common_args})\n")
+endforeach()
+
+# A test selects its method by name where the name says which method it is:
+# both parts plain identifiers (nothing that the filter reads as a separator
+# or wildcard, no '.' that could split the name elsewhere) and the name not
+# repeated. Any other method is selected by its position; a repeated name
+# gets the position in the test's name too, so that every test has a name of
+# its own.
+set(content "")
+set(indexes "")
+if(count GREATER 0)
+  foreach(index RANGE 1 ${count})
+    list(APPEND indexes ${index})
+  endforeach()
+endif()
+foreach(index IN LISTS indexes)
+  set(unit "${test_${index}_unit}")
+  set(method "${test_${index}_method}")
+  set(name "${unit}.${method}")
+  set(filter "${test_${index}_position}")
+  if(seen_${test_${index}_key} GREATER 1)
+    string(APPEND name " ${test_${index}_position}")
+  elseif(unit MATCHES "^[A-Za-z0-9_]+$" AND method MATCHES "^[A-Za-z0-9_]+$")
+    set(filter "${unit}.${method}")
+  endif()
+  bracket(name "${TEST_PREFIX}${name}")
+  bracket(filter "${filter}")
+  string(APPEND content "add_test(${name} ${runner} run ${module} --filter ${filter}${common_args})\n")
   # A filter that matches nothing exits 0: a method gone from the module
   # must not pass.
   string(APPEND content "set_tests_properties(${name} PROPERTIES FAIL_REGULAR_EXPRESSION "

@@ -9,8 +9,9 @@
 #
 # Registers one CTest test per test method of the module TARGET, named
 # prefix + "TUnitTest.Method" (prefix "TARGET." unless given). Each test runs
-# `kalvoro run MODULE --filter TUnitTest.Method EXTRA_ARGS...` and fails when
-# its method fails or raises, so `ctest -j N` runs the methods in N processes.
+# `kalvoro run MODULE --filter TUnitTest.Method EXTRA_ARGS...` (or, where the
+# name cannot select the method alone, `--filter @U.M`, its position in the
+# listing) and fails when its method fails or raises, so `ctest -j N` runs the methods in N processes.
 # The methods are listed with the runner each time the module is built; until
 # then the directory has one failing test, prefix + "NOT_BUILT". PROPERTIES go
 # to set_tests_properties() of every test.

@@ -45,7 +45,10 @@ run PROJECT    Opens a project file and runs the named scenarios in the given
                counts from the project file's folder).
 list           Prints the unit tests with their methods (module), or the
                scenarios with their unit tests and the modules with their
-               states (project).
+               states (project), one name a line. A name that is empty,
+               starts or ends with a blank, starts with '"' or holds a
+               control character or '\' is shown between double quotes,
+               with '"', '\' and control characters escaped ("\n", "\t").
 
 Options:
   --junit FILE     also write a JUnit XML report for CI systems
@@ -76,6 +79,11 @@ Selection (what runs, in what order, how often):
                    The others keep SKIPPED (<skipped/> in JUnit), their Init
                    and Exit do not run; a unit test with none left does not
                    run at all. A name without '*' or '?' matches only itself.
+                   "@U.M" stands for the M-th method of the U-th unit test,
+                   both counted from 1 in the order "kalvoro list" shows
+                   them (a project's across the scenarios that run),
+                   whatever their names: it selects a method whose name is
+                   empty, repeated or holds '.', ':' or '-'.
   --shard INDEX/COUNT
                    run one shard of COUNT (INDEX from 0): of the methods the
                    filter leaves, in list order, the k-th runs in shard

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ostream>
+#include <string_view>
 
 namespace Kalvoro {
 
@@ -27,13 +28,59 @@ bool LoadForRunner(TModule& aModule, TRunnerStreams& aStreams) {
   }
 }
 
+// A name as the listing shows it: as it is, or, when it is empty, starts or
+// ends with a blank, starts with '"' or holds a control character or '\',
+// between double quotes with '"', '\' and control characters escaped ("\n",
+// "\t", "\x1b"). So every name is one line, and a name's own blanks are
+// never taken for the listing's indentation.
+std::string ListedName(std::string_view aName) {
+  const auto IsControl = [](unsigned char C) { return C < 0x20 || C == 0x7f; };
+  const bool Plain = !aName.empty() && aName.front() != ' ' && aName.back() != ' ' &&
+                     aName.front() != '"' && std::none_of(aName.begin(), aName.end(), [&](char C) {
+                       return IsControl(static_cast<unsigned char>(C)) || C == '\\';
+                     });
+  if (Plain)
+    return std::string(aName);
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string Result = "\"";
+  for (const char Char : aName) {
+    const auto C = static_cast<unsigned char>(Char);
+    if (C == '"' || C == '\\')
+      Result += {'\\', Char};
+    else if (C == '\n')
+      Result += "\\n";
+    else if (C == '\r')
+      Result += "\\r";
+    else if (C == '\t')
+      Result += "\\t";
+    else if (IsControl(C))
+      Result += {'\\', 'x', Digits[C >> 4], Digits[C & 15]};
+    else
+      Result += Char;
+  }
+  return Result + '"';
+}
+
 void ListUnitTests(const TUnitTestList& aUnitTests, const std::string& aIndent,
                    std::ostream& aOut) {
   for (const TUnitTestBase* UnitTest : aUnitTests) {
-    aOut << aIndent << UnitTest->Name() << '\n';
+    aOut << aIndent << ListedName(UnitTest->Name()) << '\n';
     for (const TUnitTestMethod* Method : UnitTest->Methods())
-      aOut << aIndent << "  " << Method->Name() << '\n';
+      aOut << aIndent << "  " << ListedName(Method->Name()) << '\n';
   }
+}
+
+// Unit tests that the module registered but the load refused, on the error
+// stream; true when there were any.
+bool TellRefusedUnitTests(const TModule& aModule, TRunnerStreams& aStreams) {
+  bool Refused = false;
+  for (const TNameChange& Change : aModule.NameChanges())
+    if (Change.Given.empty()) {
+      aStreams.Err << "kalvoro: The unit test \"" << TerminalText(Change.Registered)
+                   << "\" is not loaded: a unit-test name may not hold \"|\"\n";
+      Refused = true;
+    }
+  return Refused;
 }
 
 int RunModule(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
@@ -45,8 +92,10 @@ int RunModule(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
   TModule Module(aOptions.Target);
   if (!LoadForRunner(Module, aStreams))
     return ExitUsageOrLoad;
+  const bool Refused = TellRefusedUnitTests(Module, aStreams);
   if (aOptions.Command == "list") {
-    aStreams.Out << Module.GetFileName() << " (" << ModuleStateText(Module.State()) << ")\n";
+    aStreams.Out << ListedName(Module.GetFileName()) << " (" << ModuleStateText(Module.State())
+                 << ")\n";
     ListUnitTests(Module.UnitTestList(), "  ", aStreams.Out);
     return ExitSuccess;
   }
@@ -73,20 +122,23 @@ int RunModule(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
   } catch (const std::exception& Error) {
     PrintError(aStreams, Error.what());
   }
-  return Code;
+  // A unit test that could not be loaded did not pass.
+  return Refused && Code == ExitSuccess ? ExitTestsFailed : Code;
 }
 
 void ListProject(const TProject& aProject, std::ostream& aOut) {
   aOut << "Scenarios:\n";
   for (const TTestScenario* Scenario : aProject.Scenarios()) {
-    aOut << "  " << Scenario->Name() << (Scenario->Enabled() ? "" : " (disabled)") << '\n';
+    aOut << "  " << ListedName(Scenario->Name()) << (Scenario->Enabled() ? "" : " (disabled)")
+         << '\n';
     for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
-      aOut << "    " << UnitTest->GetFullName() << (UnitTest->Enabled() ? "" : " (disabled)")
-           << '\n';
+      aOut << "    " << ListedName(UnitTest->GetFullName())
+           << (UnitTest->Enabled() ? "" : " (disabled)") << '\n';
   }
   aOut << "Modules:\n";
   for (const TModule* Module : aProject.Modules())
-    aOut << "  " << Module->FullFileName() << " (" << ModuleStateText(Module->State()) << ")\n";
+    aOut << "  " << ListedName(Module->FullFileName()) << " (" << ModuleStateText(Module->State())
+         << ")\n";
 }
 
 // The scenarios that the options name, in their order, or else every scenario

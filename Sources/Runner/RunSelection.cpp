@@ -8,27 +8,6 @@ namespace Kalvoro {
 
 namespace {
 
-std::vector<std::string> SplitList(std::string_view aList) {
-  std::vector<std::string> Result;
-  while (!aList.empty()) {
-    const std::size_t Colon = aList.find(':');
-    const std::string_view Item = aList.substr(0, Colon);
-    if (!Item.empty())
-      Result.emplace_back(Item);
-    if (Colon == std::string_view::npos)
-      break;
-    aList.remove_prefix(Colon + 1);
-  }
-  return Result;
-}
-
-bool AnyMatches(const std::vector<std::string>& aGlobs, std::string_view aName) {
-  for (const std::string& Glob : aGlobs)
-    if (GlobMatches(Glob, aName))
-      return true;
-  return false;
-}
-
 // A whole decimal number without sign or blanks; nullopt otherwise.
 std::optional<int> Decimal(std::string_view aText) {
   int Value = 0;
@@ -38,6 +17,18 @@ std::optional<int> Decimal(std::string_view aText) {
   if (Error != std::errc() || End != aText.data() + aText.size())
     return std::nullopt;
   return Value;
+}
+
+// "@U.M" with both numbers from 1; {0, 0} for anything else, a glob.
+TMethodPosition PositionElement(std::string_view aItem) {
+  const std::size_t Dot = aItem.find('.');
+  if (aItem.size() < 4 || aItem.front() != '@' || Dot == std::string_view::npos)
+    return {};
+  const std::optional<int> UnitTest = Decimal(aItem.substr(1, Dot - 1));
+  const std::optional<int> Method = Decimal(aItem.substr(Dot + 1));
+  if (!UnitTest || !Method || *UnitTest < 1 || *Method < 1)
+    return {};
+  return {*UnitTest, *Method};
 }
 
 bool IsSet(const char* aValue) {
@@ -70,6 +61,29 @@ bool GlobMatches(std::string_view aGlob, std::string_view aText) {
   return G == aGlob.size();
 }
 
+std::vector<TNameFilter::TElement> TNameFilter::SplitList(std::string_view aList) {
+  std::vector<TElement> Result;
+  while (!aList.empty()) {
+    const std::size_t Colon = aList.find(':');
+    const std::string_view Item = aList.substr(0, Colon);
+    if (!Item.empty())
+      Result.push_back({std::string(Item), PositionElement(Item)});
+    if (Colon == std::string_view::npos)
+      break;
+    aList.remove_prefix(Colon + 1);
+  }
+  return Result;
+}
+
+bool TNameFilter::AnyMatches(const std::vector<TElement>& aElements, std::string_view aName,
+                             TMethodPosition aPosition) {
+  for (const TElement& Element : aElements)
+    if (Element.Position == TMethodPosition{} ? GlobMatches(Element.Glob, aName)
+                                              : Element.Position == aPosition)
+      return true;
+  return false;
+}
+
 TNameFilter::TNameFilter(std::string_view aPattern) {
   const std::size_t Dash = aPattern.find('-');
   FPositive = SplitList(aPattern.substr(0, Dash));
@@ -77,8 +91,9 @@ TNameFilter::TNameFilter(std::string_view aPattern) {
     FNegative = SplitList(aPattern.substr(Dash + 1));
 }
 
-bool TNameFilter::Passes(std::string_view aName) const {
-  return (FPositive.empty() || AnyMatches(FPositive, aName)) && !AnyMatches(FNegative, aName);
+bool TNameFilter::Passes(std::string_view aName, TMethodPosition aPosition) const {
+  return (FPositive.empty() || AnyMatches(FPositive, aName, aPosition)) &&
+         !AnyMatches(FNegative, aName, aPosition);
 }
 
 bool ParseShard(std::string_view aText, TShard& aShard, std::string& aError) {
@@ -144,14 +159,17 @@ std::uint64_t RandomShuffleNumber() {
 TRunSelection::TRunSelection(const std::vector<TTestScenario*>& aScenarios,
                              const TNameFilter& aFilter, TShard aShard)
     : FChoosesAll(aFilter.PassesAll() && aShard.Count == 1) {
+  int Position = 0;
   for (const TTestScenario* Scenario : aScenarios)
     for (const TUnitTestBase* UnitTest : Scenario->UnitTestList()) {
+      ++Position;
       if (!UnitTest->Enabled())
         continue;
       std::vector<bool>& Runs = FRuns[UnitTest];
       Runs.assign(static_cast<std::size_t>(UnitTest->Methods().Count()), false);
       for (int Index = 0; Index < UnitTest->Methods().Count(); ++Index) {
-        if (!aFilter.Passes(UnitTest->Name() + "." + UnitTest->Methods().GetItem(Index)->Name()))
+        if (!aFilter.Passes(UnitTest->Name() + "." + UnitTest->Methods().GetItem(Index)->Name(),
+                            {Position, Index + 1}))
           continue;
         if (aShard.Takes(FPassed++)) {
           Runs[static_cast<std::size_t>(Index)] = true;

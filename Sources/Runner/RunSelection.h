@@ -20,20 +20,40 @@ namespace Kalvoro {
 // characters (none too), '?' for one character, everything else for itself.
 bool GlobMatches(std::string_view aGlob, std::string_view aText);
 
+// Where a method stands in a run: the Method-th method (from 1) of the
+// UnitTest-th unit test (from 1) of the run's scenarios, in list order,
+// disabled unit tests counted too. {0, 0}: nowhere.
+struct TMethodPosition {
+  int UnitTest = 0;
+  int Method = 0;
+  bool operator==(const TMethodPosition&) const = default;
+};
+
 // A filter "POSITIVE[-NEGATIVE]", each part a ':'-separated list of globs,
-// matched against "TUnitTest.Method". A name passes when it matches one of
+// matched against "TUnitTest.Method". A method passes when it matches one of
 // the positive globs (an empty positive part counts as "*") and none of the
-// negative ones. Empty list elements are ignored.
+// negative ones. Empty list elements are ignored. An element "@U.M" (whole
+// numbers from 1) stands for the method at that position, whatever its
+// name: it selects a method whose name cannot (empty or repeated names,
+// names holding '.' in both parts).
 class TNameFilter {
 public:
   TNameFilter() = default; // lets every name pass
   explicit TNameFilter(std::string_view aPattern);
-  bool Passes(std::string_view aName) const;
+  bool Passes(std::string_view aName, TMethodPosition aPosition = {}) const;
   bool PassesAll() const { return FPositive.empty() && FNegative.empty(); }
 
 private:
-  std::vector<std::string> FPositive;
-  std::vector<std::string> FNegative;
+  struct TElement {
+    std::string Glob;
+    TMethodPosition Position; // {0, 0}: the element is a glob
+  };
+  static std::vector<TElement> SplitList(std::string_view aList);
+  static bool AnyMatches(const std::vector<TElement>& aElements, std::string_view aName,
+                         TMethodPosition aPosition);
+
+  std::vector<TElement> FPositive;
+  std::vector<TElement> FNegative;
 };
 
 // Shard Index (from 0) of Count: of the chosen methods in list order, the

@@ -99,18 +99,31 @@ TEST(RunSelectionFilter, GlobsListsAndNegativeParts) {
 
   struct TCase {
     const char* Pattern;
-    std::vector<bool> Passes; // for TMath.TestAdd, TMath.TestDiv, TStack.TestPop
+    // for TMath.TestAdd at @1.1, TMath.TestDiv at @1.2, TStack.TestPop at @2.1
+    std::vector<bool> Passes;
   };
   const std::vector<TCase> Cases{
-      {"TMath.TestAdd", {true, false, false}},        {"*", {true, true, true}},
-      {"TMath.*:TStack.TestPop", {true, true, true}}, {"::TStack.*:", {false, false, true}},
-      {"*-TMath.TestDiv", {true, false, true}},       {"-*.TestPop", {true, true, false}},
-      {"TMath.*-*Add:*Div", {false, false, false}},   {"TNone.*", {false, false, false}},
+      {"TMath.TestAdd", {true, false, false}},
+      {"*", {true, true, true}},
+      {"TMath.*:TStack.TestPop", {true, true, true}},
+      {"::TStack.*:", {false, false, true}},
+      {"*-TMath.TestDiv", {true, false, true}},
+      {"-*.TestPop", {true, true, false}},
+      {"TMath.*-*Add:*Div", {false, false, false}},
+      {"TNone.*", {false, false, false}},
+      // Positions: "@U.M" with whole numbers from 1; anything else is a glob.
+      {"@1.2", {false, true, false}},
+      {"@2.1:TMath.TestAdd", {true, false, true}},
+      {"*-@1.1", {false, true, true}},
+      {"@1", {false, false, false}},
+      {"@0.1:@1.0:@1.2x:@+1.1", {false, false, false}},
+      {"@*", {false, false, false}},
   };
   for (const TCase& Case : Cases) {
     const TNameFilter Filter(Case.Pattern);
-    EXPECT_EQ((std::vector<bool>{Filter.Passes("TMath.TestAdd"), Filter.Passes("TMath.TestDiv"),
-                                 Filter.Passes("TStack.TestPop")}),
+    EXPECT_EQ((std::vector<bool>{Filter.Passes("TMath.TestAdd", {1, 1}),
+                                 Filter.Passes("TMath.TestDiv", {1, 2}),
+                                 Filter.Passes("TStack.TestPop", {2, 1})}),
               Case.Passes)
         << Case.Pattern;
   }
