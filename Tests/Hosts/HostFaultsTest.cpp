@@ -1,0 +1,154 @@
+// Each fault module run by the real program in hosts: the faulting method is
+// an exception with the fault's cause, the methods after it run with their
+// own results, the reports and JUnit are complete, one summary, exit code 1.
+#include "HostsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace HostsTest;
+
+namespace {
+
+struct TMethod {
+  std::string Name; // "TUnitTest.Method"
+  std::string Result;
+  std::string Cause;          // the exception's text; empty: none
+  std::string SanitizerCause; // the text in the sanitizer build; empty: Cause
+};
+
+struct TFaultCase {
+  std::string Module;
+  std::vector<std::string> Extra;
+  std::vector<TMethod> Methods;
+};
+
+// The four methods of a unit test around one fault.
+std::vector<TMethod> Around(const std::string& aUnitTest, const std::string& aResult,
+                            const std::string& aCause, const std::string& aSanitizerCause = {}) {
+  return {{aUnitTest + ".TestBefore", "SUCCESS", "", ""},
+          {aUnitTest + ".TestFault", aResult, aCause, aSanitizerCause},
+          {aUnitTest + ".TestAfter", "SUCCESS", "", ""},
+          {aUnitTest + ".TestFailsAfter", "FAILURE", "", ""}};
+}
+
+// A unit test that changes the signals before a crash and before a hang.
+std::vector<TMethod> SignalLeft(const std::string& aUnitTest) {
+  return {{aUnitTest + ".TestBefore", "SUCCESS", "", ""},
+          {aUnitTest + ".TestLeaveForCrash", "SUCCESS", "", ""},
+          {aUnitTest + ".TestCrash", "EXCEPTION", "Access violation (SIGSEGV)", ""},
+          {aUnitTest + ".TestLeaveForHang", "SUCCESS", "", ""},
+          {aUnitTest + ".TestHang", "EXCEPTION", "Time limit of 1 s exceeded", ""},
+          {aUnitTest + ".TestAfter", "SUCCESS", "", ""},
+          {aUnitTest + ".TestFailsAfter", "FAILURE", "", ""}};
+}
+
+std::vector<TMethod> Joined(std::vector<std::vector<TMethod>> aParts) {
+  std::vector<TMethod> Result;
+  for (std::vector<TMethod>& Part : aParts)
+    Result.insert(Result.end(), Part.begin(), Part.end());
+  return Result;
+}
+
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool SanitizerBuild = true;
+#else
+constexpr bool SanitizerBuild = false;
+#endif
+
+// The summary's result lines, "RESULT T.M", in their order.
+std::vector<std::string> SummaryResults(const std::string& aSummary) {
+  static const std::regex Line(R"((SUCCESS|FAILURE|EXCEPTION|SKIPPED) +(\S+)\r)");
+  std::vector<std::string> Result;
+  for (auto It = std::sregex_iterator(aSummary.begin(), aSummary.end(), Line);
+       It != std::sregex_iterator(); ++It)
+    Result.push_back((*It)[1].str() + " " + (*It)[2].str());
+  return Result;
+}
+
+} // namespace
+
+TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
+  const std::string Exited = "Test process exited with status ";
+  const TFaultCase Cases[] = {
+      {"FaultDoubleFree", {}, Around("TDoubleFree", "EXCEPTION", "Abnormal termination (SIGABRT)")},
+      {"FaultHeapOverflow",
+       {},
+       Around("THeapOverflow", "EXCEPTION", "Abnormal termination (SIGABRT)")},
+      {"FaultThreadCrash",
+       {},
+       Around("TThreadCrash", "EXCEPTION", "Test process ended by SIGSEGV")},
+      {"FaultThreadThrow",
+       {},
+       Around("TThreadThrow", "EXCEPTION", "Test process ended by SIGABRT")},
+      {"FaultAlarm", {}, Around("TAlarm", "EXCEPTION", "Test process ended by SIGALRM")},
+      {"FaultFileSize", {}, Around("TFileSize", "EXCEPTION", "Test process ended by SIGXFSZ")},
+      // The failed check before the end comes first, so the method reads
+      // FAILURE, as in process; the end is its exception.
+      {"FaultUnderscoreExit", {}, Around("TUnderscoreExit", "FAILURE", Exited + "0")},
+      {"FaultExitGroup", {}, Around("TExitGroup", "FAILURE", Exited + "0")},
+      {"FaultFork", {}, Around("TFork", "FAILURE", "")},
+      {"FaultSignalsLeft",
+       {"--timeout", "1"},
+       Joined({SignalLeft("TSegvDefault"), SignalLeft("TSegvIgnored"), SignalLeft("TSegvBlocked"),
+               SignalLeft("TAllBlocked")})},
+      {"FaultOutlivingThread",
+       {},
+       {{"TOutlivingThread.TestBefore", "SUCCESS", "", ""},
+        {"TOutlivingThread.TestStartThread", "SUCCESS", "", ""},
+        {"TOutlivingThread.TestCrash", "EXCEPTION", "Access violation (SIGSEGV)", ""},
+        {"TOutlivingThread.TestWait", "SUCCESS", "", ""},
+        {"TOutlivingThread.TestAfter", "SUCCESS", "", ""},
+        {"TOutlivingThread.TestFailsAfter", "FAILURE", "", ""}}},
+  };
+  TScratch Scratch;
+  for (const TFaultCase& Case : Cases) {
+    SCOPED_TRACE(Case.Module);
+    const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/" + Case.Module + ".so",
+                               Case.Extra, Scratch.Path(), Case.Module);
+    EXPECT_EQ(Run.Code, 1) << Run.Err;
+    // One summary: a forked child that went on would print its own.
+    EXPECT_EQ(Occurrences(Run.Out, "Kalvoro Console Summary"), 1u) << Run.Out;
+    // Nothing of a thread that outlived its method.
+    for (const std::string* Text : {&Run.Out, &Run.Log, &Run.Errors, &Run.JUnit})
+      EXPECT_EQ(Text->find("from a thread"), std::string::npos) << *Text;
+
+    std::vector<std::string> Results;
+    std::size_t Exceptions = 0;
+    for (const TMethod& Method : Case.Methods) {
+      Results.push_back(Method.Result + " " + Method.Name);
+      const std::string& Cause =
+          SanitizerBuild && !Method.SanitizerCause.empty() ? Method.SanitizerCause : Method.Cause;
+      if (Cause.empty())
+        continue;
+      ++Exceptions;
+      EXPECT_NE(Run.Errors.find("EXCEPTION (" + Method.Name + ") " + Cause + "\r\n"),
+                std::string::npos)
+          << Run.Errors;
+      EXPECT_NE(Run.Log.find("EXCEPTION " + Method.Name + " (" + Cause + ")\r\n"),
+                std::string::npos)
+          << Run.Log;
+      const std::string UnitTest = Method.Name.substr(0, Method.Name.find('.'));
+      const std::string Name = Method.Name.substr(Method.Name.find('.') + 1);
+      const std::size_t At =
+          Run.JUnit.find("<testcase name=\"" + Name + "\" classname=\"" + UnitTest + "\"");
+      ASSERT_NE(At, std::string::npos) << Run.JUnit;
+      EXPECT_EQ(Run.JUnit.find("<error message=\"" + Cause + "\"", At),
+                Run.JUnit.find("<error message=\"", At))
+          << Run.JUnit;
+    }
+    EXPECT_EQ(SummaryResults(Run.Summary), Results) << Run.Summary;
+    EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION ("), Exceptions) << Run.Errors;
+    // The reports are complete: the log's last line ends the scenario, the
+    // summary counts every method, JUnit is closed and has every method.
+    EXPECT_NE(Run.Log.rfind("END Default Scenario ("), std::string::npos);
+    EXPECT_EQ(Run.Log.find("\r\n", Run.Log.rfind("END Default Scenario (")) + 2, Run.Log.size());
+    EXPECT_NE(Run.Summary.find("Total number of UnitTest Methods = " +
+                               std::to_string(Case.Methods.size()) + "\r\n"),
+              std::string::npos)
+        << Run.Summary;
+    EXPECT_EQ(Occurrences(Run.JUnit, "<testcase "), Case.Methods.size());
+    EXPECT_EQ(Run.JUnit.rfind("</testsuites>\n"), Run.JUnit.size() - 14) << Run.JUnit;
+  }
+}

@@ -1,0 +1,113 @@
+// Runs the real console runner as a program, with its report files in a
+// folder of their own, and reads what it wrote.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace HostsTest {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadFile(const fs::path& aPath) {
+  std::ifstream Stream(aPath, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
+}
+
+// A fresh folder, removed with its content when the object goes.
+class TScratch {
+public:
+  TScratch() {
+    std::string Pattern = (fs::temp_directory_path() / "kalvoro-hosts-XXXXXX").string();
+    if (mkdtemp(Pattern.data()) == nullptr)
+      throw std::runtime_error("cannot create a scratch folder");
+    FPath = Pattern;
+  }
+  ~TScratch() {
+    std::error_code Ignored;
+    fs::remove_all(FPath, Ignored);
+  }
+  TScratch(const TScratch&) = delete;
+  TScratch& operator=(const TScratch&) = delete;
+  const fs::path& Path() const { return FPath; }
+
+private:
+  fs::path FPath;
+};
+
+// What one run of the program left: its exit code (-N: ended by signal N),
+// its standard output and error, and its four reports.
+struct TRun {
+  int Code = -1;
+  std::string Out;
+  std::string Err;
+  std::string Log;
+  std::string Errors;
+  std::string Summary;
+  std::string JUnit;
+};
+
+// Runs "kalvoro run aTarget aExtra..." with every report written to a file of
+// aFolder (named after aTag), standard input from /dev/null.
+inline TRun RunRunner(const std::string& aTarget, const std::vector<std::string>& aExtra,
+                      const fs::path& aFolder, const std::string& aTag) {
+  const fs::path Base = aFolder / aTag;
+  std::vector<std::string> Arguments{KALVORO_RUNNER, "run",
+                                     aTarget,        "--no-progress",
+                                     "--log",        Base.string() + ".log",
+                                     "--errors",     Base.string() + ".errors",
+                                     "--summary",    Base.string() + ".summary",
+                                     "--junit",      Base.string() + ".xml"};
+  Arguments.insert(Arguments.end(), aExtra.begin(), aExtra.end());
+  std::vector<char*> Argv;
+  for (std::string& Argument : Arguments)
+    Argv.push_back(Argument.data());
+  Argv.push_back(nullptr);
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&Actions, 1, (Base.string() + ".out").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&Actions, 2, (Base.string() + ".err").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t Pid = -1;
+  const int Error = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+  posix_spawn_file_actions_destroy(&Actions);
+  if (Error != 0)
+    throw std::runtime_error("cannot start " + Arguments[0]);
+  int Status = 0;
+  while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+  }
+  TRun Run;
+  Run.Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : -WTERMSIG(Status);
+  Run.Out = ReadFile(Base.string() + ".out");
+  Run.Err = ReadFile(Base.string() + ".err");
+  Run.Log = ReadFile(Base.string() + ".log");
+  Run.Errors = ReadFile(Base.string() + ".errors");
+  Run.Summary = ReadFile(Base.string() + ".summary");
+  Run.JUnit = ReadFile(Base.string() + ".xml");
+  return Run;
+}
+
+// How often aPart occurs in aText.
+inline std::size_t Occurrences(const std::string& aText, const std::string& aPart) {
+  std::size_t Count = 0;
+  for (std::size_t At = aText.find(aPart); At != std::string::npos;
+       At = aText.find(aPart, At + aPart.size()))
+    ++Count;
+  return Count;
+}
+
+} // namespace HostsTest
