@@ -305,28 +305,31 @@ void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64
   Fields.End();
 }
 
-std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {
+std::unique_ptr<TMessageBase> RebuildMessage(THostMessage aMessage) {
   switch (aMessage.Id) {
   case MessageIdReport: {
-    auto Report = std::make_unique<TReportMessage>(aMessage.Text);
-    Report->SetScenarioName(aMessage.ScenarioName);
-    Report->SetUnitTestName(aMessage.UnitTestName);
-    Report->SetMethodName(aMessage.MethodName);
+    auto Report = std::make_unique<TReportMessage>(std::move(aMessage.Text));
+    Report->SetScenarioName(std::move(aMessage.ScenarioName));
+    Report->SetUnitTestName(std::move(aMessage.UnitTestName));
+    Report->SetMethodName(std::move(aMessage.MethodName));
     return Report;
   }
   case MessageIdCheck: {
-    auto Check = std::make_unique<TCheckMessage>(aMessage.Text, aMessage.ScenarioName,
-                                                 aMessage.UnitTestName, aMessage.MethodName);
+    auto Check = std::make_unique<TCheckMessage>(
+        std::move(aMessage.Text), std::move(aMessage.ScenarioName),
+        std::move(aMessage.UnitTestName), std::move(aMessage.MethodName));
     Check->SetSuccess(aMessage.Success);
-    Check->SetLocation(aMessage.FileName, aMessage.Line);
+    Check->SetLocation(std::move(aMessage.FileName), aMessage.Line);
     return Check;
   }
   case MessageIdException:
-    return std::make_unique<TExceptionMessage>(aMessage.ScenarioName, aMessage.UnitTestName,
-                                               aMessage.MethodName, aMessage.Text);
+    return std::make_unique<TExceptionMessage>(
+        std::move(aMessage.ScenarioName), std::move(aMessage.UnitTestName),
+        std::move(aMessage.MethodName), std::move(aMessage.Text));
   default:
-    return std::make_unique<TProgressMessage>(aMessage.ProgressType, aMessage.ScenarioName,
-                                              aMessage.UnitTestName, aMessage.MethodName);
+    return std::make_unique<TProgressMessage>(
+        aMessage.ProgressType, std::move(aMessage.ScenarioName), std::move(aMessage.UnitTestName),
+        std::move(aMessage.MethodName));
   }
 }
 

@@ -145,6 +145,6 @@ std::string DecodeText(std::string_view aPayload);
 void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64_t& aError);
 
 // The message that a decoded one stands for, built as the framework builds it.
-std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage);
+std::unique_ptr<TMessageBase> RebuildMessage(THostMessage aMessage);
 
 } // namespace Kalvoro

@@ -391,7 +391,7 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
   }
 }
 
-void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
+void THostRunner::Replay(THostMessage aMessage, TMethodRun& aMethod) {
   TMessageEventList& List = FScenario->StateNotifications();
   TUnitTestMethod& Method = *aMethod.Method;
   switch (aMessage.Id) {
@@ -422,9 +422,13 @@ void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
                           aMethod.Phase == TPhase::Exit
                       ? aMessage.Time
                       : 0;
-    if (!List.Consumes(MessageIdProgress))
-      return;
-    break;
+    if (List.Consumes(MessageIdProgress)) {
+      // On the stack, as the phases deliver it.
+      TProgressMessage Progress(aMessage.ProgressType, std::move(aMessage.ScenarioName),
+                                std::move(aMessage.UnitTestName), std::move(aMessage.MethodName));
+      List.Deliver(Progress);
+    }
+    return;
   case MessageIdCheck:
     if (!aMessage.Success && Method.TestResult() == tcrSuccess)
       Method.SetTestResult(tcrFailure);
@@ -442,7 +446,7 @@ void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
       return;
     break;
   }
-  FScenario->FireStateNotification(RebuildMessage(aMessage));
+  FScenario->FireStateNotification(RebuildMessage(std::move(aMessage)));
 }
 
 int THostRunner::WaitMilliseconds() const {

@@ -98,7 +98,7 @@ private:
   // Handles one frame; false when it ends the pumping (aResult says how).
   bool Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind, std::string_view aPayload,
               TPumped& aResult, std::string& aDeath);
-  void Replay(const THostMessage& aMessage, TMethodRun& aMethod);
+  void Replay(THostMessage aMessage, TMethodRun& aMethod);
   int WaitMilliseconds() const;
   // Ends the phase that the host's death interrupted as an exception of it.
   // Returns true when the method's Exit is still to run.

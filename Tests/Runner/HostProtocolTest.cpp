@@ -35,8 +35,8 @@ TEST(HostProtocol, PlansAndMessagesCrossWhole) {
   Plan.Entries = {{0, "TA", 3, false}, {7, "", 0, true}, {7, "", 0, false}};
   TCheckMessage Check("sum", "Smoke", "TA", "TestAdd");
   Check.SetLocation("Add.cpp", 12);
-  const std::string Huge(100u << 20, 'x'); // a 100 MB report line
-  TReportMessage Report(Huge);
+  constexpr std::size_t Huge = 100u << 20; // a 100 MB report line
+  const TReportMessage Report(std::string(Huge, 'x'));
   TProgressMessage Progress(ptExitFinish, "Smoke", "TA", "Exit");
   THostFrameWriter Writer;
   Writer.Plan(Plan);
@@ -63,7 +63,7 @@ TEST(HostProtocol, PlansAndMessagesCrossWhole) {
     const auto& RebuiltCheck = static_cast<const TCheckMessage&>(*Rebuilt);
     EXPECT_EQ(RebuiltCheck.Location(), "Add.cpp:12");
     EXPECT_EQ(RebuiltCheck.MethodName(), "TestAdd");
-    EXPECT_EQ(DecodeMessage(Payloads[2]).Text.size(), Huge.size());
+    EXPECT_EQ(DecodeMessage(Payloads[2]).Text.size(), Huge);
     EXPECT_EQ(static_cast<const TProgressMessage&>(*RebuildMessage(DecodeMessage(Payloads[3])))
                   .ProgressType(),
               ptExitFinish);
