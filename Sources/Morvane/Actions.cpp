@@ -20,6 +20,8 @@ std::vector<TAction*>& LiveActions() {
 
 // Nesting depth of running actions.
 int ExecuteDepth = 0;
+// Holds of the idle-time update (nested progress windows add up).
+int UpdateHolds = 0;
 
 // Hooks the idle-time update onto the event loop of the GUI thread, once.
 void ConnectIdleUpdate() {
@@ -61,6 +63,10 @@ void TAction::Update() {
 }
 
 bool TAction::Execute() {
+  // While a run's window is up nothing may change the project, also not a
+  // command pressed over the accessibility bus, which modality does not stop.
+  if (UpdateHolds > 0)
+    return false;
   Update();
   if (!isEnabled())
     return false;
@@ -90,7 +96,13 @@ bool TAction::Execute() {
   return true;
 }
 
+void TAction::HoldUpdates(bool aHold) {
+  UpdateHolds += aHold ? 1 : -1;
+}
+
 void TAction::UpdateAll() {
+  if (UpdateHolds > 0)
+    return;
   // A rule may not create or destroy actions, but be safe against it.
   const std::vector<TAction*> Actions = LiveActions();
   for (TAction* Action : Actions)

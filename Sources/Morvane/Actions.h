@@ -40,8 +40,12 @@ public:
   // the caller, so that the outer command ends there too.
   bool Execute();
 
-  // Evaluates the rules of all actions.
+  // Evaluates the rules of all actions, except while updates are held.
   static void UpdateAll();
+  // While a run's progress window is up, the event loop turns many times a
+  // second: the idle-time update is held, so that no rule runs mid-run and
+  // the actions keep the state they had when the run began; no action runs.
+  static void HoldUpdates(bool aHold);
 
 private:
   std::function<bool()> FRule;

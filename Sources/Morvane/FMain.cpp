@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "FAbout.h"
 #include "FModules.h"
+#include "FOptions.h"
 #include "FResults.h"
 #include "FScenarios.h"
 #include "Images.h"
@@ -36,6 +37,8 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
     : QMainWindow(aParent), FDialogs(aDialogs), FPresenter(aDialogs, *this),
       FImages(MainActionImages()) {
   setObjectName(QStringLiteral("MainForm"));
+  FPresenter.SetOptionsDialog(
+      [this](TOptionsFields& aFields) { return ShowOptionsDialog(FDialogs, aFields, this); });
   BuildLayout();
   BuildMenus();
 

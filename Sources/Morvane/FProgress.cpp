@@ -1,5 +1,6 @@
 #include "FProgress.h"
 
+#include "Actions.h"
 #include "Dialogs.h"
 #include "Exception.h"
 #include "UnitTestBase.h"
@@ -7,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -48,9 +50,9 @@ void ShowValue(QLabel* aLabel, const std::string& aText) {
 
 } // namespace
 
-TProgressForm::TProgressForm(TTestScenario* aTestScenario)
+TProgressForm::TProgressForm(TTestScenario* aTestScenario, THostRunner* aHosts)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      FScenario(aTestScenario) {
+      FScenario(aTestScenario), FHosts(aHosts) {
   KALVORO_ASSERT(aTestScenario != nullptr);
   FPresenter = std::make_unique<TProgressPresenter>(*aTestScenario);
   FPresenter->Repaint = [this] { Present(); };
@@ -73,6 +75,27 @@ TProgressForm::TProgressForm(TTestScenario* aTestScenario)
   ProgressBar->setMinimum(0);
   ProgressBar->setMaximum(FPresenter->Maximum());
   ProgressBar->setValue(0);
+  if (FHosts != nullptr) {
+    // The bar gives the button room, so the window keeps its size.
+    ProgressBar->setGeometry(16, 64, 217, 25);
+    btnStop = new QPushButton(QStringLiteral("Stop"), this);
+    btnStop->setObjectName(QStringLiteral("btnStop"));
+    btnStop->setAccessibleName(QStringLiteral("Stop"));
+    btnStop->setAccessibleDescription(
+        QStringLiteral("End the run after the running method; again: end it at once"));
+    btnStop->setAutoDefault(false);
+    btnStop->setGeometry(241, 62, 72, 29);
+    connect(btnStop, &QPushButton::clicked, this, &TProgressForm::StopClick);
+    StopTimer = new QTimer(this);
+    StopTimer->setSingleShot(true);
+    StopTimer->setInterval(TProgressPresenter::StopNowDelay);
+    connect(StopTimer, &QTimer::timeout, this, [this] { FPresenter->StopNow(); });
+    // A change that came too soon after the last repaint waits for the next
+    // message; while a test works silently, the event loop shows it instead.
+    RepaintTimer = new QTimer(this);
+    RepaintTimer->setInterval(static_cast<int>(TProgressPresenter::RepaintInterval));
+    connect(RepaintTimer, &QTimer::timeout, this, [this] { FPresenter->FlushRepaint(); });
+  }
 
   Timer = new QTimer(this);
   Timer->setSingleShot(true);
@@ -90,14 +113,22 @@ TProgressForm::~TProgressForm() {
     ProgressForm = nullptr;
 }
 
-void TProgressForm::ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs) {
+void TProgressForm::ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs,
+                                 THostRunner* aHosts) {
   KALVORO_ASSERT(aTestScenario != nullptr);
-  TProgressForm Form(aTestScenario);
+  TProgressForm Form(aTestScenario, aHosts);
   ProgressForm = &Form;
-  if (aDialogs != nullptr)
-    aDialogs->Execute(Form);
-  else
-    Form.exec();
+  TAction::HoldUpdates(true);
+  try {
+    if (aDialogs != nullptr)
+      aDialogs->Execute(Form);
+    else
+      Form.exec();
+  } catch (...) {
+    TAction::HoldUpdates(false);
+    throw;
+  }
+  TAction::HoldUpdates(false);
   if (Form.FError)
     std::rethrow_exception(Form.FError);
 }
@@ -129,14 +160,26 @@ void TProgressForm::TimerTimer() {
   Timer->stop();
   // Run blocks until the scenario has run. An error must not pass through
   // the toolkit's event code: it is kept and raised by ShowProgress.
+  if (RepaintTimer != nullptr)
+    RepaintTimer->start();
   try {
-    FPresenter->Run();
+    FPresenter->Run(FHosts);
   } catch (...) {
     FError = std::current_exception();
+  }
+  if (StopTimer != nullptr) {
+    StopTimer->stop();
+    RepaintTimer->stop();
   }
   Present();
   FMayClose = true;
   done(FPresenter->Finished() && !FError ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void TProgressForm::StopClick() {
+  FPresenter->StopPressed();
+  if (FPresenter->StopPresses() == 1)
+    StopTimer->start();
 }
 
 void TProgressForm::Present() {
@@ -146,9 +189,10 @@ void TProgressForm::Present() {
   repaint();
 }
 
-TRunStep ProgressRunStep(IDialogs* aDialogs) {
-  return
-      [aDialogs](TTestScenario& aScenario) { TProgressForm::ShowProgress(&aScenario, aDialogs); };
+TProgressStep ProgressRunStep(IDialogs* aDialogs) {
+  return [aDialogs](TTestScenario& aScenario, THostRunner* aHosts) {
+    TProgressForm::ShowProgress(&aScenario, aDialogs, aHosts);
+  };
 }
 
 } // namespace Kalvoro

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ProgressPresenter.h"
-#include "RunnerCore.h"
+#include "ResultsPresenter.h"
 
 #include <QDialog>
 
@@ -12,25 +12,30 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 
 namespace Kalvoro {
 
 class IDialogs;
+class THostRunner;
 class TTestScenario;
 
 class TProgressForm : public QDialog {
   Q_OBJECT
 
 public:
-  explicit TProgressForm(TTestScenario* aTestScenario);
+  // With aHosts the scenario runs in its hosts and the window has a Stop
+  // button; without, it runs in this process and cannot be stopped.
+  explicit TProgressForm(TTestScenario* aTestScenario, THostRunner* aHosts = nullptr);
   ~TProgressForm() override;
 
   // Shows a window for the scenario modally (through aDialogs->Execute, or
   // exec() without one); the window runs the scenario and closes when it
   // has run. An error that ends the run closes the window too and is raised
   // again here, after the window has gone.
-  static void ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs = nullptr);
+  static void ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs = nullptr,
+                           THostRunner* aHosts = nullptr);
   // The window being shown by ShowProgress, or nullptr.
   static TProgressForm* Shown();
 
@@ -49,6 +54,11 @@ public:
   QLabel* lblUnitTestMethod;
   QProgressBar* ProgressBar;
   QTimer* Timer;
+  // Only with hosts: "Stop", the timer that ends the host 3 s after the
+  // first press, and the one that shows a change that waited for its repaint.
+  QPushButton* btnStop = nullptr;
+  QTimer* StopTimer = nullptr;
+  QTimer* RepaintTimer = nullptr;
 
 protected:
   void showEvent(QShowEvent* aEvent) override;
@@ -57,18 +67,19 @@ protected:
 
 private:
   void TimerTimer();
+  void StopClick();
   // Puts the presenter's state into the labels and the bar and repaints.
   void Present();
 
   TTestScenario* FScenario;
+  THostRunner* FHosts;
   std::unique_ptr<TProgressPresenter> FPresenter;
   std::exception_ptr FError;
   bool FStarted = false;
   bool FMayClose = false;
 };
 
-// The run step of the runner core that runs each scenario in a progress
-// window (RunScenario, RunScenarios).
-TRunStep ProgressRunStep(IDialogs* aDialogs = nullptr);
+// The results view's run step that runs each scenario in a progress window.
+TProgressStep ProgressRunStep(IDialogs* aDialogs = nullptr);
 
 } // namespace Kalvoro

@@ -128,6 +128,9 @@ protected:
     FDialogs = std::make_unique<TFakeDialogs>();
     FFolder = std::make_unique<QTemporaryDir>();
     FProject = std::make_unique<TProject>();
+    // The unit tests below live in this program, not in a module file that a
+    // host could load: they run in process.
+    FProject->SetOptions({.Hosts = false});
     // Default Scenario: TPassing and TMixed; Broken: TRaising; Empty: nothing;
     // Later (disabled): TPassing disabled.
     Add(MakeUnitTest<TPassing>(&FModule, "TPassing"), Scenario(0));

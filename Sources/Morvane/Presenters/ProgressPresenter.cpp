@@ -1,9 +1,11 @@
 #include "ProgressPresenter.h"
 
+#include "HostRunner.h"
 #include "NotificationMessages.h"
 #include "RunnerCore.h"
 #include "UnitTestBase.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -40,18 +42,41 @@ const std::string& TProgressPresenter::ScenarioName() const {
   return FScenario.Name();
 }
 
-void TProgressPresenter::Run() {
+void TProgressPresenter::Run(THostRunner* aHosts) {
+  FHosts = aHosts;
+  FStopPresses = 0;
   FScenario.AddStateNotificationHandler(HandlerOf(this));
   FRegistered = true;
   try {
-    FScenario.Run();
+    if (FHosts != nullptr)
+      FHosts->Run(FScenario);
+    else
+      FScenario.Run();
   } catch (...) {
+    FHosts = nullptr;
     Unregister();
     FlushRepaint();
     throw;
   }
+  FHosts = nullptr;
   Unregister();
   FlushRepaint();
+}
+
+void TProgressPresenter::StopPressed() {
+  if (FHosts == nullptr)
+    return;
+  if (++FStopPresses == 1)
+    FHosts->Stop();
+  else
+    FHosts->StopNow();
+}
+
+void TProgressPresenter::StopNow() {
+  if (FHosts == nullptr)
+    return;
+  FStopPresses = std::max(FStopPresses, 2);
+  FHosts->StopNow();
 }
 
 void TProgressPresenter::HandleMessage(TMessageEventList* /*aSender*/,

@@ -11,6 +11,7 @@
 
 namespace Kalvoro {
 
+class THostRunner;
 class TTestScenario;
 
 // Milliseconds of a steady clock.
@@ -42,9 +43,20 @@ public:
   bool Finished() const { return FFinished; }
   bool Registered() const { return FRegistered; }
 
-  // Listens to the scenario and runs it. Whatever way Run ends, the handler
-  // is removed and the last state is repainted; an error goes on to the caller.
-  void Run();
+  // Listens to the scenario and runs it (in aHosts' hosts, or in this process
+  // without). Whatever way Run ends, the handler is removed and the last
+  // state is repainted; an error goes on to the caller.
+  void Run(THostRunner* aHosts = nullptr);
+  // A run in hosts can be stopped; one in process runs on this thread and
+  // nothing can stop it.
+  bool CanStop() const { return FHosts != nullptr; }
+  // The Stop button: the first press ends the run after the running method,
+  // the next one (or StopNow) ends the running host at once.
+  void StopPressed();
+  void StopNow();
+  int StopPresses() const { return FStopPresses; }
+  // How long after the first press the window ends the host by itself.
+  static constexpr int StopNowDelay = 3000;
   // The handler registered with the scenario during Run.
   void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
   // Repaints now when a change has not been shown yet.
@@ -58,6 +70,8 @@ private:
 
   TTestScenario& FScenario;
   TMilliseconds FNow;
+  THostRunner* FHosts = nullptr;
+  int FStopPresses = 0;
   std::string FUnitTestName;
   std::string FMethodName;
   int FPosition = 0;

@@ -46,6 +46,13 @@ TProjectPresenter::TProjectPresenter(IDialogs& aDialogs, IProjectView& aView)
        .Rule = [this] { return FProject != nullptr; },
        .Effect = [this] { SaveProjectAs(); },
        .Places = cpMenu},
+      {.Name = "actProjectOptions",
+       .Caption = "Options...",
+       .Hint = "Options|How the project's tests run: in a separate process, time limit",
+       .HintPlaces = cpMenu,
+       .Rule = [this] { return FProject != nullptr && FOptionsDialog != nullptr; },
+       .Effect = [this] { EditProjectOptions(*FProject, FDialogs, FOptionsDialog); },
+       .Places = cpMenu},
       TCommand::Separator(cpMenu),
       // Printing is offered but does nothing.
       {.Name = "actPrint", .Caption = "Print...", .Image = maiPrint, .Places = cpMenu},

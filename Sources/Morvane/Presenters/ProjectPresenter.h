@@ -4,11 +4,13 @@
 #pragma once
 
 #include "Command.h"
+#include "ProjectOptionsPresenter.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 namespace Kalvoro {
 
@@ -49,13 +51,16 @@ public:
   // new project; "Morvane v0.7.0" before Start.
   QString Caption() const { return FCaption; }
 
-  // actNewProject, actOpenProject, actSaveProject, actSaveProjectAs, a menu
-  // separator, actPrint.
+  // actNewProject, actOpenProject, actSaveProject, actSaveProjectAs,
+  // actProjectOptions, a menu separator, actPrint.
   const TCommandList& Commands() const { return FCommands; }
 
   // Replaces the project by the one in the file. The view is active again
   // before a load report is shown or an error goes on to the caller.
   void OpenProject(const QString& aFileName);
+  // The dialog of Project > Options... (the main window's).
+  void SetOptionsDialog(TOptionsDialog aDialog) { FOptionsDialog = std::move(aDialog); }
+
   // The close question: true unless the project has unsaved changes and the
   // user answers No to quitting anyway.
   bool CanClose();
@@ -76,6 +81,7 @@ private:
   // The name the Save As dialog starts with: the last one chosen.
   QString FSaveAsFileName;
   TCommandList FCommands;
+  TOptionsDialog FOptionsDialog;
 };
 
 } // namespace Kalvoro

@@ -1,6 +1,7 @@
 #include "ResultsPresenter.h"
 
 #include "Dialogs.h"
+#include "EventLoopWait.h"
 #include "IOutput.h"
 #include "LinesPage.h"
 #include "MemoOutput.h"
@@ -250,8 +251,29 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
     return std::make_unique<TMemoOutput>(&aScenario, &Page(rpLog), &Page(rpErrors),
                                          &Page(rpSummary));
   };
+  const TProjectOptions& Options = FProject->Options();
+  for (TTestScenario* Scenario : aScenarios)
+    Scenario->SetTimeLimit(Options.TimeLimit);
+  // In hosts nothing of a test runs in this process: a crash, a hang or an
+  // exit ends a host, never the program with the user's project.
+  std::unique_ptr<THostRunner> Hosts;
+  if (Options.Hosts)
+    Hosts = std::make_unique<THostRunner>(FWait ? FWait : TWaitHook(EventLoopWait));
+  const TRunStep Step = [&](TTestScenario& aScenario) {
+    if (FRunStep)
+      FRunStep(aScenario, Hosts.get());
+    else if (Hosts)
+      Hosts->Run(aScenario);
+    else
+      aScenario.Run();
+  };
   try {
-    RunScenarios(aScenarios, MakeSink, FRunStep);
+    // A stopped run starts no further scenario.
+    for (TTestScenario* Scenario : aScenarios) {
+      if (Hosts && Hosts->StopRequested())
+        break;
+      RunScenario(*Scenario, MakeSink, Step);
+    }
   } catch (...) {
     // The tree shows what ran before the error reaches the user.
     RefreshTree();

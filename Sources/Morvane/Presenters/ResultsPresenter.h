@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Command.h"
+#include "HostRunner.h"
 #include "ResultRows.h"
 #include "RunnerCore.h"
 
@@ -32,6 +33,10 @@ struct TFileControls {
   bool Editable = false;
 };
 
+// How the view carries out one scenario's run (its progress window): in the
+// hosts of aHosts, or in this process when aHosts is null.
+using TProgressStep = std::function<void(TTestScenario& aScenario, THostRunner* aHosts)>;
+
 // What the presenter asks of the view.
 class IResultsView {
 public:
@@ -53,9 +58,12 @@ public:
   TResultsPresenter(const TResultsPresenter&) = delete;
   TResultsPresenter& operator=(const TResultsPresenter&) = delete;
 
-  // How a scenario's Run is carried out (the view's progress window); empty
-  // runs it directly.
-  void SetRunStep(TRunStep aRunStep) { FRunStep = std::move(aRunStep); }
+  // How a scenario's run is carried out (the view's progress window); empty
+  // runs it directly. The project's options choose hosts or this process and
+  // the time limit of each phase.
+  void SetRunStep(TProgressStep aRunStep) { FRunStep = std::move(aRunStep); }
+  // How the hosts wait for their processes (the event loop by default).
+  void SetWaitHook(TWaitHook aWait) { FWait = std::move(aWait); }
 
   // Keeps the project, rebuilds the rows, shows the file settings and empties
   // the pages. Showing the settings does not mark the project modified.
@@ -103,10 +111,13 @@ private:
   IDialogs& FDialogs;
   IResultsView& FView;
   TProject* FProject = nullptr;
-  TRunStep FRunStep;
+  TProgressStep FRunStep;
+  TWaitHook FWait;
   TCommandList FCommands;
   std::vector<TResultRow> FRows;
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
+  // The pages' files of the run, named when it starts.
+  std::array<std::string, 3> FRunFiles;
   std::array<TFileControls, 3> FFileControls;
 };
 
