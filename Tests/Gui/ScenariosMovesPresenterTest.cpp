@@ -72,15 +72,20 @@ private slots:
     QVERIFY(!Enabled("actRemoveSelected"));
   }
 
+  // Scenarios that were empty already keep their check box as it was.
   void removeAllEmptiesEveryScenario() {
     Compose();
+    FProject->Scenarios().AddByName("Empty on")->SetEnabled(true);
+    FProject->Scenarios().AddByName("Empty off")->SetEnabled(false);
+    FPresenter->Activate(FProject.get());
     FView->Select({3}); // Smoke is current; Default Scenario is emptied too
     Saved();
     Run("actRemoveAll");
     QVERIFY(FProject->Modified());
-    QCOMPARE(Texts(*FPresenter), QStringList({"Default Scenario [ ]", "Smoke [ ]"}));
+    QCOMPARE(Texts(*FPresenter),
+             QStringList({"Default Scenario [ ]", "Smoke [ ]", "Empty on [x]", "Empty off [ ]"}));
     QCOMPARE(AvailableTexts(*FPresenter), QStringList({"TAlpha", "TBeta", "TGamma"}));
-    QCOMPARE(FView->Selected, std::vector<int>{1});
+    QCOMPARE(FView->Selected, std::vector<int>{3}); // the same position
   }
 
   void dropsGoBetweenTheTwoTreesOnly() {

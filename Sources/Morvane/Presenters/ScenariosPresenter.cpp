@@ -271,8 +271,10 @@ void TScenariosPresenter::RemoveAll() {
   if (FProject == nullptr)
     return;
   FProject->SetModified();
+  // An empty scenario loses nothing, so its enabled state stays as it is.
   for (TTestScenario* Scenario : FProject->Scenarios())
-    Scenario->RemoveAllUnitTests();
+    if (Scenario->UnitTestList().Count() > 0)
+      Scenario->RemoveAllUnitTests();
   RefreshAll();
 }
 
