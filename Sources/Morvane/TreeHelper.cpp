@@ -1,5 +1,6 @@
 #include "TreeHelper.h"
 
+#include "RowSelection.h"
 #include "TreeView.h"
 
 namespace Kalvoro {
@@ -11,24 +12,11 @@ void SaveSelection(const TTreeView& aTree, std::vector<int>& aSelection) {
 }
 
 void RestoreSelection(TTreeView& aTree, const std::vector<int>& aSelection) {
-  const int Count = aTree.TotalCount();
-  if (Count == 0)
-    return;
-  if (aSelection.empty()) {
-    TTreeNode* First = aTree.NodeAtFlatIndex(0);
-    aTree.SetCurrentNode(First);
-    aTree.SetSelected(First, true);
-    return;
-  }
-  bool First = true;
-  for (int Index : aSelection) {
-    TTreeNode* Node = aTree.NodeAtFlatIndex(Index >= 0 && Index < Count ? Index : Count - 1);
-    if (First) {
-      aTree.SetCurrentNode(Node);
-      First = false;
-    }
-    aTree.SetSelected(Node, true);
-  }
+  const TRowSelection Selection = RestoredSelection(aSelection, aTree.TotalCount());
+  if (Selection.Current >= 0)
+    aTree.SetCurrentNode(aTree.NodeAtFlatIndex(Selection.Current));
+  for (int Index : Selection.Rows)
+    aTree.SetSelected(aTree.NodeAtFlatIndex(Index), true);
 }
 
 } // namespace Kalvoro

@@ -12,9 +12,8 @@ class TTreeView;
 // tree's selection order.
 void SaveSelection(const TTreeView& aTree, std::vector<int>& aSelection);
 
-// Selects rows by recorded flat index. With no record the first row becomes
-// current and selected; an index past the end stands for the last row; the row
-// of the first recorded index becomes current. An empty tree selects nothing.
+// Selects rows by recorded flat index, as RestoredSelection (RowSelection.h)
+// says.
 void RestoreSelection(TTreeView& aTree, const std::vector<int>& aSelection);
 
 } // namespace Kalvoro

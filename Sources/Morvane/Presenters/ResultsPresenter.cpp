@@ -5,6 +5,7 @@
 #include "IOutput.h"
 #include "LinesPage.h"
 #include "MemoOutput.h"
+#include "Paths.h"
 #include "Project.h"
 #include "RunnerCore.h"
 #include "Titles.h"
@@ -15,14 +16,6 @@
 namespace Kalvoro {
 
 namespace {
-
-std::string ToPath(const QString& aName) {
-  return QFile::encodeName(aName).toStdString();
-}
-
-QString FromPath(const std::string& aPath) {
-  return QFile::decodeName(QByteArray::fromStdString(aPath));
-}
 
 // The page's name in the chooser's title ("Error") and the save title ("Errors").
 const char* ChooserName(TResultPage aPage) {

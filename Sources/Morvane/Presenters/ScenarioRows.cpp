@@ -1,8 +1,8 @@
 #include "ScenarioRows.h"
 
+#include "Paths.h"
 #include "Project.h"
 
-#include <QFile>
 #include <QHash>
 
 namespace Kalvoro {
@@ -16,10 +16,8 @@ public:
     if (aModule != FLast) {
       auto Found = FNames.find(aModule);
       if (Found == FNames.end())
-        Found = FNames.insert(
-            aModule, aModule == nullptr
-                         ? QString()
-                         : QFile::decodeName(QByteArray::fromStdString(aModule->GetFileName())));
+        Found = FNames.insert(aModule,
+                              aModule == nullptr ? QString() : FromPath(aModule->GetFileName()));
       FLast = aModule;
       FLastName = *Found;
     }
@@ -66,22 +64,6 @@ std::vector<TAvailableRow> AvailableRows(const TProject& aProject) {
       if (UnitTest->TestScenario() == nullptr)
         Rows.push_back({UnitTest, QString::fromStdString(UnitTest->Name())});
   return Rows;
-}
-
-TRowSelection RestoredSelection(const std::vector<int>& aRecorded, int aCount) {
-  TRowSelection Result;
-  if (aCount <= 0)
-    return Result;
-  if (aRecorded.empty()) {
-    Result.Current = 0;
-    Result.Rows.push_back(0);
-    return Result;
-  }
-  Result.Rows.reserve(aRecorded.size());
-  for (int Index : aRecorded)
-    Result.Rows.push_back(Index >= 0 && Index < aCount ? Index : aCount - 1);
-  Result.Current = Result.Rows.front();
-  return Result;
 }
 
 std::string ScenarioName(const QString& aText) {

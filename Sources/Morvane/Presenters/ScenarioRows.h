@@ -1,9 +1,9 @@
 // The rows of the scenarios view's two trees as data: every scenario with the
 // unit tests assigned to it, and the available unit tests (those of the loaded
-// modules that belong to no scenario); and the selection that a rebuilt tree
-// takes over from the old one by row position.
+// modules that belong to no scenario).
 #pragma once
 
+#include "RowSelection.h"
 #include "ScenarioImages.h"
 
 #include <QString>
@@ -41,19 +41,6 @@ std::vector<TScenarioRow> ScenarioRows(const TProject& aProject);
 // The unassigned unit tests, module by module in the project's order and in
 // each module's order.
 std::vector<TAvailableRow> AvailableRows(const TProject& aProject);
-
-// Which rows of a tree are selected and which one is current (-1: none), by
-// flat index.
-struct TRowSelection {
-  int Current = -1;
-  std::vector<int> Rows;
-};
-
-// The selection that a tree of aCount rows takes over from the recorded flat
-// indexes of the old one: nothing when it is empty; else the first row when
-// nothing was recorded; else the row at each recorded index, the last row for
-// an index past the end, and the first of them current.
-TRowSelection RestoredSelection(const std::vector<int>& aRecorded, int aCount);
 
 // A scenario name as the model keeps it: UTF-8, cut to at most 255 bytes at a
 // character boundary, so that a long name never ends in half a character.
