@@ -241,8 +241,12 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     const bool Early = !Run.HostFinishedOne && !Method.HostStarted;
     Run.Host.reset();
     FPhaseStart = 0;
-    if (Pumped == TPumped::Restart)
+    if (Pumped == TPumped::Restart) {
+      // A host that ends its plan before running anything of it is broken.
+      if (Early && ++Run.EarlyDeaths >= 2)
+        Run.GiveUp = "The test process ended its plan without running it";
       continue;
+    }
     if (FStopNow) {
       EndPhase(Method, "Stopped by the user");
       break;
