@@ -1,7 +1,8 @@
 // Start All in the manager's real main window against the console runner: a
-// project with failing, raising and crashing methods is run by both, and the
-// report files must be equal line for line, dates and times aside. A second
-// Start All right after the first gives the same results again.
+// project with failing, raising and crashing methods is run by both, in hosts
+// and in process, and the report files must be equal line for line, dates
+// and times aside. A second Start All right after the first gives the same
+// results again.
 #include "GuiTestSupport.h"
 
 #include "Actions.h"
@@ -59,7 +60,14 @@ class TResultsEndToEndTest : public QObject {
   }
 
 private slots:
+  void StartAllWritesWhatTheConsoleRunnerWrites_data() {
+    QTest::addColumn<bool>("Hosts");
+    QTest::newRow("in hosts") << true;
+    QTest::newRow("in process") << false;
+  }
+
   void StartAllWritesWhatTheConsoleRunnerWrites() {
+    QFETCH(bool, Hosts);
     TFakeDialogs Dialogs;
     // The progress window is shown for real, as the desktop's dialogs show it.
     Dialogs.OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
@@ -68,8 +76,8 @@ private slots:
     QTemporaryDir ConsoleFolder;
     const QString ManagerProject = ManagerFolder.filePath(QStringLiteral("Run.kvr"));
     const QString ConsoleProject = ConsoleFolder.filePath(QStringLiteral("Run.kvr"));
-    WriteTextFile(ManagerProject, ProjectLines());
-    WriteTextFile(ConsoleProject, ProjectLines());
+    WriteTextFile(ManagerProject, ProjectLines(Hosts));
+    WriteTextFile(ConsoleProject, ProjectLines(Hosts));
 
     QProcess Console;
     Console.start(QStringLiteral(KALVORO_EXECUTABLE), {QStringLiteral("run"), ConsoleProject});

@@ -16,8 +16,9 @@ inline const QStringList ReportFiles = {QStringLiteral("Summary.txt"), QStringLi
 // failing Init and Exit, a disabled unit test) and the crash module's
 // (segfault, division by zero, abort, illegal instruction, bus error, stack
 // overflow, a crash in Init and in Exit). Report files are relative, so
-// each copy of the project writes beside itself.
-inline QStringList ProjectLines() {
+// each copy of the project writes beside itself. Both programs run it in
+// hosts, or with aHosts false in their own process.
+inline QStringList ProjectLines(bool aHosts = true) {
   const QString Demo = QStringLiteral(KALVORO_EXAMPLES_DIR "/Demo.so");
   const QString Crashes = QStringLiteral(KALVORO_TEST_MODULES_DIR "/Crashes.so");
   return {QStringLiteral("[Project]"),
@@ -54,7 +55,9 @@ inline QStringList ProjectLines() {
           QStringLiteral("Assign0=TCrashMethods|Crashes|ENABLED"),
           QStringLiteral("Assign1=TStackOverflow|Crashes|ENABLED"),
           QStringLiteral("Assign2=TCrashInInit|Crashes|ENABLED"),
-          QStringLiteral("Assign3=TCrashInExit|Crashes|ENABLED")};
+          QStringLiteral("Assign3=TCrashInExit|Crashes|ENABLED"),
+          QStringLiteral("[Kalvoro/Options]"),
+          QStringLiteral("Hosts=") + (aHosts ? QLatin1Char('1') : QLatin1Char('0'))};
 }
 
 // A report file's lines with every date and time masked.
