@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ReportingTest {
@@ -223,6 +224,28 @@ TEST(SummaryFormatter, FormatTwiceRebuildsTheReportWithTheNewTime) {
   for (std::size_t I = 4; I < First.size(); ++I)
     EXPECT_EQ(First[I], Second[I]);
   EXPECT_EQ(&Second, &Formatter.Lines());
+}
+
+// A report that a test's thread makes for a unit test whose method is not
+// running is dropped, and the summary ends with how many were.
+TEST(SummaryFormatter, DroppedThreadMessagesGiveALine) {
+  struct TLateReporter {
+    TUnitTestBase* Idle;
+    bool Done = false;
+    void Handle(TMessageEventList*, const TCustomMessage& aMessage) {
+      if (Done || aMessage.GetId() != MessageIdProgress)
+        return;
+      Done = true;
+      std::thread([this] { Idle->Report("late"); }).join();
+    }
+  };
+  TSampleScenario Sample;
+  TLateReporter Late{&Sample.File};
+  Sample.Scenario.AddStateNotificationHandler(MakeMessageEvent<&TLateReporter::Handle>(&Late));
+  Sample.Scenario.Run();
+  TSummaryFormatter Formatter(&Sample.Scenario, Slashes, SequenceClock({End}));
+  EXPECT_EQ(Formatter.Format().back(),
+            "# Dropped    = 1 (checks and reports from a test's threads after their method ended)");
 }
 
 TEST(FormatSettings, SeparatorIsTakenFromThePattern) {
