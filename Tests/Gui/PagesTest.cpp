@@ -84,6 +84,44 @@ private slots:
     QCOMPARE(TLinesPage().FindLine(QStringLiteral("a"), 0), -1);
   }
 
+  // A line past MaxShownBytes is shown cut on a character's start with the
+  // bytes left out, and the rows are only as wide as that; Lines() keeps
+  // the line whole for the files. Each row: the line's length in bytes, the
+  // character at the cut, the shown text's length and its note.
+  void LongLinesAreShownCutWithWhatIsLeftOut_data() {
+    constexpr qsizetype Max = qsizetype(TLinesPage::MaxShownBytes);
+    QTest::addColumn<qsizetype>("Length");
+    QTest::addColumn<QByteArray>("AtCut");
+    QTest::addColumn<qsizetype>("Kept");
+    QTest::addColumn<QString>("Note");
+    QTest::newRow("as long as allowed") << Max << QByteArray("x") << Max << QString();
+    QTest::newRow("one byte more")
+        << Max + 1 << QByteArray("x") << Max << QStringLiteral(" ... (1 more bytes not shown)");
+    QTest::newRow("a character across the cut") << Max + 2 << QByteArray("\xC3\xBC") << Max - 1
+                                                << QStringLiteral(" ... (3 more bytes not shown)");
+    QTest::newRow("100 MB") << qsizetype(100) * 1024 * 1024 << QByteArray("x") << Max
+                            << QStringLiteral(" ... (104841216 more bytes not shown)");
+  }
+  void LongLinesAreShownCutWithWhatIsLeftOut() {
+    QFETCH(qsizetype, Length);
+    QFETCH(QByteArray, AtCut);
+    QFETCH(qsizetype, Kept);
+    QFETCH(QString, Note);
+    // 'x' up to the cut, then the character at the cut, then 'y'.
+    std::string Line(std::size_t(Length), 'y');
+    Line.replace(0, TLinesPage::MaxShownBytes - 1, TLinesPage::MaxShownBytes - 1, 'x');
+    Line.replace(TLinesPage::MaxShownBytes - 1, std::size_t(AtCut.size()), AtCut.toStdString());
+    TLinesPage Page;
+    Page.Append(Line);
+    Page.Flush();
+    const QString Shown = Page.data(Page.index(0)).toString();
+    QCOMPARE(Shown.size(), Kept + Note.size());
+    QCOMPARE(Shown.right(Note.size()), Note);
+    QCOMPARE(Shown.left(Kept).toUtf8(), QByteArray::fromStdString(Line.substr(0, Kept)));
+    QVERIFY(Page.WidestLine() <= int(TLinesPage::MaxShownBytes) + 64);
+    QCOMPARE(Page.Lines()[0].size(), std::size_t(Length));
+  }
+
   // Each kind of line goes to its own page in order; a missing page loses
   // only its own lines; the summary's empty lines stay.
   void MemoOutputWritesEachKindToItsPage() {

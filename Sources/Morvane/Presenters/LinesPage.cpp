@@ -63,8 +63,10 @@ void TLinesPage::Append(std::string_view aLine) {
   if (FLines.size() == FLines.capacity())
     FLines.reserve(FLines.capacity() + FLines.capacity() / 2 + 64);
   FLines.emplace_back(aLine);
-  if (aLine.size() > static_cast<std::size_t>(FWidest))
-    FWidest = static_cast<int>(aLine.size());
+  // A cut line is as wide as its shown part and the note (under 64 bytes).
+  const std::size_t Shown = aLine.size() > MaxShownBytes ? MaxShownBytes + 64 : aLine.size();
+  if (Shown > static_cast<std::size_t>(FWidest))
+    FWidest = static_cast<int>(Shown);
   if (Count() - FShown >= FlushThreshold)
     Flush();
   else
@@ -119,8 +121,18 @@ QVariant TLinesPage::data(const QModelIndex& aIndex, int aRole) const {
     return {};
   if (aRole != Qt::DisplayRole && aRole != Qt::AccessibleTextRole)
     return {};
-  const std::string& Line = FLines[static_cast<std::size_t>(aIndex.row())];
-  return QString::fromUtf8(Line.data(), static_cast<qsizetype>(Line.size()));
+  return ShownText(FLines[static_cast<std::size_t>(aIndex.row())]);
+}
+
+QString TLinesPage::ShownText(const std::string& aLine) {
+  if (aLine.size() <= MaxShownBytes)
+    return QString::fromUtf8(aLine.data(), static_cast<qsizetype>(aLine.size()));
+  // Back off over continuation bytes (10xxxxxx) to the start of a character.
+  std::size_t Cut = MaxShownBytes;
+  while (Cut > 0 && (static_cast<unsigned char>(aLine[Cut]) & 0xC0) == 0x80)
+    --Cut;
+  return QString::fromUtf8(aLine.data(), static_cast<qsizetype>(Cut)) +
+         QStringLiteral(" ... (%1 more bytes not shown)").arg(aLine.size() - Cut);
 }
 
 } // namespace Kalvoro

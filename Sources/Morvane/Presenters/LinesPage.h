@@ -15,9 +15,11 @@ namespace Kalvoro {
 // reach the views in batches: at the next turn of the event loop, every
 // FlushThreshold lines, or on Flush(). Lines() and Count() always include
 // every line appended, rowCount() only the rows the views were told of.
+// A line longer than MaxShownBytes is shown cut (ShownText), so that a
+// 100 MB line costs no more to show than a long one; Lines() keeps it whole.
 class TLinesPage : public QAbstractListModel {
   Q_OBJECT
-  // The length of the longest line in bytes (at least its length in
+  // The length of the longest shown line in bytes (at least its length in
   // characters), so that a view can make its rows that wide.
   Q_PROPERTY(int widestLine READ WidestLine)
 
@@ -42,6 +44,10 @@ public:
   QVariant data(const QModelIndex& aIndex, int aRole = Qt::DisplayRole) const override;
 
   static constexpr int FlushThreshold = 1 << 16;
+  static constexpr std::size_t MaxShownBytes = 16384;
+  // The line as the views show it: whole up to MaxShownBytes; a longer one
+  // cut there (on a character's start) with a note of the bytes left out.
+  static QString ShownText(const std::string& aLine);
 
 private:
   void ScheduleFlush();
