@@ -1,7 +1,10 @@
 #include "CommandActions.h"
 
+#include "CaptionToolTip.h"
+
 #include <QMenu>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWidget>
 
 namespace Kalvoro {
@@ -51,6 +54,10 @@ TCommandActions::TCommandActions(const TCommandList& aCommands, const QList<QIco
         // An icon-only button is named by the short part of its hint.
         const QString Short = ShortHint(Command.Hint).trimmed();
         Button->setAccessibleName(Short.isEmpty() ? QString(Command.Caption).remove('&') : Short);
+        // Without a hint on the tool bar the button shows no tool-tip, not
+        // even its caption, which Qt would show in its place.
+        if (HintFor(cpToolBar).isEmpty())
+          SuppressToolTip(qobject_cast<QToolButton*>(Button));
       }
     }
     if ((Command.Places & cpMenu) && aWidgets.Menu != nullptr)

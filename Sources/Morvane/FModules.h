@@ -40,6 +40,7 @@ public:
   TModule* CurrentModule() const override;
 
   TProject* Project() const { return FPresenter.Project(); }
+  const TModulesPresenter& Presenter() const { return FPresenter; }
   TTreeView* Tree() const { return FTree; }
   QMenu* PopupMenu() const { return FPopupMenu; }
   const std::array<int, 3>& ColumnWidths() const { return FColumnWidths; }

@@ -1,5 +1,7 @@
 #include "NavigationBar.h"
 
+#include "CaptionToolTip.h"
+
 #include <QAction>
 #include <QEvent>
 #include <QPainter>
@@ -8,18 +10,6 @@
 #include <QVBoxLayout>
 
 namespace Kalvoro {
-
-namespace {
-
-// A caption as an action reports it for a tool-tip when it has none: without
-// mnemonics and ellipsis.
-QString PlainCaption(QString aText) {
-  aText.remove(QLatin1String("..."));
-  aText.remove(QLatin1Char('&'));
-  return aText.trimmed();
-}
-
-} // namespace
 
 TNavigationBar::TNavigationBar(QWidget* aParent) : QWidget(aParent) {
   setAccessibleName(QStringLiteral("Navigation"));
@@ -76,7 +66,7 @@ QToolButton* TNavigationBar::AddButton(int aGroup, QAction* aAction) {
   Button->setFocusPolicy(Qt::NoFocus);
   Button->setMinimumWidth(80);
   Button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-  Button->installEventFilter(this);
+  SuppressCaptionToolTip(Button);
   // The button's name follows its action's caption.
   const auto Name = [Button, aAction] { Button->setAccessibleName(PlainCaption(aAction->text())); };
   Name();
@@ -101,19 +91,6 @@ void TNavigationBar::SetOpenGroup(int aGroup) {
 void TNavigationBar::SetHighlighted(QAction* aAction) {
   FHighlighted = aAction;
   Restyle();
-}
-
-bool TNavigationBar::eventFilter(QObject* aWatched, QEvent* aEvent) {
-  if (aEvent->type() == QEvent::ToolTip) {
-    // An action without a tool-tip of its own reports its caption as one.
-    const auto* Button = qobject_cast<QToolButton*>(aWatched);
-    const QAction* Action = Button != nullptr ? Button->defaultAction() : nullptr;
-    if (Action != nullptr && Action->toolTip() == PlainCaption(Action->text())) {
-      aEvent->ignore();
-      return true;
-    }
-  }
-  return QWidget::eventFilter(aWatched, aEvent);
 }
 
 void TNavigationBar::ApplyColors() {

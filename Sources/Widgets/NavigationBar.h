@@ -44,9 +44,6 @@ public:
 protected:
   void changeEvent(QEvent* aEvent) override;
   void paintEvent(QPaintEvent* aEvent) override;
-  // A button shows a tool-tip only when its action has one of its own: the
-  // caption under the icon needs no repeating.
-  bool eventFilter(QObject* aWatched, QEvent* aEvent) override;
 
 private:
   struct TGroup {

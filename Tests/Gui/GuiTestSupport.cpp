@@ -1,7 +1,15 @@
 #include "GuiTestSupport.h"
 
+#include "Actions.h"
+
+#include <QApplication>
 #include <QEventLoop>
+#include <QHelpEvent>
+#include <QMenu>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
 
 namespace Kalvoro {
 
@@ -23,6 +31,70 @@ void RunAsEvent(const std::function<void()>& aBody) {
   for (int Round = 0; Round < 100 && !Done; ++Round)
     QCoreApplication::processEvents();
   QCoreApplication::processEvents();
+}
+
+int ReportLeakedWindows() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const QWidgetList Windows = QApplication::topLevelWidgets();
+  for (const QWidget* Window : Windows)
+    qWarning("A window was left behind: %s \"%s\" (\"%s\")", Window->metaObject()->className(),
+             qPrintable(Window->objectName()), qPrintable(Window->windowTitle()));
+  return static_cast<int>(Windows.size());
+}
+
+QString ShownToolTip(QWidget* aWidget) {
+  QToolTip::hideText();
+  QHelpEvent Help(QEvent::ToolTip, QPoint(5, 5), aWidget->mapToGlobal(QPoint(5, 5)));
+  QCoreApplication::sendEvent(aWidget, &Help);
+  const QString Shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+  QToolTip::hideText();
+  return Shown;
+}
+
+namespace {
+
+// "-" for a separator, else the entry's text (a menu entry's ends in a tab
+// and its shortcut).
+QStringList EntryTexts(const QList<QAction*>& aActions) {
+  QStringList Texts;
+  for (const QAction* Action : aActions)
+    Texts << (Action->isSeparator() ? QStringLiteral("-") : Action->text());
+  return Texts;
+}
+
+QStringList CommandTexts(const TCommandList& aCommands, TCommandPlace aPlace) {
+  QStringList Texts;
+  for (const TCommand& Command : aCommands) {
+    if (!(Command.Places & aPlace))
+      continue;
+    QString Text = Command.IsSeparator() ? QStringLiteral("-") : Command.Caption;
+    if (aPlace != cpToolBar && !Command.IsSeparator() && !Command.Shortcut.isEmpty())
+      Text += QLatin1Char('\t') + Command.Shortcut.toString(QKeySequence::NativeText);
+    Texts << Text;
+  }
+  return Texts;
+}
+
+} // namespace
+
+void CheckCommandWidgets(const TCommandList& aCommands, const TCommandWidgets& aWidgets) {
+  if (aWidgets.Menu != nullptr)
+    QCOMPARE(EntryTexts(aWidgets.Menu->actions()), CommandTexts(aCommands, cpMenu));
+  if (aWidgets.Popup != nullptr)
+    QCOMPARE(EntryTexts(aWidgets.Popup->actions()), CommandTexts(aCommands, cpPopup));
+  if (aWidgets.ToolBar == nullptr)
+    return;
+  QCOMPARE(EntryTexts(aWidgets.ToolBar->actions()), CommandTexts(aCommands, cpToolBar));
+  for (const TCommand& Command : aCommands) {
+    if (Command.IsSeparator() || !(Command.Places & cpToolBar))
+      continue;
+    auto* Button =
+        aWidgets.ToolBar->findChild<QToolButton*>(QStringLiteral("btn") + Command.Name.mid(3));
+    QVERIFY2(Button != nullptr, qPrintable(Command.Name));
+    const QString Hint = (Command.HintPlaces & cpToolBar) ? Command.Hint : QString();
+    QCOMPARE(ShownToolTip(Button), ShortHint(Hint));
+    QCOMPARE(Button->statusTip(), LongHint(Hint));
+  }
 }
 
 } // namespace Kalvoro
