@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -56,8 +57,9 @@ struct TSection {
   }
 };
 
-[[noreturn]] void ThrowUnableToWrite(const std::string& aFileName) {
-  throw Exception("Unable to write to " + aFileName);
+// "Unable to write to PATH: reason", as report files say it.
+[[noreturn]] void ThrowUnableToWrite(const std::string& aFileName, int aError) {
+  throw Exception("Unable to write to " + aFileName + ": " + std::strerror(aError));
 }
 
 } // namespace
@@ -242,7 +244,7 @@ void TIniFile::UpdateFile() const {
   std::string Temporary = Folder + "." + Name + ".XXXXXX";
   const int Handle = ::mkostemp(Temporary.data(), O_CLOEXEC);
   if (Handle < 0)
-    ThrowUnableToWrite(FFileName);
+    ThrowUnableToWrite(FFileName, errno);
 
   // A replaced file keeps its permissions; a new one gets the usual ones.
   mode_t Mode = 0;
@@ -255,23 +257,33 @@ void TIniFile::UpdateFile() const {
   }
 
   const std::string Content = Text();
-  bool Written = ::fchmod(Handle, Mode) == 0;
+  // The first failing step's reason is the one told.
+  int Error = 0;
+  const auto Step = [&Error](bool aDone) {
+    if (!aDone && Error == 0)
+      Error = errno != 0 ? errno : EIO;
+    return aDone;
+  };
+  bool Written = Step(::fchmod(Handle, Mode) == 0);
   std::size_t Done = 0;
   while (Written && Done < Content.size()) {
+    errno = 0;
     const ssize_t Count = ::write(Handle, Content.data() + Done, Content.size() - Done);
     if (Count < 0 && errno == EINTR)
       continue;
-    if (Count <= 0)
+    if (Count == 0)
+      errno = ENOSPC; // nothing written and no error: the device took no more
+    if (!Step(Count > 0))
       Written = false;
     else
       Done += static_cast<std::size_t>(Count);
   }
-  Written = Written && ::fsync(Handle) == 0;
-  Written = ::close(Handle) == 0 && Written;
-  Written = Written && ::rename(Temporary.c_str(), Target.c_str()) == 0;
+  Written = Written && Step(::fsync(Handle) == 0);
+  Written = Step(::close(Handle) == 0) && Written;
+  Written = Written && Step(::rename(Temporary.c_str(), Target.c_str()) == 0);
   if (!Written) {
     ::unlink(Temporary.c_str());
-    ThrowUnableToWrite(FFileName);
+    ThrowUnableToWrite(FFileName, Error);
   }
 }
 

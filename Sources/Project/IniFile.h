@@ -59,7 +59,7 @@ public:
   std::string Text() const;
   // Replaces the file's content with Text(): writes a temporary file in the
   // same folder and renames it over the file, so that a failure leaves the
-  // old content intact. Failure raises Exception("Unable to write to <file>").
+  // old content intact. Failure raises Exception("Unable to write to <file>: <reason>").
   void UpdateFile() const;
 
 private:

@@ -198,7 +198,8 @@ TEST(IniFileTest, FailedUpdateLeavesTheOldFileAndNoTemporaryFile) {
     Ini.UpdateFile();
     ADD_FAILURE() << "no error for a missing folder";
   } catch (const Kalvoro::Exception& Error) {
-    EXPECT_EQ(Error.Message(), "Unable to write to " + Dir.File("missing/p.kvr"));
+    EXPECT_EQ(Error.Message(),
+              "Unable to write to " + Dir.File("missing/p.kvr") + ": No such file or directory");
   }
 
   // A write that fails half way (the file-size limit stands in for a full
@@ -218,7 +219,7 @@ TEST(IniFileTest, FailedUpdateLeavesTheOldFileAndNoTemporaryFile) {
   try {
     Large.UpdateFile();
   } catch (const Kalvoro::Exception& Error) {
-    Refused = Error.Message() == "Unable to write to " + FileName;
+    Refused = Error.Message() == "Unable to write to " + FileName + ": File too large";
   }
   ::setrlimit(RLIMIT_FSIZE, &Saved);
   std::signal(SIGXFSZ, SavedHandler);

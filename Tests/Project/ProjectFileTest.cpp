@@ -212,7 +212,8 @@ TEST(ProjectFileTest, FailedSaveRaisesAndClearsModified) {
     Project.SaveProject();
     ADD_FAILURE() << "saved into a missing folder";
   } catch (const Exception& Error) {
-    EXPECT_EQ(Error.Message(), "Unable to write to " + Dir.File("no/such/folder.kvr"));
+    EXPECT_EQ(Error.Message(), "Unable to write to " + Dir.File("no/such/folder.kvr") +
+                                   ": No such file or directory");
   }
   EXPECT_FALSE(Project.Modified());
 }

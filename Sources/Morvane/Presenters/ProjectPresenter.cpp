@@ -78,6 +78,10 @@ void TProjectPresenter::OpenProject(const QString& aFileName) {
   TOpenProjectResult Opened;
   FView.DeactivateView();
   FProject.reset();
+  // Taken before the reading: a change made meanwhile is asked about later
+  // rather than overwritten unasked.
+  FRememberedName = FileName;
+  FRememberedFile = FileIdentityOf(FileName);
   try {
     Opened = Kalvoro::OpenProject(FileName);
   } catch (...) {
@@ -115,6 +119,7 @@ void TProjectPresenter::NewProject() {
   // The old project goes first: releasing it unloads its modules.
   FProject.reset();
   FProject = std::make_unique<TProject>();
+  FRememberedName.clear();
   FView.ReactivateView();
   SetCaption(QLatin1String(UntitledName));
 }
@@ -126,15 +131,36 @@ void TProjectPresenter::OpenProjectWithDialog() {
   if (!FDialogs.OpenFile(Options))
     return;
   // No is no way back: it saves first, and the chosen file is opened either
-  // way, unless the save raises an error, which ends the command here.
+  // way, unless the save raises an error or the user would not save over a
+  // file changed by someone else, which ends the command here.
   if (FProject != nullptr && FProject->Modified() &&
       !FDialogs.Confirm(
-          QStringLiteral("The current project is not saved.\rChanges will be lost. Proceed?")))
+          QStringLiteral("The current project is not saved.\rChanges will be lost. Proceed?"))) {
+    FSaveDeclined = false;
     FindCommand(FCommands, QStringLiteral("actSaveProject")).Run();
+    if (FSaveDeclined)
+      return;
+  }
   OpenProject(Options.FileName);
 }
 
-void TProjectPresenter::WriteProject() {
+void TProjectPresenter::RememberFile() {
+  FRememberedName = FProject->FileName();
+  FRememberedFile = FileIdentityOf(FRememberedName);
+}
+
+bool TProjectPresenter::WriteProject() {
+  // Another program (another Morvane on the same project) may have saved the
+  // file since: saving over it unasked would lose its changes. A file that is
+  // gone loses nothing.
+  const TFileIdentity Present = FileIdentityOf(FProject->FileName());
+  if (FProject->FileName() == FRememberedName && Present.Exists && Present != FRememberedFile &&
+      !FDialogs.Confirm(FromPath(FProject->FileName()) +
+                        QStringLiteral("\rThe file has been changed by another program since it "
+                                       "was opened or saved here.\rSave over it?"))) {
+    FSaveDeclined = true;
+    return false;
+  }
   try {
     FProject->SaveProject();
   } catch (...) {
@@ -143,6 +169,8 @@ void TProjectPresenter::WriteProject() {
     FProject->SetModified();
     throw;
   }
+  RememberFile();
+  return true;
 }
 
 void TProjectPresenter::SaveProject() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Command.h"
+#include "FileIdentity.h"
 #include "ProjectOptionsPresenter.h"
 
 #include <QString>
@@ -70,8 +71,12 @@ private:
   void OpenProjectWithDialog();
   void SaveProject();
   void SaveProjectAs();
-  // Writes the project; a failed write leaves it marked modified.
-  void WriteProject();
+  // Writes the project, after asking whether to save over a file that changed
+  // since this program opened or saved it: false when the user said No. A
+  // failed write leaves the project marked modified.
+  bool WriteProject();
+  // Takes the identity of the project's file as it is now.
+  void RememberFile();
   void SetCaption(const QString& aFileName);
 
   IDialogs& FDialogs;
@@ -81,6 +86,12 @@ private:
   // The name the Save As dialog starts with: the last one chosen.
   QString FSaveAsFileName;
   TCommandList FCommands;
+  // The project file's identity when this program last opened or saved it,
+  // and the name it was taken under.
+  std::string FRememberedName;
+  TFileIdentity FRememberedFile;
+  // The last save stopped at the question whether to save over a changed file.
+  bool FSaveDeclined = false;
   TOptionsDialog FOptionsDialog;
 };
 
