@@ -1,6 +1,5 @@
 #include "ModuleRows.h"
 
-#include "Images.h"
 #include "Paths.h"
 #include "Project.h"
 
@@ -19,7 +18,7 @@ QString ModuleStatusText(TModuleState aState) {
   return QString::fromLatin1(Text.data(), static_cast<qsizetype>(Text.size()));
 }
 
-int ModuleStateImage(TModuleState aState) {
+TModuleTreeImage ModuleStateImage(TModuleState aState) {
   switch (aState) {
   case msNotLoaded:
     return mtiNotLoaded;

@@ -3,6 +3,7 @@
 // methods. Nothing is sorted: rows follow the project's lists.
 #pragma once
 
+#include "ModuleImages.h"
 #include "UnitTestBase.h"
 
 #include <QString>
@@ -22,8 +23,7 @@ struct TModuleRow {
   QString Name;
   QString Path;
   QString Status;
-  // A TModuleTreeImage (Images.h).
-  int Image = 0;
+  TModuleTreeImage Image = mtiNotLoaded;
   // The object the row stands for: the module of a module row, the unit test
   // of a unit-test row; a method row carries nothing.
   TModule* Module = nullptr;
@@ -35,8 +35,8 @@ struct TModuleRow {
 
 // The status text of a module in a state, as the tree shows it.
 QString ModuleStatusText(TModuleState aState);
-// The tree image of a module in a state (a TModuleTreeImage).
-int ModuleStateImage(TModuleState aState);
+// The tree image of a module in a state.
+TModuleTreeImage ModuleStateImage(TModuleState aState);
 
 // All rows in tree order: each row is followed by its children.
 std::vector<TModuleRow> ModuleRows(const TModuleList& aModules);

@@ -1,8 +1,8 @@
 #include "ModulesPresenter.h"
 
 #include "Dialogs.h"
-#include "Images.h"
 #include "LoadErrors.h"
+#include "ModuleImages.h"
 #include "Paths.h"
 #include "Project.h"
 #include "Titles.h"

@@ -2,8 +2,8 @@
 
 #include "Dialogs.h"
 #include "Exception.h"
-#include "Images.h"
 #include "LoadErrors.h"
+#include "MainImages.h"
 #include "Paths.h"
 #include "Project.h"
 #include "Titles.h"
