@@ -2,6 +2,7 @@
 
 #include "HostProcess.h"
 #include "HostProtocol.h"
+#include "RecordedPlan.h"
 
 #include "CrashGuard.h"
 #include "Interruption.h"
@@ -14,9 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <ctime>
-#include <numeric>
 
 namespace Kalvoro {
 
@@ -28,66 +27,8 @@ std::int64_t Now() {
   return static_cast<std::int64_t>(Time.tv_sec) * 1'000'000'000 + Time.tv_nsec;
 }
 
-// The scenario's plan with its orders fixed in advance, so that the runner
-// knows every module's methods before the run asks for them, and the run
-// takes exactly that order (a shuffle is drawn once).
-class TRecordedPlan : public TRunPlan {
-public:
-  explicit TRecordedPlan(TRunPlan* aInner) : FInner(aInner) {}
-
-  // Walks the run as TTestScenario::Run and TUnitTestBase::Run will, and
-  // returns the methods in the order they will run.
-  std::vector<std::pair<TUnitTestBase*, int>> Record(const TTestScenario& aScenario) {
-    std::vector<std::pair<TUnitTestBase*, int>> Methods;
-    FUnitTests.resize(static_cast<std::size_t>(aScenario.GetUnitTestCount()));
-    std::iota(FUnitTests.begin(), FUnitTests.end(), 0);
-    if (FInner != nullptr)
-      FInner->OrderUnitTests(aScenario, FUnitTests);
-    for (const int Index : FUnitTests) {
-      if (Index >= aScenario.GetUnitTestCount())
-        continue;
-      TUnitTestBase* UnitTest = aScenario.GetUnitTest(Index);
-      if (!UnitTest->Enabled() || !RunsUnitTest(*UnitTest))
-        continue;
-      std::vector<int>& Order = FMethods[UnitTest];
-      Order.resize(static_cast<std::size_t>(UnitTest->Methods().Count()));
-      std::iota(Order.begin(), Order.end(), 0);
-      if (FInner != nullptr)
-        FInner->OrderMethods(*UnitTest, Order);
-      for (const int Method : Order)
-        if (Runs(*UnitTest, Method))
-          Methods.emplace_back(UnitTest, Method);
-    }
-    return Methods;
-  }
-
-  bool RunsUnitTest(const TUnitTestBase& aUnitTest) const override {
-    return FInner == nullptr || FInner->RunsUnitTest(aUnitTest);
-  }
-  bool Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const override {
-    return FInner == nullptr || FInner->Runs(aUnitTest, aMethodIndex);
-  }
-  void OrderUnitTests(const TTestScenario& /*aScenario*/, std::vector<int>& aOrder) override {
-    if (aOrder.size() == FUnitTests.size())
-      aOrder = FUnitTests;
-  }
-  void OrderMethods(const TUnitTestBase& aUnitTest, std::vector<int>& aOrder) override {
-    const auto Found = FMethods.find(&aUnitTest);
-    if (Found != FMethods.end() && Found->second.size() == aOrder.size())
-      aOrder = Found->second;
-  }
-
-private:
-  TRunPlan* FInner;
-  std::vector<int> FUnitTests;
-  std::map<const TUnitTestBase*, std::vector<int>> FMethods;
-};
-
 // How often a waiting runner looks at a running host's ring, in ms.
 constexpr int RingLook = 2;
-
-const std::string InitPhase = "Init";
-const std::string ExitPhase = "Exit";
 
 } // namespace
 
@@ -221,9 +162,9 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     if (!Run.GiveUp.empty()) {
       // Nothing of it can run: it reads as its first phase ending so.
       if (ExitOnly) {
-        FireProgress(ptExitStart, Method, ExitPhase);
-        FireException(Method, ExitPhase, Run.GiveUp);
-        FireProgress(ptExitFinish, Method, ExitPhase);
+        FireProgress(ptExitStart, Method, ExitPhaseName);
+        FireException(Method, ExitPhaseName, Run.GiveUp);
+        FireProgress(ptExitFinish, Method, ExitPhaseName);
       } else {
         EndPhase(Method, Run.GiveUp);
       }
@@ -395,64 +336,6 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
   }
 }
 
-void THostRunner::Replay(THostMessage aMessage, TMethodRun& aMethod) {
-  TMessageEventList& List = FScenario->StateNotifications();
-  TUnitTestMethod& Method = *aMethod.Method;
-  switch (aMessage.Id) {
-  case MessageIdProgress:
-    switch (aMessage.ProgressType) {
-    case ptInitStart:
-      aMethod.Phase = TPhase::Init;
-      break;
-    case ptMethodStart:
-      aMethod.Phase = TPhase::Method;
-      break;
-    case ptExitStart:
-      aMethod.Phase = TPhase::Exit;
-      break;
-    case ptInitFinish:
-      aMethod.Phase = TPhase::AfterInit;
-      break;
-    case ptMethodFinish:
-      aMethod.Phase = TPhase::AfterMethod;
-      break;
-    case ptExitFinish:
-      aMethod.Phase = TPhase::Done;
-      break;
-    default:
-      break;
-    }
-    FPhaseStart = aMethod.Phase == TPhase::Init || aMethod.Phase == TPhase::Method ||
-                          aMethod.Phase == TPhase::Exit
-                      ? aMessage.Time
-                      : 0;
-    if (List.Consumes(MessageIdProgress)) {
-      // On the stack, as the phases deliver it.
-      TProgressMessage Progress(aMessage.ProgressType, std::move(aMessage.ScenarioName),
-                                std::move(aMessage.UnitTestName), std::move(aMessage.MethodName));
-      List.Deliver(Progress);
-    }
-    return;
-  case MessageIdCheck:
-    if (!aMessage.Success && Method.TestResult() == tcrSuccess)
-      Method.SetTestResult(tcrFailure);
-    if (aMessage.Success ? !List.Consumes(MessageIdCheck) : !List.ConsumesFailedChecks())
-      return;
-    break;
-  case MessageIdException:
-    if (Method.TestResult() == tcrSuccess)
-      Method.SetTestResult(tcrException);
-    if (!List.Consumes(MessageIdException))
-      return;
-    break;
-  default:
-    if (!List.Consumes(MessageIdReport))
-      return;
-    break;
-  }
-  FScenario->FireStateNotification(RebuildMessage(std::move(aMessage)));
-}
-
 int THostRunner::WaitMilliseconds() const {
   int Wait = -1;
   if (FPhaseStart != 0 && FScenario->TimeLimit() > 0) {
@@ -464,84 +347,6 @@ int THostRunner::WaitMilliseconds() const {
     Wait = static_cast<int>(std::min<std::int64_t>(Left / 1'000'000 + 1, 1'000'000'000));
   }
   return Wait;
-}
-
-const std::string& THostRunner::MethodOutput(const TUnitTestMethod& aMethod) const {
-  static const std::string None;
-  const auto Found = FOutputs.find(&aMethod);
-  return Found != FOutputs.end() ? Found->second : None;
-}
-
-void THostRunner::TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std::uint64_t aOutput,
-                             std::uint64_t aError) {
-  // Kept per method up to a bound; the rest still goes to the output.
-  constexpr std::size_t Kept = 1u << 20;
-  for (int Stream = 0; Stream < 2; ++Stream) {
-    const std::string Text = aHost.TakeOutput(Stream, Stream == 0 ? aOutput : aError);
-    if (Text.empty())
-      continue;
-    std::FILE* Own = Stream == 0 ? stdout : stderr;
-    std::fwrite(Text.data(), 1, Text.size(), Own);
-    std::fflush(Own);
-    std::string& Share = FOutputs[aMethod.Method];
-    Share.append(Text, 0, std::min(Text.size(), Kept - std::min(Kept, Share.size())));
-  }
-}
-
-void THostRunner::FireProgress(TProgressType aType, const TMethodRun& aMethod,
-                               const std::string& aPhase) {
-  TMessageEventList& List = FScenario->StateNotifications();
-  if (!List.Consumes(MessageIdProgress))
-    return;
-  TProgressMessage Message(aType, FScenario->Name(), aMethod.UnitTest->Name(), aPhase);
-  List.Deliver(Message);
-}
-
-void THostRunner::FireException(TMethodRun& aMethod, const std::string& aPhase,
-                                const std::string& aText) {
-  if (aMethod.Method->TestResult() == tcrSuccess)
-    aMethod.Method->SetTestResult(tcrException);
-  if (FScenario->StateNotifications().Consumes(MessageIdException))
-    FScenario->FireStateNotification(std::make_unique<TExceptionMessage>(
-        FScenario->Name(), aMethod.UnitTest->Name(), aPhase, aText));
-}
-
-bool THostRunner::EndPhase(TMethodRun& aMethod, const std::string& aText) {
-  const std::string& Name = aMethod.Method->Name();
-  switch (aMethod.Phase) {
-  case TPhase::None:
-    FireProgress(ptInitStart, aMethod, InitPhase);
-    [[fallthrough]];
-  case TPhase::Init:
-    FireException(aMethod, InitPhase, aText);
-    FireProgress(ptInitFinish, aMethod, InitPhase);
-    aMethod.Phase = TPhase::AfterInit;
-    return true;
-  case TPhase::AfterInit:
-    if (aMethod.Method->TestResult() != tcrSuccess) {
-      // Init failed, so Exit was next.
-      aMethod.Phase = TPhase::AfterMethod;
-      return EndPhase(aMethod, aText);
-    }
-    FireProgress(ptMethodStart, aMethod, Name);
-    [[fallthrough]];
-  case TPhase::Method:
-    FireException(aMethod, Name, aText);
-    FireProgress(ptMethodFinish, aMethod, Name);
-    aMethod.Phase = TPhase::AfterMethod;
-    return true;
-  case TPhase::AfterMethod:
-    FireProgress(ptExitStart, aMethod, ExitPhase);
-    [[fallthrough]];
-  case TPhase::Exit:
-    FireException(aMethod, ExitPhase, aText);
-    FireProgress(ptExitFinish, aMethod, ExitPhase);
-    aMethod.Phase = TPhase::Done;
-    return false;
-  case TPhase::Done:
-    return false;
-  }
-  return false;
 }
 
 } // namespace Kalvoro

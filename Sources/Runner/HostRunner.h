@@ -109,6 +109,9 @@ private:
   void TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std::uint64_t aOutput,
                   std::uint64_t aError);
 
+  static const std::string InitPhaseName;
+  static const std::string ExitPhaseName;
+
   TWaitHook FWait;
   TTestScenario* FScenario = nullptr;
   std::map<const TModule*, TModuleRun> FModules;
