@@ -2,6 +2,8 @@
 // desktop's accessibility bus it switches to the results view and presses
 // Start All; the report files must then equal those of "kalvoro run" on the
 // same project, dates and times aside, and again after a second Start All.
+// With a project of each fault module it must still be running afterwards,
+// its tree reading each method's result.
 // Runs under xvfb-run and dbus-run-session (see CMakeLists.txt).
 #include "ResultsRunProject.h"
 
@@ -12,6 +14,7 @@
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -19,6 +22,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <optional>
 
 using namespace Kalvoro;
 
@@ -45,7 +49,9 @@ const QDBusArgument& operator>>(const QDBusArgument& aArgument, TAccessible& aOb
 
 namespace {
 
-constexpr unsigned RolePushButton = 43; // the accessibility bus's role number
+// The accessibility bus's role numbers.
+constexpr unsigned RolePushButton = 43;
+const QList<unsigned> TreeRoles = {55, 64, 65}; // table, tree, tree table
 
 void WriteLines(const QString& aPath, const QStringList& aLines) {
   QFile File(aPath);
@@ -102,17 +108,28 @@ public:
         Call(aObject, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
     return Reply.arguments().isEmpty() ? 0 : Reply.arguments().at(0).toUInt();
   }
-  // The first push button of that name below aRoot, depth first.
-  std::optional<TAccessible> FindButton(const TAccessible& aRoot, const QString& aName,
-                                        int aDepth = 0) {
-    if (aDepth > 0 && Role(aRoot) == RolePushButton && Name(aRoot) == aName)
+  // The first object of that name and one of aRoles below aRoot, depth first.
+  std::optional<TAccessible> Find(const TAccessible& aRoot, const QString& aName,
+                                  const QList<unsigned>& aRoles, int aDepth = 0) {
+    if (aDepth > 0 && Name(aRoot) == aName && aRoles.contains(Role(aRoot)))
       return aRoot;
     if (aDepth > 16)
       return std::nullopt;
     for (const TAccessible& Child : Children(aRoot))
-      if (auto Found = FindButton(Child, aName, aDepth + 1))
+      if (auto Found = Find(Child, aName, aRoles, aDepth + 1))
         return Found;
     return std::nullopt;
+  }
+  std::optional<TAccessible> FindButton(const TAccessible& aRoot, const QString& aName) {
+    return Find(aRoot, aName, {RolePushButton});
+  }
+  // The texts of a tree's cells as a screen reader reads them: the column
+  // headers, then each shown row's cells in turn.
+  QStringList CellTexts(const TAccessible& aTree) {
+    QStringList Texts;
+    for (const TAccessible& Cell : Children(aTree))
+      Texts << Name(Cell);
+    return Texts;
   }
   // Presses the button without waiting: the press runs the whole command.
   void Press(const TAccessible& aButton) {
@@ -127,13 +144,86 @@ private:
   QDBusConnection FConnection;
 };
 
+// The project of one fault module: one scenario "Faults" with the given unit
+// tests, the three report files beside it, and a time limit per phase.
+QStringList FaultProjectLines(const QString& aModule, const QStringList& aUnitTests,
+                              int aTimeLimit) {
+  const QString Module = QStringLiteral(KALVORO_TEST_MODULES_DIR "/") + aModule + ".so";
+  QStringList Lines = {
+      "[Project]",        "Signature=Kalvoro",
+      "FileVersion=1.0",  "ModuleCount=1",
+      "ScenarioCount=1",  "[FileInfo]",
+      "SummaryEnabled=1", "SummaryFileName=Summary.txt",
+      "LogEnabled=1",     "LogFileName=Log.txt",
+      "ErrorEnabled=1",   "ErrorFileName=Errors.txt",
+      "[Scenarios]",      "Name0=Faults",
+      "[Modules]",        "File0=" + Module,
+      "Load0=1",          QStringLiteral("AssignmentCount0=%1").arg(aUnitTests.size()),
+      '[' + Module + ']'};
+  for (int I = 0; I < aUnitTests.size(); ++I)
+    Lines << QStringLiteral("Assign%1=%2|Faults|ENABLED").arg(I).arg(aUnitTests[I]);
+  Lines << "[Kalvoro/Options]" << QStringLiteral("TimeLimit=%1").arg(aTimeLimit);
+  return Lines;
+}
+
 } // namespace
 
 class TResultsProgramTest : public QObject {
   Q_OBJECT
 
+  std::optional<TBus> FBus;
+  const TAccessible FRoot{QStringLiteral("org.a11y.atspi.Registry"),
+                          QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
+
+  // Runs the console runner on its copy of the project; its exit code.
+  static int RunConsole(const QString& aProject) {
+    QProcess Console;
+    Console.start(QStringLiteral(KALVORO_EXECUTABLE), {QStringLiteral("run"), aProject});
+    if (!Console.waitForFinished(120000))
+      return -1;
+    return Console.exitCode();
+  }
+
+  // Starts morvane on the project as a person would and switches to the
+  // results view; returns its Start All button.
+  std::optional<TAccessible> StartMorvane(QProcess& aMorvane, const QString& aProject) {
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    aMorvane.setProcessEnvironment(Environment);
+    aMorvane.start(QStringLiteral(MORVANE_EXECUTABLE), {aProject});
+    if (!aMorvane.waitForStarted(5000))
+      return std::nullopt;
+    std::optional<TAccessible> Results;
+    for (int Round = 0; Round < 100 && !Results; ++Round) {
+      QTest::qWait(100);
+      Results = FBus->FindButton(FRoot, QStringLiteral("Results"));
+    }
+    if (!Results)
+      return std::nullopt;
+    FBus->Press(*Results);
+    QTest::qWait(500);
+    return FBus->FindButton(FRoot, QStringLiteral("Start All TestScenario's"));
+  }
+
+  // Presses Start All and waits for the report files; then each must equal
+  // the console runner's.
+  void StartAllAndCompare(const TAccessible& aStartAll, const QString& aManager,
+                          const QString& aConsole) {
+    for (const QString& File : ReportFiles)
+      QFile::remove(QDir(aManager).filePath(File));
+    FBus->Press(aStartAll);
+    QVERIFY2(WaitForFile(QDir(aManager).filePath(QStringLiteral("Errors.txt")), 120000),
+             "the run writes its report files");
+    for (const QString& File : ReportFiles) {
+      const QStringList Manager = Masked(QDir(aManager).filePath(File));
+      QVERIFY2(!Manager.isEmpty(), qPrintable(File));
+      QCOMPARE(Manager, Masked(QDir(aConsole).filePath(File)));
+    }
+  }
+
 private slots:
-  void StartAllInTheProgramWritesWhatTheConsoleRunnerWrites() {
+  void initTestCase() {
     qDBusRegisterMetaType<TAccessible>();
     qDBusRegisterMetaType<QList<TAccessible>>();
     QDBusInterface Launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
@@ -141,57 +231,108 @@ private slots:
     const QDBusReply<QString> Address = Launcher.call(QStringLiteral("GetAddress"));
     if (!Address.isValid())
       QSKIP("no accessibility bus (at-spi2-core) in this session");
+    FBus.emplace(QDBusConnection::connectToBus(Address.value(), QStringLiteral("a11y")));
+  }
 
+  void StartAllInTheProgramWritesWhatTheConsoleRunnerWrites() {
     QTemporaryDir ManagerFolder;
     QTemporaryDir ConsoleFolder;
     const QString ManagerProject = ManagerFolder.filePath(QStringLiteral("Run.kvr"));
     const QString ConsoleProject = ConsoleFolder.filePath(QStringLiteral("Run.kvr"));
     WriteLines(ManagerProject, ProjectLines());
     WriteLines(ConsoleProject, ProjectLines());
-    QProcess Console;
-    Console.start(QStringLiteral(KALVORO_EXECUTABLE), {QStringLiteral("run"), ConsoleProject});
-    QVERIFY(Console.waitForFinished(60000));
-    QCOMPARE(Console.exitCode(), 1);
+    QCOMPARE(RunConsole(ConsoleProject), 1);
 
     QProcess Morvane;
-    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
-    Environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    Morvane.setProcessEnvironment(Environment);
-    Morvane.start(QStringLiteral(MORVANE_EXECUTABLE), {ManagerProject});
-    QVERIFY(Morvane.waitForStarted(5000));
-
-    TBus Bus(QDBusConnection::connectToBus(Address.value(), QStringLiteral("a11y")));
-    const TAccessible Root{QStringLiteral("org.a11y.atspi.Registry"),
-                           QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
-    std::optional<TAccessible> Results;
-    for (int Round = 0; Round < 100 && !Results; ++Round) {
-      QTest::qWait(100);
-      Results = Bus.FindButton(Root, QStringLiteral("Results"));
-    }
-    QVERIFY2(Results, "the navigation bar's Results button");
-    Bus.Press(*Results);
-    QTest::qWait(500);
-    const std::optional<TAccessible> StartAll =
-        Bus.FindButton(Root, QStringLiteral("Start All TestScenario's"));
-    QVERIFY(StartAll);
-
+    const std::optional<TAccessible> StartAll = StartMorvane(Morvane, ManagerProject);
+    QVERIFY2(StartAll, "the results view's Start All button");
     for (int Run = 0; Run < 2; ++Run) {
-      for (const QString& File : ReportFiles)
-        QFile::remove(ManagerFolder.filePath(File));
-      Bus.Press(*StartAll);
-      QVERIFY2(WaitForFile(ManagerFolder.filePath(QStringLiteral("Errors.txt")), 60000),
-               "the run writes its report files");
-      for (const QString& File : ReportFiles) {
-        const QStringList Manager = Masked(ManagerFolder.filePath(File));
-        QVERIFY2(Manager.size() > 10, qPrintable(File));
-        QCOMPARE(Manager, Masked(ConsoleFolder.filePath(File)));
-      }
+      StartAllAndCompare(*StartAll, ManagerFolder.path(), ConsoleFolder.path());
       QVERIFY(Masked(ManagerFolder.filePath(QStringLiteral("Errors.txt")))
                   .contains(QStringLiteral(
                       "EXCEPTION (TStackOverflow.TestOverflow) Stack overflow (SIGSEGV)")));
     }
     QCOMPARE(Morvane.state(), QProcess::Running);
+    Morvane.kill();
+    Morvane.waitForFinished(5000);
+  }
+
+  // Each fault module, run in hosts: Morvane is still running with its
+  // project afterwards, its tree shows each method's result (every method
+  // of that name in the module), and the files equal the console runner's.
+  void FaultModulesLeaveTheProgramRunning_data() {
+    using TResults = QList<QPair<QString, QString>>;
+    QTest::addColumn<QString>("Module");
+    QTest::addColumn<QStringList>("UnitTests");
+    QTest::addColumn<int>("TimeLimit");
+    QTest::addColumn<TResults>("Results");
+    QTest::newRow("crashes")
+        << "Crashes"
+        << QStringList{"TCrashMethods", "TStackOverflow", "TCrashInInit", "TCrashInExit"} << 0
+        << TResults{{"TestAccessViolation", "EXCEPTION"}, {"TestAbort", "EXCEPTION"},
+                    {"TestAfterCrashes", "SUCCESS"},      {"TestOverflow", "EXCEPTION"},
+                    {"TestAfterOverflow", "SUCCESS"},     {"TestNeverCalled", "EXCEPTION"}};
+    QTest::newRow("exits") << "Exits" << QStringList{"TExits", "TExitInInit"} << 0
+                           << TResults{{"TestExit", "EXCEPTION"},
+                                       {"TestQuickExit", "EXCEPTION"},
+                                       {"TestAfterExits", "SUCCESS"},
+                                       {"TestNotRun", "EXCEPTION"}};
+    QTest::newRow("signals left behind")
+        << "Signals"
+        << QStringList{"TSegvDefault", "TSegvIgnored", "TSegvBlocked", "TAllBlocked",
+                       "TBlockedPastLimit"}
+        << 1
+        << TResults{{"TestChange", "SUCCESS"},
+                    {"TestCrash", "EXCEPTION"},
+                    {"TestAfter", "SUCCESS"},
+                    {"TestShort", "SUCCESS"},
+                    {"TestHang", "EXCEPTION"}};
+    QTest::newRow("hangs") << "Hangs" << QStringList{"THangs", "TAfterHangs"} << 1
+                           << TResults{{"TestBusyLoop", "EXCEPTION"},
+                                       {"TestAfterBusyLoop", "SUCCESS"},
+                                       {"TestSleep", "EXCEPTION"},
+                                       {"TestAfterSleep", "SUCCESS"},
+                                       {"TestRuns", "SUCCESS"}};
+  }
+
+  void FaultModulesLeaveTheProgramRunning() {
+    QFETCH(QString, Module);
+    QFETCH(QStringList, UnitTests);
+    QFETCH(int, TimeLimit);
+    using TResults = QList<QPair<QString, QString>>;
+    QFETCH(TResults, Results);
+    QTemporaryDir ManagerFolder;
+    QTemporaryDir ConsoleFolder;
+    const QString ManagerProject = ManagerFolder.filePath(QStringLiteral("Faults.kvr"));
+    const QString ConsoleProject = ConsoleFolder.filePath(QStringLiteral("Faults.kvr"));
+    WriteLines(ManagerProject, FaultProjectLines(Module, UnitTests, TimeLimit));
+    WriteLines(ConsoleProject, FaultProjectLines(Module, UnitTests, TimeLimit));
+    QCOMPARE(RunConsole(ConsoleProject), 1);
+
+    QProcess Morvane;
+    const std::optional<TAccessible> StartAll = StartMorvane(Morvane, ManagerProject);
+    QVERIFY2(StartAll, "the results view's Start All button");
+    StartAllAndCompare(*StartAll, ManagerFolder.path(), ConsoleFolder.path());
+    QTest::qWait(300);
+    QCOMPARE(Morvane.state(), QProcess::Running);
+    // Still with its project: a window's caption names it.
+    bool Captioned = false;
+    for (const TAccessible& Application : FBus->Children(FRoot))
+      for (const TAccessible& Window : FBus->Children(Application))
+        Captioned = Captioned || FBus->Name(Window).endsWith(QStringLiteral("Faults.kvr"));
+    QVERIFY2(Captioned, "the main window's caption names the project");
+    const std::optional<TAccessible> Tree = FBus->Find(FRoot, QStringLiteral("Results"), TreeRoles);
+    QVERIFY2(Tree, "the results tree");
+    const QStringList Cells = FBus->CellTexts(*Tree);
+    for (const auto& [Method, Status] : Results) {
+      int Seen = 0;
+      for (int I = 0; I + 1 < Cells.size(); ++I)
+        if (Cells[I] == Method) {
+          ++Seen;
+          QVERIFY2(Cells[I + 1] == Status, qPrintable(Method + " " + Cells[I + 1]));
+        }
+      QVERIFY2(Seen > 0, qPrintable(Method + " in " + Cells.join(QLatin1Char(' '))));
+    }
     Morvane.kill();
     Morvane.waitForFinished(5000);
   }
