@@ -7,6 +7,10 @@ import subprocess
 
 NAMES = {"kalvoro": "Kalvoro", "gtest": "GoogleTest", "catch2": "Catch2", "doctest": "doctest"}
 PEERS = ("gtest", "catch2", "doctest")
+# Kalvoro's default run where its runner runs tests in hosts; "kalvoro" is
+# then its run in process.
+HOSTS = "kalvoro_hosts"
+LABELS = dict(NAMES, **{HOSTS: "Kalvoro (hosts)"})
 
 SECTION = "## Comparison with other frameworks"
 BEGIN = "<!-- Bench/compare: begin (generated; edits between these lines are replaced) -->"
@@ -106,6 +110,21 @@ def results_tables(workloads, results):
         + "\n\nMedian peak memory (resident set), and the ratio Kalvoro / peer:\n\n"
         + table(head + ratios, memory_rows)
     )
+
+
+def hosts_table(workloads, results):
+    """Kalvoro's default run in hosts against its run in process and against
+    GoogleTest; results as for results_tables, with HOSTS among the keys."""
+    rows = []
+    for number, title in workloads:
+        got = results.get(number, {})
+        hosts, in_process, gtest = (got.get(fw, (None, None)) for fw in (HOSTS, "kalvoro", "gtest"))
+        rows.append([number, title, format_seconds(in_process[0]), format_seconds(hosts[0]),
+                     format_ratio(ratio(hosts[0], in_process[0])), format_ratio(ratio(hosts[0], gtest[0])),
+                     format_kib(hosts[1])])
+    return ("Kalvoro's default run, in hosts (one process per module), against its run in process:\n\n"
+            + table(["#", "Workload", "In process", "In hosts", "Hosts / in process",
+                     "Hosts / GoogleTest", "Peak memory (runner)"], rows))
 
 
 def compile_table(size, compile_seconds):

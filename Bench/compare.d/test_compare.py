@@ -203,6 +203,16 @@ class ReportTest(unittest.TestCase):
         self.assertIn("| met |", text)
         self.assertIn("| 1 | passing checks | 4.0 MiB | 2.0 MiB | n/a | n/a | 2.00 |", text)
 
+    def test_hosts_table_sets_the_default_run_against_in_process_and_gtest(self):
+        results = {
+            1: {"kalvoro": (0.004, 4096), report.HOSTS: (0.006, 5120), "gtest": (0.003, 2048)},
+            2: {"kalvoro": (0.010, 4096), "gtest": (0.020, 2048)},
+        }
+        text = report.hosts_table([(1, "passing checks"), (2, "test methods")], results)
+        for row in ("| 1 | passing checks | 4.0 ms | 6.0 ms | 1.50 | 2.00 | 5.0 MiB |",
+                    "| 2 | test methods | 10.0 ms | n/a | n/a | n/a | n/a |"):
+            self.assertIn(row, text)
+
     def test_the_section_is_created_when_missing(self):
         created = report.replace_section("", "TABLE")
         self.assertTrue(created.startswith("# Performance\n"))
