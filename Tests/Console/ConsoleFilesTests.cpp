@@ -35,7 +35,7 @@ protected:
   }
   std::string Path(const std::string& aName) const { return (Dir.Path() / aName).string(); }
 
-  TempDir Dir;
+  TScratchDir Dir;
   std::string Module = Path("M.so");
   std::string Project = Path("P.kvr");
 };
@@ -86,7 +86,7 @@ TEST_F(ConsoleReportFiles, EveryWritableReportFileIsWrittenAndEachFailureTold) {
 // A test that changes the working directory does not move the report files
 // that are written after the run.
 TEST(ConsoleRunAndReport, RelativeReportNamesStayWhereTheyPointedWhenTheRunStarted) {
-  TempDir Dir;
+  TScratchDir Dir;
   fs::create_directory(Dir.Path() / "elsewhere");
   const fs::path Before = fs::current_path();
   fs::current_path(Dir.Path());
@@ -191,7 +191,7 @@ TEST(ConsoleRunAndReport, TextsOfTestsCannotForgeLinesOnTheTerminalOrInTheFiles)
   EXPECT_EQ(TerminalText("a\nFAILURE (TFake.Test) injected\r\x1b]0;title\x07\x7f"),
             "a\\nFAILURE (TFake.Test) injected\\r\\x1b]0;title\\x07\\x7f");
 
-  TempDir Dir;
+  TScratchDir Dir;
   TModule Module("InProcess.so");
   KalvoroTest::TScriptedTest Test(&Module);
   Test.SetName("TForger");
@@ -224,7 +224,7 @@ TEST(ConsoleRunAndReport, TextsOfTestsCannotForgeLinesOnTheTerminalOrInTheFiles)
 // A module's test method that calls exit(0) is an exception of that method:
 // the run goes on, the files are written, and the code is 1.
 TEST(ConsoleRunAndReport, ExitInATestMethodIsAnExceptionAndTheRunGoesOn) {
-  TempDir Dir;
+  TScratchDir Dir;
   const std::string Summary = (Dir.Path() / "s.txt").string();
   const TRun Result = Runner({"run", std::string(KALVORO_TEST_MODULES_DIR) + "/Exits.so",
                               "--summary", Summary, "--no-progress", "--verbose"});
@@ -241,7 +241,7 @@ TEST(ConsoleRunAndReport, ExitInATestMethodIsAnExceptionAndTheRunGoesOn) {
 TEST(ConsoleRunAndReport, ExitFromAnotherThreadIsNoSuccess) {
   for (const bool Quick : {false, true}) {
     SCOPED_TRACE(Quick);
-    TempDir Dir;
+    TScratchDir Dir;
     const fs::path Folder = Dir.Path();
     const pid_t Child = fork();
     ASSERT_GE(Child, 0);

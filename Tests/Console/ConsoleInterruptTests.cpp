@@ -74,7 +74,7 @@ bool EveryLineEndsInCrLf(const std::string& aText) {
 TEST(ConsoleInterrupt, SignalWritesWhatTheRunKnowsAndExitsWithItsCode) {
   for (const auto& [Signal, Name, Code] :
        {std::tuple{SIGINT, "SIGINT", 130}, std::tuple{SIGTERM, "SIGTERM", 143}}) {
-    TempDir Dir;
+    TScratchDir Dir;
     const fs::path Log = Dir.Path() / "log.txt";
     TChild Child({"run", HangsModule, "--no-progress", "--log", Log.string(), "--errors",
                   (Dir.Path() / "errors.txt").string(), "--summary",
@@ -117,7 +117,7 @@ TEST(ConsoleInterrupt, SignalWritesWhatTheRunKnowsAndExitsWithItsCode) {
 // On a pipe, what a test prints itself (printf, or write on the descriptor)
 // and the runner's error lines come out in the order they were written.
 TEST(ConsoleInterrupt, OwnOutputAndRunnerLinesKeepTheirOrderOnAPipe) {
-  TempDir Dir;
+  TScratchDir Dir;
   TChild Child({"run", std::string(KALVORO_TEST_MODULES_DIR) + "/Prints.so", "--no-progress"},
                Dir.Path() / "err.txt");
   ASSERT_GT(Child.Pid, 0);

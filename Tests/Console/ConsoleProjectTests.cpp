@@ -36,7 +36,7 @@ protected:
       Stream << "Assign3=" << aExtraAssignment << "\r\n";
   }
 
-  TempDir Dir;
+  TScratchDir Dir;
   fs::path Project = Dir.Path() / "Nightly.kvr";
 };
 
@@ -151,7 +151,7 @@ TEST(ConsoleLoadCrash, ModuleCrashingWhileLoadingIsRefusedAndTheProgramGoesOn) {
   const std::string Crashing = std::string(KALVORO_TEST_MODULES_DIR) + "/CrashesWhileLoading.so";
   const std::string Refusal = "kalvoro: Failed to load package or library \"" + Crashing +
                               "\"\nkalvoro: Access violation (SIGSEGV)\n";
-  TempDir Dir;
+  TScratchDir Dir;
   const fs::path Err = Dir.Path() / "err.txt";
   const std::string Command = "KALVORO_CRASH_AT=start-up " + std::string(KALVORO_RUNNER) +
                               " list " + Crashing + " >/dev/null 2>" + Err.string();
@@ -221,7 +221,7 @@ TEST(ConsoleRunOptions, CommandLineWinsOverTheProjectsOptions) {
   }
 
   // The project's whole seconds end a hanging method; --timeout replaces them.
-  TempDir Dir;
+  TScratchDir Dir;
   const fs::path Project = Dir.Path() / "Limited.kvr";
   const std::string Hangs = std::string(KALVORO_TEST_MODULES_DIR) + "/Hangs.so";
   std::ofstream(Project, std::ios::binary)

@@ -83,7 +83,7 @@ TEST(ConsoleModuleMode, DemoPrintsErrorsAndSummaryAndFailsTheRun) {
 }
 
 TEST(ConsoleModuleMode, WritesTheNamedFilesWithCrLf) {
-  TempDir Dir;
+  TScratchDir Dir;
   const fs::path Log = Dir.Path() / "log.txt";
   const fs::path Errors = Dir.Path() / "errors.txt";
   const fs::path Summary = Dir.Path() / "summary.txt";
@@ -186,7 +186,7 @@ TEST(ConsoleProgress, BarOnATerminalIsDrawnAndClearedBeforeOtherOutput) {
 // A page that goes to no file is not kept, and the runner then asks for less
 // of the run; what is printed and what each file holds stay the same.
 TEST(ConsoleModuleMode, EachFileAloneHoldsWhatItHoldsBesideTheOthers) {
-  TempDir Dir;
+  TScratchDir Dir;
   const auto Run = [&](const std::string& aName, std::vector<std::string> aOptions) {
     std::vector<std::string> Arguments{"run", DemoModule};
     for (std::string& Option : aOptions)
@@ -225,7 +225,7 @@ TEST(ConsoleModuleMode, EachFileAloneHoldsWhatItHoldsBesideTheOthers) {
 // Pages are saved one after another, each replacing the file: of pages named
 // to the same file, the last one in the order Summary, Log, Errors remains.
 TEST(ConsoleModuleMode, PagesNamedToOneFileLeaveTheLastPage) {
-  TempDir Dir;
+  TScratchDir Dir;
   const std::string Shared = (Dir.Path() / "shared.txt").string();
   const std::string Other = (Dir.Path() / "." / "shared.txt").string();
   const TRun LogAndErrors = Runner({"run", DemoModule, "--log", Shared, "--errors", Other});

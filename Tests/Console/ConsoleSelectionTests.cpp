@@ -50,7 +50,7 @@ std::vector<std::string> MethodOrder(const fs::path& aLog) {
 } // namespace
 
 TEST(ConsoleSelection, AFilterRunsOnlyWhatMatchesTheRestIsSkipped) {
-  TempDir Dir;
+  TScratchDir Dir;
   const fs::path JUnit = Dir.Path() / "junit.xml";
   const TRun Add =
       Runner({"run", DemoModule, "--filter", "TMathTest.TestAdd", "--junit", JUnit.string()});
@@ -112,7 +112,7 @@ TEST(ConsoleSelection, BadShardsRepeatsAndSeedsAreUsageErrorsAndHelpNamesEveryOp
 }
 
 TEST(ConsoleSelection, ShardsFromTheEnvironmentWriteTheEnginesFiles) {
-  TempDir Dir;
+  TScratchDir Dir;
   const fs::path Status = Dir.Path() / "status";
   const fs::path Xml = Dir.Path() / "shard.xml";
   std::string Together;
@@ -144,7 +144,7 @@ TEST(ConsoleSelection, ShardsFromTheEnvironmentWriteTheEnginesFiles) {
 }
 
 TEST(ConsoleSelection, RepeatsShuffledOrdersAndStopsAtTheFirstFailure) {
-  TempDir Dir;
+  TScratchDir Dir;
   const fs::path Log = Dir.Path() / "log.txt";
   const fs::path JUnit = Dir.Path() / "junit.xml";
   const TRun Three = Runner({"run", DemoModule, "--repeat", "3", "--seed", "5", "--log",

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ConsoleRunner.h"
+#include "TestFiles.h"
 
 #include <filesystem>
 #include <fstream>
@@ -38,12 +39,8 @@ inline TRun Runner(const std::vector<std::string>& aArguments) {
   return Result;
 }
 
-inline std::string ReadFile(const fs::path& aPath) {
-  std::ifstream Stream(aPath, std::ios::binary);
-  std::stringstream Buffer;
-  Buffer << Stream.rdbuf();
-  return Buffer.str();
-}
+using KalvoroTest::ReadFile;
+using KalvoroTest::TScratchDir;
 
 inline std::vector<std::string> Lines(const std::string& aText) {
   std::vector<std::string> Result;
@@ -67,18 +64,5 @@ inline std::vector<std::string> LinesWithoutPlaces(const std::string& aText) {
     Line = WithoutPlace(Line);
   return Result;
 }
-
-class TempDir {
-public:
-  TempDir() {
-    char Pattern[] = "/tmp/kalvoro-console-XXXXXX";
-    FPath = mkdtemp(Pattern);
-  }
-  ~TempDir() { fs::remove_all(FPath); }
-  const fs::path& Path() const { return FPath; }
-
-private:
-  fs::path FPath;
-};
 
 } // namespace ConsoleTest

@@ -35,7 +35,7 @@ protected:
     return {Dir / "Demo-Summary.txt", Dir / "Demo-Log.txt", Dir / "Demo-Error.txt"};
   }
 
-  TempDir Temp;
+  TScratchDir Temp;
   const fs::path& Dir = Temp.Path();
 };
 

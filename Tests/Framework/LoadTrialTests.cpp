@@ -83,8 +83,8 @@ TEST(FrameworkLoadTrials, EachModuleIsRefusedOrLoadedOnItsOwn) {
 TEST(FrameworkLoadTrials, ALoadAnswersFromTheTrialUntilTheFileChanges) {
   if (HostProgramPath().empty())
     GTEST_SKIP() << "no host program: each load is tried in a fork of its own";
-  TTempDir Dir;
-  const std::string Copy = Dir / "Copy.so";
+  TScratchDir Dir;
+  const std::string Copy = Dir.File("Copy.so");
   fs::copy_file(Crashing, Copy);
   std::optional<TLoadTrials> Trials;
   {

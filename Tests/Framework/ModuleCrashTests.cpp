@@ -88,8 +88,8 @@ TEST(FrameworkModuleCrash, TheLoaderStaysUsableFromEveryThreadAfterAStartUpCrash
 TEST(FrameworkModuleCrash, CrashWhileUnloadingIsReportedAndTheModuleIsLetGo) {
   // A library whose static destructors crash is tried in a copy and kept
   // mapped; a copy of the file keeps that from the other tests.
-  TTempDir Dir;
-  const std::string Copy = Dir / "ShutDownCrashes.so";
+  TScratchDir Dir;
+  const std::string Copy = Dir.File("ShutDownCrashes.so");
   fs::copy_file(Library, Copy);
   struct TCase {
     std::string Path;

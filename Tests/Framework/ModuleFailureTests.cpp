@@ -36,8 +36,8 @@ TEST(FrameworkModule, PackageLoaderReportsItsOwnErrorAndFailsTheLoad) {
 
   // A plain library under a package name lacks the package entries; it is
   // refused and let go.
-  TTempDir Dir;
-  const std::string Fake = Dir / "NotAPackage.bpl";
+  TScratchDir Dir;
+  const std::string Fake = Dir.File("NotAPackage.bpl");
   fs::copy_file(ModulePath("ReportA.so"), Fake);
   TModule NotAPackage(Fake);
   EXPECT_NE(LoadError(NotAPackage).find(Fake), std::string::npos);
@@ -79,8 +79,8 @@ TEST(FrameworkModule, FailedLoadsLetGoOfTheLibraryAndTryAgain) {
   EXPECT_EQ(LoadError(NoEnum), NoEnumError);
 
   // A module file that failed, then replaced by a good one, loads for real.
-  TTempDir Dir;
-  const std::string Path = Dir / "Replaced.so";
+  TScratchDir Dir;
+  const std::string Path = Dir.File("Replaced.so");
   fs::copy_file(NoRegisterPath, Path);
   TModule Replaced(Path);
   EXPECT_NE(LoadError(Replaced).find("\"Register\""), std::string::npos);
@@ -154,14 +154,14 @@ TEST(FrameworkModule, ErrorsOfTheModulesOwnCodePassUnchanged) {
 // pipe must not hang the load (until someone writes to it), nor a directory
 // or device reach the loader. A symbolic link to a module loads.
 TEST(FrameworkModule, OnlyARegularFileLoads) {
-  TTempDir Dir;
-  const std::string Pipe = Dir / "Pipe.so";
+  TScratchDir Dir;
+  const std::string Pipe = Dir.File("Pipe.so");
   ASSERT_EQ(mkfifo(Pipe.c_str(), 0600), 0);
-  const std::string Folder = Dir / "Folder.so";
+  const std::string Folder = Dir.File("Folder.so");
   fs::create_directory(Folder);
-  const std::string Link = Dir / "Link.so";
+  const std::string Link = Dir.File("Link.so");
   fs::create_symlink(ModulePath("ReportA.so"), Link);
-  const std::string PipeLink = Dir / "PipeLink.so";
+  const std::string PipeLink = Dir.File("PipeLink.so");
   fs::create_symlink(Pipe, PipeLink);
 
   // A blocking open of the pipe would wait for a writer: this one comes by

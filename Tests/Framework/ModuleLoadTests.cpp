@@ -159,8 +159,8 @@ TEST(FrameworkModule, LoadedModulesKeepSeparateRegistries) {
 }
 
 TEST(FrameworkModule, UnloadingUnmapsSoARebuiltModuleIsPickedUp) {
-  TTempDir Dir;
-  const std::string Path = Dir / "Rebuilt.so";
+  TScratchDir Dir;
+  const std::string Path = Dir.File("Rebuilt.so");
   fs::copy_file(ModulePath("ReportA.so"), Path);
   TModule Module(Path);
   ASSERT_TRUE(Module.LoadModule());

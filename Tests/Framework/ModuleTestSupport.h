@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FrameworkTestSupport.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -76,20 +77,6 @@ inline std::vector<std::string> ReportsOf(TModule& aModule, const char* aName) {
   return Reports;
 }
 
-// A fresh directory, removed with its contents at the end of the test.
-class TTempDir {
-public:
-  TTempDir() {
-    std::string Template = (fs::temp_directory_path() / "kalvoro-XXXXXX").string();
-    if (mkdtemp(Template.data()) == nullptr)
-      throw std::runtime_error("mkdtemp failed");
-    FPath = Template;
-  }
-  ~TTempDir() { fs::remove_all(FPath); }
-  std::string operator/(const std::string& aName) const { return (FPath / aName).string(); }
-
-private:
-  fs::path FPath;
-};
+using KalvoroTest::TScratchDir;
 
 } // namespace ModuleTest

@@ -1,6 +1,7 @@
 #include "IOutput.h"
 
 #include "ReportingTestSupport.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -142,10 +143,7 @@ TEST(Output, ScenarioRunGivesTheFullLogErrorListAndSummary) {
   EXPECT_EQ(Summary, ExpectedSummary);
 }
 
-std::string ReadFile(const std::filesystem::path& aPath) {
-  std::ifstream Stream(aPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
-}
+using KalvoroTest::ReadFile;
 
 TEST(SaveLinesToFile, EndsEveryLineWithCrLfAndReplacesTheWholeFile) {
   const auto Path = std::filesystem::path(testing::TempDir()) / "kalvoro_report_lines.txt";

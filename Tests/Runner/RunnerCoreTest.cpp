@@ -3,6 +3,7 @@
 #include "RunnerCore.h"
 
 #include "ReportingTestSupport.h"
+#include "TestFiles.h"
 #include "UnitTestBase.h"
 
 #include <gtest/gtest.h>
@@ -114,22 +115,14 @@ TEST(RunnerCore, StartAllRunsInOrderDisabledOnesTooAndStopsAtTheFirstError) {
   EXPECT_EQ(Ran, (std::vector<std::string>{"Nightly", "Second"}));
 }
 
-std::string ReadFile(const fs::path& aPath) {
-  std::ifstream Stream(aPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
-}
+using KalvoroTest::ReadFile;
 
 class ReportFiles : public ::testing::Test {
 protected:
-  // A folder of its own: the tests may run at the same time.
-  ReportFiles() {
-    std::string Pattern = (fs::path(testing::TempDir()) / "kalvoro-report-files-XXXXXX").string();
-    Dir = mkdtemp(Pattern.data());
-  }
-  ~ReportFiles() override { fs::remove_all(Dir); }
-  std::string File(const std::string& aName) const { return (Dir / aName).string(); }
+  std::string File(const std::string& aName) const { return Scratch.File(aName); }
 
-  fs::path Dir;
+  KalvoroTest::TScratchDir Scratch;
+  const fs::path& Dir = Scratch.Path();
   const std::vector<std::string> Summary{"sum"};
   const std::vector<std::string> Log{"log 1", "log 2"};
   const std::vector<std::string> Errors{"err"};
