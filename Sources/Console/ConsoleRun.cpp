@@ -19,12 +19,6 @@
 namespace Kalvoro {
 
 namespace {
-std::string AbsolutePath(const std::string& aName) {
-  std::error_code Error;
-  const std::filesystem::path Path =
-      aName.empty() ? std::filesystem::path() : std::filesystem::absolute(aName, Error);
-  return Error || aName.empty() ? aName : Path.string();
-}
 // The method of aScenario that is running, as "TUnitTest.Method".
 std::string RunningMethod(const TTestScenario* aScenario) {
   if (aScenario != nullptr)
@@ -69,10 +63,10 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
                  const TReportFiles& aNamedFiles, TRunnerStreams& aStreams) {
   // Every name made absolute now: a test that changes the working directory
   // must not move the files written after the run.
-  const TReportFiles Files =
-      WithoutOverwrittenPages({AbsolutePath(aNamedFiles.Summary), AbsolutePath(aNamedFiles.Log),
-                               AbsolutePath(aNamedFiles.Errors)});
-  const std::string JUnitFile = AbsolutePath(aOptions.JUnitFile);
+  const TReportFiles Files = WithoutOverwrittenPages({AbsoluteFileName(aNamedFiles.Summary),
+                                                      AbsoluteFileName(aNamedFiles.Log),
+                                                      AbsoluteFileName(aNamedFiles.Errors)});
+  const std::string JUnitFile = AbsoluteFileName(aOptions.JUnitFile);
   TConsolePages Pages;
   if (!Files.Log.empty())
     Pages.Log = std::make_unique<TLinesFile>(Files.Log);

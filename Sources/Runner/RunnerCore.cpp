@@ -56,6 +56,14 @@ void Call(const std::function<void(TTestScenario&)>& aHook, TTestScenario& aScen
 
 } // namespace
 
+std::string AbsoluteFileName(const std::string& aName) {
+  if (aName.empty())
+    return aName;
+  std::error_code Error;
+  const std::filesystem::path Path = std::filesystem::absolute(aName, Error);
+  return Error ? aName : Path.string();
+}
+
 void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const TRunStep& aRun,
                  const TRunHooks& aHooks) {
   // Declared first, so that it is freed last, after the hooks have run.

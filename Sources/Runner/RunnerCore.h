@@ -64,6 +64,12 @@ struct TReportPage {
 // last page, holding each failure's text, separated by CR.
 void SaveReportFiles(const std::vector<TReportPage>& aPages);
 
+// aName made absolute against the working directory as it is now (an empty
+// name, or one that cannot be made absolute, stays as it is). Both programs fix
+// their report files' names so before a run: a test that changes the working
+// directory must not move the files written after it.
+std::string AbsoluteFileName(const std::string& aName);
+
 // The files of the three pages; an empty name is not written.
 struct TReportFiles {
   std::string Summary;

@@ -2,11 +2,27 @@
 // write that fails, the file controls, the chooser and the save buttons.
 #include "ResultsPresenterFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 using namespace Kalvoro;
 using namespace ResultsPresenterTests;
+
+namespace {
+
+// A test that moves the program into another folder, "elsewhere".
+class TWanderer : public TUnitTest {
+public:
+  using TUnitTest::TUnitTest;
+  void Register() override { REGISTER_METHOD(TestWander); }
+  void TestWander() {
+    QDir().mkdir(QStringLiteral("elsewhere"));
+    Check(QDir::setCurrent(QStringLiteral("elsewhere")), "moved");
+  }
+};
+
+} // namespace
 
 class TResultsFilesPresenterTest : public QObject, protected TResultsFixture {
   Q_OBJECT
@@ -42,6 +58,38 @@ private slots:
     // The next Activate shows the project's setting again.
     FPresenter->Activate(FProject.get());
     QCOMPARE(FPresenter->FileControls(rpSummary).FileName, QStringLiteral("summary.txt"));
+  }
+
+  // Relative page names of a project without a folder of its own (untitled,
+  // or opened by a relative path) count from the working directory as it was
+  // when the run started, whatever the tests do with it.
+  void PageFilesAreNamedWhenTheRunStarts_data() {
+    QTest::addColumn<QString>("ProjectFile");
+    QTest::newRow("untitled") << QString();
+    QTest::newRow("opened by a relative path") << QStringLiteral("p.kvr");
+  }
+  void PageFilesAreNamedWhenTheRunStarts() {
+    QFETCH(QString, ProjectFile);
+    const QString Before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(FFolder->path()));
+    FProject->SetFileName(ProjectFile.toStdString());
+    TFileInfo& Info = FProject->FileInfo();
+    Info.SetSummaryEnabled(true);
+    Info.SetSummaryFileName("Summary.txt");
+    Info.SetLogEnabled(true);
+    Info.SetLogFileName("Log.txt");
+    Info.SetErrorEnabled(true);
+    Info.SetErrorFileName("Error.txt");
+    Add(MakeUnitTest<TWanderer>(&FModule, "TWanderer"), Scenario(0));
+    FPresenter->Activate(FProject.get());
+    FPresenter->StartAll();
+    const QString After = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(Before));
+    QCOMPARE(After, InFolder(QStringLiteral("elsewhere")));
+    for (const char* Name : {"Summary.txt", "Log.txt", "Error.txt"}) {
+      QVERIFY2(QFile::exists(InFolder(QLatin1String(Name))), Name);
+      QVERIFY2(!QFile::exists(InFolder(QStringLiteral("elsewhere/") + QLatin1String(Name))), Name);
+    }
   }
 
   void AFailedWriteIsReportedAndTheOtherPagesAreWritten() {

@@ -238,6 +238,11 @@ void TResultsPresenter::StartAll() {
 }
 
 void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
+  // Each page's file is named now, absolute, as the console runner does: a
+  // test that changes the working directory must not move the files written
+  // after the run.
+  for (TResultPage Page : ResultPages)
+    FRunFiles[Page] = AbsoluteFileName(ResolvedName(FFileControls[Page].FileName));
   RefuseDestructiveReportFiles();
   ClearOutput();
   const TSinkFactory MakeSink = [this](TTestScenario& aScenario) -> std::unique_ptr<TOutput> {
@@ -282,7 +287,7 @@ void TResultsPresenter::RefuseDestructiveReportFiles() const {
   std::vector<std::string> Files;
   for (TResultPage Page : ResultPages)
     if (FFileControls[Page].ToFile)
-      Files.push_back(ResolvedName(FFileControls[Page].FileName));
+      Files.push_back(FRunFiles[Page]);
   std::vector<const TModule*> Modules;
   for (const TModule* Module : FProject->Modules())
     if (Module->State() == msLoadSuccess)
@@ -298,8 +303,7 @@ void TResultsPresenter::SaveReportFiles() {
   std::vector<TReportPage> Pages;
   for (TResultPage Page : ResultPages) {
     const TFileControls& Controls = FFileControls[Page];
-    Pages.push_back(
-        TReportPage{Controls.ToFile, ResolvedName(Controls.FileName), &this->Page(Page).Lines()});
+    Pages.push_back(TReportPage{Controls.ToFile, FRunFiles[Page], &this->Page(Page).Lines()});
   }
   Kalvoro::SaveReportFiles(Pages);
 }
