@@ -2,17 +2,12 @@
 #include "ConsoleRunner.h"
 #include "Formatters.h"
 
-#include <clocale>
 #include <iostream>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
   // Dates and times in the reports follow the user's regional separators.
-  // Those of the C locale are the defaults; loading it would only cost time.
-  if (!Kalvoro::IsCLocaleName(Kalvoro::EnvironmentTimeLocale())) {
-    std::setlocale(LC_TIME, "");
-    Kalvoro::SetDefaultFormatSettings(Kalvoro::LocaleFormatSettings());
-  }
+  Kalvoro::InstallLocaleFormatSettings();
   // Standard output stays in step with C's stdout: what a test prints with
   // printf and the runner's lines share one buffer and keep their order.
   std::vector<std::string> Arguments(argv + 1, argv + argc);

@@ -2,11 +2,15 @@
 
 #include "Dialogs.h"
 #include "Exception.h"
+#include "Formatters.h"
 
 namespace Kalvoro {
 
 TMorvaneApplication::TMorvaneApplication(int& aArgc, char** aArgv) : QApplication(aArgc, aArgv) {
   SetApplicationTitle(QStringLiteral("Morvane"));
+  // Dates and times on the pages follow the user's regional separators, as
+  // the console runner's do.
+  InstallLocaleFormatSettings();
 }
 
 TMorvaneApplication::~TMorvaneApplication() = default;

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <clocale>
 #include <cstdlib>
 #include <ctime>
 
@@ -133,6 +134,14 @@ std::string EnvironmentTimeLocale() {
 
 bool IsCLocaleName(std::string_view aName) {
   return aName == "C" || aName == "POSIX" || aName == "C.UTF-8" || aName == "C.utf8";
+}
+
+void InstallLocaleFormatSettings() {
+  // Those of the C locale are the defaults; loading it would only cost time.
+  if (IsCLocaleName(EnvironmentTimeLocale()))
+    return;
+  std::setlocale(LC_TIME, "");
+  SetDefaultFormatSettings(LocaleFormatSettings());
 }
 
 TFormatSettings GetDefaultFormatSettings() {

@@ -48,6 +48,11 @@ std::string EnvironmentTimeLocale();
 // separators are the defaults.
 bool IsCLocaleName(std::string_view aName);
 
+// Both programs at start-up: the locale's time settings from the environment
+// (setlocale(LC_TIME, "")) and its separators as the default settings, so
+// that their reports write the user's regional separators alike.
+void InstallLocaleFormatSettings();
+
 // The settings that formatters and sinks use unless they are given others.
 // They start as the defaults ("/" and ":"); a program may install the
 // locale's at start-up.
