@@ -118,8 +118,6 @@ private:
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
   // The pages' files of the run, named when it starts.
   std::array<std::string, 3> FRunFiles;
-  // The pages' files of the run, named when it starts.
-  std::array<std::string, 3> FRunFiles;
   std::array<TFileControls, 3> FFileControls;
 };
 
