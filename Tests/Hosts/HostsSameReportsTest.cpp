@@ -25,7 +25,8 @@ std::string Masked(const std::string& aText) {
 // the examples but the fault modules, which no run in process survives.
 std::vector<fs::path> Targets() {
   std::vector<fs::path> Result;
-  for (const fs::path Folder : {fs::path(KALVORO_TEST_MODULES_DIR), fs::path(KALVORO_EXAMPLES_DIR)})
+  for (const fs::path& Folder :
+       {fs::path(KALVORO_TEST_MODULES_DIR), fs::path(KALVORO_EXAMPLES_DIR)})
     for (const fs::directory_entry& Entry : fs::directory_iterator(Folder)) {
       const std::string Extension = Entry.path().extension().string();
       if (Entry.is_regular_file() && Entry.path().filename().string().rfind("Fault", 0) != 0 &&

@@ -2,14 +2,14 @@
 // folder of their own, and reads what it wrote.
 #pragma once
 
+#include "TestFiles.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -21,31 +21,8 @@ namespace HostsTest {
 
 namespace fs = std::filesystem;
 
-inline std::string ReadFile(const fs::path& aPath) {
-  std::ifstream Stream(aPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>());
-}
-
-// A fresh folder, removed with its content when the object goes.
-class TScratch {
-public:
-  TScratch() {
-    std::string Pattern = (fs::temp_directory_path() / "kalvoro-hosts-XXXXXX").string();
-    if (mkdtemp(Pattern.data()) == nullptr)
-      throw std::runtime_error("cannot create a scratch folder");
-    FPath = Pattern;
-  }
-  ~TScratch() {
-    std::error_code Ignored;
-    fs::remove_all(FPath, Ignored);
-  }
-  TScratch(const TScratch&) = delete;
-  TScratch& operator=(const TScratch&) = delete;
-  const fs::path& Path() const { return FPath; }
-
-private:
-  fs::path FPath;
-};
+using KalvoroTest::ReadFile;
+using TScratch = KalvoroTest::TScratchDir;
 
 // What one run of the program left: its exit code (-N: ended by signal N),
 // its standard output and error, and its four reports.
