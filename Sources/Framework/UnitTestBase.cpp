@@ -187,6 +187,10 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
 }
 
 void TUnitTestBase::RunMethod(TUnitTestMethod* aMethod) {
+  RunPhases(aMethod, false);
+}
+
+void TUnitTestBase::RunPhases(TUnitTestMethod* aMethod, bool aExitOnly) {
   if (FTestScenario == nullptr || aMethod == nullptr)
     return;
   ThreadMessages::TWindow Threads(this);
@@ -194,46 +198,30 @@ void TUnitTestBase::RunMethod(TUnitTestMethod* aMethod) {
   auto ExitPhase = [&] {
     GuardedPhase(aMethod, ptExitStart, ptExitFinish, ExitPhaseName, [this] { Exit(); });
   };
-  try {
-    GuardedPhase(aMethod, ptInitStart, ptInitFinish, InitPhaseName, [this] { Init(); });
-    if (aMethod->TestResult() == tcrSuccess)
-      GuardedPhase(aMethod, ptMethodStart, ptMethodFinish, aMethod->Name(),
-                   [aMethod] { aMethod->Fire(); });
-  } catch (...) {
-    // An error that the phases do not catch still lets Exit run.
-    ExitPhase();
-    throw;
+  if (!aExitOnly) {
+    try {
+      GuardedPhase(aMethod, ptInitStart, ptInitFinish, InitPhaseName, [this] { Init(); });
+      if (aMethod->TestResult() == tcrSuccess)
+        GuardedPhase(aMethod, ptMethodStart, ptMethodFinish, aMethod->Name(),
+                     [aMethod] { aMethod->Fire(); });
+    } catch (...) {
+      // An error that the phases do not catch still lets Exit run.
+      ExitPhase();
+      throw;
+    }
   }
   ExitPhase();
   Threads.Close();
   DeliverFromOtherThreads(*this);
 }
 
-void TUnitTestBase::RunMethodAt(int aIndex) {
+void TUnitTestBase::RunMethodAt(int aIndex, bool aExitOnly) {
   if (aIndex < 0 || aIndex >= FMethods.Count())
     return;
   FCurrentMethodIndex = aIndex;
   UpdateCheckConsumers();
   try {
-    RunMethod(FMethods.GetItem(aIndex));
-  } catch (...) {
-    FCurrentMethodIndex = -1;
-    UpdateCheckConsumers();
-    throw;
-  }
-  FCurrentMethodIndex = -1;
-  UpdateCheckConsumers();
-}
-
-void TUnitTestBase::RunExitAt(int aIndex) {
-  if (FTestScenario == nullptr || aIndex < 0 || aIndex >= FMethods.Count())
-    return;
-  TUnitTestMethod* Method = FMethods.GetItem(aIndex);
-  FCurrentMethodIndex = aIndex;
-  UpdateCheckConsumers();
-  Method->SetTestResult(tcrSuccess);
-  try {
-    GuardedPhase(Method, ptExitStart, ptExitFinish, ExitPhaseName, [this] { Exit(); });
+    RunPhases(FMethods.GetItem(aIndex), aExitOnly);
   } catch (...) {
     FCurrentMethodIndex = -1;
     UpdateCheckConsumers();

@@ -97,11 +97,9 @@ public:
   void RunMethod(TUnitTestMethod* aMethod);
   // Runs the method at aIndex between Init and Exit as Run does for each of
   // its methods (the method is the running one meanwhile); a run host runs
-  // the methods it is given this way.
-  void RunMethodAt(int aIndex);
-  // Runs only the Exit phase of the method at aIndex (a run host does this
-  // when the process that ran the method's Init or body died).
-  void RunExitAt(int aIndex);
+  // the methods it is given this way. aExitOnly runs its Exit alone (when
+  // the process that ran its Init or body died).
+  void RunMethodAt(int aIndex, bool aExitOnly = false);
   void Run();
   void ResetResults();
   void SetEnabled(bool aValue);
@@ -119,6 +117,7 @@ protected:
 
 private:
   bool CheckSlow(bool aCondition, std::string_view aText, TSourceLocation aWhere);
+  void RunPhases(TUnitTestMethod* aMethod, bool aExitOnly);
   void UpdateCheckConsumers();
   void FireProgress(TProgressType aType, const std::string& aMethodName);
   template <class TBody>

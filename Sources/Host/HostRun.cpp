@@ -171,10 +171,7 @@ int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
     TUnitTestBase* UnitTest = Module.UnitTestList().GetItem(static_cast<int>(Entry.UnitTest));
     const auto Method = static_cast<int>(Entry.Method);
     try {
-      if (Entry.ExitOnly)
-        UnitTest->RunExitAt(Method);
-      else
-        UnitTest->RunMethodAt(Method);
+      UnitTest->RunMethodAt(Method, Entry.ExitOnly);
     } catch (...) {
       // Only a handler's error leaves a method; the host's handler has none
       // but the end of its parent, which ends the host anyway.
