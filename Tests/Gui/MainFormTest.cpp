@@ -204,13 +204,16 @@ private slots:
   void MenusHoldTheirEntriesAndHints() {
     auto Form = MakeForm();
     QCOMPARE(EntryTexts(Form->ProjectMenu()),
-             (QStringList{"New", "Open...", "Save", "Save As...", "-", "Print...", "-", "Exit"}));
+             (QStringList{"New", "Open...", "Save", "Save As...", "Options...", "-", "Print...",
+                          "-", "Exit"}));
     QCOMPARE(EntryTexts(Form->ViewMenu()), (QStringList{"Modules", "Scenario's", "Results"}));
     QCOMPARE(EntryTexts(Form->HelpMenu()), QStringList{"About"});
 
     const QList<QPair<QAction*, QString>> StatusTexts{
         {EntryOf(Form->ProjectMenu(), "New"), "Create a new project"},
         {EntryOf(Form->ProjectMenu(), "Save As..."), "Save the project to different file"},
+        {EntryOf(Form->ProjectMenu(), "Options..."),
+         "How the project's tests run: in a separate process, time limit"},
         {Form->mniExit, "Exit the Kalvoro"},
         {EntryOf(Form->ViewMenu(), "Scenario's"), "Switch to the Scenario's View"},
         {Form->mniAbout, "Show the aboutbox"}};
