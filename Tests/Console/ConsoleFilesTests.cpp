@@ -259,7 +259,6 @@ TEST(ConsoleRunAndReport, ExitFromAnotherThreadIsNoSuccess) {
       Scenario.AddUnitTest(&Test);
       TRunnerOptions Options;
       Options.Hosts = false; // the in-process exit guard
-      Options.Hosts = false; // scripted unit tests run in this process
       Options.JUnitFile = (Folder / "j.xml").string();
       std::ofstream Out(Folder / "out.txt");
       std::ofstream Err(Folder / "err.txt");
