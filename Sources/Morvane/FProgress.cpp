@@ -88,6 +88,9 @@ TProgressForm::TProgressForm(TTestScenario* aTestScenario, THostRunner* aHosts)
     connect(btnStop, &QPushButton::clicked, this, &TProgressForm::StopClick);
     StopTimer = new QTimer(this);
     StopTimer->setSingleShot(true);
+    // A coarse timer may fire up to 5 % early: "3 s after the first press"
+    // means at least 3 s.
+    StopTimer->setTimerType(Qt::PreciseTimer);
     StopTimer->setInterval(TProgressPresenter::StopNowDelay);
     connect(StopTimer, &QTimer::timeout, this, [this] { FPresenter->StopNow(); });
     // A change that came too soon after the last repaint waits for the next
