@@ -293,6 +293,42 @@ private slots:
                                        {"TestSleep", "EXCEPTION"},
                                        {"TestAfterSleep", "SUCCESS"},
                                        {"TestRuns", "SUCCESS"}};
+    // The faults no guard inside a process contains, each in a module of its
+    // own around one unit test: a method before, the fault, and a passing and
+    // a failing method after it. A fault after a failed check keeps FAILURE.
+    const struct {
+      const char* Module;
+      const char* UnitTest;
+      const char* Fault;
+    } Faults[] = {
+        {"FaultDoubleFree", "TDoubleFree", "EXCEPTION"},
+        {"FaultHeapOverflow", "THeapOverflow", "EXCEPTION"},
+        {"FaultThreadCrash", "TThreadCrash", "EXCEPTION"},
+        {"FaultThreadThrow", "TThreadThrow", "EXCEPTION"},
+        {"FaultAlarm", "TAlarm", "EXCEPTION"},
+        {"FaultFileSize", "TFileSize", "EXCEPTION"},
+        {"FaultUnderscoreExit", "TUnderscoreExit", "FAILURE"},
+        {"FaultExitGroup", "TExitGroup", "FAILURE"},
+        {"FaultFork", "TFork", "FAILURE"},
+    };
+    for (const auto& Fault : Faults)
+      QTest::newRow(Fault.Module) << Fault.Module << QStringList{Fault.UnitTest} << 0
+                                  << TResults{{"TestBefore", "SUCCESS"},
+                                              {"TestFault", Fault.Fault},
+                                              {"TestAfter", "SUCCESS"},
+                                              {"TestFailsAfter", "FAILURE"}};
+    QTest::newRow("outliving thread")
+        << "FaultOutlivingThread" << QStringList{"TOutlivingThread"} << 0
+        << TResults{{"TestBefore", "SUCCESS"},  {"TestStartThread", "SUCCESS"},
+                    {"TestCrash", "EXCEPTION"}, {"TestWait", "SUCCESS"},
+                    {"TestAfter", "SUCCESS"},   {"TestFailsAfter", "FAILURE"}};
+    QTest::newRow("signals left by a test")
+        << "FaultSignalsLeft"
+        << QStringList{"TSegvDefault", "TSegvIgnored", "TSegvBlocked", "TAllBlocked"} << 1
+        << TResults{{"TestBefore", "SUCCESS"},    {"TestLeaveForCrash", "SUCCESS"},
+                    {"TestCrash", "EXCEPTION"},   {"TestLeaveForHang", "SUCCESS"},
+                    {"TestHang", "EXCEPTION"},    {"TestAfter", "SUCCESS"},
+                    {"TestFailsAfter", "FAILURE"}};
   }
 
   void FaultModulesLeaveTheProgramRunning() {
