@@ -2,6 +2,7 @@
 #include "UnitTestBase.h"
 
 #include "CrashGuard.h"
+#include "ModuleFile.h"
 #include "ModuleNames.h"
 #include "ModuleTrial.h"
 
@@ -80,51 +81,6 @@ template <class TBody> std::string CrashIn(TBody&& aBody) {
 }
 
 constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL;
-
-// Opens the module file without blocking (a named pipe in its place would
-// hang a plain open) and refuses anything but a regular file, which may be
-// reached through a symbolic link. Returns the descriptor, or -1 with
-// aError in the loader's words.
-int OpenModuleFile(const std::string& aPath, std::string& aError) {
-  const int File = ::open(aPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (File < 0) {
-    aError = aPath + ": cannot open shared object file: " + std::strerror(errno);
-    return -1;
-  }
-  struct stat Status {};
-  if (::fstat(File, &Status) != 0 || !S_ISREG(Status.st_mode)) {
-    aError = aPath + ": not a regular file";
-    ::close(File);
-    return -1;
-  }
-  return File;
-}
-
-std::string DescriptorPath(int aFile) {
-  return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(aFile);
-}
-
-// True when a library that is still mapped was opened under aName (one whose
-// shut-down crashed stays mapped after its release): the loader would hand
-// that library out again instead of reading the file.
-bool NameTaken(const std::string& aName) {
-  void* Handle = dlopen(aName.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (Handle == nullptr)
-    return false;
-  link_map* Map = nullptr;
-  const bool Taken = dlinfo(Handle, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr &&
-                     Map->l_name != nullptr && aName == Map->l_name;
-  dlclose(Handle);
-  return Taken;
-}
-
-// The loader's texts name the descriptor's path; the user knows the file.
-std::string WithFileName(std::string aText, const std::string& aName, const std::string& aPath) {
-  for (std::size_t At = aText.find(aName); At != std::string::npos;
-       At = aText.find(aName, At + aPath.size()))
-    aText.replace(At, aName.size(), aPath);
-  return aText;
-}
 
 std::string LoadFailure(const std::string& aFileName) {
   return "Failed to load package or library \"" + aFileName + "\"";

@@ -1,0 +1,52 @@
+// How a module file is opened and named to the dynamic loader.
+#include "ModuleFile.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace Kalvoro {
+
+int OpenModuleFile(const std::string& aPath, std::string& aError) {
+  const int File = ::open(aPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (File < 0) {
+    aError = aPath + ": cannot open shared object file: " + std::strerror(errno);
+    return -1;
+  }
+  struct stat Status {};
+  if (::fstat(File, &Status) != 0 || !S_ISREG(Status.st_mode)) {
+    aError = aPath + ": not a regular file";
+    ::close(File);
+    return -1;
+  }
+  return File;
+}
+
+std::string DescriptorPath(int aFile) {
+  return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(aFile);
+}
+
+bool NameTaken(const std::string& aName) {
+  void* Handle = dlopen(aName.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (Handle == nullptr)
+    return false;
+  link_map* Map = nullptr;
+  const bool Taken = dlinfo(Handle, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr &&
+                     Map->l_name != nullptr && aName == Map->l_name;
+  dlclose(Handle);
+  return Taken;
+}
+
+std::string WithFileName(std::string aText, const std::string& aName, const std::string& aPath) {
+  for (std::size_t At = aText.find(aName); At != std::string::npos;
+       At = aText.find(aName, At + aPath.size()))
+    aText.replace(At, aName.size(), aPath);
+  return aText;
+}
+
+} // namespace Kalvoro
