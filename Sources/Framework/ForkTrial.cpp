@@ -138,6 +138,7 @@ std::string RunTrial(TStep aStep, void* aArgument) {
     close(Pipe[0]);
     RunChild(Pipe[1], aStep, aArgument);
   }
+  CountTrialStarted();
   close(Pipe[1]);
   // A step that hangs is ended after the trials' time limit.
   const double Limit = LoadTrialTimeLimit();

@@ -176,6 +176,7 @@ void* TModule::OpenLibrary() {
   void* Handle = dlopen(Name.c_str(), OpenFlags);
   if (Handle == nullptr) {
     FLoaderError = WithFileName(LastDlError(), Name, Path);
+    NoteProven(FFile, false);
     CloseFile();
   }
   if (FModuleType != ptPackage)
@@ -224,6 +225,7 @@ bool TModule::LoadModule() {
     FHandle = OpenLibrary();
   } catch (...) {
     // A package the loader refused has failed to load like a library.
+    NoteProven(FFile, false);
     CloseFile();
     FState = msLoadFailed;
     throw;
@@ -359,6 +361,9 @@ void TModule::SaveAssignments() {
 }
 
 void TModule::ReleaseLibrary() {
+  // Called by UnloadModule while the module is loaded, after its unit tests
+  // were freed: a crash in their destructors is the loader's error by then.
+  const bool Loaded = FState == msLoadSuccess && FLoaderError.empty();
   std::string Crash;
   if (FModuleType == ptPackage) {
     // The package unloader runs the package's shut-down first.
@@ -370,6 +375,9 @@ void TModule::ReleaseLibrary() {
   // there is not released; it stays mapped.
   const std::string ShutDown = TryShutDown(FHandle);
   const bool Refused = ShutDown.empty() && dlclose(FHandle) != 0;
+  // A load and unload that came through here prove the file's start-up and
+  // shut-down: the same file unchanged needs no trial when it loads again.
+  NoteProven(FFile, Loaded && Crash.empty() && ShutDown.empty() && !Refused);
   CloseFile();
   if (Refused)
     throw Exception(LastDlError());
@@ -388,6 +396,7 @@ bool TModule::UnloadModule() {
   FLoaderError.clear();
   // The unit tests' destructors are the module's code too.
   const std::string Crash = CrashIn([this] { FUnitTestList.Clear(); });
+  FLoaderError = Crash;
   try {
     ReleaseLibrary();
   } catch (const TModuleException&) {

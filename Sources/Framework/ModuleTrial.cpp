@@ -22,6 +22,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <tuple>
 
 namespace Kalvoro {
@@ -37,16 +38,26 @@ using TOutcomes = std::vector<std::optional<TOutcome>>;
 std::atomic<double> TimeLimit{10.0};
 
 // A file as it is now: a trial's outcome holds for the same file unchanged.
-using TFileKey = std::tuple<dev_t, ino_t, off_t, long long>;
+// A rebuilt file has a new inode, or a new size or times.
+using TFileKey = std::tuple<dev_t, ino_t, off_t, long long, long long>;
+
+long long Nanoseconds(const timespec& aTime) {
+  return static_cast<long long>(aTime.tv_sec) * 1000000000 + aTime.tv_nsec;
+}
+
+TFileKey KeyOf(const struct stat& aStatus) {
+  return TFileKey{aStatus.st_dev, aStatus.st_ino, aStatus.st_size, Nanoseconds(aStatus.st_mtim),
+                  Nanoseconds(aStatus.st_ctim)};
+}
 
 std::optional<TFileKey> KeyOf(const std::string& aPath) {
   struct stat Status {};
   if (stat(aPath.c_str(), &Status) != 0)
     return std::nullopt;
-  return TFileKey{Status.st_dev, Status.st_ino, Status.st_size,
-                  static_cast<long long>(Status.st_mtim.tv_sec) * 1000000000 +
-                      Status.st_mtim.tv_nsec};
+  return KeyOf(Status);
 }
+
+std::atomic<std::size_t> TrialsStarted{0};
 
 // The socket's end that the program keeps, closed with the object.
 struct TSocket {
@@ -105,6 +116,7 @@ public:
     } catch (const Exception&) {
       return false;
     }
+    CountTrialStarted();
     close(Socket.Theirs);
     Socket.Theirs = -1;
     SendPaths(Socket.Ours, FPaths, FNext);
@@ -245,6 +257,15 @@ struct TShutDown {
 std::mutex ShutDownMutex;
 std::map<std::string, TShutDown> ShutDowns;
 
+// The files whose start-up and shut-down have both run in this program
+// without a fault (guarded by ShutDownMutex).
+std::set<TFileKey> Proven;
+
+bool IsProven(const std::optional<TFileKey>& aKey) {
+  std::lock_guard<std::mutex> Lock(ShutDownMutex);
+  return aKey && Proven.count(*aKey) != 0;
+}
+
 [[gnu::tls_model("initial-exec")]] thread_local TLoadTrials* CurrentTrials = nullptr;
 
 } // namespace
@@ -255,10 +276,15 @@ struct TLoadTrials::TResults {
 
 TLoadTrials::TLoadTrials(const std::vector<std::string>& aPaths)
     : FResults(std::make_unique<TResults>()), FOuter(CurrentTrials) {
-  const TOutcomes Outcomes = RunTrials(aPaths, ModuleOpenFlags);
-  for (std::size_t I = 0; I < aPaths.size(); ++I)
+  // A proven file is answered by TryStartUp itself.
+  std::vector<std::string> Untried;
+  for (const std::string& Path : aPaths)
+    if (!IsProven(KeyOf(Path)))
+      Untried.push_back(Path);
+  const TOutcomes Outcomes = RunTrials(Untried, ModuleOpenFlags);
+  for (std::size_t I = 0; I < Untried.size(); ++I)
     if (Outcomes[I])
-      if (const auto Key = KeyOf(aPaths[I]))
+      if (const auto Key = KeyOf(Untried[I]))
         FResults->ByFile[*Key] = *Outcomes[I];
   CurrentTrials = this;
 }
@@ -282,8 +308,11 @@ std::string TryStartUp(const std::string& aPath, int aFlags) {
     return {};
   const std::optional<TFileKey> Key = KeyOf(aPath);
   std::optional<TOutcome> Outcome;
-  for (TLoadTrials* Trials = CurrentTrials; Trials != nullptr && Key && aFlags == ModuleOpenFlags;
-       Trials = Trials->FOuter) {
+  // This program has run the start-up and shut-down of this very file itself.
+  if (aFlags == ModuleOpenFlags && IsProven(Key))
+    Outcome = TOutcome{};
+  for (TLoadTrials* Trials = CurrentTrials;
+       !Outcome && Trials != nullptr && Key && aFlags == ModuleOpenFlags; Trials = Trials->FOuter) {
     const auto Found = Trials->FResults->ByFile.find(*Key);
     if (Found != Trials->FResults->ByFile.end()) {
       Outcome = Found->second;
@@ -317,6 +346,31 @@ std::string TryShutDown(void* aHandle) {
     }
   }
   return TryShutDownInFork(aHandle);
+}
+
+void NoteProven(int aFile, bool aProven) {
+  struct stat Status {};
+  if (fstat(aFile, &Status) != 0)
+    return;
+  const TFileKey Key = KeyOf(Status);
+  std::lock_guard<std::mutex> Lock(ShutDownMutex);
+  if (aProven)
+    Proven.insert(Key);
+  else
+    Proven.erase(Key);
+}
+
+void ForgetProvenModules() {
+  std::lock_guard<std::mutex> Lock(ShutDownMutex);
+  Proven.clear();
+}
+
+void CountTrialStarted() {
+  ++TrialsStarted;
+}
+
+std::size_t LoadTrialsStarted() {
+  return TrialsStarted.load();
 }
 
 void SetLoadTrialTimeLimit(double aSeconds) {

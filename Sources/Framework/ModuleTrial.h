@@ -61,6 +61,26 @@ private:
   TLoadTrials* FOuter;
 };
 
+// A module file whose start-up and shut-down have both run in this program
+// without a fault (TModule loaded it and then unloaded it, through the
+// guards) is not tried again while the file is unchanged: the program itself
+// has taken both steps. Its identity is its device, inode, size and times,
+// so a rebuilt or replaced file is tried again. What the steps depend on
+// outside the file (a file or variable a start-up reads) is not seen.
+//
+// TModule tells of each library it loaded or failed to load from the open
+// file aFile: aProven when its load and its whole unload came through; false
+// after a fault or a refused load, which forgets the file.
+void NoteProven(int aFile, bool aProven);
+
+// Forgets every proven file: for a program that has changed what the
+// modules' start-ups depend on.
+KALVORO_API void ForgetProvenModules();
+
+// The number of trial processes started so far, host program or fork.
+KALVORO_API std::size_t LoadTrialsStarted();
+void CountTrialStarted();
+
 // The flags with which TModule loads a library, and TLoadTrials tries it.
 inline constexpr int ModuleOpenFlags = RTLD_NOW | RTLD_LOCAL;
 

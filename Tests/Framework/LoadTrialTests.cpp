@@ -97,3 +97,64 @@ TEST(FrameworkLoadTrials, ALoadAnswersFromTheTrialUntilTheFileChanges) {
   EXPECT_EQ(LoadOutcome(Module), "");
   EXPECT_TRUE(Module.UnloadModule());
 }
+
+// A file that this program has loaded and unloaded without a fault is not
+// tried again while it is unchanged; a changed file, a refused one and one
+// whose code broke here since are.
+TEST(FrameworkLoadTrials, AFileThatCameThroughHereIsTriedAgainOnlyOnceChanged) {
+  using TChange = void (*)(const std::string& aPath);
+  const TChange Keep = nullptr;
+  const TChange Touch = [](const std::string& aPath) {
+    fs::last_write_time(aPath, fs::last_write_time(aPath) + std::chrono::seconds(1));
+  };
+  const TChange Replace = [](const std::string& aPath) {
+    fs::copy_file(aPath, aPath + ".new");
+    fs::rename(aPath + ".new", aPath);
+  };
+  struct TStep {
+    TChange Change;     // made to the file before the load
+    const char* Crash;  // the crashing module's step during the load, or ""
+    std::string Loaded; // the load's outcome: empty when it loaded
+    bool Tried;         // whether the load and unload started a trial
+  };
+  struct TCase {
+    const char* Name;
+    std::string Module;
+    std::vector<TStep> Steps;
+  };
+  const std::string Segv = "Access violation (SIGSEGV)";
+  const std::vector<TCase> Cases = {
+      {"unchanged",
+       ModulePath("ReportA.so"),
+       {{Keep, "", "", true}, {Keep, "", "", false}, {Keep, "", "", false}}},
+      {"new time", ModulePath("ReportA.so"), {{Keep, "", "", true}, {Touch, "", "", true}}},
+      {"new inode", ModulePath("ReportA.so"), {{Keep, "", "", true}, {Replace, "", "", true}}},
+      {"refused start-up",
+       Crashing,
+       {{Keep, "start-up", Segv, true}, {Keep, "start-up", Segv, true}}},
+      {"crash here since",
+       Crashing,
+       {{Keep, "", "", true}, {Keep, "Register", Segv, false}, {Keep, "", "", true}}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TScratchDir Dir;
+    const std::string Path = Dir.File("Module.so");
+    fs::copy_file(Case.Module, Path);
+    TModule Module(Path);
+    for (std::size_t I = 0; I < Case.Steps.size(); ++I) {
+      SCOPED_TRACE("load " + std::to_string(I + 1));
+      const TStep& Step = Case.Steps[I];
+      if (Step.Change != nullptr)
+        Step.Change(Path);
+      const std::size_t Before = LoadTrialsStarted();
+      setenv("KALVORO_CRASH_AT", Step.Crash, 1);
+      EXPECT_EQ(LoadOutcome(Module), Step.Loaded);
+      unsetenv("KALVORO_CRASH_AT");
+      if (Module.State() == msLoadSuccess) {
+        EXPECT_TRUE(Module.UnloadModule());
+      }
+      EXPECT_EQ(LoadTrialsStarted() != Before, Step.Tried);
+    }
+  }
+}

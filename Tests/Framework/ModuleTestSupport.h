@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FrameworkTestSupport.h"
+#include "ModuleTrial.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -46,10 +47,14 @@ inline bool IsMapped(const std::string& aPath) {
 }
 
 // Sets the step at which the module CrashesWhileLoading crashes (its
-// KALVORO_CRASH_AT) for the life of the object.
+// KALVORO_CRASH_AT) for the life of the object. The modules' start-ups now
+// depend on it: the program forgets which it has seen come through.
 class TCrashAt {
 public:
-  explicit TCrashAt(const char* aStep) { setenv("KALVORO_CRASH_AT", aStep, 1); }
+  explicit TCrashAt(const char* aStep) {
+    setenv("KALVORO_CRASH_AT", aStep, 1);
+    ForgetProvenModules();
+  }
   ~TCrashAt() { unsetenv("KALVORO_CRASH_AT"); }
   TCrashAt(const TCrashAt&) = delete;
   TCrashAt& operator=(const TCrashAt&) = delete;
