@@ -1,5 +1,6 @@
 // The runner as a child process: SIGINT and SIGTERM during a run, and the
 // order of its lines and a test's own output on a pipe.
+#include "ChildProcess.h"
 #include "ConsoleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 using namespace ConsoleTest;
@@ -21,27 +23,23 @@ const std::string HangsModule = std::string(KALVORO_TEST_MODULES_DIR) + "/Hangs.
 // The runner started with aArguments, standard output on a pipe, standard
 // error to a file.
 struct TChild {
+  std::optional<TChildProcess> Process;
   pid_t Pid = -1;
   int Out = -1;
 
   TChild(const std::vector<std::string>& aArguments, const fs::path& aErrFile) {
     int Pipe[2];
-    if (pipe(Pipe) != 0)
+    if (pipe2(Pipe, O_CLOEXEC) != 0)
       return;
-    std::vector<char*> Argv{const_cast<char*>(KALVORO_RUNNER)};
-    for (const std::string& Argument : aArguments)
-      Argv.push_back(const_cast<char*>(Argument.c_str()));
-    Argv.push_back(nullptr);
-    Pid = fork();
-    if (Pid == 0) {
-      dup2(Pipe[1], STDOUT_FILENO);
-      const int Err = open(aErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(Err, STDERR_FILENO);
-      close(Pipe[0]);
-      execv(KALVORO_RUNNER, Argv.data());
-      _exit(127);
-    }
+    const int Err = open(aErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    TChildOptions Options;
+    Options.Program = KALVORO_RUNNER;
+    Options.Arguments = aArguments;
+    Options.Descriptors = {{Pipe[1], STDOUT_FILENO}, {Err, STDERR_FILENO}};
+    Process.emplace(Options);
     close(Pipe[1]);
+    close(Err);
+    Pid = Process->Pid();
     Out = Pipe[0];
   }
   // Reads standard output to its end and waits: the exit code, or -1 when
@@ -51,9 +49,8 @@ struct TChild {
     for (ssize_t Count; (Count = read(Out, Buffer, sizeof Buffer)) > 0;)
       aOut.append(Buffer, static_cast<std::size_t>(Count));
     close(Out);
-    int Status = 0;
-    waitpid(Pid, &Status, 0);
-    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    Process->WaitFor(-1);
+    return WIFEXITED(Process->Status()) ? WEXITSTATUS(Process->Status()) : -1;
   }
 };
 
