@@ -6,6 +6,7 @@
 
 #include "ChildProcess.h"
 #include "HostProgram.h"
+#include "ModuleFile.h"
 #include "TrialReport.h"
 
 #include <link.h>
@@ -254,15 +255,18 @@ struct TShutDown {
   std::optional<TFileKey> Key;
   std::string Text;
 };
-std::mutex ShutDownMutex;
+std::mutex TrialsMutex;
 std::map<std::string, TShutDown> ShutDowns;
 
 // The files whose start-up and shut-down have both run in this program
-// without a fault (guarded by ShutDownMutex).
+// without a fault, and the files of the libraries loaded now as they were
+// when they loaded, by the name they were loaded under (guarded by
+// TrialsMutex).
 std::set<TFileKey> Proven;
+std::map<std::string, TFileKey> LoadedAs;
 
 bool IsProven(const std::optional<TFileKey>& aKey) {
-  std::lock_guard<std::mutex> Lock(ShutDownMutex);
+  std::lock_guard<std::mutex> Lock(TrialsMutex);
   return aKey && Proven.count(*aKey) != 0;
 }
 
@@ -321,7 +325,10 @@ std::string TryStartUp(const std::string& aPath, int aFlags) {
   }
   if (!Outcome)
     Outcome = RunTrials({aPath}, aFlags).front();
-  std::lock_guard<std::mutex> Lock(ShutDownMutex);
+  std::lock_guard<std::mutex> Lock(TrialsMutex);
+  LoadedAs.erase(aPath);
+  if (Key)
+    LoadedAs[aPath] = *Key;
   if (!Outcome) {
     ShutDowns.erase(aPath);
     return TryStartUpInFork(aPath, aFlags);
@@ -336,7 +343,7 @@ std::string TryShutDown(void* aHandle) {
   link_map* Map = nullptr;
   if (dlinfo(aHandle, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr && Map->l_name != nullptr) {
     const std::string Name = Map->l_name;
-    std::lock_guard<std::mutex> Lock(ShutDownMutex);
+    std::lock_guard<std::mutex> Lock(TrialsMutex);
     const auto Found = ShutDowns.find(Name);
     if (Found != ShutDowns.end()) {
       const TShutDown ShutDown = Found->second;
@@ -353,15 +360,22 @@ void NoteProven(int aFile, bool aProven) {
   if (fstat(aFile, &Status) != 0)
     return;
   const TFileKey Key = KeyOf(Status);
-  std::lock_guard<std::mutex> Lock(ShutDownMutex);
-  if (aProven)
+  std::lock_guard<std::mutex> Lock(TrialsMutex);
+  const auto Loaded = LoadedAs.find(DescriptorPath(aFile));
+  // Only the file as it was when it loaded has been proven.
+  const bool Unchanged = Loaded != LoadedAs.end() && Loaded->second == Key;
+  if (Loaded != LoadedAs.end()) {
+    Proven.erase(Loaded->second);
+    LoadedAs.erase(Loaded);
+  }
+  if (aProven && Unchanged)
     Proven.insert(Key);
   else
     Proven.erase(Key);
 }
 
 void ForgetProvenModules() {
-  std::lock_guard<std::mutex> Lock(ShutDownMutex);
+  std::lock_guard<std::mutex> Lock(TrialsMutex);
   Proven.clear();
 }
 

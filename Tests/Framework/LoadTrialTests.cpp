@@ -99,8 +99,8 @@ TEST(FrameworkLoadTrials, ALoadAnswersFromTheTrialUntilTheFileChanges) {
 }
 
 // A file that this program has loaded and unloaded without a fault is not
-// tried again while it is unchanged; a changed file, a refused one and one
-// whose code broke here since are.
+// tried again while it is unchanged; a changed file (also one changed while
+// it was loaded), a refused one and one whose code broke here since are.
 TEST(FrameworkLoadTrials, AFileThatCameThroughHereIsTriedAgainOnlyOnceChanged) {
   using TChange = void (*)(const std::string& aPath);
   const TChange Keep = nullptr;
@@ -116,6 +116,7 @@ TEST(FrameworkLoadTrials, AFileThatCameThroughHereIsTriedAgainOnlyOnceChanged) {
     const char* Crash;  // the crashing module's step during the load, or ""
     std::string Loaded; // the load's outcome: empty when it loaded
     bool Tried;         // whether the load and unload started a trial
+    TChange WhileLoaded = nullptr;
   };
   struct TCase {
     const char* Name;
@@ -129,6 +130,9 @@ TEST(FrameworkLoadTrials, AFileThatCameThroughHereIsTriedAgainOnlyOnceChanged) {
        {{Keep, "", "", true}, {Keep, "", "", false}, {Keep, "", "", false}}},
       {"new time", ModulePath("ReportA.so"), {{Keep, "", "", true}, {Touch, "", "", true}}},
       {"new inode", ModulePath("ReportA.so"), {{Keep, "", "", true}, {Replace, "", "", true}}},
+      {"changed while loaded",
+       ModulePath("ReportA.so"),
+       {{Keep, "", "", true, Touch}, {Keep, "", "", true}, {Keep, "", "", false}}},
       {"refused start-up",
        Crashing,
        {{Keep, "start-up", Segv, true}, {Keep, "start-up", Segv, true}}},
@@ -152,6 +156,8 @@ TEST(FrameworkLoadTrials, AFileThatCameThroughHereIsTriedAgainOnlyOnceChanged) {
       EXPECT_EQ(LoadOutcome(Module), Step.Loaded);
       unsetenv("KALVORO_CRASH_AT");
       if (Module.State() == msLoadSuccess) {
+        if (Step.WhileLoaded != nullptr)
+          Step.WhileLoaded(Path);
         EXPECT_TRUE(Module.UnloadModule());
       }
       EXPECT_EQ(LoadTrialsStarted() != Before, Step.Tried);
