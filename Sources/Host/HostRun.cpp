@@ -7,10 +7,12 @@
 #include "ModuleTrial.h"
 #include "UnitTestBase.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 
 namespace Kalvoro {
@@ -120,27 +124,45 @@ std::string CheckModuleFile(const THostPlan& aPlan) {
               : "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
 }
 
-std::string LoadFailure(TModule& aModule, const THostPlan& aPlan) {
+// The modules that this host has loaded, kept loaded for its later plans
+// as the runner keeps its own, with the file that each was loaded from.
+struct TLoadedModule {
+  std::unique_ptr<TModule> Module;
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+};
+using TLoadedModules = std::map<std::string, TLoadedModule>;
+
+std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   std::string Problem = CheckModuleFile(aPlan);
   if (!Problem.empty())
     return Problem;
-  try {
-    aModule.LoadModule();
-  } catch (const std::exception& Error) {
-    Problem = Error.what();
-    if (!aModule.LoaderError().empty())
-      Problem += ": " + aModule.LoaderError();
-    return Problem;
+  TModule& Module = *aLoaded.Module;
+  if (Module.Handle() != nullptr) {
+    // The loader would hand back what it loaded under this name.
+    if (aLoaded.Device != aPlan.Device || aLoaded.Inode != aPlan.Inode)
+      return "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
+  } else {
+    try {
+      Module.LoadModule();
+    } catch (const std::exception& Error) {
+      Problem = Error.what();
+      if (!Module.LoaderError().empty())
+        Problem += ": " + Module.LoaderError();
+      return Problem;
+    }
+    // The file may have been replaced between the check and the load.
+    Problem = CheckModuleFile(aPlan);
+    if (!Problem.empty())
+      return Problem;
+    aLoaded.Device = aPlan.Device;
+    aLoaded.Inode = aPlan.Inode;
   }
-  // The file may have been replaced between the check and the load.
-  Problem = CheckModuleFile(aPlan);
-  if (!Problem.empty())
-    return Problem;
   for (const THostPlanEntry& Entry : aPlan.Entries) {
     const auto Index = static_cast<int>(Entry.UnitTest);
-    if (Index >= aModule.UnitTestList().Count() ||
-        aModule.UnitTestList().GetItem(Index)->Name() != Entry.UnitTestName ||
-        static_cast<int>(Entry.Method) >= aModule.UnitTestList().GetItem(Index)->Methods().Count())
+    if (Index >= Module.UnitTestList().Count() ||
+        Module.UnitTestList().GetItem(Index)->Name() != Entry.UnitTestName ||
+        static_cast<int>(Entry.Method) >= Module.UnitTestList().GetItem(Index)->Methods().Count())
       return "The module \"" + aPlan.ModulePath + "\" no longer has the unit test \"" +
              Entry.UnitTestName + "\" that was loaded";
   }
@@ -153,32 +175,48 @@ std::string LoadFailure(TModule& aModule, const THostPlan& aPlan) {
   _exit(0);
 }
 
-int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
-  SetLoadTrialsEnabled(false);
-  TModule Module(aPlan.ModulePath);
-  const std::string Problem = LoadFailure(Module, aPlan);
+// Whether what the tests left behind keeps this process from serving
+// another plan: a thread still running, or a child process not yet reaped.
+bool LeftSomethingBehind() {
+  int Threads = 0;
+  if (DIR* Tasks = opendir("/proc/self/task")) {
+    while (const dirent* Entry = readdir(Tasks))
+      if (Entry->d_name[0] != '.')
+        ++Threads;
+    closedir(Tasks);
+  }
+  siginfo_t Child{};
+  const bool Children = waitid(P_ALL, 0, &Child, WEXITED | WNOHANG | WNOWAIT) == 0;
+  return Threads != 1 || Children;
+}
+
+// Runs one plan; true when the host may serve another one.
+bool RunPlan(THostChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
+             const THostPlan& aPlan) {
+  TLoadedModule& Loaded = aModules[aPlan.ModulePath];
+  if (!Loaded.Module)
+    Loaded.Module = std::make_unique<TModule>(aPlan.ModulePath);
+  const std::string Problem = LoadFailure(Loaded, aPlan);
   if (!Problem.empty()) {
     aChannel.Frames().LoadFailed(Problem);
     End(aChannel);
   }
+  TModule& Module = *Loaded.Module;
   TTestScenario Scenario(aPlan.ScenarioName);
   Scenario.SetTimeLimit(aPlan.TimeLimit);
-  THostSink Sink(aChannel);
   Scenario.AddStateNotificationHandler(MakeMessageEvent<&THostSink::OnMessage>(
-      &Sink, aPlan.ConsumedIds | MessageIdBit(MessageIdProgress)));
+      &aSink, aPlan.ConsumedIds | MessageIdBit(MessageIdProgress)));
   for (const THostPlanEntry& Entry : aPlan.Entries) {
     TUnitTestBase* UnitTest = Module.UnitTestList().GetItem(static_cast<int>(Entry.UnitTest));
     if (UnitTest->TestScenario() == nullptr)
       Scenario.AddUnitTest(UnitTest);
   }
-  // A test that writes to a closed pipe gets EPIPE, as in the runner itself.
-  std::signal(SIGPIPE, SIG_IGN);
   const TSignalScope Signals;
   const TInterruptScope Interruption;
   const unsigned CrashesBefore = CrashesCaught();
   for (std::size_t Position = 0; Position < aPlan.Entries.size(); ++Position) {
     if (aChannel.StopRequested() || InterruptSignal() != 0)
-      break;
+      return false;
     const THostPlanEntry& Entry = aPlan.Entries[Position];
     TUnitTestBase* UnitTest = Module.UnitTestList().GetItem(static_cast<int>(Entry.UnitTest));
     const auto Method = static_cast<int>(Entry.Method);
@@ -192,7 +230,7 @@ int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
       _exit(4);
     }
     EndIfForked();
-    Sink.MarkOutput(true);
+    aSink.MarkOutput(true);
     aChannel.Frames().MethodDone(static_cast<std::uint32_t>(Position),
                                  UnitTest->Methods().GetItem(Method)->TestResult());
     if (CrashesCaught() != CrashesBefore) {
@@ -201,8 +239,23 @@ int RunPlan(THostChannel& aChannel, const THostPlan& aPlan) {
     }
     aChannel.Flush();
   }
-  aChannel.Frames().Finished();
-  End(aChannel);
+  return !aChannel.StopRequested() && InterruptSignal() == 0;
+}
+
+// Reads the next plan; ends the host with aEndCode when the runner closed
+// its end or sent something else.
+THostPlan NextPlan(THostChannel& aChannel, int aEndCode) {
+  std::string Payload;
+  THostFrame Kind{};
+  if (!aChannel.ReadFrame(Payload, Kind) || Kind != THostFrame::Plan)
+    _exit(aEndCode);
+  THostPlan Plan = DecodePlan(Payload);
+  if (Plan.Version != HostProtocolVersion) {
+    std::fprintf(stderr, "kalvoro-host: protocol version %u, expected %u\n", Plan.Version,
+                 HostProtocolVersion);
+    _exit(3);
+  }
+  return Plan;
 }
 
 } // namespace
@@ -225,17 +278,25 @@ int HostMain(int argc, char** argv) {
   Channel.Frames().Hello();
   Channel.Flush();
   try {
-    std::string Payload;
-    THostFrame Kind{};
-    if (!Channel.ReadFrame(Payload, Kind) || Kind != THostFrame::Plan)
-      return 3;
-    const THostPlan Plan = DecodePlan(Payload);
-    if (Plan.Version != HostProtocolVersion) {
-      std::fprintf(stderr, "kalvoro-host: protocol version %u, expected %u\n", Plan.Version,
-                   HostProtocolVersion);
-      return 3;
+    SetLoadTrialsEnabled(false);
+    // A test that writes to a closed pipe gets EPIPE, as in the runner itself.
+    std::signal(SIGPIPE, SIG_IGN);
+    THostSink Sink(Channel);
+    TLoadedModules Modules;
+    // Each plan after the first comes once the runner has read Finished: the
+    // host serves plans until one leaves it unfit or the runner closes.
+    for (int Plans = 0;; ++Plans) {
+      const bool Serves = RunPlan(Channel, Sink, Modules, NextPlan(Channel, Plans == 0 ? 3 : 0)) &&
+                          !LeftSomethingBehind();
+      // Finished: it waits for another plan; Retire: it ends.
+      if (!Serves) {
+        Channel.Frames().Retire();
+        End(Channel);
+      }
+      Channel.Frames().Finished();
+      std::fflush(nullptr);
+      Channel.Flush();
     }
-    return RunPlan(Channel, Plan);
   } catch (const std::exception& Error) {
     std::fprintf(stderr, "kalvoro-host: %s\n", Error.what());
     return 3;

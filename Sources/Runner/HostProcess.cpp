@@ -91,9 +91,30 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
   close(Pair[1]);
   close(Ring);
   fcntl(FSocket, F_SETFL, fcntl(FSocket, F_GETFL) | O_NONBLOCK);
+  SendPlan(aPlan);
+}
+
+void THostProcess::SendPlan(const THostPlan& aPlan) {
+  FModules[aPlan.ModulePath] = {aPlan.Device, aPlan.Inode};
   THostFrameWriter Writer;
   Writer.Plan(aPlan);
   SendAll(FSocket, Writer.Data());
+}
+
+bool THostProcess::Serve(const THostPlan& aPlan) {
+  const auto Loaded = FModules.find(aPlan.ModulePath);
+  if (Loaded != FModules.end() && Loaded->second != std::make_pair(aPlan.Device, aPlan.Inode))
+    return false;
+  SendPlan(aPlan);
+  return true;
+}
+
+void THostProcess::SkipOutput() {
+  for (int Stream = 0; Stream < 2; ++Stream) {
+    struct stat Status {};
+    if (FOutput[Stream] >= 0 && fstat(FOutput[Stream], &Status) == 0)
+      FTaken[Stream] = std::max(FTaken[Stream], static_cast<std::uint64_t>(Status.st_size));
+  }
 }
 
 THostProcess::~THostProcess() {

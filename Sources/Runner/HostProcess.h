@@ -7,8 +7,10 @@
 #include "HostProtocol.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Kalvoro {
@@ -21,6 +23,14 @@ public:
   ~THostProcess();
   THostProcess(const THostProcess&) = delete;
   THostProcess& operator=(const THostProcess&) = delete;
+
+  // Hands a host that sent Finished its next plan; false (nothing sent)
+  // when it has loaded another file under the plan's module path, which the
+  // dynamic loader would hand back in place of the plan's.
+  bool Serve(const THostPlan& aPlan);
+  // Passes over what the host wrote that no method has taken (between
+  // plans).
+  void SkipOutput();
 
   // The descriptors to wait for: the socket, and the process's end where
   // the kernel has one.
@@ -51,6 +61,7 @@ public:
 
 private:
   void TakeRing();
+  void SendPlan(const THostPlan& aPlan);
 
   int FSocket = -1;
   std::unique_ptr<TChildProcess> FChild;
@@ -62,6 +73,8 @@ private:
   // far they have been read.
   int FOutput[2] = {-1, -1};
   std::uint64_t FTaken[2] = {0, 0};
+  // The module files of its plans, by path: device and inode.
+  std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> FModules;
 };
 
 } // namespace Kalvoro

@@ -1,7 +1,8 @@
 // The protocol between a runner and its run hosts: length-prefixed frames
-// over a socket of their own. The runner sends one plan (and perhaps a stop);
+// over a socket of their own. The runner sends a plan (and perhaps a stop);
 // the host answers with a hello, every run message, every method's result,
-// and how it ends.
+// and how the plan ends: Finished (it waits for the next plan) or Retire (it
+// ends).
 //
 // A host runs test code, so every byte it sends is input: a frame that is
 // short, garbled, of an unknown kind or larger than any message can be raises
@@ -23,7 +24,7 @@ namespace Kalvoro {
 
 // Changes whenever a frame's layout changes; a host of another version is
 // refused.
-inline constexpr std::uint32_t HostProtocolVersion = 1;
+inline constexpr std::uint32_t HostProtocolVersion = 2;
 // No frame is larger: a 100 MB report line passes, a garbled length does not
 // make the runner allocate gigabytes.
 inline constexpr std::uint32_t MaxHostFrame = 1u << 30;

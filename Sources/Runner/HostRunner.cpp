@@ -49,6 +49,7 @@ THostRunner::THostRunner(TWaitHook aWait) : FWait(std::move(aWait)) {
 
 THostRunner::~THostRunner() {
   FModules.clear();
+  FIdle.clear(); // ends the hosts that wait for a plan
   for (const int Descriptor : FWake)
     if (Descriptor >= 0)
       close(Descriptor);
@@ -95,6 +96,8 @@ void THostRunner::Run(TTestScenario& aScenario) {
     Restore();
     throw;
   }
+  // The hosts that are done wait for the next scenario's plans.
+  ReclaimHosts();
   Restore();
 }
 
@@ -128,10 +131,74 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
                             static_cast<std::uint32_t>(Entry.Method), aExitOnly && I == aPosition});
   }
   try {
-    aRun.Host = std::make_unique<THostProcess>(Plan);
+    aRun.Host = IdleHost(Plan);
+    if (!aRun.Host) {
+      aRun.Host = std::make_unique<THostProcess>(Plan);
+      ++FHostsStarted;
+    }
     aRun.HostBase = aPosition;
   } catch (const std::exception& Error) {
     aRun.GiveUp = Error.what();
+  }
+}
+
+std::unique_ptr<THostProcess> THostRunner::IdleHost(const THostPlan& aPlan) {
+  ReclaimHosts();
+  for (std::size_t I = FIdle.size(); I-- > 0;) {
+    bool Alive = false;
+    try {
+      Alive = FIdle[I]->Receive();
+    } catch (const EHostProtocol&) {
+    }
+    // One that has another file loaded under the plan's path stays idle.
+    if (Alive && !FIdle[I]->Serve(aPlan))
+      continue;
+    std::unique_ptr<THostProcess> Host = std::move(FIdle[I]);
+    FIdle.erase(FIdle.begin() + static_cast<std::ptrdiff_t>(I));
+    if (Alive)
+      return Host;
+  }
+  return nullptr;
+}
+
+void THostRunner::ReclaimHosts() {
+  // A host that was told to stop, or whose group got a signal, serves no
+  // further plan; nor does one of a run that stops.
+  if (FStop || FForwarded != 0 || InterruptSignal() != 0)
+    return;
+  for (auto& [Module, Run] : FModules) {
+    if (!Run.Host || Run.Next < Run.Entries.size())
+      continue;
+    std::unique_ptr<THostProcess> Host = std::move(Run.Host);
+    if (AwaitIdle(*Host)) {
+      Host->SkipOutput();
+      FIdle.push_back(std::move(Host));
+    }
+  }
+}
+
+bool THostRunner::AwaitIdle(THostProcess& aHost) {
+  // After its plan's last method a host only cleans up before it tells.
+  const std::int64_t Deadline = Now() + 2'000'000'000;
+  try {
+    bool Open = aHost.Receive();
+    for (;;) {
+      THostFrameView Frame{};
+      while (aHost.Next(Frame)) {
+        if (Frame.Kind == THostFrame::Finished)
+          return Open;
+        if (Frame.Kind != THostFrame::Output)
+          return false; // it retires
+      }
+      const std::int64_t Left = Deadline - Now();
+      if (!Open || Left <= 0)
+        return false;
+      FWait(aHost.Descriptors(),
+            static_cast<int>(std::min<std::int64_t>(RingLook, Left / 1'000'000 + 1)));
+      Open = aHost.Receive();
+    }
+  } catch (const EHostProtocol&) {
+    return false;
   }
 }
 
@@ -309,8 +376,9 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
   case THostFrame::Finished:
     if (aMethod.HostStarted)
       throw EHostProtocol("The test process ended in the middle of a method");
-    // A host that retired after a crash, or that stopped: the next host
-    // starts at this method, unless the run stops.
+    // A host that retired after a crash, that stopped, or that ran its whole
+    // plan before this method was asked for: the next host starts at this
+    // method, unless the run stops.
     if (FStop || InterruptSignal() != 0) {
       aMethod.Method->SetTestResult(tcrTodo);
       aMethod.Done = true;

@@ -6,8 +6,10 @@
 //
 // The scenario runs as always (its start, its unit tests' starts and
 // finishes, its summary); only each method's Init, body and Exit run in a
-// host. Each module gets its host, which runs that module's methods of the
-// scenario in the scenario's order, ahead of the reading where it can; the
+// host. Each module's methods of the scenario go to a host as one plan, which
+// the host runs in the scenario's order, ahead of the reading where it can; a
+// host that finished a plan cleanly serves the next module's (of this
+// scenario or a later one of this runner), so that few hosts start; the
 // runner rebuilds each message and fires it through the scenario's own event
 // list, so that every handler sees what it sees in process.
 #pragma once
@@ -25,6 +27,7 @@
 namespace Kalvoro {
 
 class THostProcess;
+struct THostPlan;
 struct THostMessage;
 enum class THostFrame : std::uint8_t;
 
@@ -63,6 +66,9 @@ public:
   // to this process's own output as it arrives too).
   const std::string& MethodOutput(const TUnitTestMethod& aMethod) const;
 
+  // How many host processes this runner has started so far.
+  int HostsStarted() const { return FHostsStarted; }
+
 private:
   enum class TPhase : std::uint8_t { None, Init, AfterInit, Method, AfterMethod, Exit, Done };
   struct TEntry {
@@ -92,6 +98,15 @@ private:
 
   void Plan(TTestScenario& aScenario);
   void StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly);
+  // A host that waits for a plan and may serve aPlan, taken from the idle
+  // ones (after those of the runs that are done join them); null when there
+  // is none.
+  std::unique_ptr<THostProcess> IdleHost(const THostPlan& aPlan);
+  // Moves the hosts of the runs that are done to the idle ones.
+  void ReclaimHosts();
+  // Waits for a host that has run its whole plan to tell that it serves
+  // another one; false when it ended or said otherwise.
+  bool AwaitIdle(THostProcess& aHost);
   // Reads and replays the host's frames until the method is done (empty) or
   // the host has ended (how it ended).
   TPumped Pump(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath);
@@ -116,6 +131,8 @@ private:
   TTestScenario* FScenario = nullptr;
   std::map<const TModule*, TModuleRun> FModules;
   std::map<const TUnitTestMethod*, std::string> FOutputs;
+  std::vector<std::unique_ptr<THostProcess>> FIdle; // waiting for a plan
+  int FHostsStarted = 0;
   double FGrace = 2.0;
   bool FStop = false;
   bool FStopNow = false;

@@ -1,6 +1,7 @@
 // THostRunner against the in-process run, message by message: the same
 // sequence reaches the scenario's handlers either way; a module that kills
-// every host it gets, and a stop, end the run as they say.
+// every host it gets, and a stop, end the run as they say; hosts serve one
+// module after another.
 #include "HostRunner.h"
 
 #include "FrameworkTestSupport.h"
@@ -8,6 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,6 +119,84 @@ TEST(HostRunner, StopEndsTheRunAfterTheRunningMethodAndStopNowAtOnce) {
     for (const std::string& Line : Run.Lines)
       Found = Found || Line.find(Reason) != std::string::npos;
     EXPECT_TRUE(Found) << Reason;
+  }
+}
+
+struct TSharedRuns {
+  std::vector<std::string> Lines;
+  std::map<std::string, TUnitTestResult> Results; // by "unit test.method", of the last run
+  int Started = 0;                                // the hosts that the runner started
+};
+
+// Runs aModules' unit tests in one scenario aRuns times, in process or by
+// one host runner.
+TSharedRuns RunModules(const std::vector<const char*>& aModules, bool aHosts, int aRuns) {
+  std::vector<std::unique_ptr<TModule>> Modules;
+  TTestScenario Scenario("Shared");
+  for (const char* File : aModules) {
+    Modules.push_back(
+        std::make_unique<TModule>(std::string(KALVORO_TEST_MODULES_DIR) + "/" + File));
+    Modules.back()->LoadModule();
+    for (TUnitTestBase* UnitTest : Modules.back()->UnitTestList())
+      Scenario.AddUnitTest(UnitTest);
+  }
+  TRecorder Recorder;
+  Scenario.AddStateNotificationHandler(Recorder.Event());
+  TSharedRuns Runs;
+  {
+    THostRunner Hosts;
+    for (int Run = 0; Run < aRuns; ++Run)
+      aHosts ? Hosts.Run(Scenario) : Scenario.Run();
+    Runs.Started = Hosts.HostsStarted();
+  }
+  Runs.Lines = Recorder.Lines;
+  for (const TUnitTestBase* UnitTest : Scenario.UnitTestList())
+    for (const TUnitTestMethod* Method : UnitTest->Methods())
+      Runs.Results[UnitTest->Name() + "." + Method->Name()] = Method->TestResult();
+  Scenario.RemoveAllUnitTests();
+  for (const auto& Module : Modules)
+    Module->UnloadModule();
+  return Runs;
+}
+
+int OpenDescriptors() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                        std::filesystem::directory_iterator()));
+}
+
+TEST(HostRunner, AHostServesModuleAfterModuleAndRunAfterRunUntilACrashOrItsEnd) {
+  // Two runs of the modules by one runner, with the least and the most hosts
+  // that they start. A fault module (its host ends) runs in hosts only,
+  // after the first module; the others' results must be as in process.
+  const struct {
+    std::vector<const char*> Modules;
+    const char* Fault;
+    int Least;
+    int Most;
+  } Cases[] = {
+      {{"Prints.so", "Throws.so", "Exits.so", "ReportA.so"}, nullptr, 1, 1},
+      {{"Prints.so", "Crashes.so", "ReportA.so"}, nullptr, 3, 1000},
+      {{"Prints.so", "Throws.so"}, "FaultUnderscoreExit.so", 3, 1000},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Modules[1]);
+    const TSharedRuns InProcess = RunModules(Case.Modules, false, 2);
+    std::vector<const char*> Hosted = Case.Modules;
+    if (Case.Fault != nullptr)
+      Hosted.insert(Hosted.begin() + 1, Case.Fault);
+    const int DescriptorsBefore = OpenDescriptors();
+    const TSharedRuns Runs = RunModules(Hosted, true, 2);
+    if (Case.Fault == nullptr) {
+      EXPECT_EQ(Runs.Lines, InProcess.Lines);
+    }
+    for (const auto& [Name, Result] : InProcess.Results)
+      EXPECT_EQ(Runs.Results.at(Name), Result) << Name;
+    EXPECT_EQ(InProcess.Started, 0);
+    EXPECT_GE(Runs.Started, Case.Least);
+    EXPECT_LE(Runs.Started, Case.Most);
+    // The runner ended every host, the idle ones too, and closed their files.
+    EXPECT_EQ(OpenDescriptors(), DescriptorsBefore);
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
   }
 }
 
