@@ -3,26 +3,44 @@
 // texts a 32-bit length and their bytes.
 #include "HostProtocol.h"
 
+#include <bit>
 #include <cstring>
+#include <iterator>
 
 namespace Kalvoro {
 
 namespace {
 
+// Numbers cross little-endian: on such a machine a plain copy.
+std::uint32_t Load32(const char* aAt) {
+  std::uint32_t Value = 0;
+  std::memcpy(&Value, aAt, 4);
+  if constexpr (std::endian::native == std::endian::big)
+    Value = __builtin_bswap32(Value);
+  return Value;
+}
+
+char* Put32(char* aAt, std::uint32_t aValue) {
+  if constexpr (std::endian::native == std::endian::big)
+    aValue = __builtin_bswap32(aValue);
+  std::memcpy(aAt, &aValue, 4);
+  return aAt + 4;
+}
+
 [[noreturn]] void Garbled(const char* aWhat) {
   throw EHostProtocol(std::string("Garbled frame from the test process: ") + aWhat);
 }
 
-// Reads fields from one payload; every read checks what is left.
+// Reads fields from one payload; every read checks what is left. Texts are
+// views into the payload.
 class TFields {
 public:
-  explicit TFields(std::string_view aPayload) : FRest(aPayload) {}
+  explicit TFields(std::string_view aPayload)
+      : FAt(aPayload.data()), FEnd(aPayload.data() + aPayload.size()) {}
 
   std::uint8_t U8() {
     Need(1);
-    const auto Value = static_cast<std::uint8_t>(FRest[0]);
-    FRest.remove_prefix(1);
-    return Value;
+    return static_cast<std::uint8_t>(*FAt++);
   }
   bool Bool() {
     const std::uint8_t Value = U8();
@@ -32,35 +50,43 @@ public:
   }
   std::uint32_t U32() {
     Need(4);
-    std::uint32_t Value = 0;
-    for (int I = 3; I >= 0; --I)
-      Value = (Value << 8) | static_cast<std::uint8_t>(FRest[static_cast<std::size_t>(I)]);
-    FRest.remove_prefix(4);
+    const std::uint32_t Value = Load32(FAt);
+    FAt += 4;
     return Value;
   }
   std::uint64_t U64() {
     const std::uint64_t Low = U32();
     return Low | (static_cast<std::uint64_t>(U32()) << 32);
   }
-  std::string Text() {
+  std::string_view Text() {
     const std::uint32_t Size = U32();
     Need(Size);
-    std::string Value(FRest.substr(0, Size));
-    FRest.remove_prefix(Size);
+    const std::string_view Value(FAt, Size);
+    FAt += Size;
     return Value;
   }
   void End() const {
-    if (!FRest.empty())
+    if (FAt != FEnd)
       Garbled("bytes after the last field");
   }
 
 private:
   void Need(std::size_t aSize) const {
-    if (FRest.size() < aSize)
+    if (static_cast<std::size_t>(FEnd - FAt) < aSize)
       Garbled("a field runs past the frame");
   }
-  std::string_view FRest;
+  const char* FAt;
+  const char* FEnd;
 };
+
+// A text written in place, for the message frames that a host sends by the
+// million.
+char* PutText(char* aAt, std::string_view aValue) {
+  aAt = Put32(aAt, static_cast<std::uint32_t>(aValue.size()));
+  if (!aValue.empty())
+    std::memcpy(aAt, aValue.data(), aValue.size());
+  return aAt + aValue.size();
+}
 
 TUnitTestResult ResultOf(std::uint8_t aValue) {
   if (aValue > tcrException)
@@ -80,9 +106,7 @@ void THostFrameWriter::Begin(THostFrame aKind) {
 }
 
 void THostFrameWriter::End() {
-  const std::size_t Length = FData.size() - FStart - 4;
-  for (int I = 0; I < 4; ++I)
-    FData[FStart + static_cast<std::size_t>(I)] = static_cast<char>((Length >> (8 * I)) & 0xFF);
+  Put32(FData.data() + FStart, static_cast<std::uint32_t>(FData.size() - FStart - 4));
 }
 
 void THostFrameWriter::U8(std::uint8_t aValue) {
@@ -91,8 +115,7 @@ void THostFrameWriter::U8(std::uint8_t aValue) {
 
 void THostFrameWriter::U32(std::uint32_t aValue) {
   char Bytes[4];
-  for (int I = 0; I < 4; ++I)
-    Bytes[I] = static_cast<char>((aValue >> (8 * I)) & 0xFF);
+  Put32(Bytes, aValue);
   FData.append(Bytes, 4);
 }
 
@@ -142,21 +165,30 @@ void THostFrameWriter::Hello() {
 void THostFrameWriter::Message(const TCustomMessage& aMessage, std::int64_t aTime) {
   const auto& Base = static_cast<const TMessageBase&>(aMessage);
   const std::int32_t Id = aMessage.GetId();
-  Begin(THostFrame::Message);
-  U32(static_cast<std::uint32_t>(Id));
   const auto* Check = Id == MessageIdCheck ? static_cast<const TCheckMessage*>(&aMessage) : nullptr;
   const auto* Progress =
       Id == MessageIdProgress ? static_cast<const TProgressMessage*>(&aMessage) : nullptr;
-  U8(Check == nullptr || Check->Success() ? 1 : 0);
-  U8(Progress != nullptr ? Progress->ProgressType() : 0);
-  U64(static_cast<std::uint64_t>(aTime));
-  Text(Base.Message());
-  Text(Base.ScenarioName());
-  Text(Base.UnitTestName());
-  Text(Base.MethodName());
-  Text(Check != nullptr ? std::string_view(Check->FileName()) : std::string_view());
-  U32(Check != nullptr ? Check->Line() : 0);
-  End();
+  const std::string_view Texts[] = {
+      Base.Message(), Base.ScenarioName(), Base.UnitTestName(), Base.MethodName(),
+      Check != nullptr ? std::string_view(Check->FileName()) : std::string_view()};
+  // The length, the kind, the id, two flags, the time, the texts' lengths
+  // and the line; then the texts, each copied once.
+  std::size_t Size = 4 + 1 + 4 + 2 + 8 + 4 * std::size(Texts) + 4;
+  for (const std::string_view Text : Texts)
+    Size += Text.size();
+  const std::size_t Start = FData.size();
+  FData.resize(Start + Size);
+  char* At = FData.data() + Start;
+  At = Put32(At, static_cast<std::uint32_t>(Size - 4));
+  *At++ = static_cast<char>(THostFrame::Message);
+  At = Put32(At, static_cast<std::uint32_t>(Id));
+  *At++ = static_cast<char>(Check == nullptr || Check->Success() ? 1 : 0);
+  *At++ = static_cast<char>(Progress != nullptr ? Progress->ProgressType() : 0);
+  At = Put32(At, static_cast<std::uint32_t>(aTime));
+  At = Put32(At, static_cast<std::uint32_t>(static_cast<std::uint64_t>(aTime) >> 32));
+  for (const std::string_view Text : Texts)
+    At = PutText(At, Text);
+  Put32(At, Check != nullptr ? Check->Line() : 0);
 }
 
 void THostFrameWriter::MethodDone(std::uint32_t aPosition, TUnitTestResult aResult) {
@@ -208,9 +240,7 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
   const std::size_t Available = FData.size() - FRead;
   if (Available < 4)
     return false;
-  std::uint32_t Length = 0;
-  for (int I = 3; I >= 0; --I)
-    Length = (Length << 8) | static_cast<std::uint8_t>(FData[FRead + static_cast<std::size_t>(I)]);
+  const std::uint32_t Length = Load32(FData.data() + FRead);
   if (Length == 0 || Length > MaxHostFrame)
     Garbled("length out of range");
   if (Available - 4 < Length)
@@ -293,7 +323,7 @@ void DecodeMethodDone(std::string_view aPayload, std::uint32_t& aPosition,
 
 std::string DecodeText(std::string_view aPayload) {
   TFields Fields(aPayload);
-  std::string Text = Fields.Text();
+  std::string Text(Fields.Text());
   Fields.End();
   return Text;
 }
@@ -305,31 +335,29 @@ void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64
   Fields.End();
 }
 
-std::unique_ptr<TMessageBase> RebuildMessage(THostMessage aMessage) {
+std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {
+  using S = std::string;
   switch (aMessage.Id) {
   case MessageIdReport: {
-    auto Report = std::make_unique<TReportMessage>(std::move(aMessage.Text));
-    Report->SetScenarioName(std::move(aMessage.ScenarioName));
-    Report->SetUnitTestName(std::move(aMessage.UnitTestName));
-    Report->SetMethodName(std::move(aMessage.MethodName));
+    auto Report = std::make_unique<TReportMessage>(S(aMessage.Text));
+    Report->SetScenarioName(S(aMessage.ScenarioName));
+    Report->SetUnitTestName(S(aMessage.UnitTestName));
+    Report->SetMethodName(S(aMessage.MethodName));
     return Report;
   }
   case MessageIdCheck: {
-    auto Check = std::make_unique<TCheckMessage>(
-        std::move(aMessage.Text), std::move(aMessage.ScenarioName),
-        std::move(aMessage.UnitTestName), std::move(aMessage.MethodName));
+    auto Check = std::make_unique<TCheckMessage>(S(aMessage.Text), S(aMessage.ScenarioName),
+                                                 S(aMessage.UnitTestName), S(aMessage.MethodName));
     Check->SetSuccess(aMessage.Success);
-    Check->SetLocation(std::move(aMessage.FileName), aMessage.Line);
+    Check->SetLocation(S(aMessage.FileName), aMessage.Line);
     return Check;
   }
   case MessageIdException:
-    return std::make_unique<TExceptionMessage>(
-        std::move(aMessage.ScenarioName), std::move(aMessage.UnitTestName),
-        std::move(aMessage.MethodName), std::move(aMessage.Text));
+    return std::make_unique<TExceptionMessage>(S(aMessage.ScenarioName), S(aMessage.UnitTestName),
+                                               S(aMessage.MethodName), S(aMessage.Text));
   default:
-    return std::make_unique<TProgressMessage>(
-        aMessage.ProgressType, std::move(aMessage.ScenarioName), std::move(aMessage.UnitTestName),
-        std::move(aMessage.MethodName));
+    return std::make_unique<TProgressMessage>(aMessage.ProgressType, S(aMessage.ScenarioName),
+                                              S(aMessage.UnitTestName), S(aMessage.MethodName));
   }
 }
 

@@ -70,17 +70,20 @@ struct THostPlan {
   std::vector<THostPlanEntry> Entries;
 };
 
-// A run message as it crossed: enough to rebuild it exactly.
+// A run message as it crossed: enough to rebuild it exactly. The texts are
+// views into the frame it was decoded from, valid as long as that frame.
 struct THostMessage {
   std::int32_t Id = 0;
   bool Success = true;
   TProgressType ProgressType = ptScenarioStart;
-  std::int64_t Time = 0; // the host's CLOCK_MONOTONIC, nanoseconds
-  std::string Text;
-  std::string ScenarioName;
-  std::string UnitTestName;
-  std::string MethodName;
-  std::string FileName;
+  // The host's CLOCK_MONOTONIC in nanoseconds when a progress message was
+  // sent (the start of a phase's time limit); 0 for the other messages.
+  std::int64_t Time = 0;
+  std::string_view Text;
+  std::string_view ScenarioName;
+  std::string_view UnitTestName;
+  std::string_view MethodName;
+  std::string_view FileName;
   std::uint32_t Line = 0;
 };
 
@@ -137,6 +140,7 @@ private:
 };
 
 // Decoders; each raises EHostProtocol on a payload that does not fit exactly.
+// A decoded message's texts are views into aPayload.
 THostPlan DecodePlan(std::string_view aPayload);
 std::uint32_t DecodeHello(std::string_view aPayload);
 THostMessage DecodeMessage(std::string_view aPayload);
@@ -146,6 +150,6 @@ std::string DecodeText(std::string_view aPayload);
 void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64_t& aError);
 
 // The message that a decoded one stands for, built as the framework builds it.
-std::unique_ptr<TMessageBase> RebuildMessage(THostMessage aMessage);
+std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage);
 
 } // namespace Kalvoro

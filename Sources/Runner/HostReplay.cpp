@@ -4,6 +4,7 @@
 // interrupted ended as its exception.
 #include "HostRunner.h"
 
+#include "HostMessages.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
 
@@ -15,7 +16,7 @@ namespace Kalvoro {
 const std::string THostRunner::InitPhaseName = "Init";
 const std::string THostRunner::ExitPhaseName = "Exit";
 
-void THostRunner::Replay(THostMessage aMessage, TMethodRun& aMethod) {
+void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
   TMessageEventList& List = FScenario->StateNotifications();
   TUnitTestMethod& Method = *aMethod.Method;
   switch (aMessage.Id) {
@@ -46,12 +47,8 @@ void THostRunner::Replay(THostMessage aMessage, TMethodRun& aMethod) {
                           aMethod.Phase == TPhase::Exit
                       ? aMessage.Time
                       : 0;
-    if (List.Consumes(MessageIdProgress)) {
-      // On the stack, as the phases deliver it.
-      TProgressMessage Progress(aMessage.ProgressType, std::move(aMessage.ScenarioName),
-                                std::move(aMessage.UnitTestName), std::move(aMessage.MethodName));
-      List.Deliver(Progress);
-    }
+    if (List.Consumes(MessageIdProgress))
+      Deliver(aMessage);
     return;
   case MessageIdCheck:
     if (!aMessage.Success && Method.TestResult() == tcrSuccess)
@@ -70,7 +67,24 @@ void THostRunner::Replay(THostMessage aMessage, TMethodRun& aMethod) {
       return;
     break;
   }
-  FScenario->FireStateNotification(RebuildMessage(std::move(aMessage)));
+  Deliver(aMessage);
+}
+
+void THostRunner::Deliver(const THostMessage& aMessage) {
+  // A handler that brings another frame here while one is on its way gets a
+  // message of its own: the kept one is still being read.
+  if (FDelivering) {
+    FScenario->FireStateNotification(RebuildMessage(aMessage));
+    return;
+  }
+  if (!FMessages)
+    FMessages = std::make_unique<THostMessages>();
+  FDelivering = true;
+  struct TClear {
+    bool& Flag;
+    ~TClear() { Flag = false; }
+  } Clear{FDelivering};
+  FScenario->StateNotifications().Deliver(FMessages->Rebuild(aMessage));
 }
 
 const std::string& THostRunner::MethodOutput(const TUnitTestMethod& aMethod) const {

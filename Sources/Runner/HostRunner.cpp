@@ -1,5 +1,6 @@
 #include "HostRunner.h"
 
+#include "HostMessages.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
 #include "RecordedPlan.h"
@@ -280,14 +281,19 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
 }
 
 THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath) {
-  bool Ended = !aRun.Host->Receive();
+  // The frames read before come first, the ring after them: a host that runs
+  // ahead waits in its ring, not in this process's memory.
+  bool Ended = false;
+  bool Look = true; // whether to look at the ring again before sleeping
   for (;;) {
     TPumped Result = TPumped::Done;
     try {
       THostFrameView Frame{};
-      while (aRun.Host->Next(Frame))
+      while (aRun.Host->Next(Frame)) {
+        Look = true;
         if (!Handle(aRun, aMethod, Frame.Kind, Frame.Payload, Result, aDeath))
           return Result;
+      }
     } catch (const EHostProtocol& Error) {
       aRun.Host->Kill();
       aDeath = Error.what();
@@ -326,8 +332,11 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
       continue;
     }
     // The host publishes to its ring without waking this process unless the
-    // ring fills up: look at it every few milliseconds.
-    Wait = Wait < 0 ? RingLook : std::min(Wait, RingLook);
+    // ring fills up: after frames the ring is looked at again at once (the
+    // wait only lets the program's events through), else every few
+    // milliseconds.
+    Wait = Look ? 0 : Wait < 0 ? RingLook : std::min(Wait, RingLook);
+    Look = false;
     std::vector<int> Descriptors = aRun.Host->Descriptors();
     if (FWake[0] >= 0)
       Descriptors.push_back(FWake[0]);

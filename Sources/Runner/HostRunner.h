@@ -26,6 +26,7 @@
 
 namespace Kalvoro {
 
+class THostMessages;
 class THostProcess;
 struct THostPlan;
 struct THostMessage;
@@ -113,7 +114,10 @@ private:
   // Handles one frame; false when it ends the pumping (aResult says how).
   bool Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind, std::string_view aPayload,
               TPumped& aResult, std::string& aDeath);
-  void Replay(THostMessage aMessage, TMethodRun& aMethod);
+  void Replay(const THostMessage& aMessage, TMethodRun& aMethod);
+  // Fires a host's message through the scenario's event list as a kept
+  // message object, rebuilt from it.
+  void Deliver(const THostMessage& aMessage);
   int WaitMilliseconds() const;
   // Ends the phase that the host's death interrupted as an exception of it.
   // Returns true when the method's Exit is still to run.
@@ -141,6 +145,8 @@ private:
   std::string FDeath;           // the text that a kill by the runner gives
   int FWake[2] = {-1, -1};      // a stop wakes the wait through this pipe
   bool FStopSent = false;
+  std::unique_ptr<THostMessages> FMessages; // made at the first message
+  bool FDelivering = false;
 };
 
 } // namespace Kalvoro

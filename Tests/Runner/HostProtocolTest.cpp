@@ -2,6 +2,9 @@
 // or hostile host sends is refused, never trusted.
 #include "HostProtocol.h"
 
+#include "FrameworkTestSupport.h"
+#include "HostMessages.h"
+
 #include "../../Fuzz/HostFrameOracle.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +76,56 @@ TEST(HostProtocol, PlansAndMessagesCrossWhole) {
     EXPECT_EQ(Position, 2u);
     EXPECT_EQ(Result, tcrFailure);
   }
+}
+
+// Everything a handler can read of a message.
+std::string Whole(const TMessageBase& aMessage) {
+  std::string Text = KalvoroTest::Describe(aMessage) + " [" + aMessage.Message() + "]";
+  if (aMessage.GetId() == MessageIdCheck)
+    Text += " @" + static_cast<const TCheckMessage&>(aMessage).Location();
+  return Text;
+}
+
+TEST(HostProtocol, KeptMessagesReadAsFreshlyBuiltOnesFrameAfterFrame) {
+  auto Check = [](bool aSuccess, std::string aText, std::string aMethod, std::string aFile,
+                  unsigned aLine) {
+    auto Message = std::make_unique<TCheckMessage>(std::move(aText), "S", "TA", std::move(aMethod));
+    Message->SetSuccess(aSuccess);
+    Message->SetLocation(std::move(aFile), aLine);
+    return std::unique_ptr<TMessageBase>(std::move(Message));
+  };
+  auto Progress = [](TProgressType aType, std::string aMethod) {
+    return std::unique_ptr<TMessageBase>(
+        std::make_unique<TProgressMessage>(aType, "S", "TA", std::move(aMethod)));
+  };
+  // In this order: every text, flag and place changes once while the others
+  // stay, and changes back (to empty too).
+  std::vector<std::unique_ptr<TMessageBase>> Sent;
+  Sent.push_back(Progress(ptMethodStart, "TestOne"));
+  Sent.push_back(Check(true, "sum", "", "/src/A.cpp", 10));
+  Sent.push_back(Check(true, "sum", "", "/src/A.cpp", 10));
+  Sent.push_back(Check(true, "sum", "", "/src/A.cpp", 11));
+  Sent.push_back(Check(false, "sum", "TestOne", "/src/B.cpp", 11));
+  Sent.push_back(Check(true, "a text longer than any short string keeps", "", "", 0));
+  Sent.push_back(std::make_unique<TReportMessage>("report"));
+  Sent.push_back(std::make_unique<TReportMessage>(""));
+  Sent.push_back(std::make_unique<TExceptionMessage>("S", "TA", "TestOne", "boom"));
+  Sent.push_back(Progress(ptMethodFinish, "TestOne"));
+  Sent.push_back(Progress(ptMethodStart, "TestTwo"));
+  Sent.push_back(Check(false, "sum", "TestTwo", "/src/A.cpp", 10));
+  THostFrameWriter Writer;
+  for (const auto& Message : Sent)
+    Writer.Message(*Message, 0);
+  THostMessages Kept;
+  std::size_t Index = 0;
+  for (const std::string& Payload : Frames(Writer.Data(), 1u << 20)) {
+    ASSERT_LT(Index, Sent.size());
+    const THostMessage Decoded = DecodeMessage(Payload);
+    EXPECT_EQ(Whole(Kept.Rebuild(Decoded)), Whole(*Sent[Index])) << Index;
+    EXPECT_EQ(Whole(*RebuildMessage(Decoded)), Whole(*Sent[Index])) << Index;
+    ++Index;
+  }
+  EXPECT_EQ(Index, Sent.size());
 }
 
 // Raw frames: a length, then the kind and payload bytes.
