@@ -70,9 +70,13 @@ void THostChannel::Flush() {
   }
   FFrames.Clear();
   // A runner that waits is woken when the ring fills up; otherwise it looks
-  // at the ring every few milliseconds by itself.
-  if (Written - Header.Read.load(std::memory_order_acquire) >= HostRingCapacity / 2)
+  // at the ring every few milliseconds by itself. Once per reading of the
+  // runner is enough: while it reads, it has been woken already.
+  const std::uint64_t Read = Header.Read.load(std::memory_order_acquire);
+  if (Written - Read >= HostRingCapacity / 2 && Read != FWokenAt) {
+    FWokenAt = Read;
     Wake();
+  }
 }
 
 bool THostChannel::ReadSocket(int aTimeout) {

@@ -36,6 +36,7 @@ private:
   THostFrameWriter FFrames;
   THostFrameReader FReader;
   std::int64_t FLastStopCheck = 0;
+  std::uint64_t FWokenAt = UINT64_MAX; // how far the runner had read at the last wake
   bool FStop = false;
 };
 
