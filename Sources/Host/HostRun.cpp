@@ -116,8 +116,16 @@ int SecureDescriptors(int aSocket, int aRing) {
 }
 
 // The module file as the runner listed it: the same device and inode.
+// The folder that the host started in: a relative module path names a file
+// from there, whatever folder an earlier plan's tests moved to.
+std::string StartDirectory;
+
+std::string FromStart(const std::string& aPath) {
+  return aPath.empty() || aPath.front() == '/' ? aPath : StartDirectory + "/" + aPath;
+}
+
 std::string CheckModuleFile(const THostPlan& aPlan) {
-  const int File = open(aPlan.ModulePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int File = open(FromStart(aPlan.ModulePath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat Status {};
   const bool Same = File >= 0 && fstat(File, &Status) == 0 && S_ISREG(Status.st_mode) &&
                     Status.st_dev == aPlan.Device && Status.st_ino == aPlan.Inode;
@@ -197,8 +205,11 @@ bool LeftSomethingBehind() {
 bool RunPlan(THostChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
              const THostPlan& aPlan) {
   TLoadedModule& Loaded = aModules[aPlan.ModulePath];
-  if (!Loaded.Module)
+  if (!Loaded.Module) {
     Loaded.Module = std::make_unique<TModule>(aPlan.ModulePath);
+    if (!aPlan.ModulePath.empty() && aPlan.ModulePath.front() != '/')
+      Loaded.Module->SetBaseDirectory(StartDirectory);
+  }
   const std::string Problem = LoadFailure(Loaded, aPlan);
   if (!Problem.empty()) {
     aChannel.Frames().LoadFailed(Problem);
@@ -286,6 +297,10 @@ int HostMain(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     THostSink Sink(Channel);
     TLoadedModules Modules;
+    if (char* Directory = getcwd(nullptr, 0)) {
+      StartDirectory = Directory;
+      std::free(Directory);
+    }
     // Each plan after the first comes once the runner has read Finished: the
     // host serves plans until one leaves it unfit or the runner closes.
     for (int Plans = 0;; ++Plans) {
