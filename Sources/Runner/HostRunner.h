@@ -33,8 +33,9 @@ struct THostMessage;
 enum class THostFrame : std::uint8_t;
 
 // Waits until one of aDescriptors is readable, aMilliseconds have passed
-// (< 0: no limit) or a signal arrives. The console waits with poll; a program
-// with an event loop waits in its loop.
+// (< 0: no limit) or a signal arrives; 0 is a look between two batches of
+// frames, which waits for nothing. The console waits with poll; a program
+// with an event loop waits in its loop (and at 0 handles what is pending).
 using TWaitHook = std::function<void(const std::vector<int>& aDescriptors, int aMilliseconds)>;
 void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds);
 

@@ -1,5 +1,6 @@
 #include "EventLoopWait.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -10,8 +11,12 @@
 namespace Kalvoro {
 
 void EventLoopWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
-  if (aMilliseconds == 0)
+  if (aMilliseconds == 0) {
+    // A look between two batches of a host's frames: what is pending (a
+    // repaint, a Stop press) is handled, nothing is waited for.
+    QCoreApplication::processEvents();
     return;
+  }
   QEventLoop Loop;
   std::vector<std::unique_ptr<QSocketNotifier>> Notifiers;
   std::vector<int> Watched;

@@ -8,9 +8,10 @@
 namespace Kalvoro {
 
 // Runs a nested event loop until one of aDescriptors is readable (a socket
-// notifier each) or aMilliseconds have passed (< 0: no limit). Events of
-// every window are handled meanwhile; modality keeps input to the window on
-// top. Fits THostRunner's wait hook.
+// notifier each) or aMilliseconds have passed (< 0: no limit; 0: only the
+// events already pending are handled). Events of every window are handled
+// meanwhile; modality keeps input to the window on top. Fits THostRunner's
+// wait hook.
 void EventLoopWait(const std::vector<int>& aDescriptors, int aMilliseconds);
 
 } // namespace Kalvoro
