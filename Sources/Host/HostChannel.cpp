@@ -95,6 +95,12 @@ bool THostChannel::ReadSocket(int aTimeout) {
 }
 
 bool THostChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
+  if (!FPending.empty()) {
+    aKind = FPending.front().first;
+    aPayload = std::move(FPending.front().second);
+    FPending.pop_front();
+    return true;
+  }
   for (;;) {
     THostFrameView Frame{};
     if (FReader.Next(Frame)) {
@@ -117,9 +123,12 @@ bool THostChannel::StopRequested() {
   if (!ReadSocket(0))
     _exit(3); // the runner closed its end
   THostFrameView Frame{};
-  while (FReader.Next(Frame))
+  while (FReader.Next(Frame)) {
     if (Frame.Kind == THostFrame::Stop)
       FStop = true;
+    else
+      FPending.emplace_back(Frame.Kind, std::string(Frame.Payload));
+  }
   return FStop;
 }
 

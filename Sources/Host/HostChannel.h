@@ -1,12 +1,15 @@
 // The host's ends of its channel to the runner: frames go into the ring that
 // both map (HostRing.h), published at every message; the socket brings the
-// plan and a stop, and wakes the runner when the ring fills up.
+// plans (the next one may come while a plan runs) and a stop, and wakes the
+// runner when the ring fills up.
 #pragma once
 
 #include "HostProtocol.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <utility>
 
 namespace Kalvoro {
 
@@ -20,7 +23,7 @@ public:
   // Publishes the frames gathered so far; waits while the ring is full. A
   // runner that is gone ends the host.
   void Flush();
-  // Reads one whole frame from the socket, waiting for it (the plan).
+  // The next frame that the runner sent (a plan), waiting for it.
   bool ReadFrame(std::string& aPayload, THostFrame& aKind);
   // True when the runner asked to stop after the running method; looks at
   // the socket at most every few milliseconds.
@@ -35,6 +38,8 @@ private:
   char* FRing = nullptr;
   THostFrameWriter FFrames;
   THostFrameReader FReader;
+  // Frames that a look for a stop came across: the next plan, sent ahead.
+  std::deque<std::pair<THostFrame, std::string>> FPending;
   std::int64_t FLastStopCheck = 0;
   std::uint64_t FWokenAt = UINT64_MAX; // how far the runner had read at the last wake
   bool FStop = false;

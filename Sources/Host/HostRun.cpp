@@ -306,8 +306,9 @@ int HostMain(int argc, char** argv) {
       StartDirectory = Directory;
       std::free(Directory);
     }
-    // Each plan after the first comes once the runner has read Finished: the
-    // host serves plans until one leaves it unfit or the runner closes.
+    // Each plan after the first was sent ahead while the one before ran, or
+    // comes once the runner has read Finished: the host serves plans until
+    // one leaves it unfit or the runner closes.
     for (int Plans = 0;; ++Plans) {
       const bool Serves = RunPlan(Channel, Sink, Modules, NextPlan(Channel, Plans == 0 ? 3 : 0)) &&
                           !LeftSomethingBehind();

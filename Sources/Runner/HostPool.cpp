@@ -1,6 +1,7 @@
 // THostRunner's idle hosts: a host that ran its whole plan without a reason
-// to end answers Finished and waits; the runner hands it the next module's
-// plan instead of starting a host, and ends those left with itself.
+// to end answers Finished and runs the next module's plan, sent ahead while
+// it ran, or waits; the runner hands a waiting one the next module's plan
+// instead of starting a host, and ends those left with itself.
 #include "HostRunner.h"
 
 #include "HostProcess.h"
@@ -38,6 +39,37 @@ std::unique_ptr<THostProcess> THostRunner::IdleHost(const THostPlan& aPlan) {
   return nullptr;
 }
 
+void THostRunner::QueueNext(TModuleRun& aRun) {
+  if (!aRun.Host || FStop || FForwarded != 0 || InterruptSignal() != 0 ||
+      aRun.Rank + 1 >= FOrder.size())
+    return;
+  const TModule* Module = FOrder[aRun.Rank + 1];
+  const TModuleRun& Next = FModules[Module];
+  // Only aRun's host can have been sent it: the plan of a module goes ahead
+  // only to the host of the module just before it.
+  if (Next.Host || Next.Next != 0 || !Next.GiveUp.empty() || Next.First <= aRun.Last)
+    return;
+  THostPlan Plan;
+  if (MakePlan(Next, 0, false, Plan) && aRun.Host->Queue(Plan))
+    aRun.Queued = Module;
+}
+
+std::unique_ptr<THostProcess> THostRunner::QueuedHost(const TModuleRun& aRun) {
+  if (aRun.Rank == 0 || aRun.Rank >= FOrder.size())
+    return nullptr;
+  TModuleRun& Before = FModules[FOrder[aRun.Rank - 1]];
+  if (!Before.Host || Before.Queued != FOrder[aRun.Rank])
+    return nullptr;
+  std::unique_ptr<THostProcess> Host = std::move(Before.Host);
+  Before.Queued = nullptr;
+  // One that still has methods of its own that the run skipped, or that
+  // retired, ends here; this plan then goes to another host.
+  if (Before.Next < Before.Entries.size() || FStop || FForwarded != 0 || InterruptSignal() != 0 ||
+      !AwaitIdle(*Host))
+    return nullptr;
+  return Host;
+}
+
 void THostRunner::ReclaimHosts() {
   // A host that was told to stop, or whose group got a signal, serves no
   // further plan; nor does one of a run that stops.
@@ -47,6 +79,11 @@ void THostRunner::ReclaimHosts() {
     if (!Run.Host || Run.Next < Run.Entries.size())
       continue;
     std::unique_ptr<THostProcess> Host = std::move(Run.Host);
+    // One that was sent a plan that nobody took runs it now: it ends.
+    if (Run.Queued != nullptr) {
+      Run.Queued = nullptr;
+      continue;
+    }
     if (AwaitIdle(*Host)) {
       Host->SkipOutput();
       FIdle.push_back(std::move(Host));

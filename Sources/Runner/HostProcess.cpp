@@ -3,8 +3,10 @@
 #include "HostProgram.h"
 
 #include "HostRing.h"
-#include <fcntl.h>
 
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -101,11 +103,35 @@ void THostProcess::SendPlan(const THostPlan& aPlan) {
   SendAll(FSocket, Writer.Data());
 }
 
-bool THostProcess::Serve(const THostPlan& aPlan) {
+bool THostProcess::Serves(const THostPlan& aPlan) const {
   const auto Loaded = FModules.find(aPlan.ModulePath);
-  if (Loaded != FModules.end() && Loaded->second != std::make_pair(aPlan.Device, aPlan.Inode))
+  return Loaded == FModules.end() || Loaded->second == std::make_pair(aPlan.Device, aPlan.Inode);
+}
+
+bool THostProcess::Serve(const THostPlan& aPlan) {
+  if (!Serves(aPlan))
     return false;
   SendPlan(aPlan);
+  return true;
+}
+
+bool THostProcess::Queue(const THostPlan& aPlan) {
+  if (!Serves(aPlan))
+    return false;
+  THostFrameWriter Writer;
+  Writer.Plan(aPlan);
+  // What the socket holds unread and its buffer: a plan that takes at most
+  // a quarter of the buffer, with room to spare, goes in at once.
+  int Unread = 0;
+  int Buffer = 0;
+  socklen_t Length = sizeof Buffer;
+  if (ioctl(FSocket, SIOCOUTQ, &Unread) != 0 ||
+      getsockopt(FSocket, SOL_SOCKET, SO_SNDBUF, &Buffer, &Length) != 0 ||
+      static_cast<std::size_t>(Unread) + 2 * Writer.Data().size() >
+          static_cast<std::size_t>(Buffer) / 2)
+    return false;
+  FModules[aPlan.ModulePath] = {aPlan.Device, aPlan.Inode};
+  SendAll(FSocket, Writer.Data());
   return true;
 }
 

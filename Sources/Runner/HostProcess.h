@@ -28,6 +28,11 @@ public:
   // when it has loaded another file under the plan's module path, which the
   // dynamic loader would hand back in place of the plan's.
   bool Serve(const THostPlan& aPlan);
+  // Sends aPlan ahead to a host that still runs another plan, to run after
+  // it; false (nothing sent) where Serve would refuse it or where the socket
+  // might not take it at once: the runner must never wait for a host that
+  // runs a test.
+  bool Queue(const THostPlan& aPlan);
   // Passes over what the host wrote that no method has taken (between
   // plans).
   void SkipOutput();
@@ -61,6 +66,7 @@ public:
 
 private:
   void TakeRing();
+  bool Serves(const THostPlan& aPlan) const;
   void SendPlan(const THostPlan& aPlan);
 
   int FSocket = -1;

@@ -72,16 +72,25 @@ void THostRunner::StopNow() {
 void THostRunner::Run(TTestScenario& aScenario) {
   FScenario = &aScenario;
   FModules.clear();
+  FOrder.clear();
   FStop = FStopNow = FStopSent = false;
   FForwarded = 0;
   FPhaseStart = 0;
   FOutputs.clear();
   TRunPlan* const Original = aScenario.RunPlan();
   TRecordedPlan Recorded(Original);
+  std::size_t Order = 0;
   for (const auto& [UnitTest, Method] : Recorded.Record(aScenario)) {
     const int Index =
         UnitTest->Module() != nullptr ? UnitTest->Module()->UnitTestList().IndexOf(UnitTest) : -1;
-    FModules[UnitTest->Module()].Entries.push_back({UnitTest, Index, Method});
+    TModuleRun& Run = FModules[UnitTest->Module()];
+    if (Run.Entries.empty()) {
+      Run.Rank = FOrder.size();
+      Run.First = Order;
+      FOrder.push_back(UnitTest->Module());
+    }
+    Run.Last = Order++;
+    Run.Entries.push_back({UnitTest, Index, Method});
   }
   aScenario.SetRunPlan(&Recorded);
   aScenario.SetMethodRunner(this);
@@ -89,6 +98,7 @@ void THostRunner::Run(TTestScenario& aScenario) {
     aScenario.SetRunPlan(Original);
     aScenario.SetMethodRunner(nullptr);
     FModules.clear(); // ends every host and what it started
+    FOrder.clear();
     FScenario = nullptr;
   };
   try {
@@ -102,42 +112,55 @@ void THostRunner::Run(TTestScenario& aScenario) {
   Restore();
 }
 
-void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly) {
-  aRun.Host.reset();
-  aRun.HostFinishedOne = false;
+bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool aExitOnly,
+                           THostPlan& aPlan) const {
   const TEntry& First = aRun.Entries[aPosition];
   const TModule* Module = First.UnitTest->Module();
-  if (Module == nullptr || First.UnitTestIndex < 0) {
-    aRun.GiveUp = "The unit test belongs to no loaded module";
-    return;
-  }
-  THostPlan Plan;
-  Plan.ModulePath = Module->LoadPath();
+  if (Module == nullptr || First.UnitTestIndex < 0)
+    return false;
+  aPlan.ModulePath = Module->LoadPath();
   struct stat Status {};
-  if (stat(Plan.ModulePath.c_str(), &Status) == 0) {
-    Plan.Device = Status.st_dev;
-    Plan.Inode = Status.st_ino;
+  if (stat(aPlan.ModulePath.c_str(), &Status) == 0) {
+    aPlan.Device = Status.st_dev;
+    aPlan.Inode = Status.st_ino;
   }
-  Plan.ScenarioName = FScenario->Name();
-  Plan.TimeLimit = FScenario->TimeLimit();
+  aPlan.ScenarioName = FScenario->Name();
+  aPlan.TimeLimit = FScenario->TimeLimit();
   // What the host must send: what the handlers consume, and always the
   // progress (the running phase), failed checks and exceptions (a method's
   // result).
-  Plan.ConsumedIds = FScenario->StateNotifications().ConsumedIds() |
-                     MessageIdBit(MessageIdProgress) | MessageIdBit(MessageIdException) |
-                     FailedChecksBit;
+  aPlan.ConsumedIds = FScenario->StateNotifications().ConsumedIds() |
+                      MessageIdBit(MessageIdProgress) | MessageIdBit(MessageIdException) |
+                      FailedChecksBit;
   for (std::size_t I = aPosition; I < aRun.Entries.size(); ++I) {
     const TEntry& Entry = aRun.Entries[I];
-    Plan.Entries.push_back({static_cast<std::uint32_t>(Entry.UnitTestIndex), Entry.UnitTest->Name(),
-                            static_cast<std::uint32_t>(Entry.Method), aExitOnly && I == aPosition});
+    aPlan.Entries.push_back({static_cast<std::uint32_t>(Entry.UnitTestIndex),
+                             Entry.UnitTest->Name(), static_cast<std::uint32_t>(Entry.Method),
+                             aExitOnly && I == aPosition});
+  }
+  return true;
+}
+
+void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly) {
+  aRun.Host.reset();
+  aRun.Queued = nullptr;
+  aRun.HostFinishedOne = false;
+  THostPlan Plan;
+  if (!MakePlan(aRun, aPosition, aExitOnly, Plan)) {
+    aRun.GiveUp = "The unit test belongs to no loaded module";
+    return;
   }
   try {
-    aRun.Host = IdleHost(Plan);
+    if (aPosition == 0 && !aExitOnly)
+      aRun.Host = QueuedHost(aRun);
+    if (!aRun.Host)
+      aRun.Host = IdleHost(Plan);
     if (!aRun.Host) {
       aRun.Host = std::make_unique<THostProcess>(Plan);
       ++FHostsStarted;
     }
     aRun.HostBase = aPosition;
+    QueueNext(aRun);
   } catch (const std::exception& Error) {
     aRun.GiveUp = Error.what();
   }

@@ -9,7 +9,9 @@
 // host. Each module's methods of the scenario go to a host as one plan, which
 // the host runs in the scenario's order, ahead of the reading where it can; a
 // host that finished a plan cleanly serves the next module's (of this
-// scenario or a later one of this runner), so that few hosts start; the
+// scenario or a later one of this runner), so that few hosts start, and is
+// sent the next module's plan ahead, so that it loads and runs on while this
+// process still reads; the
 // runner rebuilds each message and fires it through the scenario's own event
 // list, so that every handler sees what it sees in process.
 #pragma once
@@ -84,6 +86,10 @@ private:
     std::unique_ptr<THostProcess> Host;
     std::size_t HostBase = 0; // the entry of the host's first plan entry
     std::size_t Next = 0;     // the entry that the run should ask for next
+    std::size_t Rank = 0;     // its place among the scenario's modules
+    std::size_t First = 0;    // where its first and last entries come in the run
+    std::size_t Last = 0;
+    const TModule* Queued = nullptr; // whose plan its host was sent to run next
     bool HostFinishedOne = false;
     int EarlyDeaths = 0; // hosts in a row that ended before a method
     std::string GiveUp;  // set: the remaining methods end with it
@@ -100,6 +106,16 @@ private:
 
   void Plan(TTestScenario& aScenario);
   void StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly);
+  // The plan of aRun's entries from aPosition; false when they belong to no
+  // loaded module.
+  bool MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool aExitOnly,
+                THostPlan& aPlan) const;
+  // Sends aRun's host the plan of the module that runs next, when that one
+  // runs wholly after aRun's and has not begun.
+  void QueueNext(TModuleRun& aRun);
+  // The host that was sent aRun's whole plan ahead, once it has told that it
+  // finished the plan before; null when there is none.
+  std::unique_ptr<THostProcess> QueuedHost(const TModuleRun& aRun);
   // A host that waits for a plan and may serve aPlan, taken from the idle
   // ones (after those of the runs that are done join them); null when there
   // is none.
@@ -135,6 +151,7 @@ private:
   TWaitHook FWait;
   TTestScenario* FScenario = nullptr;
   std::map<const TModule*, TModuleRun> FModules;
+  std::vector<const TModule*> FOrder; // the modules in the order they begin to run
   std::map<const TUnitTestMethod*, std::string> FOutputs;
   std::vector<std::unique_ptr<THostProcess>> FIdle; // waiting for a plan
   int FHostsStarted = 0;
