@@ -1,5 +1,6 @@
 #include "HostRun.h"
 
+#include "Descendants.h"
 #include "HostChannel.h"
 
 #include "CrashGuard.h"
@@ -181,10 +182,17 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   return {};
 }
 
+// Ends the host with aCode, and first every process that its tests started.
+[[noreturn]] void Leave(int aCode) {
+  std::fflush(nullptr);
+  EndDescendants();
+  _exit(aCode);
+}
+
 [[noreturn]] void End(THostChannel& aChannel) {
   std::fflush(nullptr);
   aChannel.Flush();
-  _exit(0);
+  Leave(0);
 }
 
 // Whether what the tests left behind keeps this process from serving
@@ -245,8 +253,7 @@ bool RunPlan(THostChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
       // Only a handler's error leaves a method; the host's handler has none
       // but the end of its parent, which ends the host anyway.
       EndIfForked();
-      std::fflush(nullptr);
-      _exit(4);
+      Leave(4);
     }
     EndIfForked();
     aSink.MarkOutput(true);
@@ -267,12 +274,12 @@ THostPlan NextPlan(THostChannel& aChannel, int aEndCode) {
   std::string Payload;
   THostFrame Kind{};
   if (!aChannel.ReadFrame(Payload, Kind) || Kind != THostFrame::Plan)
-    _exit(aEndCode);
+    Leave(aEndCode);
   THostPlan Plan = DecodePlan(Payload);
   if (Plan.Version != HostProtocolVersion) {
     std::fprintf(stderr, "kalvoro-host: protocol version %u, expected %u\n", Plan.Version,
                  HostProtocolVersion);
-    _exit(3);
+    Leave(3);
   }
   return Plan;
 }
@@ -290,6 +297,7 @@ int HostMain(int argc, char** argv) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != Parent)
     _exit(3);
+  AdoptOrphans();
   pthread_atfork(nullptr, nullptr, &MarkForkedChild);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int Ring = std::atoi(argv[3]);
@@ -323,7 +331,7 @@ int HostMain(int argc, char** argv) {
     }
   } catch (const std::exception& Error) {
     std::fprintf(stderr, "kalvoro-host: %s\n", Error.what());
-    return 3;
+    Leave(3);
   }
 }
 

@@ -1,0 +1,100 @@
+// Ending what the tests of a host started (see Descendants.h).
+#include "Descendants.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace Kalvoro {
+
+namespace {
+
+// At most this many children are ended per round; a round ends what it
+// found, and the next one looks again.
+constexpr int RoundSize = 256;
+// A test that forks faster than its children are killed cannot keep the
+// host from ending: past this many rounds, what is left stays.
+constexpr int MaxRounds = 1000;
+
+// The parent of process aPid, from /proc/PID/stat ("pid (name) state ppid
+// ..."; the name may hold spaces and parentheses); 0 when it cannot be read.
+pid_t ParentOf(pid_t aPid) {
+  char Path[64];
+  std::snprintf(Path, sizeof Path, "/proc/%d/stat", static_cast<int>(aPid));
+  const int File = open(Path, O_RDONLY | O_CLOEXEC);
+  if (File < 0)
+    return 0;
+  char Text[512];
+  const ssize_t Count = read(File, Text, sizeof Text - 1);
+  close(File);
+  if (Count <= 0)
+    return 0;
+  Text[Count] = '\0';
+  const char* NameEnd = std::strrchr(Text, ')');
+  // ") S 123": the state, then the parent.
+  if (NameEnd == nullptr || NameEnd[1] == '\0' || NameEnd[2] == '\0' || NameEnd[3] != ' ')
+    return 0;
+  return static_cast<pid_t>(std::atol(NameEnd + 4));
+}
+
+// Fills aChildren with this process's children; returns how many.
+int Children(pid_t (&aChildren)[RoundSize]) {
+  DIR* Processes = opendir("/proc");
+  if (Processes == nullptr)
+    return 0;
+  const pid_t Self = getpid();
+  int Count = 0;
+  while (const dirent* Entry = readdir(Processes)) {
+    if (Entry->d_name[0] < '1' || Entry->d_name[0] > '9')
+      continue;
+    const auto Pid = static_cast<pid_t>(std::atol(Entry->d_name));
+    if (ParentOf(Pid) == Self) {
+      aChildren[Count++] = Pid;
+      if (Count == RoundSize)
+        break;
+    }
+  }
+  closedir(Processes);
+  return Count;
+}
+
+bool HasChildren() {
+  siginfo_t Info{};
+  return waitid(P_ALL, 0, &Info, WEXITED | WNOHANG | WNOWAIT | __WALL) == 0;
+}
+
+} // namespace
+
+void AdoptOrphans() {
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+}
+
+void EndDescendants() {
+  for (int Round = 0; Round < MaxRounds && HasChildren(); ++Round) {
+    pid_t Found[RoundSize];
+    const int Count = Children(Found);
+    if (Count == 0) {
+      // Only ended ones that wait to be reaped (or /proc cannot be read).
+      while (waitpid(-1, nullptr, WNOHANG | __WALL) > 0) {
+      }
+      return;
+    }
+    for (int I = 0; I < Count; ++I)
+      kill(Found[I], SIGKILL);
+    // Each one's own children are handed to this process as it ends, and
+    // the next round finds them.
+    for (int I = 0; I < Count; ++I)
+      while (waitpid(Found[I], nullptr, __WALL) < 0 && errno == EINTR) {
+      }
+  }
+}
+
+} // namespace Kalvoro
