@@ -1,6 +1,7 @@
 // Starting, watching and ending a child process (see ChildProcess.h).
 #include "ChildProcess.h"
 
+#include "ChildWatch.h"
 #include "Exception.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/ptrace.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 
 extern char** environ;
 
@@ -63,6 +66,17 @@ bool Maps(const TChildOptions& aOptions, int aChildDescriptor) {
   return std::any_of(
       aOptions.Descriptors.begin(), aOptions.Descriptors.end(),
       [&](const std::pair<int, int>& aPair) { return aPair.second == aChildDescriptor; });
+}
+
+// How often a wait looks for a stop of a child that this process traces,
+// in ms: a stop does not wake the pidfd.
+constexpr int StopLook = 50;
+
+// The wait status that waitpid would give for what waitid told.
+int WaitStatus(const siginfo_t& aInfo) {
+  if (aInfo.si_code == CLD_EXITED)
+    return (aInfo.si_status & 0xff) << 8;
+  return (aInfo.si_status & 0x7f) | (aInfo.si_code == CLD_DUMPED ? 0x80 : 0);
 }
 
 [[noreturn]] void CannotStart(const std::string& aProgram, int aError) {
@@ -142,10 +156,12 @@ TChildProcess::TChildProcess(const TChildOptions& aOptions) {
   std::vector<std::string> Environment = EnvironmentWith(aOptions.Environment);
   std::vector<char*> Argv = Pointers(Arguments);
   std::vector<char*> Envp = Pointers(Environment);
+  ChildWatch::Begin();
   const int Error = posix_spawn(&FPid, aOptions.Program.c_str(), &Setup.Actions, &Setup.Attributes,
                                 Argv.data(), Envp.data());
   if (Error != 0) {
     FPid = -1;
+    ChildWatch::End();
     CannotStart(aOptions.Program, Error);
   }
   FOwnGroup = aOptions.OwnProcessGroup;
@@ -165,23 +181,48 @@ TChildProcess::~TChildProcess() {
   }
   if (FPidFd >= 0)
     close(FPidFd);
+  if (FPid > 0)
+    ChildWatch::End();
 }
 
 bool TChildProcess::Reap() {
   if (FEnded || FPid <= 0)
     return FEnded;
+  ChildWatch::Keep();
+  // Looked at first without reaping: while it is not reaped, its pid still
+  // names its process group, which is ended before the pid is let go.
+  siginfo_t Info{};
+  int Result;
+  while ((Result = waitid(P_PID, static_cast<id_t>(FPid), &Info,
+                          WEXITED | WNOHANG | WNOWAIT | __WALL)) < 0 &&
+         errno == EINTR) {
+  }
+  if (Result < 0) {
+    // Reaped by someone else: it has ended, how is unknown. Its pid may
+    // name another process by now, so its group is left alone.
+    if (errno == ECHILD) {
+      FEnded = true;
+      FStatusKnown = false;
+    }
+    return FEnded;
+  }
+  if (Info.si_pid == 0)
+    return false;
+  if (Info.si_code == CLD_TRAPPED || Info.si_code == CLD_STOPPED) {
+    // Stopped for this process as its tracer: it goes on untraced, and the
+    // signal that stopped it (a crash, say) takes its course.
+    ptrace(PTRACE_DETACH, FPid, nullptr,
+           reinterpret_cast<void*>(static_cast<std::intptr_t>(Info.si_status)));
+    return false;
+  }
+  if (FOwnGroup)
+    kill(-FPid, SIGKILL);
+  FStatus = WaitStatus(Info);
   int Status = 0;
-  pid_t Reaped;
-  while ((Reaped = waitpid(FPid, &Status, WNOHANG)) < 0 && errno == EINTR) {
+  while (waitpid(FPid, &Status, __WALL) < 0 && errno == EINTR) {
   }
-  if (Reaped == FPid) {
-    FEnded = true;
-    FStatus = Status;
-  } else if (Reaped < 0 && errno == ECHILD) {
-    // Reaped by someone else (SIGCHLD ignored): it has ended, how is unknown.
-    FEnded = true;
-  }
-  return FEnded;
+  FEnded = true;
+  return true;
 }
 
 bool TChildProcess::WaitFor(double aSeconds) {
@@ -199,7 +240,7 @@ bool TChildProcess::WaitFor(double aSeconds) {
     }
     if (FPidFd >= 0) {
       pollfd Ended{FPidFd, POLLIN, 0};
-      poll(&Ended, 1, Timeout);
+      poll(&Ended, 1, Timeout < 0 ? StopLook : std::min(Timeout, StopLook));
     } else {
       // No pidfd: look again every millisecond.
       const timespec Pause{0, 1000 * 1000};
@@ -214,7 +255,12 @@ void TChildProcess::Signal(int aSignal) {
     return;
   if (FOwnGroup)
     kill(-FPid, aSignal);
-  else
+  // The child itself, when it has left its group (or joined this process's):
+  // in its group it already has the signal, and a second one could read as
+  // another. SIGKILL always goes, as a second one is the same.
+  if (FOwnGroup && aSignal != SIGKILL && getpgid(FPid) == FPid)
+    return;
+  if (FPidFd < 0 || syscall(SYS_pidfd_send_signal, FPidFd, aSignal, nullptr, 0) != 0)
     kill(FPid, aSignal);
 }
 
@@ -226,6 +272,8 @@ void TChildProcess::Kill() {
 std::string TChildProcess::DeathText(const std::string& aWho) const {
   if (!FEnded)
     return aWho + " is still running";
+  if (!FStatusKnown)
+    return aWho + " ended; how is unknown, something else took its status";
   if (WIFSIGNALED(FStatus))
     return aWho + " ended by " + SignalName(WTERMSIG(FStatus));
   return aWho + " exited with status " + std::to_string(WEXITSTATUS(FStatus));

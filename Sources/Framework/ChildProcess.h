@@ -5,9 +5,12 @@
 //
 // The child gets exactly the descriptors it is given (everything else is
 // closed in it), standard input from /dev/null unless told otherwise, and
-// leads a process group of its own, so that ending it ends what it forked.
-// Its death is seen through waitpid on its own pid (or its pidfd), never
-// through the end of a pipe, which a grandchild may hold open.
+// leads a process group of its own, so that ending it ends what it forked:
+// when it ends, what is left in its group is killed before it is reaped.
+// Its death is seen through a wait on its own pid (or its pidfd), never
+// through the end of a pipe, which a grandchild may hold open. A child that
+// made this process its tracer (PTRACE_TRACEME) is let go at its first stop
+// with the stop's signal, so a stop never reads as its end.
 #pragma once
 
 #include "Export.h"
@@ -46,19 +49,24 @@ public:
   int EndedDescriptor() const { return FPidFd; }
 
   // Reaps the child if it has ended, without waiting; true once it has.
+  // What is left in its process group is killed first.
   bool Reap();
   // Waits at most aSeconds (< 0: for ever) for the child to end; true once
   // it has.
   bool WaitFor(double aSeconds);
-  // Sends aSignal to the child's process group (or to the child alone when
-  // it has none); nothing once it has been reaped.
+  // Sends aSignal to the child's process group and to the child itself
+  // (through its pidfd), so that a child that left its group gets it too;
+  // nothing once it has been reaped.
   void Signal(int aSignal);
-  // SIGKILL to the group, then waits for the child.
+  // SIGKILL to the group and the child, then waits for the child.
   void Kill();
 
   bool Ended() const { return FEnded; }
-  // The raw wait status; valid once Ended().
+  // The raw wait status; valid once Ended() when StatusKnown().
   int Status() const { return FStatus; }
+  // False when something else in this process reaped the child (a SIGCHLD
+  // handler of test code that waits for any child): how it ended is lost.
+  bool StatusKnown() const { return FStatusKnown; }
   // How it ended, worded for a report: "Test process ended by SIGSEGV",
   // "Test process exited with status 0" (aWho = "Test process").
   std::string DeathText(const std::string& aWho = "Test process") const;
@@ -68,6 +76,7 @@ private:
   int FPidFd = -1;
   bool FOwnGroup = true;
   bool FEnded = false;
+  bool FStatusKnown = true;
   int FStatus = 0;
 };
 

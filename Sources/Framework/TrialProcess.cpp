@@ -71,6 +71,9 @@ public:
     Options.Arguments = {"--trial", "3", std::to_string(aFlags)};
     Options.Descriptors = {{Socket.Theirs, 3}};
     Options.NullOutput = true; // what a module prints while it loads is not shown twice
+    // The C library's fatal messages ("double free ...") go there too, not
+    // to the terminal.
+    Options.Environment = {"LIBC_FATAL_STDERR_=1"};
     std::optional<TChildProcess> Child;
     try {
       Child.emplace(Options);
@@ -110,7 +113,9 @@ public:
     if (!FReady)
       return false;
     if (FNext < FPaths.size() && !FEndedItself)
-      FOutcomes[FNext++] = TOutcome{DeathText(Child->Status()), {}};
+      FOutcomes[FNext++] = TOutcome{Child->StatusKnown() ? DeathText(Child->Status())
+                                                         : "Ended the process; how is unknown",
+                                    {}};
     return true;
   }
 

@@ -73,6 +73,10 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
   Options.Arguments = {"--run", std::to_string(HostDescriptor), std::to_string(RingDescriptor),
                        std::to_string(getpid())};
   Options.Descriptors = {{Pair[1], HostDescriptor}, {Ring, RingDescriptor}};
+  // The C library writes its fatal messages ("double free or corruption")
+  // to the terminal unless told otherwise: they belong to the method's
+  // output, and must not turn up on the terminal after the run.
+  Options.Environment = {"LIBC_FATAL_STDERR_=1"};
   // The test's output goes to files that this process reads as the host
   // tells how far they reach, so that it shows each method's share in its
   // place and keeps it; what a dying host wrote last is still there.
