@@ -189,10 +189,13 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   _exit(aCode);
 }
 
+// Ends the host after its last frames. What its tests started is ended
+// first: the runner may kill the host as soon as it reads them.
 [[noreturn]] void End(THostChannel& aChannel) {
   std::fflush(nullptr);
+  EndDescendants();
   aChannel.Flush();
-  Leave(0);
+  _exit(0);
 }
 
 // Whether what the tests left behind keeps this process from serving
