@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <regex>
 
 using namespace HostsTest;
@@ -67,6 +71,57 @@ std::vector<std::string> SummaryResults(const std::string& aSummary) {
   return Result;
 }
 
+// Runs aCase's module in hosts and checks that the faulting method is an
+// exception with the fault's cause, the methods after it run with their own
+// results, the reports and JUnit are complete, one summary, exit code 1.
+void ExpectFaultRun(const TFaultCase& aCase, const fs::path& aFolder) {
+  SCOPED_TRACE(aCase.Module);
+  const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/" + aCase.Module + ".so",
+                             aCase.Extra, aFolder, aCase.Module);
+  EXPECT_EQ(Run.Code, 1) << Run.Err;
+  // One summary: a forked child that went on would print its own.
+  EXPECT_EQ(Occurrences(Run.Out, "Kalvoro Console Summary"), 1u) << Run.Out;
+  // Nothing of a thread that outlived its method.
+  for (const std::string* Text : {&Run.Out, &Run.Log, &Run.Errors, &Run.JUnit})
+    EXPECT_EQ(Text->find("from a thread"), std::string::npos) << *Text;
+
+  std::vector<std::string> Results;
+  std::size_t Exceptions = 0;
+  for (const TMethod& Method : aCase.Methods) {
+    Results.push_back(Method.Result + " " + Method.Name);
+    const std::string& Cause =
+        SanitizerBuild && !Method.SanitizerCause.empty() ? Method.SanitizerCause : Method.Cause;
+    if (Cause.empty())
+      continue;
+    ++Exceptions;
+    EXPECT_NE(Run.Errors.find("EXCEPTION (" + Method.Name + ") " + Cause + "\r\n"),
+              std::string::npos)
+        << Run.Errors;
+    EXPECT_NE(Run.Log.find("EXCEPTION " + Method.Name + " (" + Cause + ")\r\n"), std::string::npos)
+        << Run.Log;
+    const std::string UnitTest = Method.Name.substr(0, Method.Name.find('.'));
+    const std::string Name = Method.Name.substr(Method.Name.find('.') + 1);
+    const std::size_t At =
+        Run.JUnit.find("<testcase name=\"" + Name + "\" classname=\"" + UnitTest + "\"");
+    ASSERT_NE(At, std::string::npos) << Run.JUnit;
+    EXPECT_EQ(Run.JUnit.find("<error message=\"" + Cause + "\"", At),
+              Run.JUnit.find("<error message=\"", At))
+        << Run.JUnit;
+  }
+  EXPECT_EQ(SummaryResults(Run.Summary), Results) << Run.Summary;
+  EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION ("), Exceptions) << Run.Errors;
+  // The reports are complete: the log's last line ends the scenario, the
+  // summary counts every method, JUnit is closed and has every method.
+  EXPECT_NE(Run.Log.rfind("END Default Scenario ("), std::string::npos);
+  EXPECT_EQ(Run.Log.find("\r\n", Run.Log.rfind("END Default Scenario (")) + 2, Run.Log.size());
+  EXPECT_NE(Run.Summary.find("Total number of UnitTest Methods = " +
+                             std::to_string(aCase.Methods.size()) + "\r\n"),
+            std::string::npos)
+      << Run.Summary;
+  EXPECT_EQ(Occurrences(Run.JUnit, "<testcase "), aCase.Methods.size());
+  EXPECT_EQ(Run.JUnit.rfind("</testsuites>\n"), Run.JUnit.size() - 14) << Run.JUnit;
+}
+
 } // namespace
 
 TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
@@ -107,52 +162,59 @@ TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
         {"TOutlivingThread.TestFailsAfter", "FAILURE", "", ""}}},
   };
   TScratch Scratch;
-  for (const TFaultCase& Case : Cases) {
-    SCOPED_TRACE(Case.Module);
-    const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/" + Case.Module + ".so",
-                               Case.Extra, Scratch.Path(), Case.Module);
-    EXPECT_EQ(Run.Code, 1) << Run.Err;
-    // One summary: a forked child that went on would print its own.
-    EXPECT_EQ(Occurrences(Run.Out, "Kalvoro Console Summary"), 1u) << Run.Out;
-    // Nothing of a thread that outlived its method.
-    for (const std::string* Text : {&Run.Out, &Run.Log, &Run.Errors, &Run.JUnit})
-      EXPECT_EQ(Text->find("from a thread"), std::string::npos) << *Text;
+  for (const TFaultCase& Case : Cases)
+    ExpectFaultRun(Case, Scratch.Path());
+}
 
-    std::vector<std::string> Results;
-    std::size_t Exceptions = 0;
-    for (const TMethod& Method : Case.Methods) {
-      Results.push_back(Method.Result + " " + Method.Name);
-      const std::string& Cause =
-          SanitizerBuild && !Method.SanitizerCause.empty() ? Method.SanitizerCause : Method.Cause;
-      if (Cause.empty())
-        continue;
-      ++Exceptions;
-      EXPECT_NE(Run.Errors.find("EXCEPTION (" + Method.Name + ") " + Cause + "\r\n"),
-                std::string::npos)
-          << Run.Errors;
-      EXPECT_NE(Run.Log.find("EXCEPTION " + Method.Name + " (" + Cause + ")\r\n"),
-                std::string::npos)
-          << Run.Log;
-      const std::string UnitTest = Method.Name.substr(0, Method.Name.find('.'));
-      const std::string Name = Method.Name.substr(Method.Name.find('.') + 1);
-      const std::size_t At =
-          Run.JUnit.find("<testcase name=\"" + Name + "\" classname=\"" + UnitTest + "\"");
-      ASSERT_NE(At, std::string::npos) << Run.JUnit;
-      EXPECT_EQ(Run.JUnit.find("<error message=\"" + Cause + "\"", At),
-                Run.JUnit.find("<error message=\"", At))
-          << Run.JUnit;
-    }
-    EXPECT_EQ(SummaryResults(Run.Summary), Results) << Run.Summary;
-    EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION ("), Exceptions) << Run.Errors;
-    // The reports are complete: the log's last line ends the scenario, the
-    // summary counts every method, JUnit is closed and has every method.
-    EXPECT_NE(Run.Log.rfind("END Default Scenario ("), std::string::npos);
-    EXPECT_EQ(Run.Log.find("\r\n", Run.Log.rfind("END Default Scenario (")) + 2, Run.Log.size());
-    EXPECT_NE(Run.Summary.find("Total number of UnitTest Methods = " +
-                               std::to_string(Case.Methods.size()) + "\r\n"),
-              std::string::npos)
-        << Run.Summary;
-    EXPECT_EQ(Occurrences(Run.JUnit, "<testcase "), Case.Methods.size());
-    EXPECT_EQ(Run.JUnit.rfind("</testsuites>\n"), Run.JUnit.size() - 14) << Run.JUnit;
-  }
+// What the runner set for its children (a module's start-up ignores SIGCHLD
+// in every process that loads it) or a host that made the runner its tracer
+// does not change how the host's end reads.
+TEST(HostFaults, AHostsEndReadsTheSameWhateverTheRunnerSetOrTheHostTraced) {
+  const TFaultCase Cases[] = {
+      {"FaultChildSignalIgnored",
+       {},
+       Around("TChildSignalIgnored", "EXCEPTION", "Test process exited with status 3")},
+      {"FaultTraced", {}, Around("TTraced", "EXCEPTION", "Access violation (SIGSEGV)")},
+  };
+  TScratch Scratch;
+  for (const TFaultCase& Case : Cases)
+    ExpectFaultRun(Case, Scratch.Path());
+}
+
+// A host that moved to the runner's process group and blocks every signal
+// is still ended at its time limit, and the run goes on.
+TEST(HostFaults, AHostThatLeftItsGroupAndBlocksEverySignalIsStillEnded) {
+  TScratch Scratch;
+  ExpectFaultRun({"FaultEscapingHost",
+                  {"--timeout", "1"},
+                  Around("TEscapingHost", "EXCEPTION", "Time limit of 1 s exceeded")},
+                 Scratch.Path());
+}
+
+// The C library's fatal message in a host ("double free ...") is the
+// method's output, which the runner shows on its standard error; it never
+// goes to the terminal, even where the run has one.
+TEST(HostFaults, TheCLibrarysFatalMessageIsTheMethodsOutputNotTheTerminals) {
+  const int Terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (Terminal < 0 || grantpt(Terminal) != 0 || unlockpt(Terminal) != 0)
+    GTEST_SKIP() << "no terminal to run under";
+  const std::string Name = ptsname(Terminal);
+  // Held open here too, so that what was written to it can still be read
+  // after the run.
+  const int Held = open(Name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  TScratch Scratch;
+  const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/FaultDoubleFree.so", {},
+                             Scratch.Path(), "terminal", Name);
+  fcntl(Terminal, F_SETFL, fcntl(Terminal, F_GETFL) | O_NONBLOCK);
+  std::string Shown;
+  char Buffer[4096];
+  for (ssize_t Count; (Count = read(Terminal, Buffer, sizeof Buffer)) > 0;)
+    Shown.append(Buffer, static_cast<std::size_t>(Count));
+  close(Held);
+  close(Terminal);
+  EXPECT_EQ(Run.Code, 1) << Run.Err;
+  EXPECT_NE(Run.Err.find(SanitizerBuild ? "attempting double-free" : "double free"),
+            std::string::npos)
+      << Run.Err;
+  EXPECT_EQ(Shown.find("double"), std::string::npos) << Shown;
 }

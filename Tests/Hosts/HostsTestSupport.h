@@ -36,10 +36,13 @@ struct TRun {
   std::string JUnit;
 };
 
-// Runs "kalvoro run aTarget aExtra..." with every report written to a file of
-// aFolder (named after aTag), standard input from /dev/null.
-inline TRun RunRunner(const std::string& aTarget, const std::vector<std::string>& aExtra,
-                      const fs::path& aFolder, const std::string& aTag) {
+// Starts "kalvoro run aTarget aExtra..." with every report written to a file
+// of aFolder (named after aTag), standard input from /dev/null, or, given
+// aTerminal (a terminal's path), in a session of its own with that terminal
+// as its controlling terminal and standard input. Returns its pid.
+inline pid_t StartRunner(const std::string& aTarget, const std::vector<std::string>& aExtra,
+                         const fs::path& aFolder, const std::string& aTag,
+                         const std::string& aTerminal = {}) {
   const fs::path Base = aFolder / aTag;
   std::vector<std::string> Arguments{KALVORO_RUNNER, "run",
                                      aTarget,        "--no-progress",
@@ -52,20 +55,36 @@ inline TRun RunRunner(const std::string& aTarget, const std::vector<std::string>
   for (std::string& Argument : Arguments)
     Argv.push_back(Argument.data());
   Argv.push_back(nullptr);
+  posix_spawnattr_t Attributes;
+  posix_spawnattr_init(&Attributes);
   posix_spawn_file_actions_t Actions;
   posix_spawn_file_actions_init(&Actions);
-  posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+  if (aTerminal.empty()) {
+    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+  } else {
+    // The session comes first: the terminal that its leader then opens
+    // becomes its controlling terminal.
+    posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETSID);
+    posix_spawn_file_actions_addopen(&Actions, 0, aTerminal.c_str(), O_RDWR, 0);
+  }
   posix_spawn_file_actions_addopen(&Actions, 1, (Base.string() + ".out").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&Actions, 2, (Base.string() + ".err").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t Pid = -1;
-  const int Error = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+  const int Error = posix_spawn(&Pid, Argv[0], &Actions, &Attributes, Argv.data(), environ);
   posix_spawn_file_actions_destroy(&Actions);
+  posix_spawnattr_destroy(&Attributes);
   if (Error != 0)
     throw std::runtime_error("cannot start " + Arguments[0]);
+  return Pid;
+}
+
+// Waits for the runner aPid started by StartRunner and reads what it left.
+inline TRun FinishRunner(pid_t aPid, const fs::path& aFolder, const std::string& aTag) {
+  const fs::path Base = aFolder / aTag;
   int Status = 0;
-  while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+  while (waitpid(aPid, &Status, 0) < 0 && errno == EINTR) {
   }
   TRun Run;
   Run.Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : -WTERMSIG(Status);
@@ -76,6 +95,13 @@ inline TRun RunRunner(const std::string& aTarget, const std::vector<std::string>
   Run.Summary = ReadFile(Base.string() + ".summary");
   Run.JUnit = ReadFile(Base.string() + ".xml");
   return Run;
+}
+
+// Runs "kalvoro run aTarget aExtra..." to its end (see StartRunner).
+inline TRun RunRunner(const std::string& aTarget, const std::vector<std::string>& aExtra,
+                      const fs::path& aFolder, const std::string& aTag,
+                      const std::string& aTerminal = {}) {
+  return FinishRunner(StartRunner(aTarget, aExtra, aFolder, aTag, aTerminal), aFolder, aTag);
 }
 
 // How often aPart occurs in aText.

@@ -1,0 +1,24 @@
+// A module whose start-up ignores SIGCHLD, in every process that loads it
+// (the runner too), and a method that ends its process with status 3.
+#include "FaultTest.h"
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+struct TIgnoreChildren {
+  TIgnoreChildren() { std::signal(SIGCHLD, SIG_IGN); }
+} IgnoreChildren;
+} // namespace
+
+class TChildSignalIgnored : public TFaultTest {
+public:
+  using TFaultTest::TFaultTest;
+
+protected:
+  void Fault() override { _exit(3); }
+};
+
+REGISTER_UNIT_TEST(TChildSignalIgnored);
+
+extern "C" KALVORO_EXPORT void Register() {}
