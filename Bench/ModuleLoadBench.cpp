@@ -1,24 +1,20 @@
-// What the loader's trials cost: a module's load and unload through TModule
-// (start-up and shut-down tried in a trial process first) against the bare
-// dlopen and dlclose of the same file, in a small process and in one holding
-// a large heap (a manager with a big project open), which a fork would copy
-// the page tables of and a spawned trial does not; and 1,000 and 2,000
-// distinct modules loaded as a project opens. A file that has loaded and
-// unloaded here before is not tried again: the benchmarks say which they
-// measure.
+// What loading costs: a module's load and unload through TModule, as a run
+// in process takes it, against the bare dlopen and dlclose of the same file,
+// in a small process and in one holding a large heap (a manager with a big
+// project open); and 1,000 and 2,000 distinct modules listed by run hosts as
+// a project opens, against mapping, enumerating and unmapping them here.
+#include "HostLister.h"
 #include "ModuleTrial.h"
 #include "UnitTestBase.h"
 
 #include <benchmark/benchmark.h>
 
 #include <dlfcn.h>
-#include <sys/resource.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,21 +23,6 @@ namespace {
 using namespace Kalvoro;
 
 const std::string DemoPath = std::string(KALVORO_EXAMPLES_DIR) + "/Demo.so";
-
-// CPU seconds used so far by the children that have ended.
-double ChildCpuSeconds() {
-  rusage Usage{};
-  getrusage(RUSAGE_CHILDREN, &Usage);
-  return static_cast<double>(Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) +
-         static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Reports the children's CPU time per iteration, in microseconds: the work of
-// the trials that the CPU column (this process only) leaves out.
-void CountChildCpu(benchmark::State& aState, double aStart) {
-  aState.counters["child_cpu_us"] =
-      benchmark::Counter((ChildCpuSeconds() - aStart) * 1e6, benchmark::Counter::kAvgIterations);
-}
 
 // A heap of aMegabytes, every page of it touched; released with the object.
 class THeap {
@@ -71,15 +52,12 @@ void BM_BareDlopenDlclose(benchmark::State& aState) {
 }
 BENCHMARK(BM_BareDlopenDlclose)->Arg(0)->Arg(256)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// Range 1: 1 when each cycle is tried anew (the first load of a file), 0
-// when the file has come through here before (a reload).
+// A module's load and unload as a program loads it for a run in process:
+// the file was listed by a host, so no trial.
 void BM_LoadAndUnloadModule(benchmark::State& aState) {
   THeap Heap(aState.range(0));
-  const bool Tried = aState.range(1) != 0;
-  const double Start = ChildCpuSeconds();
+  SetLoadTrialsEnabled(false);
   for (auto _ : aState) {
-    if (Tried)
-      ForgetProvenModules();
     TModule Module(DemoPath);
     if (!Module.LoadModule() || Module.UnitTestList().Count() != 6) {
       aState.SkipWithError("the demo module does not load");
@@ -87,35 +65,9 @@ void BM_LoadAndUnloadModule(benchmark::State& aState) {
     }
     Module.UnloadModule();
   }
-  CountChildCpu(aState, Start);
+  SetLoadTrialsEnabled(true);
 }
-BENCHMARK(BM_LoadAndUnloadModule)
-    ->Args({0, 1})
-    ->Args({256, 1})
-    ->Args({0, 0})
-    ->Args({256, 0})
-    ->Unit(benchmark::kMicrosecond)
-    ->UseRealTime();
-
-// 500 modules loaded one after the other and kept, as a large project is
-// opened, then unloaded: the time per module should not grow with the count.
-void BM_Load500ModulesInARow(benchmark::State& aState) {
-  const double Start = ChildCpuSeconds();
-  for (auto _ : aState) {
-    ForgetProvenModules();
-    std::vector<std::unique_ptr<TModule>> Modules;
-    for (int I = 0; I < 500; ++I) {
-      Modules.push_back(std::make_unique<TModule>(DemoPath));
-      Modules.back()->LoadModule();
-    }
-    aState.PauseTiming();
-    for (auto& Module : Modules)
-      Module->UnloadModule();
-    aState.ResumeTiming();
-  }
-  CountChildCpu(aState, Start);
-}
-BENCHMARK(BM_Load500ModulesInARow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_LoadAndUnloadModule)->Arg(0)->Arg(256)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // Distinct module files (stripped copies of the demo module), as many as a
 // large project has, in a folder removed with the object.
@@ -145,42 +97,63 @@ private:
   std::string FFolder;
 };
 
-// A project's modules loaded and kept: all tried in one trial process first
-// (range 1: 1) or each in a trial of its own (0). Linear in the count when
-// the time per module stays the same from 1,000 to 2,000. Range 2: 1 when
-// the project was opened and closed before, so that no module is tried.
-void BM_LoadDistinctModules(benchmark::State& aState) {
+// The anchor of a listing: each file mapped here, its unit tests
+// enumerated and created, and unmapped, with nothing of the framework's
+// loader in between.
+void BM_BareListDistinctModules(benchmark::State& aState) {
   const TModuleCopies Copies(static_cast<int>(aState.range(0)));
-  const bool Together = aState.range(1) != 0;
-  if (aState.range(2) != 0)
-    for (const std::string& Path : Copies.Paths) {
-      TModule Module(Path);
-      Module.LoadModule();
-    }
-  const double Start = ChildCpuSeconds();
   for (auto _ : aState) {
-    std::vector<std::unique_ptr<TModule>> Modules;
-    {
-      std::optional<TLoadTrials> Trials;
-      if (Together)
-        Trials.emplace(Copies.Paths);
-      for (const std::string& Path : Copies.Paths) {
-        Modules.push_back(std::make_unique<TModule>(Path));
-        Modules.back()->LoadModule();
+    for (const std::string& Path : Copies.Paths) {
+      void* Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (Handle == nullptr) {
+        aState.SkipWithError("a module does not load");
+        return;
       }
+      TModule Module(Path);
+      const auto Register = reinterpret_cast<TRegisterEntry>(dlsym(Handle, "Register"));
+      const auto Enumerate =
+          reinterpret_cast<TEnumRegisteredUnitTestsEntry>(dlsym(Handle, "EnumRegisteredUnitTests"));
+      Register();
+      TEnumUnitTestProc Proc;
+      Proc.Object = &Module;
+      Proc.Code = [](void* aObject, const TUnitTestBaseClass* aClass, const TFixtureBaseClass*,
+                     void*) {
+        std::unique_ptr<TUnitTestBase> UnitTest(
+            aClass->Create(static_cast<TModule*>(aObject), aClass->Name));
+        UnitTest->Register();
+      };
+      Enumerate(Proc, nullptr);
+      dlclose(Handle);
+    }
+  }
+}
+BENCHMARK(BM_BareListDistinctModules)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// A project's modules listed by run hosts, as the programs open it: one
+// host lists them one after another and keeps them. Linear in the count
+// when the time per module stays the same from 1,000 to 2,000.
+void BM_ListDistinctModules(benchmark::State& aState) {
+  const TModuleCopies Copies(static_cast<int>(aState.range(0)));
+  for (auto _ : aState) {
+    THostLister Lister;
+    const TModuleListerScope Listing(&Lister);
+    std::vector<std::unique_ptr<TModule>> Modules;
+    for (const std::string& Path : Copies.Paths) {
+      Modules.push_back(std::make_unique<TModule>(Path));
+      Modules.back()->LoadModule();
     }
     aState.PauseTiming();
     Modules.clear();
     aState.ResumeTiming();
   }
-  CountChildCpu(aState, Start);
 }
-BENCHMARK(BM_LoadDistinctModules)
-    ->Args({1000, 1, 0})
-    ->Args({2000, 1, 0})
-    ->Args({1000, 0, 0})
-    ->Args({2000, 0, 0})
-    ->Args({1000, 1, 1})
+BENCHMARK(BM_ListDistinctModules)
+    ->Arg(1000)
+    ->Arg(2000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

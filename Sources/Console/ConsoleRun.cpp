@@ -3,6 +3,7 @@
 #include "ConsoleSelection.h"
 
 #include "HostRunner.h"
+#include "InProcessRunner.h"
 #include "Interruption.h"
 #include "JUnitReport.h"
 #include "ProgressBar.h"
@@ -142,10 +143,12 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
 
   // In hosts each method runs in a process of its own; this process only
   // reads what the hosts report.
+  // In process, modules that hosts listed load here for the run.
   THostRunner Hosts;
-  const TRunStep RunStep = aOptions.Hosts
-                               ? TRunStep([&](TTestScenario& aScenario) { Hosts.Run(aScenario); })
-                               : TRunStep();
+  TInProcessRunner InProcess;
+  const TRunStep RunStep =
+      aOptions.Hosts ? TRunStep([&](TTestScenario& aScenario) { Hosts.Run(aScenario); })
+                     : TRunStep([&](TTestScenario& aScenario) { InProcess.Run(aScenario); });
   bool Stopped = true;
   int Interrupted = 0;
   {

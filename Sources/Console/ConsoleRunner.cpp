@@ -3,6 +3,8 @@
 
 #include "ConsoleOutput.h"
 #include "ConsoleSelection.h"
+#include "DirectLoader.h"
+#include "HostLister.h"
 #include "Project.h"
 #include "RunnerCore.h"
 
@@ -92,6 +94,7 @@ int RunModule(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
   TModule Module(aOptions.Target);
   if (!LoadForRunner(Module, aStreams))
     return ExitUsageOrLoad;
+
   const bool Refused = TellRefusedUnitTests(Module, aStreams);
   if (aOptions.Command == "list") {
     aStreams.Out << ListedName(Module.GetFileName()) << " (" << ModuleStateText(Module.State())
@@ -240,6 +243,13 @@ int RunRunner(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
     aStreams.Out << "kalvoro " << KalvoroVersion << '\n';
     return ExitSuccess;
   }
+  // Unless told to run in process, hosts list the modules: no module's code
+  // runs in this process. In process, modules load here directly, without
+  // a trial; a start-up that crashes ends the run at once (DirectLoader.h).
+  THostLister Hosts;
+  TDirectLoader Direct;
+  const bool InProcess = aOptions.HostsGiven == false;
+  const TModuleListerScope Listing(InProcess ? static_cast<IModuleLister*>(&Direct) : &Hosts);
   if (IsProjectPath(aOptions.Target))
     return RunProject(aOptions, aStreams);
   return RunModule(aOptions, aStreams);

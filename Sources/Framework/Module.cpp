@@ -3,6 +3,7 @@
 
 #include "CrashGuard.h"
 #include "ModuleFile.h"
+#include "ModuleLister.h"
 #include "ModuleNames.h"
 #include "ModuleTrial.h"
 
@@ -176,7 +177,6 @@ void* TModule::OpenLibrary() {
   void* Handle = dlopen(Name.c_str(), OpenFlags);
   if (Handle == nullptr) {
     FLoaderError = WithFileName(LastDlError(), Name, Path);
-    NoteProven(FFile, false);
     CloseFile();
   }
   if (FModuleType != ptPackage)
@@ -216,16 +216,50 @@ void* TModule::OpenLibrary() {
   throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + Error);
 }
 
+namespace {
+IModuleLister* Lister = nullptr;
+} // namespace
+
+IModuleLister* ModuleLister() {
+  return Lister;
+}
+
+void SetModuleLister(IModuleLister* aLister) {
+  Lister = aLister;
+}
+
+void TModule::AdoptListing(std::vector<TUnitTestBase*> aUnitTests,
+                           std::vector<TNameChange> aChanges) {
+  FUnitTestList.Clear();
+  for (TUnitTestBase* UnitTest : aUnitTests)
+    FUnitTestList.Add(UnitTest);
+  FNameChanges = std::move(aChanges);
+  FListed = true;
+  FState = msLoadSuccess;
+}
+
+void TModule::FailListing(TModuleState aState, std::string aLoaderError) {
+  FUnitTestList.Clear();
+  FListed = false;
+  FState = aState;
+  FLoaderError = std::move(aLoaderError);
+}
+
 bool TModule::LoadModule() {
-  if (FHandle != nullptr)
+  if (FHandle != nullptr || FListed)
     return false;
   if (FState == msLoadSuccess)
     return false;
+  if (IModuleLister* Current = ModuleLister()) {
+    FLoaderError.clear();
+    FNameChanges.clear();
+    Current->List(*this);
+    return FState == msLoadSuccess;
+  }
   try {
     FHandle = OpenLibrary();
   } catch (...) {
     // A package the loader refused has failed to load like a library.
-    NoteProven(FFile, false);
     CloseFile();
     FState = msLoadFailed;
     throw;
@@ -363,7 +397,6 @@ void TModule::SaveAssignments() {
 void TModule::ReleaseLibrary() {
   // Called by UnloadModule while the module is loaded, after its unit tests
   // were freed: a crash in their destructors is the loader's error by then.
-  const bool Loaded = FState == msLoadSuccess && FLoaderError.empty();
   std::string Crash;
   if (FModuleType == ptPackage) {
     // The package unloader runs the package's shut-down first.
@@ -375,9 +408,6 @@ void TModule::ReleaseLibrary() {
   // there is not released; it stays mapped.
   const std::string ShutDown = TryShutDown(FHandle);
   const bool Refused = ShutDown.empty() && dlclose(FHandle) != 0;
-  // A load and unload that came through here prove the file's start-up and
-  // shut-down: the same file unchanged needs no trial when it loads again.
-  NoteProven(FFile, Loaded && Crash.empty() && ShutDown.empty() && !Refused);
   CloseFile();
   if (Refused)
     throw Exception(LastDlError());
@@ -390,6 +420,17 @@ void TModule::ReleaseLibrary() {
 }
 
 bool TModule::UnloadModule() {
+  if (FListed) {
+    // Descriptions hold no code: forgetting them unloads nothing here.
+    SaveAssignments();
+    FUnitTestList.Clear();
+    FListed = false;
+    FState = msNotLoaded;
+    FLoaderError.clear();
+    if (IModuleLister* Current = ModuleLister())
+      Current->Forget(*this);
+    return true;
+  }
   if (FHandle == nullptr || FState != msLoadSuccess)
     return false;
   SaveAssignments();

@@ -3,29 +3,19 @@
 // A library's static constructors run inside dlopen, and its static
 // destructors inside dlclose, with the dynamic loader's lock taken. A crash
 // there cannot be jumped out of safely: the lock stays taken and the loader's
-// lists stay half-updated, so the next dlopen in another thread hangs. So the
-// steps are first taken in a trial process, and the program only takes a step
-// that came through there.
-//
-// The trial process is the host program started as "kalvoro-host --trial"
-// (Sources/Host/Trial.cpp): it loads and then unloads each module given, so
-// the trial of a load also tells how the later unload will go, and many
-// modules are tried by one process. Its cost does not grow with the program.
-// It is not a copy of the program, though: a start-up that depends on the
-// program's own state may pass the trial and still crash in the program.
-//
-// A program of its own that links the library has no host program beside it;
-// there each step is tried in a fork of the program instead (ForkTrial.cpp),
-// which costs what the program's memory costs but sees its state.
+// lists stay half-updated, so the next dlopen in another thread hangs. So a
+// program that loads modules itself first takes each step in a fork of
+// itself (ForkTrial.cpp), which sees the program's state, and only takes a
+// step that came through there. The programs of this project do not: their
+// run hosts list each module (the listing is the trial), and they switch
+// the trials off.
 #pragma once
 
 #include "Export.h"
 
 #include <dlfcn.h>
 
-#include <memory>
 #include <string>
-#include <vector>
 
 namespace Kalvoro {
 
@@ -33,71 +23,34 @@ namespace Kalvoro {
 // aFlags) would run it): what ended it ("Access violation (SIGSEGV)",
 // "exit(3) called by the test", a time-limit text), or empty when it came
 // through or the loader refused the file (the caller's own dlopen then tells
-// why). The outcome of its shut-down is kept for TryShutDown.
+// why). In a fork of the program; empty at once when trials are off.
 std::string TryStartUp(const std::string& aPath, int aFlags);
 
-// The trial of dlclose(aHandle): what the trial of its load saw its shut-down
-// do, or where there was none, a trial in a fork now.
+// The trial of dlclose(aHandle) in a fork.
 std::string TryShutDown(void* aHandle);
 
-// The modules that a program is about to load (a project's), tried in one
-// trial process before the first of them loads, in the order given, each on
-// its own: a crash refuses that module only. While the object lives,
-// TryStartUp in the same thread answers from it for a file it has tried and
-// that has not changed since.
-class KALVORO_API TLoadTrials {
-public:
-  explicit TLoadTrials(const std::vector<std::string>& aPaths);
-  ~TLoadTrials();
-  TLoadTrials(const TLoadTrials&) = delete;
-  TLoadTrials& operator=(const TLoadTrials&) = delete;
-
-  struct TResults;
-
-private:
-  friend std::string TryStartUp(const std::string& aPath, int aFlags);
-
-  std::unique_ptr<TResults> FResults;
-  TLoadTrials* FOuter;
-};
-
-// A module file whose start-up and shut-down have both run in this program
-// without a fault (TModule loaded it and then unloaded it, through the
-// guards) is not tried again while the file is unchanged: the program itself
-// has taken both steps. Its identity is its device, inode, size and times,
-// so a rebuilt or replaced file is tried again. What the steps depend on
-// outside the file (a file or variable a start-up reads) is not seen.
-//
-// TModule tells of each library it loaded or failed to load from the open
-// file aFile: aProven when its load and its whole unload came through; false
-// after a fault or a refused load, which forgets the file.
-void NoteProven(int aFile, bool aProven);
-
-// Forgets every proven file: for a program that has changed what the
-// modules' start-ups depend on.
-KALVORO_API void ForgetProvenModules();
-
-// The number of trial processes started so far, host program or fork.
+// The number of trial processes started so far.
 KALVORO_API std::size_t LoadTrialsStarted();
 void CountTrialStarted();
 
-// The flags with which TModule loads a library, and TLoadTrials tries it.
+// The flags with which TModule loads a library, and a trial tries it.
 inline constexpr int ModuleOpenFlags = RTLD_NOW | RTLD_LOCAL;
 
-// How long the trial waits for one module's load and unload (10 s unless
-// set): a start-up or shut-down that takes longer is refused with "Start-up
-// or shut-down did not end within N s".
+// How long a trial waits for one step (10 s unless set): a start-up or
+// shut-down that takes longer is refused with "Start-up or shut-down did not
+// end within N s".
 KALVORO_API void SetLoadTrialTimeLimit(double aSeconds);
 
 // Whether steps are tried at all (on unless switched off): a run host loads
-// its module without a trial, being a disposable process itself.
+// its module without a trial, being a disposable process itself, and so do
+// the programs, whose hosts listed the module first.
 KALVORO_API void SetLoadTrialsEnabled(bool aEnabled);
 
 // The time limit as set, and the text of a trial that exceeded it.
 double LoadTrialTimeLimit();
 std::string LoadTrialTimeLimitText(double aSeconds);
 
-// The fork trials of the program without a host program (ForkTrial.cpp).
+// The trials in a fork (ForkTrial.cpp).
 std::string TryStartUpInFork(const std::string& aPath, int aFlags);
 std::string TryShutDownInFork(void* aHandle);
 

@@ -205,8 +205,19 @@ public:
   // The path handed to the dynamic loader.
   std::string LoadPath() const;
 
+  // Loads the file here, or, where the program has a lister (ModuleLister.h),
+  // lists it there: its unit tests are then descriptions and Listed() is
+  // true.
   bool LoadModule();
   bool UnloadModule();
+  // Whether the unit tests are a lister's descriptions, not the module's code.
+  bool Listed() const { return FListed; }
+  // For a lister: takes aUnitTests (owned from now on) and the name changes
+  // of a listing as a load would take the module's, and counts as loaded.
+  void AdoptListing(std::vector<TUnitTestBase*> aUnitTests, std::vector<TNameChange> aChanges);
+  // For a lister: the listing failed; the module is left in aState with the
+  // loader's text.
+  void FailListing(TModuleState aState, std::string aLoaderError);
   void SaveAssignments();
   void EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
                         const TFixtureBaseClass* aFixtureClass, void* aInfo);
@@ -226,6 +237,8 @@ private:
   std::string FBaseDirectory;
   int FFile = -1; // the module file while its library is loaded
   std::vector<TNameChange> FNameChanges;
+  // Last, so that the members before keep their places.
+  bool FListed = false;
 };
 
 } // namespace Kalvoro

@@ -2,6 +2,8 @@
 
 #include "Descendants.h"
 #include "HostChannel.h"
+#include "HostList.h"
+#include "LoadedModules.h"
 
 #include "CrashGuard.h"
 #include "Interruption.h"
@@ -137,15 +139,6 @@ std::string CheckModuleFile(const THostPlan& aPlan) {
               : "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
 }
 
-// The modules that this host has loaded, kept loaded for its later plans
-// as the runner keeps its own, with the file that each was loaded from.
-struct TLoadedModule {
-  std::unique_ptr<TModule> Module;
-  std::uint64_t Device = 0;
-  std::uint64_t Inode = 0;
-};
-using TLoadedModules = std::map<std::string, TLoadedModule>;
-
 std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   std::string Problem = CheckModuleFile(aPlan);
   if (!Problem.empty())
@@ -271,20 +264,57 @@ bool RunPlan(THostChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
   return !aChannel.StopRequested() && InterruptSignal() == 0;
 }
 
-// Reads the next plan; ends the host with aEndCode when the runner closed
-// its end or sent something else.
-THostPlan NextPlan(THostChannel& aChannel, int aEndCode) {
-  std::string Payload;
-  THostFrame Kind{};
-  if (!aChannel.ReadFrame(Payload, Kind) || Kind != THostFrame::Plan)
-    Leave(aEndCode);
-  THostPlan Plan = DecodePlan(Payload);
-  if (Plan.Version != HostProtocolVersion) {
-    std::fprintf(stderr, "kalvoro-host: protocol version %u, expected %u\n", Plan.Version,
+void CheckVersion(std::uint32_t aVersion) {
+  if (aVersion != HostProtocolVersion) {
+    std::fprintf(stderr, "kalvoro-host: protocol version %u, expected %u\n", aVersion,
                  HostProtocolVersion);
     Leave(3);
   }
-  return Plan;
+}
+
+// Ends the host once the runner has closed its end: the modules unload
+// first, as they would at a program's end (their static destructors run and
+// coverage data is written); the runner bounds how long that may take.
+[[noreturn]] void EndNormally(TLoadedModules& aModules, int aCode) {
+  for (auto& [Path, Loaded] : aModules) {
+    try {
+      if (Loaded.Module)
+        Loaded.Module->UnloadModule();
+    } catch (...) {
+      // A shut-down that fails still ends the host.
+    }
+  }
+  Leave(aCode);
+}
+
+// Reads the next plan, answering the listings asked for before it; ends the
+// host with aEndCode when the runner closed its end or sent something else,
+// and after a listing whose module's start-up crashed.
+THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCode) {
+  for (;;) {
+    std::string Payload;
+    THostFrame Kind{};
+    if (!aChannel.ReadFrame(Payload, Kind))
+      EndNormally(aModules, aModules.empty() ? aEndCode : 0);
+    if (Kind == THostFrame::List) {
+      const THostListRequest Request = DecodeListRequest(Payload);
+      CheckVersion(Request.Version);
+      const bool Fit = ListModule(aChannel, aModules, Request);
+      std::fflush(nullptr);
+      if (!Fit || LeftSomethingBehind()) {
+        aChannel.Frames().Retire();
+        End(aChannel);
+      }
+      aChannel.Frames().Finished();
+      aChannel.Flush();
+      continue;
+    }
+    if (Kind != THostFrame::Plan)
+      EndNormally(aModules, aEndCode);
+    THostPlan Plan = DecodePlan(Payload);
+    CheckVersion(Plan.Version);
+    return Plan;
+  }
 }
 
 } // namespace
@@ -321,8 +351,9 @@ int HostMain(int argc, char** argv) {
     // comes once the runner has read Finished: the host serves plans until
     // one leaves it unfit or the runner closes.
     for (int Plans = 0;; ++Plans) {
-      const bool Serves = RunPlan(Channel, Sink, Modules, NextPlan(Channel, Plans == 0 ? 3 : 0)) &&
-                          !LeftSomethingBehind();
+      const bool Serves =
+          RunPlan(Channel, Sink, Modules, NextPlan(Channel, Modules, Plans == 0 ? 3 : 0)) &&
+          !LeftSomethingBehind();
       // Finished: it waits for another plan; Retire: it ends.
       if (!Serves) {
         Channel.Frames().Retire();

@@ -3,7 +3,6 @@
 #include "Project.h"
 
 #include "IniFile.h"
-#include "ModuleTrial.h"
 #include "ProjectOptions.h"
 #include "ProjectText.h"
 
@@ -43,20 +42,6 @@ std::string IndexedKey(std::string_view aPrefix, int aIndex) {
   std::string Key(aPrefix);
   Key += std::to_string(aIndex);
   return Key;
-}
-
-// The paths that the modules marked to be loaded will be loaded from.
-std::vector<std::string> ModulesToLoad(const TIniFile& aIni, const std::string& aFolder,
-                                       std::int32_t aCount) {
-  std::vector<std::string> Paths;
-  for (std::int32_t Index = 0; Index < aCount; ++Index) {
-    if (!aIni.ReadBool(SectionModules, IndexedKey("Load", Index), false))
-      continue;
-    TModule Module(aIni.ReadString(SectionModules, IndexedKey("File", Index), ""));
-    Module.SetBaseDirectory(aFolder);
-    Paths.push_back(Module.LoadPath());
-  }
-  return Paths;
 }
 
 // Shows line breaks as \r and \n, so that a refused name reads as one line.
@@ -156,9 +141,6 @@ bool TProject::LoadProject(std::string& aReport) {
   }
 
   const std::string Folder = ProjectFolder(FFileName);
-  // The modules to be loaded are tried together, in one trial process,
-  // before the first of them loads (ModuleTrial.h).
-  const TLoadTrials Trials(ModulesToLoad(Ini, Folder, ModuleCount));
   std::exception_ptr FirstLoadError;
   for (std::int32_t Index = 0; Index < ModuleCount; ++Index) {
     const std::string FileKey = IndexedKey("File", Index);

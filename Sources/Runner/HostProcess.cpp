@@ -1,5 +1,6 @@
 #include "HostProcess.h"
 
+#include "HostListing.h"
 #include "HostProgram.h"
 
 #include "HostRing.h"
@@ -48,7 +49,11 @@ void SendAll(int aSocket, const std::string& aData) {
 
 } // namespace
 
-THostProcess::THostProcess(const THostPlan& aPlan) {
+THostProcess::THostProcess(const THostPlan& aPlan) : THostProcess() {
+  SendPlan(aPlan);
+}
+
+THostProcess::THostProcess() {
   const std::string Program = HostProgramPath();
   if (Program.empty())
     throw Exception("Cannot start the test process: kalvoro-host is not installed beside the "
@@ -97,7 +102,12 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
   close(Pair[1]);
   close(Ring);
   fcntl(FSocket, F_SETFL, fcntl(FSocket, F_GETFL) | O_NONBLOCK);
-  SendPlan(aPlan);
+}
+
+void THostProcess::SendList(const THostListRequest& aRequest) {
+  THostFrameWriter Writer;
+  WriteListRequest(Writer, aRequest);
+  SendAll(FSocket, Writer.Data());
 }
 
 void THostProcess::SendPlan(const THostPlan& aPlan) {

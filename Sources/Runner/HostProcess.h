@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ChildProcess.h"
+#include "FileIdentity.h"
 #include "HostProtocol.h"
 
 #include <cstdint>
@@ -15,10 +16,14 @@
 
 namespace Kalvoro {
 
+struct THostListRequest;
+
 class THostProcess {
 public:
-  // Starts the host and sends it aPlan; raises Exception when it cannot be
-  // started.
+  // Starts a host that waits for a listing or a plan; raises Exception when
+  // it cannot be started.
+  THostProcess();
+  // Starts the host and sends it aPlan.
   explicit THostProcess(const THostPlan& aPlan);
   ~THostProcess();
   THostProcess(const THostProcess&) = delete;
@@ -33,6 +38,16 @@ public:
   // might not take it at once: the runner must never wait for a host that
   // runs a test.
   bool Queue(const THostPlan& aPlan);
+  // Asks the host to list a module (its answer: a Listing frame, then
+  // Finished or Retire).
+  void SendList(const THostListRequest& aRequest);
+  // Whether the host has loaded a file under aPath (the dynamic loader would
+  // hand that back for any other file there).
+  bool Holds(const std::string& aPath) const { return FModules.count(aPath) != 0; }
+  // The host has loaded this file under aPath (its listing said so).
+  void Holding(const std::string& aPath, const TFileIdentity& aFile) {
+    FModules[aPath] = {aFile.Device, aFile.Inode};
+  }
   // Passes over what the host wrote that no method has taken (between
   // plans).
   void SkipOutput();

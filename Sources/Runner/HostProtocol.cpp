@@ -31,54 +31,6 @@ char* Put32(char* aAt, std::uint32_t aValue) {
   throw EHostProtocol(std::string("Garbled frame from the test process: ") + aWhat);
 }
 
-// Reads fields from one payload; every read checks what is left. Texts are
-// views into the payload.
-class TFields {
-public:
-  explicit TFields(std::string_view aPayload)
-      : FAt(aPayload.data()), FEnd(aPayload.data() + aPayload.size()) {}
-
-  std::uint8_t U8() {
-    Need(1);
-    return static_cast<std::uint8_t>(*FAt++);
-  }
-  bool Bool() {
-    const std::uint8_t Value = U8();
-    if (Value > 1)
-      Garbled("a flag is neither 0 nor 1");
-    return Value == 1;
-  }
-  std::uint32_t U32() {
-    Need(4);
-    const std::uint32_t Value = Load32(FAt);
-    FAt += 4;
-    return Value;
-  }
-  std::uint64_t U64() {
-    const std::uint64_t Low = U32();
-    return Low | (static_cast<std::uint64_t>(U32()) << 32);
-  }
-  std::string_view Text() {
-    const std::uint32_t Size = U32();
-    Need(Size);
-    const std::string_view Value(FAt, Size);
-    FAt += Size;
-    return Value;
-  }
-  void End() const {
-    if (FAt != FEnd)
-      Garbled("bytes after the last field");
-  }
-
-private:
-  void Need(std::size_t aSize) const {
-    if (static_cast<std::size_t>(FEnd - FAt) < aSize)
-      Garbled("a field runs past the frame");
-  }
-  const char* FAt;
-  const char* FEnd;
-};
-
 // A text written in place, for the message frames that a host sends by the
 // million.
 char* PutText(char* aAt, std::string_view aValue) {
@@ -95,6 +47,58 @@ TUnitTestResult ResultOf(std::uint8_t aValue) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// THostFields
+
+std::uint8_t THostFields::U8() {
+  Need(1);
+  return static_cast<std::uint8_t>(*FAt++);
+}
+
+bool THostFields::Bool() {
+  const std::uint8_t Value = U8();
+  if (Value > 1)
+    Garbled("a flag is neither 0 nor 1");
+  return Value == 1;
+}
+
+std::uint32_t THostFields::U32() {
+  Need(4);
+  const std::uint32_t Value = Load32(FAt);
+  FAt += 4;
+  return Value;
+}
+
+std::uint64_t THostFields::U64() {
+  const std::uint64_t Low = U32();
+  return Low | (static_cast<std::uint64_t>(U32()) << 32);
+}
+
+std::string_view THostFields::Text() {
+  const std::uint32_t Size = U32();
+  Need(Size);
+  const std::string_view Value(FAt, Size);
+  FAt += Size;
+  return Value;
+}
+
+std::uint32_t THostFields::Count(std::size_t aItemSize) {
+  const std::uint32_t Value = U32();
+  if (Value > static_cast<std::size_t>(FEnd - FAt) / aItemSize)
+    Garbled("item count");
+  return Value;
+}
+
+void THostFields::End() const {
+  if (FAt != FEnd)
+    Garbled("bytes after the last field");
+}
+
+void THostFields::Need(std::size_t aSize) const {
+  if (static_cast<std::size_t>(FEnd - FAt) < aSize)
+    Garbled("a field runs past the frame");
+}
 
 // ---------------------------------------------------------------------------
 // THostFrameWriter
@@ -246,7 +250,7 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
   if (Available - 4 < Length)
     return false;
   const auto Kind = static_cast<std::uint8_t>(FData[FRead + 4]);
-  const bool Known = (Kind >= 1 && Kind <= 2) || (Kind >= 10 && Kind <= 16);
+  const bool Known = (Kind >= 1 && Kind <= 3) || (Kind >= 10 && Kind <= 17);
   if (!Known)
     Garbled("unknown kind");
   aFrame.Kind = static_cast<THostFrame>(Kind);
@@ -259,7 +263,7 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
 // Decoders
 
 THostPlan DecodePlan(std::string_view aPayload) {
-  TFields Fields(aPayload);
+  THostFields Fields(aPayload);
   THostPlan Plan;
   Plan.Version = Fields.U32();
   Plan.ModulePath = Fields.Text();
@@ -285,14 +289,14 @@ THostPlan DecodePlan(std::string_view aPayload) {
 }
 
 std::uint32_t DecodeHello(std::string_view aPayload) {
-  TFields Fields(aPayload);
+  THostFields Fields(aPayload);
   const std::uint32_t Version = Fields.U32();
   Fields.End();
   return Version;
 }
 
 THostMessage DecodeMessage(std::string_view aPayload) {
-  TFields Fields(aPayload);
+  THostFields Fields(aPayload);
   THostMessage Message;
   Message.Id = static_cast<std::int32_t>(Fields.U32());
   if (Message.Id < MessageIdReport || Message.Id > MessageIdProgress)
@@ -315,21 +319,21 @@ THostMessage DecodeMessage(std::string_view aPayload) {
 
 void DecodeMethodDone(std::string_view aPayload, std::uint32_t& aPosition,
                       TUnitTestResult& aResult) {
-  TFields Fields(aPayload);
+  THostFields Fields(aPayload);
   aPosition = Fields.U32();
   aResult = ResultOf(Fields.U8());
   Fields.End();
 }
 
 std::string DecodeText(std::string_view aPayload) {
-  TFields Fields(aPayload);
+  THostFields Fields(aPayload);
   std::string Text(Fields.Text());
   Fields.End();
   return Text;
 }
 
 void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64_t& aError) {
-  TFields Fields(aPayload);
+  THostFields Fields(aPayload);
   aOutput = Fields.U64();
   aError = Fields.U64();
   Fields.End();

@@ -24,7 +24,7 @@ namespace Kalvoro {
 
 // Changes whenever a frame's layout changes; a host of another version is
 // refused.
-inline constexpr std::uint32_t HostProtocolVersion = 2;
+inline constexpr std::uint32_t HostProtocolVersion = 3;
 // No frame is larger: a 100 MB report line passes, a garbled length does not
 // make the runner allocate gigabytes.
 inline constexpr std::uint32_t MaxHostFrame = 1u << 30;
@@ -38,6 +38,7 @@ enum class THostFrame : std::uint8_t {
   // Runner to host.
   Plan = 1,
   Stop = 2,
+  List = 3,
   // Host to runner.
   Hello = 10,
   Message = 11,
@@ -46,6 +47,7 @@ enum class THostFrame : std::uint8_t {
   Finished = 14,
   LoadFailed = 15,
   Output = 16,
+  Listing = 17,
 };
 
 // One method of a plan: by index in the module's unit-test list and in the
@@ -105,7 +107,8 @@ public:
   std::size_t Size() const { return FData.size(); }
   void Clear() { FData.clear(); }
 
-private:
+  // The parts of a frame, for the frames that are written elsewhere
+  // (HostListing.h): Begin, the fields, End.
   void Begin(THostFrame aKind);
   void End();
   void U8(std::uint8_t aValue);
@@ -113,6 +116,7 @@ private:
   void U64(std::uint64_t aValue);
   void Text(std::string_view aValue);
 
+private:
   std::string FData;
   std::size_t FStart = 0;
 };
@@ -137,6 +141,29 @@ public:
 private:
   std::string FData;
   std::size_t FRead = 0;
+};
+
+// Reads fields from one payload; every read checks what is left and raises
+// EHostProtocol past the end. Texts are views into the payload.
+class THostFields {
+public:
+  explicit THostFields(std::string_view aPayload)
+      : FAt(aPayload.data()), FEnd(aPayload.data() + aPayload.size()) {}
+
+  std::uint8_t U8();
+  bool Bool();
+  std::uint32_t U32();
+  std::uint64_t U64();
+  std::string_view Text();
+  // A count of items that take at least aItemSize bytes each: one larger
+  // than what is left can hold is garbage.
+  std::uint32_t Count(std::size_t aItemSize);
+  void End() const;
+
+private:
+  void Need(std::size_t aSize) const;
+  const char* FAt;
+  const char* FEnd;
 };
 
 // Decoders; each raises EHostProtocol on a payload that does not fit exactly.

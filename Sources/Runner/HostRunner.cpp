@@ -1,5 +1,6 @@
 #include "HostRunner.h"
 
+#include "HostLister.h"
 #include "HostMessages.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
@@ -41,7 +42,8 @@ void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
   poll(Polled.data(), Polled.size(), aMilliseconds);
 }
 
-THostRunner::THostRunner(TWaitHook aWait) : FWait(std::move(aWait)) {
+THostRunner::THostRunner(TWaitHook aWait)
+    : FWait(std::move(aWait)), FLister(dynamic_cast<THostLister*>(ModuleLister())) {
   if (!FWait)
     FWait = PollWait;
   if (pipe2(FWake, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -50,7 +52,11 @@ THostRunner::THostRunner(TWaitHook aWait) : FWait(std::move(aWait)) {
 
 THostRunner::~THostRunner() {
   FModules.clear();
-  FIdle.clear(); // ends the hosts that wait for a plan
+  // The hosts that wait for a plan go back to the lister, or end.
+  if (FLister != nullptr)
+    for (std::unique_ptr<THostProcess>& Host : FIdle)
+      FLister->GiveBack(std::move(Host));
+  FIdle.clear();
   for (const int Descriptor : FWake)
     if (Descriptor >= 0)
       close(Descriptor);
@@ -119,10 +125,16 @@ bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool a
   if (Module == nullptr || First.UnitTestIndex < 0)
     return false;
   aPlan.ModulePath = Module->LoadPath();
-  struct stat Status {};
-  if (stat(aPlan.ModulePath.c_str(), &Status) == 0) {
-    aPlan.Device = Status.st_dev;
-    aPlan.Inode = Status.st_ino;
+  // A listed module runs the file that was listed; another one runs the
+  // file that is there now.
+  const TFileIdentity* Listed = FLister != nullptr ? FLister->Identity(*Module) : nullptr;
+  TFileIdentity Now;
+  if (Listed != nullptr) {
+    aPlan.Device = Listed->Device;
+    aPlan.Inode = Listed->Inode;
+  } else if (ReadFileIdentity(aPlan.ModulePath, Now)) {
+    aPlan.Device = Now.Device;
+    aPlan.Inode = Now.Inode;
   }
   aPlan.ScenarioName = FScenario->Name();
   aPlan.TimeLimit = FScenario->TimeLimit();
@@ -141,6 +153,13 @@ bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool a
   return true;
 }
 
+bool THostRunner::ListingChanged(const TModuleRun& aRun) const {
+  const TModule* Module = aRun.Entries.front().UnitTest->Module();
+  const TFileIdentity* Listed = FLister != nullptr ? FLister->Identity(*Module) : nullptr;
+  TFileIdentity Now;
+  return Listed != nullptr && (!ReadFileIdentity(Module->LoadPath(), Now) || !(Now == *Listed));
+}
+
 void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly) {
   aRun.Host.reset();
   aRun.Queued = nullptr;
@@ -150,11 +169,17 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
     aRun.GiveUp = "The unit test belongs to no loaded module";
     return;
   }
+  if (ListingChanged(aRun)) {
+    aRun.GiveUp = "The module file changed since it was listed";
+    return;
+  }
   try {
     if (aPosition == 0 && !aExitOnly)
       aRun.Host = QueuedHost(aRun);
     if (!aRun.Host)
       aRun.Host = IdleHost(Plan);
+    if (!aRun.Host && FLister != nullptr)
+      aRun.Host = FLister->TakeHost(Plan);
     if (!aRun.Host) {
       aRun.Host = std::make_unique<THostProcess>(Plan);
       ++FHostsStarted;

@@ -28,6 +28,7 @@
 
 namespace Kalvoro {
 
+class THostLister;
 class THostMessages;
 class THostProcess;
 struct THostPlan;
@@ -43,6 +44,7 @@ void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds);
 
 class THostRunner : public TMethodRunner {
 public:
+  // Takes the process's lister (ModuleLister.h) where it is a host lister.
   explicit THostRunner(TWaitHook aWait = PollWait);
   ~THostRunner() override;
   THostRunner(const THostRunner&) = delete;
@@ -69,6 +71,13 @@ public:
   // in a host (kept for the programs to show with its results; the text goes
   // to this process's own output as it arrives too).
   const std::string& MethodOutput(const TUnitTestMethod& aMethod) const;
+
+  // The lister whose hosts listed the modules: its waiting hosts run the
+  // plans first (they hold their modules loaded), the hosts left waiting go
+  // back to it, and its listings say which file each plan must run. Not
+  // owned; null: hosts of this runner's own, each plan's file as it is now.
+  // The process's lister unless set.
+  void SetLister(THostLister* aLister) { FLister = aLister; }
 
   // How many host processes this runner has started so far.
   int HostsStarted() const { return FHostsStarted; }
@@ -110,6 +119,8 @@ private:
   // loaded module.
   bool MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool aExitOnly,
                 THostPlan& aPlan) const;
+  // Whether aRun's module file is no longer the one its listing found.
+  bool ListingChanged(const TModuleRun& aRun) const;
   // Sends aRun's host the plan of the module that runs next, when that one
   // runs wholly after aRun's and has not begun.
   void QueueNext(TModuleRun& aRun);
@@ -149,6 +160,7 @@ private:
   static const std::string ExitPhaseName;
 
   TWaitHook FWait;
+  THostLister* FLister = nullptr;
   TTestScenario* FScenario = nullptr;
   std::map<const TModule*, TModuleRun> FModules;
   std::vector<const TModule*> FOrder; // the modules in the order they begin to run

@@ -47,14 +47,10 @@ inline bool IsMapped(const std::string& aPath) {
 }
 
 // Sets the step at which the module CrashesWhileLoading crashes (its
-// KALVORO_CRASH_AT) for the life of the object. The modules' start-ups now
-// depend on it: the program forgets which it has seen come through.
+// KALVORO_CRASH_AT) for the life of the object.
 class TCrashAt {
 public:
-  explicit TCrashAt(const char* aStep) {
-    setenv("KALVORO_CRASH_AT", aStep, 1);
-    ForgetProvenModules();
-  }
+  explicit TCrashAt(const char* aStep) { setenv("KALVORO_CRASH_AT", aStep, 1); }
   ~TCrashAt() { unsetenv("KALVORO_CRASH_AT"); }
   TCrashAt(const TCrashAt&) = delete;
   TCrashAt& operator=(const TCrashAt&) = delete;

@@ -3,7 +3,10 @@
 #include "Actions.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QTimer>
@@ -95,6 +98,26 @@ void CheckCommandWidgets(const TCommandList& aCommands, const TCommandWidgets& a
     QCOMPARE(ShownToolTip(Button), ShortHint(Hint));
     QCOMPARE(Button->statusTip(), LongHint(Hint));
   }
+}
+
+bool HasMapped(qint64 aProcess, const QString& aLibrary) {
+  const QByteArray Path = QFile::encodeName(QFileInfo(aLibrary).canonicalFilePath());
+  QFile Maps(QStringLiteral("/proc/%1/maps").arg(aProcess));
+  return !Path.isEmpty() && Maps.open(QIODevice::ReadOnly) && Maps.readAll().contains(Path);
+}
+
+QList<qint64> ChildProcesses(qint64 aProcess) {
+  QList<qint64> Result;
+  const QString Tasks = QStringLiteral("/proc/%1/task").arg(aProcess);
+  for (const QString& Task : QDir(Tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile Children(Tasks + '/' + Task + QStringLiteral("/children"));
+    if (!Children.open(QIODevice::ReadOnly))
+      continue;
+    for (const QByteArray& Pid : Children.readAll().split(' '))
+      if (const qint64 Child = Pid.trimmed().toLongLong(); Child > 0)
+        Result.append(Child);
+  }
+  return Result;
 }
 
 } // namespace Kalvoro

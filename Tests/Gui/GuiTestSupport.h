@@ -40,6 +40,11 @@ QString ShownToolTip(QWidget* aWidget);
 // at all without one). A null widget is not checked.
 void CheckCommandWidgets(const TCommandList& aCommands, const TCommandWidgets& aWidgets);
 
+// Whether process aProcess has the library mapped (its file, through links).
+bool HasMapped(qint64 aProcess, const QString& aLibrary);
+// The living processes whose parent is aProcess (the run hosts of a program).
+QList<qint64> ChildProcesses(qint64 aProcess);
+
 } // namespace Kalvoro
 
 // main() of a GUI test program: the offscreen platform unless another is set,

@@ -15,6 +15,8 @@
 #include "Project.h"
 #include "TreeView.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -372,7 +374,7 @@ private slots:
     QCOMPARE(FDialogs->Events, QStringList{"execute"});
   }
 
-  void ClosingTheWindowUnloadsTheModules() {
+  void ClosingTheWindowEndsTheHostsThatHoldTheModules() {
     const QString Demo = DemoModulePath();
     WriteTextFile(PathOf("loaded.kvr"),
                   HeadLines(1, 1) + QStringList{"[Scenarios]", "Name0=Default Scenario",
@@ -380,9 +382,14 @@ private slots:
                                                 "AssignmentCount0=0"});
     auto Form = MakeForm({PathOf("loaded.kvr")});
     QCOMPARE(Form->Project()->Modules()[0]->State(), msLoadSuccess);
-    QVERIFY(IsMapped(Demo));
-    Form.reset();
+    // Listed by a host that keeps it; never mapped here.
     QVERIFY(!IsMapped(Demo));
+    const qint64 Self = QCoreApplication::applicationPid();
+    const QList<qint64> Hosts = ChildProcesses(Self);
+    QVERIFY(std::any_of(Hosts.begin(), Hosts.end(),
+                        [&](qint64 aHost) { return HasMapped(aHost, Demo); }));
+    Form.reset();
+    QVERIFY(ChildProcesses(Self).isEmpty());
   }
 };
 

@@ -10,11 +10,13 @@
 
 namespace Kalvoro {
 
-void EventLoopWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
+namespace {
+void Wait(const std::vector<int>& aDescriptors, int aMilliseconds,
+          QEventLoop::ProcessEventsFlags aFlags) {
   if (aMilliseconds == 0) {
     // A look between two batches of a host's frames: what is pending (a
     // repaint, a Stop press) is handled, nothing is waited for.
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(aFlags);
     return;
   }
   QEventLoop Loop;
@@ -36,7 +38,16 @@ void EventLoopWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
     QObject::connect(&Timer, &QTimer::timeout, &Loop, &QEventLoop::quit);
     Timer.start(aMilliseconds);
   }
-  Loop.exec();
+  Loop.exec(aFlags);
+}
+} // namespace
+
+void EventLoopWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
+  Wait(aDescriptors, aMilliseconds, QEventLoop::AllEvents);
+}
+
+void ListingWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
+  Wait(aDescriptors, aMilliseconds, QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace Kalvoro

@@ -14,4 +14,9 @@ namespace Kalvoro {
 // wait hook.
 void EventLoopWait(const std::vector<int>& aDescriptors, int aMilliseconds);
 
+// The same without the user's input (clicks and keys wait until it
+// returns): the wait of a listing, which runs inside a command, so that
+// windows repaint but no other command starts meanwhile.
+void ListingWait(const std::vector<int>& aDescriptors, int aMilliseconds);
+
 } // namespace Kalvoro

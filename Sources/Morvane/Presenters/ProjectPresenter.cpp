@@ -1,6 +1,7 @@
 #include "ProjectPresenter.h"
 
 #include "Dialogs.h"
+#include "EventLoopWait.h"
 #include "Exception.h"
 #include "LoadErrors.h"
 #include "MainImages.h"
@@ -15,7 +16,7 @@ const char* const UntitledName = "Untitled.kvr";
 } // namespace
 
 TProjectPresenter::TProjectPresenter(IDialogs& aDialogs, IProjectView& aView)
-    : FDialogs(aDialogs), FView(aView), FCaption(MainTitle()),
+    : FDialogs(aDialogs), FView(aView), FLister(ListingWait), FCaption(MainTitle()),
       FSaveAsFileName(QLatin1String(UntitledName)) {
   FCommands = {
       {.Name = "actNewProject",
@@ -78,6 +79,7 @@ void TProjectPresenter::OpenProject(const QString& aFileName) {
   TOpenProjectResult Opened;
   FView.DeactivateView();
   FProject.reset();
+  FLister.EndHosts();
   // Taken before the reading: a change made meanwhile is asked about later
   // rather than overwritten unasked.
   FRememberedName = FileName;
@@ -118,6 +120,7 @@ void TProjectPresenter::NewProject() {
   FView.DeactivateView();
   // The old project goes first: releasing it unloads its modules.
   FProject.reset();
+  FLister.EndHosts();
   FProject = std::make_unique<TProject>();
   FRememberedName.clear();
   FView.ReactivateView();

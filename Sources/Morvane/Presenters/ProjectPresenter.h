@@ -5,6 +5,8 @@
 
 #include "Command.h"
 #include "FileIdentity.h"
+#include "HostLister.h"
+#include "ModuleLister.h"
 #include "ProjectOptionsPresenter.h"
 
 #include <QString>
@@ -81,6 +83,11 @@ private:
 
   IDialogs& FDialogs;
   IProjectView& FView;
+  // Run hosts list the project's modules, so that none of their code runs
+  // in this program; they outlive the project, whose modules let go of
+  // their hosts as they go.
+  THostLister FLister;
+  TModuleListerScope FListing{&FLister};
   std::unique_ptr<TProject> FProject;
   QString FCaption;
   // The name the Save As dialog starts with: the last one chosen.

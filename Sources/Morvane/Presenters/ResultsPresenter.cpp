@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "EventLoopWait.h"
 #include "IOutput.h"
+#include "InProcessRunner.h"
 #include "LinesPage.h"
 #include "MemoOutput.h"
 #include "Paths.h"
@@ -257,13 +258,22 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
   std::unique_ptr<THostRunner> Hosts;
   if (Options.Hosts)
     Hosts = std::make_unique<THostRunner>(FWait ? FWait : TWaitHook(EventLoopWait));
+  // In process, the listed modules load here for the run and unload after.
+  TInProcessRunner InProcess;
   const TRunStep Step = [&](TTestScenario& aScenario) {
-    if (FRunStep)
-      FRunStep(aScenario, Hosts.get());
-    else if (Hosts)
-      Hosts->Run(aScenario);
-    else
-      aScenario.Run();
+    if (Hosts) {
+      if (FRunStep)
+        FRunStep(aScenario, Hosts.get());
+      else
+        Hosts->Run(aScenario);
+      return;
+    }
+    InProcess.Run(aScenario, [&] {
+      if (FRunStep)
+        FRunStep(aScenario, nullptr);
+      else
+        aScenario.Run();
+    });
   };
   try {
     // A stopped run starts no further scenario.

@@ -1,0 +1,99 @@
+#include "DirectLoader.h"
+
+#include "ModuleTrial.h"
+#include "UnitTestBase.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace Kalvoro {
+
+namespace {
+
+constexpr int Fatal[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+
+// Prepared before the load: the handler only writes.
+std::string Before;
+std::string After = "; runs in hosts go on past such a module\n";
+volatile sig_atomic_t Loading = 0;
+
+void Write(const char* aText, std::size_t aSize) {
+  while (aSize > 0) {
+    const ssize_t Written = write(STDERR_FILENO, aText, aSize);
+    if (Written <= 0)
+      return;
+    aText += Written;
+    aSize -= static_cast<std::size_t>(Written);
+  }
+}
+
+[[noreturn]] void EndLoad(const char* aCause) {
+  Write(Before.data(), Before.size());
+  Write(aCause, std::strlen(aCause));
+  Write(After.data(), After.size());
+  _exit(2);
+}
+
+void OnFatalSignal(int aSignal) {
+  switch (aSignal) {
+  case SIGSEGV:
+    EndLoad("crashed with SIGSEGV");
+  case SIGBUS:
+    EndLoad("crashed with SIGBUS");
+  case SIGFPE:
+    EndLoad("crashed with SIGFPE");
+  case SIGILL:
+    EndLoad("crashed with SIGILL");
+  default:
+    EndLoad("aborted (SIGABRT)");
+  }
+}
+
+// An exit from a start-up runs the exit handlers: while a module loads, the
+// program ends as after a crash.
+void OnExit() {
+  if (Loading)
+    EndLoad("called exit");
+}
+
+} // namespace
+
+TDirectLoader::TDirectLoader() {
+  SetLoadTrialsEnabled(false);
+}
+
+TDirectLoader::~TDirectLoader() {
+  SetLoadTrialsEnabled(true);
+}
+
+void TDirectLoader::List(TModule& aModule) {
+  static const bool Registered = std::atexit(&OnExit) == 0;
+  (void)Registered;
+  Before = "kalvoro: The module \"" + aModule.FullFileName() + "\" ";
+  struct sigaction Action {};
+  Action.sa_handler = &OnFatalSignal;
+  sigemptyset(&Action.sa_mask);
+  struct sigaction Old[std::size(Fatal)];
+  for (std::size_t I = 0; I < std::size(Fatal); ++I)
+    sigaction(Fatal[I], &Action, &Old[I]);
+  Loading = 1;
+  auto Restore = [&] {
+    Loading = 0;
+    for (std::size_t I = 0; I < std::size(Fatal); ++I)
+      sigaction(Fatal[I], &Old[I], nullptr);
+  };
+  try {
+    const TModuleListerScope Here(nullptr);
+    aModule.LoadModule();
+  } catch (...) {
+    Restore();
+    throw;
+  }
+  Restore();
+}
+
+} // namespace Kalvoro

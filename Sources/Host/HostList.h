@@ -1,0 +1,16 @@
+// A run host's listing of a module: it loads the file a runner names, keeps
+// it for the plans that follow and answers what it registered, or why it
+// could not be loaded.
+#pragma once
+
+#include "HostChannel.h"
+#include "HostListing.h"
+#include "LoadedModules.h"
+
+namespace Kalvoro {
+
+// Answers aRequest with a Listing frame (not yet flushed). False when the
+// module's start-up crashed or exited: the host is not fit to go on.
+bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest);
+
+} // namespace Kalvoro

@@ -1,0 +1,205 @@
+#include "HostLister.h"
+
+#include "HostListing.h"
+#include "HostProcess.h"
+#include "ListedUnitTest.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace Kalvoro {
+
+namespace {
+
+// How often a listing's wait looks at the host's ring, in ms (a small frame
+// in the ring wakes no one).
+constexpr int RingLook = 2;
+
+std::string SecondsText(double aSeconds) {
+  std::string Text = std::to_string(aSeconds);
+  Text.erase(Text.find_last_not_of('0') + 1);
+  if (!Text.empty() && Text.back() == '.')
+    Text.pop_back();
+  return Text;
+}
+
+std::string LoadFailure(const std::string& aFileName) {
+  return "Failed to load package or library \"" + aFileName + "\"";
+}
+
+using TClock = std::chrono::steady_clock;
+
+int MillisecondsLeft(TClock::time_point aDeadline) {
+  const auto Left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - TClock::now()).count();
+  return static_cast<int>(std::clamp<long long>(Left, 0, RingLook));
+}
+
+} // namespace
+
+THostLister::THostLister(TWaitHook aWait) : FWait(std::move(aWait)), FTimeLimit(10.0) {
+  if (!FWait)
+    FWait = PollWait;
+}
+
+THostLister::~THostLister() {
+  EndHosts();
+}
+
+void THostLister::EndHosts() {
+  FHosts.clear();
+}
+
+std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
+  for (std::size_t I = FHosts.size(); I-- > 0;) {
+    if (FHosts[I]->Holds(aPath))
+      continue;
+    std::unique_ptr<THostProcess> Host = std::move(FHosts[I]);
+    FHosts.erase(FHosts.begin() + static_cast<std::ptrdiff_t>(I));
+    try {
+      if (Host->Receive())
+        return Host;
+    } catch (const EHostProtocol&) {
+    }
+  }
+  auto Host = std::make_unique<THostProcess>();
+  ++FHostsStarted;
+  return Host;
+}
+
+void THostLister::List(TModule& aModule) {
+  FListed.erase(&aModule);
+  const std::string Path = aModule.LoadPath();
+  std::unique_ptr<THostProcess> Host;
+  try {
+    Host = HostFor(Path);
+  } catch (const std::exception& Error) {
+    aModule.FailListing(msLoadFailed, Error.what());
+    throw TModuleException(LoadFailure(aModule.FullFileName()));
+  }
+  THostListRequest Request;
+  Request.FileName = aModule.FullFileName();
+  Request.BaseDirectory = aModule.BaseDirectory();
+  Host->SendList(Request);
+  std::string Payload;
+  std::string Why;
+  THostListing Listing;
+  try {
+    if (AwaitListing(*Host, Payload, Why))
+      Listing = DecodeListing(Payload);
+  } catch (const EHostProtocol& Error) {
+    Why = Error.what();
+  }
+  if (!Why.empty()) {
+    // A host that gave no answer is ended with what it started.
+    Host.reset();
+    aModule.FailListing(msLoadFailed, Why);
+    throw TModuleException(LoadFailure(aModule.FullFileName()));
+  }
+  if (Listing.Listed)
+    Host->Holding(Path, Listing.Identity);
+  if (AwaitFinished(*Host))
+    FHosts.push_back(std::move(Host));
+  if (!Listing.Listed) {
+    aModule.FailListing(Listing.State, Listing.LoaderError);
+    if (Listing.LoaderException)
+      throw TModuleException(Listing.Error);
+    throw Exception(Listing.Error);
+  }
+  std::vector<TUnitTestBase*> UnitTests;
+  UnitTests.reserve(Listing.UnitTests.size());
+  for (const THostListedUnitTest& Listed : Listing.UnitTests)
+    UnitTests.push_back(new TListedUnitTest(&aModule, Listed.Name, Listed.Methods));
+  aModule.AdoptListing(std::move(UnitTests), std::move(Listing.NameChanges));
+  FListed[&aModule] = Listing.Identity;
+}
+
+bool THostLister::AwaitListing(THostProcess& aHost, std::string& aPayload, std::string& aWhy) {
+  const auto Deadline =
+      TClock::now() + std::chrono::duration_cast<TClock::duration>(
+                          std::chrono::duration<double>(FTimeLimit > 0 ? FTimeLimit : 1e9));
+  for (;;) {
+    const bool Open = aHost.Receive();
+    THostFrameView Frame{};
+    while (aHost.Next(Frame)) {
+      if (Frame.Kind == THostFrame::Listing) {
+        aPayload.assign(Frame.Payload);
+        return true;
+      }
+      if (Frame.Kind != THostFrame::Hello && Frame.Kind != THostFrame::Output)
+        throw EHostProtocol("Garbled frame from the test process: no listing");
+    }
+    if (!Open) {
+      aWhy = aHost.DeathText();
+      if (aWhy.empty())
+        aWhy = "The test process closed its channel";
+      return false;
+    }
+    if (TClock::now() >= Deadline) {
+      aWhy = "Start-up or shut-down did not end within " + SecondsText(FTimeLimit) + " s";
+      return false;
+    }
+    FWait(aHost.Descriptors(), MillisecondsLeft(Deadline));
+  }
+}
+
+bool THostLister::AwaitFinished(THostProcess& aHost) {
+  const auto Deadline = TClock::now() + std::chrono::seconds(2);
+  try {
+    for (;;) {
+      const bool Open = aHost.Receive();
+      THostFrameView Frame{};
+      while (aHost.Next(Frame)) {
+        if (Frame.Kind == THostFrame::Finished)
+          return Open;
+        if (Frame.Kind != THostFrame::Output)
+          return false; // it retires
+      }
+      if (!Open || TClock::now() >= Deadline)
+        return false;
+      FWait(aHost.Descriptors(), MillisecondsLeft(Deadline));
+    }
+  } catch (const EHostProtocol&) {
+    return false;
+  }
+}
+
+void THostLister::Forget(const TModule& aModule) {
+  FListed.erase(&aModule);
+  // The hosts that hold its file would hand back its old code: they end.
+  const std::string Path = aModule.LoadPath();
+  std::erase_if(FHosts,
+                [&](const std::unique_ptr<THostProcess>& aHost) { return aHost->Holds(Path); });
+}
+
+const TFileIdentity* THostLister::Identity(const TModule& aModule) const {
+  const auto Found = FListed.find(&aModule);
+  return Found == FListed.end() ? nullptr : &Found->second;
+}
+
+std::unique_ptr<THostProcess> THostLister::TakeHost(const THostPlan& aPlan) {
+  // One that holds the plan's module first: it runs without loading.
+  std::stable_partition(FHosts.begin(), FHosts.end(),
+                        [&](const auto& aHost) { return !aHost->Holds(aPlan.ModulePath); });
+  for (std::size_t I = FHosts.size(); I-- > 0;) {
+    bool Alive = false;
+    try {
+      Alive = FHosts[I]->Receive();
+    } catch (const EHostProtocol&) {
+    }
+    if (Alive && !FHosts[I]->Serve(aPlan))
+      continue;
+    std::unique_ptr<THostProcess> Host = std::move(FHosts[I]);
+    FHosts.erase(FHosts.begin() + static_cast<std::ptrdiff_t>(I));
+    if (Alive)
+      return Host;
+  }
+  return nullptr;
+}
+
+void THostLister::GiveBack(std::unique_ptr<THostProcess> aHost) {
+  if (aHost)
+    FHosts.push_back(std::move(aHost));
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,64 @@
+// Lists modules in run hosts, so that a program never runs a module's code
+// to know what it holds: a host loads the file, answers its unit tests and
+// methods (or why it could not load it) and keeps it loaded, waiting for the
+// plans of a run, which take the host from here. One host lists a project's
+// modules one after another; a module whose start-up ends its host is not
+// loaded, with the reason, and a fresh host lists the modules after it.
+#pragma once
+
+#include "FileIdentity.h"
+#include "HostRunner.h"
+#include "ModuleLister.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Kalvoro {
+
+class THostProcess;
+struct THostPlan;
+
+class THostLister : public IModuleLister {
+public:
+  explicit THostLister(TWaitHook aWait = PollWait);
+  ~THostLister() override;
+  THostLister(const THostLister&) = delete;
+  THostLister& operator=(const THostLister&) = delete;
+
+  void List(TModule& aModule) override;
+  void Forget(const TModule& aModule) override;
+
+  // The file as its listing found it; null for a module not listed here.
+  const TFileIdentity* Identity(const TModule& aModule) const;
+  // A waiting host that may serve aPlan (one that listed its module first),
+  // already handed the plan; null when none may.
+  std::unique_ptr<THostProcess> TakeHost(const THostPlan& aPlan);
+  // Keeps a host that waits for a plan.
+  void GiveBack(std::unique_ptr<THostProcess> aHost);
+  // Ends the waiting hosts (a project closes).
+  void EndHosts();
+
+  // How long a listing may take, in seconds (start-up of a module in its
+  // host); past it the host is ended and the module is not loaded.
+  void SetTimeLimit(double aSeconds) { FTimeLimit = aSeconds; }
+  int HostsStarted() const { return FHostsStarted; }
+
+private:
+  // A waiting host that has not loaded aPath, or a new one.
+  std::unique_ptr<THostProcess> HostFor(const std::string& aPath);
+  // Reads the host's answer to a listing: true with its payload, false with
+  // why the host gave none (its death, or the time limit).
+  bool AwaitListing(THostProcess& aHost, std::string& aPayload, std::string& aWhy);
+  // After a listing: whether the host waits for more (Finished) or retired.
+  bool AwaitFinished(THostProcess& aHost);
+
+  TWaitHook FWait;
+  double FTimeLimit;
+  int FHostsStarted = 0;
+  std::vector<std::unique_ptr<THostProcess>> FHosts; // waiting, newest last
+  std::map<const TModule*, TFileIdentity> FListed;
+};
+
+} // namespace Kalvoro

@@ -1,0 +1,89 @@
+// Modules listed by run hosts: one host lists a project's modules one after
+// another, a module whose start-up ends its host is not loaded (with the
+// reason) and a fresh host lists those after it; a module loaded again is
+// listed by a fresh host, so a rebuilt file is what its listing shows; no
+// module's code runs in this process.
+#include "HostLister.h"
+
+#include "ModuleTestSupport.h"
+
+#include <memory>
+
+using namespace ModuleTest;
+
+namespace {
+
+// The loader's text after a load of aModule: empty when it loaded.
+std::string LoadOutcome(TModule& aModule) {
+  try {
+    if (aModule.LoadModule())
+      return {};
+  } catch (const TModuleException&) {
+  }
+  return aModule.LoaderError().empty() ? "refused" : aModule.LoaderError();
+}
+
+} // namespace
+
+TEST(RunnerHostLister, EachModuleIsListedOrRefusedOnItsOwnAndAFreshHostGoesOn) {
+  struct TCase {
+    const char* Step;     // where CrashesWhileLoading crashes
+    std::string LoadText; // of the crashing module; the others load
+    int Hosts;            // started for the three listings
+  };
+  const std::vector<TCase> Cases = {
+      {"start-up", "Access violation (SIGSEGV)", 2},
+      {"start-up exit", "exit(3) called by the test", 2},
+      {"start-up hang", "Start-up or shut-down did not end within 2 s", 2},
+      {"shut-down", "", 1},
+      {"none", "", 1},
+  };
+  const std::vector<std::string> Paths = {
+      ModulePath("ReportA.so"), ModulePath("CrashesWhileLoading.so"), ModulePath("Exits.so")};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Step);
+    const TCrashAt Crash(Case.Step);
+    THostLister Lister;
+    Lister.SetTimeLimit(2);
+    const TModuleListerScope Listing(&Lister);
+    std::vector<std::unique_ptr<TModule>> Modules;
+    std::vector<std::string> Outcomes;
+    for (const std::string& Path : Paths) {
+      Modules.push_back(std::make_unique<TModule>(Path));
+      Outcomes.push_back(LoadOutcome(*Modules.back()));
+    }
+    EXPECT_EQ(Outcomes, (std::vector<std::string>{"", Case.LoadText, ""}));
+    EXPECT_EQ(Lister.HostsStarted(), Case.Hosts);
+    for (const auto& Module : Modules) {
+      EXPECT_EQ(Module->Listed(), Module->State() == msLoadSuccess);
+      // Nothing of the module is mapped here.
+      EXPECT_FALSE(IsMapped(Module->FullFileName())) << Module->FullFileName();
+      if (Module->State() == msLoadSuccess) {
+        EXPECT_TRUE(Module->UnloadModule());
+      }
+    }
+  }
+}
+
+// Unloaded and loaded again, a module is listed by a fresh host: a host
+// that holds the old file would hand back its old code.
+TEST(RunnerHostLister, AModuleLoadedAgainShowsTheFileAsItIsNow) {
+  TScratchDir Dir;
+  const std::string Path = Dir.File("Module.so");
+  fs::copy_file(ModulePath("ReportA.so"), Path);
+  THostLister Lister;
+  const TModuleListerScope Listing(&Lister);
+  TModule Module(Path);
+  ASSERT_EQ(LoadOutcome(Module), "");
+  const std::vector<std::string> Before = Names(Module);
+  const TFileIdentity Listed = *Lister.Identity(Module);
+  Module.UnloadModule();
+  EXPECT_EQ(Lister.Identity(Module), nullptr);
+  // Rebuilt: a linker writes a new file and renames it over the old one.
+  fs::copy_file(ModulePath("Exits.so"), Path + ".new");
+  fs::rename(Path + ".new", Path);
+  ASSERT_EQ(LoadOutcome(Module), "");
+  EXPECT_NE(Names(Module), Before);
+  EXPECT_FALSE(Names(Module).empty());
+  EXPECT_FALSE(*Lister.Identity(Module) == Listed);
+}
