@@ -94,7 +94,7 @@ KALVORO_API void SetLoadTrialTimeLimit(double aSeconds);
 KALVORO_API void SetLoadTrialsEnabled(bool aEnabled);
 
 // The time limit as set, and the text of a trial that exceeded it.
-double LoadTrialTimeLimit();
+KALVORO_API double LoadTrialTimeLimit();
 std::string LoadTrialTimeLimitText(double aSeconds);
 
 // The fork trials of the program without a host program (ForkTrial.cpp).
