@@ -131,7 +131,8 @@ Exit codes:
      the run was interrupted by SIGINT (Ctrl+C) or SIGTERM: the running
      method ends as an exception, the rest keep SKIPPED, and the summary, the
      report files and the JUnit report (property "interrupted") hold what
-     ran; a second signal ends the runner at once
+     ran; a test process that has not ended 3 s after the signal, or at a
+     second one, is killed; in process a second signal ends the runner at once
 
 Lines are written as they arrive, on standard output and in the files; only
 in a flood (more than 16 lines in 5 ms) do the rest wait for the next 5 ms.

@@ -165,7 +165,9 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
       aStreams.Err.flush();
     });
     // SIGINT or SIGTERM ends the phase that runs and stops the run; what it
-    // knows is written below. A second signal ends the process at once.
+    // knows is written below. A second signal ends the process at once,
+    // unless it comes while the hosts' runner waits for a host: then it kills
+    // the host and the run still writes what it knows.
     const TInterruptScope Interruption;
     try {
       Selection.Repeat(aStreams.Out, WithJUnit ? &JUnit : nullptr, [&] {

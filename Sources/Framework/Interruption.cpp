@@ -32,6 +32,10 @@ std::atomic<int> Received{0};
 // The first signal arrived on another thread and was passed on to the run's.
 std::atomic<bool> PassedOn{false};
 pthread_t RunThread;
+// A runner that waits for a run host takes the second signal (TakesSecond
+// counts the TTakeSecondInterruption alive); Again says that it came.
+std::atomic<int> TakesSecond{0};
+std::atomic<bool> Again{false};
 struct sigaction Previous[StopSignals.size()];
 
 // The default action of aSignal, now: a second signal must not wait for the
@@ -46,6 +50,12 @@ void EndAtOnce(int aSignal) {
   sigaddset(&Unblock, aSignal);
   SignalRepair::Sigmask(SIG_UNBLOCK, &Unblock, nullptr);
   raise(aSignal);
+}
+
+// Notes a second signal for the runner when it takes one, once; false: the
+// signal ends the process.
+bool TakeAgain() {
+  return TakesSecond.load() > 0 && !Again.exchange(true);
 }
 
 // Ends the phase of aFrame with the signal received; does not return.
@@ -64,7 +74,7 @@ void HandleStop(int aSignal) {
       PassedOn.store(true);
       Waiting.store(true);
       pthread_kill(RunThread, aSignal);
-    } else {
+    } else if (!TakeAgain()) {
       EndAtOnce(aSignal);
     }
     errno = SavedErrno;
@@ -72,7 +82,8 @@ void HandleStop(int aSignal) {
   }
   int None = 0;
   if (!PassedOn.exchange(false) && !Received.compare_exchange_strong(None, aSignal)) {
-    EndAtOnce(aSignal);
+    if (!TakeAgain())
+      EndAtOnce(aSignal);
     errno = SavedErrno;
     return;
   }
@@ -104,6 +115,7 @@ TInterruptScope::TInterruptScope() {
   Received.store(0);
   PassedOn.store(false);
   Waiting.store(false);
+  Again.store(false);
   // Bound now, so that the handler never resolves a symbol.
   (void)CurrentCrashFrame();
   Open.store(true);
@@ -116,6 +128,7 @@ TInterruptScope::~TInterruptScope() {
   Open.store(false);
   Waiting.store(false);
   PassedOn.store(false);
+  Again.store(false);
   Received.store(0);
 }
 
@@ -125,6 +138,18 @@ int TInterruptScope::Signal() const noexcept {
 
 int InterruptSignal() noexcept {
   return Open.load(std::memory_order_relaxed) ? Received.load(std::memory_order_relaxed) : 0;
+}
+
+TTakeSecondInterruption::TTakeSecondInterruption() noexcept {
+  TakesSecond.fetch_add(1);
+}
+
+TTakeSecondInterruption::~TTakeSecondInterruption() {
+  TakesSecond.fetch_sub(1);
+}
+
+bool InterruptedAgain() noexcept {
+  return Open.load(std::memory_order_relaxed) && Again.load(std::memory_order_relaxed);
 }
 
 const char* InterruptSignalName(int aSignal) noexcept {

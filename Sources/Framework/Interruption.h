@@ -7,7 +7,9 @@
 // limit does, with the text "Interrupted (SIGINT)" (or the next phase that
 // starts, when none is running), and the run starts no further method, unit
 // test or scenario: they keep "not run". A second signal ends the process at
-// once, as if no handler were there.
+// once, as if no handler were there; only while a runner waits for a run host
+// (TTakeSecondInterruption) is the second one the runner's to act on, and a
+// third ends the process.
 #pragma once
 
 #include "Export.h"
@@ -34,6 +36,21 @@ public:
 // The signal that interrupted the run of the open scope; 0 when there was
 // none or no scope is open. The run loops ask it before each step.
 KALVORO_API int InterruptSignal() noexcept;
+// While one is alive, a second SIGINT or SIGTERM does not end the process
+// but is noted for InterruptedAgain: a runner that waits for a run host kills
+// the host then, so that the run still writes its reports. A third signal,
+// or a second one with none alive, ends the process at once.
+class KALVORO_API TTakeSecondInterruption {
+public:
+  TTakeSecondInterruption() noexcept;
+  ~TTakeSecondInterruption();
+  TTakeSecondInterruption(const TTakeSecondInterruption&) = delete;
+  TTakeSecondInterruption& operator=(const TTakeSecondInterruption&) = delete;
+};
+
+// Whether a second signal has come and been noted so.
+KALVORO_API bool InterruptedAgain() noexcept;
+
 // "SIGINT", "SIGTERM", or "signal N".
 KALVORO_API const char* InterruptSignalName(int aSignal) noexcept;
 

@@ -47,7 +47,7 @@ KALVORO_API void SetLoadTrialTimeLimit(double aSeconds);
 KALVORO_API void SetLoadTrialsEnabled(bool aEnabled);
 
 // The time limit as set, and the text of a trial that exceeded it.
-double LoadTrialTimeLimit();
+KALVORO_API double LoadTrialTimeLimit();
 std::string LoadTrialTimeLimitText(double aSeconds);
 
 // The trials in a fork (ForkTrial.cpp).

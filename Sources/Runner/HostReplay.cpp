@@ -47,6 +47,9 @@ void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
                           aMethod.Phase == TPhase::Exit
                       ? aMessage.Time
                       : 0;
+    // The plan has begun: the deadline to its first phase is met.
+    if (FPhaseStart != 0)
+      FStartBy = 0;
     if (List.Consumes(MessageIdProgress))
       Deliver(aMessage);
     return;

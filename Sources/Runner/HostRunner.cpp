@@ -17,17 +17,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <ctime>
 
 namespace Kalvoro {
 
 namespace {
-
-std::int64_t Now() {
-  timespec Time{};
-  clock_gettime(CLOCK_MONOTONIC, &Time);
-  return static_cast<std::int64_t>(Time.tv_sec) * 1'000'000'000 + Time.tv_nsec;
-}
 
 // How often a waiting runner looks at a running host's ring, in ms.
 constexpr int RingLook = 2;
@@ -81,7 +74,8 @@ void THostRunner::Run(TTestScenario& aScenario) {
   FOrder.clear();
   FStop = FStopNow = FStopSent = false;
   FForwarded = 0;
-  FPhaseStart = 0;
+  FPhaseStart = FStartBy = 0;
+  FStalled = false;
   FOutputs.clear();
   TRunPlan* const Original = aScenario.RunPlan();
   TRecordedPlan Recorded(Original);
@@ -180,10 +174,13 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
       aRun.Host = IdleHost(Plan);
     if (!aRun.Host && FLister != nullptr)
       aRun.Host = FLister->TakeHost(Plan);
-    if (!aRun.Host) {
+    const bool Fresh = !aRun.Host;
+    if (Fresh) {
       aRun.Host = std::make_unique<THostProcess>(Plan);
       ++FHostsStarted;
     }
+    // A new host has until its hello, then its plan until its first phase.
+    AwaitStart(Fresh);
     aRun.HostBase = aPosition;
     QueueNext(aRun);
   } catch (const std::exception& Error) {
@@ -227,6 +224,11 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
       break;
     }
     if (!Run.Host) {
+      // Once the run is interrupted no host starts: the method stays not run.
+      if (InterruptSignal() != 0) {
+        Method.Method->SetTestResult(tcrTodo);
+        break;
+      }
       StartHost(Run, Position, ExitOnly);
       Method.HostStarted = false;
       continue;
@@ -236,8 +238,10 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     if (Pumped == TPumped::Done)
       break;
     const bool Early = !Run.HostFinishedOne && !Method.HostStarted;
+    const bool Stalled = FStalled;
     Run.Host.reset();
-    FPhaseStart = 0;
+    FPhaseStart = FStartBy = 0;
+    FStalled = false;
     if (Pumped == TPumped::Restart) {
       // A host that ends its plan before running anything of it is broken.
       if (Early && ++Run.EarlyDeaths >= 2)
@@ -248,10 +252,20 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
       EndPhase(Method, "Stopped by the user");
       break;
     }
+    // A host that ends in an interrupted run gets no successor: a method it
+    // had begun ends with its death, as at a stop now, else stays not run.
+    if (InterruptSignal() != 0) {
+      if (Method.Phase == TPhase::None && !Method.HostStarted)
+        Method.Method->SetTestResult(tcrTodo);
+      else
+        EndPhase(Method, Death);
+      break;
+    }
     if (Early && Run.GiveUp.empty()) {
       // A host that ends before its first method may have met a passing
-      // fault; twice in a row it is the module.
-      if (++Run.EarlyDeaths >= 2)
+      // fault; twice in a row it is the module. One that missed its deadline
+      // to start would only keep the next one waiting as long.
+      if (++Run.EarlyDeaths >= 2 || Stalled)
         Run.GiveUp = Death;
       continue;
     }
@@ -269,6 +283,8 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
 }
 
 THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath) {
+  // A second SIGINT or SIGTERM while the runner reads a host kills the host.
+  const TTakeSecondInterruption SecondSignal;
   // The frames read before come first, the ring after them: a host that runs
   // ahead waits in its ring, not in this process's memory.
   bool Ended = false;
@@ -300,6 +316,7 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
     // the host ends its phase as the runner would in process.
     if (const int Signal = InterruptSignal(); Signal != 0 && FForwarded == 0) {
       FForwarded = Signal;
+      FForwardedAt = Now();
       aRun.Host->Signal(Signal);
     }
     if (FStop && !FStopSent) {
@@ -312,9 +329,8 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
       Ended = !aRun.Host->Receive();
       continue;
     }
-    int Wait = WaitMilliseconds();
+    int Wait = WaitMilliseconds(FDeath);
     if (Wait == 0) {
-      FDeath = "Time limit of " + SecondsText(FScenario->TimeLimit()) + " s exceeded";
       aRun.Host->Kill();
       Ended = !aRun.Host->Receive();
       continue;
@@ -349,6 +365,7 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
       aResult = TPumped::Ended;
       return false;
     }
+    AwaitStart(false);
     return true;
   }
   case THostFrame::Message:
@@ -399,19 +416,6 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
   default:
     throw EHostProtocol("Garbled frame from the test process: a frame of the runner's own");
   }
-}
-
-int THostRunner::WaitMilliseconds() const {
-  int Wait = -1;
-  if (FPhaseStart != 0 && FScenario->TimeLimit() > 0) {
-    const double Limit = std::min(FScenario->TimeLimit(), 365.0 * 24 * 3600) + FGrace;
-    const std::int64_t Deadline = FPhaseStart + static_cast<std::int64_t>(Limit * 1e9);
-    const std::int64_t Left = Deadline - Now();
-    if (Left <= 0)
-      return 0;
-    Wait = static_cast<int>(std::min<std::int64_t>(Left / 1'000'000 + 1, 1'000'000'000));
-  }
-  return Wait;
 }
 
 } // namespace Kalvoro

@@ -146,7 +146,15 @@ private:
   // Fires a host's message through the scenario's event list as a kept
   // message object, rebuilt from it.
   void Deliver(const THostMessage& aMessage);
-  int WaitMilliseconds() const;
+  // The deadlines of the host being read (HostDeadlines.cpp). AwaitStart
+  // sets the one to a new host's hello (aProcess) or to its plan's first
+  // phase; the first phase clears it.
+  void AwaitStart(bool aProcess);
+  double StartLimit() const;
+  // The milliseconds to the nearest deadline (< 0: none), or 0 once one has
+  // passed, with aDeath the text that the host's kill gives.
+  int WaitMilliseconds(std::string& aDeath);
+  static std::int64_t Now();
   // Ends the phase that the host's death interrupted as an exception of it.
   // Returns true when the method's Exit is still to run.
   bool EndPhase(TMethodRun& aMethod, const std::string& aText);
@@ -170,8 +178,15 @@ private:
   double FGrace = 2.0;
   bool FStop = false;
   bool FStopNow = false;
-  int FForwarded = 0;           // the interruption passed on to the hosts
+  int FForwarded = 0;            // the interruption passed on to the hosts
+  std::int64_t FForwardedAt = 0; // when it was passed on
+  // How long a host that was passed an interruption gets to end before the
+  // runner kills it.
+  double FInterruptGrace = 3.0;
   std::int64_t FPhaseStart = 0; // the host's start of its running phase, or 0
+  std::int64_t FStartBy = 0;    // the deadline to the hello or first phase, or 0
+  std::string FStartStall;      // the text of a host that missed it
+  bool FStalled = false;        // the host was killed for missing it
   std::string FDeath;           // the text that a kill by the runner gives
   int FWake[2] = {-1, -1};      // a stop wakes the wait through this pipe
   bool FStopSent = false;

@@ -1,5 +1,6 @@
-// The runner as a child process: SIGINT and SIGTERM during a run, and the
-// order of its lines and a test's own output on a pipe.
+// The runner as a child process: SIGINT and SIGTERM during a run, also to a
+// run whose host does not end at them, and the order of its lines and a
+// test's own output on a pipe.
 #include "ChildProcess.h"
 #include "ConsoleTestSupport.h"
 
@@ -19,15 +20,19 @@ using namespace ConsoleTest;
 namespace {
 
 const std::string HangsModule = std::string(KALVORO_TEST_MODULES_DIR) + "/Hangs.so";
+const std::string StallModule = std::string(KALVORO_TEST_MODULES_DIR) + "/FaultStallInHost.so";
+const std::string UnstoppableModule =
+    std::string(KALVORO_TEST_MODULES_DIR) + "/FaultUnstoppable.so";
 
-// The runner started with aArguments, standard output on a pipe, standard
-// error to a file.
+// The runner started with aArguments (and aEnvironment), standard output on
+// a pipe, standard error to a file.
 struct TChild {
   std::optional<TChildProcess> Process;
   pid_t Pid = -1;
   int Out = -1;
 
-  TChild(const std::vector<std::string>& aArguments, const fs::path& aErrFile) {
+  TChild(const std::vector<std::string>& aArguments, const fs::path& aErrFile,
+         const std::vector<std::string>& aEnvironment = {}) {
     int Pipe[2];
     if (pipe2(Pipe, O_CLOEXEC) != 0)
       return;
@@ -36,6 +41,7 @@ struct TChild {
     Options.Program = KALVORO_RUNNER;
     Options.Arguments = aArguments;
     Options.Descriptors = {{Pipe[1], STDOUT_FILENO}, {Err, STDERR_FILENO}};
+    Options.Environment = aEnvironment;
     Process.emplace(Options);
     close(Pipe[1]);
     close(Err);
@@ -53,6 +59,14 @@ struct TChild {
     return WIFEXITED(Process->Status()) ? WEXITSTATUS(Process->Status()) : -1;
   }
 };
+
+// Waits until aDone holds, for at most 20 s (then the test goes on and
+// fails on what follows).
+template <typename TDone> void AwaitThat(TDone aDone) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!aDone() && std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
 
 bool EveryLineEndsInCrLf(const std::string& aText) {
   if (aText.empty() || aText.back() != '\n')
@@ -80,10 +94,7 @@ TEST(ConsoleInterrupt, SignalWritesWhatTheRunKnowsAndExitsWithItsCode) {
                  Dir.Path() / "err.txt");
     ASSERT_GT(Child.Pid, 0);
     // The log has the hanging method's BEGIN line while it hangs.
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (ReadFile(Log).find("BEGIN TestBusyLoop\r\n") == std::string::npos &&
-           std::chrono::steady_clock::now() < Deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    AwaitThat([&] { return ReadFile(Log).find("BEGIN TestBusyLoop\r\n") != std::string::npos; });
     kill(Child.Pid, Signal);
     std::string Out;
     EXPECT_EQ(Child.Finish(Out), Code) << Name;
@@ -128,4 +139,87 @@ TEST(ConsoleInterrupt, OwnOutputAndRunnerLinesKeepTheirOrderOnAPipe) {
                                       "own line 2", "FAILURE (TPrints.TestPrints) runner line 2",
                                       "own line 3", "FAILURE (TPrints.TestPrints) runner line 3"}))
       << Out;
+}
+
+// A test that catches the signal passed on to its host, or that stopped its
+// host, in a run without a time limit: the runner kills the host a grace
+// after passing the signal on, or at a second signal, writes every report
+// and exits with the signal's code; the rest stays not run.
+TEST(ConsoleInterrupt, HostThatDoesNotEndAtTheSignalIsKilledAndTheRunStillReports) {
+  struct TCase {
+    std::string Method;
+    std::string Begun; // the report that says the method ignores signals now
+    int Signal;
+    bool Twice;
+    int Code;
+    std::string Cause;
+  };
+  const std::string Grace = ": the test process did not end within 3 s";
+  const TCase Cases[] = {
+      {"TestCatchesSignals", "catching signals", SIGINT, false, 130,
+       "Interrupted (SIGINT)" + Grace},
+      {"TestStopsItself", "stopping", SIGTERM, false, 143, "Interrupted (SIGTERM)" + Grace},
+      {"TestCatchesSignals", "catching signals", SIGTERM, true, 143,
+       "Interrupted (SIGTERM) again: the test process was killed"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Method + (Case.Twice ? " twice" : ""));
+    TScratchDir Dir;
+    const fs::path Log = Dir.Path() / "log.txt";
+    TChild Child({"run", UnstoppableModule, "--no-progress", "--filter",
+                  "TUnstoppable." + Case.Method + ":TUnstoppable.TestAfter", "--log", Log.string(),
+                  "--errors", (Dir.Path() / "errors.txt").string(), "--summary",
+                  (Dir.Path() / "summary.txt").string(), "--junit",
+                  (Dir.Path() / "junit.xml").string()},
+                 Dir.Path() / "err.txt");
+    ASSERT_GT(Child.Pid, 0);
+    const auto Logged = [&](const std::string& aReport) {
+      return [&Log, aReport] {
+        return ReadFile(Log).find("REPORT " + aReport + "\r\n") != std::string::npos;
+      };
+    };
+    AwaitThat(Logged(Case.Begun));
+    kill(Child.Pid, Case.Signal);
+    if (Case.Twice) {
+      // The host has been passed the first one.
+      AwaitThat(Logged("caught a signal"));
+      kill(Child.Pid, Case.Signal);
+    }
+    std::string Out;
+    EXPECT_EQ(Child.Finish(Out), Case.Code);
+
+    EXPECT_EQ(ReadFile(Dir.Path() / "errors.txt"),
+              "EXCEPTION (TUnstoppable." + Case.Method + ") " + Case.Cause + "\r\n");
+    const std::string Summary = ReadFile(Dir.Path() / "summary.txt");
+    EXPECT_NE(Summary.find("# Success    = 0\r\n# Failures   = 0\r\n# Exceptions = 1\r\n"),
+              std::string::npos)
+        << Summary;
+    EXPECT_NE(ReadFile(Log).find("END Default Scenario"), std::string::npos);
+    const std::string JUnit = ReadFile(Dir.Path() / "junit.xml");
+    EXPECT_NE(JUnit.find("<property name=\"interrupted\""), std::string::npos) << JUnit;
+    EXPECT_TRUE(JUnit.ends_with("</testsuites>\n")) << JUnit;
+  }
+}
+
+// A signal while the run's host waits in its module's start-up: that host
+// ends and no other starts (it would wait in the same place), the methods
+// stay not run, and the run exits with the signal's code.
+TEST(ConsoleInterrupt, InterruptedRunStartsNoFurtherHost) {
+  TScratchDir Dir;
+  const fs::path Stalled = Dir.Path() / "stalled";
+  TChild Child({"run", StallModule, "--no-progress", "--errors",
+                (Dir.Path() / "errors.txt").string(), "--summary",
+                (Dir.Path() / "summary.txt").string()},
+               Dir.Path() / "err.txt", {"KALVORO_TEST_STALL_MARK=" + Stalled.string()});
+  ASSERT_GT(Child.Pid, 0);
+  AwaitThat([&] { return fs::exists(Stalled); });
+  kill(Child.Pid, SIGTERM);
+  std::string Out;
+  EXPECT_EQ(Child.Finish(Out), 143);
+  EXPECT_EQ(ReadFile(Dir.Path() / "errors.txt"), "");
+  const std::string Summary = ReadFile(Dir.Path() / "summary.txt");
+  EXPECT_NE(Summary.find("# Skipped    = 2\r\n# Success    = 0\r\n# Failures   = 0\r\n"
+                         "# Exceptions = 0\r\n"),
+            std::string::npos)
+      << Summary;
 }

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <regex>
 
 using namespace HostsTest;
 
@@ -60,16 +59,6 @@ constexpr bool SanitizerBuild = true;
 #else
 constexpr bool SanitizerBuild = false;
 #endif
-
-// The summary's result lines, "RESULT T.M", in their order.
-std::vector<std::string> SummaryResults(const std::string& aSummary) {
-  static const std::regex Line(R"((SUCCESS|FAILURE|EXCEPTION|SKIPPED) +(\S+)\r)");
-  std::vector<std::string> Result;
-  for (auto It = std::sregex_iterator(aSummary.begin(), aSummary.end(), Line);
-       It != std::sregex_iterator(); ++It)
-    Result.push_back((*It)[1].str() + " " + (*It)[2].str());
-  return Result;
-}
 
 // Runs aCase's module in hosts and checks that the faulting method is an
 // exception with the fault's cause, the methods after it run with their own

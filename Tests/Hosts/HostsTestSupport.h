@@ -113,4 +113,14 @@ inline std::size_t Occurrences(const std::string& aText, const std::string& aPar
   return Count;
 }
 
+// The summary's result lines, "RESULT T.M", in their order.
+inline std::vector<std::string> SummaryResults(const std::string& aSummary) {
+  static const std::regex Line(R"((SUCCESS|FAILURE|EXCEPTION|SKIPPED) +(\S+)\r)");
+  std::vector<std::string> Result;
+  for (auto It = std::sregex_iterator(aSummary.begin(), aSummary.end(), Line);
+       It != std::sregex_iterator(); ++It)
+    Result.push_back((*It)[1].str() + " " + (*It)[2].str());
+  return Result;
+}
+
 } // namespace HostsTest
