@@ -153,7 +153,7 @@ void TUnitTestBase::FireProgress(TProgressType aType, const std::string& aMethod
 // (thread cancellation) by its tag type binds a reference to no object, which
 // is how that unwinding is meant to be caught and passed on.
 template <class TBody>
-[[gnu::no_sanitize_undefined]] void
+__attribute__((no_sanitize("undefined"))) void
 TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TProgressType aFinish,
                             const std::string& aPhaseName, TBody&& aBody) {
   std::string ErrorText;

@@ -85,8 +85,8 @@ bool TUnitTest::ValuesFailed(std::string_view aText, const std::string& aExpecte
 // The sanitizer of undefined behaviour is off here: catching forced unwinding
 // by its tag type binds a reference to no object, which is how it is caught
 // to be passed on.
-[[gnu::no_sanitize_undefined]] bool TUnitTest::ThrowsFailed(std::string_view aText, bool aThrown,
-                                                            TSourceLocation aWhere) {
+__attribute__((no_sanitize("undefined"))) bool
+TUnitTest::ThrowsFailed(std::string_view aText, bool aThrown, TSourceLocation aWhere) {
   std::string Text(aText);
   if (!aThrown) {
     Text += " (no exception thrown)";

@@ -13,6 +13,9 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace Kalvoro {
 
 namespace {
@@ -20,23 +23,39 @@ namespace {
 // The window that ShowProgress shows, while it is shown.
 TProgressForm* ProgressForm = nullptr;
 
-QLabel* MakeLabel(QWidget* aParent, const QString& aText, int aLeft, int aTop) {
+// The captions' column and the values' one, which ends with the bar.
+constexpr int CaptionLeft = 24;
+constexpr int ValueLeft = 120;
+constexpr int ValueRight = 313;
+constexpr int CaptionGap = 6;
+
+QLabel* MakeLabel(QWidget* aParent, const QString& aText, int aTop) {
   auto* Label = new QLabel(aText, aParent);
   Label->setAccessibleName(aText);
-  Label->move(aLeft, aTop);
+  Label->move(CaptionLeft, aTop);
   Label->adjustSize();
   return Label;
 }
 
+// The values start at ValueLeft, or further right where a caption (in a
+// larger font) would reach it, so that no caption runs into its value.
+int ValueColumn(std::initializer_list<const QLabel*> aCaptions) {
+  int Left = ValueLeft;
+  for (const QLabel* Caption : aCaptions)
+    Left = std::max(Left, Caption->geometry().right() + 1 + CaptionGap);
+  return Left;
+}
+
 // A bold label of the value column; its accessible name is the caption
-// beside it, its description the value it shows.
-QLabel* MakeValueLabel(QWidget* aParent, const QString& aCaption, int aTop) {
+// beside it, its description the value it shows. A longer value is cut off
+// at the column's end.
+QLabel* MakeValueLabel(QWidget* aParent, const QString& aCaption, int aLeft, int aTop) {
   auto* Label = new QLabel(aParent);
   QFont Font = Label->font();
   Font.setBold(true);
   Label->setFont(Font);
   Label->setAccessibleName(aCaption);
-  Label->setGeometry(120, aTop, 193, Label->sizeHint().height());
+  Label->setGeometry(aLeft, aTop, ValueRight - aLeft, Label->sizeHint().height());
   return Label;
 }
 
@@ -60,12 +79,13 @@ TProgressForm::TProgressForm(TTestScenario* aTestScenario, THostRunner* aHosts)
   setWindowTitle(QStringLiteral("Running"));
   setFixedSize(330, 105);
 
-  Label1 = MakeLabel(this, QStringLiteral("Test Scenario"), 24, 8);
-  Label2 = MakeLabel(this, QStringLiteral("UnitTest"), 24, 24);
-  Label3 = MakeLabel(this, QStringLiteral("UnitTest Method"), 24, 40);
-  lblScenario = MakeValueLabel(this, Label1->text(), 8);
-  lblUnitTest = MakeValueLabel(this, Label2->text(), 24);
-  lblUnitTestMethod = MakeValueLabel(this, Label3->text(), 40);
+  Label1 = MakeLabel(this, QStringLiteral("Test Scenario"), 8);
+  Label2 = MakeLabel(this, QStringLiteral("UnitTest"), 24);
+  Label3 = MakeLabel(this, QStringLiteral("UnitTest Method"), 40);
+  const int Values = ValueColumn({Label1, Label2, Label3});
+  lblScenario = MakeValueLabel(this, Label1->text(), Values, 8);
+  lblUnitTest = MakeValueLabel(this, Label2->text(), Values, 24);
+  lblUnitTestMethod = MakeValueLabel(this, Label3->text(), Values, 40);
   ShowValue(lblScenario, FScenario->Name());
 
   ProgressBar = new QProgressBar(this);

@@ -308,6 +308,10 @@ THostMessage DecodeMessage(std::string_view aPayload) {
   Message.ProgressType = static_cast<TProgressType>(Type);
   Message.Time = static_cast<std::int64_t>(Fields.U64());
   Message.Text = Fields.Text();
+  // A progress message has no text: one that brings a text was not sent by
+  // a host's framework and would not survive its rebuilding.
+  if (Message.Id == MessageIdProgress && !Message.Text.empty())
+    Garbled("a progress message with a text");
   Message.ScenarioName = Fields.Text();
   Message.UnitTestName = Fields.Text();
   Message.MethodName = Fields.Text();

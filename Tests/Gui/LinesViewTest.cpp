@@ -1,11 +1,12 @@
 // The line-list view over a page: following the end, copying the selected
-// lines, finding (through the page and through any list model), and rows as
-// wide as the widest line.
+// lines, finding (through the page and through any list model), rows as wide
+// as the widest line, and the fixed-pitch font they ask for.
 #include "LinesView.h"
 #include "LinesPage.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QStringListModel>
@@ -127,7 +128,16 @@ private slots:
     const int LongWidth = View.fontMetrics().horizontalAdvance(QString::fromStdString(Long));
     QVERIFY(View.visualRect(Page.index(1)).width() >= LongWidth);
     QVERIFY(View.horizontalScrollBar()->maximum() > 0);
-    QVERIFY(View.font().fixedPitch() || QFontInfo(View.font()).fixedPitch());
+  }
+
+  // The lines ask for the system's fixed-pitch font. Which face answers that
+  // request (and whether fontconfig calls it fixed-pitch) depends on the fonts
+  // installed, so the request is what is checked.
+  void LinesAskForTheSystemsFixedFont() {
+    const QFont Fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QVERIFY(Fixed != QApplication::font()); // else the view's own font would pass too
+    TLinesView View;
+    QCOMPARE(View.font(), Fixed);
   }
 };
 

@@ -1,6 +1,7 @@
-// The progress window itself: its fixed settings, a run shown modally that
-// starts only once the window is on the screen, a run that ends with an
-// error, its assertions, and crashing test methods contained by the run.
+// The progress window itself: its fixed settings, captions clear of their
+// values, a run shown modally that starts only once the window is on the
+// screen, a run that ends with an error, its assertions, and crashing test
+// methods contained by the run.
 #include "GuiTestSupport.h"
 
 #include "FProgress.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 
@@ -108,8 +110,9 @@ private slots:
     for (int Row = 0; Row < 3; ++Row) {
       QCOMPARE(Captions[Row]->text(), Texts[Row]);
       QCOMPARE(Captions[Row]->pos(), QPoint(24, 8 + 16 * Row));
-      QCOMPARE(Values[Row]->pos(), QPoint(120, 8 + 16 * Row));
-      QCOMPARE(Values[Row]->width(), 193);
+      QCOMPARE(Values[Row]->pos(), QPoint(Values[0]->x(), 8 + 16 * Row));
+      QVERIFY(Values[Row]->x() >= 120);
+      QCOMPARE(Values[Row]->geometry().right(), Form.ProgressBar->geometry().right());
       QVERIFY(Values[Row]->font().bold());
       QCOMPARE(Values[Row]->accessibleName(), Texts[Row]);
     }
@@ -122,6 +125,38 @@ private slots:
     QCOMPARE(Form.Timer->interval(), 100);
     QVERIFY(Form.Timer->isSingleShot());
     QVERIFY(!Form.Timer->isActive()); // started once the window shows
+  }
+
+  // Each caption keeps clear of its value, in the usual font and in a larger
+  // one, with values longer than the window is wide: the values' column
+  // starts past the widest caption and ends inside the window.
+  void CaptionsKeepClearOfTheirValues() {
+    const QFont Usual = QApplication::font();
+    const auto RestoreFont = qScopeGuard([&Usual] { QApplication::setFont(Usual); });
+    for (const double Scale : {1.0, 1.5}) {
+      QFont Font = Usual;
+      if (Usual.pointSizeF() > 0)
+        Font.setPointSizeF(Usual.pointSizeF() * Scale);
+      else
+        Font.setPixelSize(qRound(Usual.pixelSize() * Scale));
+      QApplication::setFont(Font);
+      TTestScenario Scenario("A scenario whose name runs on past the edge of the window");
+      TProgressForm Form(&Scenario);
+      Form.lblUnitTest->setText(QStringLiteral("TAUnitTestWhoseNameRunsOnPastTheEdgeOfTheWindow"));
+      Form.lblUnitTestMethod->setText(
+          QStringLiteral("TestAMethodWhoseNameRunsOnPastTheEdgeOfTheWindow"));
+      Form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&Form));
+      const QList<std::pair<QLabel*, QLabel*>> Pairs = {{Form.Label1, Form.lblScenario},
+                                                        {Form.Label2, Form.lblUnitTest},
+                                                        {Form.Label3, Form.lblUnitTestMethod}};
+      for (const auto& [Caption, Value] : Pairs) {
+        const QString Where = QStringLiteral("%1 at scale %2").arg(Caption->text()).arg(Scale);
+        QVERIFY2(Caption->width() >= Caption->sizeHint().width(), qPrintable(Where));
+        QVERIFY2(!Caption->geometry().intersects(Value->geometry()), qPrintable(Where));
+        QVERIFY2(Form.rect().contains(Value->geometry()), qPrintable(Where));
+      }
+    }
   }
 
   // The run starts at least 100 ms after the window shows, from its modal

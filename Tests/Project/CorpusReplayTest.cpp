@@ -8,7 +8,7 @@ using namespace KalvoroTest;
 
 TEST(CorpusReplayTest, EveryCorpusFileLoadsOrFailsWithALoadMessage) {
   const std::filesystem::path Corpus =
-      std::filesystem::path(KALVORO_SOURCE_DIR) / "Fuzz" / "corpus";
+      std::filesystem::path(KALVORO_SOURCE_DIR) / "Fuzz" / "corpus" / "ProjectFuzz";
   TScratchDir Dir;
   int Files = 0;
   for (const auto& Entry : std::filesystem::directory_iterator(Corpus)) {

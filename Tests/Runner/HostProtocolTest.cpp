@@ -140,6 +140,11 @@ TEST(HostProtocol, GarbledFramesAreRefused) {
   THostFrameWriter Good;
   Good.MethodDone(1, tcrSuccess);
   const std::string Done = Good.Data().substr(5);
+  // A report's frame with the id of a progress message.
+  Good.Clear();
+  Good.Message(TReportMessage("text"), 0);
+  std::string Texted = Good.Data();
+  Texted[5] = static_cast<char>(MessageIdProgress);
   const struct {
     const char* What;
     std::string Bytes;
@@ -151,6 +156,7 @@ TEST(HostProtocol, GarbledFramesAreRefused) {
       {"bytes after the fields", Raw(7, "\x0c" + Done + "z")},
       {"unknown result", Raw(6, std::string("\x0c\x01\x00\x00\x00\x09", 6))},
       {"text longer than its frame", Raw(5, std::string("\x0f\xff\xff\xff\x7f", 5))},
+      {"progress message with a text", Texted},
   };
   for (const auto& Case : Cases) {
     THostFrameReader Reader;
@@ -159,7 +165,9 @@ TEST(HostProtocol, GarbledFramesAreRefused) {
         {
           THostFrameView Frame{};
           ASSERT_TRUE(Reader.Next(Frame));
-          if (Frame.Kind == THostFrame::MethodDone) {
+          if (Frame.Kind == THostFrame::Message) {
+            DecodeMessage(Frame.Payload);
+          } else if (Frame.Kind == THostFrame::MethodDone) {
             std::uint32_t Position = 0;
             TUnitTestResult Result = tcrTodo;
             DecodeMethodDone(Frame.Payload, Position, Result);
