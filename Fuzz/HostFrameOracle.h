@@ -4,6 +4,7 @@
 // by the fuzz target and the unit test that replays seeds of it.
 #pragma once
 
+#include "HostListing.h"
 #include "HostProtocol.h"
 
 #include <algorithm>
@@ -53,6 +54,12 @@ inline std::string CheckHostBytes(std::string_view aData, std::size_t aChunk) {
         }
         case THostFrame::LoadFailed:
           Again.LoadFailed(DecodeText(Frame.Payload));
+          break;
+        case THostFrame::List:
+          WriteListRequest(Again, DecodeListRequest(Frame.Payload));
+          break;
+        case THostFrame::Listing:
+          WriteListing(Again, DecodeListing(Frame.Payload));
           break;
         default:
           continue; // the frames without fields

@@ -1,6 +1,7 @@
 // The run hosts' frames: what crosses comes back the same, and what a broken
 // or hostile host sends is refused, never trusted.
 #include "HostProtocol.h"
+#include "HostListing.h"
 
 #include "FrameworkTestSupport.h"
 #include "HostMessages.h"
@@ -27,7 +28,7 @@ std::vector<std::string> Frames(const std::string& aBytes, std::size_t aChunk) {
   return Payloads;
 }
 
-TEST(HostProtocol, PlansAndMessagesCrossWhole) {
+TEST(HostProtocol, PlansMessagesAndListingsCrossWhole) {
   THostPlan Plan;
   Plan.ModulePath = "/tmp/a b/Tests.so";
   Plan.Device = 0x1234567890ull;
@@ -47,9 +48,24 @@ TEST(HostProtocol, PlansAndMessagesCrossWhole) {
   Writer.Message(Report, 7);
   Writer.Message(Progress, 9);
   Writer.MethodDone(2, tcrFailure);
+  THostListing Listing;
+  Listing.Listed = true;
+  Listing.State = msLoadSuccess;
+  Listing.Identity = {true, 7, 8, 9, -10, 11};
+  Listing.UnitTests = {{"TA", {"TestAdd", ""}}, {"TB", {}}};
+  Listing.NameChanges = {{"T|C", ""}};
+  WriteListing(Writer, Listing);
   for (const std::size_t Chunk : {std::size_t{1} << 30, std::size_t{65521}}) {
     const std::vector<std::string> Payloads = Frames(Writer.Data(), Chunk);
-    ASSERT_EQ(Payloads.size(), 5u);
+    ASSERT_EQ(Payloads.size(), 6u);
+    const THostListing Listed = DecodeListing(Payloads[5]);
+    EXPECT_TRUE(Listed.Listed);
+    EXPECT_TRUE(Listed.Identity == Listing.Identity);
+    ASSERT_EQ(Listed.UnitTests.size(), 2u);
+    EXPECT_EQ(Listed.UnitTests[0].Methods, Listing.UnitTests[0].Methods);
+    EXPECT_EQ(Listed.UnitTests[1].Name, "TB");
+    ASSERT_EQ(Listed.NameChanges.size(), 1u);
+    EXPECT_EQ(Listed.NameChanges[0].Registered, "T|C");
     const THostPlan Back = DecodePlan(Payloads[0]);
     EXPECT_EQ(Back.ModulePath, Plan.ModulePath);
     EXPECT_EQ(Back.Device, Plan.Device);
@@ -192,6 +208,12 @@ TEST(HostProtocol, RandomBytesNeverCrashTheReader) {
   Seed.Hello();
   Seed.MethodDone(3, tcrException);
   Seed.LoadFailed("no such file");
+  WriteListRequest(Seed, {HostProtocolVersion, "Tests.so", "/tmp/project"});
+  THostListing Listing;
+  Listing.Listed = true;
+  Listing.UnitTests = {{"TA", {"TestAdd", "TestSub"}}};
+  Listing.NameChanges = {{"T|B", ""}};
+  WriteListing(Seed, Listing);
   for (int Round = 0; Round < 2000; ++Round) {
     std::string Bytes = Seed.Data();
     // Flip, cut and grow the valid frames at random.
