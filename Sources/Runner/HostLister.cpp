@@ -29,6 +29,9 @@ std::string LoadFailure(const std::string& aFileName) {
 
 using TClock = std::chrono::steady_clock;
 
+// How long a waiting host may take to unload its modules and end.
+constexpr double EndGrace = 3.0;
+
 int MillisecondsLeft(TClock::time_point aDeadline) {
   const auto Left =
       std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - TClock::now()).count();
@@ -46,8 +49,18 @@ THostLister::~THostLister() {
   EndHosts();
 }
 
+void EndWaitingHosts(std::vector<std::unique_ptr<THostProcess>>& aHosts, double aSeconds) {
+  for (const auto& Host : aHosts)
+    Host->Close();
+  const auto Deadline = TClock::now() + std::chrono::duration_cast<TClock::duration>(
+                                            std::chrono::duration<double>(aSeconds));
+  for (const auto& Host : aHosts)
+    Host->AwaitEnd(std::max(0.0, std::chrono::duration<double>(Deadline - TClock::now()).count()));
+  aHosts.clear();
+}
+
 void THostLister::EndHosts() {
-  FHosts.clear();
+  EndWaitingHosts(FHosts, EndGrace);
 }
 
 std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {

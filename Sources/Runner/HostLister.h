@@ -20,6 +20,11 @@ namespace Kalvoro {
 class THostProcess;
 struct THostPlan;
 
+// Ends hosts that wait for a plan: each is told to end, unloads its modules
+// and ends; those still there after aSeconds (a static destructor that
+// hangs) are killed.
+void EndWaitingHosts(std::vector<std::unique_ptr<THostProcess>>& aHosts, double aSeconds);
+
 class THostLister : public IModuleLister {
 public:
   explicit THostLister(TWaitHook aWait = PollWait);
@@ -37,7 +42,8 @@ public:
   std::unique_ptr<THostProcess> TakeHost(const THostPlan& aPlan);
   // Keeps a host that waits for a plan.
   void GiveBack(std::unique_ptr<THostProcess> aHost);
-  // Ends the waiting hosts (a project closes).
+  // Ends the waiting hosts (a project closes): each unloads its modules and
+  // ends, and is killed where that takes longer than a grace.
   void EndHosts();
 
   // How long a listing may take, in seconds (start-up of a module in its

@@ -252,6 +252,11 @@ void THostProcess::Kill() {
   FChild->Kill();
 }
 
+void THostProcess::Close() {
+  if (FSocket >= 0)
+    shutdown(FSocket, SHUT_RDWR);
+}
+
 void THostProcess::AwaitEnd(double aSeconds) {
   if (!FChild->WaitFor(aSeconds))
     FChild->Kill();

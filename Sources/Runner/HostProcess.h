@@ -73,6 +73,10 @@ public:
   void Kill();
   // After its socket closed: gives the process aSeconds to end, then kills it.
   void AwaitEnd(double aSeconds);
+  // Closes the host's channel: a host that waits for a plan then unloads its
+  // modules (their static destructors run, coverage data is written) and
+  // ends.
+  void Close();
   // How the host ended ("Test process ended by SIGSEGV"); empty while it runs.
   std::string DeathText() const;
   bool HasEnded() const { return FChild->Ended(); }

@@ -49,6 +49,8 @@ THostRunner::~THostRunner() {
   if (FLister != nullptr)
     for (std::unique_ptr<THostProcess>& Host : FIdle)
       FLister->GiveBack(std::move(Host));
+  else
+    EndWaitingHosts(FIdle, 3.0);
   FIdle.clear();
   for (const int Descriptor : FWake)
     if (Descriptor >= 0)
