@@ -54,6 +54,16 @@ inline std::string CheckHostBytes(std::string_view aData, std::size_t aChunk) {
         case THostFrame::LoadFailed:
           Again.LoadFailed(DecodeText(Frame.Payload));
           break;
+        case THostFrame::Output: {
+          std::uint64_t Output = 0;
+          std::uint64_t Error = 0;
+          DecodeOutput(Frame.Payload, Output, Error);
+          Again.Output(Output, Error);
+          break;
+        }
+        case THostFrame::Dropped:
+          Again.Dropped(DecodeDropped(Frame.Payload));
+          break;
         default:
           continue; // the frames without fields
         }

@@ -221,6 +221,12 @@ void THostFrameWriter::Output(std::uint64_t aOutput, std::uint64_t aError) {
   End();
 }
 
+void THostFrameWriter::Dropped(std::uint32_t aCount) {
+  Begin(THostFrame::Dropped);
+  U32(aCount);
+  End();
+}
+
 // ---------------------------------------------------------------------------
 // THostFrameReader
 
@@ -246,7 +252,7 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
   if (Available - 4 < Length)
     return false;
   const auto Kind = static_cast<std::uint8_t>(FData[FRead + 4]);
-  const bool Known = (Kind >= 1 && Kind <= 2) || (Kind >= 10 && Kind <= 16);
+  const bool Known = (Kind >= 1 && Kind <= 2) || (Kind >= 10 && Kind <= 17);
   if (!Known)
     Garbled("unknown kind");
   aFrame.Kind = static_cast<THostFrame>(Kind);
@@ -333,6 +339,13 @@ void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64
   aOutput = Fields.U64();
   aError = Fields.U64();
   Fields.End();
+}
+
+std::uint32_t DecodeDropped(std::string_view aPayload) {
+  TFields Fields(aPayload);
+  const std::uint32_t Count = Fields.U32();
+  Fields.End();
+  return Count;
 }
 
 std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {
