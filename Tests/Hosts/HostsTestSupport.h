@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +26,10 @@ using KalvoroTest::ReadFile;
 using TScratch = KalvoroTest::TScratchDir;
 
 // What one run of the program left: its exit code (-N: ended by signal N),
-// its standard output and error, and its four reports.
+// its peak memory, its standard output and error, and its four reports.
 struct TRun {
   int Code = -1;
+  long PeakKiB = 0; // the program's largest resident set
   std::string Out;
   std::string Err;
   std::string Log;
@@ -65,9 +67,11 @@ inline TRun RunRunner(const std::string& aTarget, const std::vector<std::string>
   if (Error != 0)
     throw std::runtime_error("cannot start " + Arguments[0]);
   int Status = 0;
-  while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+  rusage Usage{};
+  while (wait4(Pid, &Status, 0, &Usage) < 0 && errno == EINTR) {
   }
   TRun Run;
+  Run.PeakKiB = Usage.ru_maxrss;
   Run.Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : -WTERMSIG(Status);
   Run.Out = ReadFile(Base.string() + ".out");
   Run.Err = ReadFile(Base.string() + ".err");
