@@ -61,6 +61,16 @@ inline std::string CheckHostBytes(std::string_view aData, std::size_t aChunk) {
         case THostFrame::Listing:
           WriteListing(Again, DecodeListing(Frame.Payload));
           break;
+        case THostFrame::Output: {
+          std::uint64_t Output = 0;
+          std::uint64_t Error = 0;
+          DecodeOutput(Frame.Payload, Output, Error);
+          Again.Output(Output, Error);
+          break;
+        }
+        case THostFrame::Dropped:
+          Again.Dropped(DecodeDropped(Frame.Payload));
+          break;
         default:
           continue; // the frames without fields
         }

@@ -182,7 +182,8 @@ void TTestScenario::Run() {
     FStateNotifications.Deliver(Finish);
   }
   FSummary.Summarize(this);
-  FSummary.SetDroppedMessages(Threads.Dropped());
+  FSummary.SetDroppedMessages(Threads.Dropped() +
+                              (FMethodRunner != nullptr ? FMethodRunner->DroppedMessages() : 0));
 }
 
 } // namespace Kalvoro

@@ -38,9 +38,10 @@ private:
   bool FOpen = true;
 };
 
-// Lives on the stack of a scenario's run: messages dropped meanwhile are
-// counted for it; outside every run a late message raises what it raised.
-class TRunScope {
+// Lives on the stack of a scenario's run (and through a run host's life):
+// messages dropped meanwhile are counted for it; outside every run a late
+// message raises what it raised.
+class KALVORO_API TRunScope {
 public:
   TRunScope();
   ~TRunScope();
@@ -68,6 +69,6 @@ bool TakeNext(TQueued& aMessage);
 // Counts a message that came when no method of its unit test ran.
 void Drop() noexcept;
 // How many messages have been dropped in this process so far.
-unsigned Dropped() noexcept;
+KALVORO_API unsigned Dropped() noexcept;
 
 } // namespace Kalvoro::ThreadMessages

@@ -81,6 +81,9 @@ public:
   // True once the run is to start no further method (a user's stop): the
   // rest keep "not run", as after an interruption.
   virtual bool StopRequested() const { return false; }
+  // Checks and reports of a test's threads that the runner's processes
+  // dropped during the run; the scenario's summary counts them with its own.
+  virtual int DroppedMessages() const { return 0; }
 };
 
 // A named group of unit tests that runs as one. It refers to its unit tests

@@ -2,6 +2,7 @@
 
 #include "HostRing.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -30,12 +31,23 @@ std::int64_t MonotonicNanoseconds() {
   return static_cast<std::int64_t>(Now.tv_sec) * 1'000'000'000 + Now.tv_nsec;
 }
 
-THostChannel::THostChannel(int aSocket, int aRing) : FSocket(aSocket) {
+THostChannel::THostChannel(int aSocket, int aRing)
+    : FSocket(aSocket), FSocketFlags(fcntl(aSocket, F_GETFD)) {
   void* Mapping = mmap(nullptr, HostRingSize, PROT_READ | PROT_WRITE, MAP_SHARED, aRing, 0);
   close(aRing);
   if (Mapping == MAP_FAILED)
     _exit(3);
   FRing = static_cast<char*>(Mapping);
+}
+
+bool THostChannel::Intact() {
+  // One system call: a closed descriptor has no flags, and one that dup2
+  // put in its place has lost FD_CLOEXEC.
+  if (fcntl(FSocket, F_GETFD) == FSocketFlags)
+    return true;
+  if (msync(FRing, HostRingSize, MS_ASYNC) != 0)
+    _exit(3);
+  return false;
 }
 
 void THostChannel::Wake() {

@@ -28,6 +28,11 @@ public:
   // True when the runner asked to stop after the running method; looks at
   // the socket at most every few milliseconds.
   bool StopRequested();
+  // Whether the socket is still the one the host was given: test code may
+  // close it (close_range, as daemon code does) or put another file in its
+  // place. Ends the process when the ring is gone too, as then nothing can
+  // be told.
+  bool Intact();
 
 private:
   void Wake();
@@ -35,6 +40,7 @@ private:
   bool ReadSocket(int aTimeout);
 
   int FSocket;
+  int FSocketFlags; // its descriptor flags when given (a replaced one differs)
   char* FRing = nullptr;
   THostFrameWriter FFrames;
   THostFrameReader FReader;

@@ -8,6 +8,7 @@
 #include "CrashGuard.h"
 #include "Interruption.h"
 #include "ModuleTrial.h"
+#include "ThreadMessages.h"
 #include "UnitTestBase.h"
 
 #include <dirent.h>
@@ -53,6 +54,17 @@ public:
 
   void OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
     EndIfForked();
+    // At each phase's end the host looks at its channel: a phase that broke
+    // it ends with that as its exception, while the ring still carries it.
+    if (!FBroken && IsPhaseEnd(aMessage) && !FChannel.Intact()) {
+      FBroken = true;
+      MarkOutput(false);
+      const auto& Phase = static_cast<const TMessageBase&>(aMessage);
+      const TExceptionMessage Broken(
+          Phase.ScenarioName(), Phase.UnitTestName(), Phase.MethodName(),
+          "The test closed the channel from the test process to the runner");
+      FChannel.Frames().Message(Broken, 0);
+    }
     // What the test wrote is told before each message that the runner may
     // print (a report, a failed check, an exception), so that it shows in its
     // place among the runner's own lines; the rest is told when the method
@@ -85,7 +97,28 @@ public:
     FChannel.Frames().Output(static_cast<std::uint64_t>(Output), static_cast<std::uint64_t>(Error));
   }
 
+  // Tells the runner how many more checks and reports of the tests' threads
+  // were dropped, for its summary.
+  void MarkDropped() {
+    const unsigned Dropped = ThreadMessages::Dropped();
+    if (Dropped == FDropped)
+      return;
+    FChannel.Frames().Dropped(Dropped - FDropped);
+    FDropped = Dropped;
+  }
+
+  // Whether a test closed the channel: the host then serves no further
+  // method.
+  bool Broken() const { return FBroken; }
+
 private:
+  static bool IsPhaseEnd(const TCustomMessage& aMessage) {
+    if (aMessage.GetId() != MessageIdProgress)
+      return false;
+    const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
+    return Type == ptInitFinish || Type == ptMethodFinish || Type == ptExitFinish;
+  }
+
   static bool MayBePrinted(const TCustomMessage& aMessage) {
     switch (aMessage.GetId()) {
     case MessageIdProgress:
@@ -100,6 +133,8 @@ private:
   THostChannel& FChannel;
   off_t FOutput = 0;
   off_t FError = 0;
+  unsigned FDropped = 0;
+  bool FBroken = false;
 };
 
 // Moves the socket out of the way of descriptors that a test may dup2 onto,
@@ -253,9 +288,10 @@ bool RunPlan(THostChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
     }
     EndIfForked();
     aSink.MarkOutput(true);
+    aSink.MarkDropped();
     aChannel.Frames().MethodDone(static_cast<std::uint32_t>(Position),
                                  UnitTest->Methods().GetItem(Method)->TestResult());
-    if (CrashesCaught() != CrashesBefore) {
+    if (CrashesCaught() != CrashesBefore || aSink.Broken()) {
       aChannel.Frames().Retire();
       End(aChannel);
     }
@@ -335,6 +371,10 @@ int HostMain(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int Ring = std::atoi(argv[3]);
   THostChannel Channel(SecureDescriptors(std::atoi(argv[2]), Ring), Ring);
+  // The host lives for runs only: a test's thread that checks or reports
+  // while no method of its unit test runs is dropped and counted, as in a
+  // run in process.
+  const ThreadMessages::TRunScope RunScope;
   Channel.Frames().Hello();
   Channel.Flush();
   try {
@@ -354,6 +394,7 @@ int HostMain(int argc, char** argv) {
       const bool Serves =
           RunPlan(Channel, Sink, Modules, NextPlan(Channel, Modules, Plans == 0 ? 3 : 0)) &&
           !LeftSomethingBehind();
+      Sink.MarkDropped();
       // Finished: it waits for another plan; Retire: it ends.
       if (!Serves) {
         Channel.Frames().Retire();

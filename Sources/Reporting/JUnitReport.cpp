@@ -223,13 +223,21 @@ void TJUnitReport::FinishScenario() {
   if (!FRunning)
     return;
   // The methods' own results are final now; methods that never ran keep
-  // tcrTodo and count as skipped.
+  // tcrTodo and count as skipped. A method that started and did not finish
+  // (the run stopped in it) has no result to trust: it is an error, never a
+  // pass.
+  TMethodRecord* Unfinished = CurrentMethod();
   for (TUnitTestRecord& UnitTest : FScenarios.back().UnitTests) {
     const TUnitTestMethodList& Methods = UnitTest.Source->Methods();
     for (std::size_t I = 0; I < UnitTest.Methods.size(); ++I)
       if (static_cast<int>(I) < Methods.Count())
         UnitTest.Methods[I].Result = Methods.GetItem(static_cast<int>(I))->TestResult();
     UnitTest.Source = nullptr;
+  }
+  if (Unfinished != nullptr) {
+    if (Unfinished->Result == tcrSuccess || Unfinished->Result == tcrTodo)
+      Unfinished->Result = tcrException;
+    Unfinished->Errors.push_back("The run stopped before the method finished");
   }
   FRunning = false;
   FCurrentUnitTest = -1;

@@ -26,7 +26,8 @@ std::unique_ptr<THostProcess> THostRunner::IdleHost(const THostPlan& aPlan) {
     bool Alive = false;
     try {
       Alive = FIdle[I]->Receive();
-    } catch (const EHostProtocol&) {
+    } catch (const std::exception&) {
+      // A host that cannot be read serves nothing.
     }
     // One that has another file loaded under the plan's path stays idle.
     if (Alive && !FIdle[I]->Serve(aPlan))
@@ -101,7 +102,9 @@ bool THostRunner::AwaitIdle(THostProcess& aHost) {
       while (aHost.Next(Frame)) {
         if (Frame.Kind == THostFrame::Finished)
           return Open;
-        if (Frame.Kind != THostFrame::Output)
+        if (Frame.Kind == THostFrame::Dropped)
+          CountDropped(Frame.Payload);
+        else if (Frame.Kind != THostFrame::Output)
           return false; // it retires
       }
       const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -109,10 +112,15 @@ bool THostRunner::AwaitIdle(THostProcess& aHost) {
                             .count();
       if (!Open || Left <= 0)
         return false;
-      FWait(aHost.Descriptors(), static_cast<int>(std::min<std::int64_t>(IdleLook, Left + 1)));
+      Outside([&] {
+        FWait(aHost.Descriptors(), static_cast<int>(std::min<std::int64_t>(IdleLook, Left + 1)));
+      });
       Open = aHost.Receive();
     }
-  } catch (const EHostProtocol&) {
+  } catch (...) {
+    // A host that cannot be read serves no further plan.
+    if (RaisedOutside())
+      throw;
     return false;
   }
 }

@@ -8,9 +8,11 @@
 #include "HostProtocol.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -49,23 +51,28 @@ public:
     FModules[aPath] = {aFile.Device, aFile.Inode};
   }
   // Passes over what the host wrote that no method has taken (between
-  // plans).
+  // plans), and frees it.
   void SkipOutput();
 
   // The descriptors to wait for: the socket, and the process's end where
   // the kernel has one.
   std::vector<int> Descriptors() const;
   // Reads what has arrived; false once the host has ended (its process has
-  // been reaped, everything it sent before has been read) or its socket was
-  // closed. Raises EHostProtocol on a garbled frame.
+  // been reaped, everything it sent before has been read): a closed socket
+  // is no end, as a test may close it. Raises EHostProtocol on a garbled
+  // frame.
   bool Receive();
   // The next whole frame, if one has arrived.
   bool Next(THostFrameView& aFrame) { return FReader.Next(aFrame); }
 
-  // The test's standard output (0) or error (1) that the host has written
-  // since the last call, up to aEnd (the end that the host told), or up to
-  // what is there when aEnd is beyond it.
-  std::string TakeOutput(int aStream, std::uint64_t aEnd);
+  // Hands aPiece the test's standard output (0) or error (1) that the host
+  // has written since the last call, up to aEnd (the end that the host
+  // told) or up to what is there, in pieces of at most OutputPiece bytes.
+  // What was handed on is freed from the file; what nobody wrote (a file
+  // made longer by ftruncate) is skipped.
+  static constexpr std::size_t OutputPiece = 64u << 10;
+  using TOutputPiece = std::function<void(std::string_view)>;
+  void TakeOutput(int aStream, std::uint64_t aEnd, const TOutputPiece& aPiece);
 
   void SendStop();
   void Signal(int aSignal) { FChild->Signal(aSignal); }
@@ -85,6 +92,8 @@ public:
 
 private:
   void TakeRing();
+  // Frees the file's whole pages that have been read.
+  void FreeOutput(int aStream);
   bool Serves(const THostPlan& aPlan) const;
   void SendPlan(const THostPlan& aPlan);
 
@@ -94,10 +103,13 @@ private:
   bool FClosed = false;
   void* FRing = nullptr;   // the ring the host writes its frames to
   std::uint64_t FRead = 0; // how far it has been read
-  // The files that the host has as its standard output and error, and how
-  // far they have been read.
+  // The files that the host has as its standard output and error (opened
+  // anew where it can be, so that looking for data moves no offset of the
+  // host's), how far they have been read and freed.
   int FOutput[2] = {-1, -1};
+  bool FOwnOffset[2] = {false, false};
   std::uint64_t FTaken[2] = {0, 0};
+  std::uint64_t FFreed[2] = {0, 0};
   // The module files of its plans, by path: device and inode.
   std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> FModules;
 };

@@ -225,6 +225,12 @@ void THostFrameWriter::Output(std::uint64_t aOutput, std::uint64_t aError) {
   End();
 }
 
+void THostFrameWriter::Dropped(std::uint32_t aCount) {
+  Begin(THostFrame::Dropped);
+  U32(aCount);
+  End();
+}
+
 // ---------------------------------------------------------------------------
 // THostFrameReader
 
@@ -250,7 +256,7 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
   if (Available - 4 < Length)
     return false;
   const auto Kind = static_cast<std::uint8_t>(FData[FRead + 4]);
-  const bool Known = (Kind >= 1 && Kind <= 3) || (Kind >= 10 && Kind <= 17);
+  const bool Known = (Kind >= 1 && Kind <= 3) || (Kind >= 10 && Kind <= 18);
   if (!Known)
     Garbled("unknown kind");
   aFrame.Kind = static_cast<THostFrame>(Kind);
@@ -341,6 +347,13 @@ void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64
   aOutput = Fields.U64();
   aError = Fields.U64();
   Fields.End();
+}
+
+std::uint32_t DecodeDropped(std::string_view aPayload) {
+  TFields Fields(aPayload);
+  const std::uint32_t Count = Fields.U32();
+  Fields.End();
+  return Count;
 }
 
 std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {

@@ -24,7 +24,7 @@ namespace Kalvoro {
 
 // Changes whenever a frame's layout changes; a host of another version is
 // refused.
-inline constexpr std::uint32_t HostProtocolVersion = 3;
+inline constexpr std::uint32_t HostProtocolVersion = 4;
 // No frame is larger: a 100 MB report line passes, a garbled length does not
 // make the runner allocate gigabytes.
 inline constexpr std::uint32_t MaxHostFrame = 1u << 30;
@@ -48,6 +48,7 @@ enum class THostFrame : std::uint8_t {
   LoadFailed = 15,
   Output = 16,
   Listing = 17,
+  Dropped = 18,
 };
 
 // One method of a plan: by index in the module's unit-test list and in the
@@ -102,6 +103,8 @@ public:
   void LoadFailed(std::string_view aText);
   // How far the host's standard output and error files have been written.
   void Output(std::uint64_t aOutput, std::uint64_t aError);
+  // How many more checks and reports of a test's threads were dropped.
+  void Dropped(std::uint32_t aCount);
 
   const std::string& Data() const { return FData; }
   std::size_t Size() const { return FData.size(); }
@@ -175,6 +178,7 @@ void DecodeMethodDone(std::string_view aPayload, std::uint32_t& aPosition,
                       TUnitTestResult& aResult);
 std::string DecodeText(std::string_view aPayload);
 void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64_t& aError);
+std::uint32_t DecodeDropped(std::string_view aPayload);
 
 // The message that a decoded one stands for, built as the framework builds it.
 std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage);

@@ -77,7 +77,7 @@ void THostRunner::Deliver(const THostMessage& aMessage) {
   // A handler that brings another frame here while one is on its way gets a
   // message of its own: the kept one is still being read.
   if (FDelivering) {
-    FScenario->FireStateNotification(RebuildMessage(aMessage));
+    Outside([&] { FScenario->FireStateNotification(RebuildMessage(aMessage)); });
     return;
   }
   if (!FMessages)
@@ -87,28 +87,53 @@ void THostRunner::Deliver(const THostMessage& aMessage) {
     bool& Flag;
     ~TClear() { Flag = false; }
   } Clear{FDelivering};
-  FScenario->StateNotifications().Deliver(FMessages->Rebuild(aMessage));
+  Outside([&] { FScenario->StateNotifications().Deliver(FMessages->Rebuild(aMessage)); });
 }
 
-const std::string& THostRunner::MethodOutput(const TUnitTestMethod& aMethod) const {
-  static const std::string None;
+void THostRunner::TKept::Add(std::string_view aText) {
+  Size += aText.size();
+  const std::size_t ToHead = std::min(aText.size(), KeptOutput - std::min(KeptOutput, Head.size()));
+  Head.append(aText.substr(0, ToHead));
+  aText.remove_prefix(ToHead);
+  if (aText.empty())
+    return;
+  // The tail keeps the last bytes, cut back once it holds twice as many.
+  if (aText.size() >= KeptOutput)
+    Tail.assign(aText.substr(aText.size() - KeptOutput));
+  else
+    Tail.append(aText);
+  if (Tail.size() >= 2 * KeptOutput)
+    Tail.erase(0, Tail.size() - KeptOutput);
+}
+
+std::string THostRunner::MethodOutput(const TUnitTestMethod& aMethod) const {
   const auto Found = FOutputs.find(&aMethod);
-  return Found != FOutputs.end() ? Found->second : None;
+  if (Found == FOutputs.end())
+    return {};
+  const TKept& Kept = Found->second;
+  const std::size_t Tail = std::min(Kept.Tail.size(), KeptOutput);
+  const std::uint64_t Left = Kept.Size - Kept.Head.size() - Tail;
+  if (Left == 0)
+    return Kept.Head + Kept.Tail;
+  return Kept.Head + "\n[... " + std::to_string(Left) + " bytes left out ...]\n" +
+         Kept.Tail.substr(Kept.Tail.size() - Tail);
 }
 
 void THostRunner::TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std::uint64_t aOutput,
                              std::uint64_t aError) {
-  // Kept per method up to a bound; the rest still goes to the output.
-  constexpr std::size_t Kept = 1u << 20;
+  // Passed on in pieces as it is read, and kept up to a bound: the output
+  // never lies whole in this process.
   for (int Stream = 0; Stream < 2; ++Stream) {
-    const std::string Text = aHost.TakeOutput(Stream, Stream == 0 ? aOutput : aError);
-    if (Text.empty())
-      continue;
     std::FILE* Own = Stream == 0 ? stdout : stderr;
-    std::fwrite(Text.data(), 1, Text.size(), Own);
-    std::fflush(Own);
-    std::string& Share = FOutputs[aMethod.Method];
-    Share.append(Text, 0, std::min(Text.size(), Kept - std::min(Kept, Share.size())));
+    TKept* Kept = nullptr;
+    aHost.TakeOutput(Stream, Stream == 0 ? aOutput : aError, [&](std::string_view aPiece) {
+      std::fwrite(aPiece.data(), 1, aPiece.size(), Own);
+      if (Kept == nullptr)
+        Kept = &FOutputs[aMethod.Method];
+      Kept->Add(aPiece);
+    });
+    if (Kept != nullptr)
+      std::fflush(Own);
   }
 }
 

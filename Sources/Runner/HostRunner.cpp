@@ -79,6 +79,7 @@ void THostRunner::Run(TTestScenario& aScenario) {
   FPhaseStart = FStartBy = 0;
   FStalled = false;
   FOutputs.clear();
+  FDropped = 0;
   TRunPlan* const Original = aScenario.RunPlan();
   TRecordedPlan Recorded(Original);
   std::size_t Order = 0;
@@ -284,7 +285,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   Run.Next = Position + 1;
 }
 
-THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath) {
+THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath) {
   // A second SIGINT or SIGTERM while the runner reads a host kills the host.
   const TTakeSecondInterruption SecondSignal;
   // The frames read before come first, the ring after them: a host that runs
@@ -293,17 +294,11 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
   bool Look = true; // whether to look at the ring again before sleeping
   for (;;) {
     TPumped Result = TPumped::Done;
-    try {
-      THostFrameView Frame{};
-      while (aRun.Host->Next(Frame)) {
-        Look = true;
-        if (!Handle(aRun, aMethod, Frame.Kind, Frame.Payload, Result, aDeath))
-          return Result;
-      }
-    } catch (const EHostProtocol& Error) {
-      aRun.Host->Kill();
-      aDeath = Error.what();
-      return TPumped::Ended;
+    THostFrameView Frame{};
+    while (aRun.Host->Next(Frame)) {
+      Look = true;
+      if (!Handle(aRun, aMethod, Frame.Kind, Frame.Payload, Result, aDeath))
+        return Result;
     }
     if (Ended) {
       if (!aRun.Host->HasEnded())
@@ -346,7 +341,7 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
     std::vector<int> Descriptors = aRun.Host->Descriptors();
     if (FWake[0] >= 0)
       Descriptors.push_back(FWake[0]);
-    FWait(Descriptors, Wait);
+    Outside([&] { FWait(Descriptors, Wait); });
     char Drain[64];
     while (FWake[0] >= 0 && read(FWake[0], Drain, sizeof Drain) > 0) {
     }
@@ -354,70 +349,5 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
   }
 }
 
-bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind,
-                         std::string_view aPayload, TPumped& aResult, std::string& aDeath) {
-  switch (aKind) {
-  case THostFrame::Hello: {
-    const std::uint32_t Version = DecodeHello(aPayload);
-    if (Version != HostProtocolVersion) {
-      aRun.Host->Kill();
-      aRun.GiveUp = "The test process speaks protocol version " + std::to_string(Version) +
-                    ", this runner version " + std::to_string(HostProtocolVersion);
-      aDeath = aRun.GiveUp;
-      aResult = TPumped::Ended;
-      return false;
-    }
-    AwaitStart(false);
-    return true;
-  }
-  case THostFrame::Message:
-    aMethod.HostStarted = true;
-    Replay(DecodeMessage(aPayload), aMethod);
-    return true;
-  case THostFrame::MethodDone: {
-    std::uint32_t Position = 0;
-    TUnitTestResult Result = tcrTodo;
-    DecodeMethodDone(aPayload, Position, Result);
-    if (aRun.HostBase + Position != aMethod.Position)
-      throw EHostProtocol("The test process reported a method out of turn");
-    if (aMethod.Method->TestResult() == tcrSuccess)
-      aMethod.Method->SetTestResult(Result);
-    aMethod.Done = true;
-    aRun.HostFinishedOne = true;
-    FPhaseStart = 0;
-    aResult = TPumped::Done;
-    return false;
-  }
-  case THostFrame::Retire:
-  case THostFrame::Finished:
-    if (aMethod.HostStarted)
-      throw EHostProtocol("The test process ended in the middle of a method");
-    // A host that retired after a crash, that stopped, or that ran its whole
-    // plan before this method was asked for: the next host starts at this
-    // method, unless the run stops.
-    if (FStop || InterruptSignal() != 0) {
-      aMethod.Method->SetTestResult(tcrTodo);
-      aMethod.Done = true;
-      aResult = TPumped::Done;
-    } else {
-      aResult = TPumped::Restart;
-    }
-    return false;
-  case THostFrame::Output: {
-    std::uint64_t Output = 0;
-    std::uint64_t Error = 0;
-    DecodeOutput(aPayload, Output, Error);
-    TakeOutput(*aRun.Host, aMethod, Output, Error);
-    return true;
-  }
-  case THostFrame::LoadFailed:
-    aRun.GiveUp = DecodeText(aPayload);
-    aDeath = aRun.GiveUp;
-    aResult = TPumped::Ended;
-    return false;
-  default:
-    throw EHostProtocol("Garbled frame from the test process: a frame of the runner's own");
-  }
-}
 
 } // namespace Kalvoro

@@ -69,8 +69,15 @@ public:
 
   // What the method wrote to its standard output and error in its last run
   // in a host (kept for the programs to show with its results; the text goes
-  // to this process's own output as it arrives too).
-  const std::string& MethodOutput(const TUnitTestMethod& aMethod) const;
+  // to this process's own output as it arrives too): its first and last
+  // KeptOutput bytes, with a line between them that tells how much was left
+  // out.
+  static constexpr std::size_t KeptOutput = 64u << 10;
+  std::string MethodOutput(const TUnitTestMethod& aMethod) const;
+
+  // Checks and reports of a test's threads that the hosts dropped during
+  // the last run.
+  int DroppedMessages() const override { return FDropped; }
 
   // The lister whose hosts listed the modules: its waiting hosts run the
   // plans first (they hold their modules loaded), the hosts left waiting go
@@ -112,6 +119,13 @@ private:
     bool HostStarted = false; // the current host has sent something for it
   };
   enum class TPumped : std::uint8_t { Done, Ended, Restart };
+  // A method's output as kept: its head, its tail, and how long it was.
+  struct TKept {
+    std::string Head;
+    std::string Tail;
+    std::uint64_t Size = 0;
+    void Add(std::string_view aText);
+  };
 
   void Plan(TTestScenario& aScenario);
   void StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly);
@@ -137,12 +151,22 @@ private:
   // another one; false when it ended or said otherwise.
   bool AwaitIdle(THostProcess& aHost);
   // Reads and replays the host's frames until the method is done (empty) or
-  // the host has ended (how it ended).
+  // the host has ended (how it ended). An error while reading (a garbled
+  // frame, memory running out) is the host's death; one of a handler or of
+  // the wait ends the run, as in process.
   TPumped Pump(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath);
+  TPumped Read(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath);
+  // Runs aCall, a handler or the wait: an error that it raises is not the
+  // host's and ends the run.
+  template <class TCall> void Outside(TCall&& aCall);
+  // Whether the error being handled came from Outside (and forgets it).
+  bool RaisedOutside();
   // Handles one frame; false when it ends the pumping (aResult says how).
   bool Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind, std::string_view aPayload,
               TPumped& aResult, std::string& aDeath);
   void Replay(const THostMessage& aMessage, TMethodRun& aMethod);
+  // Adds the count of a Dropped frame.
+  void CountDropped(std::string_view aPayload);
   // Fires a host's message through the scenario's event list as a kept
   // message object, rebuilt from it.
   void Deliver(const THostMessage& aMessage);
@@ -172,7 +196,8 @@ private:
   TTestScenario* FScenario = nullptr;
   std::map<const TModule*, TModuleRun> FModules;
   std::vector<const TModule*> FOrder; // the modules in the order they begin to run
-  std::map<const TUnitTestMethod*, std::string> FOutputs;
+  std::map<const TUnitTestMethod*, TKept> FOutputs;
+  int FDropped = 0;                                 // the hosts' dropped messages of this run
   std::vector<std::unique_ptr<THostProcess>> FIdle; // waiting for a plan
   int FHostsStarted = 0;
   double FGrace = 2.0;
@@ -192,6 +217,16 @@ private:
   bool FStopSent = false;
   std::unique_ptr<THostMessages> FMessages; // made at the first message
   bool FDelivering = false;
+  bool FOutside = false; // the error on its way came from Outside
 };
+
+template <class TCall> void THostRunner::Outside(TCall&& aCall) {
+  try {
+    aCall();
+  } catch (...) {
+    FOutside = true;
+    throw;
+  }
+}
 
 } // namespace Kalvoro

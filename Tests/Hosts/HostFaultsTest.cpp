@@ -141,6 +141,16 @@ TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
        {"--timeout", "1"},
        Joined({SignalLeft("TSegvDefault"), SignalLeft("TSegvIgnored"), SignalLeft("TSegvBlocked"),
                SignalLeft("TAllBlocked")})},
+      // Test code that breaks what the host reports through: the ring's
+      // counters scribbled over, every descriptor above 2 closed.
+      {"FaultRingScribble",
+       {},
+       Around("TRingScribble", "EXCEPTION",
+              "Garbled frame from the test process: its ring does not add up")},
+      {"FaultCloseDescriptors",
+       {},
+       Around("TCloseDescriptors", "EXCEPTION",
+              "The test closed the channel from the test process to the runner")},
       {"FaultOutlivingThread",
        {},
        {{"TOutlivingThread.TestBefore", "SUCCESS", "", ""},

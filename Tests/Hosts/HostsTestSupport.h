@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +26,10 @@ using KalvoroTest::ReadFile;
 using TScratch = KalvoroTest::TScratchDir;
 
 // What one run of the program left: its exit code (-N: ended by signal N),
-// its standard output and error, and its four reports.
+// its peak memory, its standard output and error, and its four reports.
 struct TRun {
   int Code = -1;
+  long PeakKiB = 0; // the program's largest resident set
   std::string Out;
   std::string Err;
   std::string Log;
@@ -84,9 +86,11 @@ inline pid_t StartRunner(const std::string& aTarget, const std::vector<std::stri
 inline TRun FinishRunner(pid_t aPid, const fs::path& aFolder, const std::string& aTag) {
   const fs::path Base = aFolder / aTag;
   int Status = 0;
-  while (waitpid(aPid, &Status, 0) < 0 && errno == EINTR) {
+  rusage Usage{};
+  while (wait4(aPid, &Status, 0, &Usage) < 0 && errno == EINTR) {
   }
   TRun Run;
+  Run.PeakKiB = Usage.ru_maxrss;
   Run.Code = WIFEXITED(Status) ? WEXITSTATUS(Status) : -WTERMSIG(Status);
   Run.Out = ReadFile(Base.string() + ".out");
   Run.Err = ReadFile(Base.string() + ".err");

@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <map>
@@ -198,6 +202,45 @@ TEST(HostRunner, AHostServesModuleAfterModuleAndRunAfterRunUntilACrashOrItsEnd) 
     EXPECT_EQ(OpenDescriptors(), DescriptorsBefore);
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
   }
+}
+
+TEST(HostRunner, AMethodsOutputIsKeptByItsFirstAndLastPartsWithWhatWasLeftOut) {
+  TModule Module(std::string(KALVORO_TEST_MODULES_DIR) + "/FaultOutputFlood.so");
+  Module.LoadModule();
+  TTestScenario Scenario("Kept");
+  for (TUnitTestBase* UnitTest : Module.UnitTestList())
+    Scenario.AddUnitTest(UnitTest);
+  std::map<std::string, std::string> Kept;
+  {
+    // The runner passes the output on to its own, here to nowhere.
+    std::fflush(stdout);
+    const int Own = dup(STDOUT_FILENO);
+    const int Nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    dup2(Nowhere, STDOUT_FILENO);
+    THostRunner Hosts;
+    Hosts.Run(Scenario);
+    std::fflush(stdout);
+    dup2(Own, STDOUT_FILENO);
+    close(Own);
+    close(Nowhere);
+    for (const TUnitTestMethod* Method : Module.UnitTestList().GetItem(0)->Methods())
+      Kept[Method->Name()] = Hosts.MethodOutput(*Method);
+  }
+  Scenario.RemoveAllUnitTests();
+  Module.UnloadModule();
+
+  // 64 MiB and 13 bytes: the first and last 64 KiB, and a line between.
+  const std::string& Flood = Kept["TestFlood"];
+  const std::size_t Part = THostRunner::KeptOutput;
+  const std::string Note = "\n[... " + std::to_string((std::size_t{64} << 20) + 13 - 2 * Part) +
+                           " bytes left out ...]\n";
+  ASSERT_EQ(Flood.size(), 2 * Part + Note.size());
+  EXPECT_EQ(Flood.substr(0, 7), "<first>");
+  EXPECT_EQ(Flood.substr(Part, Note.size()), Note);
+  EXPECT_EQ(Flood.substr(Flood.size() - 6), "<last>");
+  EXPECT_EQ(std::count(Flood.begin(), Flood.end(), 'x'), 2 * Part - 13);
+  // What fits is kept whole.
+  EXPECT_EQ(Kept["TestAfter"], "after the flood\n");
 }
 
 } // namespace
