@@ -181,8 +181,12 @@ void THostLister::Forget(const TModule& aModule) {
   FListed.erase(&aModule);
   // The hosts that hold its file would hand back its old code: they end.
   const std::string Path = aModule.LoadPath();
-  std::erase_if(FHosts,
-                [&](const std::unique_ptr<THostProcess>& aHost) { return aHost->Holds(Path); });
+  std::vector<std::unique_ptr<THostProcess>> Ending;
+  for (auto& Host : FHosts)
+    if (Host->Holds(Path))
+      Ending.push_back(std::move(Host));
+  std::erase(FHosts, nullptr);
+  EndWaitingHosts(Ending, EndGrace);
 }
 
 const TFileIdentity* THostLister::Identity(const TModule& aModule) const {

@@ -350,7 +350,7 @@ void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64
 }
 
 std::uint32_t DecodeDropped(std::string_view aPayload) {
-  TFields Fields(aPayload);
+  THostFields Fields(aPayload);
   const std::uint32_t Count = Fields.U32();
   Fields.End();
   return Count;

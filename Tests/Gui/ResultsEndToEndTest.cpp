@@ -121,6 +121,57 @@ private slots:
     Form.close();
     TMorvaneApplication::Instance()->SetDialogs(nullptr);
   }
+
+  // Open, Start All and close in hosts: a module's start-up and destructor
+  // never run in the program, whatever they do there; the results and the
+  // report files are those of a run that contains them.
+  void NoModuleCodeRunsInTheProgram() {
+    TFakeDialogs Dialogs;
+    Dialogs.OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
+    TMorvaneApplication::Instance()->SetDialogs(&Dialogs);
+    QTemporaryDir Folder;
+    const QString ProcessLog = Folder.filePath(QStringLiteral("processes.txt"));
+    qputenv("KALVORO_PROCESS_LOG", QFile::encodeName(ProcessLog));
+    qputenv("KALVORO_HOSTILE", "1");
+    const QString Hostile = QStringLiteral(KALVORO_TEST_MODULES_DIR "/HostileStartUp.so");
+    const QString Project = Folder.filePath(QStringLiteral("Hostile.kvr"));
+    WriteTextFile(Project,
+                  {"[Project]",         "Signature=Kalvoro",
+                   "FileVersion=1.0",   "ModuleCount=1",
+                   "ScenarioCount=1",   "[FileInfo]",
+                   "SummaryEnabled=1",  "SummaryFileName=Summary.txt",
+                   "LogEnabled=1",      "LogFileName=Log.txt",
+                   "ErrorEnabled=1",    "ErrorFileName=Errors.txt",
+                   "[Scenarios]",       "Name0=Default Scenario",
+                   "[Modules]",         "File0=" + Hostile,
+                   "Load0=1",           "AssignmentCount0=1",
+                   "[" + Hostile + "]", "Assign0=THostileStartUp|Default Scenario|ENABLED"});
+    {
+      TMainForm Form(Dialogs, {Project});
+      Form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&Form));
+      Form.SwitchFrame(Form.ResultsFrame());
+      PressStartAll(*Form.ResultsFrame());
+      const QStringList Results = Statuses(*Form.ResultsFrame()->Tree());
+      for (const char* Row : {"TestStays=SUCCESS", "TestCrashes=EXCEPTION",
+                              "TestEndsItsProcess=EXCEPTION", "TestAfter=SUCCESS"})
+        QVERIFY2(Results.contains(QLatin1String(Row)), Row);
+      Dialogs.ConfirmAnswers << false;
+      Form.close();
+    }
+    TMorvaneApplication::Instance()->SetDialogs(nullptr);
+    qunsetenv("KALVORO_PROCESS_LOG");
+    qunsetenv("KALVORO_HOSTILE");
+    const QStringList Errors = ReadTextLines(Folder.filePath(QStringLiteral("Errors.txt")));
+    QVERIFY(!Errors.filter(QLatin1String("Test process exited with status 3")).isEmpty());
+    const QStringList Lines = ReadTextLines(ProcessLog);
+    QVERIFY(Lines.size() >= 3);
+    const QString Self = QString::number(QCoreApplication::applicationPid());
+    for (const QString& Line : Lines) {
+      QVERIFY2(Line.section(QLatin1Char(' '), 1, 1) != Self, qPrintable(Line));
+      QVERIFY2(Line.endsWith(QLatin1String("/kalvoro-host")), qPrintable(Line));
+    }
+  }
 };
 
 KALVORO_GUI_TEST_MAIN(TResultsEndToEndTest)
