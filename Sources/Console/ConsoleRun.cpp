@@ -2,6 +2,7 @@
 
 #include "ConsoleSelection.h"
 
+#include "CrashGuard.h"
 #include "HostRunner.h"
 #include "Interruption.h"
 #include "JUnitReport.h"
@@ -41,7 +42,7 @@ void OnProcessExit() {
   ExitDuringRun = nullptr;
   Handler();
   std::fflush(nullptr);
-  std::_Exit(ExitTestsFailed);
+  EndProcessNow(ExitTestsFailed);
 }
 
 class TExitDuringRun {

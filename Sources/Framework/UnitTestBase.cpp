@@ -158,11 +158,15 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
                             const std::string& aPhaseName, TBody&& aBody) {
   std::string ErrorText;
   const double TimeLimit = FTestScenario != nullptr ? FTestScenario->TimeLimit() : 0;
+  // A process that the test made (fork, vfork, clone) and that comes back
+  // from the test code, by a return, a throw or a crash, ends there.
+  const int Process = GuardedProcess();
   try {
     RunGuarded(
         [&] {
           FireProgress(aStart, aPhaseName);
           aBody();
+          EndIfStranger(Process);
           DeliverFromOtherThreads(*this);
           EndGuardedBody();
           FireProgress(aFinish, aPhaseName);
@@ -173,6 +177,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
     // Thread cancellation has to pass through.
     throw;
   } catch (...) {
+    EndIfStranger(Process);
     // An error of any type belongs to its phase. Copy the text now: the error
     // object may live in a module's code.
     ErrorText = CurrentExceptionText();

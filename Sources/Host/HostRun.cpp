@@ -39,7 +39,7 @@ void MarkForkedChild() {
 
 void EndIfForked() {
   if (ForkedChild)
-    _exit(0);
+    EndProcessNow(0);
 }
 
 // Sends every message that the runner's handlers consume, and every progress
@@ -184,7 +184,7 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
 [[noreturn]] void End(THostChannel& aChannel) {
   std::fflush(nullptr);
   aChannel.Flush();
-  _exit(0);
+  EndProcessNow(0);
 }
 
 // Whether what the tests left behind keeps this process from serving
@@ -246,7 +246,7 @@ bool RunPlan(THostChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
       // but the end of its parent, which ends the host anyway.
       EndIfForked();
       std::fflush(nullptr);
-      _exit(4);
+      EndProcessNow(4);
     }
     EndIfForked();
     aSink.MarkOutput(true);
@@ -267,12 +267,12 @@ THostPlan NextPlan(THostChannel& aChannel, int aEndCode) {
   std::string Payload;
   THostFrame Kind{};
   if (!aChannel.ReadFrame(Payload, Kind) || Kind != THostFrame::Plan)
-    _exit(aEndCode);
+    EndProcessNow(aEndCode);
   THostPlan Plan = DecodePlan(Payload);
   if (Plan.Version != HostProtocolVersion) {
     std::fprintf(stderr, "kalvoro-host: protocol version %u, expected %u\n", Plan.Version,
                  HostProtocolVersion);
-    _exit(3);
+    EndProcessNow(3);
   }
   return Plan;
 }
@@ -289,7 +289,7 @@ int HostMain(int argc, char** argv) {
   // Dies with the runner; a runner that ended before this line is seen too.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != Parent)
-    _exit(3);
+    EndProcessNow(3);
   pthread_atfork(nullptr, nullptr, &MarkForkedChild);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int Ring = std::atoi(argv[3]);

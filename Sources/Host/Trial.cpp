@@ -79,7 +79,7 @@ template <class TStep> TStepEnd RunStep(TStep&& aStep, TCrashFrame& aFrame, std:
     Report(aFile, aStartUp ? ttStartUpRaised : ttShutDownRaised, aRaised.data(),
            static_cast<std::uint32_t>(std::min(aRaised.size(), MaxErrorText)));
   }
-  _exit(0);
+  EndProcessNow(0);
 }
 
 void TryModule(int aFile, const std::string& aPath, int aFlags) {
@@ -118,7 +118,7 @@ int TrialMain(int argc, char** argv) {
   for (const std::string& Path : Paths)
     TryModule(File, Path, Flags);
   // Nothing of the modules' is left to run at the end.
-  _exit(0);
+  EndProcessNow(0);
 }
 
 } // namespace Kalvoro

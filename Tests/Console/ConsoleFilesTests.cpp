@@ -259,6 +259,7 @@ TEST(ConsoleRunAndReport, ExitInATestMethodIsAnExceptionAndTheRunGoesOn) {
                               "--summary", Summary, "--no-progress", "--verbose"});
   EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
   for (const char* Text : {"exit(3) called by the test", "quick_exit(4) called by the test",
+                           "_exit(5) called by the test", "_Exit(6) called by the test",
                            "exit(0) called by the test", "still running"})
     EXPECT_NE(Result.Out.find(Text), std::string::npos) << Text << "\n" << Result.Out;
   EXPECT_NE(ReadFile(Summary).find("Exits"), std::string::npos) << ReadFile(Summary);

@@ -67,6 +67,57 @@ std::vector<std::string> SummaryResults(const std::string& aSummary) {
   return Result;
 }
 
+// Runs a fault module through the program and checks its reports: each
+// method with its result and cause, one summary, nothing of a thread that
+// outlived its method, complete reports, exit code 1.
+void ExpectFaultRun(const TFaultCase& aCase, const fs::path& aFolder) {
+  SCOPED_TRACE(aCase.Module);
+  const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/" + aCase.Module + ".so",
+                             aCase.Extra, aFolder, aCase.Module);
+  EXPECT_EQ(Run.Code, 1) << Run.Err;
+  // One summary: a forked child that went on would print its own.
+  EXPECT_EQ(Occurrences(Run.Out, "Kalvoro Console Summary"), 1u) << Run.Out;
+  // Nothing of a thread that outlived its method.
+  for (const std::string* Text : {&Run.Out, &Run.Log, &Run.Errors, &Run.JUnit})
+    EXPECT_EQ(Text->find("from a thread"), std::string::npos) << *Text;
+
+  std::vector<std::string> Results;
+  std::size_t Exceptions = 0;
+  for (const TMethod& Method : aCase.Methods) {
+    Results.push_back(Method.Result + " " + Method.Name);
+    const std::string& Cause =
+        SanitizerBuild && !Method.SanitizerCause.empty() ? Method.SanitizerCause : Method.Cause;
+    if (Cause.empty())
+      continue;
+    ++Exceptions;
+    EXPECT_NE(Run.Errors.find("EXCEPTION (" + Method.Name + ") " + Cause + "\r\n"),
+              std::string::npos)
+        << Run.Errors;
+    EXPECT_NE(Run.Log.find("EXCEPTION " + Method.Name + " (" + Cause + ")\r\n"), std::string::npos)
+        << Run.Log;
+    const std::string UnitTest = Method.Name.substr(0, Method.Name.find('.'));
+    const std::string Name = Method.Name.substr(Method.Name.find('.') + 1);
+    const std::size_t At =
+        Run.JUnit.find("<testcase name=\"" + Name + "\" classname=\"" + UnitTest + "\"");
+    ASSERT_NE(At, std::string::npos) << Run.JUnit;
+    EXPECT_EQ(Run.JUnit.find("<error message=\"" + Cause + "\"", At),
+              Run.JUnit.find("<error message=\"", At))
+        << Run.JUnit;
+  }
+  EXPECT_EQ(SummaryResults(Run.Summary), Results) << Run.Summary;
+  EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION ("), Exceptions) << Run.Errors;
+  // The reports are complete: the log's last line ends the scenario, the
+  // summary counts every method, JUnit is closed and has every method.
+  EXPECT_NE(Run.Log.rfind("END Default Scenario ("), std::string::npos);
+  EXPECT_EQ(Run.Log.find("\r\n", Run.Log.rfind("END Default Scenario (")) + 2, Run.Log.size());
+  EXPECT_NE(Run.Summary.find("Total number of UnitTest Methods = " +
+                             std::to_string(aCase.Methods.size()) + "\r\n"),
+            std::string::npos)
+      << Run.Summary;
+  EXPECT_EQ(Occurrences(Run.JUnit, "<testcase "), aCase.Methods.size());
+  EXPECT_EQ(Run.JUnit.rfind("</testsuites>\n"), Run.JUnit.size() - 14) << Run.JUnit;
+}
+
 } // namespace
 
 TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
@@ -90,9 +141,12 @@ TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
       {"FaultFileSize", {}, Around("TFileSize", "EXCEPTION", "Test process ended by SIGXFSZ")},
       // The failed check before the end comes first, so the method reads
       // FAILURE, as in process; the end is its exception.
-      {"FaultUnderscoreExit", {}, Around("TUnderscoreExit", "FAILURE", Exited + "0")},
+      {"FaultUnderscoreExit",
+       {},
+       Around("TUnderscoreExit", "FAILURE", "_exit(0) called by the test")},
       {"FaultExitGroup", {}, Around("TExitGroup", "FAILURE", Exited + "0")},
       {"FaultFork", {}, Around("TFork", "FAILURE", "")},
+      {"FaultClone", {}, Around("TClone", "FAILURE", "")},
       {"FaultSignalsLeft",
        {"--timeout", "1"},
        Joined({SignalLeft("TSegvDefault"), SignalLeft("TSegvIgnored"), SignalLeft("TSegvBlocked"),
@@ -107,52 +161,23 @@ TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
         {"TOutlivingThread.TestFailsAfter", "FAILURE", "", ""}}},
   };
   TScratch Scratch;
-  for (const TFaultCase& Case : Cases) {
-    SCOPED_TRACE(Case.Module);
-    const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/" + Case.Module + ".so",
-                               Case.Extra, Scratch.Path(), Case.Module);
-    EXPECT_EQ(Run.Code, 1) << Run.Err;
-    // One summary: a forked child that went on would print its own.
-    EXPECT_EQ(Occurrences(Run.Out, "Kalvoro Console Summary"), 1u) << Run.Out;
-    // Nothing of a thread that outlived its method.
-    for (const std::string* Text : {&Run.Out, &Run.Log, &Run.Errors, &Run.JUnit})
-      EXPECT_EQ(Text->find("from a thread"), std::string::npos) << *Text;
+  for (const TFaultCase& Case : Cases)
+    ExpectFaultRun(Case, Scratch.Path());
+}
 
-    std::vector<std::string> Results;
-    std::size_t Exceptions = 0;
-    for (const TMethod& Method : Case.Methods) {
-      Results.push_back(Method.Result + " " + Method.Name);
-      const std::string& Cause =
-          SanitizerBuild && !Method.SanitizerCause.empty() ? Method.SanitizerCause : Method.Cause;
-      if (Cause.empty())
-        continue;
-      ++Exceptions;
-      EXPECT_NE(Run.Errors.find("EXCEPTION (" + Method.Name + ") " + Cause + "\r\n"),
-                std::string::npos)
-          << Run.Errors;
-      EXPECT_NE(Run.Log.find("EXCEPTION " + Method.Name + " (" + Cause + ")\r\n"),
-                std::string::npos)
-          << Run.Log;
-      const std::string UnitTest = Method.Name.substr(0, Method.Name.find('.'));
-      const std::string Name = Method.Name.substr(Method.Name.find('.') + 1);
-      const std::size_t At =
-          Run.JUnit.find("<testcase name=\"" + Name + "\" classname=\"" + UnitTest + "\"");
-      ASSERT_NE(At, std::string::npos) << Run.JUnit;
-      EXPECT_EQ(Run.JUnit.find("<error message=\"" + Cause + "\"", At),
-                Run.JUnit.find("<error message=\"", At))
-          << Run.JUnit;
-    }
-    EXPECT_EQ(SummaryResults(Run.Summary), Results) << Run.Summary;
-    EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION ("), Exceptions) << Run.Errors;
-    // The reports are complete: the log's last line ends the scenario, the
-    // summary counts every method, JUnit is closed and has every method.
-    EXPECT_NE(Run.Log.rfind("END Default Scenario ("), std::string::npos);
-    EXPECT_EQ(Run.Log.find("\r\n", Run.Log.rfind("END Default Scenario (")) + 2, Run.Log.size());
-    EXPECT_NE(Run.Summary.find("Total number of UnitTest Methods = " +
-                               std::to_string(Case.Methods.size()) + "\r\n"),
-              std::string::npos)
-        << Run.Summary;
-    EXPECT_EQ(Occurrences(Run.JUnit, "<testcase "), Case.Methods.size());
-    EXPECT_EQ(Run.JUnit.rfind("</testsuites>\n"), Run.JUnit.size() - 14) << Run.JUnit;
-  }
+// In process the same guards hold for what a guard can catch there: _exit
+// after a failed check is the method's exception, and a child that a test
+// made by fork or clone and that comes back ends there, so that it neither
+// runs the rest of the run nor writes its reports over the parent's.
+TEST(HostFaults, InProcessUnderscoreExitAndAChildThatComesBackEndTheirMethodOnly) {
+  const TFaultCase Cases[] = {
+      {"FaultUnderscoreExit",
+       {"--in-process"},
+       Around("TUnderscoreExit", "FAILURE", "_exit(0) called by the test")},
+      {"FaultFork", {"--in-process"}, Around("TFork", "FAILURE", "")},
+      {"FaultClone", {"--in-process"}, Around("TClone", "FAILURE", "")},
+  };
+  TScratch Scratch;
+  for (const TFaultCase& Case : Cases)
+    ExpectFaultRun(Case, Scratch.Path());
 }
