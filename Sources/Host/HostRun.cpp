@@ -116,7 +116,6 @@ int SecureDescriptors(int aSocket, int aRing) {
   return Moved;
 }
 
-// The module file as the runner listed it: the same device and inode.
 // The folder that the host started in: a relative module path names a file
 // from there, whatever folder an earlier plan's tests moved to.
 std::string StartDirectory;
@@ -125,23 +124,18 @@ std::string FromStart(const std::string& aPath) {
   return aPath.empty() || aPath.front() == '/' ? aPath : StartDirectory + "/" + aPath;
 }
 
+// The module file as the runner listed it: the same device, inode, size and
+// times, else the text that ends the plan's methods.
 std::string CheckModuleFile(const THostPlan& aPlan) {
-  const int File = open(FromStart(aPlan.ModulePath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat Status {};
-  const bool Same = File >= 0 && fstat(File, &Status) == 0 && S_ISREG(Status.st_mode) &&
-                    Status.st_dev == aPlan.Device && Status.st_ino == aPlan.Inode;
-  if (File >= 0)
-    close(File);
-  return Same ? std::string()
-              : "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
+  TModuleFileIdentity Now;
+  const bool Same = ModuleFileIdentity(FromStart(aPlan.ModulePath), Now) && Now == aPlan.Module;
+  return Same ? std::string() : std::string(ModuleFileChangedText);
 }
 
 // The modules that this host has loaded, kept loaded for its later plans
 // as the runner keeps its own, with the file that each was loaded from.
 struct TLoadedModule {
   std::unique_ptr<TModule> Module;
-  std::uint64_t Device = 0;
-  std::uint64_t Inode = 0;
 };
 using TLoadedModules = std::map<std::string, TLoadedModule>;
 
@@ -152,8 +146,8 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   TModule& Module = *aLoaded.Module;
   if (Module.Handle() != nullptr) {
     // The loader would hand back what it loaded under this name.
-    if (aLoaded.Device != aPlan.Device || aLoaded.Inode != aPlan.Inode)
-      return "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
+    if (Module.LoadedIdentity() != aPlan.Module)
+      return ModuleFileChangedText;
   } else {
     try {
       Module.LoadModule();
@@ -163,12 +157,9 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
         Problem += ": " + Module.LoaderError();
       return Problem;
     }
-    // The file may have been replaced between the check and the load.
-    Problem = CheckModuleFile(aPlan);
-    if (!Problem.empty())
-      return Problem;
-    aLoaded.Device = aPlan.Device;
-    aLoaded.Inode = aPlan.Inode;
+    // The file may have changed between the check and the load.
+    if (Module.LoadedIdentity() != aPlan.Module)
+      return ModuleFileChangedText;
   }
   for (const THostPlanEntry& Entry : aPlan.Entries) {
     const auto Index = static_cast<int>(Entry.UnitTest);

@@ -97,7 +97,7 @@ THostProcess::THostProcess(const THostPlan& aPlan) {
 }
 
 void THostProcess::SendPlan(const THostPlan& aPlan) {
-  FModules[aPlan.ModulePath] = {aPlan.Device, aPlan.Inode};
+  FModules[aPlan.ModulePath] = aPlan.Module;
   THostFrameWriter Writer;
   Writer.Plan(aPlan);
   SendAll(FSocket, Writer.Data());
@@ -105,7 +105,7 @@ void THostProcess::SendPlan(const THostPlan& aPlan) {
 
 bool THostProcess::Serves(const THostPlan& aPlan) const {
   const auto Loaded = FModules.find(aPlan.ModulePath);
-  return Loaded == FModules.end() || Loaded->second == std::make_pair(aPlan.Device, aPlan.Inode);
+  return Loaded == FModules.end() || Loaded->second == aPlan.Module;
 }
 
 bool THostProcess::Serve(const THostPlan& aPlan) {
@@ -130,7 +130,7 @@ bool THostProcess::Queue(const THostPlan& aPlan) {
       static_cast<std::size_t>(Unread) + 2 * Writer.Data().size() >
           static_cast<std::size_t>(Buffer) / 2)
     return false;
-  FModules[aPlan.ModulePath] = {aPlan.Device, aPlan.Inode};
+  FModules[aPlan.ModulePath] = aPlan.Module;
   SendAll(FSocket, Writer.Data());
   return true;
 }

@@ -79,8 +79,8 @@ private:
   // far they have been read.
   int FOutput[2] = {-1, -1};
   std::uint64_t FTaken[2] = {0, 0};
-  // The module files of its plans, by path: device and inode.
-  std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> FModules;
+  // The module files of its plans, by path, as the runner listed them.
+  std::map<std::string, TModuleFileIdentity> FModules;
 };
 
 } // namespace Kalvoro

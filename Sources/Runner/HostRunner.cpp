@@ -119,11 +119,7 @@ bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool a
   if (Module == nullptr || First.UnitTestIndex < 0)
     return false;
   aPlan.ModulePath = Module->LoadPath();
-  struct stat Status {};
-  if (stat(aPlan.ModulePath.c_str(), &Status) == 0) {
-    aPlan.Device = Status.st_dev;
-    aPlan.Inode = Status.st_ino;
-  }
+  aPlan.Module = Module->LoadedIdentity();
   aPlan.ScenarioName = FScenario->Name();
   aPlan.TimeLimit = FScenario->TimeLimit();
   // What the host must send: what the handlers consume, and always the
@@ -148,6 +144,11 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
   THostPlan Plan;
   if (!MakePlan(aRun, aPosition, aExitOnly, Plan)) {
     aRun.GiveUp = "The unit test belongs to no loaded module";
+    return;
+  }
+  // A host would load another file than the one listed: its methods end.
+  if (aRun.Entries[aPosition].UnitTest->Module()->FileChangedSinceLoad()) {
+    aRun.GiveUp = ModuleFileChangedText;
     return;
   }
   try {

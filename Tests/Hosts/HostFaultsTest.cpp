@@ -7,6 +7,8 @@
 
 #include <regex>
 
+#include <stdlib.h>
+
 using namespace HostsTest;
 
 namespace {
@@ -180,4 +182,42 @@ TEST(HostFaults, InProcessUnderscoreExitAndAChildThatComesBackEndTheirMethodOnly
   TScratch Scratch;
   for (const TFaultCase& Case : Cases)
     ExpectFaultRun(Case, Scratch.Path());
+}
+
+// A module file written over in place during the run (a copy of the module
+// that a test of its own rewrites): the methods after it end with "The module
+// file changed since it was listed" instead of running other code under the
+// old listing, in hosts and in process, and the runner itself ends cleanly
+// with complete reports, also when the file was cut to nothing under the
+// library it holds loaded (whose code and destructors must then never run).
+TEST(HostFaults, AModuleFileWrittenOverDuringTheRunEndsTheRestOfItsMethods) {
+  const std::string Changed = "The module file changed since it was listed";
+  const struct {
+    const char* Rewrite;
+    const char* Mode;
+    const char* Fault; // the rewriting method's result
+  } Cases[] = {{"append", "--hosts", "SUCCESS"},
+               {"append", "--in-process", "SUCCESS"},
+               {"empty", "--hosts", "EXCEPTION"},
+               {"empty", "--in-process", "EXCEPTION"}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(std::string(Case.Rewrite) + " " + Case.Mode);
+    TScratch Scratch;
+    const fs::path Module = Scratch.Path() / "FaultRewrite.so";
+    fs::copy_file(std::string(KALVORO_TEST_MODULES_DIR) + "/FaultRewrite.so", Module);
+    setenv("KALVORO_REWRITE", Case.Rewrite, 1);
+    const TRun Run = RunRunner(Module.string(), {Case.Mode}, Scratch.Path(), "run");
+    unsetenv("KALVORO_REWRITE");
+    EXPECT_EQ(Run.Code, 1) << Run.Err;
+    EXPECT_EQ(SummaryResults(Run.Summary),
+              (std::vector<std::string>{
+                  "SUCCESS TRewrite.TestBefore", std::string(Case.Fault) + " TRewrite.TestFault",
+                  "EXCEPTION TRewrite.TestAfter", "EXCEPTION TRewrite.TestFailsAfter"}))
+        << Run.Summary;
+    // Each of the two ends in its Init, which tells why.
+    EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION (TRewrite.Init) " + Changed + "\r\n"), 2u)
+        << Run.Errors;
+    EXPECT_EQ(Occurrences(Run.JUnit, "<testcase "), 4u);
+    EXPECT_EQ(Run.JUnit.rfind("</testsuites>\n"), Run.JUnit.size() - 14) << Run.JUnit;
+  }
 }

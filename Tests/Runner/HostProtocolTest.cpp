@@ -30,8 +30,7 @@ std::vector<std::string> Frames(const std::string& aBytes, std::size_t aChunk) {
 TEST(HostProtocol, PlansAndMessagesCrossWhole) {
   THostPlan Plan;
   Plan.ModulePath = "/tmp/a b/Tests.so";
-  Plan.Device = 0x1234567890ull;
-  Plan.Inode = 42;
+  Plan.Module = {0x1234567890ull, 42, 9000, -1, 1765000000123456789};
   Plan.ScenarioName = "Smoke | fast";
   Plan.TimeLimit = 0.25;
   Plan.ConsumedIds = MessageIdBit(MessageIdReport) | FailedChecksBit;
@@ -52,7 +51,7 @@ TEST(HostProtocol, PlansAndMessagesCrossWhole) {
     ASSERT_EQ(Payloads.size(), 5u);
     const THostPlan Back = DecodePlan(Payloads[0]);
     EXPECT_EQ(Back.ModulePath, Plan.ModulePath);
-    EXPECT_EQ(Back.Device, Plan.Device);
+    EXPECT_EQ(Back.Module, Plan.Module);
     EXPECT_EQ(Back.ScenarioName, Plan.ScenarioName);
     EXPECT_EQ(Back.TimeLimit, 0.25);
     EXPECT_EQ(Back.ConsumedIds, Plan.ConsumedIds);
