@@ -111,8 +111,9 @@ Environment (as test engines set it):
   XML_OUTPUT_FILE                       the JUnit report, unless --junit is given
 
 Hosts: the tests run in host processes (kalvoro-host) while the runner only
-reads what they report, so a crash, a hang past the time limit, _exit, a
-forked child or a thread that outlives its test cannot take the run with it:
+reads what they report, so a crash, a hang past the time limit, the exit_group
+system call, a heap corruption or a thread that outlives its test cannot take
+the run with it:
 the running phase ends as an exception ("Test process ended by SIGSEGV",
 "Test process exited with status 0", "Time limit of 1 s exceeded") and the
 next method runs in a fresh host. A project keeps its choice in the section

@@ -2,6 +2,7 @@
 
 #include "ConsoleSelection.h"
 
+#include "CrashGuard.h"
 #include "HostRunner.h"
 #include "InProcessRunner.h"
 #include "Interruption.h"
@@ -42,7 +43,7 @@ void OnProcessExit() {
   ExitDuringRun = nullptr;
   Handler();
   std::fflush(nullptr);
-  std::_Exit(ExitTestsFailed);
+  EndProcessNow(ExitTestsFailed);
 }
 
 class TExitDuringRun {

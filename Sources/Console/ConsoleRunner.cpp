@@ -5,6 +5,7 @@
 #include "ConsoleSelection.h"
 #include "DirectLoader.h"
 #include "HostLister.h"
+#include "ListedName.h"
 #include "Project.h"
 #include "RunnerCore.h"
 
@@ -28,39 +29,6 @@ bool LoadForRunner(TModule& aModule, TRunnerStreams& aStreams) {
       aStreams.Err << "kalvoro: " << aModule.LoaderError() << '\n';
     return false;
   }
-}
-
-// A name as the listing shows it: as it is, or, when it is empty, starts or
-// ends with a blank, starts with '"' or holds a control character or '\',
-// between double quotes with '"', '\' and control characters escaped ("\n",
-// "\t", "\x1b"). So every name is one line, and a name's own blanks are
-// never taken for the listing's indentation.
-std::string ListedName(std::string_view aName) {
-  const auto IsControl = [](unsigned char C) { return C < 0x20 || C == 0x7f; };
-  const bool Plain = !aName.empty() && aName.front() != ' ' && aName.back() != ' ' &&
-                     aName.front() != '"' && std::none_of(aName.begin(), aName.end(), [&](char C) {
-                       return IsControl(static_cast<unsigned char>(C)) || C == '\\';
-                     });
-  if (Plain)
-    return std::string(aName);
-  static constexpr char Digits[] = "0123456789abcdef";
-  std::string Result = "\"";
-  for (const char Char : aName) {
-    const auto C = static_cast<unsigned char>(Char);
-    if (C == '"' || C == '\\')
-      Result += {'\\', Char};
-    else if (C == '\n')
-      Result += "\\n";
-    else if (C == '\r')
-      Result += "\\r";
-    else if (C == '\t')
-      Result += "\\t";
-    else if (IsControl(C))
-      Result += {'\\', 'x', Digits[C >> 4], Digits[C & 15]};
-    else
-      Result += Char;
-  }
-  return Result + '"';
 }
 
 void ListUnitTests(const TUnitTestList& aUnitTests, const std::string& aIndent,

@@ -1,5 +1,6 @@
 #include "DirectLoader.h"
 
+#include "CrashGuard.h"
 #include "ModuleTrial.h"
 #include "UnitTestBase.h"
 
@@ -35,7 +36,7 @@ void Write(const char* aText, std::size_t aSize) {
   Write(Before.data(), Before.size());
   Write(aCause, std::strlen(aCause));
   Write(After.data(), After.size());
-  _exit(2);
+  EndProcessNow(2);
 }
 
 void OnFatalSignal(int aSignal) {

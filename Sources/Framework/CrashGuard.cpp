@@ -278,6 +278,7 @@ TSignalScope::~TSignalScope() {
 void PushCrashFrame(TCrashFrame* aFrame) {
   RepairIfChanged();
   aFrame->Scopes = ThreadScopes;
+  aFrame->Process = GuardedProcess();
   aFrame->Outer = CurrentFrame;
   CurrentFrame = aFrame;
 }

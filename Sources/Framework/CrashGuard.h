@@ -3,7 +3,8 @@
 // that the run goes on with the next phase. A phase may have a time limit: a
 // per-thread timer then sends the thread a signal when the limit has passed,
 // and the same jump ends the phase with "Time limit of N s exceeded". A call
-// of exit or quick_exit in the phase takes the same jump (ExitGuard.cpp).
+// of exit, quick_exit, _exit or _Exit in the phase takes the same jump
+// (ExitGuard.cpp).
 //
 // Frames that the jump skips run no destructors: objects that a crashing test
 // method had on its stack are abandoned, not destroyed.
@@ -33,6 +34,9 @@ struct TCrashFrame {
   double DeadlineLimit = 0;
   // The thread's open signal scopes when the frame was pushed.
   int Scopes = 0;
+  // The process that pushed the frame: a copy of it in a child process
+  // (fork, vfork, clone) is not that process's to end.
+  int Process = 0;
   TCrashFrame* Outer = nullptr;
 };
 
@@ -56,6 +60,17 @@ KALVORO_API void LeaveCrashFrame(TCrashFrame* aFrame);
 // How many phases a crash or a time limit has ended in this process so far:
 // a run host that caught one no longer trusts its own state.
 KALVORO_API unsigned CrashesCaught() noexcept;
+// The process the guards run in, known without a system call (kept up to
+// date across fork; a child made by vfork or clone still reads its parent).
+KALVORO_API int GuardedProcess() noexcept;
+// Ends the calling process at once, running nothing of it, when it is not
+// aProcess: a process that test code made must never come back from the test
+// into the run (it would run the rest of it and write its reports again).
+KALVORO_API void EndIfStranger(int aProcess) noexcept;
+// Ends the process at once as _exit does, past the exit guard: for the
+// framework's and the programs' own ends, also inside a guarded phase.
+[[noreturn]] KALVORO_API void EndProcessNow(int aStatus) noexcept;
+
 // Arms the thread's timer for the frame on top (aSeconds <= 0: no limit of
 // its own; an outer phase's limit still applies).
 KALVORO_API void StartTimeLimit(TCrashFrame* aFrame, double aSeconds);

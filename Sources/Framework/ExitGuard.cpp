@@ -1,18 +1,23 @@
-// Keeps test code from ending the process. The library defines exit and
-// quick_exit; every module and program that uses the library looks the
-// library up before the C library, so their calls bind here. Inside a guarded
-// phase of the calling thread the call ends the phase as a crash does (the
-// phase's exception reads "exit(3) called by the test") and the run goes on;
-// anywhere else the call goes on to the C library's own function.
+// Keeps test code from ending the process. The library defines exit,
+// quick_exit, _exit and _Exit; every module and program that uses the
+// library looks the library up before the C library, so their calls bind
+// here. Inside a guarded phase of the calling thread, pushed by the calling
+// process, the call ends the phase as a crash does (the phase's exception
+// reads "exit(3) called by the test") and the run goes on; anywhere else the
+// call goes on to the C library's own function, or for _exit and _Exit to the
+// system call they make. A child process that a test made (fork, vfork or
+// clone) thus still ends with its _exit or exit.
 //
-// Not caught: _exit and _Exit (meant to end the process at once, e.g. in a
-// forked child), calls from a thread that is in no guarded phase, and calls
-// that do not go through the dynamic symbol (a statically linked C library,
-// the C library's own call when main returns).
+// Not caught: calls from a thread that is in no guarded phase, the
+// exit_group system call made directly, and calls that do not go through
+// the dynamic symbol (a statically linked C library, the C library's own
+// call when main returns). Run hosts contain those.
 #include "CrashGuard.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -22,27 +27,25 @@ namespace {
 
 using TExitFunction = void (*)(int);
 
-// The frames a forked child inherits from its parent's thread. An exit in
-// the child inside one of them ends the child: jumping there would run the
-// rest of the parent's run in the child.
-[[gnu::tls_model("initial-exec")]] thread_local TCrashFrame* InheritedFrames = nullptr;
+// The process's own id, refreshed in a forked child: read at every guarded
+// phase, so it must cost no system call.
+int OwnProcess = static_cast<int>(getpid());
 
-void MarkInheritedFrames() {
-  InheritedFrames = CurrentCrashFrame();
+void RefreshOwnProcess() {
+  OwnProcess = static_cast<int>(getpid());
 }
 
 struct TForkWatch {
-  TForkWatch() { pthread_atfork(nullptr, nullptr, &MarkInheritedFrames); }
+  TForkWatch() { pthread_atfork(nullptr, nullptr, &RefreshOwnProcess); }
 };
 const TForkWatch ForkWatch;
 
-// The frame an exit call is to end, or nullptr when the process is to end.
+// The frame an exit call is to end, or nullptr when the process is to end:
+// frames that a child inherited from its parent are not the child's.
 TCrashFrame* FrameToEnd() {
   TCrashFrame* Top = CurrentCrashFrame();
-  for (const TCrashFrame* Frame = InheritedFrames; Frame != nullptr && Top != nullptr;
-       Frame = Frame->Outer)
-    if (Frame == Top)
-      return nullptr;
+  if (Top == nullptr || Top->Process != static_cast<int>(getpid()))
+    return nullptr;
   return Top;
 }
 
@@ -60,10 +63,27 @@ void EndPhase(const char* aCall, int aStatus) {
   const auto Next = reinterpret_cast<TExitFunction>(dlsym(RTLD_NEXT, aCall));
   if (Next != nullptr)
     Next(aStatus);
-  std::_Exit(aStatus);
+  EndProcessNow(aStatus);
 }
 
 } // namespace
+
+int GuardedProcess() noexcept {
+  return OwnProcess;
+}
+
+void EndIfStranger(int aProcess) noexcept {
+  if (static_cast<int>(getpid()) != aProcess) [[unlikely]]
+    EndProcessNow(0);
+}
+
+void EndProcessNow(int aStatus) noexcept {
+  // What _exit does, without going through the symbol that test code reaches.
+  for (;;) {
+    syscall(SYS_exit_group, aStatus);
+    syscall(SYS_exit, aStatus);
+  }
+}
 
 } // namespace Kalvoro
 
@@ -77,6 +97,16 @@ KALVORO_API void exit(int aStatus) noexcept {
 KALVORO_API void quick_exit(int aStatus) noexcept {
   Kalvoro::EndPhase("quick_exit", aStatus);
   Kalvoro::EndProcess("quick_exit", aStatus);
+}
+
+KALVORO_API void _exit(int aStatus) {
+  Kalvoro::EndPhase("_exit", aStatus);
+  Kalvoro::EndProcessNow(aStatus);
+}
+
+KALVORO_API void _Exit(int aStatus) noexcept {
+  Kalvoro::EndPhase("_Exit", aStatus);
+  Kalvoro::EndProcessNow(aStatus);
 }
 
 } // extern "C"

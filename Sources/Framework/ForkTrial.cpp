@@ -38,8 +38,9 @@ using TStep = void (*)(void* aArgument);
 
 // The child's side. Its output goes nowhere, so that what the module prints
 // while starting is not shown twice. It never returns into the parent's
-// frames: every way out ends in _exit, which runs no exit handlers of the
-// parent's copy (they would flush the parent's buffers a second time).
+// frames: every way out ends in EndProcessNow (_exit past the exit guard),
+// which runs no exit handlers of the parent's copy (they would flush the
+// parent's buffers a second time).
 [[noreturn]] void RunChild(int aPipe, TStep aStep, void* aArgument) {
   const int Null = open("/dev/null", O_RDWR | O_CLOEXEC);
   if (Null >= 0) {
@@ -53,7 +54,7 @@ using TStep = void (*)(void* aArgument);
     // Nothing that allocates after a crash: the heap may be what broke.
     WriteAll(aPipe, &Crashed, 1);
     WriteAll(aPipe, &Frame, sizeof Frame);
-    _exit(0);
+    EndProcessNow(0);
   }
   try {
     aStep(aArgument);
@@ -63,10 +64,10 @@ using TStep = void (*)(void* aArgument);
     const std::string Text = CurrentExceptionText();
     WriteAll(aPipe, &Raised, 1);
     WriteAll(aPipe, Text.data(), std::min(Text.size(), MaxErrorText));
-    _exit(0);
+    EndProcessNow(0);
   }
   WriteAll(aPipe, &CameThrough, 1);
-  _exit(0);
+  EndProcessNow(0);
 }
 
 std::string ReadReply(int aPipe) {

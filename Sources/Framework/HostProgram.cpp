@@ -7,11 +7,17 @@
 
 namespace Kalvoro {
 
-std::string HostProgramPath() {
+std::string LibraryPath() {
   Dl_info Info{};
-  if (dladdr(reinterpret_cast<void*>(&HostProgramPath), &Info) == 0 || Info.dli_fname == nullptr)
+  if (dladdr(reinterpret_cast<void*>(&LibraryPath), &Info) == 0 || Info.dli_fname == nullptr)
     return {};
-  std::string Library = Info.dli_fname;
+  return Info.dli_fname;
+}
+
+std::string HostProgramPath() {
+  const std::string Library = LibraryPath();
+  if (Library.empty())
+    return {};
   const std::size_t Slash = Library.rfind('/');
   const std::string Folder = Slash == std::string::npos ? "." : Library.substr(0, Slash);
   std::string Host = Folder + "/kalvoro/kalvoro-host";

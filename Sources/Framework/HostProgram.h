@@ -1,7 +1,7 @@
-// Where the run host (kalvoro-host) is: in the folder "kalvoro" beside the
-// framework library, both in the build tree and once installed
-// (lib/<triplet>/kalvoro/kalvoro-host), so that every program that links the
-// framework finds the host that belongs to it.
+// Where the framework library and the run host (kalvoro-host) are: the host
+// lies in the folder "kalvoro" beside the library, both in the build tree and
+// once installed (lib/<triplet>/kalvoro/kalvoro-host), so that every program
+// that links the framework finds the host that belongs to it.
 #pragma once
 
 #include "Export.h"
@@ -9,6 +9,10 @@
 #include <string>
 
 namespace Kalvoro {
+
+// The file of the framework library that this process loaded, or an empty
+// text when the loader does not tell.
+KALVORO_API std::string LibraryPath();
 
 // The host program's path, or an empty text when it is not there.
 KALVORO_API std::string HostProgramPath();

@@ -16,6 +16,9 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -90,7 +93,40 @@ std::string LoadFailure(const std::string& aFileName) {
 std::string UnloadFailure(const std::string& aFileName) {
   return "Failed to unload package or library \"" + aFileName + "\"";
 }
+
+std::int64_t Nanoseconds(const timespec& aTime) {
+  return static_cast<std::int64_t>(aTime.tv_sec) * 1000000000 + aTime.tv_nsec;
+}
+
+TModuleFileIdentity IdentityOf(const struct stat& aStatus) {
+  return {static_cast<std::uint64_t>(aStatus.st_dev), static_cast<std::uint64_t>(aStatus.st_ino),
+          static_cast<std::int64_t>(aStatus.st_size), Nanoseconds(aStatus.st_mtim),
+          Nanoseconds(aStatus.st_ctim)};
+}
+
+// Ends the process, once its exit handlers that came after this call have
+// run, before those that came before and before the loader's shut-down of
+// the libraries: a library whose file was written over while loaded would
+// run other code (or none, past the file's new end) as its destructors. The
+// status is the one that exit was given; stdio's buffers are written first.
+void EndProcessBeforeMappedModules() {
+  static const bool Registered = on_exit(
+                                     [](int aStatus, void*) {
+                                       std::fflush(nullptr);
+                                       EndProcessNow(aStatus);
+                                     },
+                                     nullptr) == 0;
+  (void)Registered;
+}
 } // namespace
+
+bool ModuleFileIdentity(const std::string& aPath, TModuleFileIdentity& aIdentity) {
+  struct stat Status {};
+  if (stat(aPath.c_str(), &Status) != 0)
+    return false;
+  aIdentity = IdentityOf(Status);
+  return true;
+}
 
 TModule::TModule(std::string aFileName) : FFullFileName(std::move(aFileName)) {
   const std::string Extension = UpperExtension(FFullFileName);
@@ -141,6 +177,34 @@ void TModule::CloseFile() {
   if (FFile >= 0)
     ::close(FFile);
   FFile = -1;
+  FLoadedIdentity = {};
+}
+
+bool TModule::MappedFileChanged() const {
+  struct stat Status {};
+  return FHandle != nullptr && FFile >= 0 && ::fstat(FFile, &Status) == 0 &&
+         IdentityOf(Status) != FLoadedIdentity;
+}
+
+bool TModule::FileChangedSinceLoad() const {
+  TModuleFileIdentity Now;
+  return FHandle != nullptr && (!ModuleFileIdentity(LoadPath(), Now) || Now != FLoadedIdentity);
+}
+
+void TModule::AbandonMapped() {
+  // Neither the unit tests' destructors nor the library's shut-down run: they
+  // are the module's code, which is no longer what loaded (a file cut short
+  // ends every access past its new end with SIGBUS). The unit tests leave
+  // their scenarios and are left as they are; the library stays mapped, and
+  // the process ends before the loader would run its destructors at exit.
+  for (TUnitTestBase* UnitTest : FUnitTestList)
+    if (UnitTest->TestScenario() != nullptr)
+      UnitTest->TestScenario()->RemoveUnitTest(UnitTest);
+  FUnitTestList.Forget();
+  EndProcessBeforeMappedModules();
+  CloseFile();
+  FHandle = nullptr;
+  FState = msNotLoaded;
 }
 
 void* TModule::OpenLibrary() {
@@ -166,6 +230,10 @@ void* TModule::OpenLibrary() {
     FFile = Other;
     Name = DescriptorPath(FFile);
   }
+  // What the file is as it loads: a file written over later is told apart.
+  struct stat Status {};
+  if (::fstat(FFile, &Status) == 0)
+    FLoadedIdentity = IdentityOf(Status);
   // The library's start-up runs inside dlopen under the loader's lock, where
   // no crash can be jumped out of: it is tried in a child process first
   // (ModuleTrial.h), and a start-up that crashes there is not run here.
@@ -435,6 +503,18 @@ bool TModule::UnloadModule() {
     return false;
   SaveAssignments();
   FLoaderError.clear();
+  // A file written over in place with another size (another build, or one
+  // cut short) has taken the library's code and relocated data with it: its
+  // destructors and the loader's shut-down would run other code, or fault
+  // past the file's new end. A touch leaves the size, and so does a rewrite
+  // of the same size, which the file's status cannot tell apart from it.
+  struct stat Status {};
+  if (FFile >= 0 && ::fstat(FFile, &Status) == 0 && Status.st_size != FLoadedIdentity.Size) {
+    AbandonMapped();
+    FLoaderError = "The module file changed while it was loaded: its library stays loaded "
+                   "until the program ends";
+    throw TModuleException(UnloadFailure(FFullFileName));
+  }
   // The unit tests' destructors are the module's code too.
   const std::string Crash = CrashIn([this] { FUnitTestList.Clear(); });
   FLoaderError = Crash;

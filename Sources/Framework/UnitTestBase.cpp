@@ -158,11 +158,15 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
                             const std::string& aPhaseName, TBody&& aBody) {
   std::string ErrorText;
   const double TimeLimit = FTestScenario != nullptr ? FTestScenario->TimeLimit() : 0;
+  // A process that the test made (fork, vfork, clone) and that comes back
+  // from the test code, by a return, a throw or a crash, ends there.
+  const int Process = GuardedProcess();
   try {
     RunGuarded(
         [&] {
           FireProgress(aStart, aPhaseName);
           aBody();
+          EndIfStranger(Process);
           DeliverFromOtherThreads(*this);
           EndGuardedBody();
           FireProgress(aFinish, aPhaseName);
@@ -173,6 +177,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
     // Thread cancellation has to pass through.
     throw;
   } catch (...) {
+    EndIfStranger(Process);
     // An error of any type belongs to its phase. Copy the text now: the error
     // object may live in a module's code.
     ErrorText = CurrentExceptionText();
@@ -186,6 +191,16 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
   FireProgress(aFinish, aPhaseName);
 }
 
+void TUnitTestBase::EndUnrun(TUnitTestMethod* aMethod, bool aExitPhase, const std::string& aText) {
+  const std::string& Phase = aExitPhase ? ExitPhaseName : InitPhaseName;
+  aMethod->SetTestResult(tcrException);
+  FireProgress(aExitPhase ? ptExitStart : ptInitStart, Phase);
+  if (FTestScenario != nullptr && FTestScenario->StateNotifications().Consumes(MessageIdException))
+    FTestScenario->FireStateNotification(
+        std::make_unique<TExceptionMessage>(FTestScenario->Name(), FName, Phase, aText));
+  FireProgress(aExitPhase ? ptExitFinish : ptInitFinish, Phase);
+}
+
 void TUnitTestBase::RunMethod(TUnitTestMethod* aMethod) {
   RunPhases(aMethod, false);
 }
@@ -193,6 +208,12 @@ void TUnitTestBase::RunMethod(TUnitTestMethod* aMethod) {
 void TUnitTestBase::RunPhases(TUnitTestMethod* aMethod, bool aExitOnly) {
   if (FTestScenario == nullptr || aMethod == nullptr)
     return;
+  // The module's file written over since it was listed: what would run is
+  // not the listed method. Its first phase ends so, as in a run host.
+  if (FModule != nullptr && FModule->MappedFileChanged()) {
+    EndUnrun(aMethod, aExitOnly, ModuleFileChangedText);
+    return;
+  }
   ThreadMessages::TWindow Threads(this);
   aMethod->SetTestResult(tcrSuccess);
   auto ExitPhase = [&] {

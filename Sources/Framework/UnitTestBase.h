@@ -6,6 +6,7 @@
 #include "NotificationMessages.h"
 #include "UnitTestCore.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -167,6 +168,25 @@ public:
   using Exception::Exception;
 };
 
+// A module file as it was when its library loaded: device, inode, size, and
+// the modification and change times in nanoseconds. A file rebuilt, replaced
+// or written over in place differs in one of them.
+struct TModuleFileIdentity {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  std::int64_t Size = 0;
+  std::int64_t Modified = 0;
+  std::int64_t Changed = 0;
+  bool operator==(const TModuleFileIdentity&) const = default;
+};
+
+// The identity of the file at aPath now; false when there is none.
+KALVORO_API bool ModuleFileIdentity(const std::string& aPath, TModuleFileIdentity& aIdentity);
+
+// The exception of the methods of a module whose file changed after the run
+// listed them: their code is no longer what was listed.
+inline constexpr const char* ModuleFileChangedText = "The module file changed since it was listed";
+
 // A unit-test name that a load could not keep as registered.
 struct TNameChange {
   std::string Registered; // the registered name, cut to MaxNameLength
@@ -208,6 +228,17 @@ public:
   // The path handed to the dynamic loader.
   std::string LoadPath() const;
 
+  // The module file as it was when the library loaded (all zero while it is
+  // not loaded).
+  const TModuleFileIdentity& LoadedIdentity() const { return FLoadedIdentity; }
+  // Whether the file that the loaded library was mapped from has been written
+  // over in place since: its code in this process is then no longer the code
+  // that was listed. One fstat; false while not loaded.
+  bool MappedFileChanged() const;
+  // Whether the file at LoadPath is no longer the one that loaded (written
+  // over, replaced or gone): a new process would load other code.
+  bool FileChangedSinceLoad() const;
+
   // Loads the file here, or, where the program has a lister (ModuleLister.h),
   // lists it there: its unit tests are then descriptions and Listed() is
   // true.
@@ -228,6 +259,9 @@ public:
 private:
   void* OpenLibrary();
   void ReleaseLibrary();
+  // Lets go of a library whose file was written over while it was loaded
+  // without running any of its code (see Module.cpp).
+  void AbandonMapped();
   void CloseFile();
 
   TModuleType FModuleType;
@@ -241,6 +275,7 @@ private:
   int FFile = -1; // the module file while its library is loaded
   std::vector<TNameChange> FNameChanges;
   // Last, so that the members before keep their places.
+  TModuleFileIdentity FLoadedIdentity;
   bool FListed = false;
 };
 

@@ -118,6 +118,9 @@ protected:
 private:
   bool CheckSlow(bool aCondition, std::string_view aText, TSourceLocation aWhere);
   void RunPhases(TUnitTestMethod* aMethod, bool aExitOnly);
+  // Ends a method that must not run as its first phase (Init, or Exit
+  // alone) ending with the exception aText.
+  void EndUnrun(TUnitTestMethod* aMethod, bool aExitPhase, const std::string& aText);
   void UpdateCheckConsumers();
   void FireProgress(TProgressType aType, const std::string& aMethodName);
   template <class TBody>

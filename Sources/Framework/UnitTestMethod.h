@@ -91,6 +91,9 @@ public:
     if (FOwnsObjects && Old != aItem)
       delete Old;
   }
+  // Empties the list without destroying its items, owned or not: for items
+  // whose code must not run any more.
+  void Forget() { FItems.clear(); }
   // Empties the list, destroying the items of an owning list in list order.
   void Clear() {
     std::vector<T*> Items;

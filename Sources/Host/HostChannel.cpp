@@ -2,7 +2,9 @@
 
 #include "HostRing.h"
 
+#include "CrashGuard.h"
 #include <fcntl.h>
+
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -36,7 +38,7 @@ THostChannel::THostChannel(int aSocket, int aRing)
   void* Mapping = mmap(nullptr, HostRingSize, PROT_READ | PROT_WRITE, MAP_SHARED, aRing, 0);
   close(aRing);
   if (Mapping == MAP_FAILED)
-    _exit(3);
+    EndProcessNow(3);
   FRing = static_cast<char*>(Mapping);
 }
 
@@ -46,7 +48,7 @@ bool THostChannel::Intact() {
   if (fcntl(FSocket, F_GETFD) == FSocketFlags)
     return true;
   if (msync(FRing, HostRingSize, MS_ASYNC) != 0)
-    _exit(3);
+    EndProcessNow(3);
   return false;
 }
 
@@ -68,7 +70,7 @@ void THostChannel::Flush() {
       // Full: wake the runner and wait until it has taken some.
       Wake();
       if (!ReadSocket(1))
-        _exit(3); // the runner is gone: nobody is left to report to
+        EndProcessNow(3); // the runner is gone: nobody is left to report to
       continue;
     }
     const std::size_t At = static_cast<std::size_t>(Written % HostRingCapacity);
@@ -133,7 +135,7 @@ bool THostChannel::StopRequested() {
     return false;
   FLastStopCheck = Now;
   if (!ReadSocket(0))
-    _exit(3); // the runner closed its end
+    EndProcessNow(3); // the runner closed its end
   THostFrameView Frame{};
   while (FReader.Next(Frame)) {
     if (Frame.Kind == THostFrame::Stop)

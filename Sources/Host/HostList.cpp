@@ -2,25 +2,11 @@
 
 #include "CrashGuard.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <exception>
 
 namespace Kalvoro {
 
 namespace {
-
-// The file that the loader mapped for aHandle (it loads through the module
-// file's descriptor, so this is the very file, whatever its path names now).
-TFileIdentity LoadedFile(void* aHandle, const std::string& aPath) {
-  TFileIdentity Identity;
-  link_map* Map = nullptr;
-  if (aHandle == nullptr || dlinfo(aHandle, RTLD_DI_LINKMAP, &Map) != 0 || Map == nullptr ||
-      Map->l_name == nullptr || !ReadFileIdentity(Map->l_name, Identity))
-    ReadFileIdentity(aPath, Identity);
-  return Identity;
-}
 
 void Describe(const TModule& aModule, THostListing& aListing) {
   aListing.Listed = true;
@@ -68,12 +54,9 @@ bool ListModule(THostChannel& aChannel, TLoadedModules& aModules,
     Listing.Error = "Failed to load package or library \"" + aRequest.FileName + "\"";
     Listing.LoaderError = Crash;
   } else if (Module->State() == msLoadSuccess) {
-    Listing.Identity = LoadedFile(Module->Handle(), Path);
+    Listing.Identity = Module->LoadedIdentity();
     Describe(*Module, Listing);
-    TLoadedModule& Loaded = aModules[Path];
-    Loaded.Module = std::move(Module);
-    Loaded.Device = Listing.Identity.Device;
-    Loaded.Inode = Listing.Identity.Inode;
+    aModules[Path].Module = std::move(Module);
   } else {
     Listing.State = Module->State();
     Listing.LoaderError = Module->LoaderError();

@@ -43,7 +43,7 @@ void MarkForkedChild() {
 
 void EndIfForked() {
   if (ForkedChild)
-    _exit(0);
+    EndProcessNow(0);
 }
 
 // Sends every message that the runner's handlers consume, and every progress
@@ -154,7 +154,6 @@ int SecureDescriptors(int aSocket, int aRing) {
   return Moved;
 }
 
-// The module file as the runner listed it: the same device and inode.
 // The folder that the host started in: a relative module path names a file
 // from there, whatever folder an earlier plan's tests moved to.
 std::string StartDirectory;
@@ -163,15 +162,12 @@ std::string FromStart(const std::string& aPath) {
   return aPath.empty() || aPath.front() == '/' ? aPath : StartDirectory + "/" + aPath;
 }
 
+// The module file as the runner listed it: the same device, inode, size and
+// times, else the text that ends the plan's methods.
 std::string CheckModuleFile(const THostPlan& aPlan) {
-  const int File = open(FromStart(aPlan.ModulePath).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat Status {};
-  const bool Same = File >= 0 && fstat(File, &Status) == 0 && S_ISREG(Status.st_mode) &&
-                    Status.st_dev == aPlan.Device && Status.st_ino == aPlan.Inode;
-  if (File >= 0)
-    close(File);
-  return Same ? std::string()
-              : "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
+  TModuleFileIdentity Now;
+  const bool Same = ModuleFileIdentity(FromStart(aPlan.ModulePath), Now) && Now == aPlan.Module;
+  return Same ? std::string() : std::string(ModuleFileChangedText);
 }
 
 std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
@@ -181,8 +177,8 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   TModule& Module = *aLoaded.Module;
   if (Module.Handle() != nullptr) {
     // The loader would hand back what it loaded under this name.
-    if (aLoaded.Device != aPlan.Device || aLoaded.Inode != aPlan.Inode)
-      return "The module file \"" + aPlan.ModulePath + "\" is not the file that was loaded";
+    if (Module.LoadedIdentity() != aPlan.Module)
+      return ModuleFileChangedText;
   } else {
     try {
       Module.LoadModule();
@@ -192,12 +188,9 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
         Problem += ": " + Module.LoaderError();
       return Problem;
     }
-    // The file may have been replaced between the check and the load.
-    Problem = CheckModuleFile(aPlan);
-    if (!Problem.empty())
-      return Problem;
-    aLoaded.Device = aPlan.Device;
-    aLoaded.Inode = aPlan.Inode;
+    // The file may have changed between the check and the load.
+    if (Module.LoadedIdentity() != aPlan.Module)
+      return ModuleFileChangedText;
   }
   for (const THostPlanEntry& Entry : aPlan.Entries) {
     const auto Index = static_cast<int>(Entry.UnitTest);
@@ -214,7 +207,7 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
 [[noreturn]] void Leave(int aCode) {
   std::fflush(nullptr);
   EndDescendants();
-  _exit(aCode);
+  EndProcessNow(aCode);
 }
 
 // Ends the host after its last frames. What its tests started is ended
@@ -223,7 +216,7 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   std::fflush(nullptr);
   EndDescendants();
   aChannel.Flush();
-  _exit(0);
+  EndProcessNow(0);
 }
 
 // Whether what the tests left behind keeps this process from serving
@@ -365,7 +358,7 @@ int HostMain(int argc, char** argv) {
   // Dies with the runner; a runner that ended before this line is seen too.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != Parent)
-    _exit(3);
+    EndProcessNow(3);
   AdoptOrphans();
   pthread_atfork(nullptr, nullptr, &MarkForkedChild);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);

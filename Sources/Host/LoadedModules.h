@@ -5,7 +5,6 @@
 
 #include "UnitTestBase.h"
 
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,8 +13,6 @@ namespace Kalvoro {
 
 struct TLoadedModule {
   std::unique_ptr<TModule> Module;
-  std::uint64_t Device = 0;
-  std::uint64_t Inode = 0;
 };
 using TLoadedModules = std::map<std::string, TLoadedModule>;
 

@@ -189,7 +189,7 @@ void THostLister::Forget(const TModule& aModule) {
   EndWaitingHosts(Ending, EndGrace);
 }
 
-const TFileIdentity* THostLister::Identity(const TModule& aModule) const {
+const TModuleFileIdentity* THostLister::Identity(const TModule& aModule) const {
   const auto Found = FListed.find(&aModule);
   return Found == FListed.end() ? nullptr : &Found->second;
 }

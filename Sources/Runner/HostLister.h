@@ -6,7 +6,6 @@
 // loaded, with the reason, and a fresh host lists the modules after it.
 #pragma once
 
-#include "FileIdentity.h"
 #include "HostRunner.h"
 #include "ModuleLister.h"
 
@@ -36,7 +35,7 @@ public:
   void Forget(const TModule& aModule) override;
 
   // The file as its listing found it; null for a module not listed here.
-  const TFileIdentity* Identity(const TModule& aModule) const;
+  const TModuleFileIdentity* Identity(const TModule& aModule) const;
   // A waiting host that may serve aPlan (one that listed its module first),
   // already handed the plan; null when none may.
   std::unique_ptr<THostProcess> TakeHost(const THostPlan& aPlan);
@@ -64,7 +63,7 @@ private:
   double FTimeLimit;
   int FHostsStarted = 0;
   std::vector<std::unique_ptr<THostProcess>> FHosts; // waiting, newest last
-  std::map<const TModule*, TFileIdentity> FListed;
+  std::map<const TModule*, TModuleFileIdentity> FListed;
 };
 
 } // namespace Kalvoro

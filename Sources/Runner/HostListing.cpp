@@ -3,20 +3,19 @@
 namespace Kalvoro {
 
 namespace {
-void WriteIdentity(THostFrameWriter& aWriter, const TFileIdentity& aIdentity) {
+void WriteIdentity(THostFrameWriter& aWriter, const TModuleFileIdentity& aIdentity) {
   aWriter.U64(aIdentity.Device);
   aWriter.U64(aIdentity.Inode);
-  aWriter.U64(aIdentity.Size);
+  aWriter.U64(static_cast<std::uint64_t>(aIdentity.Size));
   aWriter.U64(static_cast<std::uint64_t>(aIdentity.Modified));
   aWriter.U64(static_cast<std::uint64_t>(aIdentity.Changed));
 }
 
-TFileIdentity ReadIdentity(THostFields& aFields) {
-  TFileIdentity Identity;
-  Identity.Exists = true;
+TModuleFileIdentity ReadIdentity(THostFields& aFields) {
+  TModuleFileIdentity Identity;
   Identity.Device = aFields.U64();
   Identity.Inode = aFields.U64();
-  Identity.Size = aFields.U64();
+  Identity.Size = static_cast<std::int64_t>(aFields.U64());
   Identity.Modified = static_cast<std::int64_t>(aFields.U64());
   Identity.Changed = static_cast<std::int64_t>(aFields.U64());
   return Identity;

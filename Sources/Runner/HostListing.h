@@ -4,7 +4,6 @@
 // module loaded for the plans that follow.
 #pragma once
 
-#include "FileIdentity.h"
 #include "HostProtocol.h"
 #include "UnitTestBase.h"
 
@@ -35,7 +34,7 @@ struct THostListing {
   std::string Error;
   std::string LoaderError;
   // The file that was loaded.
-  TFileIdentity Identity;
+  TModuleFileIdentity Identity;
   std::vector<THostListedUnitTest> UnitTests;
   std::vector<TNameChange> NameChanges;
 };

@@ -124,7 +124,7 @@ void THostProcess::SendList(const THostListRequest& aRequest) {
 }
 
 void THostProcess::SendPlan(const THostPlan& aPlan) {
-  FModules[aPlan.ModulePath] = {aPlan.Device, aPlan.Inode};
+  FModules[aPlan.ModulePath] = aPlan.Module;
   THostFrameWriter Writer;
   Writer.Plan(aPlan);
   SendAll(FSocket, Writer.Data());
@@ -132,7 +132,7 @@ void THostProcess::SendPlan(const THostPlan& aPlan) {
 
 bool THostProcess::Serves(const THostPlan& aPlan) const {
   const auto Loaded = FModules.find(aPlan.ModulePath);
-  return Loaded == FModules.end() || Loaded->second == std::make_pair(aPlan.Device, aPlan.Inode);
+  return Loaded == FModules.end() || Loaded->second == aPlan.Module;
 }
 
 bool THostProcess::Serve(const THostPlan& aPlan) {
@@ -157,7 +157,7 @@ bool THostProcess::Queue(const THostPlan& aPlan) {
       static_cast<std::size_t>(Unread) + 2 * Writer.Data().size() >
           static_cast<std::size_t>(Buffer) / 2)
     return false;
-  FModules[aPlan.ModulePath] = {aPlan.Device, aPlan.Inode};
+  FModules[aPlan.ModulePath] = aPlan.Module;
   SendAll(FSocket, Writer.Data());
   return true;
 }

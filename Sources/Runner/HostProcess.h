@@ -47,8 +47,8 @@ public:
   // hand that back for any other file there).
   bool Holds(const std::string& aPath) const { return FModules.count(aPath) != 0; }
   // The host has loaded this file under aPath (its listing said so).
-  void Holding(const std::string& aPath, const TFileIdentity& aFile) {
-    FModules[aPath] = {aFile.Device, aFile.Inode};
+  void Holding(const std::string& aPath, const TModuleFileIdentity& aFile) {
+    FModules[aPath] = aFile;
   }
   // Passes over what the host wrote that no method has taken (between
   // plans), and frees it.
@@ -110,8 +110,8 @@ private:
   bool FOwnOffset[2] = {false, false};
   std::uint64_t FTaken[2] = {0, 0};
   std::uint64_t FFreed[2] = {0, 0};
-  // The module files of its plans, by path: device and inode.
-  std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> FModules;
+  // The module files of its plans, by path, as the runner listed them.
+  std::map<std::string, TModuleFileIdentity> FModules;
 };
 
 } // namespace Kalvoro

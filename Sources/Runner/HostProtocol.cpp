@@ -137,8 +137,11 @@ void THostFrameWriter::Plan(const THostPlan& aPlan) {
   Begin(THostFrame::Plan);
   U32(aPlan.Version);
   Text(aPlan.ModulePath);
-  U64(aPlan.Device);
-  U64(aPlan.Inode);
+  U64(aPlan.Module.Device);
+  U64(aPlan.Module.Inode);
+  U64(static_cast<std::uint64_t>(aPlan.Module.Size));
+  U64(static_cast<std::uint64_t>(aPlan.Module.Modified));
+  U64(static_cast<std::uint64_t>(aPlan.Module.Changed));
   Text(aPlan.ScenarioName);
   std::uint64_t Limit = 0;
   static_assert(sizeof Limit == sizeof aPlan.TimeLimit);
@@ -273,8 +276,11 @@ THostPlan DecodePlan(std::string_view aPayload) {
   THostPlan Plan;
   Plan.Version = Fields.U32();
   Plan.ModulePath = Fields.Text();
-  Plan.Device = Fields.U64();
-  Plan.Inode = Fields.U64();
+  Plan.Module.Device = Fields.U64();
+  Plan.Module.Inode = Fields.U64();
+  Plan.Module.Size = static_cast<std::int64_t>(Fields.U64());
+  Plan.Module.Modified = static_cast<std::int64_t>(Fields.U64());
+  Plan.Module.Changed = static_cast<std::int64_t>(Fields.U64());
   Plan.ScenarioName = Fields.Text();
   const std::uint64_t Limit = Fields.U64();
   std::memcpy(&Plan.TimeLimit, &Limit, sizeof Limit);

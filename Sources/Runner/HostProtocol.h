@@ -11,6 +11,7 @@
 
 #include "Exception.h"
 #include "NotificationMessages.h"
+#include "UnitTestBase.h"
 #include "UnitTestMethod.h"
 
 #include <cstddef>
@@ -24,7 +25,7 @@ namespace Kalvoro {
 
 // Changes whenever a frame's layout changes; a host of another version is
 // refused.
-inline constexpr std::uint32_t HostProtocolVersion = 4;
+inline constexpr std::uint32_t HostProtocolVersion = 5;
 // No frame is larger: a 100 MB report line passes, a garbled length does not
 // make the runner allocate gigabytes.
 inline constexpr std::uint32_t MaxHostFrame = 1u << 30;
@@ -65,8 +66,8 @@ struct THostPlanEntry {
 struct THostPlan {
   std::uint32_t Version = HostProtocolVersion;
   std::string ModulePath;
-  std::uint64_t Device = 0;
-  std::uint64_t Inode = 0;
+  // The module file as the runner listed it: a host loads only that file.
+  TModuleFileIdentity Module;
   std::string ScenarioName;
   double TimeLimit = 0;
   std::uint32_t ConsumedIds = 0; // the runner's handlers' MessageIdBit mask

@@ -122,17 +122,10 @@ bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool a
   if (Module == nullptr || First.UnitTestIndex < 0)
     return false;
   aPlan.ModulePath = Module->LoadPath();
-  // A listed module runs the file that was listed; another one runs the
-  // file that is there now.
-  const TFileIdentity* Listed = FLister != nullptr ? FLister->Identity(*Module) : nullptr;
-  TFileIdentity Now;
-  if (Listed != nullptr) {
-    aPlan.Device = Listed->Device;
-    aPlan.Inode = Listed->Inode;
-  } else if (ReadFileIdentity(aPlan.ModulePath, Now)) {
-    aPlan.Device = Now.Device;
-    aPlan.Inode = Now.Inode;
-  }
+  // A listed module runs the file that was listed; one loaded here, the
+  // file that it loaded.
+  const TModuleFileIdentity* Listed = FLister != nullptr ? FLister->Identity(*Module) : nullptr;
+  aPlan.Module = Listed != nullptr ? *Listed : Module->LoadedIdentity();
   aPlan.ScenarioName = FScenario->Name();
   aPlan.TimeLimit = FScenario->TimeLimit();
   // What the host must send: what the handlers consume, and always the
@@ -152,9 +145,11 @@ bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool a
 
 bool THostRunner::ListingChanged(const TModuleRun& aRun) const {
   const TModule* Module = aRun.Entries.front().UnitTest->Module();
-  const TFileIdentity* Listed = FLister != nullptr ? FLister->Identity(*Module) : nullptr;
-  TFileIdentity Now;
-  return Listed != nullptr && (!ReadFileIdentity(Module->LoadPath(), Now) || !(Now == *Listed));
+  const TModuleFileIdentity* Listed = FLister != nullptr ? FLister->Identity(*Module) : nullptr;
+  if (Listed == nullptr)
+    return Module->FileChangedSinceLoad();
+  TModuleFileIdentity Now;
+  return !ModuleFileIdentity(Module->LoadPath(), Now) || Now != *Listed;
 }
 
 void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly) {
@@ -166,8 +161,9 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
     aRun.GiveUp = "The unit test belongs to no loaded module";
     return;
   }
+  // A host would load another file than the one listed: its methods end.
   if (ListingChanged(aRun)) {
-    aRun.GiveUp = "The module file changed since it was listed";
+    aRun.GiveUp = ModuleFileChangedText;
     return;
   }
   try {
@@ -348,6 +344,5 @@ THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, st
     Ended = !aRun.Host->Receive();
   }
 }
-
 
 } // namespace Kalvoro

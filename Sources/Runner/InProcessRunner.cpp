@@ -1,6 +1,5 @@
 #include "InProcessRunner.h"
 
-#include "FileIdentity.h"
 #include "HostLister.h"
 #include "ListedUnitTest.h"
 #include "ModuleLister.h"
@@ -29,10 +28,10 @@ TInProcessRunner::~TInProcessRunner() {
 
 void TInProcessRunner::Load(const TModule& aListed) {
   TLoaded& Loaded = FLoaded[&aListed];
-  const TFileIdentity* Listed = FLister != nullptr ? FLister->Identity(aListed) : nullptr;
-  TFileIdentity Now;
-  if (Listed == nullptr || !ReadFileIdentity(aListed.LoadPath(), Now) || !(Now == *Listed)) {
-    Loaded.Problem = "The module file changed since it was listed";
+  const TModuleFileIdentity* Listed = FLister != nullptr ? FLister->Identity(aListed) : nullptr;
+  TModuleFileIdentity Now;
+  if (Listed == nullptr || !ModuleFileIdentity(aListed.LoadPath(), Now) || Now != *Listed) {
+    Loaded.Problem = ModuleFileChangedText;
     return;
   }
   auto Module = std::make_unique<TModule>(aListed.FullFileName());
@@ -47,8 +46,8 @@ void TInProcessRunner::Load(const TModule& aListed) {
       Loaded.Problem += ": " + Module->LoaderError();
     return;
   }
-  if (!ReadFileIdentity(aListed.LoadPath(), Now) || !(Now == *Listed)) {
-    Loaded.Problem = "The module file changed since it was listed";
+  if (Module->LoadedIdentity() != *Listed) {
+    Loaded.Problem = ModuleFileChangedText;
     return;
   }
   Loaded.Module = std::move(Module);

@@ -1,5 +1,7 @@
 #include "RunSelection.h"
 
+#include "ListedName.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -29,6 +31,14 @@ TMethodPosition PositionElement(std::string_view aItem) {
   if (!UnitTest || !Method || *UnitTest < 1 || *Method < 1)
     return {};
   return {*UnitTest, *Method};
+}
+
+// "TUnitTest.Method" as the listing shows the two names, or an empty text
+// when it shows them as they are.
+std::string ListedForm(const std::string& aUnitTest, const std::string& aMethod) {
+  if (ListsAsItIs(aUnitTest) && ListsAsItIs(aMethod))
+    return {};
+  return ListedName(aUnitTest) + "." + ListedName(aMethod);
 }
 
 bool IsSet(const char* aValue) {
@@ -91,9 +101,13 @@ TNameFilter::TNameFilter(std::string_view aPattern) {
     FNegative = SplitList(aPattern.substr(Dash + 1));
 }
 
-bool TNameFilter::Passes(std::string_view aName, TMethodPosition aPosition) const {
-  return (FPositive.empty() || AnyMatches(FPositive, aName, aPosition)) &&
-         !AnyMatches(FNegative, aName, aPosition);
+bool TNameFilter::Passes(std::string_view aName, TMethodPosition aPosition,
+                         std::string_view aListed) const {
+  const auto Matches = [&](const std::vector<TElement>& aElements) {
+    return AnyMatches(aElements, aName, aPosition) ||
+           (!aListed.empty() && AnyMatches(aElements, aListed, aPosition));
+  };
+  return (FPositive.empty() || Matches(FPositive)) && !Matches(FNegative);
 }
 
 bool ParseShard(std::string_view aText, TShard& aShard, std::string& aError) {
@@ -168,8 +182,9 @@ TRunSelection::TRunSelection(const std::vector<TTestScenario*>& aScenarios,
       std::vector<bool>& Runs = FRuns[UnitTest];
       Runs.assign(static_cast<std::size_t>(UnitTest->Methods().Count()), false);
       for (int Index = 0; Index < UnitTest->Methods().Count(); ++Index) {
-        if (!aFilter.Passes(UnitTest->Name() + "." + UnitTest->Methods().GetItem(Index)->Name(),
-                            {Position, Index + 1}))
+        const std::string& Method = UnitTest->Methods().GetItem(Index)->Name();
+        if (!aFilter.Passes(UnitTest->Name() + "." + Method, {Position, Index + 1},
+                            ListedForm(UnitTest->Name(), Method)))
           continue;
         if (aShard.Takes(FPassed++)) {
           Runs[static_cast<std::size_t>(Index)] = true;

@@ -35,12 +35,16 @@ struct TMethodPosition {
 // negative ones. Empty list elements are ignored. An element "@U.M" (whole
 // numbers from 1) stands for the method at that position, whatever its
 // name: it selects a method whose name cannot (empty or repeated names,
-// names holding '.' in both parts).
+// names holding '.' in both parts). A name that the listing shows escaped
+// (ListedName.h) is matched in that form too, so that what `list` printed
+// selects it.
 class TNameFilter {
 public:
   TNameFilter() = default; // lets every name pass
   explicit TNameFilter(std::string_view aPattern);
-  bool Passes(std::string_view aName, TMethodPosition aPosition = {}) const;
+  // aListed: the name as the listing shows it, when that differs (else empty).
+  bool Passes(std::string_view aName, TMethodPosition aPosition = {},
+              std::string_view aListed = {}) const;
   bool PassesAll() const { return FPositive.empty() && FNegative.empty(); }
 
 private:

@@ -1,5 +1,6 @@
 #include "RunnerCore.h"
 
+#include "HostProgram.h"
 #include "Interruption.h"
 #include "UnitTestBase.h"
 
@@ -139,7 +140,13 @@ std::string ReportFileConflict(const std::vector<std::string>& aReportFiles,
     std::string Path;
     std::string What;
   };
+  // The installation too: writing over the framework library or the host
+  // program would break every later run, not only this one.
   std::vector<TGuarded> Guarded{{"/proc/self/exe", "the running program"}};
+  if (const std::string Library = LibraryPath(); !Library.empty())
+    Guarded.push_back({Library, "the framework library \"" + Library + "\""});
+  if (const std::string Host = HostProgramPath(); !Host.empty())
+    Guarded.push_back({Host, "the run host program \"" + Host + "\""});
   if (!aProjectFile.empty())
     Guarded.push_back({aProjectFile, "the project file \"" + aProjectFile + "\""});
   for (const TModule* Module : aModules)

@@ -84,8 +84,9 @@ TReportFiles WithoutOverwrittenPages(TReportFiles aFiles);
 
 // Checks the report files of a run (empty names skipped) before any of them is
 // opened: a report file that is the same file (device and inode, not the
-// spelling) as aProjectFile, as the file of one of aModules or as the running
-// program itself would destroy it. Returns the refusal for the first such
+// spelling) as aProjectFile, as the file of one of aModules, as the running
+// program itself, the framework library it loaded or the run host program
+// would destroy it. Returns the refusal for the first such
 // file, or an empty text when none is.
 std::string ReportFileConflict(const std::vector<std::string>& aReportFiles,
                                const std::string& aProjectFile,

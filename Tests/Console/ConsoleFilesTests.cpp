@@ -42,7 +42,7 @@ protected:
 
 } // namespace
 
-TEST_F(ConsoleReportFiles, AReportFileThatIsTheModuleTheProjectOrTheRunnerIsRefused) {
+TEST_F(ConsoleReportFiles, AReportFileThatTheRunOrTheInstallationNeedsIsRefused) {
   const std::string ModuleBytes = ReadFile(Module);
   const std::string ProjectBytes = ReadFile(Project);
   fs::create_hard_link(Project, Path("link.txt"));
@@ -62,6 +62,35 @@ TEST_F(ConsoleReportFiles, AReportFileThatIsTheModuleTheProjectOrTheRunnerIsRefu
   }
   EXPECT_EQ(ReadFile(Module), ModuleBytes);
   EXPECT_EQ(ReadFile(Project), ProjectBytes);
+
+  // The installation: the program, run on a copy of the library and the
+  // host program (found beside the library it loads), must not write over
+  // either, whatever name leads to them. The library goes under its soname,
+  // where the loader looks for it.
+  const fs::path Library = KALVORO_LIBRARY_SONAME;
+  fs::copy_file(KALVORO_LIBRARY, Path(Library.string()));
+  fs::create_symlink(Library, Path("libkalvoro.so"));
+  fs::create_directory(Path("kalvoro"));
+  fs::copy_file(KALVORO_HOST, Path("kalvoro/kalvoro-host"));
+  const std::string LibraryBytes = ReadFile(Path(Library.string()));
+  const std::string HostBytes = ReadFile(Path("kalvoro/kalvoro-host"));
+  for (const auto& [Option, File] : std::vector<std::pair<std::string, std::string>>{
+           {"--summary", Library.string()},
+           {"--log", "libkalvoro.so"},
+           {"--junit", "kalvoro/kalvoro-host"},
+           {"--errors", "kalvoro/../kalvoro/kalvoro-host"}}) {
+    const std::string Command = "LD_LIBRARY_PATH='" + Dir.Path().string() + "' " + KALVORO_RUNNER +
+                                " run " + DemoModule + " --no-progress " + Option + " '" +
+                                Path(File) + "' >/dev/null 2>'" + Path("err.txt") + "'";
+    const int Status = std::system(Command.c_str());
+    ASSERT_TRUE(WIFEXITED(Status)) << Option;
+    EXPECT_EQ(WEXITSTATUS(Status), ExitUsageOrLoad) << Option;
+    EXPECT_NE(ReadFile(Path("err.txt")).find("refused, nothing was run or written"),
+              std::string::npos)
+        << ReadFile(Path("err.txt"));
+  }
+  EXPECT_EQ(ReadFile(Path(Library.string())), LibraryBytes);
+  EXPECT_EQ(ReadFile(Path("kalvoro/kalvoro-host")), HostBytes);
 }
 
 // Each report file that cannot be written is told; the others, JUnit too,
@@ -230,6 +259,7 @@ TEST(ConsoleRunAndReport, ExitInATestMethodIsAnExceptionAndTheRunGoesOn) {
                               "--summary", Summary, "--no-progress", "--verbose"});
   EXPECT_EQ(Result.Code, ExitTestsFailed) << Result.Err;
   for (const char* Text : {"exit(3) called by the test", "quick_exit(4) called by the test",
+                           "_exit(5) called by the test", "_Exit(6) called by the test",
                            "exit(0) called by the test", "still running"})
     EXPECT_NE(Result.Out.find(Text), std::string::npos) << Text << "\n" << Result.Out;
   EXPECT_NE(ReadFile(Summary).find("Exits"), std::string::npos) << ReadFile(Summary);

@@ -184,3 +184,26 @@ TEST(ConsoleSelection, RepeatsShuffledOrdersAndStopsAtTheFirstFailure) {
   EXPECT_EQ(Passing.Code, ExitSuccess);
   EXPECT_EQ(Occurrences(Passing.Out, "# Success    = 1"), 2u);
 }
+
+// A name whose bytes are not UTF-8 is listed escaped as control characters
+// are ("\xff"), so that the listing is valid UTF-8, and the filter selects
+// it by that form: exactly, by a glob, or in the negative part.
+TEST(ConsoleSelection, ANameThatIsNotUtf8IsListedEscapedAndFilteredInThatForm) {
+  const std::string Names = std::string(KALVORO_TEST_MODULES_DIR) + "/Names.so";
+  const TRun Listed = Runner({"list", Names});
+  EXPECT_EQ(Listed.Code, ExitSuccess) << Listed.Err;
+  EXPECT_NE(Listed.Out.find("\n    \"Bad\\xff\\xc3(\"\n"), std::string::npos) << Listed.Out;
+  EXPECT_EQ(Listed.Out.find('\xff'), std::string::npos);
+  EXPECT_EQ(Listed.Out.find("\xc3("), std::string::npos);
+
+  const std::pair<std::string, std::string> Cases[] = {
+      {"TOdd.\"Bad\\xff\\xc3(\"", "# Success    = 1"},
+      {"TOdd.*\\xff*", "# Success    = 1"},
+      {"TOdd.\"Bad\xff\xc3(\"", "# Success    = 0"}, // the raw bytes between quotes: no name
+      {"TOdd.Bad\xff\xc3(", "# Success    = 1"},     // the name as it is
+      {"TOdd.*-*\\xff*", "# Success    = 4"}};
+  for (const auto& [Filter, Successes] : Cases) {
+    const TRun Run = Runner({"run", Names, "--no-progress", "--filter", Filter});
+    EXPECT_NE(Run.Out.find(Successes + "\n"), std::string::npos) << Filter << '\n' << Run.Out;
+  }
+}

@@ -1,6 +1,7 @@
-// Calls of exit and quick_exit from test code (module Exits.so) become
-// exceptions of their phase and the run goes on; outside a guarded phase, and
-// in a child forked by a test, they still end the process as they always do.
+// Calls of exit, quick_exit, _exit and _Exit from test code (module
+// Exits.so) become exceptions of their phase and the run goes on; outside a
+// guarded phase, and in a child that a test made with fork or vfork, they
+// still end the process as they always do.
 #include "FrameworkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <vector>
 
 using namespace Kalvoro;
 using KalvoroTest::TRecorder;
@@ -54,12 +56,14 @@ TEST(FrameworkExit, ExitInAPhaseIsAnExceptionAndTheRunGoesOn) {
     for (const std::string& Line :
          {Error("TExits", "TestExit", "exit(3) called by the test"),
           Error("TExits", "TestQuickExit", "quick_exit(4) called by the test"),
+          Error("TExits", "TestUnderscoreExit", "_exit(5) called by the test"),
+          Error("TExits", "TestCapitalExit", "_Exit(6) called by the test"),
           Error("TExitInInit", "Init", "exit(0) called by the test")})
       EXPECT_EQ(Recorder.CountOf(Line), 1) << Line;
     EXPECT_EQ(Recorder.CountOf("Check+ still running"), 1);
     EXPECT_EQ(Recorder.CountOf("ExitFinish(Exits,TExitInInit,Exit)"), 1);
     EXPECT_EQ(Recorder.CountOf("ScenarioFinish(Exits,,)"), 1);
-    EXPECT_EQ(Scenario.GetSummary().MethodException(), 3);
+    EXPECT_EQ(Scenario.GetSummary().MethodException(), 5);
     EXPECT_EQ(Scenario.GetSummary().MethodSuccess(), 1);
   }
   Scenario.RemoveAllUnitTests();
@@ -84,14 +88,25 @@ TEST(FrameworkExit, OutsideAPhaseExitStillEndsTheProcess) {
   TModule Module("/modules/Probe.so");
   TScriptedTest Test(&Module);
   Test.SetName("T");
-  int ChildStatus = -1;
-  Test.Scripts = {
-      {"TestForks", [&](TScriptedTest&) { ChildStatus = ExitStatusOf([] { std::exit(5); }); }}};
+  std::vector<int> ChildStatus;
+  Test.Scripts = {{"TestForks", [&](TScriptedTest&) {
+                     ChildStatus.push_back(ExitStatusOf([] { std::exit(5); }));
+                     ChildStatus.push_back(ExitStatusOf([] { _exit(6); }));
+                     ChildStatus.push_back(ExitStatusOf([] { std::_Exit(7); }));
+                     // A child of vfork shares the parent's memory, its
+                     // guarded frames included: its _exit must still end it.
+                     const pid_t Child = vfork();
+                     if (Child == 0)
+                       _exit(8);
+                     int Status = 0;
+                     waitpid(Child, &Status, 0);
+                     ChildStatus.push_back(WIFEXITED(Status) ? WEXITSTATUS(Status) : -1);
+                   }}};
   Test.Register();
   TTestScenario Scenario("S");
   Scenario.AddUnitTest(&Test);
   Scenario.Run();
   Scenario.RemoveAllUnitTests();
-  EXPECT_EQ(ChildStatus, 5);
+  EXPECT_EQ(ChildStatus, (std::vector<int>{5, 6, 7, 8}));
   EXPECT_EQ(Scenario.GetSummary().MethodSuccess(), 1);
 }

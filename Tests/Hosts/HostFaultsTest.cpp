@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 
+#include <stdlib.h>
+
 using namespace HostsTest;
 
 namespace {
@@ -134,9 +136,12 @@ TEST(HostFaults, EachFaultEndsItsMethodOnlyAndTheRunGoesOn) {
       {"FaultFileSize", {}, Around("TFileSize", "EXCEPTION", "Test process ended by SIGXFSZ")},
       // The failed check before the end comes first, so the method reads
       // FAILURE, as in process; the end is its exception.
-      {"FaultUnderscoreExit", {}, Around("TUnderscoreExit", "FAILURE", Exited + "0")},
+      {"FaultUnderscoreExit",
+       {},
+       Around("TUnderscoreExit", "FAILURE", "_exit(0) called by the test")},
       {"FaultExitGroup", {}, Around("TExitGroup", "FAILURE", Exited + "0")},
       {"FaultFork", {}, Around("TFork", "FAILURE", "")},
+      {"FaultClone", {}, Around("TClone", "FAILURE", "")},
       {"FaultSignalsLeft",
        {"--timeout", "1"},
        Joined({SignalLeft("TSegvDefault"), SignalLeft("TSegvIgnored"), SignalLeft("TSegvBlocked"),
@@ -180,6 +185,23 @@ TEST(HostFaults, AHostsEndReadsTheSameWhateverTheRunnerSetOrTheHostTraced) {
     ExpectFaultRun(Case, Scratch.Path());
 }
 
+// In process the same guards hold for what a guard can catch there: _exit
+// after a failed check is the method's exception, and a child that a test
+// made by fork or clone and that comes back ends there, so that it neither
+// runs the rest of the run nor writes its reports over the parent's.
+TEST(HostFaults, InProcessUnderscoreExitAndAChildThatComesBackEndTheirMethodOnly) {
+  const TFaultCase Cases[] = {
+      {"FaultUnderscoreExit",
+       {"--in-process"},
+       Around("TUnderscoreExit", "FAILURE", "_exit(0) called by the test")},
+      {"FaultFork", {"--in-process"}, Around("TFork", "FAILURE", "")},
+      {"FaultClone", {"--in-process"}, Around("TClone", "FAILURE", "")},
+  };
+  TScratch Scratch;
+  for (const TFaultCase& Case : Cases)
+    ExpectFaultRun(Case, Scratch.Path());
+}
+
 // A host that moved to the runner's process group and blocks every signal
 // is still ended at its time limit, and the run goes on.
 TEST(HostFaults, AHostThatLeftItsGroupAndBlocksEverySignalIsStillEnded) {
@@ -216,4 +238,42 @@ TEST(HostFaults, TheCLibrarysFatalMessageIsTheMethodsOutputNotTheTerminals) {
             std::string::npos)
       << Run.Err;
   EXPECT_EQ(Shown.find("double"), std::string::npos) << Shown;
+}
+
+// A module file written over in place during the run (a copy of the module
+// that a test of its own rewrites): the methods after it end with "The module
+// file changed since it was listed" instead of running other code under the
+// old listing, in hosts and in process, and the runner itself ends cleanly
+// with complete reports, also when the file was cut to nothing under the
+// library it holds loaded (whose code and destructors must then never run).
+TEST(HostFaults, AModuleFileWrittenOverDuringTheRunEndsTheRestOfItsMethods) {
+  const std::string Changed = "The module file changed since it was listed";
+  const struct {
+    const char* Rewrite;
+    const char* Mode;
+    const char* Fault; // the rewriting method's result
+  } Cases[] = {{"append", "--hosts", "SUCCESS"},
+               {"append", "--in-process", "SUCCESS"},
+               {"empty", "--hosts", "EXCEPTION"},
+               {"empty", "--in-process", "EXCEPTION"}};
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(std::string(Case.Rewrite) + " " + Case.Mode);
+    TScratch Scratch;
+    const fs::path Module = Scratch.Path() / "FaultRewrite.so";
+    fs::copy_file(std::string(KALVORO_TEST_MODULES_DIR) + "/FaultRewrite.so", Module);
+    setenv("KALVORO_REWRITE", Case.Rewrite, 1);
+    const TRun Run = RunRunner(Module.string(), {Case.Mode}, Scratch.Path(), "run");
+    unsetenv("KALVORO_REWRITE");
+    EXPECT_EQ(Run.Code, 1) << Run.Err;
+    EXPECT_EQ(SummaryResults(Run.Summary),
+              (std::vector<std::string>{
+                  "SUCCESS TRewrite.TestBefore", std::string(Case.Fault) + " TRewrite.TestFault",
+                  "EXCEPTION TRewrite.TestAfter", "EXCEPTION TRewrite.TestFailsAfter"}))
+        << Run.Summary;
+    // Each of the two ends in its Init, which tells why.
+    EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION (TRewrite.Init) " + Changed + "\r\n"), 2u)
+        << Run.Errors;
+    EXPECT_EQ(Occurrences(Run.JUnit, "<testcase "), 4u);
+    EXPECT_EQ(Run.JUnit.rfind("</testsuites>\n"), Run.JUnit.size() - 14) << Run.JUnit;
+  }
 }

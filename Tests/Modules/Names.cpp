@@ -1,6 +1,7 @@
 // Unit tests and methods whose names are hard to carry through listings,
 // filters and project files: line breaks, leading blanks, empty names,
-// repeated names, dots, filter and CMake characters, and long UTF-8
+// repeated names, dots, filter and CMake characters, bytes that are not
+// UTF-8, and long UTF-8
 // names that share their first 255 bytes. Built twice: NamesReversed.so
 // registers the long ones in the opposite order, and one whose name holds '|'.
 #include "UnitTest.h"
@@ -48,7 +49,8 @@ template <> struct TSpecs<0> { // many odd method names
                                             {"dup", false},
                                             {"a:b-c*d?[e]", true},
                                             {"semi;colon ${x} ]=] \"q\" \\", true},
-                                            {"Tab\there", false}};
+                                            {"Tab\there", false},
+                                            {"Bad\xff\xc3(", true}};
 };
 template <> struct TSpecs<1> { // "TA" with "B.C", which fails
   static constexpr TMethodSpec Methods[] = {{"B.C", false}};

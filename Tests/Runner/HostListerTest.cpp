@@ -76,7 +76,7 @@ TEST(RunnerHostLister, AModuleLoadedAgainShowsTheFileAsItIsNow) {
   TModule Module(Path);
   ASSERT_EQ(LoadOutcome(Module), "");
   const std::vector<std::string> Before = Names(Module);
-  const TFileIdentity Listed = *Lister.Identity(Module);
+  const TModuleFileIdentity Listed = *Lister.Identity(Module);
   Module.UnloadModule();
   EXPECT_EQ(Lister.Identity(Module), nullptr);
   // Rebuilt: a linker writes a new file and renames it over the old one.

@@ -31,8 +31,7 @@ std::vector<std::string> Frames(const std::string& aBytes, std::size_t aChunk) {
 TEST(HostProtocol, PlansMessagesAndListingsCrossWhole) {
   THostPlan Plan;
   Plan.ModulePath = "/tmp/a b/Tests.so";
-  Plan.Device = 0x1234567890ull;
-  Plan.Inode = 42;
+  Plan.Module = {0x1234567890ull, 42, 9000, -1, 1765000000123456789};
   Plan.ScenarioName = "Smoke | fast";
   Plan.TimeLimit = 0.25;
   Plan.ConsumedIds = MessageIdBit(MessageIdReport) | FailedChecksBit;
@@ -51,7 +50,7 @@ TEST(HostProtocol, PlansMessagesAndListingsCrossWhole) {
   THostListing Listing;
   Listing.Listed = true;
   Listing.State = msLoadSuccess;
-  Listing.Identity = {true, 7, 8, 9, -10, 11};
+  Listing.Identity = {7, 8, 9, -10, 11};
   Listing.UnitTests = {{"TA", {"TestAdd", ""}}, {"TB", {}}};
   Listing.NameChanges = {{"T|C", ""}};
   WriteListing(Writer, Listing);
@@ -68,7 +67,7 @@ TEST(HostProtocol, PlansMessagesAndListingsCrossWhole) {
     EXPECT_EQ(Listed.NameChanges[0].Registered, "T|C");
     const THostPlan Back = DecodePlan(Payloads[0]);
     EXPECT_EQ(Back.ModulePath, Plan.ModulePath);
-    EXPECT_EQ(Back.Device, Plan.Device);
+    EXPECT_EQ(Back.Module, Plan.Module);
     EXPECT_EQ(Back.ScenarioName, Plan.ScenarioName);
     EXPECT_EQ(Back.TimeLimit, 0.25);
     EXPECT_EQ(Back.ConsumedIds, Plan.ConsumedIds);

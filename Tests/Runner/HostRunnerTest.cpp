@@ -180,7 +180,7 @@ TEST(HostRunner, AHostServesModuleAfterModuleAndRunAfterRunUntilACrashOrItsEnd) 
   } Cases[] = {
       {{"Prints.so", "Throws.so", "Exits.so", "ReportA.so"}, nullptr, 1, 1},
       {{"Prints.so", "Crashes.so", "ReportA.so"}, nullptr, 3, 1000},
-      {{"Prints.so", "Throws.so"}, "FaultUnderscoreExit.so", 3, 1000},
+      {{"Prints.so", "Throws.so"}, "FaultExitGroup.so", 3, 1000},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Modules[1]);
