@@ -131,6 +131,7 @@ bool THostLister::AwaitListing(THostProcess& aHost, std::string& aPayload, std::
   const auto Deadline =
       TClock::now() + std::chrono::duration_cast<TClock::duration>(
                           std::chrono::duration<double>(FTimeLimit > 0 ? FTimeLimit : 1e9));
+  bool Hello = false;
   for (;;) {
     const bool Open = aHost.Receive();
     THostFrameView Frame{};
@@ -139,6 +140,7 @@ bool THostLister::AwaitListing(THostProcess& aHost, std::string& aPayload, std::
         aPayload.assign(Frame.Payload);
         return true;
       }
+      Hello = Hello || Frame.Kind == THostFrame::Hello;
       if (Frame.Kind != THostFrame::Hello && Frame.Kind != THostFrame::Output)
         throw EHostProtocol("Garbled frame from the test process: no listing");
     }
@@ -149,7 +151,9 @@ bool THostLister::AwaitListing(THostProcess& aHost, std::string& aPayload, std::
       return false;
     }
     if (TClock::now() >= Deadline) {
-      aWhy = "Start-up or shut-down did not end within " + SecondsText(FTimeLimit) + " s";
+      // A host that never said hello is not the module's fault.
+      aWhy = Hello ? "Start-up or shut-down did not end within " + SecondsText(FTimeLimit) + " s"
+                   : "Test process did not start within " + SecondsText(FTimeLimit) + " s";
       return false;
     }
     FWait(aHost.Descriptors(), MillisecondsLeft(Deadline));

@@ -210,7 +210,9 @@ TEST(ConsoleInterrupt, InterruptedRunStartsNoFurtherHost) {
   TChild Child({"run", StallModule, "--no-progress", "--errors",
                 (Dir.Path() / "errors.txt").string(), "--summary",
                 (Dir.Path() / "summary.txt").string()},
-               Dir.Path() / "err.txt", {"KALVORO_TEST_STALL_MARK=" + Stalled.string()});
+               Dir.Path() / "err.txt",
+               {"KALVORO_TEST_STALL_MARK=" + Stalled.string(),
+                "KALVORO_TEST_STALL_LISTED=" + (Dir.Path() / "listed").string()});
   ASSERT_GT(Child.Pid, 0);
   AwaitThat([&] { return fs::exists(Stalled); });
   kill(Child.Pid, SIGTERM);

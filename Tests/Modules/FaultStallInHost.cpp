@@ -1,7 +1,7 @@
 // A module whose start-up never ends inside a run host ("kalvoro-host
-// --run"), as one that waits for a lock that the runner holds: it loads in
-// the runner and passes the load trial, and every host started for it waits
-// in its start-up. With KALVORO_TEST_STALL_MARK set, the host first creates
+// --run"), as one that waits for a lock: every host started for it waits in
+// its start-up, or, with KALVORO_TEST_STALL_LISTED, every host after the
+// one that listed it. With KALVORO_TEST_STALL_MARK set, the host first creates
 // that file, so that a test knows that it waits.
 #include "UnitTest.h"
 
@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -26,6 +27,20 @@ struct TStallInHost {
   TStallInHost() {
     if (!InRunHost())
       return;
+    // With KALVORO_TEST_STALL_LISTED set, the first host (the one that lists
+    // the module) goes on and leaves a thread, so that it retires after the
+    // listing; the hosts that load it after that, to run it, wait.
+    if (const char* Listed = std::getenv("KALVORO_TEST_STALL_LISTED");
+        Listed != nullptr && access(Listed, F_OK) != 0) {
+      const int File = open(Listed, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+      if (File >= 0)
+        close(File);
+      std::thread([] {
+        for (;;)
+          pause();
+      }).detach();
+      return;
+    }
     if (const char* Mark = std::getenv("KALVORO_TEST_STALL_MARK")) {
       const int File = open(Mark, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
       if (File >= 0)

@@ -8,6 +8,7 @@
 #include "UnitTest.h"
 
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,7 +63,8 @@ public:
   void Register() override { REGISTER_METHOD(TestLeave); }
   void TestLeave() {
     Check(Leave(TWay::InGroup), "left a child in the group");
-    _exit(0);
+    // The system call itself: the library catches _exit as it catches exit.
+    syscall(SYS_exit_group, 0);
   }
 };
 
