@@ -11,12 +11,14 @@
 #include "RunnerCore.h"
 #include "UnitTestBase.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <ostream>
 #include <system_error>
+#include <thread>
 
 namespace Kalvoro {
 
@@ -58,6 +60,17 @@ public:
   TExitDuringRun(const TExitDuringRun&) = delete;
   TExitDuringRun& operator=(const TExitDuringRun&) = delete;
 };
+
+// The reports are written: the modules' unloading and the process's exit
+// that follow (static destructors run as always, coverage data is written)
+// may take at most aSeconds, after which the process ends with aCode.
+void BoundTheExit(int aCode, double aSeconds) {
+  std::thread([aCode, aSeconds] {
+    std::this_thread::sleep_for(std::chrono::duration<double>(aSeconds));
+    std::fflush(nullptr);
+    EndProcessNow(aCode);
+  }).detach();
+}
 
 } // namespace
 
@@ -205,7 +218,10 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
 
   Code = (Failed || Stopped) ? ExitTestsFailed : ExitSuccess;
   SaveFiles();
-  return Interrupted != 0 ? ExitInterrupted + Interrupted : Code;
+  const int Outcome = Interrupted != 0 ? ExitInterrupted + Interrupted : Code;
+  if (aStreams.BoundExit && !aOptions.Hosts && aOptions.TimeLimit > 0)
+    BoundTheExit(Outcome, aOptions.TimeLimit);
+  return Outcome;
 }
 
 } // namespace Kalvoro

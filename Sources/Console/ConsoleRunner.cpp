@@ -202,7 +202,16 @@ int RunProject(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
 
 } // namespace
 
-int RunRunner(const TRunnerOptions& aOptions, TRunnerStreams& aStreams) {
+int RunRunner(const TRunnerOptions& aGiven, TRunnerStreams& aStreams) {
+  // Every file named absolute before any test code runs: a module's start-up
+  // that changes the working directory in process must not move the reports
+  // or the project's other modules. (A module named alone loads first.)
+  TRunnerOptions aOptions = aGiven;
+  for (std::string* Name :
+       {&aOptions.SummaryFile, &aOptions.LogFile, &aOptions.ErrorFile, &aOptions.JUnitFile})
+    *Name = AbsoluteFileName(*Name);
+  if (IsProjectPath(aOptions.Target))
+    aOptions.Target = AbsoluteFileName(aOptions.Target);
   if (aOptions.Command == "help") {
     aStreams.Out << RunnerHelpText();
     return ExitSuccess;

@@ -50,6 +50,10 @@ struct TRunnerStreams {
   std::ostream& Out;
   std::ostream& Err;
   bool ErrIsTerminal = false;
+  // The program's own run (not a test's call): a run in process with a time
+  // limit then bounds its exit once the reports are written, since a
+  // module's static destructor that hangs must not hang the program.
+  bool BoundExit = false;
 };
 
 // Parses the arguments after the program name. On an error returns false and

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   // Standard output stays in step with C's stdout: what a test prints with
   // printf and the runner's lines share one buffer and keep their order.
   std::vector<std::string> Arguments(argv + 1, argv + argc);
-  Kalvoro::TRunnerStreams Streams{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};
+  Kalvoro::TRunnerStreams Streams{std::cout, std::cerr, isatty(STDERR_FILENO) != 0, true};
   const int Code = Kalvoro::RunnerMain(Arguments, Streams);
   std::cout.flush();
   // Output that was lost (a full disk, a closed pipe) must not pass for success.

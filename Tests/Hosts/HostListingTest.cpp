@@ -128,3 +128,17 @@ TEST(HostListing, AModuleBuiltWithCoverageWritesItsDataFromItsHost) {
     Written = Written || Entry.path().extension() == ".gcda";
   EXPECT_TRUE(Written);
 }
+
+// In process the module is the runner's own: once the reports are written,
+// a static destructor that hangs ends the program at the time limit, with
+// the run's exit code.
+TEST(HostListing, InProcessAnExitThatHangsEndsWithTheRunsCode) {
+  TScratch Dir;
+  const TVariable Hostility("KALVORO_HOSTILE", "1");
+  const TRun Run = RunRunner(
+      Hostile, {"--in-process", "--timeout", "1", "--filter", "THostileStartUp.TestStays"},
+      Dir.Path(), "run");
+  EXPECT_EQ(Run.Code, 0) << Run.Err;
+  EXPECT_EQ(SummaryResults(Run.Summary).front(), "SUCCESS THostileStartUp.TestStays")
+      << Run.Summary;
+}
