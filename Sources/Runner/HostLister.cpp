@@ -3,6 +3,7 @@
 #include "HostListing.h"
 #include "HostProcess.h"
 #include "ListedUnitTest.h"
+#include "ModuleKind.h"
 
 #include <algorithm>
 #include <chrono>
@@ -77,13 +78,22 @@ std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
   }
   auto Host = std::make_unique<THostProcess>();
   ++FHostsStarted;
+  FFresh = true;
   return Host;
 }
 
 void THostLister::List(TModule& aModule) {
   FListed.erase(&aModule);
   const std::string Path = aModule.LoadPath();
+  // A test program is never run to find out what it holds: no kind lists
+  // one yet.
+  if (ModuleKindOf(Path) == TModuleKind::TestProgram) {
+    aModule.FailListing(msLoadFailed, "The file is a test program (an executable), not a Kalvoro "
+                                      "module (a shared library): it cannot be loaded");
+    throw TModuleException(LoadFailure(aModule.FullFileName()));
+  }
   std::unique_ptr<THostProcess> Host;
+  FFresh = false;
   try {
     Host = HostFor(Path);
   } catch (const std::exception& Error) {
@@ -131,7 +141,8 @@ bool THostLister::AwaitListing(THostProcess& aHost, std::string& aPayload, std::
   const auto Deadline =
       TClock::now() + std::chrono::duration_cast<TClock::duration>(
                           std::chrono::duration<double>(FTimeLimit > 0 ? FTimeLimit : 1e9));
-  bool Hello = false;
+  // A host that listed before has said hello then.
+  bool Hello = !FFresh;
   for (;;) {
     const bool Open = aHost.Receive();
     THostFrameView Frame{};

@@ -87,3 +87,14 @@ TEST(RunnerHostLister, AModuleLoadedAgainShowsTheFileAsItIsNow) {
   EXPECT_FALSE(Names(Module).empty());
   EXPECT_FALSE(*Lister.Identity(Module) == Listed);
 }
+
+// A test program (an executable) is refused from its bytes, never run.
+TEST(RunnerHostLister, ATestProgramIsRefusedWithoutBeingRun) {
+  THostLister Lister;
+  const TModuleListerScope Listing(&Lister);
+  TModule Program("/bin/true");
+  EXPECT_EQ(LoadOutcome(Program), "The file is a test program (an executable), not a Kalvoro "
+                                  "module (a shared library): it cannot be loaded");
+  EXPECT_EQ(Program.State(), msLoadFailed);
+  EXPECT_EQ(Lister.HostsStarted(), 0);
+}
