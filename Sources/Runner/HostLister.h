@@ -62,7 +62,7 @@ private:
   TWaitHook FWait;
   double FTimeLimit;
   int FHostsStarted = 0;
-  bool FFresh = false; // the listing's host was started for it
+  bool FFresh = false;                               // the listing's host was started for it
   std::vector<std::unique_ptr<THostProcess>> FHosts; // waiting, newest last
   std::map<const TModule*, TModuleFileIdentity> FListed;
 };
