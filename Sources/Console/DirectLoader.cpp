@@ -63,12 +63,12 @@ void OnExit() {
 
 } // namespace
 
-TDirectLoader::TDirectLoader() {
+TDirectLoader::TDirectLoader() : FTrialsBefore(LoadTrialsEnabled()) {
   SetLoadTrialsEnabled(false);
 }
 
 TDirectLoader::~TDirectLoader() {
-  SetLoadTrialsEnabled(true);
+  SetLoadTrialsEnabled(FTrialsBefore);
 }
 
 void TDirectLoader::List(TModule& aModule) {

@@ -19,6 +19,9 @@ public:
   TDirectLoader& operator=(const TDirectLoader&) = delete;
   void List(TModule& aModule) override;
   void Forget(const TModule& /*aModule*/) override {}
+
+private:
+  bool FTrialsBefore;
 };
 
 } // namespace Kalvoro

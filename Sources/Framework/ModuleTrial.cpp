@@ -20,6 +20,10 @@ void SetLoadTrialsEnabled(bool aEnabled) {
   TrialsEnabled = aEnabled;
 }
 
+bool LoadTrialsEnabled() {
+  return TrialsEnabled;
+}
+
 std::string TryStartUp(const std::string& aPath, int aFlags) {
   return TrialsEnabled ? TryStartUpInFork(aPath, aFlags) : std::string();
 }

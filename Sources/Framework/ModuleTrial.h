@@ -45,6 +45,7 @@ KALVORO_API void SetLoadTrialTimeLimit(double aSeconds);
 // its module without a trial, being a disposable process itself, and so do
 // the programs, whose hosts listed the module first.
 KALVORO_API void SetLoadTrialsEnabled(bool aEnabled);
+KALVORO_API bool LoadTrialsEnabled();
 
 // The time limit as set, and the text of a trial that exceeded it.
 KALVORO_API double LoadTrialTimeLimit();

@@ -12,10 +12,13 @@ namespace {
 // without a trial of its own, and its shut-down is not tried either.
 class TNoTrials {
 public:
-  TNoTrials() { SetLoadTrialsEnabled(false); }
-  ~TNoTrials() { SetLoadTrialsEnabled(true); }
+  TNoTrials() : FBefore(LoadTrialsEnabled()) { SetLoadTrialsEnabled(false); }
+  ~TNoTrials() { SetLoadTrialsEnabled(FBefore); }
   TNoTrials(const TNoTrials&) = delete;
   TNoTrials& operator=(const TNoTrials&) = delete;
+
+private:
+  bool FBefore;
 };
 } // namespace
 

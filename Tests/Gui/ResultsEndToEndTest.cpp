@@ -132,8 +132,8 @@ private slots:
     QTemporaryDir Folder;
     const QString ProcessLog = Folder.filePath(QStringLiteral("processes.txt"));
     qputenv("KALVORO_PROCESS_LOG", QFile::encodeName(ProcessLog));
-    qputenv("KALVORO_HOSTILE", "1");
-    const QString Hostile = QStringLiteral(KALVORO_TEST_MODULES_DIR "/HostileStartUp.so");
+    qputenv("KALVORO_HOSTILE", QFile::encodeName(Folder.filePath(QStringLiteral("lock"))));
+    const QString Hostile = QStringLiteral(KALVORO_TEST_MODULES_DIR "/FaultHostileStartUp.so");
     const QString Project = Folder.filePath(QStringLiteral("Hostile.kvr"));
     WriteTextFile(Project,
                   {"[Project]",         "Signature=Kalvoro",

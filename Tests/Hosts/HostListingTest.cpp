@@ -14,7 +14,7 @@ using namespace HostsTest;
 
 namespace {
 
-const std::string Hostile = std::string(KALVORO_TEST_MODULES_DIR) + "/HostileStartUp.so";
+const std::string Hostile = std::string(KALVORO_TEST_MODULES_DIR) + "/FaultHostileStartUp.so";
 const std::string Reporter = std::string(KALVORO_TEST_MODULES_DIR) + "/ReportA.so";
 
 // Sets an environment variable for the life of the object.
@@ -72,7 +72,7 @@ TEST(HostListing, NoModuleCodeRunsInTheRunnerWhateverItsStartUpDoes) {
     TScratch Dir;
     const fs::path Log = fs::path(Dir.Path()) / "processes.txt";
     const TVariable Processes("KALVORO_PROCESS_LOG", Log.string());
-    const TVariable Hostility("KALVORO_HOSTILE", "1");
+    const TVariable Hostility("KALVORO_HOSTILE", Dir.File("lock"));
     const fs::path Project = fs::path(Dir.Path()) / "Hostile.kvr";
     WriteProject(Project);
     const std::string Target = Case.Project ? Project.string() : Hostile;
@@ -134,11 +134,12 @@ TEST(HostListing, AModuleBuiltWithCoverageWritesItsDataFromItsHost) {
 // the run's exit code.
 TEST(HostListing, InProcessAnExitThatHangsEndsWithTheRunsCode) {
   TScratch Dir;
-  const TVariable Hostility("KALVORO_HOSTILE", "1");
+  const TVariable Hostility("KALVORO_HOSTILE", Dir.File("lock"));
   const TRun Run = RunRunner(
       Hostile, {"--in-process", "--timeout", "1", "--filter", "THostileStartUp.TestStays"},
       Dir.Path(), "run");
   EXPECT_EQ(Run.Code, 0) << Run.Err;
-  EXPECT_EQ(SummaryResults(Run.Summary).front(), "SUCCESS THostileStartUp.TestStays")
-      << Run.Summary;
+  const std::vector<std::string> Results = SummaryResults(Run.Summary);
+  ASSERT_FALSE(Results.empty()) << Run.Summary;
+  EXPECT_EQ(Results.front(), "SUCCESS THostileStartUp.TestStays") << Run.Summary;
 }

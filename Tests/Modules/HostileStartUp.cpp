@@ -42,10 +42,12 @@ void OwnSegvHandler(int) {
 struct THostile {
   THostile() {
     Note("start");
-    if (std::getenv("KALVORO_HOSTILE") == nullptr)
+    // KALVORO_HOSTILE names the file to lock.
+    const char* LockFile = std::getenv("KALVORO_HOSTILE");
+    if (LockFile == nullptr)
       return;
     // A lock on a file, held for the life of the process.
-    const int Lock = open("/tmp/kalvoro-hostile.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int Lock = open(LockFile, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (Lock >= 0)
       flock(Lock, LOCK_EX);
     struct sigaction Action {};

@@ -75,6 +75,17 @@ public:
   void TestLeave() { Check(Leave(TWay::OwnSession), "left a child in a session of its own"); }
 };
 
+class TLeftInOwnSessionThenExit : public TUnitTest {
+public:
+  using TUnitTest::TUnitTest;
+  void Register() override { REGISTER_METHOD(TestLeave); }
+  void TestLeave() {
+    Check(Leave(TWay::OwnSession), "left a child in a session of its own");
+    // The host ends at once: it ends nothing.
+    syscall(SYS_exit_group, 0);
+  }
+};
+
 class TLeftDoubleForked : public TUnitTest {
 public:
   using TUnitTest::TUnitTest;
@@ -84,6 +95,7 @@ public:
 
 REGISTER_UNIT_TEST(TLeftInGroupThenExit);
 REGISTER_UNIT_TEST(TLeftInOwnSession);
+REGISTER_UNIT_TEST(TLeftInOwnSessionThenExit);
 REGISTER_UNIT_TEST(TLeftDoubleForked);
 
 extern "C" KALVORO_EXPORT void Register() {}
