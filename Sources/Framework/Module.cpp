@@ -503,13 +503,15 @@ bool TModule::UnloadModule() {
     return false;
   SaveAssignments();
   FLoaderError.clear();
-  // A file written over in place with another size (another build, or one
-  // cut short) has taken the library's code and relocated data with it: its
-  // destructors and the loader's shut-down would run other code, or fault
-  // past the file's new end. A touch leaves the size, and so does a rewrite
-  // of the same size, which the file's status cannot tell apart from it.
+  // A file written over in place (another build, or one cut short) has
+  // taken the library's code and relocated data with it: its destructors and
+  // the loader's shut-down would run other code, or fault past the file's
+  // new end. A rewrite of the same size shows only in the modification
+  // time, which a touch changes as well: both are taken for a rewrite.
   struct stat Status {};
-  if (FFile >= 0 && ::fstat(FFile, &Status) == 0 && Status.st_size != FLoadedIdentity.Size) {
+  if (FFile >= 0 && ::fstat(FFile, &Status) == 0 &&
+      (Status.st_size != FLoadedIdentity.Size ||
+       IdentityOf(Status).Modified != FLoadedIdentity.Modified)) {
     AbandonMapped();
     FLoaderError = "The module file changed while it was loaded: its library stays loaded "
                    "until the program ends";

@@ -252,10 +252,9 @@ TEST(HostFaults, AModuleFileWrittenOverDuringTheRunEndsTheRestOfItsMethods) {
     const char* Rewrite;
     const char* Mode;
     const char* Fault; // the rewriting method's result
-  } Cases[] = {{"append", "--hosts", "SUCCESS"},
-               {"append", "--in-process", "SUCCESS"},
-               {"empty", "--hosts", "EXCEPTION"},
-               {"empty", "--in-process", "EXCEPTION"}};
+  } Cases[] = {{"append", "--hosts", "SUCCESS"},  {"append", "--in-process", "SUCCESS"},
+               {"empty", "--hosts", "EXCEPTION"}, {"empty", "--in-process", "EXCEPTION"},
+               {"zero", "--hosts", "EXCEPTION"},  {"zero", "--in-process", "EXCEPTION"}};
   for (const auto& Case : Cases) {
     SCOPED_TRACE(std::string(Case.Rewrite) + " " + Case.Mode);
     TScratch Scratch;
