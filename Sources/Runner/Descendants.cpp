@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 
 namespace Kalvoro {
 
@@ -94,6 +96,50 @@ void EndDescendants() {
     for (int I = 0; I < Count; ++I)
       while (waitpid(Found[I], nullptr, __WALL) < 0 && errno == EINTR) {
       }
+  }
+}
+
+std::string HostMarkVariable() {
+  static unsigned Hosts = 0;
+  timespec Now{};
+  clock_gettime(CLOCK_MONOTONIC, &Now);
+  return "KALVORO_HOST_MARK=" + std::to_string(getpid()) + "." + std::to_string(++Hosts) + "." +
+         std::to_string(Now.tv_sec) + std::to_string(Now.tv_nsec);
+}
+
+void EndProcessesMarked(const std::string& aVariable) {
+  const pid_t Self = getpid();
+  std::string Environment;
+  for (int Round = 0; Round < 4; ++Round) {
+    int Found = 0;
+    DIR* Processes = opendir("/proc");
+    if (Processes == nullptr)
+      return;
+    while (const dirent* Entry = readdir(Processes)) {
+      if (Entry->d_name[0] < '1' || Entry->d_name[0] > '9')
+        continue;
+      const auto Pid = static_cast<pid_t>(std::atol(Entry->d_name));
+      if (Pid == Self)
+        continue;
+      char Path[64];
+      std::snprintf(Path, sizeof Path, "/proc/%d/environ", static_cast<int>(Pid));
+      const int File = open(Path, O_RDONLY | O_CLOEXEC);
+      if (File < 0)
+        continue;
+      Environment.assign(1, '\0');
+      char Buffer[4096];
+      for (ssize_t Count; (Count = read(File, Buffer, sizeof Buffer)) > 0;)
+        Environment.append(Buffer, static_cast<std::size_t>(Count));
+      close(File);
+      if (Environment.find('\0' + aVariable + '\0') != std::string::npos ||
+          Environment.ends_with('\0' + aVariable)) {
+        kill(Pid, SIGKILL);
+        ++Found;
+      }
+    }
+    closedir(Processes);
+    if (Found == 0)
+      return;
   }
 }
 

@@ -8,6 +8,8 @@
 // programs it starts for the user.
 #pragma once
 
+#include <string>
+
 namespace Kalvoro {
 
 // Makes this process the one that the orphans under it are handed to.
@@ -15,5 +17,14 @@ void AdoptOrphans();
 // Kills and reaps every child of this process, and the orphans that their
 // ends hand over, until none is left. Allocates nothing.
 void EndDescendants();
+
+// The variable ("NAME=VALUE") that a host and every process its tests start
+// inherit, unique to that host, so that what it left can be found after it
+// ended, wherever the processes moved (a runner that may not adopt orphans,
+// as Morvane, finds them so).
+std::string HostMarkVariable();
+// Kills every process of this user whose environment holds aVariable, as
+// they are found, a few rounds over (a process found may fork meanwhile).
+void EndProcessesMarked(const std::string& aVariable);
 
 } // namespace Kalvoro

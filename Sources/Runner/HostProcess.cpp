@@ -1,5 +1,6 @@
 #include "HostProcess.h"
 
+#include "Descendants.h"
 #include "HostListing.h"
 #include "HostProgram.h"
 
@@ -81,7 +82,10 @@ THostProcess::THostProcess() {
   // The C library writes its fatal messages ("double free or corruption")
   // to the terminal unless told otherwise: they belong to the method's
   // output, and must not turn up on the terminal after the run.
-  Options.Environment = {"LIBC_FATAL_STDERR_=1"};
+  // The mark lets this process find what the host's tests left after the
+  // host has gone, whatever group or session it moved to.
+  FMark = HostMarkVariable();
+  Options.Environment = {"LIBC_FATAL_STDERR_=1", FMark};
   // The test's output goes to files that this process reads as the host
   // tells how far they reach, so that it shows each method's share in its
   // place and keeps it; what a dying host wrote last is still there.
@@ -185,6 +189,9 @@ void THostProcess::FreeOutput(int aStream) {
 
 THostProcess::~THostProcess() {
   FChild.reset(); // kills the group and reaps the host
+  // What its tests started and that it did not end (it was killed, or ended
+  // at once) goes too.
+  EndProcessesMarked(FMark);
   if (FRing != nullptr)
     munmap(FRing, HostRingSize);
   if (FSocket >= 0)

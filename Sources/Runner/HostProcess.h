@@ -110,6 +110,7 @@ private:
   bool FOwnOffset[2] = {false, false};
   std::uint64_t FTaken[2] = {0, 0};
   std::uint64_t FFreed[2] = {0, 0};
+  std::string FMark; // the variable that marks its processes
   // The module files of its plans, by path, as the runner listed them.
   std::map<std::string, TModuleFileIdentity> FModules;
 };

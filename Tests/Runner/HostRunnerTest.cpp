@@ -5,6 +5,7 @@
 #include "HostRunner.h"
 
 #include "FrameworkTestSupport.h"
+#include "TestFiles.h"
 #include "UnitTestBase.h"
 
 #include <gtest/gtest.h>
@@ -14,11 +15,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -244,4 +247,41 @@ TEST(HostRunner, AMethodsOutputIsKeptByItsFirstAndLastPartsWithWhatWasLeftOut) {
 }
 
 } // namespace
+} // namespace Kalvoro
+
+namespace Kalvoro {
+namespace {
+
+// Whether process aPid is gone (or only waits to be reaped) within a few
+// seconds.
+bool Gone(pid_t aPid) {
+  for (int Look = 0; Look < 500; ++Look) {
+    const std::string Stat = KalvoroTest::ReadFile("/proc/" + std::to_string(aPid) + "/stat");
+    const std::size_t NameEnd = Stat.rfind(')');
+    if (NameEnd == std::string::npos || Stat.compare(NameEnd, 3, ") Z") == 0)
+      return true;
+    usleep(10000);
+  }
+  kill(aPid, SIGKILL);
+  return false;
+}
+
+} // namespace
+
+// A runner that takes in no orphans (as Morvane, which must not) still ends
+// what a host's tests left, also in a session of their own and when the
+// host ended at once: they carry the host's mark.
+TEST(HostRunner, WhatAHostsTestsLeftEndsWithTheHost) {
+  KalvoroTest::TScratchDir Dir;
+  const std::string Pids = Dir.File("left.pids");
+  setenv("KALVORO_TEST_LEFT_PIDS", Pids.c_str(), 1);
+  RunModule("FaultLeftProcesses.so", true);
+  unsetenv("KALVORO_TEST_LEFT_PIDS");
+  std::istringstream Left(KalvoroTest::ReadFile(Pids));
+  int Count = 0;
+  for (pid_t Pid; Left >> Pid; ++Count)
+    EXPECT_TRUE(Gone(Pid)) << "process " << Pid << " was left";
+  EXPECT_EQ(Count, 4);
+}
+
 } // namespace Kalvoro
