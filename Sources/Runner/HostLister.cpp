@@ -1,5 +1,6 @@
 #include "HostLister.h"
 
+#include "CrashGuard.h"
 #include "HostListing.h"
 #include "HostProcess.h"
 #include "ListedUnitTest.h"
@@ -15,14 +16,6 @@ namespace {
 // How often a listing's wait looks at the host's ring, in ms (a small frame
 // in the ring wakes no one).
 constexpr int RingLook = 2;
-
-std::string SecondsText(double aSeconds) {
-  std::string Text = std::to_string(aSeconds);
-  Text.erase(Text.find_last_not_of('0') + 1);
-  if (!Text.empty() && Text.back() == '.')
-    Text.pop_back();
-  return Text;
-}
 
 std::string LoadFailure(const std::string& aFileName) {
   return "Failed to load package or library \"" + aFileName + "\"";
