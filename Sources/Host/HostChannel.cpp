@@ -58,6 +58,11 @@ void THostChannel::Wake() {
   (void)send(FSocket, &Byte, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
+void THostChannel::FlushAndWake() {
+  Flush();
+  Wake();
+}
+
 void THostChannel::Flush() {
   THostRingHeader& Header = *RingHeader(FRing);
   char* Data = RingData(FRing);

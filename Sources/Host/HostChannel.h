@@ -23,6 +23,9 @@ public:
   // Publishes the frames gathered so far; waits while the ring is full. A
   // runner that is gone ends the host.
   void Flush();
+  // Publishes and wakes the runner at once: for an answer it waits for (a
+  // listing), which would otherwise sit in the ring until its next look.
+  void FlushAndWake();
   // The next frame that the runner sent (a plan), waiting for it.
   bool ReadFrame(std::string& aPayload, THostFrame& aKind);
   // True when the runner asked to stop after the running method; looks at

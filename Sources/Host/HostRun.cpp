@@ -335,7 +335,7 @@ THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCod
         End(aChannel);
       }
       aChannel.Frames().Finished();
-      aChannel.Flush();
+      aChannel.FlushAndWake();
       continue;
     }
     if (Kind != THostFrame::Plan)
