@@ -1,6 +1,6 @@
-// A child process started with posix_spawn: the run hosts, the module load
-// trials and the tests that need a process of their own all start children
-// through this one class, so that spawning, descriptors, deadlines and the
+// A child process started with posix_spawn: the run hosts and the tests
+// that need a process of their own all start children through this one
+// class, so that spawning, descriptors, deadlines and the
 // wording of a death are written once.
 //
 // The child gets exactly the descriptors it is given (everything else is

@@ -1,8 +1,8 @@
 // THostRunner's deadlines for the host it reads, and the texts of a host
 // that the runner kills at one:
 // - from the host's start to its hello, and from its plan to the plan's
-//   first phase: the time limit, or the load trial's limit when there is
-//   none, so that a host or a module start-up that hangs (a lock the runner
+//   first phase: the time limit, or the listing's limit (10 s) when there is
+//   none, so that a host or a module start-up that hangs (a lock a test
 //   holds, a start-up that waits only in a host) cannot hang the run;
 // - a running phase: its time limit plus the grace (the host's own limit
 //   should have ended it);
