@@ -1,13 +1,14 @@
-// Test modules: loading a module file, creating its unit tests, unloading it.
+// Test modules: loading a module file, creating its unit tests, unloading it
+// (or, where the program has a lister, taking a listing in place of a load).
 #include "UnitTestBase.h"
 
 #include "CrashGuard.h"
 #include "ModuleFile.h"
 #include "ModuleLister.h"
+#include "ModuleLoading.h"
 #include "ModuleNames.h"
 #include "ModuleTrial.h"
 
-#include <cxxabi.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
@@ -23,110 +24,6 @@
 #include <exception>
 
 namespace Kalvoro {
-
-namespace {
-std::string UpperExtension(const std::string& aFileName) {
-  const std::size_t Slash = aFileName.find_last_of('/');
-  const std::size_t Dot = aFileName.find_last_of('.');
-  if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash))
-    return {};
-  std::string Extension = aFileName.substr(Dot);
-  for (char& C : Extension)
-    C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
-  return Extension;
-}
-
-std::string LastDlError() {
-  const char* Text = dlerror();
-  return Text != nullptr ? Text : "";
-}
-
-// True when the type of the exception being handled is defined in the library
-// that aSymbol belongs to: such an error cannot outlive the library's release.
-bool CurrentErrorTypeLivesWith(void* aSymbol) {
-  const std::type_info* Type = abi::__cxa_current_exception_type();
-  Dl_info TypeInfo{};
-  Dl_info SymbolInfo{};
-  if (Type == nullptr || aSymbol == nullptr || dladdr(Type, &TypeInfo) == 0 ||
-      dladdr(aSymbol, &SymbolInfo) == 0)
-    return true;
-  return TypeInfo.dli_fbase == SymbolInfo.dli_fbase;
-}
-
-// The message of the exception being handled (call it inside a catch block).
-std::string CurrentErrorMessage() {
-  try {
-    throw;
-  } catch (const std::exception& Error) {
-    return Error.what();
-  } catch (...) {
-    return "The module raised an error without a message";
-  }
-}
-
-// Runs module code with the crash guard. Returns the text of a crash (empty
-// when aBody returned); an error that aBody raises passes on unchanged.
-template <class TBody> std::string CrashIn(TBody&& aBody) {
-  std::exception_ptr Raised;
-  try {
-    RunGuarded([&] {
-      try {
-        aBody();
-      } catch (...) {
-        Raised = std::current_exception();
-      }
-    });
-  } catch (const std::exception& Crash) {
-    return Crash.what();
-  }
-  if (Raised)
-    std::rethrow_exception(Raised);
-  return {};
-}
-
-constexpr int OpenFlags = RTLD_NOW | RTLD_LOCAL;
-
-std::string LoadFailure(const std::string& aFileName) {
-  return "Failed to load package or library \"" + aFileName + "\"";
-}
-
-std::string UnloadFailure(const std::string& aFileName) {
-  return "Failed to unload package or library \"" + aFileName + "\"";
-}
-
-std::int64_t Nanoseconds(const timespec& aTime) {
-  return static_cast<std::int64_t>(aTime.tv_sec) * 1000000000 + aTime.tv_nsec;
-}
-
-TModuleFileIdentity IdentityOf(const struct stat& aStatus) {
-  return {static_cast<std::uint64_t>(aStatus.st_dev), static_cast<std::uint64_t>(aStatus.st_ino),
-          static_cast<std::int64_t>(aStatus.st_size), Nanoseconds(aStatus.st_mtim),
-          Nanoseconds(aStatus.st_ctim)};
-}
-
-// Ends the process, once its exit handlers that came after this call have
-// run, before those that came before and before the loader's shut-down of
-// the libraries: a library whose file was written over while loaded would
-// run other code (or none, past the file's new end) as its destructors. The
-// status is the one that exit was given; stdio's buffers are written first.
-void EndProcessBeforeMappedModules() {
-  static const bool Registered = on_exit(
-                                     [](int aStatus, void*) {
-                                       std::fflush(nullptr);
-                                       EndProcessNow(aStatus);
-                                     },
-                                     nullptr) == 0;
-  (void)Registered;
-}
-} // namespace
-
-bool ModuleFileIdentity(const std::string& aPath, TModuleFileIdentity& aIdentity) {
-  struct stat Status {};
-  if (stat(aPath.c_str(), &Status) != 0)
-    return false;
-  aIdentity = IdentityOf(Status);
-  return true;
-}
 
 TModule::TModule(std::string aFileName) : FFullFileName(std::move(aFileName)) {
   const std::string Extension = UpperExtension(FFullFileName);
@@ -237,12 +134,12 @@ void* TModule::OpenLibrary() {
   // The library's start-up runs inside dlopen under the loader's lock, where
   // no crash can be jumped out of: it is tried in a child process first
   // (ModuleTrial.h), and a start-up that crashes there is not run here.
-  FLoaderError = TryStartUp(Name, OpenFlags);
+  FLoaderError = TryStartUp(Name, ModuleOpenFlags);
   if (!FLoaderError.empty()) {
     CloseFile();
     throw TModuleException(LoadFailure(FFullFileName));
   }
-  void* Handle = dlopen(Name.c_str(), OpenFlags);
+  void* Handle = dlopen(Name.c_str(), ModuleOpenFlags);
   if (Handle == nullptr) {
     FLoaderError = WithFileName(LastDlError(), Name, Path);
     CloseFile();
@@ -252,48 +149,7 @@ void* TModule::OpenLibrary() {
   // The package loader: its failures are its own errors (the module's state
   // becomes msLoadFailed, as for a library); it runs the package's start-up
   // after mapping it.
-  if (Handle == nullptr)
-    throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + FLoaderError);
-  auto Initialize = reinterpret_cast<TPackageEntry>(dlsym(Handle, "Initialize"));
-  auto Finalize = reinterpret_cast<TPackageEntry>(dlsym(Handle, "Finalize"));
-  if (Initialize == nullptr || Finalize == nullptr) {
-    dlclose(Handle);
-    throw TModuleException("Unable to load package \"" + FFullFileName +
-                           "\"\rNo \"Initialize\" or \"Finalize\" entry in package");
-  }
-  // A package whose start-up fails is not kept. Its error may be of a type
-  // that lives in the package, so only its text outlives the release.
-  std::string Error;
-  std::string Crash;
-  try {
-    Crash = CrashIn(Initialize);
-    if (Crash.empty())
-      return Handle;
-  } catch (const std::exception& Raised) {
-    Error = Raised.what();
-  } catch (...) {
-    Error = "Its start-up raised an error without a message";
-  }
-  // The shut-down of a package whose start-up broke is tried first as well.
-  if (TryShutDown(Handle).empty())
-    dlclose(Handle);
-  if (!Crash.empty()) {
-    FLoaderError = Crash;
-    throw TModuleException(LoadFailure(FFullFileName));
-  }
-  throw TModuleException("Unable to load package \"" + FFullFileName + "\"\r" + Error);
-}
-
-namespace {
-IModuleLister* Lister = nullptr;
-} // namespace
-
-IModuleLister* ModuleLister() {
-  return Lister;
-}
-
-void SetModuleLister(IModuleLister* aLister) {
-  Lister = aLister;
+  return StartPackage(Handle, FFullFileName, FLoaderError);
 }
 
 void TModule::AdoptListing(std::vector<TUnitTestBase*> aUnitTests,

@@ -12,6 +12,26 @@
 
 namespace Kalvoro {
 
+namespace {
+std::int64_t Nanoseconds(const timespec& aTime) {
+  return static_cast<std::int64_t>(aTime.tv_sec) * 1000000000 + aTime.tv_nsec;
+}
+} // namespace
+
+TModuleFileIdentity IdentityOf(const struct stat& aStatus) {
+  return {static_cast<std::uint64_t>(aStatus.st_dev), static_cast<std::uint64_t>(aStatus.st_ino),
+          static_cast<std::int64_t>(aStatus.st_size), Nanoseconds(aStatus.st_mtim),
+          Nanoseconds(aStatus.st_ctim)};
+}
+
+bool ModuleFileIdentity(const std::string& aPath, TModuleFileIdentity& aIdentity) {
+  struct stat Status {};
+  if (stat(aPath.c_str(), &Status) != 0)
+    return false;
+  aIdentity = IdentityOf(Status);
+  return true;
+}
+
 int OpenModuleFile(const std::string& aPath, std::string& aError) {
   const int File = ::open(aPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (File < 0) {

@@ -3,7 +3,11 @@
 // through its descriptor, so nothing can change between check and load.
 #pragma once
 
+#include "UnitTestBase.h"
+
 #include <string>
+
+struct stat;
 
 namespace Kalvoro {
 
@@ -23,5 +27,8 @@ bool NameTaken(const std::string& aName);
 
 // The loader's texts name the descriptor's path; the user knows the file.
 std::string WithFileName(std::string aText, const std::string& aName, const std::string& aPath);
+
+// The identity of a file from its status (see TModuleFileIdentity).
+TModuleFileIdentity IdentityOf(const struct stat& aStatus);
 
 } // namespace Kalvoro

@@ -11,12 +11,10 @@
 #include "ThreadMessages.h"
 #include "UnitTestBase.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -217,25 +215,6 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
   EndDescendants();
   aChannel.Flush();
   EndProcessNow(0);
-}
-
-// Whether what the tests left behind keeps this process from serving
-// another plan: a thread still running, a child process not yet reaped, or
-// an alarm still to go off (the framework's own limits use another timer).
-bool LeftSomethingBehind() {
-  int Threads = 0;
-  if (DIR* Tasks = opendir("/proc/self/task")) {
-    while (const dirent* Entry = readdir(Tasks))
-      if (Entry->d_name[0] != '.')
-        ++Threads;
-    closedir(Tasks);
-  }
-  siginfo_t Child{};
-  const bool Children = waitid(P_ALL, 0, &Child, WEXITED | WNOHANG | WNOWAIT) == 0;
-  itimerval Alarm{};
-  const bool Pending = getitimer(ITIMER_REAL, &Alarm) == 0 &&
-                       (Alarm.it_value.tv_sec != 0 || Alarm.it_value.tv_usec != 0);
-  return Threads != 1 || Children || Pending;
 }
 
 // Runs one plan; true when the host may serve another one.

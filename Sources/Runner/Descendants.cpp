@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -74,6 +75,22 @@ bool HasChildren() {
 }
 
 } // namespace
+
+bool LeftSomethingBehind() {
+  int Threads = 0;
+  if (DIR* Tasks = opendir("/proc/self/task")) {
+    while (const dirent* Entry = readdir(Tasks))
+      if (Entry->d_name[0] != '.')
+        ++Threads;
+    closedir(Tasks);
+  }
+  siginfo_t Child{};
+  const bool Children = waitid(P_ALL, 0, &Child, WEXITED | WNOHANG | WNOWAIT) == 0;
+  itimerval Alarm{};
+  const bool Pending = getitimer(ITIMER_REAL, &Alarm) == 0 &&
+                       (Alarm.it_value.tv_sec != 0 || Alarm.it_value.tv_usec != 0);
+  return Threads != 1 || Children || Pending;
+}
 
 void AdoptOrphans() {
   prctl(PR_SET_CHILD_SUBREAPER, 1);

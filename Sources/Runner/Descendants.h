@@ -14,6 +14,11 @@ namespace Kalvoro {
 
 // Makes this process the one that the orphans under it are handed to.
 void AdoptOrphans();
+// Whether what tests left behind keeps this process from serving another
+// plan: a thread still running, a child process not yet reaped, or an alarm
+// still to go off (the framework's own limits use another timer).
+bool LeftSomethingBehind();
+
 // Kills and reaps every child of this process, and the orphans that their
 // ends hand over, until none is left. Allocates nothing.
 void EndDescendants();
