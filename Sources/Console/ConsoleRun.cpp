@@ -3,10 +3,9 @@
 #include "ConsoleSelection.h"
 
 #include "CrashGuard.h"
-#include "HostRunner.h"
-#include "InProcessRunner.h"
 #include "Interruption.h"
 #include "JUnitReport.h"
+#include "KindRunner.h"
 #include "ProgressBar.h"
 #include "RunnerCore.h"
 #include "UnitTestBase.h"
@@ -155,14 +154,10 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
     }
   };
 
-  // In hosts each method runs in a process of its own; this process only
-  // reads what the hosts report.
-  // In process, modules that hosts listed load here for the run.
-  THostRunner Hosts;
-  TInProcessRunner InProcess;
-  const TRunStep RunStep =
-      aOptions.Hosts ? TRunStep([&](TTestScenario& aScenario) { Hosts.Run(aScenario); })
-                     : TRunStep([&](TTestScenario& aScenario) { InProcess.Run(aScenario); });
+  // Each module's methods run through its kind: a Kalvoro module's in hosts
+  // (this process only reads what they report) or, in process, here.
+  TKindRunner Kinds(!aOptions.Hosts);
+  const TRunStep RunStep = [&](TTestScenario& aScenario) { Kinds.Run(aScenario); };
   bool Stopped = true;
   int Interrupted = 0;
   {

@@ -4,7 +4,7 @@
 #include "ConsoleOutput.h"
 #include "ConsoleSelection.h"
 #include "DirectLoader.h"
-#include "HostLister.h"
+#include "KindLister.h"
 #include "ListedName.h"
 #include "Project.h"
 #include "RunnerCore.h"
@@ -220,13 +220,13 @@ int RunRunner(const TRunnerOptions& aGiven, TRunnerStreams& aStreams) {
     aStreams.Out << "kalvoro " << KalvoroVersion << '\n';
     return ExitSuccess;
   }
-  // Unless told to run in process, hosts list the modules: no module's code
-  // runs in this process. In process, modules load here directly, without
-  // a trial; a start-up that crashes ends the run at once (DirectLoader.h).
-  THostLister Hosts;
+  // Unless told to run in process, each module is listed by its kind (a
+  // Kalvoro module by a host): no module's code runs in this process. In process, modules load here
+  // directly, without a trial; a start-up that crashes ends the run at once (DirectLoader.h).
+  TKindLister Kinds;
   TDirectLoader Direct;
   const bool InProcess = aOptions.HostsGiven == false;
-  const TModuleListerScope Listing(InProcess ? static_cast<IModuleLister*>(&Direct) : &Hosts);
+  const TModuleListerScope Listing(InProcess ? static_cast<IModuleLister*>(&Direct) : &Kinds);
   if (IsProjectPath(aOptions.Target))
     return RunProject(aOptions, aStreams);
   return RunModule(aOptions, aStreams);

@@ -75,6 +75,12 @@ int RunRunner(const TRunnerOptions& aOptions, TRunnerStreams& aStreams);
 // The whole program: arguments after the program name in, exit code out.
 int RunnerMain(const std::vector<std::string>& aArguments, TRunnerStreams& aStreams);
 
+// The whole program: the runner on the process's arguments and streams,
+// ending what its runs left behind; returns the exit code. The kalvoro
+// program is this alone; a program with kinds of its own registers them
+// (TestKind.h) first.
+int RunnerProgram(int argc, char** argv);
+
 // True when the path names a project file rather than a module.
 bool IsProjectPath(const std::string& aPath);
 

@@ -43,7 +43,8 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
   FTree = new TTreeView(this);
   FTree->setObjectName(QStringLiteral("Tree"));
   FTree->setAccessibleName(QStringLiteral("Modules"));
-  FTree->SetColumns({QStringLiteral("Module"), QStringLiteral("Path"), QStringLiteral("Status")});
+  FTree->SetColumns({QStringLiteral("Module"), QStringLiteral("Path"), QStringLiteral("Status"),
+                     QStringLiteral("Kind")});
   FTree->SetImages(ModuleTreeImages());
   FTree->SetMultiSelect(false);
   FTree->SetShowLines(true);
@@ -59,8 +60,8 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
   // Remembered widths start from the design width.
   const double Free = width() - 150;
   FColumnWidths = {static_cast<int>(std::lround(Free / 3)),
-                   static_cast<int>(std::lround(Free * 2 / 3)), 100};
-  for (int Column = 0; Column < 3; ++Column)
+                   static_cast<int>(std::lround(Free * 2 / 3)), 100, KindWidth};
+  for (int Column = 0; Column < ColumnCount; ++Column)
     FTree->SetColumnWidth(Column, FColumnWidths[static_cast<std::size_t>(Column)]);
 
   FActions =
@@ -77,12 +78,14 @@ void TModulesFrame::Activate(TProject* aProject) {
     parentWidget()->layout()->activate();
   FTree->SetColumnWidth(0, FColumnWidths[0]);
   FTree->SetColumnWidth(1, FColumnWidths[1]);
-  FTree->SetColumnWidth(2, width() - FColumnWidths[0] - FColumnWidths[1] - 4);
+  // Status takes what the others leave; Kind, the last, grows with the view.
+  FTree->SetColumnWidth(3, FColumnWidths[3]);
+  FTree->SetColumnWidth(2, width() - FColumnWidths[0] - FColumnWidths[1] - FColumnWidths[3] - 4);
   RefreshTree();
 }
 
 void TModulesFrame::Deactivate() {
-  for (int Column = 0; Column < 3; ++Column)
+  for (int Column = 0; Column < ColumnCount; ++Column)
     FColumnWidths[static_cast<std::size_t>(Column)] = FTree->ColumnWidth(Column);
   FPresenter.SetProject(nullptr);
   FTree->Clear();
@@ -108,6 +111,7 @@ void TModulesFrame::RefreshTree() {
     if (Row.Kind == mrkModule) {
       FTree->SetText(Node, 1, Row.Path);
       FTree->SetText(Node, 2, Row.Status);
+      FTree->SetText(Node, 3, Row.KindText);
     }
     FTree->SetImageIndex(Node, Row.Image);
     if (Level < 2)

@@ -43,14 +43,17 @@ public:
   const TModulesPresenter& Presenter() const { return FPresenter; }
   TTreeView* Tree() const { return FTree; }
   QMenu* PopupMenu() const { return FPopupMenu; }
-  const std::array<int, 3>& ColumnWidths() const { return FColumnWidths; }
+  // Module, Path, Status and Kind.
+  static constexpr int ColumnCount = 4;
+  static constexpr int KindWidth = 120;
+  const std::array<int, ColumnCount>& ColumnWidths() const { return FColumnWidths; }
   // The action of a command ("actAddModule"), or null.
   TAction* Action(const QString& aName) const { return FActions->Find(aName); }
 
 private:
   TModulesPresenter FPresenter;
   std::vector<int> FSelection;
-  std::array<int, 3> FColumnWidths{};
+  std::array<int, ColumnCount> FColumnWidths{};
   TTreeView* FTree;
   QMenu* FPopupMenu;
   QMenu* FModulesMenu;

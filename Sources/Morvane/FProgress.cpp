@@ -69,7 +69,7 @@ void ShowValue(QLabel* aLabel, const std::string& aText) {
 
 } // namespace
 
-TProgressForm::TProgressForm(TTestScenario* aTestScenario, THostRunner* aHosts)
+TProgressForm::TProgressForm(TTestScenario* aTestScenario, TKindRunner* aHosts)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       FScenario(aTestScenario), FHosts(aHosts) {
   KALVORO_ASSERT(aTestScenario != nullptr);
@@ -137,7 +137,7 @@ TProgressForm::~TProgressForm() {
 }
 
 void TProgressForm::ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs,
-                                 THostRunner* aHosts) {
+                                 TKindRunner* aHosts) {
   KALVORO_ASSERT(aTestScenario != nullptr);
   TProgressForm Form(aTestScenario, aHosts);
   ProgressForm = &Form;
@@ -213,7 +213,7 @@ void TProgressForm::Present() {
 }
 
 TProgressStep ProgressRunStep(IDialogs* aDialogs) {
-  return [aDialogs](TTestScenario& aScenario, THostRunner* aHosts) {
+  return [aDialogs](TTestScenario& aScenario, TKindRunner* aHosts) {
     TProgressForm::ShowProgress(&aScenario, aDialogs, aHosts);
   };
 }

@@ -18,7 +18,7 @@ class QTimer;
 namespace Kalvoro {
 
 class IDialogs;
-class THostRunner;
+class TKindRunner;
 class TTestScenario;
 
 class TProgressForm : public QDialog {
@@ -27,7 +27,7 @@ class TProgressForm : public QDialog {
 public:
   // With aHosts the scenario runs in its hosts and the window has a Stop
   // button; without, it runs in this process and cannot be stopped.
-  explicit TProgressForm(TTestScenario* aTestScenario, THostRunner* aHosts = nullptr);
+  explicit TProgressForm(TTestScenario* aTestScenario, TKindRunner* aHosts = nullptr);
   ~TProgressForm() override;
 
   // Shows a window for the scenario modally (through aDialogs->Execute, or
@@ -35,7 +35,7 @@ public:
   // has run. An error that ends the run closes the window too and is raised
   // again here, after the window has gone.
   static void ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs = nullptr,
-                           THostRunner* aHosts = nullptr);
+                           TKindRunner* aHosts = nullptr);
   // The window being shown by ShowProgress, or nullptr.
   static TProgressForm* Shown();
 
@@ -72,7 +72,7 @@ private:
   void Present();
 
   TTestScenario* FScenario;
-  THostRunner* FHosts;
+  TKindRunner* FHosts;
   std::unique_ptr<TProgressPresenter> FPresenter;
   std::exception_ptr FError;
   bool FStarted = false;

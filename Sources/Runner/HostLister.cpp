@@ -81,8 +81,7 @@ void THostLister::List(TModule& aModule) {
   // A test program is never run to find out what it holds: no kind lists
   // one yet.
   if (ModuleKindOf(Path) == TModuleKind::TestProgram) {
-    aModule.FailListing(msLoadFailed, "The file is a test program (an executable), not a Kalvoro "
-                                      "module (a shared library): it cannot be loaded");
+    aModule.FailListing(msLoadFailed, TestProgramRefusal);
     throw TModuleException(LoadFailure(aModule.FullFileName()));
   }
   std::unique_ptr<THostProcess> Host;

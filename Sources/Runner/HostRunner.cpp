@@ -70,7 +70,7 @@ void THostRunner::StopNow() {
     (void)write(FWake[1], "s", 1);
 }
 
-void THostRunner::Run(TTestScenario& aScenario) {
+void THostRunner::Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) {
   FScenario = &aScenario;
   FModules.clear();
   FOrder.clear();
@@ -80,10 +80,8 @@ void THostRunner::Run(TTestScenario& aScenario) {
   FStalled = false;
   FOutputs.clear();
   FDropped = 0;
-  TRunPlan* const Original = aScenario.RunPlan();
-  TRecordedPlan Recorded(Original);
   std::size_t Order = 0;
-  for (const auto& [UnitTest, Method] : Recorded.Record(aScenario)) {
+  for (const auto& [UnitTest, Method] : aPlan) {
     const int Index =
         UnitTest->Module() != nullptr ? UnitTest->Module()->UnitTestList().IndexOf(UnitTest) : -1;
     TModuleRun& Run = FModules[UnitTest->Module()];
@@ -95,24 +93,39 @@ void THostRunner::Run(TTestScenario& aScenario) {
     Run.Last = Order++;
     Run.Entries.push_back({UnitTest, Index, Method});
   }
+}
+
+void THostRunner::End(bool aCompleted) {
+  // The hosts that are done wait for the next scenario's plans; after an
+  // error every host ends with what it started.
+  if (aCompleted)
+    ReclaimHosts();
+  FModules.clear();
+  FOrder.clear();
+  FScenario = nullptr;
+}
+
+void THostRunner::Run(TTestScenario& aScenario) {
+  TRunPlan* const Original = aScenario.RunPlan();
+  TRecordedPlan Recorded(Original);
+  std::vector<TPlannedMethod> Plan;
+  for (const auto& [UnitTest, Method] : Recorded.Record(aScenario))
+    Plan.push_back({UnitTest, Method});
+  Begin(aScenario, Plan);
   aScenario.SetRunPlan(&Recorded);
   aScenario.SetMethodRunner(this);
-  auto Restore = [&] {
+  auto Restore = [&](bool aCompleted) {
     aScenario.SetRunPlan(Original);
     aScenario.SetMethodRunner(nullptr);
-    FModules.clear(); // ends every host and what it started
-    FOrder.clear();
-    FScenario = nullptr;
+    End(aCompleted);
   };
   try {
     aScenario.Run();
   } catch (...) {
-    Restore();
+    Restore(false);
     throw;
   }
-  // The hosts that are done wait for the next scenario's plans.
-  ReclaimHosts();
-  Restore();
+  Restore(true);
 }
 
 bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool aExitOnly,

@@ -16,6 +16,7 @@
 // list, so that every handler sees what it sees in process.
 #pragma once
 
+#include "TestKind.h"
 #include "UnitTestBase.h"
 
 #include <cstdint>
@@ -35,14 +36,8 @@ struct THostPlan;
 struct THostMessage;
 enum class THostFrame : std::uint8_t;
 
-// Waits until one of aDescriptors is readable, aMilliseconds have passed
-// (< 0: no limit) or a signal arrives; 0 is a look between two batches of
-// frames, which waits for nothing. The console waits with poll; a program
-// with an event loop waits in its loop (and at 0 handles what is pending).
-using TWaitHook = std::function<void(const std::vector<int>& aDescriptors, int aMilliseconds)>;
-void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds);
-
-class THostRunner : public TMethodRunner {
+// The runner of the Kalvoro kind in hosts (KalvoroKind.h).
+class THostRunner : public IKindRunner {
 public:
   // Takes the process's lister (ModuleLister.h) where it is a host lister.
   explicit THostRunner(TWaitHook aWait = PollWait);
@@ -53,12 +48,16 @@ public:
   // Runs aScenario (its Run) with its methods in hosts; call it where the
   // scenario's Run would be called, after its handlers are attached.
   void Run(TTestScenario& aScenario);
+  // The same, in parts, for a run of several kinds: aPlan holds the methods
+  // of the scenario that run in hosts, in run order.
+  void Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) override;
+  void End(bool aCompleted) override;
 
   // The first stop ends the run after the running method; the rest stay not
   // run. StopNow ends the running host at once: its phase reads "Stopped by
   // the user".
-  void Stop();
-  void StopNow();
+  void Stop() override;
+  void StopNow() override;
   bool StopRequested() const override { return FStop; }
 
   // The grace that a host's phase gets beyond its time limit before the
@@ -73,7 +72,7 @@ public:
   // KeptOutput bytes, with a line between them that tells how much was left
   // out.
   static constexpr std::size_t KeptOutput = 64u << 10;
-  std::string MethodOutput(const TUnitTestMethod& aMethod) const;
+  std::string MethodOutput(const TUnitTestMethod& aMethod) const override;
 
   // Checks and reports of a test's threads that the hosts dropped during
   // the last run.

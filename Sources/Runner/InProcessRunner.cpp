@@ -70,14 +70,26 @@ void TInProcessRunner::UnloadAll() {
   FLoaded.clear();
 }
 
+bool TInProcessRunner::LoadFor(const TUnitTestBase& aUnitTest) {
+  const TModule* Module = aUnitTest.Module();
+  if (Module == nullptr || !Module->Listed())
+    return false;
+  if (FLoaded.count(Module) == 0)
+    Load(*Module);
+  return true;
+}
+
+void TInProcessRunner::Begin(TTestScenario&, const std::vector<TPlannedMethod>& aPlan) {
+  FStop = false;
+  for (const TPlannedMethod& Planned : aPlan)
+    LoadFor(*Planned.UnitTest);
+}
+
 void TInProcessRunner::Run(TTestScenario& aScenario, const std::function<void()>& aRun) {
   bool AnyListed = false;
   for (const TUnitTestBase* UnitTest : aScenario.UnitTestList())
-    if (UnitTest->Module() != nullptr && UnitTest->Module()->Listed() && UnitTest->Enabled() &&
-        FLoaded.count(UnitTest->Module()) == 0) {
+    if (UnitTest->Enabled() && LoadFor(*UnitTest))
       AnyListed = true;
-      Load(*UnitTest->Module());
-    }
   TMethodRunner* const Before = aScenario.MethodRunner();
   if (AnyListed || !FLoaded.empty())
     aScenario.SetMethodRunner(this);

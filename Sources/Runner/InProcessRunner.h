@@ -6,6 +6,7 @@
 // its result. Unit tests loaded here already run as they are.
 #pragma once
 
+#include "TestKind.h"
 #include "UnitTestBase.h"
 
 #include <functional>
@@ -17,7 +18,8 @@ namespace Kalvoro {
 
 class THostLister;
 
-class TInProcessRunner : public TMethodRunner {
+// The runner of the Kalvoro kind in process.
+class TInProcessRunner : public IKindRunner {
 public:
   // aLister: the lister whose listings say which file each module must be;
   // null takes the process's lister, if it is a host lister.
@@ -30,6 +32,16 @@ public:
   // unless given) with this runner set on the scenario, and unloads them.
   void Run(TTestScenario& aScenario, const std::function<void()>& aRun = {});
 
+  // The same, in parts, for a run of several kinds: Begin loads the listed
+  // modules of aPlan's methods; they stay loaded until this runner ends.
+  void Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) override;
+  void End(bool) override {}
+  // A method that runs here cannot be ended from outside: both stops end
+  // the run after it.
+  void Stop() override { FStop = true; }
+  void StopNow() override { FStop = true; }
+  bool StopRequested() const override { return FStop; }
+
   void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
 
 private:
@@ -38,10 +50,14 @@ private:
     std::string Problem; // why it could not be loaded; its methods end with it
   };
   void Load(const TModule& aListed);
+  // Loads aUnitTest's module for the run where it is listed and not loaded
+  // yet; true when it is listed.
+  bool LoadFor(const TUnitTestBase& aUnitTest);
   void UnloadAll();
 
   THostLister* FLister;
   std::map<const TModule*, TLoaded> FLoaded;
+  bool FStop = false;
 };
 
 } // namespace Kalvoro

@@ -15,6 +15,11 @@ enum class TModuleKind { KalvoroModule, TestProgram };
 // file counts as a Kalvoro module (its load then says what is wrong).
 TModuleKind ModuleKindOf(const std::string& aPath);
 
+// Why a test program that no kind lists is refused (it is never run).
+inline constexpr const char* TestProgramRefusal =
+    "The file is a test program (an executable), not a Kalvoro module (a shared library): it "
+    "cannot be loaded";
+
 // As the programs show it: "Kalvoro module", "test program".
 std::string_view ModuleKindText(TModuleKind aKind);
 

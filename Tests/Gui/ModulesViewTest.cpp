@@ -188,14 +188,16 @@ private slots:
 
   void ColumnWidthsAreRememberedAcrossActivations() {
     TModulesFrame Fresh(*FDialogs);
-    QCOMPARE(Fresh.ColumnWidths(), (std::array<int, 3>{213, 427, 100}));
+    QCOMPARE(Fresh.ColumnWidths(), (std::array<int, 4>{213, 427, 100, 120}));
     QCOMPARE(Tree().ColumnWidth(0), 213);
     QCOMPARE(Tree().ColumnWidth(1), 427);
-    // Status takes the rest of the width.
-    QVERIFY(Tree().ColumnWidth(2) >= FFrame->width() - 213 - 427 - 4);
-    QCOMPARE(Tree().ColumnWidth(0) + Tree().ColumnWidth(1) + Tree().ColumnWidth(2),
+    // Status takes the rest of the width that Kind leaves.
+    QVERIFY(Tree().ColumnWidth(2) >= FFrame->width() - 213 - 427 - 120 - 4);
+    QCOMPARE(Tree().ColumnWidth(0) + Tree().ColumnWidth(1) + Tree().ColumnWidth(2) +
+                 Tree().ColumnWidth(3),
              Tree().viewport()->width());
     QCOMPARE(Tree().model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Status"));
+    QCOMPARE(Tree().model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Kind"));
     Tree().SetColumnWidth(0, 150);
     FFrame->Deactivate();
     QCOMPARE(FFrame->ColumnWidths()[0], 150);

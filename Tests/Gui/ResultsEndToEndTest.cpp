@@ -7,7 +7,9 @@
 
 #include "Actions.h"
 #include "FMain.h"
+#include "FModules.h"
 #include "FResults.h"
+#include "LineKind.h"
 #include "Project.h"
 #include "ResultsRunProject.h"
 #include "TreeView.h"
@@ -171,6 +173,67 @@ private slots:
       QVERIFY2(Line.section(QLatin1Char(' '), 1, 1) != Self, qPrintable(Line));
       QVERIFY2(Line.endsWith(QLatin1String("/kalvoro-host")), qPrintable(Line));
     }
+  }
+
+  // A kind that only the tests know lists and runs through the project, the
+  // modules view (which shows each module's kind) and Start All, beside a
+  // Kalvoro module, with no view of its own.
+  void AKindOfTheTestsRunsThroughTheViews() {
+    const KalvoroTest::TLineKindScope Kind;
+    TFakeDialogs Dialogs;
+    Dialogs.OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
+    TMorvaneApplication::Instance()->SetDialogs(&Dialogs);
+    QTemporaryDir Folder;
+    const QString Program = QStringLiteral(KALVORO_TEST_MODULES_DIR "/LineProgram");
+    const QString Report = QStringLiteral(KALVORO_TEST_MODULES_DIR "/ReportA.so");
+    const QString Project = Folder.filePath(QStringLiteral("Kinds.kvr"));
+    WriteTextFile(Project, {"[Project]",
+                            "Signature=Kalvoro",
+                            "FileVersion=1.0",
+                            "ModuleCount=2",
+                            "ScenarioCount=1",
+                            "[FileInfo]",
+                            "SummaryEnabled=0",
+                            "SummaryFileName=",
+                            "LogEnabled=1",
+                            "LogFileName=Log.txt",
+                            "ErrorEnabled=0",
+                            "ErrorFileName=",
+                            "[Scenarios]",
+                            "Name0=Default Scenario",
+                            "[Modules]",
+                            "File0=" + Program,
+                            "Load0=1",
+                            "AssignmentCount0=1",
+                            "File1=" + Report,
+                            "Load1=1",
+                            "AssignmentCount1=0",
+                            "[" + Program + "]",
+                            "Assign0=TLines|Default Scenario|ENABLED"});
+    {
+      TMainForm Form(Dialogs, {Project});
+      Form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&Form));
+      const TTreeView& Modules = *Form.ModulesFrame()->Tree();
+      QCOMPARE(Modules.NodeAtFlatIndex(0)->Text(3), QStringLiteral("line test program"));
+      QCOMPARE(Modules.NodeAtFlatIndex(0)->Text(2), QStringLiteral("LOAD SUCCESS"));
+      QStringList KindsShown;
+      for (int I = 0; I < Modules.TotalCount(); ++I)
+        KindsShown << Modules.NodeAtFlatIndex(I)->Text(3);
+      QVERIFY2(KindsShown.contains(QStringLiteral("Kalvoro module")),
+               qPrintable(KindsShown.join(',')));
+      Form.SwitchFrame(Form.ResultsFrame());
+      PressStartAll(*Form.ResultsFrame());
+      const QStringList Results = Statuses(*Form.ResultsFrame()->Tree());
+      for (const char* Row : {"Passes=SUCCESS", "Fails=FAILURE"})
+        QVERIFY2(Results.contains(QLatin1String(Row)), qPrintable(Results.join(',')));
+      Dialogs.ConfirmAnswers << false;
+      Form.close();
+    }
+    TMorvaneApplication::Instance()->SetDialogs(nullptr);
+    const QStringList Log = ReadTextLines(Folder.filePath(QStringLiteral("Log.txt")));
+    QVERIFY(!Log.filter(QLatin1String("FAILURE 2 + 2 == 5")).isEmpty());
+    QVERIFY(!Log.filter(QLatin1String("REPORT started")).isEmpty());
   }
 };
 

@@ -139,7 +139,7 @@ private slots:
     FProject->FileInfo().SetSummaryFileName(InFolder(QStringLiteral("s.txt")).toStdString());
     FPresenter->Activate(FProject.get());
     // The second scenario's run fails after it ran.
-    FPresenter->SetRunStep([](TTestScenario& aScenario, THostRunner* /*aHosts*/) {
+    FPresenter->SetRunStep([](TTestScenario& aScenario, TKindRunner* /*aHosts*/) {
       aScenario.Run();
       if (aScenario.Name() == "Broken")
         throw Exception("out of memory");

@@ -1,5 +1,7 @@
 #include "ModuleRows.h"
 
+#include "KindLister.h"
+
 #include "Paths.h"
 #include "Project.h"
 
@@ -38,6 +40,7 @@ std::vector<TModuleRow> ModuleRows(const TModuleList& aModules) {
     ModuleRow.Path = FromPath(Module->GetPath());
     ModuleRow.Status = ModuleStatusText(Module->State());
     ModuleRow.Image = ModuleStateImage(Module->State());
+    ModuleRow.KindText = QString::fromStdString(ModuleKindName(*Module));
     ModuleRow.Module = Module;
     for (TUnitTestBase* UnitTest : Module->UnitTestList()) {
       TModuleRow& UnitTestRow = Rows.emplace_back();

@@ -18,11 +18,13 @@ enum TModuleRowKind { mrkModule, mrkUnitTest, mrkMethod };
 
 struct TModuleRow {
   TModuleRowKind Kind = mrkModule;
-  // The columns Module, Path and Status; unit-test and method rows fill only
-  // the first.
+  // The columns Module, Path, Status and Kind (what the module's file holds,
+  // as its last listing found it); unit-test and method rows fill only the
+  // first.
   QString Name;
   QString Path;
   QString Status;
+  QString KindText;
   TModuleTreeImage Image = mtiNotLoaded;
   // The object the row stands for: the module of a module row, the unit test
   // of a unit-test row; a method row carries nothing.

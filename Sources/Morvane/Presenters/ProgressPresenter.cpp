@@ -1,6 +1,6 @@
 #include "ProgressPresenter.h"
 
-#include "HostRunner.h"
+#include "KindRunner.h"
 #include "NotificationMessages.h"
 #include "RunnerCore.h"
 #include "UnitTestBase.h"
@@ -42,7 +42,7 @@ const std::string& TProgressPresenter::ScenarioName() const {
   return FScenario.Name();
 }
 
-void TProgressPresenter::Run(THostRunner* aHosts) {
+void TProgressPresenter::Run(TKindRunner* aHosts) {
   FHosts = aHosts;
   FStopPresses = 0;
   FScenario.AddStateNotificationHandler(HandlerOf(this));

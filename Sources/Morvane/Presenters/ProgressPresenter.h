@@ -11,7 +11,7 @@
 
 namespace Kalvoro {
 
-class THostRunner;
+class TKindRunner;
 class TTestScenario;
 
 // Milliseconds of a steady clock.
@@ -46,7 +46,7 @@ public:
   // Listens to the scenario and runs it (in aHosts' hosts, or in this process
   // without). Whatever way Run ends, the handler is removed and the last
   // state is repainted; an error goes on to the caller.
-  void Run(THostRunner* aHosts = nullptr);
+  void Run(TKindRunner* aHosts = nullptr);
   // A run in hosts can be stopped; one in process runs on this thread and
   // nothing can stop it.
   bool CanStop() const { return FHosts != nullptr; }
@@ -70,7 +70,7 @@ private:
 
   TTestScenario& FScenario;
   TMilliseconds FNow;
-  THostRunner* FHosts = nullptr;
+  TKindRunner* FHosts = nullptr;
   int FStopPresses = 0;
   std::string FUnitTestName;
   std::string FMethodName;

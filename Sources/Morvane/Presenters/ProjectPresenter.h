@@ -5,7 +5,7 @@
 
 #include "Command.h"
 #include "FileIdentity.h"
-#include "HostLister.h"
+#include "KindLister.h"
 #include "ModuleLister.h"
 #include "ProjectOptionsPresenter.h"
 
@@ -86,7 +86,7 @@ private:
   // Run hosts list the project's modules, so that none of their code runs
   // in this program; they outlive the project, whose modules let go of
   // their hosts as they go.
-  THostLister FLister;
+  TKindLister FLister;
   TModuleListerScope FListing{&FLister};
   std::unique_ptr<TProject> FProject;
   QString FCaption;

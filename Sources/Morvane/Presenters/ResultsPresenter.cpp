@@ -3,7 +3,6 @@
 #include "Dialogs.h"
 #include "EventLoopWait.h"
 #include "IOutput.h"
-#include "InProcessRunner.h"
 #include "LinesPage.h"
 #include "MemoOutput.h"
 #include "Paths.h"
@@ -253,22 +252,20 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
   const TProjectOptions& Options = FProject->Options();
   for (TTestScenario* Scenario : aScenarios)
     Scenario->SetTimeLimit(Options.TimeLimit);
-  // In hosts nothing of a test runs in this process: a crash, a hang or an
-  // exit ends a host, never the program with the user's project.
-  std::unique_ptr<THostRunner> Hosts;
-  if (Options.Hosts)
-    Hosts = std::make_unique<THostRunner>(FWait ? FWait : TWaitHook(EventLoopWait));
-  // In process, the listed modules load here for the run and unload after.
-  TInProcessRunner InProcess;
+  // Each module's methods run through its kind. In hosts nothing of a test
+  // runs in this process: a crash, a hang or an exit ends a host, never the
+  // program with the user's project. In process, the listed modules load
+  // here for the run and unload after.
+  TKindRunner Kinds(!Options.Hosts, FWait ? FWait : TWaitHook(EventLoopWait));
   const TRunStep Step = [&](TTestScenario& aScenario) {
-    if (Hosts) {
+    if (!Kinds.InProcess()) {
       if (FRunStep)
-        FRunStep(aScenario, Hosts.get());
+        FRunStep(aScenario, &Kinds);
       else
-        Hosts->Run(aScenario);
+        Kinds.Run(aScenario);
       return;
     }
-    InProcess.Run(aScenario, [&] {
+    Kinds.Run(aScenario, [&] {
       if (FRunStep)
         FRunStep(aScenario, nullptr);
       else
@@ -278,7 +275,7 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
   try {
     // A stopped run starts no further scenario.
     for (TTestScenario* Scenario : aScenarios) {
-      if (Hosts && Hosts->StopRequested())
+      if (Kinds.StopRequested())
         break;
       RunScenario(*Scenario, MakeSink, Step);
     }

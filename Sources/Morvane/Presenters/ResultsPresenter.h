@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Command.h"
-#include "HostRunner.h"
+#include "KindRunner.h"
 #include "ResultRows.h"
 #include "RunnerCore.h"
 
@@ -35,7 +35,7 @@ struct TFileControls {
 
 // How the view carries out one scenario's run (its progress window): in the
 // hosts of aHosts, or in this process when aHosts is null.
-using TProgressStep = std::function<void(TTestScenario& aScenario, THostRunner* aHosts)>;
+using TProgressStep = std::function<void(TTestScenario& aScenario, TKindRunner* aHosts)>;
 
 // What the presenter asks of the view.
 class IResultsView {

@@ -1,0 +1,74 @@
+#include "KindEvents.h"
+
+#include "NotificationMessages.h"
+
+namespace Kalvoro {
+
+namespace {
+
+const std::string InitPhase = "Init";
+const std::string ExitPhase = "Exit";
+
+} // namespace
+
+TMethodEvents::TMethodEvents(TUnitTestBase& aUnitTest, int aMethodIndex)
+    : FUnitTest(aUnitTest), FMethod(*aUnitTest.Methods().GetItem(aMethodIndex)),
+      FScenario(*aUnitTest.TestScenario()) {}
+
+void TMethodEvents::Progress(TProgressType aType, const std::string& aPhase) {
+  TMessageEventList& List = FScenario.StateNotifications();
+  if (!List.Consumes(MessageIdProgress))
+    return;
+  TProgressMessage Message(aType, FScenario.Name(), FUnitTest.Name(), aPhase);
+  List.Deliver(Message);
+}
+
+void TMethodEvents::Start() {
+  FMethod.SetTestResult(tcrSuccess);
+  Progress(ptInitStart, InitPhase);
+  Progress(ptInitFinish, InitPhase);
+  FPhase = FMethod.Name();
+  Progress(ptMethodStart, FPhase);
+}
+
+void TMethodEvents::Report(const std::string& aText) {
+  if (FScenario.StateNotifications().Consumes(MessageIdReport))
+    FScenario.FireStateNotification(std::make_unique<TReportMessage>(aText));
+}
+
+void TMethodEvents::Check(bool aPassed, const std::string& aText, const std::string& aFile,
+                          unsigned aLine) {
+  std::unique_ptr<TCheckMessage> Message;
+  if (aPassed) {
+    if (!FScenario.StateNotifications().Consumes(MessageIdCheck))
+      return;
+    Message = std::make_unique<TCheckMessage>(aText);
+  } else {
+    if (FMethod.TestResult() == tcrSuccess)
+      FMethod.SetTestResult(tcrFailure);
+    if (!FScenario.StateNotifications().ConsumesFailedChecks())
+      return;
+    Message =
+        std::make_unique<TCheckMessage>(aText, FScenario.Name(), FUnitTest.Name(), FMethod.Name());
+  }
+  if (!aFile.empty())
+    Message->SetLocation(aFile, aLine);
+  FScenario.FireStateNotification(std::move(Message));
+}
+
+void TMethodEvents::Exception(const std::string& aText) {
+  if (FMethod.TestResult() == tcrSuccess)
+    FMethod.SetTestResult(tcrException);
+  if (FScenario.StateNotifications().Consumes(MessageIdException))
+    FScenario.FireStateNotification(
+        std::make_unique<TExceptionMessage>(FScenario.Name(), FUnitTest.Name(), FPhase, aText));
+}
+
+void TMethodEvents::Finish() {
+  Progress(ptMethodFinish, FMethod.Name());
+  FPhase = ExitPhase;
+  Progress(ptExitStart, ExitPhase);
+  Progress(ptExitFinish, ExitPhase);
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,57 @@
+#include "KindLister.h"
+
+#include "ModuleKind.h"
+
+namespace Kalvoro {
+
+ITestKind* TKindLister::KindFor(const std::string& aPath) {
+  for (ITestKind* Kind : TestKinds())
+    if (Kind->Recognises(aPath))
+      return Kind;
+  return FKalvoro.Recognises(aPath) ? &FKalvoro : nullptr;
+}
+
+void TKindLister::List(TModule& aModule) {
+  FKinds.erase(&aModule);
+  FUnknown.erase(&aModule);
+  const std::string Path = aModule.LoadPath();
+  ITestKind* const Kind = KindFor(Path);
+  if (Kind == nullptr) {
+    // Never run to find out what it is: a program may run its whole suite
+    // on an option it does not know.
+    FUnknown[&aModule] = std::string(ModuleKindText(TModuleKind::TestProgram));
+    aModule.FailListing(msLoadFailed, TestProgramRefusal);
+    throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
+  }
+  FKinds[&aModule] = Kind;
+  Kind->List(aModule);
+}
+
+void TKindLister::Forget(const TModule& aModule) {
+  FUnknown.erase(&aModule);
+  const auto Found = FKinds.find(&aModule);
+  if (Found == FKinds.end())
+    return;
+  ITestKind* const Kind = Found->second;
+  FKinds.erase(Found);
+  Kind->Forget(aModule);
+}
+
+ITestKind* TKindLister::KindOf(const TModule& aModule) const {
+  const auto Found = FKinds.find(&aModule);
+  return Found == FKinds.end() ? nullptr : Found->second;
+}
+
+std::string TKindLister::KindName(const TModule& aModule) const {
+  if (const ITestKind* Kind = KindOf(aModule))
+    return Kind->Name();
+  const auto Unknown = FUnknown.find(&aModule);
+  return Unknown == FUnknown.end() ? std::string() : Unknown->second;
+}
+
+std::string ModuleKindName(const TModule& aModule) {
+  const auto* Lister = dynamic_cast<const TKindLister*>(ModuleLister());
+  return Lister != nullptr ? Lister->KindName(aModule) : std::string();
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,44 @@
+// The programs' lister (ModuleLister.h): lists each module through its kind,
+// read from the file's bytes at each listing and never saved. The registered
+// kinds are asked first, then Kalvoro's own; an executable that no kind
+// recognises is refused with the reason and never run.
+#pragma once
+
+#include "KalvoroKind.h"
+
+#include <map>
+#include <string>
+
+namespace Kalvoro {
+
+class TKindLister final : public IModuleLister {
+public:
+  explicit TKindLister(TWaitHook aWait = PollWait) : FKalvoro(std::move(aWait)) {}
+
+  void List(TModule& aModule) override;
+  void Forget(const TModule& aModule) override;
+
+  // The kind that listed aModule last (also when the listing failed); null
+  // when none did (a file of no known kind, or a module never listed).
+  ITestKind* KindOf(const TModule& aModule) const;
+  // Its name as the modules view shows it; empty when it has none.
+  std::string KindName(const TModule& aModule) const;
+
+  TKalvoroKind& Kalvoro() { return FKalvoro; }
+  // Ends the hosts that wait for a plan (a project closes).
+  void EndHosts() { FKalvoro.Hosts().EndHosts(); }
+
+private:
+  // The kind of the file at aPath; null for an executable of no known kind.
+  ITestKind* KindFor(const std::string& aPath);
+
+  TKalvoroKind FKalvoro;
+  std::map<const TModule*, ITestKind*> FKinds;
+  std::map<const TModule*, std::string> FUnknown; // the kind text of a refused file
+};
+
+// The kind name of aModule as the process's lister knows it: empty when the
+// process lists no kinds (it loads modules itself).
+std::string ModuleKindName(const TModule& aModule);
+
+} // namespace Kalvoro
