@@ -220,13 +220,15 @@ int RunRunner(const TRunnerOptions& aGiven, TRunnerStreams& aStreams) {
     aStreams.Out << "kalvoro " << KalvoroVersion << '\n';
     return ExitSuccess;
   }
-  // Unless told to run in process, each module is listed by its kind (a
-  // Kalvoro module by a host): no module's code runs in this process. In process, modules load here
-  // directly, without a trial; a start-up that crashes ends the run at once (DirectLoader.h).
+  // Each module is listed by its kind. Unless told to run in process, a
+  // Kalvoro module is listed by a host: no module's code runs in this
+  // process. In process, Kalvoro modules load here directly, without a
+  // trial; a start-up that crashes ends the run at once (DirectLoader.h).
   TKindLister Kinds;
   TDirectLoader Direct;
-  const bool InProcess = aOptions.HostsGiven == false;
-  const TModuleListerScope Listing(InProcess ? static_cast<IModuleLister*>(&Direct) : &Kinds);
+  if (aOptions.HostsGiven == false)
+    Kinds.SetKalvoroLister(&Direct);
+  const TModuleListerScope Listing(&Kinds);
   if (IsProjectPath(aOptions.Target))
     return RunProject(aOptions, aStreams);
   return RunModule(aOptions, aStreams);

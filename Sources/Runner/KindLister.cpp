@@ -24,7 +24,9 @@ void TKindLister::List(TModule& aModule) {
     throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
   }
   FKinds[&aModule] = Kind;
-  Kind->List(aModule);
+  IModuleLister* const Lister =
+      Kind == &FKalvoro && FKalvoroLister != nullptr ? FKalvoroLister : Kind;
+  Lister->List(aModule);
 }
 
 void TKindLister::Forget(const TModule& aModule) {
@@ -34,7 +36,9 @@ void TKindLister::Forget(const TModule& aModule) {
     return;
   ITestKind* const Kind = Found->second;
   FKinds.erase(Found);
-  Kind->Forget(aModule);
+  IModuleLister* const Lister =
+      Kind == &FKalvoro && FKalvoroLister != nullptr ? FKalvoroLister : Kind;
+  Lister->Forget(aModule);
 }
 
 ITestKind* TKindLister::KindOf(const TModule& aModule) const {

@@ -25,6 +25,9 @@ public:
   std::string KindName(const TModule& aModule) const;
 
   TKalvoroKind& Kalvoro() { return FKalvoro; }
+  // Kalvoro modules are listed by aLister instead of a host (the console's
+  // run in process loads them here); null: by hosts again. Not owned.
+  void SetKalvoroLister(IModuleLister* aLister) { FKalvoroLister = aLister; }
   // Ends the hosts that wait for a plan (a project closes).
   void EndHosts() { FKalvoro.Hosts().EndHosts(); }
 
@@ -33,6 +36,7 @@ private:
   ITestKind* KindFor(const std::string& aPath);
 
   TKalvoroKind FKalvoro;
+  IModuleLister* FKalvoroLister = nullptr;
   std::map<const TModule*, ITestKind*> FKinds;
   std::map<const TModule*, std::string> FUnknown; // the kind text of a refused file
 };

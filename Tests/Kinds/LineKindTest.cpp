@@ -49,27 +49,33 @@ TEST(LineKind, ListsAndRunsThroughTheRunnerBesideKalvoroModules) {
       << "AssignmentCount0=1\r\nFile1=" << Program << "\r\nLoad1=1\r\nAssignmentCount1=1\r\n["
       << Demo << "]\r\nAssign0=TStackTest|Both|ENABLED\r\n[" << Program
       << "]\r\nAssign0=TLines|Both|ENABLED\r\n";
-  const TOutcome Both =
-      RunCommand(Dir, KALVORO_LINE_RUNNER, "run " + Project + " --junit " + Dir.File("junit.xml"));
-  EXPECT_EQ(Both.Code, 1) << Both.Err;
-  // The failed check with its place, then the error that ended the method.
-  EXPECT_NE(Both.Out.find("Lines.cpp:12: "), std::string::npos) << Both.Out;
-  EXPECT_NE(Both.Out.find("2 + 2 == 5"), std::string::npos) << Both.Out;
-  EXPECT_NE(Both.Out.find("gave up"), std::string::npos) << Both.Out;
-  const std::string Log = ReadFile(Dir.File("log.txt"));
-  for (const char* Line : {"started", "1 + 1 == 2", "2 > 1", "TStackTest"})
-    EXPECT_NE(Log.find(Line), std::string::npos) << Line << " in\n" << Log;
-  const std::string JUnit = ReadFile(Dir.File("junit.xml"));
-  for (const char* Case : {"name=\"Passes\"", "name=\"Fails\"", "TStackTest"})
-    EXPECT_NE(JUnit.find(Case), std::string::npos) << Case << " in\n" << JUnit;
-  EXPECT_NE(JUnit.find("2 + 2 == 5"), std::string::npos) << JUnit;
+  // In hosts and in process alike: a program of a kind runs as its own
+  // process either way.
+  for (const std::string Mode : {"", " --in-process"}) {
+    const TOutcome Both = RunCommand(Dir, KALVORO_LINE_RUNNER,
+                                     "run " + Project + " --junit " + Dir.File("junit.xml") + Mode);
+    EXPECT_EQ(Both.Code, 1) << Mode << Both.Err;
+    // The failed check with its place, then the error that ended the method.
+    for (const char* Line : {"Lines.cpp:12: FAILURE (TLines.Fails) 2 + 2 == 5",
+                             "EXCEPTION (TLines.Fails) gave up", "SUCCESS   TLines.Passes"})
+      EXPECT_NE(Both.Out.find(Line), std::string::npos) << Mode << Line << " in\n" << Both.Out;
+    const std::string Log = ReadFile(Dir.File("log.txt"));
+    for (const char* Line :
+         {"REPORT started", "SUCCESS 1 + 1 == 2", "SUCCESS 2 > 1", "BEGIN TStackTest"})
+      EXPECT_NE(Log.find(Line), std::string::npos) << Mode << Line << " in\n" << Log;
+    const std::string JUnit = ReadFile(Dir.File("junit.xml"));
+    for (const char* Case : {"name=\"Passes\"", "name=\"Fails\"", "2 + 2 == 5", "TStackTest"})
+      EXPECT_NE(JUnit.find(Case), std::string::npos) << Mode << Case << " in\n" << JUnit;
+  }
 
   // Without the kind the program is refused, not run.
-  const TOutcome Plain = RunCommand(Dir, KALVORO_RUNNER, "run " + Program);
-  EXPECT_EQ(Plain.Code, 2);
-  EXPECT_NE(Plain.Err.find("The file is a test program (an executable), not a Kalvoro module"),
-            std::string::npos)
-      << Plain.Err;
+  for (const std::string Mode : {"", " --in-process"}) {
+    const TOutcome Plain = RunCommand(Dir, KALVORO_RUNNER, "run " + Program + Mode);
+    EXPECT_EQ(Plain.Code, 2) << Mode;
+    EXPECT_NE(Plain.Err.find("The file is a test program (an executable), not a Kalvoro module"),
+              std::string::npos)
+        << Mode << Plain.Err;
+  }
 }
 
 } // namespace
