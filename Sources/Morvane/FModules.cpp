@@ -58,7 +58,7 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
   Layout->addWidget(FTree, 1);
 
   // Remembered widths start from the design width.
-  const double Free = width() - 150;
+  const double Free = width() - 150 - KindWidth;
   FColumnWidths = {static_cast<int>(std::lround(Free / 3)),
                    static_cast<int>(std::lround(Free * 2 / 3)), 100, KindWidth};
   for (int Column = 0; Column < ColumnCount; ++Column)

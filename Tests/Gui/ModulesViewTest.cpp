@@ -188,11 +188,11 @@ private slots:
 
   void ColumnWidthsAreRememberedAcrossActivations() {
     TModulesFrame Fresh(*FDialogs);
-    QCOMPARE(Fresh.ColumnWidths(), (std::array<int, 4>{213, 427, 100, 120}));
-    QCOMPARE(Tree().ColumnWidth(0), 213);
-    QCOMPARE(Tree().ColumnWidth(1), 427);
+    QCOMPARE(Fresh.ColumnWidths(), (std::array<int, 4>{173, 347, 100, 120}));
+    QCOMPARE(Tree().ColumnWidth(0), 173);
+    QCOMPARE(Tree().ColumnWidth(1), 347);
     // Status takes the rest of the width that Kind leaves.
-    QVERIFY(Tree().ColumnWidth(2) >= FFrame->width() - 213 - 427 - 120 - 4);
+    QVERIFY(Tree().ColumnWidth(2) >= FFrame->width() - 173 - 347 - 120 - 4);
     QCOMPARE(Tree().ColumnWidth(0) + Tree().ColumnWidth(1) + Tree().ColumnWidth(2) +
                  Tree().ColumnWidth(3),
              Tree().viewport()->width());
