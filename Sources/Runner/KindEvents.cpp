@@ -64,11 +64,19 @@ void TMethodEvents::Exception(const std::string& aText) {
         std::make_unique<TExceptionMessage>(FScenario.Name(), FUnitTest.Name(), FPhase, aText));
 }
 
+void TMethodEvents::Skip(const std::string& aText) {
+  if (!aText.empty())
+    Report(aText);
+  FSkipped = true;
+}
+
 void TMethodEvents::Finish() {
   Progress(ptMethodFinish, FMethod.Name());
   FPhase = ExitPhase;
   Progress(ptExitStart, ExitPhase);
   Progress(ptExitFinish, ExitPhase);
+  if (FSkipped)
+    FMethod.SetTestResult(tcrTodo);
 }
 
 } // namespace Kalvoro

@@ -28,6 +28,9 @@ public:
   // test raised): a result still SUCCESS becomes EXCEPTION, as in a
   // Kalvoro method.
   void Exception(const std::string& aText);
+  // The test skipped itself (aText: why, reported): it ends not run, as
+  // the summary's skipped count and JUnit's skipped case show it.
+  void Skip(const std::string& aText);
   // The method finishes, then Exit starts and finishes.
   void Finish();
 
@@ -38,6 +41,7 @@ private:
   TUnitTestMethod& FMethod;
   TTestScenario& FScenario;
   std::string FPhase; // the phase that is running, for an error's place
+  bool FSkipped = false;
 };
 
 } // namespace Kalvoro

@@ -8,6 +8,8 @@ ITestKind* TKindLister::KindFor(const std::string& aPath) {
   for (ITestKind* Kind : TestKinds())
     if (Kind->Recognises(aPath))
       return Kind;
+  if (FGoogleTest.Recognises(aPath))
+    return &FGoogleTest;
   return FKalvoro.Recognises(aPath) ? &FKalvoro : nullptr;
 }
 

@@ -1,9 +1,11 @@
 // The programs' lister (ModuleLister.h): lists each module through its kind,
 // read from the file's bytes at each listing and never saved. The registered
-// kinds are asked first, then Kalvoro's own; an executable that no kind
-// recognises is refused with the reason and never run.
+// kinds are asked first, then the test programs of other frameworks, then
+// Kalvoro's own; an executable that no kind recognises is refused with the
+// reason and never run.
 #pragma once
 
+#include "Foreign/GoogleTestKind.h"
 #include "KalvoroKind.h"
 
 #include <map>
@@ -36,6 +38,7 @@ private:
   ITestKind* KindFor(const std::string& aPath);
 
   TKalvoroKind FKalvoro;
+  TGoogleTestKind FGoogleTest;
   IModuleLister* FKalvoroLister = nullptr;
   std::map<const TModule*, ITestKind*> FKinds;
   std::map<const TModule*, std::string> FUnknown; // the kind text of a refused file

@@ -1,0 +1,83 @@
+#include "GoogleTestKind.h"
+
+#include "CrashGuard.h"
+#include "GoogleTestRunner.h"
+#include "Json.h"
+#include "ListedUnitTest.h"
+#include "ProgramBytes.h"
+#include "TestProgram.h"
+
+namespace Kalvoro {
+
+namespace {
+
+[[noreturn]] void Refuse(TModule& aModule, const std::string& aWhy) {
+  aModule.FailListing(msLoadFailed, aWhy);
+  throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
+}
+
+// The last lines of what the program wrote to its standard error, for a
+// listing that failed.
+std::string Tail(const std::string& aText) {
+  std::string Text = aText.size() > 2000 ? aText.substr(aText.size() - 2000) : aText;
+  while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r'))
+    Text.pop_back();
+  return Text;
+}
+
+} // namespace
+
+bool TGoogleTestKind::Recognises(const std::string& aPath) const {
+  return ForeignFrameworkOf(aPath) == TForeignFramework::GoogleTest;
+}
+
+void TGoogleTestKind::List(TModule& aModule) {
+  // A main that never reads the flags runs nothing: the filter in the
+  // environment excludes every test, and the flags, which override it,
+  // include every test again in a program that reads them.
+  TProgramStart Start;
+  Start.Path = aModule.LoadPath();
+  Start.Arguments = {"--gtest_list_tests", "--gtest_filter=*", "--gtest_output=json:/dev/fd/3"};
+  Start.Environment = {"GTEST_FILTER=-*"};
+  std::string Output;
+  std::string Errors;
+  std::string Report;
+  try {
+    TTestProgram Program(Start);
+    if (!Program.Finish(FTimeLimit, PollWait, Output, Errors, Report))
+      Refuse(aModule,
+             "The test program did not list its tests within " + SecondsText(FTimeLimit) + " s");
+    if (!Program.ExitedNormally() || Program.ExitCode() != 0 || Report.empty())
+      Refuse(aModule, "The test program " + Program.EndText() + " without listing its tests" +
+                          (Errors.empty() ? std::string() : ": " + Tail(Errors)));
+  } catch (const TModuleException&) {
+    throw;
+  } catch (const std::exception& Error) {
+    Refuse(aModule, Error.what());
+  }
+  std::vector<TUnitTestBase*> UnitTests;
+  try {
+    const TJson List = ReadJson(Report);
+    const TJson* Suites = List.Find("testsuites");
+    if (Suites == nullptr || Suites->Type != TJson::Array)
+      throw EJson("no test suites");
+    for (const TJson& Suite : Suites->Items) {
+      std::vector<std::string> Tests;
+      if (const TJson* Members = Suite.Find("testsuite"))
+        for (const TJson& Test : Members->Items)
+          Tests.push_back(Test.TextOf("name"));
+      UnitTests.push_back(new TListedUnitTest(&aModule, Suite.TextOf("name"), Tests));
+    }
+  } catch (const EJson& Error) {
+    for (TUnitTestBase* UnitTest : UnitTests)
+      delete UnitTest;
+    Refuse(aModule, std::string("The test program's list could not be read: ") + Error.what());
+  }
+  aModule.AdoptListing(std::move(UnitTests), {});
+}
+
+std::unique_ptr<IKindRunner> TGoogleTestKind::MakeRunner(const TWaitHook& aWait) {
+  return std::make_unique<TGoogleTestRunner>(aWait);
+}
+
+} // namespace Kalvoro

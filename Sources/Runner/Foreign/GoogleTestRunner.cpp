@@ -1,0 +1,417 @@
+#include "GoogleTestRunner.h"
+
+#include "CrashGuard.h"
+#include "GoogleTestKind.h"
+#include "GoogleTestStream.h"
+#include "Json.h"
+#include "KindEvents.h"
+#include "TestProgram.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+namespace Kalvoro {
+
+namespace {
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// A line that the framework's own printer writes around the tests.
+bool PrinterLine(const std::string& aLine) {
+  if (aLine.starts_with("Running main() from ") ||
+      aLine.starts_with("Note: Google Test filter = ") ||
+      aLine.starts_with("Note: Randomizing tests' orders with a seed of "))
+    return true;
+  if (aLine.size() < 12 || aLine[0] != '[' || aLine[11] != ']')
+    return false;
+  std::string Tag = aLine.substr(1, 10);
+  Tag.erase(0, Tag.find_first_not_of(' '));
+  Tag.erase(Tag.find_last_not_of(' ') + 1);
+  return Tag == "RUN" || Tag == "OK" || Tag == "FAILED" || Tag == "SKIPPED" || Tag == "PASSED" ||
+         Tag == "DISABLED" || Tag == "----------" || Tag == "==========";
+}
+
+// The test that a printer line names after its tag: "[ RUN      ] A.b"
+// names A.b; an end line adds ", where ..." or " (N ms)".
+bool NamesTest(const std::string& aLine, const char* aTag, const std::string& aTest) {
+  if (!aLine.starts_with(aTag) || !aLine.substr(13).starts_with(aTest))
+    return false;
+  const std::string Rest = aLine.substr(13 + aTest.size());
+  return Rest.empty() || Rest.starts_with(" (") || Rest.starts_with(", ");
+}
+
+std::vector<std::string> MessageLines(const std::string& aMessage) {
+  std::vector<std::string> Lines;
+  std::size_t Start = 0;
+  for (std::size_t End; (End = aMessage.find('\n', Start)) != std::string::npos; Start = End + 1)
+    Lines.push_back(aMessage.substr(Start, End - Start));
+  Lines.push_back(aMessage.substr(Start));
+  return Lines;
+}
+
+} // namespace
+
+TGoogleTestRunner::TGoogleTestRunner(TWaitHook aWait) : FWait(std::move(aWait)) {}
+
+TGoogleTestRunner::~TGoogleTestRunner() {
+  End(false);
+}
+
+std::string TGoogleTestRunner::TestName(const TUnitTestBase& aUnitTest, int aMethodIndex) {
+  return TGoogleTestKind::FilterName(aUnitTest.Name(),
+                                     aUnitTest.Methods().GetItem(aMethodIndex)->Name());
+}
+
+void TGoogleTestRunner::Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) {
+  End(false);
+  FScenario = &aScenario;
+  FStop = false;
+  for (const TPlannedMethod& Planned : aPlan)
+    FPlanned[Planned.UnitTest->Module()].push_back(TestName(*Planned.UnitTest, Planned.Method));
+}
+
+void TGoogleTestRunner::End(bool) {
+  FProgram.reset(); // kills what still runs
+  FStream.reset();
+  if (!FFlagFile.empty())
+    unlink(FFlagFile.c_str());
+  FFlagFile.clear();
+  FRunning = nullptr;
+  FPlanned.clear();
+  FOutcomes.clear();
+  FScenario = nullptr;
+}
+
+void TGoogleTestRunner::StopNow() {
+  FStop = true;
+  if (FProgram) {
+    FDeath = "Stopped by the user";
+    FProgram->Signal(SIGKILL);
+  }
+}
+
+void TGoogleTestRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
+  const std::string Test = TestName(aUnitTest, aMethodIndex);
+  if (TGoogleTestKind::Disabled(aUnitTest.Name(),
+                                aUnitTest.Methods().GetItem(aMethodIndex)->Name())) {
+    TMethodEvents Events(aUnitTest, aMethodIndex);
+    Events.Start();
+    Events.Skip("Disabled: a DISABLED_ test does not run");
+    Events.Finish();
+    return;
+  }
+  RunUntilSettled(aUnitTest.Module(), Test);
+  Replay(aUnitTest, aMethodIndex, FOutcomes[aUnitTest.Module()][Test]);
+}
+
+void TGoogleTestRunner::RunUntilSettled(const TModule* aModule, const std::string& aTest) {
+  for (;;) {
+    TOutcome& Outcome = FOutcomes[aModule][aTest];
+    if (Outcome.Settled)
+      return;
+    if (FProgram && FRunning != aModule) {
+      Pump(true); // another module's program ends first
+      continue;
+    }
+    if (!FProgram) {
+      if (Outcome.Ended) {
+        Outcome.Settled = true;
+        return;
+      }
+      try {
+        StartProgram(aModule);
+      } catch (const std::exception& Error) {
+        Outcome.Death = Error.what();
+        Outcome.Ended = Outcome.Settled = true;
+        return;
+      }
+    }
+    Pump(true);
+  }
+}
+
+void TGoogleTestRunner::StartProgram(const TModule* aModule) {
+  std::string Filter;
+  for (const std::string& Test : FPlanned[aModule]) {
+    const auto Dot = Test.find('.');
+    if (FOutcomes[aModule][Test].Ended ||
+        TGoogleTestKind::Disabled(Test.substr(0, Dot), Test.substr(Dot + 1)))
+      continue;
+    Filter += (Filter.empty() ? "" : ":") + Test;
+  }
+  // The selection goes in a flag file: a long one exceeds what an argument
+  // may hold.
+  std::string Path = (std::filesystem::temp_directory_path() / "kalvoro-gtest-XXXXXX").string();
+  const int File = mkstemp(Path.data());
+  if (File < 0)
+    throw Exception("Unable to write the test program's selection");
+  close(File);
+  FFlagFile = Path;
+  std::ofstream(Path) << "--gtest_filter=" << Filter << "\n";
+  FStream = std::make_unique<TGoogleTestStream>();
+  TProgramStart Start;
+  Start.Path = aModule->LoadPath();
+  Start.Arguments = {"--gtest_flagfile=" + Path,
+                     "--gtest_stream_result_to=127.0.0.1:" + std::to_string(FStream->Port()),
+                     "--gtest_output=json:/dev/fd/3", "--gtest_color=no"};
+  Start.Environment = {"GTEST_FILTER=-*", "GTEST_COLOR=no"};
+  FRunning = aModule;
+  FSuite.clear();
+  FOpen.clear();
+  FDeath.clear();
+  FKillAt = 0;
+  FProgramEnded = FProgress = false;
+  FOutside.clear();
+  FOutsideParts.clear();
+  FPrinted.clear();
+  FOutput.clear();
+  FErrors.clear();
+  FReport.clear();
+  FProgram = std::make_unique<TTestProgram>(Start);
+}
+
+void TGoogleTestRunner::AddOutputLine(const std::string& aLine, bool aErrors) {
+  std::string Line = aLine;
+  if (!Line.empty() && Line.back() == '\r')
+    Line.pop_back();
+  if (!aErrors) {
+    if (FPrinted.empty() && Line.starts_with("[ RUN      ] ")) {
+      FPrinted = Line.substr(13);
+      std::vector<std::string>& Lines = FOutcomes[FRunning][FPrinted].Lines;
+      Lines.insert(Lines.end(), FOutside.begin(), FOutside.end());
+      FOutside.clear();
+      return;
+    }
+    if (!FPrinted.empty() &&
+        (NamesTest(Line, "[       OK ] ", FPrinted) || NamesTest(Line, "[  FAILED  ] ", FPrinted) ||
+         NamesTest(Line, "[  SKIPPED ] ", FPrinted))) {
+      FPrinted.clear();
+      return;
+    }
+  }
+  // Standard error has no printer's lines: it goes to the test that runs as
+  // far as this side knows.
+  const std::string& Test = aErrors && !FOpen.empty() ? FOpen : FPrinted;
+  if (!Test.empty())
+    FOutcomes[FRunning][Test].Lines.push_back(Line);
+  else if (!Line.empty() && !PrinterLine(Line))
+    FOutside.push_back(Line);
+}
+
+void TGoogleTestRunner::TakeOutput(std::string& aBuffer, bool aAll, bool aErrors) {
+  std::size_t Start = 0;
+  for (std::size_t End; (End = aBuffer.find('\n', Start)) != std::string::npos; Start = End + 1)
+    AddOutputLine(aBuffer.substr(Start, End - Start), aErrors);
+  aBuffer.erase(0, Start);
+  if (aAll && !aBuffer.empty()) {
+    AddOutputLine(aBuffer, aErrors);
+    aBuffer.clear();
+  }
+}
+
+bool TGoogleTestRunner::PartsShown(const TOutcome& aOutcome, bool& aSkipped) {
+  aSkipped = !aOutcome.Parts.empty();
+  std::size_t From = 0;
+  for (const TPart& Part : aOutcome.Parts) {
+    const std::string Heading = Part.Heading();
+    bool Found = false;
+    for (; From < aOutcome.Lines.size() && !Found; ++From)
+      if (aOutcome.Lines[From] == Heading + "Failure" ||
+          aOutcome.Lines[From] == Heading + "Skipped") {
+        Found = true;
+        aSkipped = aSkipped && aOutcome.Lines[From].ends_with("Skipped");
+      }
+    if (!Found)
+      return false;
+  }
+  return true;
+}
+
+void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
+  // What the test printed before this event was sent is in its channels now.
+  FProgram->ReadOutput(FOutput);
+  FProgram->ReadErrors(FErrors);
+  TakeOutput(FOutput, false, false);
+  TakeOutput(FErrors, false, true);
+  if (aEvent.Name == "TestCaseStart") {
+    FSuite = aEvent.Field("name");
+  } else if (aEvent.Name == "TestStart") {
+    FOpen = TGoogleTestKind::FilterName(FSuite, aEvent.Field("name"));
+    TOutcome& Outcome = FOutcomes[FRunning][FOpen];
+    Outcome.Started = true;
+    Outcome.Parts = std::move(FOutsideParts);
+    FOutsideParts.clear();
+    FOpenedAt = NowMs();
+    FProgress = true;
+  } else if (aEvent.Name == "TestPartResult") {
+    TPart Part{aEvent.Field("file"), aEvent.Field("line"), aEvent.Field("message")};
+    (FOpen.empty() ? FOutsideParts : FOutcomes[FRunning][FOpen].Parts).push_back(std::move(Part));
+  } else if (aEvent.Name == "TestEnd" && !FOpen.empty()) {
+    TOutcome& Outcome = FOutcomes[FRunning][FOpen];
+    Outcome.Ended = true;
+    Outcome.Passed = aEvent.Field("passed") == "1";
+    bool Skipped = false;
+    // A pass is final; a failure or a skip is, where the printer's headings
+    // tell them apart. Otherwise the report at the program's exit does.
+    if (Outcome.Passed) {
+      Outcome.Settled = true;
+    } else if (PartsShown(Outcome, Skipped)) {
+      Outcome.Skipped = Skipped;
+      Outcome.Settled = true;
+    }
+    FOpen.clear();
+  } else if (aEvent.Name == "TestProgramEnd") {
+    FProgramEnded = true;
+  }
+}
+
+int TGoogleTestRunner::WaitMilliseconds() {
+  std::int64_t Wait = 100; // a program's end is looked for at least this often
+  const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
+  const std::int64_t Now = NowMs();
+  if (FKillAt != 0)
+    Wait = std::min(Wait, FKillAt - Now);
+  else if (!FOpen.empty() && Limit > 0)
+    Wait = std::min(Wait, FOpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
+  return static_cast<int>(std::max<std::int64_t>(Wait, 0));
+}
+
+void TGoogleTestRunner::Pump(bool aWait) {
+  std::vector<TStreamEvent> Events;
+  FStream->Read(Events);
+  for (const TStreamEvent& Event : Events)
+    Handle(Event);
+  FProgram->ReadOutput(FOutput);
+  FProgram->ReadErrors(FErrors);
+  FProgram->ReadReport(FReport);
+  TakeOutput(FOutput, false, false);
+  TakeOutput(FErrors, false, true);
+  if (FProgram->Ended()) {
+    EndProgram();
+    return;
+  }
+  const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
+  const std::int64_t Now = NowMs();
+  if (FKillAt != 0 && Now >= FKillAt) {
+    FProgram->Signal(SIGKILL);
+  } else if (FKillAt == 0 && !FOpen.empty() && Limit > 0 &&
+             Now >= FOpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
+    // Past its limit the test ends: asked first, killed 3 s later.
+    FDeath = "Time limit of " + SecondsText(Limit) + " s exceeded";
+    FProgram->Signal(SIGTERM);
+    FKillAt = Now + 3000;
+  }
+  if (!aWait)
+    return;
+  std::vector<int> Descriptors = FProgram->Descriptors();
+  const std::vector<int> Stream = FStream->Descriptors();
+  Descriptors.insert(Descriptors.end(), Stream.begin(), Stream.end());
+  FWait(Descriptors, WaitMilliseconds());
+}
+
+void TGoogleTestRunner::EndProgram() {
+  // The last events and output, then the report written at a normal exit.
+  std::vector<TStreamEvent> Events;
+  FStream->Read(Events);
+  for (const TStreamEvent& Event : Events)
+    Handle(Event);
+  FProgram->ReadOutput(FOutput);
+  FProgram->ReadErrors(FErrors);
+  FProgram->ReadReport(FReport);
+  TakeOutput(FOutput, true, false);
+  TakeOutput(FErrors, true, true);
+  std::map<std::string, TOutcome>& Outcomes = FOutcomes[FRunning];
+  if (!FOpen.empty()) {
+    TOutcome& Open = Outcomes[FOpen];
+    Open.Death = FDeath.empty() ? "Test process " + FProgram->EndText() : FDeath;
+    Open.Ended = true;
+    Open.Passed = false;
+  }
+  if (FProgram->ExitedNormally() && !FReport.empty()) {
+    try {
+      const TJson Report = ReadJson(FReport);
+      if (const TJson* Suites = Report.Find("testsuites"))
+        for (const TJson& Suite : Suites->Items)
+          if (const TJson* Tests = Suite.Find("testsuite"))
+            for (const TJson& Test : Tests->Items) {
+              const auto Found = Outcomes.find(
+                  TGoogleTestKind::FilterName(Suite.TextOf("name"), Test.TextOf("name")));
+              if (Found != Outcomes.end() && Found->second.Death.empty())
+                Found->second.Skipped = Test.TextOf("result") == "SKIPPED";
+            }
+    } catch (const EJson&) {
+      // A report that cannot be read tells nothing more: failures stay.
+    }
+  }
+  const std::string Ended = FProgram->EndText();
+  for (const std::string& Test : FPlanned[FRunning]) {
+    TOutcome& Outcome = Outcomes[Test];
+    if (Outcome.Ended) {
+      Outcome.Settled = true;
+      continue;
+    }
+    // A test not reached runs in the next start, unless this one ran none or
+    // ended cleanly without it: it ends then, saying why.
+    if (!FProgress || FProgramEnded) {
+      Outcome.Death = FProgramEnded ? "The test program did not run this test"
+                                    : "The test program " + Ended + " before it ran this test";
+      Outcome.Ended = Outcome.Settled = true;
+    }
+  }
+  FProgram.reset();
+  FStream.reset();
+  unlink(FFlagFile.c_str());
+  FFlagFile.clear();
+  FRunning = nullptr;
+  FOpen.clear();
+  FPrinted.clear();
+}
+
+void TGoogleTestRunner::Replay(TUnitTestBase& aUnitTest, int aMethodIndex,
+                               const TOutcome& aOutcome) {
+  TMethodEvents Events(aUnitTest, aMethodIndex);
+  Events.Start();
+  auto Fire = [&](const TPart& aPart) {
+    if (aPart.Thrown() && !aOutcome.Passed)
+      Events.Exception(aPart.Message);
+    else if (aOutcome.Passed || aOutcome.Skipped)
+      Events.Report(aPart.Message); // a success's text, or why it skipped
+    else
+      Events.Check(false, aPart.Message, aPart.File,
+                   static_cast<unsigned>(std::max(std::atoi(aPart.Line.c_str()), 0)));
+  };
+  // The lines in order; where the printer showed a part, the part instead.
+  std::size_t Next = 0;
+  for (std::size_t I = 0; I < aOutcome.Lines.size(); ++I) {
+    const std::string& Line = aOutcome.Lines[I];
+    if (Next < aOutcome.Parts.size()) {
+      const TPart& Part = aOutcome.Parts[Next];
+      const std::string Heading = Part.Heading();
+      if (Line == Heading + "Failure" || Line == Heading + "Skipped") {
+        Fire(Part);
+        ++Next;
+        I += MessageLines(Part.Message).size();
+        continue;
+      }
+    }
+    Events.Report(Line);
+  }
+  for (; Next < aOutcome.Parts.size(); ++Next)
+    Fire(aOutcome.Parts[Next]);
+  if (!aOutcome.Death.empty())
+    Events.Exception(aOutcome.Death);
+  if (aOutcome.Skipped)
+    Events.Skip({});
+  Events.Finish();
+}
+
+} // namespace Kalvoro

@@ -1,0 +1,110 @@
+// Runs the tests of GoogleTest programs: one program start per module's part
+// of the plan (its tests selected by the framework's filter, in a flag file),
+// the events read from the result stream as they arrive, the test's own
+// output from its pseudo-terminal as its report lines, and the JSON report at
+// exit to tell skipped tests from failed ones. The framework runs its tests
+// in its own order; each test's events are kept until the run asks for that
+// method, so that the messages fire in the run's order. A crash, an exit or a
+// hang past the time limit ends the test that was running as an exception,
+// and the program starts again for the tests not run yet.
+#pragma once
+
+#include "TestKind.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Kalvoro {
+
+class TGoogleTestStream;
+class TTestProgram;
+struct TStreamEvent;
+
+class TGoogleTestRunner final : public IKindRunner {
+public:
+  explicit TGoogleTestRunner(TWaitHook aWait);
+  ~TGoogleTestRunner() override;
+
+  void Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) override;
+  void End(bool aCompleted) override;
+  void Stop() override { FStop = true; }
+  void StopNow() override;
+  bool StopRequested() const override { return FStop; }
+  void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
+
+private:
+  // A part result of a test as the stream sends it: a failure, an error
+  // thrown in it (line -1), or a skip (told apart by the printer's heading).
+  struct TPart {
+    std::string File;
+    std::string Line;
+    std::string Message;
+    bool Thrown() const { return Line == "-1" && Message.find(" thrown in ") != std::string::npos; }
+    // How the framework's printer heads it on the output, less its type.
+    std::string Heading() const {
+      return (File.empty() ? "unknown file" : File + ":" + Line) + ": ";
+    }
+  };
+  // What one test did: its part results from the stream, its lines from its
+  // output (where the printer's headings place the parts), and how it ended.
+  struct TOutcome {
+    bool Started = false;
+    bool Ended = false;  // it ended, or will never run
+    bool Passed = false; // as the stream says
+    bool Skipped = false;
+    bool Settled = false; // nothing more will change it
+    std::vector<TPart> Parts;
+    std::vector<std::string> Lines;
+    std::string Death; // why it ended as an exception (a crash, a limit)
+  };
+
+  // The test that aMethod of aUnitTest stands for, and its outcome.
+  static std::string TestName(const TUnitTestBase& aUnitTest, int aMethodIndex);
+  // Runs aModule's tests not run yet until aTest is settled.
+  void RunUntilSettled(const TModule* aModule, const std::string& aTest);
+  void StartProgram(const TModule* aModule);
+  // Reads what the running program sent; ends the run of the program when
+  // it has ended.
+  void Pump(bool aWait);
+  void Handle(const TStreamEvent& aEvent);
+  // Splits the output into lines: standard output by the printer's test
+  // lines, standard error to the test that runs now.
+  void TakeOutput(std::string& aBuffer, bool aAll, bool aErrors);
+  void AddOutputLine(const std::string& aLine, bool aErrors);
+  // Whether each part's heading is on the test's output (the printer ran):
+  // then aSkipped says whether every part is a skip.
+  static bool PartsShown(const TOutcome& aOutcome, bool& aSkipped);
+  void EndProgram();
+  void Replay(TUnitTestBase& aUnitTest, int aMethodIndex, const TOutcome& aOutcome);
+  int WaitMilliseconds();
+
+  TWaitHook FWait;
+  TTestScenario* FScenario = nullptr;
+  bool FStop = false;
+  // Each module's tests of the plan, in run order.
+  std::map<const TModule*, std::vector<std::string>> FPlanned;
+  std::map<const TModule*, std::map<std::string, TOutcome>> FOutcomes;
+
+  // The program that runs now, and its state.
+  const TModule* FRunning = nullptr;
+  std::unique_ptr<TTestProgram> FProgram;
+  std::unique_ptr<TGoogleTestStream> FStream;
+  std::string FFlagFile;
+  std::string FSuite;                // the suite that runs
+  std::string FOpen;                 // the test that runs as the stream says, or empty
+  std::string FPrinted;              // the test whose output the printer frames now
+  std::int64_t FOpenedAt = 0;        // when it started (steady ms)
+  std::int64_t FKillAt = 0;          // when a test past its limit is killed for good
+  std::string FDeath;                // why the runner ended the program
+  bool FProgramEnded = false;        // the stream said TestProgramEnd
+  bool FProgress = false;            // a test started in this program
+  std::vector<std::string> FOutside; // output lines before the next test
+  std::vector<TPart> FOutsideParts;  // failures outside a test (a suite's set-up)
+  std::string FOutput;               // output not yet ended by a new line
+  std::string FErrors;
+  std::string FReport;
+};
+
+} // namespace Kalvoro

@@ -1,0 +1,107 @@
+// A GoogleTest program as a module of the console runner: every test's
+// outcome is the one the framework gives it, what it printed and why it
+// failed are its report lines and checks, and the run goes on past each
+// fault (a crash, an abort, an exit, a hang past the time limit).
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+using KalvoroTest::ReadFile;
+using KalvoroTest::TScratchDir;
+
+const std::string Program = std::string(KALVORO_TEST_MODULES_DIR) + "/GoogleTestProgram";
+
+struct TOutcome {
+  int Code;
+  std::string Out;
+  std::string Log;
+};
+
+TOutcome RunProgram(const TScratchDir& aDir, const std::string& aArguments,
+                    const std::string& aEnvironment = {}) {
+  const std::string Command = aEnvironment + " " + KALVORO_RUNNER + " " + aArguments + " --log " +
+                              aDir.File("log") + " >" + aDir.File("out") + " 2>&1 </dev/null";
+  const int Status = std::system(Command.c_str());
+  return {WIFEXITED(Status) ? WEXITSTATUS(Status) : -1, ReadFile(aDir.File("out")),
+          ReadFile(aDir.File("log"))};
+}
+
+// The results of the summary: "SUCCESS   Basic.Passes" per method.
+std::map<std::string, std::string> Results(const std::string& aOut) {
+  std::map<std::string, std::string> Result;
+  std::istringstream Lines(aOut);
+  for (std::string Line; std::getline(Lines, Line);) {
+    for (const char* Word : {"SUCCESS", "FAILURE", "EXCEPTION", "SKIPPED"})
+      if (Line.starts_with(Word) && Line.size() > 10 && Line[9] == ' ' && Line[10] != ' ' &&
+          Line[10] != '(')
+        Result[Line.substr(10)] = Word;
+  }
+  return Result;
+}
+
+TEST(GoogleTestKind, EveryOutcomeIsTheFrameworksAndTheRunGoesOnPastFaults) {
+  TScratchDir Dir;
+  const TOutcome Run = RunProgram(Dir, "run " + Program + " --timeout 2", "KALVORO_GTEST_HANG=1");
+  EXPECT_EQ(Run.Code, 1) << Run.Out;
+  struct TCase {
+    const char* Test;
+    const char* Result;
+    const char* Shown; // in the log, where the method's lines are
+  };
+  const TCase Cases[] = {
+      {"Basic.Passes", "SUCCESS", "REPORT printed by the test"},
+      {"Basic.FailsWithValues", "FAILURE", "Which is: 3"},
+      {"Basic.ThrowsStd", "EXCEPTION", "C++ exception with description \"boom std\""},
+      {"Basic.ThrowsOther", "EXCEPTION", "Unknown C++ exception thrown in the test body."},
+      {"Basic.Skips", "SKIPPED", "REPORT not today"},
+      {"Basic.DISABLED_IsOff", "SKIPPED", "does not run"},
+      {"Basic.PrintsAFakeReport", "FAILURE", "REPORT event=TestEnd&passed=1"},
+      {"Faults.Crashes", "EXCEPTION", "Test process ended by SIGSEGV"},
+      {"Faults.Aborts", "EXCEPTION", "Test process ended by SIGABRT"},
+      {"Faults.Exits", "EXCEPTION", "Test process exited with code 0"},
+      {"Faults.Hangs", "EXCEPTION", "Time limit of 2 s exceeded"},
+      {"Faults.AfterTheFaults", "SUCCESS", "REPORT Succeeded"},
+      {"Typed/0.HasSize", "SUCCESS", nullptr},
+      {"Typed/1.HasSize", "SUCCESS", nullptr},
+      {"Inst/Param.IsSmall/0", "SUCCESS", nullptr},
+      {"Inst/Param.IsSmall/1", "FAILURE", "actual: 5 vs 3"},
+  };
+  const std::map<std::string, std::string> Got = Results(Run.Out);
+  EXPECT_EQ(Got.size(), std::size(Cases)) << Run.Out;
+  for (const TCase& Case : Cases) {
+    const auto Found = Got.find(Case.Test);
+    ASSERT_NE(Found, Got.end()) << Case.Test << " in\n" << Run.Out;
+    EXPECT_EQ(Found->second, Case.Result) << Case.Test;
+    if (Case.Shown != nullptr) {
+      EXPECT_NE(Run.Log.find(Case.Shown), std::string::npos) << Case.Shown << " in\n" << Run.Log;
+    }
+  }
+  // The framework's own printer and the test's forged report give no lines.
+  for (const char* Printed : {"[ RUN      ]", "Running main()", "FAILED TEST"})
+    EXPECT_EQ(Run.Log.find(Printed), std::string::npos) << Printed;
+  // A failed check keeps its place in the test's source.
+  EXPECT_NE(Run.Out.find("GoogleTestProgram.cpp:19: FAILURE (Basic.FailsWithValues)"),
+            std::string::npos)
+      << Run.Out;
+
+  // Listing names suites as unit tests and tests as methods; a filter
+  // selects through them.
+  const TOutcome List = RunProgram(Dir, "list " + Program);
+  EXPECT_EQ(List.Code, 0);
+  EXPECT_NE(List.Out.find("GoogleTestProgram (LOAD SUCCESS)\n  Basic\n    Passes\n"),
+            std::string::npos)
+      << List.Out;
+  EXPECT_NE(List.Out.find("  Inst/Param\n    IsSmall/0\n    IsSmall/1\n"), std::string::npos);
+  const TOutcome Filtered = RunProgram(Dir, "run " + Program + " --filter Faults.AfterTheFaults");
+  EXPECT_EQ(Filtered.Code, 0) << Filtered.Out;
+  EXPECT_EQ(Results(Filtered.Out).at("Faults.AfterTheFaults"), "SUCCESS");
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+// A GoogleTest program with one test of each outcome the runner must tell
+// apart, for the tests of the GoogleTest kind. Only the hanging test waits
+// for a time limit: it runs where the test sets one.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+TEST(Basic, Passes) {
+  std::printf("printed by the test\n");
+  EXPECT_EQ(1 + 1, 2);
+}
+
+TEST(Basic, FailsWithValues) {
+  const int Three = 3;
+  EXPECT_EQ(Three, 4) << "extra message";
+}
+
+TEST(Basic, ThrowsStd) {
+  throw std::runtime_error("boom std");
+}
+
+TEST(Basic, ThrowsOther) {
+  throw 42;
+}
+
+TEST(Basic, Skips) {
+  GTEST_SKIP() << "not today";
+}
+
+TEST(Basic, DISABLED_IsOff) {
+  FAIL() << "never runs";
+}
+
+TEST(Basic, PrintsAFakeReport) {
+  std::printf("[       OK ] Basic.Forged (0 ms)\nevent=TestEnd&passed=1\n");
+  std::fprintf(stderr, "to standard error\n");
+  ADD_FAILURE() << "real failure";
+}
+
+TEST(Faults, Crashes) {
+  std::raise(SIGSEGV);
+}
+
+TEST(Faults, Aborts) {
+  std::abort();
+}
+
+TEST(Faults, Exits) {
+  std::exit(0);
+}
+
+TEST(Faults, Hangs) {
+  if (std::getenv("KALVORO_GTEST_HANG") != nullptr)
+    std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+TEST(Faults, AfterTheFaults) {
+  SUCCEED();
+}
+
+class Param : public testing::TestWithParam<int> {};
+TEST_P(Param, IsSmall) {
+  EXPECT_LT(GetParam(), 3);
+}
+INSTANTIATE_TEST_SUITE_P(Inst, Param, testing::Values(1, 5));
+
+template <class T> class Typed : public testing::Test {};
+using TypedTypes = testing::Types<int, char>;
+TYPED_TEST_SUITE(Typed, TypedTypes);
+TYPED_TEST(Typed, HasSize) {
+  EXPECT_GE(sizeof(TypeParam), 1u);
+}
