@@ -12,6 +12,8 @@
 // library's other functions (sigset, sighold, sigignore, ...).
 #pragma once
 
+#include "Export.h"
+
 #include <signal.h>
 
 #include <atomic>
@@ -19,8 +21,10 @@
 namespace Kalvoro::SignalRepair {
 
 // The C library's functions, past the interception: the framework's own
-// changes are not counted.
-int Sigaction(int aSignal, const struct sigaction* aAction, struct sigaction* aOld) noexcept;
+// changes are not counted. Sigaction is exported for the programs' own
+// changes (Sources/Processes), which must not count either.
+KALVORO_API int Sigaction(int aSignal, const struct sigaction* aAction,
+                          struct sigaction* aOld) noexcept;
 int Sigmask(int aHow, const sigset_t* aSet, sigset_t* aOld) noexcept;
 
 // How many intercepted calls may have changed a disposition or a mask so far.

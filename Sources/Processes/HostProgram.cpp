@@ -1,17 +1,26 @@
 #include "HostProgram.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <string>
 
 namespace Kalvoro {
 
+// This code is linked into the program, not into the library, so the
+// library is asked for by its soname among the loaded objects: the path the
+// loader found it under is the one it loaded.
 std::string LibraryPath() {
-  Dl_info Info{};
-  if (dladdr(reinterpret_cast<void*>(&LibraryPath), &Info) == 0 || Info.dli_fname == nullptr)
+  void* Library = dlopen(KALVORO_LIBRARY_SONAME, RTLD_LAZY | RTLD_NOLOAD);
+  if (Library == nullptr)
     return {};
-  return Info.dli_fname;
+  std::string Path;
+  struct link_map* Map = nullptr;
+  if (dlinfo(Library, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr && Map->l_name != nullptr)
+    Path = Map->l_name;
+  dlclose(Library);
+  return Path;
 }
 
 std::string HostProgramPath() {

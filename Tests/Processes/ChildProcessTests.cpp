@@ -1,4 +1,4 @@
-// Child processes as the hosts and the load trials start them: how a death
+// Child processes as the run hosts are started: how a death
 // is worded, which descriptors the child has, deadlines, and that ending a
 // child ends what it started.
 #include "ChildProcess.h"

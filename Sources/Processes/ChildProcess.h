@@ -13,8 +13,6 @@
 // with the stop's signal, so a stop never reads as its end.
 #pragma once
 
-#include "Export.h"
-
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -33,7 +31,7 @@ struct TChildOptions {
   std::vector<std::string> Environment; // added to the parent's ("NAME=VALUE")
 };
 
-class KALVORO_API TChildProcess {
+class TChildProcess {
 public:
   // Starts the child; raises Exception("Cannot start PROGRAM: reason") when
   // it cannot be started.
@@ -81,6 +79,6 @@ private:
 };
 
 // "SIGSEGV", "SIGKILL", ... or "signal N".
-KALVORO_API std::string SignalName(int aSignal);
+std::string SignalName(int aSignal);
 
 } // namespace Kalvoro

@@ -4,17 +4,15 @@
 // that links the framework finds the host that belongs to it.
 #pragma once
 
-#include "Export.h"
-
 #include <string>
 
 namespace Kalvoro {
 
 // The file of the framework library that this process loaded, or an empty
 // text when the loader does not tell.
-KALVORO_API std::string LibraryPath();
+std::string LibraryPath();
 
 // The host program's path, or an empty text when it is not there.
-KALVORO_API std::string HostProgramPath();
+std::string HostProgramPath();
 
 } // namespace Kalvoro

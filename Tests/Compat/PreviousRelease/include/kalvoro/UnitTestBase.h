@@ -1,0 +1,231 @@
+// Unit tests, test scenarios with their summary, and test modules (the unit
+// UnitTestBase; implemented in UnitTestBase.cpp, TestScenario.cpp, Module.cpp).
+// The unit-test class itself is in UnitTestCore.h.
+#pragma once
+
+#include "NotificationMessages.h"
+#include "UnitTestCore.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Kalvoro {
+
+// The counters of a scenario's last run.
+class KALVORO_API TSummary {
+public:
+  TSummary() { Clear(); }
+  void Clear();
+  void Summarize(const TTestScenario* aScenario);
+
+  int TotalUnitTests() const { return FTotalUnitTests; }
+  int UnitTestTodo() const { return FUnitTestTodo; }
+  int UnitTestSuccess() const { return FUnitTestSuccess; }
+  int UnitTestFailure() const { return FUnitTestFailure; }
+  int UnitTestException() const { return FUnitTestException; }
+  int TotalMethods() const { return FTotalMethods; }
+  int MethodTodo() const { return FMethodTodo; }
+  int MethodSuccess() const { return FMethodSuccess; }
+  int MethodFailure() const { return FMethodFailure; }
+  int MethodException() const { return FMethodException; }
+  bool Empty() const { return FEmpty; }
+  // Checks and reports that a test's threads made during the run while no
+  // method of their unit test ran; they were dropped.
+  int DroppedMessages() const { return FDroppedMessages; }
+  void SetDroppedMessages(int aCount) { FDroppedMessages = aCount; }
+
+private:
+  int FTotalUnitTests = 0;
+  int FUnitTestTodo = 0;
+  int FUnitTestSuccess = 0;
+  int FUnitTestFailure = 0;
+  int FUnitTestException = 0;
+  int FTotalMethods = 0;
+  int FMethodTodo = 0;
+  int FMethodSuccess = 0;
+  int FMethodFailure = 0;
+  int FMethodException = 0;
+  bool FEmpty = true;
+  int FDroppedMessages = 0;
+};
+
+// What one run of a scenario takes and in what order. A runner sets one on
+// the scenario for a run (TTestScenario::SetRunPlan); without one, a run takes
+// every method of every enabled unit test in list order.
+class KALVORO_API TRunPlan {
+public:
+  virtual ~TRunPlan() = default;
+  // Asked for each enabled unit test before it would run: one that does not
+  // run keeps its "not run" result, and so do all of its methods.
+  virtual bool RunsUnitTest(const TUnitTestBase& aUnitTest) const = 0;
+  // Asked for each method of a running unit test before it would run: a
+  // method that does not run keeps its "not run" result, and its Init and
+  // Exit do not run for it.
+  virtual bool Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const = 0;
+  // Asked when the scenario's run starts, and when each unit test's run
+  // starts: reorder aOrder, which holds the indexes 0..n-1 in list order.
+  virtual void OrderUnitTests(const TTestScenario& aScenario, std::vector<int>& aOrder) = 0;
+  virtual void OrderMethods(const TUnitTestBase& aUnitTest, std::vector<int>& aOrder) = 0;
+};
+
+// Runs methods somewhere other than the running thread (a run host). A runner
+// sets one on the scenario for a run (TTestScenario::SetMethodRunner); the
+// scenario's run then hands it each method to run instead of running the
+// method's phases itself. The method runner sets the method's result and fires
+// the method's messages through the scenario, as the phases would have.
+class KALVORO_API TMethodRunner {
+public:
+  virtual ~TMethodRunner() = default;
+  virtual void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) = 0;
+  // True once the run is to start no further method (a user's stop): the
+  // rest keep "not run", as after an interruption.
+  virtual bool StopRequested() const { return false; }
+};
+
+// A named group of unit tests that runs as one. It refers to its unit tests
+// without owning them.
+class KALVORO_API TTestScenario {
+public:
+  explicit TTestScenario(std::string_view aName);
+  // Detaches the unit tests that it still holds.
+  ~TTestScenario();
+  TTestScenario(const TTestScenario&) = delete;
+  TTestScenario& operator=(const TTestScenario&) = delete;
+
+  const std::string& Name() const { return FName; }
+  void SetName(std::string_view aName) { FName = CutName(aName); }
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool aValue);
+
+  void FireStateNotification(std::unique_ptr<TCustomMessage> aMessage);
+  void AddStateNotificationHandler(const TMessageEvent& aHandler);
+  void RemoveStateNotificationHandler(const TMessageEvent& aHandler);
+  TMessageEventList& StateNotifications() { return FStateNotifications; }
+  const TMessageEventList& StateNotifications() const { return FStateNotifications; }
+
+  void AddUnitTest(TUnitTestBase* aUnitTest);
+  void RemoveUnitTest(TUnitTestBase* aUnitTest);
+  // Removes each of these unit tests that the scenario holds, as
+  // RemoveUnitTest does, in one pass over the list.
+  void RemoveUnitTests(const std::vector<TUnitTestBase*>& aUnitTests);
+  void RemoveAllUnitTests();
+  int UnitTestIndexOf(const TUnitTestBase* aUnitTest) const;
+  TUnitTestBase* GetUnitTest(int aIndex) const { return FUnitTestList.GetItem(aIndex); }
+  int GetUnitTestCount() const { return FUnitTestList.Count(); }
+  const TUnitTestList& UnitTestList() const { return FUnitTestList; }
+
+  const TSummary& GetSummary() const { return FSummary; }
+  // The longest that each guarded phase (Init, a method, Exit) may run, in
+  // seconds; a phase that runs longer is ended as an exception of its phase.
+  // 0, the default, sets no limit.
+  double TimeLimit() const { return FTimeLimit; }
+  void SetTimeLimit(double aSeconds);
+  // The plan of the next runs, not owned; nullptr runs everything in order.
+  TRunPlan* RunPlan() const { return FRunPlan; }
+  void SetRunPlan(TRunPlan* aPlan) { FRunPlan = aPlan; }
+  // Where the next runs' methods run, not owned; nullptr: in this thread.
+  TMethodRunner* MethodRunner() const { return FMethodRunner; }
+  void SetMethodRunner(TMethodRunner* aRunner) { FMethodRunner = aRunner; }
+  void UpdateEnabledState();
+  void ResetResults();
+  void Run();
+
+private:
+  std::string FName;
+  bool FEnabled = true;
+  TUnitTestList FUnitTestList{false};
+  TMessageEventList FStateNotifications;
+  TSummary FSummary;
+  double FTimeLimit = 0;
+  TRunPlan* FRunPlan = nullptr;
+  TMethodRunner* FMethodRunner = nullptr;
+};
+
+enum TModuleType : std::uint8_t { ptPackage, ptLibrary, ptUnknown };
+enum TModuleState : std::uint8_t { msNotLoaded, msLoadSuccess, msLoadFailed };
+
+// The state as the programs show it: "NOT LOADED", "LOAD SUCCESS", "LOAD FAILED".
+constexpr std::string_view ModuleStateText(TModuleState aState) {
+  switch (aState) {
+  case msNotLoaded:
+    return "NOT LOADED";
+  case msLoadSuccess:
+    return "LOAD SUCCESS";
+  case msLoadFailed:
+    return "LOAD FAILED";
+  }
+  return {};
+}
+
+// Every error that LoadModule raises itself.
+class KALVORO_API TModuleException : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// A unit-test name that a load could not keep as registered.
+struct TNameChange {
+  std::string Registered; // the registered name, cut to MaxNameLength
+  std::string Given;      // the unit test's name; empty: the unit test was refused
+};
+
+// One module file: loads its library, creates a unit test per registered
+// class, and keeps the scenario memberships as assignment lines while the
+// module is not loaded.
+class KALVORO_API TModule {
+public:
+  explicit TModule(std::string aFileName);
+  ~TModule();
+  TModule(const TModule&) = delete;
+  TModule& operator=(const TModule&) = delete;
+
+  TModuleType ModuleType() const { return FModuleType; }
+  TModuleState State() const { return FState; }
+  const std::string& FullFileName() const { return FFullFileName; }
+  void* Handle() const { return FHandle; }
+  const TUnitTestList& UnitTestList() const { return FUnitTestList; }
+  std::vector<std::string>& Assignments() { return FAssignments; }
+  const std::vector<std::string>& Assignments() const { return FAssignments; }
+  // What the dynamic loader said about the last failed load or unload, for
+  // diagnostics; after a crash in the module's code, the crash's text.
+  const std::string& LoaderError() const { return FLoaderError; }
+  // What the last load did to names: unit tests refused because their name
+  // holds '|', and unit tests named apart because their names share their
+  // first MaxNameLength bytes.
+  const std::vector<TNameChange>& NameChanges() const { return FNameChanges; }
+
+  std::string GetFileName() const;
+  std::string GetPath() const;
+
+  // The folder against which a relative FullFileName is loaded (a project
+  // file's folder); empty: relative to the working directory.
+  const std::string& BaseDirectory() const { return FBaseDirectory; }
+  void SetBaseDirectory(std::string aDirectory) { FBaseDirectory = std::move(aDirectory); }
+  // The path handed to the dynamic loader.
+  std::string LoadPath() const;
+
+  bool LoadModule();
+  bool UnloadModule();
+  void SaveAssignments();
+  void EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
+                        const TFixtureBaseClass* aFixtureClass, void* aInfo);
+
+private:
+  void* OpenLibrary();
+  void ReleaseLibrary();
+  void CloseFile();
+
+  TModuleType FModuleType;
+  TModuleState FState = msNotLoaded;
+  std::string FFullFileName;
+  void* FHandle = nullptr;
+  TUnitTestList FUnitTestList{true};
+  std::vector<std::string> FAssignments;
+  std::string FLoaderError;
+  std::string FBaseDirectory;
+  int FFile = -1; // the module file while its library is loaded
+  std::vector<TNameChange> FNameChanges;
+};
+
+} // namespace Kalvoro
