@@ -23,9 +23,12 @@ void TMethodEvents::Progress(TProgressType aType, const std::string& aPhase) {
   List.Deliver(Message);
 }
 
-void TMethodEvents::Start() {
+void TMethodEvents::Start(const std::function<void()>& aInit) {
   FMethod.SetTestResult(tcrSuccess);
+  FPhase = InitPhase;
   Progress(ptInitStart, InitPhase);
+  if (aInit)
+    aInit();
   Progress(ptInitFinish, InitPhase);
   FPhase = FMethod.Name();
   Progress(ptMethodStart, FPhase);
@@ -75,7 +78,7 @@ void TMethodEvents::Finish() {
   FPhase = ExitPhase;
   Progress(ptExitStart, ExitPhase);
   Progress(ptExitFinish, ExitPhase);
-  if (FSkipped)
+  if (FSkipped && FMethod.TestResult() == tcrSuccess)
     FMethod.SetTestResult(tcrTodo);
 }
 

@@ -8,6 +8,7 @@
 
 #include "UnitTestBase.h"
 
+#include <functional>
 #include <string>
 
 namespace Kalvoro {
@@ -18,8 +19,9 @@ public:
   TMethodEvents(TUnitTestBase& aUnitTest, int aMethodIndex);
 
   // Init starts and finishes, and the method starts; its result is SUCCESS
-  // until a check fails or an error is reported.
-  void Start();
+  // until a check fails or an error is reported. aInit fires what belongs to
+  // Init (a failure before the test: its suite's set-up).
+  void Start(const std::function<void()>& aInit = {});
   void Report(const std::string& aText);
   // A check: a failed one makes the result FAILURE (unless it is worse).
   void Check(bool aPassed, const std::string& aText, const std::string& aFile = {},
@@ -28,8 +30,9 @@ public:
   // test raised): a result still SUCCESS becomes EXCEPTION, as in a
   // Kalvoro method.
   void Exception(const std::string& aText);
-  // The test skipped itself (aText: why, reported): it ends not run, as
-  // the summary's skipped count and JUnit's skipped case show it.
+  // The test skipped itself (aText: why, reported): unless something
+  // failed, it ends not run, as the summary's skipped count and JUnit's
+  // skipped case show it.
   void Skip(const std::string& aText);
   // The method finishes, then Exit starts and finishes.
   void Finish();

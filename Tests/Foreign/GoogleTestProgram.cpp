@@ -62,6 +62,26 @@ TEST(Faults, AfterTheFaults) {
   SUCCEED();
 }
 
+TEST(Death, DiesAsExpected) {
+  EXPECT_DEATH(std::abort(), "");
+}
+
+TEST(Death, DoesNotDie) {
+  EXPECT_DEATH(std::printf("alive\n"), "");
+}
+
+// A suite whose set-up fails: the failure belongs to the test after it.
+class BrokenSetUp : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    std::printf("setting up\n");
+    ADD_FAILURE() << "set-up failed";
+  }
+};
+TEST_F(BrokenSetUp, RunsAfterIt) {
+  SUCCEED();
+}
+
 class Param : public testing::TestWithParam<int> {};
 TEST_P(Param, IsSmall) {
   EXPECT_LT(GetParam(), 3);

@@ -253,7 +253,7 @@ void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
     FOpenedAt = NowMs();
     FProgress = true;
   } else if (aEvent.Name == "TestPartResult") {
-    TPart Part{aEvent.Field("file"), aEvent.Field("line"), aEvent.Field("message")};
+    TPart Part{aEvent.Field("file"), aEvent.Field("line"), aEvent.Field("message"), FOpen.empty()};
     (FOpen.empty() ? FOutsideParts : FOutcomes[FRunning][FOpen].Parts).push_back(std::move(Part));
   } else if (aEvent.Name == "TestEnd" && !FOpen.empty()) {
     TOutcome& Outcome = FOutcomes[FRunning][FOpen];
@@ -379,13 +379,32 @@ void TGoogleTestRunner::EndProgram() {
 void TGoogleTestRunner::Replay(TUnitTestBase& aUnitTest, int aMethodIndex,
                                const TOutcome& aOutcome) {
   TMethodEvents Events(aUnitTest, aMethodIndex);
-  Events.Start();
-  auto Fire = [&](const TPart& aPart) {
+  // A failure before the test (its suite's set-up) fails the test's Init.
+  Events.Start([&] {
+    for (const TPart& Part : aOutcome.Parts)
+      if (Part.Outside)
+        Events.Check(false, Part.Message, Part.File,
+                     static_cast<unsigned>(std::max(std::atoi(Part.Line.c_str()), 0)));
+  });
+  auto Heads = [](const std::string& aLine, const TPart& aPart) {
+    const std::string Heading = aPart.Heading();
+    return aLine == Heading + "Failure" || aLine == Heading + "Skipped";
+  };
+  // Where the framework's printer ran, it headed every failure and skip on
+  // the output; a part it did not head is a success (SUCCEED's).
+  bool Printed = false;
+  for (const TPart& Part : aOutcome.Parts)
+    for (const std::string& Line : aOutcome.Lines)
+      Printed = Printed || Heads(Line, Part);
+  auto Fire = [&](const TPart& aPart, bool aHeaded) {
+    if (aPart.Outside)
+      return; // fired in Init
     if (aPart.Thrown() && !aOutcome.Passed)
       Events.Exception(aPart.Message);
-    else if (aOutcome.Passed || aOutcome.Skipped)
-      Events.Report(aPart.Message); // a success's text, or why it skipped
-    else
+    else if (aOutcome.Passed || aOutcome.Skipped || (Printed && !aHeaded)) {
+      if (!aPart.Message.empty())
+        Events.Report(aPart.Message); // a success's text, or why it skipped
+    } else
       Events.Check(false, aPart.Message, aPart.File,
                    static_cast<unsigned>(std::max(std::atoi(aPart.Line.c_str()), 0)));
   };
@@ -393,20 +412,22 @@ void TGoogleTestRunner::Replay(TUnitTestBase& aUnitTest, int aMethodIndex,
   std::size_t Next = 0;
   for (std::size_t I = 0; I < aOutcome.Lines.size(); ++I) {
     const std::string& Line = aOutcome.Lines[I];
-    if (Next < aOutcome.Parts.size()) {
-      const TPart& Part = aOutcome.Parts[Next];
-      const std::string Heading = Part.Heading();
-      if (Line == Heading + "Failure" || Line == Heading + "Skipped") {
-        Fire(Part);
-        ++Next;
-        I += MessageLines(Part.Message).size();
-        continue;
-      }
+    // Parts the printer did not head come before the next one it did.
+    std::size_t Headed = Next;
+    while (Headed < aOutcome.Parts.size() && !Heads(Line, aOutcome.Parts[Headed]))
+      ++Headed;
+    if (Headed < aOutcome.Parts.size()) {
+      for (; Next < Headed; ++Next)
+        Fire(aOutcome.Parts[Next], false);
+      Fire(aOutcome.Parts[Next], true);
+      I += MessageLines(aOutcome.Parts[Next].Message).size();
+      ++Next;
+      continue;
     }
     Events.Report(Line);
   }
   for (; Next < aOutcome.Parts.size(); ++Next)
-    Fire(aOutcome.Parts[Next]);
+    Fire(aOutcome.Parts[Next], false);
   if (!aOutcome.Death.empty())
     Events.Exception(aOutcome.Death);
   if (aOutcome.Skipped)

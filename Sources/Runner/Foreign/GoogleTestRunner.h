@@ -41,6 +41,7 @@ private:
     std::string File;
     std::string Line;
     std::string Message;
+    bool Outside = false; // it came before the test (its suite's set-up)
     bool Thrown() const { return Line == "-1" && Message.find(" thrown in ") != std::string::npos; }
     // How the framework's printer heads it on the output, less its type.
     std::string Heading() const {
