@@ -2,6 +2,7 @@
 // outcome is the one the framework gives it, what it printed and why it
 // failed are its report lines and checks, and the run goes on past each
 // fault (a crash, an abort, an exit, a hang past the time limit).
+#include "Json.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,30 @@ TEST(GoogleTestKind, EveryOutcomeIsTheFrameworksAndTheRunGoesOnPastFaults) {
   const TOutcome Filtered = RunProgram(Dir, "run " + Program + " --filter Faults.AfterTheFaults");
   EXPECT_EQ(Filtered.Code, 0) << Filtered.Out;
   EXPECT_EQ(Results(Filtered.Out).at("Faults.AfterTheFaults"), "SUCCESS");
+}
+
+// The framework's own samples give, through the runner, every outcome that
+// the program's own JSON report gives.
+TEST(GoogleTestKind, TheFrameworksSamplesGiveTheProgramsOwnOutcomes) {
+  TScratchDir Dir;
+  const std::string Samples = std::string(KALVORO_TEST_MODULES_DIR) + "/GoogleTestSamples";
+  const std::string Direct =
+      Samples + " --gtest_output=json:" + Dir.File("own.json") + " >/dev/null 2>&1 </dev/null";
+  ASSERT_EQ(std::system(Direct.c_str()), 0);
+  const Kalvoro::TJson Own = Kalvoro::ReadJson(ReadFile(Dir.File("own.json")));
+  std::map<std::string, std::string> Expected;
+  for (const Kalvoro::TJson& Suite : Own.Find("testsuites")->Items)
+    for (const Kalvoro::TJson& Test : Suite.Find("testsuite")->Items) {
+      const Kalvoro::TJson* Failures = Test.Find("failures");
+      Expected[Suite.TextOf("name") + "." + Test.TextOf("name")] =
+          Test.TextOf("result") == "SKIPPED"                ? "SKIPPED"
+          : Failures != nullptr && !Failures->Items.empty() ? "FAILURE"
+                                                            : "SUCCESS";
+    }
+  ASSERT_GT(Expected.size(), 30u);
+  const TOutcome Run = RunProgram(Dir, "run " + Samples);
+  EXPECT_EQ(Run.Code, 0) << Run.Out;
+  EXPECT_EQ(Results(Run.Out), Expected);
 }
 
 } // namespace
