@@ -186,11 +186,12 @@ private slots:
     QTemporaryDir Folder;
     const QString Program = QStringLiteral(KALVORO_TEST_MODULES_DIR "/LineProgram");
     const QString Report = QStringLiteral(KALVORO_TEST_MODULES_DIR "/ReportA.so");
+    const QString GoogleTest = QStringLiteral(KALVORO_TEST_MODULES_DIR "/GoogleTestProgram");
     const QString Project = Folder.filePath(QStringLiteral("Kinds.kvr"));
     WriteTextFile(Project, {"[Project]",
                             "Signature=Kalvoro",
                             "FileVersion=1.0",
-                            "ModuleCount=2",
+                            "ModuleCount=3",
                             "ScenarioCount=1",
                             "[FileInfo]",
                             "SummaryEnabled=0",
@@ -208,8 +209,13 @@ private slots:
                             "File1=" + Report,
                             "Load1=1",
                             "AssignmentCount1=0",
+                            "File2=" + GoogleTest,
+                            "Load2=1",
+                            "AssignmentCount2=1",
                             "[" + Program + "]",
-                            "Assign0=TLines|Default Scenario|ENABLED"});
+                            "Assign0=TLines|Default Scenario|ENABLED",
+                            "[" + GoogleTest + "]",
+                            "Assign0=Basic|Default Scenario|ENABLED"});
     {
       TMainForm Form(Dialogs, {Project});
       Form.show();
@@ -220,12 +226,13 @@ private slots:
       QStringList KindsShown;
       for (int I = 0; I < Modules.TotalCount(); ++I)
         KindsShown << Modules.NodeAtFlatIndex(I)->Text(3);
-      QVERIFY2(KindsShown.contains(QStringLiteral("Kalvoro module")),
-               qPrintable(KindsShown.join(',')));
+      for (const char* Kind : {"Kalvoro module", "GoogleTest program"})
+        QVERIFY2(KindsShown.contains(QLatin1String(Kind)), qPrintable(KindsShown.join(',')));
       Form.SwitchFrame(Form.ResultsFrame());
       PressStartAll(*Form.ResultsFrame());
       const QStringList Results = Statuses(*Form.ResultsFrame()->Tree());
-      for (const char* Row : {"Passes=SUCCESS", "Fails=FAILURE"})
+      for (const char* Row : {"Passes=SUCCESS", "Fails=FAILURE", "FailsWithValues=FAILURE",
+                              "ThrowsStd=EXCEPTION", "Skips=TODO"})
         QVERIFY2(Results.contains(QLatin1String(Row)), qPrintable(Results.join(',')));
       Dialogs.ConfirmAnswers << false;
       Form.close();
