@@ -193,6 +193,18 @@ struct TNameChange {
   std::string Given;      // the unit test's name; empty: the unit test was refused
 };
 
+// How a test program of another framework is started when it is listed and
+// run: arguments after the ones its framework needs, variables added to its
+// environment ("NAME=VALUE"), and its working directory (empty: the
+// program's own folder). A Kalvoro module does not use them.
+struct TProgramSettings {
+  std::vector<std::string> Arguments;
+  std::vector<std::string> Environment;
+  std::string Directory;
+  bool Empty() const { return Arguments.empty() && Environment.empty() && Directory.empty(); }
+  bool operator==(const TProgramSettings&) const = default;
+};
+
 // One module file: loads its library, creates a unit test per registered
 // class, and keeps the scenario memberships as assignment lines while the
 // module is not loaded.
@@ -253,6 +265,10 @@ public:
   // loader's text.
   void FailListing(TModuleState aState, std::string aLoaderError);
   void SaveAssignments();
+  // How the module is started where it is a test program (kept by the
+  // project file); a change takes effect at the next listing.
+  const TProgramSettings& ProgramSettings() const { return FProgramSettings; }
+  void SetProgramSettings(TProgramSettings aSettings) { FProgramSettings = std::move(aSettings); }
   void EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
                         const TFixtureBaseClass* aFixtureClass, void* aInfo);
 
@@ -277,6 +293,7 @@ private:
   // Last, so that the members before keep their places.
   TModuleFileIdentity FLoadedIdentity;
   bool FListed = false;
+  TProgramSettings FProgramSettings;
 };
 
 } // namespace Kalvoro

@@ -3,6 +3,7 @@
 #include "Project.h"
 
 #include "IniFile.h"
+#include "ProgramSettings.h"
 #include "ProjectOptions.h"
 #include "ProjectText.h"
 
@@ -161,6 +162,7 @@ bool TProject::LoadProject(std::string& aReport) {
         throw ELoadProject("Failed to open project\rSection " + Quoted(Path) + " is corrupt");
       Module->Assignments().emplace_back(*Value);
     }
+    Module->SetProgramSettings(ReadProgramSettings(Ini, Path));
     if (Load) {
       // A module that fails to load stays with its assignment lines; the
       // modules after it are still read and loaded, then the first load
@@ -198,10 +200,15 @@ void TProject::SaveProject() {
     if (HasLineBreak(Scenario->Name()))
       throw Exception("Unable to write to " + FFileName + "\rThe scenario name " +
                       Quoted(Visible(Scenario->Name())) + " contains a line break");
-  for (const TModule* Module : FModules)
+  for (const TModule* Module : FModules) {
     if (HasLineBreak(Module->FullFileName()))
       throw Exception("Unable to write to " + FFileName + "\rThe module path " +
                       Quoted(Visible(Module->FullFileName())) + " contains a line break");
+    if (const std::string* Setting = SettingWithLineBreak(Module->ProgramSettings()))
+      throw Exception("Unable to write to " + FFileName + "\rThe setting " +
+                      Quoted(Visible(*Setting)) + " of " + Quoted(Module->FullFileName()) +
+                      " contains a line break");
+  }
 
   TIniFile Ini(FFileName);
   Ini.WriteString(SectionProject, "Signature", Signature);
@@ -236,6 +243,8 @@ void TProject::SaveProject() {
     for (std::size_t Line = 0; Line < Lines.size(); ++Line)
       Ini.WriteString(Module->FullFileName(), IndexedKey("Assign", static_cast<int>(Line)),
                       Lines[Line]);
+    if (!Module->ProgramSettings().Empty())
+      WriteProgramSettings(Ini, Module->FullFileName(), Module->ProgramSettings());
   }
 
   Ini.UpdateFile();

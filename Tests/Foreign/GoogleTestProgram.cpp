@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -80,6 +81,16 @@ protected:
 };
 TEST_F(BrokenSetUp, RunsAfterIt) {
   SUCCEED();
+}
+
+// What the program was started with: its last argument, a variable of its
+// environment and its working directory's name.
+TEST(Setup, ShowsItsSettings) {
+  const std::vector<std::string> Arguments = testing::internal::GetArgvs();
+  const char* Setting = std::getenv("PROGRAM_SETTING");
+  std::printf("last argument: %s\nsetting: %s\nfolder: %s\n", Arguments.back().c_str(),
+              Setting != nullptr ? Setting : "(none)",
+              std::filesystem::current_path().filename().c_str());
 }
 
 class Param : public testing::TestWithParam<int> {};

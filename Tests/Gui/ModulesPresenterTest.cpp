@@ -5,10 +5,14 @@
 // rebuilds are recorded as one sequence of events.
 #include "PresenterTestSupport.h"
 
+#include "KindLister.h"
 #include "ModulesPresenter.h"
 #include "Project.h"
 #include "Titles.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -327,6 +331,55 @@ private slots:
     QCOMPARE(FDialogs->Events, QStringList{"refresh"});
     QCOMPARE(FView->Rows, (QStringList{ModuleRow("GuiNoRegister.so", "LOAD FAILED", 2),
                                        ModuleRow("GuiAlpha.so", "NOT LOADED", 0)}));
+  }
+
+  // A test program's arguments, environment and working directory: asked
+  // for a module listed as one only, kept by the project file in a section
+  // of their own, and handed to the program at its next listing and runs.
+  void ProgramSettingsGoToTheProjectFileAndTheProgram() {
+    TKindLister Kinds;
+    const TModuleListerScope Listing(&Kinds);
+    const std::string Program = KALVORO_TEST_MODULES_DIR "/GoogleTestProgram";
+    FView->Current = FProject->Modules().AddByFileName(PathOf("GuiAlpha.so"));
+    QVERIFY(!Command("actProgramSettings").Enabled()); // not listed yet
+    FView->Current->LoadModule();
+    QVERIFY(!Command("actProgramSettings").Enabled()); // a Kalvoro module
+    AddByDialog(QString::fromStdString(Program));
+    TModule* Module = FProject->Modules().FindByFileName(Program);
+    FView->Current = Module;
+    QVERIFY(Command("actProgramSettings").Enabled());
+    const QString Folder = FFolder->filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(Folder));
+    MarkSaved();
+    // A malformed environment entry changes nothing.
+    FDialogs->InputAnswers << QStringLiteral("--x") << QStringLiteral("NOEQUALS") << QString();
+    QVERIFY(Command("actProgramSettings").Run());
+    QVERIFY(Module->ProgramSettings().Empty());
+    QVERIFY(!FProject->Modified());
+    FDialogs->InputAnswers << QStringLiteral("--first 'two words'")
+                           << QStringLiteral("PROGRAM_SETTING=on") << Folder;
+    QVERIFY(Command("actProgramSettings").Run());
+    const TProgramSettings Expected{
+        {"--first", "two words"}, {"PROGRAM_SETTING=on"}, Folder.toStdString()};
+    QVERIFY(Module->ProgramSettings() == Expected);
+    QVERIFY(FProject->Modified());
+    QCOMPARE(Module->State(), msLoadSuccess);
+    FProject->SaveProject();
+    const TOpenProjectResult Reread = OpenProject(FProject->FileName());
+    QVERIFY(Reread.Project->Modules().FindByFileName(Program)->ProgramSettings() == Expected);
+    // The program gets them when the console runner runs the project.
+    QProcess Runner;
+    Runner.start(QStringLiteral(KALVORO_RUNNER),
+                 {QStringLiteral("run"), QString::fromStdString(FProject->FileName()),
+                  QStringLiteral("--filter"), QStringLiteral("Setup.*"), QStringLiteral("--log"),
+                  FFolder->filePath(QStringLiteral("log.txt"))});
+    QVERIFY(Runner.waitForFinished(60000));
+    QFile LogFile(FFolder->filePath(QStringLiteral("log.txt")));
+    QVERIFY(LogFile.open(QIODevice::ReadOnly));
+    const QString Log = QString::fromUtf8(LogFile.readAll());
+    for (const char* Line :
+         {"REPORT last argument: two words", "REPORT setting: on", "REPORT folder: work"})
+      QVERIFY2(Log.contains(QLatin1String(Line)), qPrintable(Log));
   }
 
   void UnloadAllMarksOncePerModuleAndRemoveAllEmptiesTheProject() {

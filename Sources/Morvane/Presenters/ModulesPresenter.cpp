@@ -1,9 +1,11 @@
 #include "ModulesPresenter.h"
 
 #include "Dialogs.h"
+#include "KindLister.h"
 #include "LoadErrors.h"
 #include "ModuleImages.h"
 #include "Paths.h"
+#include "ProgramSettings.h"
 #include "Project.h"
 #include "Titles.h"
 
@@ -66,6 +68,14 @@ TModulesPresenter::TModulesPresenter(IDialogs& aDialogs, IModulesView& aView)
        .Hint = "Unload All Modules|Unload all modules",
        .Rule = HasProject,
        .Effect = [this] { UnloadAll(); }},
+      TCommand::Separator(cpMenu | cpPopup),
+      {.Name = "actProgramSettings",
+       .Caption = "Program Settings...",
+       .Hint = "Program Settings|The arguments, environment and working directory of the "
+               "selected test program",
+       .Rule = [this] { return CanSetUp(FView.CurrentModule()); },
+       .Effect = [this] { EditProgramSettings(); },
+       .Places = cpMenu | cpPopup},
   };
 }
 
@@ -96,6 +106,13 @@ bool TModulesPresenter::CanLoad(const TModule* aCurrent) const {
 
 bool TModulesPresenter::CanUnload(const TModule* aCurrent) const {
   return CanRemove(aCurrent) && aCurrent->State() == msLoadSuccess;
+}
+
+bool TModulesPresenter::CanSetUp(const TModule* aCurrent) const {
+  if (!CanRemove(aCurrent))
+    return false;
+  const std::string Kind = ModuleKindName(*aCurrent);
+  return !Kind.empty() && Kind != "Kalvoro module";
 }
 
 void TModulesPresenter::Changing(const std::function<void()>& aChange) {
@@ -178,6 +195,48 @@ void TModulesPresenter::UnloadModule() {
   FProject->SetModified();
   Changing([&] { Module->UnloadModule(); });
   FView.RefreshTree();
+}
+
+void TModulesPresenter::EditProgramSettings() {
+  TModule* Module = FView.CurrentModule();
+  if (!CanSetUp(Module))
+    return;
+  TProgramSettings Settings = Module->ProgramSettings();
+  QString Arguments = QString::fromStdString(JoinCommandLine(Settings.Arguments));
+  QString Environment = QString::fromStdString(JoinCommandLine(Settings.Environment));
+  QString Directory = QString::fromStdString(Settings.Directory);
+  const QString Caption = QStringLiteral("Program Settings");
+  if (!FDialogs.InputQuery(Caption, QStringLiteral("Arguments, as on a command line:"),
+                           Arguments) ||
+      !FDialogs.InputQuery(Caption, QStringLiteral("Environment, NAME=VALUE separated by blanks:"),
+                           Environment) ||
+      !FDialogs.InputQuery(
+          Caption, QStringLiteral("Working directory (empty: the program's folder):"), Directory))
+    return;
+  Settings.Arguments = SplitCommandLine(Arguments.toStdString());
+  Settings.Environment = SplitCommandLine(Environment.toStdString());
+  Settings.Directory = Directory.trimmed().toStdString();
+  for (const std::string& Entry : Settings.Environment)
+    if (Entry.find('=') == std::string::npos || Entry.front() == '=') {
+      FDialogs.ShowError(
+          Caption,
+          QStringLiteral("\"%1\" is no NAME=VALUE entry").arg(QString::fromStdString(Entry)));
+      return;
+    }
+  if (Settings == Module->ProgramSettings())
+    return;
+  FProject->SetModified();
+  Module->SetProgramSettings(std::move(Settings));
+  // The listing depends on them: a module listed or refused is listed again.
+  std::optional<std::string> Report;
+  if (Module->State() != msNotLoaded)
+    Changing([&] {
+      Module->UnloadModule();
+      Report = Load(Module);
+    });
+  FView.RefreshTree();
+  if (Report)
+    ShowReport(*Report);
 }
 
 void TModulesPresenter::RemoveAll() {

@@ -44,7 +44,8 @@ public:
   void SetProject(TProject* aProject) { FProject = aProject; }
 
   // actAddModule, actRemoveModule, actLoadModule, actUnloadModule, a
-  // separator, actRemoveAll, actLoadAll, actUnloadAll. Every command that
+  // separator, actRemoveAll, actLoadAll, actUnloadAll, and in the menus
+  // after a separator actProgramSettings. Every command that
   // changes the project rebuilds the tree when it ends, also when it ends in an
   // error, which then goes on to the caller.
   const TCommandList& Commands() const { return FCommands; }
@@ -60,6 +61,8 @@ private:
   bool CanRemove(const TModule* aCurrent) const;
   bool CanLoad(const TModule* aCurrent) const;
   bool CanUnload(const TModule* aCurrent) const;
+  // Program settings: for a module listed (or refused) as a test program.
+  bool CanSetUp(const TModule* aCurrent) const;
 
   void AddModule();
   void RemoveModule();
@@ -68,6 +71,9 @@ private:
   void RemoveAll();
   void LoadAll();
   void UnloadAll();
+  // Asks for the program's arguments, environment and working directory,
+  // and lists it again with them.
+  void EditProgramSettings();
   // Runs a change of the project; when it raises, rebuilds the tree first.
   void Changing(const std::function<void()>& aChange);
   // Loads the module; the report of its assignments when they did not all fit.

@@ -35,10 +35,9 @@ void TGoogleTestKind::List(TModule& aModule) {
   // A main that never reads the flags runs nothing: the filter in the
   // environment excludes every test, and the flags, which override it,
   // include every test again in a program that reads them.
-  TProgramStart Start;
-  Start.Path = aModule.LoadPath();
-  Start.Arguments = {"--gtest_list_tests", "--gtest_filter=*", "--gtest_output=json:/dev/fd/3"};
-  Start.Environment = {"GTEST_FILTER=-*"};
+  const TProgramStart Start = ModuleProgramStart(
+      aModule, {"--gtest_list_tests", "--gtest_filter=*", "--gtest_output=json:/dev/fd/3"},
+      {"GTEST_FILTER=-*"});
   std::string Output;
   std::string Errors;
   std::string Report;

@@ -158,12 +158,12 @@ void TGoogleTestRunner::StartProgram(const TModule* aModule) {
   FFlagFile = Path;
   std::ofstream(Path) << "--gtest_filter=" << Filter << "\n";
   FStream = std::make_unique<TGoogleTestStream>();
-  TProgramStart Start;
-  Start.Path = aModule->LoadPath();
-  Start.Arguments = {"--gtest_flagfile=" + Path,
-                     "--gtest_stream_result_to=127.0.0.1:" + std::to_string(FStream->Port()),
-                     "--gtest_output=json:/dev/fd/3", "--gtest_color=no"};
-  Start.Environment = {"GTEST_FILTER=-*", "GTEST_COLOR=no"};
+  const TProgramStart Start =
+      ModuleProgramStart(*aModule,
+                         {"--gtest_flagfile=" + Path,
+                          "--gtest_stream_result_to=127.0.0.1:" + std::to_string(FStream->Port()),
+                          "--gtest_output=json:/dev/fd/3", "--gtest_color=no"},
+                         {"GTEST_FILTER=-*", "GTEST_COLOR=no"});
   FRunning = aModule;
   FSuite.clear();
   FOpen.clear();

@@ -1,6 +1,7 @@
 #include "TestProgram.h"
 
 #include "Exception.h"
+#include "UnitTestBase.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -33,6 +34,24 @@ void CloseQuietly(int& aDescriptor) {
 }
 
 } // namespace
+
+TProgramStart ModuleProgramStart(const TModule& aModule, std::vector<std::string> aArguments,
+                                 std::vector<std::string> aEnvironment) {
+  const TProgramSettings& Settings = aModule.ProgramSettings();
+  TProgramStart Start;
+  Start.Path = aModule.LoadPath();
+  Start.Arguments = std::move(aArguments);
+  Start.Arguments.insert(Start.Arguments.end(), Settings.Arguments.begin(),
+                         Settings.Arguments.end());
+  Start.Environment = std::move(aEnvironment);
+  Start.Environment.insert(Start.Environment.end(), Settings.Environment.begin(),
+                           Settings.Environment.end());
+  Start.Directory = Settings.Directory;
+  if (!Start.Directory.empty() && Start.Directory.front() != '/' &&
+      !aModule.BaseDirectory().empty())
+    Start.Directory = (std::filesystem::path(aModule.BaseDirectory()) / Start.Directory).string();
+  return Start;
+}
 
 bool TTestProgram::ScrubbedVariable(const std::string& aName) {
   return aName.starts_with("GTEST_") || aName.starts_with("TEST_") || aName == "XML_OUTPUT_FILE" ||

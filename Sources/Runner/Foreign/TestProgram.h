@@ -23,6 +23,14 @@ struct TProgramStart {
   std::string Directory;                // empty: the program's own folder
 };
 
+class TModule;
+
+// The start of aModule's program with aArguments and aEnvironment first,
+// then the module's own settings (a relative working directory counts from
+// the module's base folder, a project file's).
+TProgramStart ModuleProgramStart(const TModule& aModule, std::vector<std::string> aArguments,
+                                 std::vector<std::string> aEnvironment);
+
 class TTestProgram {
 public:
   // Starts the program; raises Exception with the reason when it cannot.
