@@ -3,6 +3,7 @@
 #include "InProcessRunner.h"
 #include "KindLister.h"
 #include "RecordedPlan.h"
+#include "RunSelection.h"
 
 #include <algorithm>
 
@@ -58,8 +59,12 @@ void TKindRunner::Run(TTestScenario& aScenario, const std::function<void()>& aRu
       Runner->End(aCompleted);
     FByModule.clear();
   };
+  const auto* Selection = dynamic_cast<const TRunSelection*>(Original);
+  const std::optional<std::uint64_t> Shuffle =
+      Selection != nullptr ? Selection->ShuffleNumber() : std::nullopt;
   try {
     for (auto& [Runner, Plan] : Plans) {
+      Runner->SetShuffle(Shuffle);
       Runner->Begin(aScenario, Plan);
       if (FStop)
         Runner->Stop();

@@ -196,6 +196,7 @@ TRunSelection::TRunSelection(const std::vector<TTestScenario*>& aScenarios,
 
 void TRunSelection::SetShuffle(std::optional<std::uint64_t> aNumber) {
   FShuffler.reset();
+  FShuffleNumber = aNumber;
   if (aNumber)
     FShuffler.emplace(*aNumber);
 }

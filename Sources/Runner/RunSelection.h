@@ -109,6 +109,8 @@ public:
   int Chosen() const { return FChosen; }
   // Shuffles the next runs from aNumber; nullopt runs in list order.
   void SetShuffle(std::optional<std::uint64_t> aNumber);
+  // The number the runs are shuffled from; nullopt: list order.
+  std::optional<std::uint64_t> ShuffleNumber() const { return FShuffleNumber; }
 
   // A unit test runs when one of its methods is chosen; one without methods
   // runs only when nothing is filtered or sharded away (it matches no name).
@@ -123,6 +125,7 @@ private:
   int FChosen = 0;
   bool FChoosesAll = true;
   std::optional<TShuffler> FShuffler;
+  std::optional<std::uint64_t> FShuffleNumber;
 };
 
 } // namespace Kalvoro

@@ -8,8 +8,10 @@
 #include "ModuleLister.h"
 #include "UnitTestBase.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,10 @@ struct TPlannedMethod {
 class IKindRunner : public TMethodRunner {
 public:
   virtual void Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) = 0;
+  // The run is shuffled from aNumber (nullopt: it is not), told before
+  // Begin. The plan's order is already shuffled; a kind whose programs run
+  // their tests in an order of their own may shuffle them from it.
+  virtual void SetShuffle(std::optional<std::uint64_t> /*aNumber*/) {}
   // The scenario's run is over: completed, or ended by an error (the
   // runner then ends what it started).
   virtual void End(bool aCompleted) = 0;

@@ -158,12 +158,18 @@ void TGoogleTestRunner::StartProgram(const TModule* aModule) {
   FFlagFile = Path;
   std::ofstream(Path) << "--gtest_filter=" << Filter << "\n";
   FStream = std::make_unique<TGoogleTestStream>();
-  const TProgramStart Start =
+  TProgramStart Start =
       ModuleProgramStart(*aModule,
                          {"--gtest_flagfile=" + Path,
                           "--gtest_stream_result_to=127.0.0.1:" + std::to_string(FStream->Port()),
                           "--gtest_output=json:/dev/fd/3", "--gtest_color=no"},
                          {"GTEST_FILTER=-*", "GTEST_COLOR=no"});
+  // A shuffled run shuffles the program's own order too, by the framework's
+  // seed (1 to 99999) drawn from the run's number.
+  if (FShuffle)
+    Start.Arguments.insert(
+        Start.Arguments.begin(),
+        {"--gtest_shuffle", "--gtest_random_seed=" + std::to_string(*FShuffle % 99999 + 1)});
   FRunning = aModule;
   FSuite.clear();
   FOpen.clear();

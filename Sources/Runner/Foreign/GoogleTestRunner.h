@@ -29,6 +29,7 @@ public:
 
   void Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) override;
   void End(bool aCompleted) override;
+  void SetShuffle(std::optional<std::uint64_t> aNumber) override { FShuffle = aNumber; }
   void Stop() override { FStop = true; }
   void StopNow() override;
   bool StopRequested() const override { return FStop; }
@@ -84,6 +85,7 @@ private:
   TWaitHook FWait;
   TTestScenario* FScenario = nullptr;
   bool FStop = false;
+  std::optional<std::uint64_t> FShuffle;
   // Each module's tests of the plan, in run order.
   std::map<const TModule*, std::vector<std::string>> FPlanned;
   std::map<const TModule*, std::map<std::string, TOutcome>> FOutcomes;
