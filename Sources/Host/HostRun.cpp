@@ -299,6 +299,10 @@ void CheckVersion(std::uint32_t aVersion) {
 // host with aEndCode when the runner closed its end or sent something else,
 // and after a listing whose module's start-up crashed.
 THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCode) {
+  // The crash handlers stay installed from one listing to the next: a
+  // project's opening lists its modules in a row, and installing and
+  // restoring them for each costs more system calls than the listing's own.
+  const TSignalScope Guards;
   for (;;) {
     std::string Payload;
     THostFrame Kind{};
