@@ -332,6 +332,11 @@ THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCod
 } // namespace
 
 int HostMain(int argc, char** argv) {
+  // What a host's start costs, and which one is installed, without a runner.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("kalvoro-host %s\n", KalvoroVersion);
+    return 0;
+  }
   if (argc != 5 || std::strcmp(argv[1], "--run") != 0) {
     std::fputs("kalvoro-host: runs tests for the kalvoro runner; not to be started by hand\n",
                stderr);
