@@ -381,9 +381,12 @@ int HostMain(int argc, char** argv) {
         Channel.Frames().Retire();
         End(Channel);
       }
+      // The runner is woken for Finished: it waits for it to hand out the
+      // next plan or to end the run, and would otherwise only see it at
+      // its next look at the ring.
       Channel.Frames().Finished();
       std::fflush(nullptr);
-      Channel.Flush();
+      Channel.FlushAndWake();
     }
   } catch (const std::exception& Error) {
     std::fprintf(stderr, "kalvoro-host: %s\n", Error.what());

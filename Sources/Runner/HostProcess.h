@@ -100,9 +100,10 @@ private:
   int FSocket = -1;
   std::unique_ptr<TChildProcess> FChild;
   THostFrameReader FReader;
-  bool FClosed = false;
-  void* FRing = nullptr;   // the ring the host writes its frames to
-  std::uint64_t FRead = 0; // how far it has been read
+  bool FClosed = false;     // its socket has closed
+  bool FClosedHere = false; // the runner closed the channel (Close)
+  void* FRing = nullptr;    // the ring the host writes its frames to
+  std::uint64_t FRead = 0;  // how far it has been read
   // The files that the host has as its standard output and error (opened
   // anew where it can be, so that looking for data moves no offset of the
   // host's), how far they have been read and freed.
