@@ -305,6 +305,11 @@ bool THostProcess::Receive() {
   return !Ended;
 }
 
+void THostProcess::LookAtRing() {
+  if (!FClosed && RingHeader(FRing)->Written.load(std::memory_order_acquire) != FRead)
+    TakeRing();
+}
+
 void THostProcess::SendStop() {
   THostFrameWriter Writer;
   Writer.Stop();

@@ -62,6 +62,9 @@ public:
   // is no end, as a test may close it. Raises EHostProtocol on a garbled
   // frame.
   bool Receive();
+  // Takes what the ring holds, without a system call: a look between two
+  // readings, where the socket and the process's end can wait.
+  void LookAtRing();
   // The next whole frame, if one has arrived.
   bool Next(THostFrameView& aFrame) { return FReader.Next(aFrame); }
 
