@@ -81,17 +81,17 @@ TEST(RunnerHostLister, EachModuleIsListedOrRefusedOnItsOwnAndAFreshHostGoesOn) {
       for (const int Index : Order.Loads)
         Outcomes[Index] = LoadOutcome(*Modules[Index]);
       EXPECT_EQ(Outcomes, (std::vector<std::string>{"", Case.LoadText, ""}));
-      if (Order.Loads == std::vector<int>{0, 1, 2})
+      if (Order.Loads == std::vector<int>{0, 1, 2}) {
         EXPECT_EQ(Lister.HostsStarted(), Case.Hosts);
+      }
       for (std::size_t I = 0; I < Modules.size(); ++I) {
         TModule& Module = *Modules[I];
         EXPECT_EQ(Module.Listed(), Module.State() == msLoadSuccess);
-        // Each listing is its own module's, whichever host gave it.
-        if (Module.State() == msLoadSuccess)
-          EXPECT_EQ(Names(Module), Alone[I]) << Module.FullFileName();
         // Nothing of the module is mapped here.
         EXPECT_FALSE(IsMapped(Module.FullFileName())) << Module.FullFileName();
+        // Each listing is its own module's, whichever host gave it.
         if (Module.State() == msLoadSuccess) {
+          EXPECT_EQ(Names(Module), Alone[I]) << Module.FullFileName();
           EXPECT_TRUE(Module.UnloadModule());
         }
       }
