@@ -102,6 +102,10 @@ private:
 // loader in between.
 void BM_BareListDistinctModules(benchmark::State& aState) {
   const TModuleCopies Copies(static_cast<int>(aState.range(0)));
+  if (Copies.Paths.size() != static_cast<std::size_t>(aState.range(0))) {
+    aState.SkipWithError("the module copies could not be made");
+    return;
+  }
   for (auto _ : aState) {
     for (const std::string& Path : Copies.Paths) {
       void* Handle = dlopen(Path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -133,27 +137,42 @@ BENCHMARK(BM_BareListDistinctModules)
     ->UseRealTime()
     ->Iterations(1);
 
-// A project's modules listed by run hosts, as the programs open it: one
-// host lists them one after another and keeps them. Linear in the count
-// when the time per module stays the same from 1,000 to 2,000.
+// A project's modules listed by run hosts, as the programs open it: the
+// lister is told which modules come (aState.range(1) == 1, as a project
+// file's opening does) or not (0: modules loaded one by one, each a round
+// trip), and one host lists them one after another and keeps them. Linear
+// in the count when the time per module stays the same from 1,000 to 2,000.
 void BM_ListDistinctModules(benchmark::State& aState) {
   const TModuleCopies Copies(static_cast<int>(aState.range(0)));
+  if (Copies.Paths.size() != static_cast<std::size_t>(aState.range(0))) {
+    aState.SkipWithError("the module copies could not be made");
+    return;
+  }
   for (auto _ : aState) {
     THostLister Lister;
     const TModuleListerScope Listing(&Lister);
     std::vector<std::unique_ptr<TModule>> Modules;
+    std::vector<const TModule*> Coming;
     for (const std::string& Path : Copies.Paths) {
       Modules.push_back(std::make_unique<TModule>(Path));
-      Modules.back()->LoadModule();
+      Coming.push_back(Modules.back().get());
     }
+    if (aState.range(1) != 0)
+      ExpectListings(Coming);
+    for (const auto& Module : Modules)
+      if (!Module->LoadModule()) {
+        aState.SkipWithError("a module was not listed");
+        return;
+      }
     aState.PauseTiming();
     Modules.clear();
     aState.ResumeTiming();
   }
 }
 BENCHMARK(BM_ListDistinctModules)
-    ->Arg(1000)
-    ->Arg(2000)
+    ->Args({1000, 1})
+    ->Args({2000, 1})
+    ->Args({1000, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Tests of Bench/compare's own logic: python3 Bench/compare.d/test_compare.py"""
 
+import json
 import os
 import re
 import sys
@@ -12,6 +13,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import measure  # noqa: E402
 import report  # noqa: E402
 import suites  # noqa: E402
+import targets  # noqa: E402
 
 CHECK_PATTERN = {
     "kalvoro": r'Check\(CompareOffset < 0, "value holds"\);',
@@ -249,6 +251,58 @@ class ReportTest(unittest.TestCase):
         line = report.machine_line()
         self.assertIn(f"{os.cpu_count()} cores", line)
         self.assertIn("g++", line)
+
+
+class FiguresTest(unittest.TestCase):
+    RESULTS = {
+        "1a": {"kalvoro": (0.0104, 4096), report.HOSTS: (0.0160, 5120), "gtest": (0.0100, 2048),
+               targets.HOST_START: (0.0050, 1024)},
+        2: {"kalvoro": (0.0060, 4096), report.HOSTS: (0.0110, 5120), "gtest": (0.0100, 2048),
+            targets.HOST_START: (0.0040, 1024)},
+        3: {"kalvoro": (0.0870, 4096), report.HOSTS: (0.0900, 5120)},
+    }
+    LOAD = {"median_ms": 13.0, "bare_median_ms": 6.0, "first_ms": 30.0}
+
+    def test_the_file_holds_every_median_in_milliseconds(self):
+        values = targets.figures(self.RESULTS, [0.006, 0.004, 0.005, 0.007], self.LOAD)
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "figures.json")
+            targets.write(path, values)
+            with open(path, encoding="utf-8") as written:
+                read = json.load(written)
+        self.assertEqual(sorted(read), ["bare_cycle_ms", "cycle_ms", "host_start_ms", "workloads"])
+        self.assertEqual(sorted(read["workloads"]), ["1a", "2", "3"])
+        self.assertEqual(sorted(read["workloads"]["1a"]), ["gtest", "host-start", "kalvoro", "kalvoro-hosts"])
+        self.assertAlmostEqual(read["workloads"]["1a"]["kalvoro-hosts"], 16.0)
+        self.assertAlmostEqual(read["workloads"]["2"]["gtest"], 10.0)
+        self.assertAlmostEqual(read["host_start_ms"], 5.5)  # the median of all four
+        self.assertEqual((read["cycle_ms"], read["bare_cycle_ms"]), (13.0, 6.0))
+        # Nothing measured: nulls, not a guess.
+        empty = targets.figures({}, [], None)
+        self.assertEqual(empty, {"workloads": {}, "host_start_ms": None, "cycle_ms": None,
+                                 "bare_cycle_ms": None})
+
+    def test_each_target_is_a_ratio_to_its_anchor_of_the_same_run(self):
+        rows = {row[0]: row for row in targets.verdicts(targets.figures(self.RESULTS, [0.009], self.LOAD))}
+        cases = [
+            # what, measured, ratio, state
+            ("1a in process", 10.4, 1.04, "met"),
+            ("2 in process", 6.0, 0.6, "met"),
+            # Less the host start measured among the same workload's runs
+            # (5 ms), not the run's median of all (9 ms).
+            ("1a in hosts, less one host start", 11.0, 1.1, "met"),
+            ("2 in hosts", 11.0, 1.1, "missed"),
+            ("6: load and unload in process", 13.0, 13 / 6, "missed"),
+        ]
+        self.assertEqual(sorted(rows), sorted(case[0] for case in cases))
+        for what, measured, ratio, state in cases:
+            self.assertAlmostEqual(rows[what][1], measured, msg=what)
+            self.assertAlmostEqual(rows[what][3], ratio, msg=what)
+            self.assertEqual(rows[what][5], state, what)
+        # A target whose runs were not measured is left out.
+        self.assertEqual(targets.verdicts(targets.figures({3: self.RESULTS[3]}, [], None)), [])
+        table = targets.targets_table(targets.figures(self.RESULTS, [], self.LOAD))
+        self.assertIn("| 2 in process | 6.00 ms | 10.00 ms | 0.60 | ≤ 0.7 | met |", table)
 
 
 if __name__ == "__main__":

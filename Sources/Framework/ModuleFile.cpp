@@ -52,14 +52,21 @@ std::string DescriptorPath(int aFile) {
 }
 
 bool NameTaken(const std::string& aName) {
-  void* Handle = dlopen(aName.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (Handle == nullptr)
-    return false;
-  link_map* Map = nullptr;
-  const bool Taken = dlinfo(Handle, RTLD_DI_LINKMAP, &Map) == 0 && Map != nullptr &&
-                     Map->l_name != nullptr && aName == Map->l_name;
-  dlclose(Handle);
-  return Taken;
+  // The loaded objects' names, compared here: asking the loader (a dlopen
+  // with RTLD_NOLOAD) opens and reads the file behind the name, which a
+  // host listing a project's modules would pay at every module.
+  struct TSearch {
+    const std::string* Name;
+    bool Found;
+  } Search{&aName, false};
+  dl_iterate_phdr(
+      [](dl_phdr_info* aInfo, std::size_t, void* aData) {
+        auto* Found = static_cast<TSearch*>(aData);
+        Found->Found = aInfo->dlpi_name != nullptr && *Found->Name == aInfo->dlpi_name;
+        return Found->Found ? 1 : 0;
+      },
+      &Search);
+  return Search.Found;
 }
 
 std::string WithFileName(std::string aText, const std::string& aName, const std::string& aPath) {

@@ -14,4 +14,9 @@ void SetModuleLister(IModuleLister* aLister) {
   Lister = aLister;
 }
 
+void ExpectListings(const std::vector<const TModule*>& aModules) {
+  if (Lister != nullptr)
+    Lister->Expect(aModules);
+}
+
 } // namespace Kalvoro

@@ -10,6 +10,8 @@
 
 #include "Export.h"
 
+#include <vector>
+
 namespace Kalvoro {
 
 class TModule;
@@ -23,11 +25,18 @@ public:
   // aModule forgets its listing (it unloads or is destroyed): whatever holds
   // its file for it lets go.
   virtual void Forget(const TModule& aModule) = 0;
+  // The modules that are about to be listed, in the order their LoadModule
+  // will be called (a project opens): a lister may start on the next one
+  // while the program takes in the one before. A hint: a List that does not
+  // follow it is served as any other.
+  virtual void Expect(const std::vector<const TModule*>& /*aModules*/) {}
 };
 
 // The lister of this process, or null (modules load here). Not owned.
 KALVORO_API IModuleLister* ModuleLister();
 KALVORO_API void SetModuleLister(IModuleLister* aLister);
+// Tells the process's lister, if any, the modules about to be listed in turn.
+KALVORO_API void ExpectListings(const std::vector<const TModule*>& aModules);
 
 // Installs a lister for its lifetime and puts back the one before.
 class TModuleListerScope {

@@ -299,6 +299,10 @@ void CheckVersion(std::uint32_t aVersion) {
 // host with aEndCode when the runner closed its end or sent something else,
 // and after a listing whose module's start-up crashed.
 THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCode) {
+  // The crash handlers stay installed from one listing to the next: a
+  // project's opening lists its modules in a row, and installing and
+  // restoring them for each costs more system calls than the listing's own.
+  const TSignalScope Guards;
   for (;;) {
     std::string Payload;
     THostFrame Kind{};
@@ -328,6 +332,11 @@ THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCod
 } // namespace
 
 int HostMain(int argc, char** argv) {
+  // What a host's start costs, and which one is installed, without a runner.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("kalvoro-host %s\n", KalvoroVersion);
+    return 0;
+  }
   if (argc != 5 || std::strcmp(argv[1], "--run") != 0) {
     std::fputs("kalvoro-host: runs tests for the kalvoro runner; not to be started by hand\n",
                stderr);
@@ -372,9 +381,12 @@ int HostMain(int argc, char** argv) {
         Channel.Frames().Retire();
         End(Channel);
       }
+      // The runner is woken for Finished: it waits for it to hand out the
+      // next plan or to end the run, and would otherwise only see it at
+      // its next look at the ring.
       Channel.Frames().Finished();
       std::fflush(nullptr);
-      Channel.Flush();
+      Channel.FlushAndWake();
     }
   } catch (const std::exception& Error) {
     std::fprintf(stderr, "kalvoro-host: %s\n", Error.what());

@@ -3,6 +3,7 @@
 #include "Project.h"
 
 #include "IniFile.h"
+#include "ModuleLister.h"
 #include "ProgramSettings.h"
 #include "ProjectOptions.h"
 #include "ProjectText.h"
@@ -142,7 +143,7 @@ bool TProject::LoadProject(std::string& aReport) {
   }
 
   const std::string Folder = ProjectFolder(FFileName);
-  std::exception_ptr FirstLoadError;
+  std::vector<TModule*> ToLoad;
   for (std::int32_t Index = 0; Index < ModuleCount; ++Index) {
     const std::string FileKey = IndexedKey("File", Index);
     const std::string LoadKey = IndexedKey("Load", Index);
@@ -163,24 +164,31 @@ bool TProject::LoadProject(std::string& aReport) {
       Module->Assignments().emplace_back(*Value);
     }
     Module->SetProgramSettings(ReadProgramSettings(Ini, Path));
-    if (Load) {
-      // A module that fails to load stays with its assignment lines; the
-      // modules after it are still read and loaded, then the first load
-      // error goes on, so that saving loses nothing.
-      try {
-        Module->LoadModule();
-      } catch (...) {
-        if (!FirstLoadError) {
-          FirstLoadError = std::current_exception();
-          FLoadErrorModule = Module->FullFileName();
-        }
+    if (Load)
+      ToLoad.push_back(Module);
+  }
+  // The modules load once the file has been read whole, in its order; the
+  // lister is told which come, so that it can list one while the one
+  // before is taken in.
+  ExpectListings({ToLoad.begin(), ToLoad.end()});
+  std::exception_ptr FirstLoadError;
+  for (TModule* Module : ToLoad) {
+    // A module that fails to load stays with its assignment lines; the
+    // modules after it are still loaded, then the first load error goes
+    // on, so that saving loses nothing.
+    try {
+      Module->LoadModule();
+    } catch (...) {
+      if (!FirstLoadError) {
+        FirstLoadError = std::current_exception();
+        FLoadErrorModule = Module->FullFileName();
       }
-      if (Module->State() == msLoadSuccess) {
-        std::string Text;
-        if (!LoadAssignments(Module, Text)) {
-          Result = false;
-          aReport += Text;
-        }
+    }
+    if (Module->State() == msLoadSuccess) {
+      std::string Text;
+      if (!LoadAssignments(Module, Text)) {
+        Result = false;
+        aReport += Text;
       }
     }
   }

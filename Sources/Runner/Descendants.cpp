@@ -96,6 +96,11 @@ void AdoptOrphans() {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
 }
 
+bool AdoptsOrphans() {
+  int Adopts = 0;
+  return prctl(PR_GET_CHILD_SUBREAPER, &Adopts) == 0 && Adopts != 0;
+}
+
 void EndDescendants() {
   for (int Round = 0; Round < MaxRounds && HasChildren(); ++Round) {
     pid_t Found[RoundSize];

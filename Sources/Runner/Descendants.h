@@ -14,6 +14,8 @@ namespace Kalvoro {
 
 // Makes this process the one that the orphans under it are handed to.
 void AdoptOrphans();
+// Whether it is (the console runner is, Morvane is not).
+bool AdoptsOrphans();
 // Whether what tests left behind keeps this process from serving another
 // plan: a thread still running, a child process not yet reaped, or an alarm
 // still to go off (the framework's own limits use another timer).

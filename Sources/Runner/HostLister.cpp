@@ -26,6 +26,10 @@ using TClock = std::chrono::steady_clock;
 // How long a waiting host may take to unload its modules and end.
 constexpr double EndGrace = 3.0;
 
+bool SameRequest(const THostListRequest& aOne, const THostListRequest& aOther) {
+  return aOne.FileName == aOther.FileName && aOne.BaseDirectory == aOther.BaseDirectory;
+}
+
 int MillisecondsLeft(TClock::time_point aDeadline) {
   const auto Left =
       std::chrono::duration_cast<std::chrono::milliseconds>(aDeadline - TClock::now()).count();
@@ -54,6 +58,7 @@ void EndWaitingHosts(std::vector<std::unique_ptr<THostProcess>>& aHosts, double 
 }
 
 void THostLister::EndHosts() {
+  FAheadHost = nullptr;
   EndWaitingHosts(FHosts, EndGrace);
 }
 
@@ -75,27 +80,37 @@ std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
   return Host;
 }
 
+void THostLister::Expect(const std::vector<const TModule*>& aModules) {
+  FExpected.clear();
+  for (const TModule* Module : aModules)
+    FExpected.push_back(ListingOf(*Module));
+}
+
 void THostLister::List(TModule& aModule) {
   FListed.erase(&aModule);
-  const std::string Path = aModule.LoadPath();
+  const TListing Asked = ListingOf(aModule);
+  const std::string& Path = Asked.Path;
+  // The announced listings come in their order; one out of it ends them.
+  if (!FExpected.empty() && SameRequest(FExpected.front().Request, Asked.Request))
+    FExpected.pop_front();
+  else
+    FExpected.clear();
   // A test program is never run to find out what it holds: no kind lists
-  // one yet.
-  if (ModuleKindOf(Path) == TModuleKind::TestProgram) {
+  // one yet (a listing asked ahead was looked at before it was sent).
+  const bool AskedAhead = FAheadHost != nullptr && SameRequest(FAhead.Request, Asked.Request);
+  if (!AskedAhead && ModuleKindOf(Path) == TModuleKind::TestProgram) {
     aModule.FailListing(msLoadFailed, TestProgramRefusal);
     throw TModuleException(LoadFailure(aModule.FullFileName()));
   }
   std::unique_ptr<THostProcess> Host;
   FFresh = false;
   try {
-    Host = HostFor(Path);
+    Host = HostListing(Asked);
   } catch (const std::exception& Error) {
     aModule.FailListing(msLoadFailed, Error.what());
     throw TModuleException(LoadFailure(aModule.FullFileName()));
   }
-  THostListRequest Request;
-  Request.FileName = aModule.FullFileName();
-  Request.BaseDirectory = aModule.BaseDirectory();
-  Host->SendList(Request);
+  AskAhead(*Host, Asked);
   std::string Payload;
   std::string Why;
   THostListing Listing;
@@ -106,7 +121,9 @@ void THostLister::List(TModule& aModule) {
     Why = Error.what();
   }
   if (!Why.empty()) {
-    // A host that gave no answer is ended with what it started.
+    // A host that gave no answer is ended with what it started, and with
+    // the listing asked of it ahead.
+    LetGo(Host.get());
     Host.reset();
     aModule.FailListing(msLoadFailed, Why);
     throw TModuleException(LoadFailure(aModule.FullFileName()));
@@ -115,6 +132,8 @@ void THostLister::List(TModule& aModule) {
     Host->Holding(Path, Listing.Identity);
   if (AwaitFinished(*Host))
     FHosts.push_back(std::move(Host));
+  else
+    LetGo(Host.get());
   if (!Listing.Listed) {
     aModule.FailListing(Listing.State, Listing.LoaderError);
     if (Listing.LoaderException)
@@ -127,6 +146,57 @@ void THostLister::List(TModule& aModule) {
     UnitTests.push_back(new TListedUnitTest(&aModule, Listed.Name, Listed.Methods));
   aModule.AdoptListing(std::move(UnitTests), std::move(Listing.NameChanges));
   FListed[&aModule] = Listing.Identity;
+}
+
+std::unique_ptr<THostProcess> THostLister::HostListing(const TListing& aListing) {
+  if (FAheadHost != nullptr && SameRequest(FAhead.Request, aListing.Request)) {
+    const auto Found = std::find_if(FHosts.begin(), FHosts.end(),
+                                    [&](const auto& aHost) { return aHost.get() == FAheadHost; });
+    FAheadHost = nullptr;
+    if (Found != FHosts.end()) {
+      std::unique_ptr<THostProcess> Host = std::move(*Found);
+      FHosts.erase(Found);
+      return Host;
+    }
+  }
+  DropAhead();
+  std::unique_ptr<THostProcess> Host = HostFor(aListing.Path);
+  Host->SendList(aListing.Request);
+  return Host;
+}
+
+void THostLister::AskAhead(THostProcess& aHost, const TListing& aListing) {
+  if (FExpected.empty())
+    return;
+  const TListing& Next = FExpected.front();
+  // A host loads a path once, and a test program is never sent.
+  if (Next.Path == aListing.Path || aHost.Holds(Next.Path) ||
+      ModuleKindOf(Next.Path) == TModuleKind::TestProgram)
+    return;
+  try {
+    aHost.SendList(Next.Request);
+  } catch (const std::exception&) {
+    return; // the host is gone: its listing now tells so
+  }
+  FAhead = Next;
+  FAheadHost = &aHost;
+}
+
+void THostLister::LetGo(const THostProcess* aHost) {
+  if (FAheadHost == aHost)
+    FAheadHost = nullptr;
+}
+
+void THostLister::DropAhead() {
+  if (FAheadHost == nullptr)
+    return;
+  std::vector<std::unique_ptr<THostProcess>> Ending;
+  for (auto& Host : FHosts)
+    if (Host.get() == FAheadHost)
+      Ending.push_back(std::move(Host));
+  std::erase(FHosts, nullptr);
+  FAheadHost = nullptr;
+  EndWaitingHosts(Ending, EndGrace);
 }
 
 bool THostLister::AwaitListing(THostProcess& aHost, std::string& aPayload, std::string& aWhy) {
@@ -170,8 +240,10 @@ bool THostLister::AwaitFinished(THostProcess& aHost) {
       const bool Open = aHost.Receive();
       THostFrameView Frame{};
       while (aHost.Next(Frame)) {
+        // A host that has ended since is kept when it was asked a listing
+        // ahead: its answer, or its death, is that listing's.
         if (Frame.Kind == THostFrame::Finished)
-          return Open;
+          return Open || FAheadHost == &aHost;
         if (Frame.Kind != THostFrame::Output)
           return false; // it retires
       }
@@ -186,12 +258,17 @@ bool THostLister::AwaitFinished(THostProcess& aHost) {
 
 void THostLister::Forget(const TModule& aModule) {
   FListed.erase(&aModule);
-  // The hosts that hold its file would hand back its old code: they end.
+  // The hosts that hold its file, or were asked ahead to load it, would
+  // hand back its old code: they end.
   const std::string Path = aModule.LoadPath();
+  if (FAheadHost != nullptr && FAhead.Path == Path)
+    DropAhead();
   std::vector<std::unique_ptr<THostProcess>> Ending;
   for (auto& Host : FHosts)
-    if (Host->Holds(Path))
+    if (Host->Holds(Path)) {
+      LetGo(Host.get());
       Ending.push_back(std::move(Host));
+    }
   std::erase(FHosts, nullptr);
   EndWaitingHosts(Ending, EndGrace);
 }
@@ -202,6 +279,8 @@ const TModuleFileIdentity* THostLister::Identity(const TModule& aModule) const {
 }
 
 std::unique_ptr<THostProcess> THostLister::TakeHost(const THostPlan& aPlan) {
+  // A host asked for a listing answers that before any plan.
+  DropAhead();
   // One that holds the plan's module first: it runs without loading.
   std::stable_partition(FHosts.begin(), FHosts.end(),
                         [&](const auto& aHost) { return !aHost->Holds(aPlan.ModulePath); });

@@ -4,11 +4,16 @@
 // plans of a run, which take the host from here. One host lists a project's
 // modules one after another; a module whose start-up ends its host is not
 // loaded, with the reason, and a fresh host lists the modules after it.
+// Where the program said which modules come (Expect), the host is asked
+// for the next one with each listing, so that it loads that module while
+// the program takes in the one before.
 #pragma once
 
+#include "HostListing.h"
 #include "HostRunner.h"
 #include "ModuleLister.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,6 +38,7 @@ public:
 
   void List(TModule& aModule) override;
   void Forget(const TModule& aModule) override;
+  void Expect(const std::vector<const TModule*>& aModules) override;
 
   // The file as its listing found it; null for a module not listed here.
   const TModuleFileIdentity* Identity(const TModule& aModule) const;
@@ -51,8 +57,29 @@ public:
   int HostsStarted() const { return FHostsStarted; }
 
 private:
+  // A listing to ask for, and the path its file loads from.
+  struct TListing {
+    THostListRequest Request;
+    std::string Path;
+  };
+
+  // The host that lists aListing: the one it was asked of ahead, else a
+  // waiting host that has not loaded its path, or a new one, asked now.
+  std::unique_ptr<THostProcess> HostListing(const TListing& aListing);
   // A waiting host that has not loaded aPath, or a new one.
   std::unique_ptr<THostProcess> HostFor(const std::string& aPath);
+  // Asks aHost for the next expected listing after aListing, where there is
+  // one it may list.
+  void AskAhead(THostProcess& aHost, const TListing& aListing);
+  // Ends the host that was asked for a listing that nobody took (it would
+  // answer that listing before anything else).
+  void DropAhead();
+  // aHost ends: no listing is asked of it ahead any more.
+  void LetGo(const THostProcess* aHost);
+  static TListing ListingOf(const TModule& aModule) {
+    return {{HostProtocolVersion, aModule.FullFileName(), aModule.BaseDirectory()},
+            aModule.LoadPath()};
+  }
   // Reads the host's answer to a listing: true with its payload, false with
   // why the host gave none (its death, or the time limit).
   bool AwaitListing(THostProcess& aHost, std::string& aPayload, std::string& aWhy);
@@ -65,6 +92,9 @@ private:
   bool FFresh = false;                               // the listing's host was started for it
   std::vector<std::unique_ptr<THostProcess>> FHosts; // waiting, newest last
   std::map<const TModule*, TModuleFileIdentity> FListed;
+  std::deque<TListing> FExpected;           // announced by Expect, not yet listed
+  const THostProcess* FAheadHost = nullptr; // asked for FAhead before its List
+  TListing FAhead;
 };
 
 } // namespace Kalvoro

@@ -12,6 +12,7 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -188,10 +189,18 @@ void THostProcess::FreeOutput(int aStream) {
 }
 
 THostProcess::~THostProcess() {
+  // A host that ended with 0 after its channel was closed has ended what
+  // its tests started as its last act, and where this program adopts
+  // orphans whatever escaped comes to it; only then is the search through
+  // every process of the machine spared.
+  const bool EndedItself = FClosedHere && FChild->Ended() && FChild->StatusKnown() &&
+                           WIFEXITED(FChild->Status()) && WEXITSTATUS(FChild->Status()) == 0 &&
+                           AdoptsOrphans();
   FChild.reset(); // kills the group and reaps the host
   // What its tests started and that it did not end (it was killed, or ended
   // at once) goes too.
-  EndProcessesMarked(FMark);
+  if (!EndedItself)
+    EndProcessesMarked(FMark);
   if (FRing != nullptr)
     munmap(FRing, HostRingSize);
   if (FSocket >= 0)
@@ -296,6 +305,11 @@ bool THostProcess::Receive() {
   return !Ended;
 }
 
+void THostProcess::LookAtRing() {
+  if (!FClosed && RingHeader(FRing)->Written.load(std::memory_order_acquire) != FRead)
+    TakeRing();
+}
+
 void THostProcess::SendStop() {
   THostFrameWriter Writer;
   Writer.Stop();
@@ -307,6 +321,7 @@ void THostProcess::Kill() {
 }
 
 void THostProcess::Close() {
+  FClosedHere = true;
   if (FSocket >= 0)
     shutdown(FSocket, SHUT_RDWR);
 }

@@ -62,6 +62,9 @@ public:
   // is no end, as a test may close it. Raises EHostProtocol on a garbled
   // frame.
   bool Receive();
+  // Takes what the ring holds, without a system call: a look between two
+  // readings, where the socket and the process's end can wait.
+  void LookAtRing();
   // The next whole frame, if one has arrived.
   bool Next(THostFrameView& aFrame) { return FReader.Next(aFrame); }
 
@@ -100,9 +103,10 @@ private:
   int FSocket = -1;
   std::unique_ptr<TChildProcess> FChild;
   THostFrameReader FReader;
-  bool FClosed = false;
-  void* FRing = nullptr;   // the ring the host writes its frames to
-  std::uint64_t FRead = 0; // how far it has been read
+  bool FClosed = false;     // its socket has closed
+  bool FClosedHere = false; // the runner closed the channel (Close)
+  void* FRing = nullptr;    // the ring the host writes its frames to
+  std::uint64_t FRead = 0;  // how far it has been read
   // The files that the host has as its standard output and error (opened
   // anew where it can be, so that looking for data moves no offset of the
   // host's), how far they have been read and freed.

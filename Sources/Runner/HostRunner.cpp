@@ -28,6 +28,11 @@ constexpr int RingLook = 2;
 } // namespace
 
 void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
+  // A wait of 0 ms only lets a program's events through: there are none
+  // here, and a poll per look at the ring would cost a system call for each
+  // of a run's methods.
+  if (aMilliseconds == 0)
+    return;
   std::vector<pollfd> Polled;
   for (const int Descriptor : aDescriptors)
     Polled.push_back({Descriptor, POLLIN, 0});
@@ -351,8 +356,16 @@ THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, st
     if (FWake[0] >= 0)
       Descriptors.push_back(FWake[0]);
     Outside([&] { FWait(Descriptors, Wait); });
+    // A wake-up that a look without waiting left in the pipe ends the next
+    // wait at once, which drains it.
     char Drain[64];
-    while (FWake[0] >= 0 && read(FWake[0], Drain, sizeof Drain) > 0) {
+    while (Wait > 0 && FWake[0] >= 0 && read(FWake[0], Drain, sizeof Drain) > 0) {
+    }
+    // A look without waiting takes the ring alone; the socket and the end
+    // are read before the next wait.
+    if (Wait == 0) {
+      aRun.Host->LookAtRing();
+      continue;
     }
     Ended = !aRun.Host->Receive();
   }

@@ -31,6 +31,16 @@ void TKindLister::List(TModule& aModule) {
   Lister->List(aModule);
 }
 
+void TKindLister::Expect(const std::vector<const TModule*>& aModules) {
+  if (FKalvoroLister != nullptr)
+    return FKalvoroLister->Expect(aModules);
+  std::vector<const TModule*> Kalvoro;
+  for (const TModule* Module : aModules)
+    if (KindFor(Module->LoadPath()) == &FKalvoro)
+      Kalvoro.push_back(Module);
+  FKalvoro.Hosts().Expect(Kalvoro);
+}
+
 void TKindLister::Forget(const TModule& aModule) {
   FUnknown.erase(&aModule);
   const auto Found = FKinds.find(&aModule);

@@ -19,6 +19,8 @@ public:
 
   void List(TModule& aModule) override;
   void Forget(const TModule& aModule) override;
+  // The Kalvoro modules among aModules are announced to the hosts' lister.
+  void Expect(const std::vector<const TModule*>& aModules) override;
 
   // The kind that listed aModule last (also when the listing failed); null
   // when none did (a file of no known kind, or a module never listed).

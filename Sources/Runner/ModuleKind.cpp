@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace Kalvoro {
 
@@ -14,19 +16,17 @@ bool ReadAt(int aFile, void* aData, std::size_t aSize, off_t aOffset) {
   return pread(aFile, aData, aSize, aOffset) == static_cast<ssize_t>(aSize);
 }
 
-// Whether the 64-bit ELF file has a program header of type PT_INTERP.
+// Whether the 64-bit ELF file has a program header of type PT_INTERP. The
+// headers are read in one piece: a project's opening looks at every module.
 bool HasInterpreter(int aFile, const Elf64_Ehdr& aHeader) {
   if (aHeader.e_phentsize != sizeof(Elf64_Phdr) || aHeader.e_phnum > 4096)
     return false;
-  for (unsigned I = 0; I < aHeader.e_phnum; ++I) {
-    Elf64_Phdr Program{};
-    if (!ReadAt(aFile, &Program, sizeof Program,
-                static_cast<off_t>(aHeader.e_phoff + I * sizeof(Elf64_Phdr))))
-      return false;
-    if (Program.p_type == PT_INTERP)
-      return true;
-  }
-  return false;
+  std::vector<Elf64_Phdr> Programs(aHeader.e_phnum);
+  if (!ReadAt(aFile, Programs.data(), Programs.size() * sizeof(Elf64_Phdr),
+              static_cast<off_t>(aHeader.e_phoff)))
+    return false;
+  return std::any_of(Programs.begin(), Programs.end(),
+                     [](const Elf64_Phdr& aProgram) { return aProgram.p_type == PT_INTERP; });
 }
 
 } // namespace

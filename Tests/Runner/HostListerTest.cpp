@@ -25,11 +25,14 @@ std::string LoadOutcome(TModule& aModule) {
 
 } // namespace
 
+// The same whether the program announced the modules (a project opens: the
+// host is asked for the next one with each listing) or not, and whether it
+// then loads them in the announced order or not.
 TEST(RunnerHostLister, EachModuleIsListedOrRefusedOnItsOwnAndAFreshHostGoesOn) {
   struct TCase {
     const char* Step;     // where CrashesWhileLoading crashes
     std::string LoadText; // of the crashing module; the others load
-    int Hosts;            // started for the three listings
+    int Hosts;            // started for the three listings in their order
   };
   const std::vector<TCase> Cases = {
       {"start-up", "Access violation (SIGSEGV)", 2},
@@ -38,31 +41,61 @@ TEST(RunnerHostLister, EachModuleIsListedOrRefusedOnItsOwnAndAFreshHostGoesOn) {
       {"shut-down", "", 1},
       {"none", "", 1},
   };
+  struct TOrder {
+    const char* Name;
+    bool Announced;
+    std::vector<int> Loads; // indexes into Paths
+  };
+  const std::vector<TOrder> Orders = {
+      {"one by one", false, {0, 1, 2}},
+      {"announced", true, {0, 1, 2}},
+      {"announced, loaded in another order", true, {0, 2, 1}},
+  };
   const std::vector<std::string> Paths = {
       ModulePath("ReportA.so"), ModulePath("CrashesWhileLoading.so"), ModulePath("Exits.so")};
-  for (const TCase& Case : Cases) {
-    SCOPED_TRACE(Case.Step);
-    const TCrashAt Crash(Case.Step);
+  // What each module holds, listed alone.
+  std::vector<std::vector<std::string>> Alone;
+  for (const std::string& Path : Paths) {
     THostLister Lister;
-    Lister.SetTimeLimit(2);
     const TModuleListerScope Listing(&Lister);
-    std::vector<std::unique_ptr<TModule>> Modules;
-    std::vector<std::string> Outcomes;
-    for (const std::string& Path : Paths) {
-      Modules.push_back(std::make_unique<TModule>(Path));
-      Outcomes.push_back(LoadOutcome(*Modules.back()));
-    }
-    EXPECT_EQ(Outcomes, (std::vector<std::string>{"", Case.LoadText, ""}));
-    EXPECT_EQ(Lister.HostsStarted(), Case.Hosts);
-    for (const auto& Module : Modules) {
-      EXPECT_EQ(Module->Listed(), Module->State() == msLoadSuccess);
-      // Nothing of the module is mapped here.
-      EXPECT_FALSE(IsMapped(Module->FullFileName())) << Module->FullFileName();
-      if (Module->State() == msLoadSuccess) {
-        EXPECT_TRUE(Module->UnloadModule());
+    TModule Module(Path);
+    LoadOutcome(Module);
+    Alone.push_back(Names(Module));
+  }
+  for (const TCase& Case : Cases)
+    for (const TOrder& Order : Orders) {
+      SCOPED_TRACE(std::string(Case.Step) + ", " + Order.Name);
+      const TCrashAt Crash(Case.Step);
+      THostLister Lister;
+      Lister.SetTimeLimit(2);
+      const TModuleListerScope Listing(&Lister);
+      std::vector<std::unique_ptr<TModule>> Modules;
+      std::vector<const TModule*> Coming;
+      for (const std::string& Path : Paths) {
+        Modules.push_back(std::make_unique<TModule>(Path));
+        Coming.push_back(Modules.back().get());
+      }
+      if (Order.Announced)
+        ExpectListings(Coming);
+      std::vector<std::string> Outcomes(Paths.size());
+      for (const int Index : Order.Loads)
+        Outcomes[Index] = LoadOutcome(*Modules[Index]);
+      EXPECT_EQ(Outcomes, (std::vector<std::string>{"", Case.LoadText, ""}));
+      if (Order.Loads == std::vector<int>{0, 1, 2}) {
+        EXPECT_EQ(Lister.HostsStarted(), Case.Hosts);
+      }
+      for (std::size_t I = 0; I < Modules.size(); ++I) {
+        TModule& Module = *Modules[I];
+        EXPECT_EQ(Module.Listed(), Module.State() == msLoadSuccess);
+        // Nothing of the module is mapped here.
+        EXPECT_FALSE(IsMapped(Module.FullFileName())) << Module.FullFileName();
+        // Each listing is its own module's, whichever host gave it.
+        if (Module.State() == msLoadSuccess) {
+          EXPECT_EQ(Names(Module), Alone[I]) << Module.FullFileName();
+          EXPECT_TRUE(Module.UnloadModule());
+        }
       }
     }
-  }
 }
 
 // Unloaded and loaded again, a module is listed by a fresh host: a host
