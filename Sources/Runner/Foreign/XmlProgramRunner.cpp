@@ -236,7 +236,9 @@ void TXmlProgramRunner::EndProgram() {
   FProgram->ReadOutput(FOutput);
   FProgram->ReadErrors(FErrors);
   TakeOutput(true);
-  const bool Clean = FReader.Closed() && FProgram->ExitedNormally() && FDeath.empty();
+  // After a fatal signal the program does not go on, whatever its exit.
+  const bool Clean = FReader.Closed() && FProgram->ExitedNormally() && FDeath.empty() &&
+                     FReport->LastFatal() == nullptr;
   const std::string Ended = FProgram->EndText();
   // The test that the end cut short: open in the report, or closed by the
   // framework's handler of the signal that ended the program.
