@@ -10,6 +10,10 @@ ITestKind* TKindLister::KindFor(const std::string& aPath) {
       return Kind;
   if (FGoogleTest.Recognises(aPath))
     return &FGoogleTest;
+  if (FCatch2.Recognises(aPath))
+    return &FCatch2;
+  if (FDoctest.Recognises(aPath))
+    return &FDoctest;
   return FKalvoro.Recognises(aPath) ? &FKalvoro : nullptr;
 }
 

@@ -5,6 +5,8 @@
 // reason and never run.
 #pragma once
 
+#include "Foreign/Catch2Kind.h"
+#include "Foreign/DoctestKind.h"
 #include "Foreign/GoogleTestKind.h"
 #include "KalvoroKind.h"
 
@@ -41,6 +43,8 @@ private:
 
   TKalvoroKind FKalvoro;
   TGoogleTestKind FGoogleTest;
+  TCatch2Kind FCatch2;
+  TDoctestKind FDoctest;
   IModuleLister* FKalvoroLister = nullptr;
   std::map<const TModule*, ITestKind*> FKinds;
   std::map<const TModule*, std::string> FUnknown; // the kind text of a refused file

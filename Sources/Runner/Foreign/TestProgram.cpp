@@ -61,7 +61,12 @@ bool TTestProgram::ScrubbedVariable(const std::string& aName) {
 TTestProgram::TTestProgram(const TProgramStart& aStart) {
   // Everything the child needs is made here: between fork and exec it may
   // only call what is safe there.
-  std::vector<std::string> Arguments{aStart.Path};
+  // The program starts in its own folder: a relative path would name
+  // another file there.
+  std::error_code NoPath;
+  const std::filesystem::path Absolute = std::filesystem::absolute(aStart.Path, NoPath);
+  const std::string Path = NoPath ? aStart.Path : Absolute.string();
+  std::vector<std::string> Arguments{Path};
   Arguments.insert(Arguments.end(), aStart.Arguments.begin(), aStart.Arguments.end());
   std::vector<std::string> Environment;
   for (char** Variable = environ; *Variable != nullptr; ++Variable) {
@@ -79,7 +84,7 @@ TTestProgram::TTestProgram(const TProgramStart& aStart) {
     Envp.push_back(Entry.data());
   Envp.push_back(nullptr);
   const std::string Directory = aStart.Directory.empty()
-                                    ? std::filesystem::path(aStart.Path).parent_path().string()
+                                    ? std::filesystem::path(Path).parent_path().string()
                                     : aStart.Directory;
 
   const int Terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -1,0 +1,33 @@
+// Test programs built with Catch2 (v2) as a kind of test code: a test
+// case's source file is a unit test, the test case a method. Listed twice by
+// name with their places (once with the hidden tests, once without, which
+// tells them apart); run with the XML reporter on descriptor 3 and the
+// selection in a file of escaped names, or no names when every test runs.
+#pragma once
+
+#include "XmlReportKind.h"
+
+namespace Kalvoro {
+
+class TCatch2Kind final : public TXmlReportKind {
+public:
+  TCatch2Kind() : TXmlReportKind(TForeignFramework::Catch2) {}
+  std::string Name() const override { return "Catch2 program"; }
+  std::vector<std::string> RunArguments(const std::vector<const TForeignTest*>& aTests, bool aAll,
+                                        const std::string& aScratch,
+                                        std::vector<const TForeignTest*>& aBatch) const override;
+  // The report trims the names it shows.
+  std::string ReportedName(const std::string& aName) const override;
+  std::string MarkedText() const override { return "Hidden: a hidden test runs only by name"; }
+
+  // aName as a line of a selection file: the characters that the test spec
+  // reads as patterns, and a leading '#' (a comment), escaped.
+  static std::string EscapedName(const std::string& aName);
+  // The tests in a names-only listing: "name\t@file:line" lines.
+  static std::vector<TForeignTest> ReadNames(const std::string& aOutput);
+
+protected:
+  std::vector<TForeignTest> ListTests(TModule& aModule) const override;
+};
+
+} // namespace Kalvoro
