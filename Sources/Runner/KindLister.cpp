@@ -1,5 +1,6 @@
 #include "KindLister.h"
 
+#include "ListedIdentity.h"
 #include "ModuleKind.h"
 
 namespace Kalvoro {
@@ -20,6 +21,7 @@ ITestKind* TKindLister::KindFor(const std::string& aPath) {
 void TKindLister::List(TModule& aModule) {
   FKinds.erase(&aModule);
   FUnknown.erase(&aModule);
+  FIdentities.erase(&aModule);
   const std::string Path = aModule.LoadPath();
   ITestKind* const Kind = KindFor(Path);
   if (Kind == nullptr) {
@@ -32,7 +34,27 @@ void TKindLister::List(TModule& aModule) {
   FKinds[&aModule] = Kind;
   IModuleLister* const Lister =
       Kind == &FKalvoro && FKalvoroLister != nullptr ? FKalvoroLister : Kind;
+  // The identity is taken before the listing: a file written over while it
+  // is listed then reads as changed, never the other way round.
+  TModuleFileIdentity Identity;
+  const bool Known = ModuleFileIdentity(Path, Identity);
   Lister->List(aModule);
+  if (Known && aModule.Listed())
+    FIdentities[&aModule] = Identity;
+}
+
+const TModuleFileIdentity* TKindLister::ListedIdentity(const TModule& aModule) const {
+  const auto Found = FIdentities.find(&aModule);
+  return Found == FIdentities.end() ? nullptr : &Found->second;
+}
+
+bool ListingOutOfDate(const TModule& aModule) {
+  const auto* Lister = dynamic_cast<const TKindLister*>(ModuleLister());
+  const TModuleFileIdentity* Listed = Lister != nullptr ? Lister->ListedIdentity(aModule) : nullptr;
+  if (Listed == nullptr)
+    return false;
+  TModuleFileIdentity Now;
+  return !ModuleFileIdentity(aModule.LoadPath(), Now) || Now != *Listed;
 }
 
 void TKindLister::Expect(const std::vector<const TModule*>& aModules) {
@@ -47,6 +69,7 @@ void TKindLister::Expect(const std::vector<const TModule*>& aModules) {
 
 void TKindLister::Forget(const TModule& aModule) {
   FUnknown.erase(&aModule);
+  FIdentities.erase(&aModule);
   const auto Found = FKinds.find(&aModule);
   if (Found == FKinds.end())
     return;

@@ -29,6 +29,8 @@ public:
   ITestKind* KindOf(const TModule& aModule) const;
   // Its name as the modules view shows it; empty when it has none.
   std::string KindName(const TModule& aModule) const;
+  // The file as its last listing found it; null where it was not listed.
+  const TModuleFileIdentity* ListedIdentity(const TModule& aModule) const;
 
   TKalvoroKind& Kalvoro() { return FKalvoro; }
   // Kalvoro modules are listed by aLister instead of a host (the console's
@@ -48,6 +50,7 @@ private:
   IModuleLister* FKalvoroLister = nullptr;
   std::map<const TModule*, ITestKind*> FKinds;
   std::map<const TModule*, std::string> FUnknown; // the kind text of a refused file
+  std::map<const TModule*, TModuleFileIdentity> FIdentities;
 };
 
 // The kind name of aModule as the process's lister knows it: empty when the

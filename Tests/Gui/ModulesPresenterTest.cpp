@@ -8,6 +8,7 @@
 #include "KindLister.h"
 #include "ModulesPresenter.h"
 #include "Project.h"
+#include "TestProgram.h"
 #include "Titles.h"
 
 #include <QDir>
@@ -380,6 +381,39 @@ private slots:
     for (const char* Line :
          {"REPORT last argument: two words", "REPORT setting: on", "REPORT folder: work"})
       QVERIFY2(Log.contains(QLatin1String(Line)), qPrintable(Log));
+  }
+
+  // A program written over after its listing is shown out of date and is
+  // never started until it is listed again.
+  void AProgramWrittenOverSinceItsListingIsOutOfDate() {
+    TKindLister Kinds;
+    const TModuleListerScope Listing(&Kinds);
+    const QString Copy = FFolder->filePath(QStringLiteral("program"));
+    QVERIFY(QFile::copy(QStringLiteral(KALVORO_TEST_MODULES_DIR "/GoogleTestProgram"), Copy));
+    AddByDialog(Copy);
+    TModule* Module = FProject->Modules().FindByFileName(Copy.toStdString());
+    QVERIFY(FView->Rows.first().contains(QLatin1String("|LOAD SUCCESS #")));
+    QVERIFY(!ModuleProgramStart(*Module, {}, {}).Path.empty());
+    {
+      QFile File(Copy);
+      QVERIFY(File.open(QIODevice::Append));
+      File.write("\n");
+    }
+    FView->RefreshTree();
+    QVERIFY2(FView->Rows.first().contains(QLatin1String("|LOAD SUCCESS (out of date) #")),
+             qPrintable(FView->Rows.first()));
+    QString Refused;
+    try {
+      ModuleProgramStart(*Module, {}, {});
+    } catch (const std::exception& Error) {
+      Refused = QString::fromUtf8(Error.what());
+    }
+    QCOMPARE(Refused, QLatin1String(ModuleFileChangedText));
+    // Listed again, it is up to date.
+    FView->Current = Module;
+    QVERIFY(Command("actUnloadModule").Run());
+    QVERIFY(Command("actLoadModule").Run());
+    QVERIFY(FView->Rows.first().contains(QLatin1String("|LOAD SUCCESS #")));
   }
 
   void UnloadAllMarksOncePerModuleAndRemoveAllEmptiesTheProject() {

@@ -1,6 +1,7 @@
 #include "ModuleRows.h"
 
 #include "KindLister.h"
+#include "ListedIdentity.h"
 
 #include "Paths.h"
 #include "Project.h"
@@ -39,6 +40,10 @@ std::vector<TModuleRow> ModuleRows(const TModuleList& aModules) {
     ModuleRow.Name = FromPath(Module->GetFileName());
     ModuleRow.Path = FromPath(Module->GetPath());
     ModuleRow.Status = ModuleStatusText(Module->State());
+    // A file rebuilt or written over since its listing runs nothing until it
+    // is listed again.
+    if (Module->State() == msLoadSuccess && ListingOutOfDate(*Module))
+      ModuleRow.Status += QStringLiteral(" (out of date)");
     ModuleRow.Image = ModuleStateImage(Module->State());
     ModuleRow.KindText = QString::fromStdString(ModuleKindName(*Module));
     ModuleRow.Module = Module;

@@ -1,6 +1,7 @@
 #include "TestProgram.h"
 
 #include "Exception.h"
+#include "ListedIdentity.h"
 #include "UnitTestBase.h"
 
 #include <fcntl.h>
@@ -37,6 +38,9 @@ void CloseQuietly(int& aDescriptor) {
 
 TProgramStart ModuleProgramStart(const TModule& aModule, std::vector<std::string> aArguments,
                                  std::vector<std::string> aEnvironment) {
+  // A plan never runs a program other than the one listed.
+  if (ListingOutOfDate(aModule))
+    throw Exception(ModuleFileChangedText);
   const TProgramSettings& Settings = aModule.ProgramSettings();
   TProgramStart Start;
   Start.Path = aModule.LoadPath();

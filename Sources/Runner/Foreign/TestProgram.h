@@ -27,7 +27,8 @@ class TModule;
 
 // The start of aModule's program with aArguments and aEnvironment first,
 // then the module's own settings (a relative working directory counts from
-// the module's base folder, a project file's).
+// the module's base folder, a project file's). Raises Exception with
+// ModuleFileChangedText where the file is no longer the one listed.
 TProgramStart ModuleProgramStart(const TModule& aModule, std::vector<std::string> aArguments,
                                  std::vector<std::string> aEnvironment);
 
