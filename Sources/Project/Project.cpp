@@ -52,6 +52,29 @@ TAssignment ReadAssignment(std::string_view aLine) {
   return Result;
 }
 
+// An assignment line whose unit-test field is escaped (a name holding '|':
+// "\|" and "\\" stand for '|' and '\'): the name in aName, the rest read
+// as ReadAssignment reads it.
+TAssignment ReadEscapedAssignment(std::string_view aLine, std::string& aName) {
+  std::size_t At = 0;
+  for (; At < aLine.size() && aLine[At] != '|'; ++At) {
+    if (aLine[At] == '\\' && At + 1 < aLine.size() &&
+        (aLine[At + 1] == '|' || aLine[At + 1] == '\\'))
+      ++At;
+    aName += aLine[At];
+  }
+  const std::string Rest = "-" + std::string(aLine.substr(At));
+  TAssignment Result = ReadAssignment(Rest);
+  // The views point into Rest, whose character P is aLine's At + P - 1.
+  Result.Scenario =
+      Result.Scenario.empty()
+          ? std::string_view()
+          : aLine.substr(At + static_cast<std::size_t>(Result.Scenario.data() - Rest.data()) - 1,
+                         Result.Scenario.size());
+  Result.UnitTest = aName;
+  return Result;
+}
+
 // A name that an earlier version cut inside a UTF-8 character, without that
 // character's first bytes: the name as it is cut now.
 std::string_view WithoutBrokenEnd(std::string_view aName) {
@@ -285,8 +308,17 @@ bool TProject::LoadAssignments(TModule* aModule, std::string& aReport) {
   std::size_t Done = 0;
   try {
     for (; Done < Lines.size(); ++Done) {
-      const TAssignment Assignment = ReadAssignment(Lines[Done]);
+      TAssignment Assignment = ReadAssignment(Lines[Done]);
       TUnitTestBase* UnitTest = UnitTests.FindCut(Assignment.UnitTest);
+      // Not found as written: a name holding '|' is written escaped.
+      std::string Unescaped;
+      if (UnitTest == nullptr && Lines[Done].find("\\|") != std::string::npos) {
+        const TAssignment Escaped = ReadEscapedAssignment(Lines[Done], Unescaped);
+        if (TUnitTestBase* Found = UnitTests.FindCut(Escaped.UnitTest)) {
+          UnitTest = Found;
+          Assignment = Escaped;
+        }
+      }
       TTestScenario* Scenario = Scenarios.FindCut(Assignment.Scenario);
       if (UnitTest != nullptr && Scenario != nullptr) {
         // A unit test named by two lines follows the later one: it leaves the

@@ -205,7 +205,7 @@ private slots:
                             "[Modules]",
                             "File0=" + Program,
                             "Load0=1",
-                            "AssignmentCount0=1",
+                            "AssignmentCount0=2",
                             "File1=" + Report,
                             "Load1=1",
                             "AssignmentCount1=0",
@@ -214,6 +214,7 @@ private slots:
                             "AssignmentCount2=1",
                             "[" + Program + "]",
                             "Assign0=TLines|Default Scenario|ENABLED",
+                            "Assign1=Pipe\\|Unit|Default Scenario|DISABLED",
                             "[" + GoogleTest + "]",
                             "Assign0=Basic|Default Scenario|ENABLED"});
     {
@@ -234,6 +235,10 @@ private slots:
       for (const char* Row : {"Passes=SUCCESS", "Fails=FAILURE", "FailsWithValues=FAILURE",
                               "ThrowsStd=EXCEPTION", "Skips=TODO"})
         QVERIFY2(Results.contains(QLatin1String(Row)), qPrintable(Results.join(',')));
+      // A unit-test name holding '|' is written escaped, as it was read.
+      Form.Project()->SaveProject();
+      QVERIFY(ReadTextLines(Project).contains(
+          QStringLiteral("Assign1=Pipe\\|Unit|Default Scenario|DISABLED")));
       Dialogs.ConfirmAnswers << false;
       Form.close();
     }

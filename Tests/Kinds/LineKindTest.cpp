@@ -38,7 +38,8 @@ TEST(LineKind, ListsAndRunsThroughTheRunnerBesideKalvoroModules) {
   TScratchDir Dir;
   const TOutcome List = RunCommand(Dir, KALVORO_LINE_RUNNER, "list " + Program);
   EXPECT_EQ(List.Code, 0) << List.Err;
-  EXPECT_EQ(List.Out, "LineProgram (LOAD SUCCESS)\n  TLines\n    Passes\n    Fails\n");
+  EXPECT_EQ(List.Out, "LineProgram (LOAD SUCCESS)\n  TLines\n    Passes\n    Fails\n  Pipe|Unit\n"
+                      "    Runs\n");
 
   const std::string Project = Dir.File("Both.kvr");
   std::ofstream(Project, std::ios::binary)
@@ -46,9 +47,9 @@ TEST(LineKind, ListsAndRunsThroughTheRunnerBesideKalvoroModules) {
       << "ScenarioCount=1\r\n[FileInfo]\r\nSummaryEnabled=0\r\nSummaryFileName=\r\n"
       << "LogEnabled=1\r\nLogFileName=log.txt\r\nErrorEnabled=0\r\nErrorFileName=\r\n"
       << "[Scenarios]\r\nName0=Both\r\n[Modules]\r\nFile0=" << Demo << "\r\nLoad0=1\r\n"
-      << "AssignmentCount0=1\r\nFile1=" << Program << "\r\nLoad1=1\r\nAssignmentCount1=1\r\n["
+      << "AssignmentCount0=1\r\nFile1=" << Program << "\r\nLoad1=1\r\nAssignmentCount1=2\r\n["
       << Demo << "]\r\nAssign0=TStackTest|Both|ENABLED\r\n[" << Program
-      << "]\r\nAssign0=TLines|Both|ENABLED\r\n";
+      << "]\r\nAssign0=TLines|Both|ENABLED\r\nAssign1=Pipe\\|Unit|Both|ENABLED\r\n";
   // In hosts and in process alike: a program of a kind runs as its own
   // process either way.
   for (const std::string Mode : {"", " --in-process"}) {
@@ -56,8 +57,10 @@ TEST(LineKind, ListsAndRunsThroughTheRunnerBesideKalvoroModules) {
                                      "run " + Project + " --junit " + Dir.File("junit.xml") + Mode);
     EXPECT_EQ(Both.Code, 1) << Mode << Both.Err;
     // The failed check with its place, then the error that ended the method.
-    for (const char* Line : {"Lines.cpp:12: FAILURE (TLines.Fails) 2 + 2 == 5",
-                             "EXCEPTION (TLines.Fails) gave up", "SUCCESS   TLines.Passes"})
+    // A unit test whose name holds '|' is assigned by its escaped name.
+    for (const char* Line :
+         {"Lines.cpp:12: FAILURE (TLines.Fails) 2 + 2 == 5", "SUCCESS   Pipe|Unit.Runs",
+          "EXCEPTION (TLines.Fails) gave up", "SUCCESS   TLines.Passes"})
       EXPECT_NE(Both.Out.find(Line), std::string::npos) << Mode << Line << " in\n" << Both.Out;
     const std::string Log = ReadFile(Dir.File("log.txt"));
     for (const char* Line :

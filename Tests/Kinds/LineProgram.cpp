@@ -11,7 +11,7 @@ extern "C" const char LineProgramMarker[] = "kalvoro-tests-line-program";
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-    std::printf("%s\nTLines Passes\nTLines Fails\n", LineProgramMarker);
+    std::printf("%s\nTLines Passes\nTLines Fails\nPipe|Unit Runs\n", LineProgramMarker);
     return 0;
   }
   if (argc == 4 && std::strcmp(argv[1], "--run") == 0 && std::strcmp(argv[2], "TLines") == 0) {
@@ -23,6 +23,11 @@ int main(int argc, char** argv) {
       std::printf("check ok 2 > 1\ncheck fail Lines.cpp:12 2 + 2 == 5\nerror gave up\n");
       return 0;
     }
+  }
+  if (argc == 4 && std::strcmp(argv[1], "--run") == 0 && std::strcmp(argv[2], "Pipe|Unit") == 0 &&
+      std::strcmp(argv[3], "Runs") == 0) {
+    std::printf("check ok a name may hold a bar\n");
+    return 0;
   }
   std::fprintf(stderr, "line program: unknown arguments\n");
   return 2;
