@@ -57,9 +57,10 @@ void THostLister::EndHosts() {
   EndWaitingHosts(FHosts, EndGrace);
 }
 
-std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
+std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath,
+                                                   const THostRuntime& aRuntime) {
   for (std::size_t I = FHosts.size(); I-- > 0;) {
-    if (FHosts[I]->Holds(aPath))
+    if (FHosts[I]->Holds(aPath) || !FHosts[I]->Runs(aRuntime))
       continue;
     std::unique_ptr<THostProcess> Host = std::move(FHosts[I]);
     FHosts.erase(FHosts.begin() + static_cast<std::ptrdiff_t>(I));
@@ -69,7 +70,7 @@ std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
     } catch (const EHostProtocol&) {
     }
   }
-  auto Host = std::make_unique<THostProcess>();
+  auto Host = std::make_unique<THostProcess>(aRuntime);
   ++FHostsStarted;
   FFresh = true;
   return Host;
@@ -77,6 +78,7 @@ std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
 
 void THostLister::List(TModule& aModule) {
   FListed.erase(&aModule);
+  FRuntimes.erase(&aModule);
   const std::string Path = aModule.LoadPath();
   // A test program is never run to find out what it holds: no kind lists
   // one yet.
@@ -84,10 +86,16 @@ void THostLister::List(TModule& aModule) {
     aModule.FailListing(msLoadFailed, TestProgramRefusal);
     throw TModuleException(LoadFailure(aModule.FullFileName()));
   }
+  // A module built with a sanitizer needs hosts with its runtime first.
+  const THostRuntime Runtime = HostRuntimeFor(Path);
+  if (!Runtime.Refusal.empty()) {
+    aModule.FailListing(msLoadFailed, Runtime.Refusal);
+    throw TModuleException(LoadFailure(aModule.FullFileName()));
+  }
   std::unique_ptr<THostProcess> Host;
   FFresh = false;
   try {
-    Host = HostFor(Path);
+    Host = HostFor(Path, Runtime);
   } catch (const std::exception& Error) {
     aModule.FailListing(msLoadFailed, Error.what());
     throw TModuleException(LoadFailure(aModule.FullFileName()));
@@ -127,6 +135,7 @@ void THostLister::List(TModule& aModule) {
     UnitTests.push_back(new TListedUnitTest(&aModule, Listed.Name, Listed.Methods));
   aModule.AdoptListing(std::move(UnitTests), std::move(Listing.NameChanges));
   FListed[&aModule] = Listing.Identity;
+  FRuntimes[&aModule] = Runtime;
 }
 
 bool THostLister::AwaitListing(THostProcess& aHost, std::string& aPayload, std::string& aWhy) {
@@ -186,6 +195,7 @@ bool THostLister::AwaitFinished(THostProcess& aHost) {
 
 void THostLister::Forget(const TModule& aModule) {
   FListed.erase(&aModule);
+  FRuntimes.erase(&aModule);
   // The hosts that hold its file would hand back its old code: they end.
   const std::string Path = aModule.LoadPath();
   std::vector<std::unique_ptr<THostProcess>> Ending;
@@ -199,6 +209,11 @@ void THostLister::Forget(const TModule& aModule) {
 const TModuleFileIdentity* THostLister::Identity(const TModule& aModule) const {
   const auto Found = FListed.find(&aModule);
   return Found == FListed.end() ? nullptr : &Found->second;
+}
+
+THostRuntime THostLister::Runtime(const TModule& aModule) const {
+  const auto Found = FRuntimes.find(&aModule);
+  return Found == FRuntimes.end() ? HostRuntimeFor(aModule.LoadPath()) : Found->second;
 }
 
 std::unique_ptr<THostProcess> THostLister::TakeHost(const THostPlan& aPlan) {

@@ -8,6 +8,7 @@
 
 #include "HostRunner.h"
 #include "ModuleLister.h"
+#include "Sanitizer.h"
 
 #include <map>
 #include <memory>
@@ -36,6 +37,8 @@ public:
 
   // The file as its listing found it; null for a module not listed here.
   const TModuleFileIdentity* Identity(const TModule& aModule) const;
+  // How the hosts of a module listed here start (its sanitizer runtimes).
+  THostRuntime Runtime(const TModule& aModule) const;
   // A waiting host that may serve aPlan (one that listed its module first),
   // already handed the plan; null when none may.
   std::unique_ptr<THostProcess> TakeHost(const THostPlan& aPlan);
@@ -51,8 +54,8 @@ public:
   int HostsStarted() const { return FHostsStarted; }
 
 private:
-  // A waiting host that has not loaded aPath, or a new one.
-  std::unique_ptr<THostProcess> HostFor(const std::string& aPath);
+  // A waiting host of aRuntime that has not loaded aPath, or a new one.
+  std::unique_ptr<THostProcess> HostFor(const std::string& aPath, const THostRuntime& aRuntime);
   // Reads the host's answer to a listing: true with its payload, false with
   // why the host gave none (its death, or the time limit).
   bool AwaitListing(THostProcess& aHost, std::string& aPayload, std::string& aWhy);
@@ -65,6 +68,7 @@ private:
   bool FFresh = false;                               // the listing's host was started for it
   std::vector<std::unique_ptr<THostProcess>> FHosts; // waiting, newest last
   std::map<const TModule*, TModuleFileIdentity> FListed;
+  std::map<const TModule*, THostRuntime> FRuntimes;
 };
 
 } // namespace Kalvoro

@@ -1,6 +1,7 @@
 #include "KindLister.h"
 
 #include "ModuleKind.h"
+#include "Sanitizer.h"
 
 namespace Kalvoro {
 
@@ -16,6 +17,7 @@ ITestKind* TKindLister::KindFor(const std::string& aPath) {
 void TKindLister::List(TModule& aModule) {
   FKinds.erase(&aModule);
   FUnknown.erase(&aModule);
+  FSanitizers.erase(&aModule);
   const std::string Path = aModule.LoadPath();
   ITestKind* const Kind = KindFor(Path);
   if (Kind == nullptr) {
@@ -26,6 +28,8 @@ void TKindLister::List(TModule& aModule) {
     throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
   }
   FKinds[&aModule] = Kind;
+  if (const unsigned Sanitizers = Kind == &FKalvoro ? SanitizerNeeds(Path).Sanitizers : 0)
+    FSanitizers[&aModule] = SanitizerNames(Sanitizers, true);
   IModuleLister* const Lister =
       Kind == &FKalvoro && FKalvoroLister != nullptr ? FKalvoroLister : Kind;
   Lister->List(aModule);
@@ -33,6 +37,7 @@ void TKindLister::List(TModule& aModule) {
 
 void TKindLister::Forget(const TModule& aModule) {
   FUnknown.erase(&aModule);
+  FSanitizers.erase(&aModule);
   const auto Found = FKinds.find(&aModule);
   if (Found == FKinds.end())
     return;
@@ -49,8 +54,11 @@ ITestKind* TKindLister::KindOf(const TModule& aModule) const {
 }
 
 std::string TKindLister::KindName(const TModule& aModule) const {
-  if (const ITestKind* Kind = KindOf(aModule))
-    return Kind->Name();
+  if (const ITestKind* Kind = KindOf(aModule)) {
+    const auto Sanitizers = FSanitizers.find(&aModule);
+    return Sanitizers == FSanitizers.end() ? Kind->Name()
+                                           : Kind->Name() + " (" + Sanitizers->second + ")";
+  }
   const auto Unknown = FUnknown.find(&aModule);
   return Unknown == FUnknown.end() ? std::string() : Unknown->second;
 }
