@@ -2,6 +2,7 @@
 
 #include "CrashGuard.h"
 #include "ModuleTrial.h"
+#include "Sanitizer.h"
 #include "UnitTestBase.h"
 
 #include <signal.h>
@@ -74,6 +75,15 @@ TDirectLoader::~TDirectLoader() {
 void TDirectLoader::List(TModule& aModule) {
   static const bool Registered = std::atexit(&OnExit) == 0;
   (void)Registered;
+  // A module built with a sanitizer whose runtime this process lacks would
+  // not load here (or would crash): it is refused as a start-up that fails.
+  const std::string Refusal = InProcessRefusal(aModule.LoadPath());
+  if (!Refusal.empty()) {
+    const std::string Text =
+        "kalvoro: The module \"" + aModule.FullFileName() + "\" is " + Refusal + "\n";
+    Write(Text.data(), Text.size());
+    EndProcessNow(2);
+  }
   Before = "kalvoro: The module \"" + aModule.FullFileName() + "\" ";
   struct sigaction Action {};
   Action.sa_handler = &OnFatalSignal;

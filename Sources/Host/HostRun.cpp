@@ -4,6 +4,7 @@
 #include "HostChannel.h"
 #include "HostList.h"
 #include "LoadedModules.h"
+#include "Sanitizer.h"
 
 #include "CrashGuard.h"
 #include "Interruption.h"
@@ -11,6 +12,7 @@
 #include "ThreadMessages.h"
 #include "UnitTestBase.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/prctl.h>
@@ -44,6 +46,32 @@ void EndIfForked() {
     EndProcessNow(0);
 }
 
+// LeakSanitizer's check of the heap, where the runner started this host
+// with a runtime that has one: non-zero when it found leaks, which it
+// reported on the standard error.
+using TLeakCheck = int (*)();
+TLeakCheck LeakCheck = nullptr;
+
+// The runner preloads a sanitizer's runtime (it must come first): the
+// programs that tests start must not inherit it, and the user's own
+// preload stays.
+void ForgetPreload() {
+  const char* Ours = std::getenv(PreloadedVariable);
+  if (Ours == nullptr)
+    return;
+  const std::string Prefix = Ours;
+  const char* Preload = std::getenv("LD_PRELOAD");
+  std::string Rest = Preload != nullptr ? Preload : "";
+  if (Rest.rfind(Prefix, 0) == 0)
+    Rest.erase(0, Rest.size() > Prefix.size() ? Prefix.size() + 1 : Prefix.size());
+  if (Rest.empty())
+    unsetenv("LD_PRELOAD");
+  else
+    setenv("LD_PRELOAD", Rest.c_str(), 1);
+  unsetenv(PreloadedVariable);
+  LeakCheck = reinterpret_cast<TLeakCheck>(dlsym(RTLD_DEFAULT, "__lsan_do_recoverable_leak_check"));
+}
+
 // Sends every message that the runner's handlers consume, and every progress
 // message, which the runner needs to know the running phase.
 class THostSink {
@@ -62,6 +90,20 @@ public:
           Phase.ScenarioName(), Phase.UnitTestName(), Phase.MethodName(),
           "The test closed the channel from the test process to the runner");
       FChannel.Frames().Message(Broken, 0);
+    }
+    // A method that leaked ends with the leaks as an exception of its Exit,
+    // and the host retires: the leaks stay in the heap, and a check after
+    // the next method would find them again.
+    if (LeakCheck != nullptr && !FLeaked && IsExitEnd(aMessage)) {
+      std::fflush(nullptr);
+      if (LeakCheck() != 0) {
+        FLeaked = true;
+        MarkOutput(true);
+        const auto& Phase = static_cast<const TMessageBase&>(aMessage);
+        const TExceptionMessage Leaks(Phase.ScenarioName(), Phase.UnitTestName(),
+                                      Phase.MethodName(), "LeakSanitizer: detected memory leaks");
+        FChannel.Frames().Message(Leaks, 0);
+      }
     }
     // What the test wrote is told before each message that the runner may
     // print (a report, a failed check, an exception), so that it shows in its
@@ -105,9 +147,9 @@ public:
     FDropped = Dropped;
   }
 
-  // Whether a test closed the channel: the host then serves no further
-  // method.
-  bool Broken() const { return FBroken; }
+  // Whether a test closed the channel or leaked: the host then serves no
+  // further method.
+  bool Broken() const { return FBroken || FLeaked; }
 
 private:
   static bool IsPhaseEnd(const TCustomMessage& aMessage) {
@@ -115,6 +157,11 @@ private:
       return false;
     const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
     return Type == ptInitFinish || Type == ptMethodFinish || Type == ptExitFinish;
+  }
+
+  static bool IsExitEnd(const TCustomMessage& aMessage) {
+    return aMessage.GetId() == MessageIdProgress &&
+           static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptExitFinish;
   }
 
   static bool MayBePrinted(const TCustomMessage& aMessage) {
@@ -133,6 +180,7 @@ private:
   off_t FError = 0;
   unsigned FDropped = 0;
   bool FBroken = false;
+  bool FLeaked = false;
 };
 
 // Moves the socket out of the way of descriptors that a test may dup2 onto,
@@ -342,6 +390,7 @@ int HostMain(int argc, char** argv) {
                stderr);
     return 2;
   }
+  ForgetPreload();
   const pid_t Parent = static_cast<pid_t>(std::atol(argv[4]));
   // Dies with the runner; a runner that ended before this line is seen too.
   prctl(PR_SET_PDEATHSIG, SIGKILL);

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/personality.h>
 #include <sys/ptrace.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -157,8 +158,15 @@ TChildProcess::TChildProcess(const TChildOptions& aOptions) {
   std::vector<char*> Argv = Pointers(Arguments);
   std::vector<char*> Envp = Pointers(Environment);
   ChildWatch::Begin();
+  // The personality is this thread's, and the child (a clone of it) keeps
+  // it through its exec: it is set for the spawn only.
+  const int Personality = aOptions.FixedAddresses ? personality(0xffffffff) : -1;
+  if (Personality >= 0)
+    personality(static_cast<unsigned long>(Personality) | ADDR_NO_RANDOMIZE);
   const int Error = posix_spawn(&FPid, aOptions.Program.c_str(), &Setup.Actions, &Setup.Attributes,
                                 Argv.data(), Envp.data());
+  if (Personality >= 0)
+    personality(static_cast<unsigned long>(Personality));
   if (Error != 0) {
     FPid = -1;
     ChildWatch::End();

@@ -29,6 +29,9 @@ struct TChildOptions {
   bool NullOutput = false;              // standard output and error to /dev/null
   bool OwnProcessGroup = true;          // the child leads a process group of its own
   std::vector<std::string> Environment; // added to the parent's ("NAME=VALUE")
+  // Started without address randomisation (personality ADDR_NO_RANDOMIZE),
+  // for a runtime that maps memory at fixed places.
+  bool FixedAddresses = false;
 };
 
 class TChildProcess {

@@ -76,6 +76,18 @@ void AppendProblem(std::string& aXml, const char* aTag, const std::vector<std::s
   aXml.append(">\n");
 }
 
+// <system-out> or <system-err>: a line each; nothing when there are none.
+void AppendLines(std::string& aXml, const char* aTag, const std::vector<std::string>& aLines) {
+  if (aLines.empty())
+    return;
+  aXml.append("      <").append(aTag).append(">");
+  for (const std::string& Line : aLines) {
+    AppendXmlEscaped(aXml, Line, false);
+    aXml.push_back('\n');
+  }
+  aXml.append("</").append(aTag).append(">\n");
+}
+
 } // namespace
 
 std::chrono::nanoseconds SteadyNow() {
@@ -191,8 +203,11 @@ void TJUnitReport::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMe
     break;
   }
   case MessageIdReport:
-    if (TMethodRecord* Method = CurrentMethod())
-      Method->Output.push_back(static_cast<const TMessageBase&>(aMessage).Message());
+    if (TMethodRecord* Method = CurrentMethod()) {
+      const auto& Report = static_cast<const TMessageBase&>(aMessage);
+      (Report.MethodName() == StandardErrorSource ? Method->ErrorOutput : Method->Output)
+          .push_back(Report.Message());
+    }
     break;
   default:
     break;
@@ -210,7 +225,7 @@ void TJUnitReport::StartScenario(const std::string& aName) {
       UnitTest.Name = Source->Name();
       UnitTest.Source = Source;
       for (const TUnitTestMethod* Method : Source->Methods())
-        UnitTest.Methods.push_back(TMethodRecord{Method->Name(), tcrTodo, {}, {}, {}, {}, {}});
+        UnitTest.Methods.push_back(TMethodRecord{Method->Name(), tcrTodo, {}, {}, {}, {}, {}, {}});
       Scenario.UnitTests.push_back(std::move(UnitTest));
     }
   FScenarios.push_back(std::move(Scenario));
@@ -343,7 +358,8 @@ std::string TJUnitReport::GetXml() const {
         AppendTimeAttribute(Xml, Microseconds(Method.Elapsed));
         const bool Failed = Method.Result == tcrFailure || !Method.Failures.empty();
         const bool Raised = Method.Result == tcrException || !Method.Errors.empty();
-        if (Method.Result != tcrTodo && !Failed && !Raised && Method.Output.empty()) {
+        if (Method.Result != tcrTodo && !Failed && !Raised && Method.Output.empty() &&
+            Method.ErrorOutput.empty()) {
           Xml.append("/>\n");
           continue;
         }
@@ -354,14 +370,8 @@ std::string TJUnitReport::GetXml() const {
           AppendProblem(Xml, "failure", Method.Failures);
         if (Raised)
           AppendProblem(Xml, "error", Method.Errors);
-        if (!Method.Output.empty()) {
-          Xml.append("      <system-out>");
-          for (const std::string& Line : Method.Output) {
-            AppendXmlEscaped(Xml, Line, false);
-            Xml.push_back('\n');
-          }
-          Xml.append("</system-out>\n");
-        }
+        AppendLines(Xml, "system-out", Method.Output);
+        AppendLines(Xml, "system-err", Method.ErrorOutput);
         Xml.append("    </testcase>\n");
       }
       Xml.append("  </testsuite>\n");

@@ -21,11 +21,16 @@ class TUnitTestBase;
 using TSteadyClock = std::function<std::chrono::nanoseconds()>;
 std::chrono::nanoseconds SteadyNow();
 
+// The method name of a report line that the runner took from a test's
+// standard error (a sanitizer's report): JUnit keeps such lines in the test
+// case's <system-err>, the other reports in its <system-out>.
+inline constexpr const char* StandardErrorSource = "<standard error>";
+
 // Collects, per unit test and test method, the wall time (from the start of
 // the method's Init to the end of its Exit), the texts of failed checks, the
 // texts of exceptions (those of Init and Exit prefixed "Init: " and "Exit: "),
-// the reported lines, and the result. Methods still tcrTodo when the scenario
-// finishes (those of disabled unit tests) are reported as skipped.
+// the reported lines (and those of its standard error), and the result. Methods still tcrTodo when
+// the scenario finishes (those of disabled unit tests) are reported as skipped.
 //
 // Attach it to a scenario before Run and detach it after; it may be attached
 // to several scenarios in turn. Each unit test becomes one <testsuite>; when
@@ -78,6 +83,7 @@ private:
     std::vector<std::string> Failures;
     std::vector<std::string> Errors;
     std::vector<std::string> Output;
+    std::vector<std::string> ErrorOutput;
   };
   struct TUnitTestRecord {
     std::string Name;

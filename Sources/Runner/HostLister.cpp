@@ -62,9 +62,10 @@ void THostLister::EndHosts() {
   EndWaitingHosts(FHosts, EndGrace);
 }
 
-std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
+std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath,
+                                                   const THostRuntime& aRuntime) {
   for (std::size_t I = FHosts.size(); I-- > 0;) {
-    if (FHosts[I]->Holds(aPath))
+    if (FHosts[I]->Holds(aPath) || !FHosts[I]->Runs(aRuntime))
       continue;
     std::unique_ptr<THostProcess> Host = std::move(FHosts[I]);
     FHosts.erase(FHosts.begin() + static_cast<std::ptrdiff_t>(I));
@@ -74,7 +75,7 @@ std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath) {
     } catch (const EHostProtocol&) {
     }
   }
-  auto Host = std::make_unique<THostProcess>();
+  auto Host = std::make_unique<THostProcess>(aRuntime);
   ++FHostsStarted;
   FFresh = true;
   return Host;
@@ -88,6 +89,7 @@ void THostLister::Expect(const std::vector<const TModule*>& aModules) {
 
 void THostLister::List(TModule& aModule) {
   FListed.erase(&aModule);
+  FRuntimes.erase(&aModule);
   const TListing Asked = ListingOf(aModule);
   const std::string& Path = Asked.Path;
   // The announced listings come in their order; one out of it ends them.
@@ -100,6 +102,12 @@ void THostLister::List(TModule& aModule) {
   const bool AskedAhead = FAheadHost != nullptr && SameRequest(FAhead.Request, Asked.Request);
   if (!AskedAhead && ModuleKindOf(Path) == TModuleKind::TestProgram) {
     aModule.FailListing(msLoadFailed, TestProgramRefusal);
+    throw TModuleException(LoadFailure(aModule.FullFileName()));
+  }
+  // A module built with a sanitizer needs hosts with its runtime first.
+  const THostRuntime& Runtime = Asked.Runtime;
+  if (!Runtime.Refusal.empty()) {
+    aModule.FailListing(msLoadFailed, Runtime.Refusal);
     throw TModuleException(LoadFailure(aModule.FullFileName()));
   }
   std::unique_ptr<THostProcess> Host;
@@ -146,6 +154,7 @@ void THostLister::List(TModule& aModule) {
     UnitTests.push_back(new TListedUnitTest(&aModule, Listed.Name, Listed.Methods));
   aModule.AdoptListing(std::move(UnitTests), std::move(Listing.NameChanges));
   FListed[&aModule] = Listing.Identity;
+  FRuntimes[&aModule] = Runtime;
 }
 
 std::unique_ptr<THostProcess> THostLister::HostListing(const TListing& aListing) {
@@ -160,7 +169,7 @@ std::unique_ptr<THostProcess> THostLister::HostListing(const TListing& aListing)
     }
   }
   DropAhead();
-  std::unique_ptr<THostProcess> Host = HostFor(aListing.Path);
+  std::unique_ptr<THostProcess> Host = HostFor(aListing.Path, aListing.Runtime);
   Host->SendList(aListing.Request);
   return Host;
 }
@@ -169,9 +178,11 @@ void THostLister::AskAhead(THostProcess& aHost, const TListing& aListing) {
   if (FExpected.empty())
     return;
   const TListing& Next = FExpected.front();
-  // A host loads a path once, and a test program is never sent.
+  // A host loads a path once, a test program is never sent, and a module
+  // goes only to a host of its runtime.
   if (Next.Path == aListing.Path || aHost.Holds(Next.Path) ||
-      ModuleKindOf(Next.Path) == TModuleKind::TestProgram)
+      ModuleKindOf(Next.Path) == TModuleKind::TestProgram || !Next.Runtime.Refusal.empty() ||
+      !aHost.Runs(Next.Runtime))
     return;
   try {
     aHost.SendList(Next.Request);
@@ -258,6 +269,7 @@ bool THostLister::AwaitFinished(THostProcess& aHost) {
 
 void THostLister::Forget(const TModule& aModule) {
   FListed.erase(&aModule);
+  FRuntimes.erase(&aModule);
   // The hosts that hold its file, or were asked ahead to load it, would
   // hand back its old code: they end.
   const std::string Path = aModule.LoadPath();
@@ -276,6 +288,11 @@ void THostLister::Forget(const TModule& aModule) {
 const TModuleFileIdentity* THostLister::Identity(const TModule& aModule) const {
   const auto Found = FListed.find(&aModule);
   return Found == FListed.end() ? nullptr : &Found->second;
+}
+
+THostRuntime THostLister::Runtime(const TModule& aModule) const {
+  const auto Found = FRuntimes.find(&aModule);
+  return Found == FRuntimes.end() ? HostRuntimeFor(aModule.LoadPath()) : Found->second;
 }
 
 std::unique_ptr<THostProcess> THostLister::TakeHost(const THostPlan& aPlan) {

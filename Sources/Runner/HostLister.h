@@ -12,6 +12,7 @@
 #include "HostListing.h"
 #include "HostRunner.h"
 #include "ModuleLister.h"
+#include "Sanitizer.h"
 
 #include <deque>
 #include <map>
@@ -42,6 +43,8 @@ public:
 
   // The file as its listing found it; null for a module not listed here.
   const TModuleFileIdentity* Identity(const TModule& aModule) const;
+  // How the hosts of a module listed here start (its sanitizer runtimes).
+  THostRuntime Runtime(const TModule& aModule) const;
   // A waiting host that may serve aPlan (one that listed its module first),
   // already handed the plan; null when none may.
   std::unique_ptr<THostProcess> TakeHost(const THostPlan& aPlan);
@@ -57,17 +60,19 @@ public:
   int HostsStarted() const { return FHostsStarted; }
 
 private:
-  // A listing to ask for, and the path its file loads from.
+  // A listing to ask for, the path its file loads from, and the runtime
+  // its host needs (a sanitizer's).
   struct TListing {
     THostListRequest Request;
     std::string Path;
+    THostRuntime Runtime;
   };
 
   // The host that lists aListing: the one it was asked of ahead, else a
   // waiting host that has not loaded its path, or a new one, asked now.
   std::unique_ptr<THostProcess> HostListing(const TListing& aListing);
-  // A waiting host that has not loaded aPath, or a new one.
-  std::unique_ptr<THostProcess> HostFor(const std::string& aPath);
+  // A waiting host of aRuntime that has not loaded aPath, or a new one.
+  std::unique_ptr<THostProcess> HostFor(const std::string& aPath, const THostRuntime& aRuntime);
   // Asks aHost for the next expected listing after aListing, where there is
   // one it may list.
   void AskAhead(THostProcess& aHost, const TListing& aListing);
@@ -78,7 +83,8 @@ private:
   void LetGo(const THostProcess* aHost);
   static TListing ListingOf(const TModule& aModule) {
     return {{HostProtocolVersion, aModule.FullFileName(), aModule.BaseDirectory()},
-            aModule.LoadPath()};
+            aModule.LoadPath(),
+            HostRuntimeFor(aModule.LoadPath())};
   }
   // Reads the host's answer to a listing: true with its payload, false with
   // why the host gave none (its death, or the time limit).
@@ -95,6 +101,7 @@ private:
   std::deque<TListing> FExpected;           // announced by Expect, not yet listed
   const THostProcess* FAheadHost = nullptr; // asked for FAhead before its List
   TListing FAhead;
+  std::map<const TModule*, THostRuntime> FRuntimes;
 };
 
 } // namespace Kalvoro

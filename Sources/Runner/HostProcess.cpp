@@ -51,11 +51,11 @@ void SendAll(int aSocket, const std::string& aData) {
 
 } // namespace
 
-THostProcess::THostProcess(const THostPlan& aPlan) : THostProcess() {
+THostProcess::THostProcess(const THostPlan& aPlan) : THostProcess(aPlan.Runtime) {
   SendPlan(aPlan);
 }
 
-THostProcess::THostProcess() {
+THostProcess::THostProcess(const THostRuntime& aRuntime) : FPreload(aRuntime.Preload) {
   const std::string Program = HostProgramPath();
   if (Program.empty())
     throw Exception("Cannot start the test process: kalvoro-host is not installed beside the "
@@ -87,6 +87,9 @@ THostProcess::THostProcess() {
   // host has gone, whatever group or session it moved to.
   FMark = HostMarkVariable();
   Options.Environment = {"LIBC_FATAL_STDERR_=1", FMark};
+  for (const std::string& Variable : aRuntime.Environment())
+    Options.Environment.push_back(Variable);
+  Options.FixedAddresses = aRuntime.FixedAddresses();
   // The test's output goes to files that this process reads as the host
   // tells how far they reach, so that it shows each method's share in its
   // place and keeps it; what a dying host wrote last is still there.
@@ -136,6 +139,8 @@ void THostProcess::SendPlan(const THostPlan& aPlan) {
 }
 
 bool THostProcess::Serves(const THostPlan& aPlan) const {
+  if (!Runs(aPlan.Runtime))
+    return false;
   const auto Loaded = FModules.find(aPlan.ModulePath);
   return Loaded == FModules.end() || Loaded->second == aPlan.Module;
 }

@@ -22,9 +22,9 @@ struct THostListRequest;
 
 class THostProcess {
 public:
-  // Starts a host that waits for a listing or a plan; raises Exception when
-  // it cannot be started.
-  THostProcess();
+  // Starts a host that waits for a listing or a plan, with aRuntime's
+  // sanitizer runtimes preloaded; raises Exception when it cannot be started.
+  explicit THostProcess(const THostRuntime& aRuntime = THostRuntime());
   // Starts the host and sends it aPlan.
   explicit THostProcess(const THostPlan& aPlan);
   ~THostProcess();
@@ -33,7 +33,8 @@ public:
 
   // Hands a host that sent Finished its next plan; false (nothing sent)
   // when it has loaded another file under the plan's module path, which the
-  // dynamic loader would hand back in place of the plan's.
+  // dynamic loader would hand back in place of the plan's, or runs with
+  // other sanitizer runtimes than the plan needs.
   bool Serve(const THostPlan& aPlan);
   // Sends aPlan ahead to a host that still runs another plan, to run after
   // it; false (nothing sent) where Serve would refuse it or where the socket
@@ -43,6 +44,9 @@ public:
   // Asks the host to list a module (its answer: a Listing frame, then
   // Finished or Retire).
   void SendList(const THostListRequest& aRequest);
+  // Whether the host was started with aRuntime's preload (modules of
+  // different sanitizer runtimes never share a host).
+  bool Runs(const THostRuntime& aRuntime) const { return aRuntime.Preload == FPreload; }
   // Whether the host has loaded a file under aPath (the dynamic loader would
   // hand that back for any other file there).
   bool Holds(const std::string& aPath) const { return FModules.count(aPath) != 0; }
@@ -114,7 +118,8 @@ private:
   bool FOwnOffset[2] = {false, false};
   std::uint64_t FTaken[2] = {0, 0};
   std::uint64_t FFreed[2] = {0, 0};
-  std::string FMark; // the variable that marks its processes
+  std::string FMark;    // the variable that marks its processes
+  std::string FPreload; // the sanitizer runtimes it was started with
   // The module files of its plans, by path, as the runner listed them.
   std::map<std::string, TModuleFileIdentity> FModules;
 };

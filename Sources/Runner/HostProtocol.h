@@ -11,6 +11,7 @@
 
 #include "Exception.h"
 #include "NotificationMessages.h"
+#include "Sanitizer.h"
 #include "UnitTestBase.h"
 #include "UnitTestMethod.h"
 
@@ -72,6 +73,8 @@ struct THostPlan {
   double TimeLimit = 0;
   std::uint32_t ConsumedIds = 0; // the runner's handlers' MessageIdBit mask
   std::vector<THostPlanEntry> Entries;
+  // How a host for it starts (the runner's own: not sent).
+  THostRuntime Runtime;
 };
 
 // A run message as it crossed: enough to rebuild it exactly. The texts are

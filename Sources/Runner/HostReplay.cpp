@@ -7,6 +7,7 @@
 #include "HostMessages.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
+#include "JUnitReport.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -62,6 +63,7 @@ void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
   case MessageIdException:
     if (Method.TestResult() == tcrSuccess)
       Method.SetTestResult(tcrException);
+    FireReport(aMethod);
     if (!List.Consumes(MessageIdException))
       return;
     break;
@@ -128,6 +130,8 @@ void THostRunner::TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std
     TKept* Kept = nullptr;
     aHost.TakeOutput(Stream, Stream == 0 ? aOutput : aError, [&](std::string_view aPiece) {
       std::fwrite(aPiece.data(), 1, aPiece.size(), Own);
+      if (Stream == 1 && FLookForReport)
+        FReport.Add(aPiece);
       if (Kept == nullptr)
         Kept = &FOutputs[aMethod.Method];
       Kept->Add(aPiece);
@@ -146,10 +150,26 @@ void THostRunner::FireProgress(TProgressType aType, const TMethodRun& aMethod,
   List.Deliver(Message);
 }
 
+void THostRunner::FireReport(const TMethodRun& aMethod) {
+  if (FReportFired || !FReport.Found())
+    return;
+  FReportFired = true;
+  if (!FScenario->StateNotifications().Consumes(MessageIdReport))
+    return;
+  for (const std::string& Line : FReport.Lines()) {
+    auto Message = std::make_unique<TReportMessage>(Line);
+    Message->SetScenarioName(FScenario->Name());
+    Message->SetUnitTestName(aMethod.UnitTest->Name());
+    Message->SetMethodName(StandardErrorSource);
+    Outside([&] { FScenario->FireStateNotification(std::move(Message)); });
+  }
+}
+
 void THostRunner::FireException(TMethodRun& aMethod, const std::string& aPhase,
                                 const std::string& aText) {
   if (aMethod.Method->TestResult() == tcrSuccess)
     aMethod.Method->SetTestResult(tcrException);
+  FireReport(aMethod);
   if (FScenario->StateNotifications().Consumes(MessageIdException))
     FScenario->FireStateNotification(std::make_unique<TExceptionMessage>(
         FScenario->Name(), aMethod.UnitTest->Name(), aPhase, aText));

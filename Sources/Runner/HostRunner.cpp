@@ -144,6 +144,7 @@ bool THostRunner::MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool a
   // file that it loaded.
   const TModuleFileIdentity* Listed = FLister != nullptr ? FLister->Identity(*Module) : nullptr;
   aPlan.Module = Listed != nullptr ? *Listed : Module->LoadedIdentity();
+  aPlan.Runtime = FLister != nullptr ? FLister->Runtime(*Module) : HostRuntimeFor(aPlan.ModulePath);
   aPlan.ScenarioName = FScenario->Name();
   aPlan.TimeLimit = FScenario->TimeLimit();
   // What the host must send: what the handlers consume, and always the
@@ -184,6 +185,12 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
     aRun.GiveUp = ModuleFileChangedText;
     return;
   }
+  if (!Plan.Runtime.Refusal.empty()) {
+    aRun.GiveUp = Plan.Runtime.Refusal;
+    return;
+  }
+  aRun.Sanitized = Plan.Runtime.Sanitizers != 0;
+  FLookForReport = aRun.Sanitized;
   try {
     if (aPosition == 0 && !aExitOnly)
       aRun.Host = QueuedHost(aRun);
@@ -227,6 +234,9 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   }
   TMethodRun Method{&aUnitTest, aUnitTest.Methods().GetItem(aMethodIndex), Position};
   Method.Method->SetTestResult(tcrSuccess);
+  FReport.Clear();
+  FReportFired = false;
+  FLookForReport = Run.Sanitized;
   bool ExitOnly = false;
   while (!Method.Done) {
     if (!Run.GiveUp.empty()) {
@@ -319,7 +329,12 @@ THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, st
         aRun.Host->AwaitEnd(1.0);
       // What it wrote last (a sanitizer's report, say) belongs to the method.
       TakeOutput(*aRun.Host, aMethod, UINT64_MAX, UINT64_MAX);
-      aDeath = FDeath.empty() ? aRun.Host->DeathText() : FDeath;
+      FReport.Finish();
+      // A sanitizer ends its host after its report: the report's first line
+      // says why.
+      aDeath = !FDeath.empty()   ? FDeath
+               : FReport.Found() ? FReport.Headline()
+                                 : aRun.Host->DeathText();
       FDeath.clear();
       return TPumped::Ended;
     }

@@ -16,6 +16,7 @@
 // list, so that every handler sees what it sees in process.
 #pragma once
 
+#include "SanitizerReport.h"
 #include "TestKind.h"
 #include "UnitTestBase.h"
 
@@ -106,8 +107,9 @@ private:
     std::size_t Last = 0;
     const TModule* Queued = nullptr; // whose plan its host was sent to run next
     bool HostFinishedOne = false;
-    int EarlyDeaths = 0; // hosts in a row that ended before a method
-    std::string GiveUp;  // set: the remaining methods end with it
+    int EarlyDeaths = 0;    // hosts in a row that ended before a method
+    bool Sanitized = false; // built with a sanitizer: its reports are looked for
+    std::string GiveUp;     // set: the remaining methods end with it
   };
   struct TMethodRun {
     TUnitTestBase* UnitTest;
@@ -183,6 +185,9 @@ private:
   bool EndPhase(TMethodRun& aMethod, const std::string& aText);
   void FireProgress(TProgressType aType, const TMethodRun& aMethod, const std::string& aPhase);
   void FireException(TMethodRun& aMethod, const std::string& aPhase, const std::string& aText);
+  // Fires the lines of the sanitizer's report that the method's standard
+  // error holds, once, ahead of the exception that it ends the method with.
+  void FireReport(const TMethodRun& aMethod);
   // Shows the host's output up to the ends given and keeps it with aMethod.
   void TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std::uint64_t aOutput,
                   std::uint64_t aError);
@@ -196,6 +201,9 @@ private:
   std::map<const TModule*, TModuleRun> FModules;
   std::vector<const TModule*> FOrder; // the modules in the order they begin to run
   std::map<const TUnitTestMethod*, TKept> FOutputs;
+  TSanitizerReport FReport; // in the running method's standard error
+  bool FLookForReport = false;
+  bool FReportFired = false;
   int FDropped = 0;                                 // the hosts' dropped messages of this run
   std::vector<std::unique_ptr<THostProcess>> FIdle; // waiting for a plan
   int FHostsStarted = 0;

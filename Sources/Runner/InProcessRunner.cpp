@@ -4,6 +4,7 @@
 #include "ListedUnitTest.h"
 #include "ModuleLister.h"
 #include "ModuleTrial.h"
+#include "Sanitizer.h"
 
 namespace Kalvoro {
 
@@ -37,6 +38,10 @@ void TInProcessRunner::Load(const TModule& aListed) {
     Loaded.Problem = ModuleFileChangedText;
     return;
   }
+  // A sanitizer's runtime must be in the process from its start.
+  Loaded.Problem = InProcessRefusal(aListed.LoadPath());
+  if (!Loaded.Problem.empty())
+    return;
   auto Module = std::make_unique<TModule>(aListed.FullFileName());
   Module->SetBaseDirectory(aListed.BaseDirectory());
   const TModuleListerScope Here(nullptr);

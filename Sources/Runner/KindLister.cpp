@@ -2,6 +2,7 @@
 
 #include "ListedIdentity.h"
 #include "ModuleKind.h"
+#include "Sanitizer.h"
 
 namespace Kalvoro {
 
@@ -22,6 +23,7 @@ void TKindLister::List(TModule& aModule) {
   FKinds.erase(&aModule);
   FUnknown.erase(&aModule);
   FIdentities.erase(&aModule);
+  FSanitizers.erase(&aModule);
   const std::string Path = aModule.LoadPath();
   ITestKind* const Kind = KindFor(Path);
   if (Kind == nullptr) {
@@ -32,6 +34,8 @@ void TKindLister::List(TModule& aModule) {
     throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
   }
   FKinds[&aModule] = Kind;
+  if (const unsigned Sanitizers = Kind == &FKalvoro ? SanitizerNeeds(Path).Sanitizers : 0)
+    FSanitizers[&aModule] = SanitizerNames(Sanitizers, true);
   IModuleLister* const Lister =
       Kind == &FKalvoro && FKalvoroLister != nullptr ? FKalvoroLister : Kind;
   // The identity is taken before the listing: a file written over while it
@@ -70,6 +74,7 @@ void TKindLister::Expect(const std::vector<const TModule*>& aModules) {
 void TKindLister::Forget(const TModule& aModule) {
   FUnknown.erase(&aModule);
   FIdentities.erase(&aModule);
+  FSanitizers.erase(&aModule);
   const auto Found = FKinds.find(&aModule);
   if (Found == FKinds.end())
     return;
@@ -86,8 +91,11 @@ ITestKind* TKindLister::KindOf(const TModule& aModule) const {
 }
 
 std::string TKindLister::KindName(const TModule& aModule) const {
-  if (const ITestKind* Kind = KindOf(aModule))
-    return Kind->Name();
+  if (const ITestKind* Kind = KindOf(aModule)) {
+    const auto Sanitizers = FSanitizers.find(&aModule);
+    return Sanitizers == FSanitizers.end() ? Kind->Name()
+                                           : Kind->Name() + " (" + Sanitizers->second + ")";
+  }
   const auto Unknown = FUnknown.find(&aModule);
   return Unknown == FUnknown.end() ? std::string() : Unknown->second;
 }

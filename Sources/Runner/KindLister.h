@@ -27,7 +27,8 @@ public:
   // The kind that listed aModule last (also when the listing failed); null
   // when none did (a file of no known kind, or a module never listed).
   ITestKind* KindOf(const TModule& aModule) const;
-  // Its name as the modules view shows it; empty when it has none.
+  // Its name as the modules view shows it, with the sanitizers a Kalvoro
+  // module is built with ("Kalvoro module (ASan, UBSan)"); empty when it has none.
   std::string KindName(const TModule& aModule) const;
   // The file as its last listing found it; null where it was not listed.
   const TModuleFileIdentity* ListedIdentity(const TModule& aModule) const;
@@ -49,7 +50,8 @@ private:
   TDoctestKind FDoctest;
   IModuleLister* FKalvoroLister = nullptr;
   std::map<const TModule*, ITestKind*> FKinds;
-  std::map<const TModule*, std::string> FUnknown; // the kind text of a refused file
+  std::map<const TModule*, std::string> FUnknown;    // the kind text of a refused file
+  std::map<const TModule*, std::string> FSanitizers; // of Kalvoro modules built with them
   std::map<const TModule*, TModuleFileIdentity> FIdentities;
 };
 

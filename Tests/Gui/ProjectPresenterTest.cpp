@@ -7,6 +7,7 @@
 
 #include "Exception.h"
 #include "LoadErrors.h"
+#include "ModuleRows.h"
 #include "Paths.h"
 #include "Project.h"
 #include "ProjectPresenter.h"
@@ -377,6 +378,33 @@ private slots:
     }
     TModule Demo(DemoModulePath().toStdString());
     QVERIFY(LoadNamingModule(Demo));
+  }
+
+  // A module built with a sanitizer is a Kalvoro module: the modules view
+  // shows the sanitizers beside the kind, and a plain module the kind alone.
+  void TheModulesViewShowsTheSanitizersBesideTheKind() {
+    const QList<QPair<QString, QString>> Cases = {
+        {QStringLiteral(KALVORO_TEST_MODULES_DIR "/SanitizedHeapOverflow.so"),
+         "Kalvoro module (ASan, UBSan)"},
+        {QStringLiteral(KALVORO_TEST_MODULES_DIR "/SanitizedDataRace.so"), "Kalvoro module (TSan)"},
+        {QStringLiteral(KALVORO_TEST_MODULES_DIR "/SanitizedLeak.so"), "Kalvoro module (ASan)"},
+        {DemoModulePath(), "Kalvoro module"}};
+    Start();
+    QStringList Lines = HeadLines(static_cast<int>(Cases.size()), 1) +
+                        QStringList{"[Scenarios]", "Name0=Default Scenario", "[Modules]"};
+    for (int I = 0; I < Cases.size(); ++I)
+      Lines << QStringLiteral("File%1=%2").arg(I).arg(Cases[I].first)
+            << QStringLiteral("Load%1=1").arg(I) << QStringLiteral("AssignmentCount%1=0").arg(I);
+    WriteTextFile(PathOf("sanitized.kvr"), Lines);
+    FPresenter->OpenProject(PathOf("sanitized.kvr"));
+    QStringList Kinds;
+    for (const TModuleRow& Row : ModuleRows(FPresenter->Project()->Modules()))
+      if (Row.Kind == mrkModule)
+        Kinds << Row.KindText;
+    QStringList Expected;
+    for (const auto& Case : Cases)
+      Expected << Case.second;
+    QCOMPARE(Kinds, Expected);
   }
 
   void OpeningAMissingFileRaisesAfterTheViewIsBack() {

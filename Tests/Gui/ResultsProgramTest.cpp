@@ -2,8 +2,9 @@
 // desktop's accessibility bus it switches to the results view and presses
 // Start All; the report files must then equal those of "kalvoro run" on the
 // same project, dates and times aside, and again after a second Start All.
-// With a project of each fault module it must still be running afterwards,
-// its tree reading each method's result.
+// With a project of each fault module (and of each module built with a
+// sanitizer) it must still be running afterwards, its tree reading each
+// method's result.
 // Runs under xvfb-run and dbus-run-session (see CMakeLists.txt).
 #include "ResultsRunProject.h"
 
@@ -317,6 +318,14 @@ private slots:
                                               {"TestFault", Fault.Fault},
                                               {"TestAfter", "SUCCESS"},
                                               {"TestFailsAfter", "FAILURE"}};
+    // Modules built with a sanitizer: the report ends the faulty method, and
+    // the pages hold it as the console's files do.
+    for (const char* Module :
+         {"SanitizedHeapOverflow", "SanitizedSignedOverflow", "SanitizedDataRace", "SanitizedLeak"})
+      QTest::newRow(Module) << Module << QStringList{"TSanitized"} << 0
+                            << TResults{{"TestBefore", "SUCCESS"},
+                                        {"TestFault", "EXCEPTION"},
+                                        {"TestAfter", "SUCCESS"}};
     QTest::newRow("outliving thread")
         << "FaultOutlivingThread" << QStringList{"TOutlivingThread"} << 0
         << TResults{{"TestBefore", "SUCCESS"},  {"TestStartThread", "SUCCESS"},

@@ -60,18 +60,24 @@ inline QStringList ProjectLines(bool aHosts = true) {
           QStringLiteral("Hosts=") + (aHosts ? QLatin1Char('1') : QLatin1Char('0'))};
 }
 
-// A report file's lines with every date and time masked.
+// A report file's lines with every date and time masked, and the process
+// ids and addresses of sanitizers' reports.
 inline QStringList Masked(const QString& aPath) {
   static const QRegularExpression Stamp(
       QStringLiteral("\\d\\d\\D\\d\\d\\D\\d{4} \\d\\d\\D\\d\\d\\D\\d\\d"));
+  static const QRegularExpression Process(QStringLiteral("==\\d+==|\\b(pid|tid)=\\d+"));
+  static const QRegularExpression Address(QStringLiteral("0x[0-9a-f]+"));
   QStringList Lines;
   QFile File(aPath);
   if (File.open(QIODevice::ReadOnly))
     Lines = QString::fromUtf8(File.readAll()).split(QStringLiteral("\r\n"));
   if (!Lines.isEmpty() && Lines.last().isEmpty())
     Lines.removeLast();
-  for (QString& Line : Lines)
+  for (QString& Line : Lines) {
     Line.replace(Stamp, QStringLiteral("<time>"));
+    Line.replace(Process, QStringLiteral("<process>"));
+    Line.replace(Address, QStringLiteral("<address>"));
+  }
   return Lines;
 }
 

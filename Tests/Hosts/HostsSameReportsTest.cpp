@@ -22,14 +22,17 @@ std::string Masked(const std::string& aText) {
 }
 
 // The modules and projects to compare: every module file of the tests and
-// the examples but the fault modules, which no run in process survives.
+// the examples but the fault modules, which no run in process survives, and
+// those built with a sanitizer, which run in hosts only.
 std::vector<fs::path> Targets() {
   std::vector<fs::path> Result;
   for (const fs::path& Folder :
        {fs::path(KALVORO_TEST_MODULES_DIR), fs::path(KALVORO_EXAMPLES_DIR)})
     for (const fs::directory_entry& Entry : fs::directory_iterator(Folder)) {
       const std::string Extension = Entry.path().extension().string();
-      if (Entry.is_regular_file() && Entry.path().filename().string().rfind("Fault", 0) != 0 &&
+      const std::string Name = Entry.path().filename().string();
+      if (Entry.is_regular_file() && Name.rfind("Fault", 0) != 0 &&
+          Name.rfind("Sanitized", 0) != 0 &&
           (Extension == ".so" || Extension == ".bpl" || Extension == ".kvr"))
         Result.push_back(Entry.path());
     }

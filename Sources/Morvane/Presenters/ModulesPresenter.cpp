@@ -112,7 +112,7 @@ bool TModulesPresenter::CanSetUp(const TModule* aCurrent) const {
   if (!CanRemove(aCurrent))
     return false;
   const std::string Kind = ModuleKindName(*aCurrent);
-  return !Kind.empty() && Kind != "Kalvoro module";
+  return !Kind.empty() && !Kind.starts_with("Kalvoro module");
 }
 
 void TModulesPresenter::Changing(const std::function<void()>& aChange) {
