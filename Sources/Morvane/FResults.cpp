@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "CommandActions.h"
 #include "FProgress.h"
+#include "FilterBar.h"
 #include "Images.h"
 #include "LinesPage.h"
 #include "LinesView.h"
@@ -58,6 +59,27 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FTree->SetPopupMenu(FPopupMenu);
   connect(FTree, &TTreeView::Resized, this, [this] { TreeResize(); });
 
+  // The filter box over the tree, with a toggle for each result.
+  FFilter = new TFilterBar(QStringLiteral("Filter results"), this);
+  FFilter->setObjectName(QStringLiteral("ResultsFilter"));
+  FFilter->AddToggle(QStringLiteral("Failed"), QStringLiteral("Show failed methods"), rtFailed);
+  FFilter->AddToggle(QStringLiteral("Exception"), QStringLiteral("Show methods that raised"),
+                     rtException);
+  FFilter->AddToggle(QStringLiteral("Not run"), QStringLiteral("Show methods not run"), rtNotRun);
+  FFilter->AddToggle(QStringLiteral("Success"), QStringLiteral("Show methods that passed"),
+                     rtSuccess);
+  FFilter->AttachShortcut(FTree);
+  connect(FFilter, &TFilterBar::Changed, this, [this] {
+    RunGuarded([&] { FPresenter.SetFilter(FFilter->Text(), FFilter->Toggles()); });
+  });
+  auto* TreePanel = new QWidget(this);
+  TreePanel->setObjectName(QStringLiteral("TreePanel"));
+  auto* TreeLayout = new QVBoxLayout(TreePanel);
+  TreeLayout->setContentsMargins(0, 0, 0, 0);
+  TreeLayout->setSpacing(0);
+  TreeLayout->addWidget(FFilter);
+  TreeLayout->addWidget(FTree, 1);
+
   FErrorTab = new QTabWidget(this);
   FErrorTab->setObjectName(QStringLiteral("ErrorTab"));
   FErrorTab->setAccessibleName(QStringLiteral("Run output"));
@@ -69,7 +91,7 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FSplitter->setObjectName(QStringLiteral("Splitter"));
   FSplitter->setHandleWidth(SplitterWidth);
   FSplitter->setChildrenCollapsible(false);
-  FSplitter->addWidget(FTree);
+  FSplitter->addWidget(TreePanel);
   FSplitter->addWidget(FErrorTab);
   FSplitter->setStretchFactor(0, 0);
   FSplitter->setStretchFactor(1, 1);
@@ -152,6 +174,7 @@ void TResultsFrame::Activate(TProject* aProject) {
 
 void TResultsFrame::Deactivate() {
   FPresenter.Deactivate();
+  FTree->DropFilter();
   FTree->Clear();
 }
 
@@ -159,14 +182,39 @@ void TResultsFrame::RefreshTree() {
   // After a run the rows are those of before with new results: updating them
   // in place keeps the rows, their selection and expansion, and spares the
   // view laying out every row again.
-  if (UpdateInPlace())
+  if (UpdateInPlace()) {
+    ShowFilter();
     return;
+  }
   {
     TTreeUpdateScope Update(*FTree);
     FillTree();
   }
   // Expanding waits for the rows to reach the view, which is at the update's end.
   FTree->FullExpand();
+  ShowFilter();
+}
+
+void TResultsFrame::ShowFilter() {
+  FTree->SetHiddenRows(FPresenter.HiddenRows());
+}
+
+std::vector<int> TResultsFrame::SelectedRows() const {
+  std::vector<int> Result;
+  for (const TTreeNode* Node : FTree->SelectedNodes())
+    if (!Node->Hidden())
+      Result.push_back(FTree->FlatIndexOf(Node));
+  return Result;
+}
+
+void TResultsFrame::SelectRow(int aRow) {
+  TTreeNode* Node = FTree->NodeAtFlatIndex(aRow);
+  if (Node == nullptr || Node->Hidden())
+    return;
+  FTree->ClearSelection();
+  FTree->SetCurrentNode(Node);
+  FTree->SetSelected(Node, true);
+  FTree->scrollTo(FTree->IndexOf(Node));
 }
 
 bool TResultsFrame::UpdateInPlace() {

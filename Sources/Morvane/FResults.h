@@ -26,6 +26,7 @@ namespace Kalvoro {
 class IDialogs;
 class TAction;
 class TCommandActions;
+class TFilterBar;
 class TLinesView;
 class TTreeView;
 
@@ -42,6 +43,7 @@ public:
 
   TResultsPresenter& Presenter() { return FPresenter; }
   TTreeView* Tree() const { return FTree; }
+  TFilterBar* Filter() const { return FFilter; }
   QMenu* PopupMenu() const { return FPopupMenu; }
   QTabWidget* ErrorTab() const { return FErrorTab; }
   TAction* Action(const QString& aName) const;
@@ -54,7 +56,10 @@ private:
   QWidget* MakePage(TResultPage aPage);
   // IResultsView
   int CurrentRow() const override;
+  std::vector<int> SelectedRows() const override;
+  void SelectRow(int aRow) override;
   void RefreshTree() override;
+  void ShowFilter() override;
   void ShowFileControls() override;
 
   void FillTree();
@@ -72,6 +77,7 @@ private:
   QMenu* FResultsMenu;
   std::unique_ptr<TCommandActions> FActions;
   TTreeView* FTree;
+  TFilterBar* FFilter;
   QSplitter* FSplitter;
   QTabWidget* FErrorTab;
   std::array<TLinesView*, 3> FPageViews{};

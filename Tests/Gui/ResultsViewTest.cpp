@@ -1,11 +1,13 @@
 // The results view's widgets and their wiring to its presenter: the tool bar,
 // the menu merged into the main window and the context menu with Start, the
-// Ctrl+S shortcut, the tree's rows, images and columns, and the file controls.
+// Ctrl+S shortcut, the tree's rows, images and columns, the filter box, Run
+// Failed and F8, and the file controls.
 #include "GuiTestSupport.h"
 
 #include "Actions.h"
 #include "FMain.h"
 #include "FResults.h"
+#include "FilterBar.h"
 #include "LinesPage.h"
 #include "LinesView.h"
 #include "Project.h"
@@ -154,6 +156,82 @@ private slots:
     Frame.PopupMenu()->actions().at(0)->trigger();
     QCOMPARE(FDialogs->Events.count(QStringLiteral("execute")), 3);
     QVERIFY(FDialogs->Errors.isEmpty());
+    FDialogs->ConfirmAnswers << false;
+    Form.close();
+  }
+
+  void TheFilterBoxHidesRowsAndClearingBringsBackSelectionAndExpansion() {
+    TMainForm Form(*FDialogs, {});
+    Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Form));
+    TProject* Project = Form.Project();
+    Project->FileInfo().SetSummaryEnabled(false);
+    Project->FileInfo().SetLogEnabled(false);
+    Project->FileInfo().SetErrorEnabled(false);
+    TModule* Demo = Project->Modules().AddByFileName(DemoModulePath().toStdString());
+    QVERIFY(Demo->LoadModule());
+    for (TUnitTestBase* UnitTest : Demo->UnitTestList())
+      Project->Scenarios()[0]->AddUnitTest(UnitTest);
+    Form.SwitchFrame(Form.ResultsFrame());
+    TResultsFrame& Frame = *Form.ResultsFrame();
+    TTreeView& Tree = *Frame.Tree();
+    TFilterBar& Filter = *Frame.Filter();
+    QCOMPARE(Filter.Edit()->accessibleName(), QStringLiteral("Filter results"));
+    for (int I = 0; I < 4; ++I)
+      QVERIFY(!Filter.Toggle(I)->accessibleName().isEmpty());
+    // A method row selected and its unit test's sibling collapsed.
+    TTreeNode* Method = Tree.NodeAtFlatIndex(2);
+    TTreeNode* Other = nullptr;
+    for (int I = Tree.TopLevelNode(0)->ChildCount() - 1; I > 0 && Other == nullptr; --I)
+      if (Tree.TopLevelNode(0)->Child(I)->ChildCount() > 0)
+        Other = Tree.TopLevelNode(0)->Child(I);
+    QVERIFY(Other != nullptr && Method->Level() == 2 && Method->Parent() != Other);
+    Tree.ClearSelection();
+    Tree.SetCurrentNode(Method);
+    Tree.SetSelected(Method, true);
+    Tree.Expand(Other, false);
+    const int Rows = Tree.model()->rowCount(Tree.IndexOf(Tree.TopLevelNode(0)));
+    // Ctrl+F on the tree goes to the box; typing filters at once.
+    Tree.setFocus();
+    QTest::keyClick(&Tree, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(Filter.Edit()->hasFocus());
+    const QString Name = Other->Child(0)->Text(0);
+    QTest::keyClicks(Filter.Edit(), Name);
+    QVERIFY(Tree.Filtered());
+    QVERIFY(Method->Hidden() || Method->Text(0).contains(Name, Qt::CaseInsensitive));
+    QVERIFY(!Other->Child(0)->Hidden());
+    QVERIFY(Tree.IsExpanded(Other));
+    QVERIFY(Tree.model()->rowCount(Tree.IndexOf(Tree.TopLevelNode(0))) < Rows);
+    // A toggle that hides every not-run method hides them all before a run.
+    Filter.Toggle(2)->click();
+    QVERIFY(Other->Child(0)->Hidden());
+    Filter.Toggle(2)->click();
+    // Escape empties the box: rows, selection and expansion come back.
+    QTest::keyClick(Filter.Edit(), Qt::Key_Escape);
+    QVERIFY(Filter.Text().isEmpty());
+    QVERIFY(!Tree.Filtered());
+    QCOMPARE(Tree.model()->rowCount(Tree.IndexOf(Tree.TopLevelNode(0))), Rows);
+    QCOMPARE(Tree.SelectedNodes(), std::vector<TTreeNode*>{Method});
+    QCOMPARE(Tree.CurrentNode(), Method);
+    QVERIFY(!Tree.IsExpanded(Other));
+
+    // Run Failed has its tool button, enabled once a run failed; F8 goes to
+    // a failed method.
+    QVERIFY(Frame.GetToolBar()->findChild<QWidget*>(QStringLiteral("btnRunFailed")) != nullptr);
+    QVERIFY(!Frame.Action(QStringLiteral("actRunFailed"))->isEnabled());
+    QVERIFY(Frame.Action(QStringLiteral("actStartAll"))->Execute());
+    RunIdle();
+    QVERIFY(Frame.Action(QStringLiteral("actRunFailed"))->isEnabled());
+    // The window is active again once the progress window has gone.
+    Form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&Form));
+    Tree.setFocus();
+    QTest::keyClick(&Tree, Qt::Key_F8);
+    TTreeNode* Failed = Tree.CurrentNode();
+    QVERIFY(Failed != nullptr && Failed->Level() == 2);
+    QVERIFY(Failed->Text(1) == QLatin1String("FAILURE") ||
+            Failed->Text(1) == QLatin1String("EXCEPTION"));
+    QCOMPARE(Tree.SelectedNodes(), std::vector<TTreeNode*>{Failed});
     FDialogs->ConfirmAnswers << false;
     Form.close();
   }

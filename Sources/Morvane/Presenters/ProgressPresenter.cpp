@@ -24,6 +24,20 @@ TMessageEvent HandlerOf(TProgressPresenter* aPresenter) {
   return MakeMessageEvent<&TProgressPresenter::HandleMessage>(aPresenter, WatchedMessages);
 }
 
+// The methods that the scenario's run takes: those of its enabled unit tests,
+// as far as its run plan (Run Selected, Run Failed) chooses them.
+int RunnableMethods(const TTestScenario& aScenario) {
+  const TRunPlan* Plan = aScenario.RunPlan();
+  if (Plan == nullptr)
+    return CountRunnableMethods({const_cast<TTestScenario*>(&aScenario)});
+  int Count = 0;
+  for (const TUnitTestBase* UnitTest : aScenario.UnitTestList())
+    if (UnitTest->Enabled() && Plan->RunsUnitTest(*UnitTest))
+      for (int I = 0; I < UnitTest->Methods().Count(); ++I)
+        Count += Plan->Runs(*UnitTest, I) ? 1 : 0;
+  return Count;
+}
+
 } // namespace
 
 std::int64_t SteadyMilliseconds() {
@@ -32,7 +46,7 @@ std::int64_t SteadyMilliseconds() {
 }
 
 TProgressPresenter::TProgressPresenter(TTestScenario& aScenario, TMilliseconds aNow)
-    : FScenario(aScenario), FNow(std::move(aNow)), FMaximum(CountRunnableMethods({&aScenario})) {}
+    : FScenario(aScenario), FNow(std::move(aNow)), FMaximum(RunnableMethods(aScenario)) {}
 
 TProgressPresenter::~TProgressPresenter() {
   Unregister();

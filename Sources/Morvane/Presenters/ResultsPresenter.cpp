@@ -1,5 +1,6 @@
 #include "ResultsPresenter.h"
 
+#include "ChosenMethods.h"
 #include "Dialogs.h"
 #include "EventLoopWait.h"
 #include "IOutput.h"
@@ -105,7 +106,51 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
       {"actSaveErrors", "Save Errors", raiSaveErrors, "Save Errors| Save the errors to a file",
        rpErrors},
   };
-  FCommands = {Start, StartAll, TCommand::Separator(cpToolBar)};
+  TCommand RunSelected;
+  RunSelected.Name = QStringLiteral("actRunSelected");
+  RunSelected.Caption = QStringLiteral("Run Selected");
+  RunSelected.Image = raiRunSelected;
+  RunSelected.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_R);
+  RunSelected.Hint =
+      QStringLiteral("Run Selected|Run the selected scenarios, unit tests and methods");
+  RunSelected.Rule = [this] {
+    return FProject != nullptr && !TChosenMethods::Selected(FRows, FView.SelectedRows()).Empty();
+  };
+  RunSelected.Effect = [this] { this->RunSelected(); };
+
+  TCommand RunFailed;
+  RunFailed.Name = QStringLiteral("actRunFailed");
+  RunFailed.Caption = QStringLiteral("Run Failed");
+  RunFailed.Image = raiRunFailed;
+  RunFailed.Shortcut = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R);
+  RunFailed.Hint = QStringLiteral("Run Failed|Run the methods that failed in the last run");
+  RunFailed.Rule = [this] { return FProject != nullptr && !TChosenMethods::Failed(FRows).Empty(); };
+  RunFailed.Effect = [this] { this->RunFailed(); };
+
+  TCommand Next;
+  Next.Name = QStringLiteral("actNextFailure");
+  Next.Caption = QStringLiteral("Next Failure");
+  Next.Shortcut = QKeySequence(Qt::Key_F8);
+  Next.Hint = QStringLiteral("Next Failure|Select the next failed method");
+  Next.HintPlaces = cpMenu;
+  Next.Rule = [this] { return AnyShownFailure(); };
+  Next.Effect = [this] { NextFailure(true); };
+  Next.Places = cpMenu;
+  TCommand Previous = Next;
+  Previous.Name = QStringLiteral("actPreviousFailure");
+  Previous.Caption = QStringLiteral("Previous Failure");
+  Previous.Shortcut = QKeySequence(Qt::SHIFT | Qt::Key_F8);
+  Previous.Hint = QStringLiteral("Previous Failure|Select the previous failed method");
+  Previous.Effect = [this] { NextFailure(false); };
+
+  FCommands = {Start,
+               StartAll,
+               RunSelected,
+               RunFailed,
+               TCommand::Separator(cpMenu),
+               Next,
+               Previous,
+               TCommand::Separator(cpToolBar)};
   for (const auto& Save : Saves) {
     TCommand Command;
     Command.Name = QLatin1String(Save.Name);
@@ -130,6 +175,7 @@ void TResultsPresenter::Activate(TProject* aProject) {
 void TResultsPresenter::Deactivate() {
   FProject = nullptr;
   FRows.clear();
+  FHidden.clear();
 }
 
 const TResultRow* TResultsPresenter::SelectedRow() const {
@@ -143,7 +189,76 @@ void TResultsPresenter::RefreshTree() {
   if (FProject == nullptr)
     return;
   FRows = ResultRows(FProject->Scenarios());
+  UpdateHiddenRows();
   FView.RefreshTree();
+}
+
+void TResultsPresenter::SetFilter(const QString& aText, unsigned aResults) {
+  FFilterText = aText;
+  FFilterResults = aResults & rtAllResults;
+  UpdateHiddenRows();
+  FView.ShowFilter();
+}
+
+void TResultsPresenter::UpdateHiddenRows() {
+  if (FFilterText.trimmed().isEmpty() && FFilterResults == rtAllResults) {
+    FHidden.clear();
+    return;
+  }
+  const TTextMatcher Text(FFilterText);
+  const auto Toggle = [](TResultTreeImage aImage) -> unsigned {
+    switch (aImage) {
+    case rtiSuccess:
+      return rtSuccess;
+    case rtiFailure:
+      return rtFailed;
+    case rtiException:
+      return rtException;
+    default:
+      return rtNotRun;
+    }
+  };
+  FHidden = Kalvoro::HiddenRows(
+      static_cast<int>(FRows.size()),
+      [this](int aRow) { return FRows[static_cast<std::size_t>(aRow)].Level(); },
+      [this, &Text](int aRow) { return Text.Matches(FRows[static_cast<std::size_t>(aRow)].Text); },
+      [this, &Toggle](int aRow) {
+        return (Toggle(FRows[static_cast<std::size_t>(aRow)].StatusImage) & FFilterResults) != 0;
+      });
+}
+
+bool TResultsPresenter::RowShown(int aRow) const {
+  if (aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
+    return false;
+  return FHidden.empty() || FHidden[static_cast<std::size_t>(aRow)] == 0;
+}
+
+bool TResultsPresenter::AnyShownFailure() const {
+  for (std::size_t I = 0; I < FRows.size(); ++I)
+    if (FRows[I].Kind == rrkMethod &&
+        (FRows[I].StatusImage == rtiFailure || FRows[I].StatusImage == rtiException) &&
+        RowShown(static_cast<int>(I)))
+      return true;
+  return false;
+}
+
+void TResultsPresenter::NextFailure(bool aForward) {
+  const int Count = static_cast<int>(FRows.size());
+  if (Count == 0)
+    return;
+  const int From = FView.CurrentRow();
+  const int Step = aForward ? 1 : -1;
+  // From the row after (before) the current one, once round the tree.
+  int Row = From < 0 ? (aForward ? 0 : Count - 1) : (From + Step + Count) % Count;
+  for (int Seen = 0; Seen < Count; ++Seen, Row = (Row + Step + Count) % Count) {
+    const TResultRow& Candidate = FRows[static_cast<std::size_t>(Row)];
+    if (Candidate.Kind == rrkMethod &&
+        (Candidate.StatusImage == rtiFailure || Candidate.StatusImage == rtiException) &&
+        RowShown(Row)) {
+      FView.SelectRow(Row);
+      return;
+    }
+  }
 }
 
 TLinesPage& TResultsPresenter::Page(TResultPage aPage) const {
@@ -235,6 +350,30 @@ void TResultsPresenter::StartAll() {
   for (TTestScenario* Scenario : FProject->Scenarios())
     Scenarios.push_back(Scenario);
   Run(Scenarios);
+}
+
+void TResultsPresenter::RunSelected() {
+  if (FProject == nullptr)
+    return;
+  RunChosen(TChosenMethods::Selected(FRows, FView.SelectedRows()));
+}
+
+void TResultsPresenter::RunFailed() {
+  if (FProject == nullptr)
+    return;
+  RunChosen(TChosenMethods::Failed(FRows));
+}
+
+void TResultsPresenter::RunChosen(TChosenMethods aPlan) {
+  if (aPlan.Empty())
+    return;
+  // The tree shows this run only: every method left out shows not run.
+  for (TTestScenario* Scenario : FProject->Scenarios())
+    Scenario->ResetResults();
+  // The plan stays on its scenarios for the run; the kind runner records the
+  // order from it.
+  const TChosenRunScope Scope(aPlan);
+  Run(aPlan.Scenarios());
 }
 
 void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {

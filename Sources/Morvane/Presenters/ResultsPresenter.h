@@ -1,11 +1,13 @@
 // What the results view shows and does, without any widget: the rows of its
-// tree, its commands (Start, Start All, the three save buttons), the three
+// tree and their filter, its commands (Start, Start All, Run Selected, Run
+// Failed, the next and previous failure, the three save buttons), the three
 // pages of run output and the file controls under them.
 #pragma once
 
 #include "Command.h"
 #include "KindRunner.h"
 #include "ResultRows.h"
+#include "RowFilter.h"
 #include "RunnerCore.h"
 
 #include <QString>
@@ -17,6 +19,7 @@
 namespace Kalvoro {
 
 class IDialogs;
+class TChosenMethods;
 class TLinesPage;
 class TProject;
 
@@ -44,9 +47,15 @@ public:
 
   // The flat index of the tree's current selected row, or -1 for none.
   virtual int CurrentRow() const = 0;
+  // The flat indexes of the selected rows that the filter shows, in tree order.
+  virtual std::vector<int> SelectedRows() const = 0;
+  // Selects only the row at that flat index, makes it current and scrolls to it.
+  virtual void SelectRow(int aRow) = 0;
   // Rebuilds the tree from the presenter's Rows, keeping the selection by
-  // position.
+  // position, and hides the rows of HiddenRows.
   virtual void RefreshTree() = 0;
+  // Hides the rows of the presenter's HiddenRows (after a change of filter).
+  virtual void ShowFilter() = 0;
   // Shows the presenter's FileControls.
   virtual void ShowFileControls() = 0;
 };
@@ -80,6 +89,14 @@ public:
   // (nothing without a project).
   void RefreshTree();
 
+  // The filter box: the text and the results shown (TResultToggle bits).
+  void SetFilter(const QString& aText, unsigned aResults = rtAllResults);
+  const QString& FilterText() const { return FFilterText; }
+  unsigned FilterResults() const { return FFilterResults; }
+  // The rows that the filter hides, by flat index; empty: none.
+  const std::vector<char>& HiddenRows() const { return FHidden; }
+  bool RowShown(int aRow) const;
+
   TLinesPage& Page(TResultPage aPage) const;
   void ClearOutput();
 
@@ -97,11 +114,21 @@ public:
 
   void Start();
   void StartAll();
+  // Runs the selected rows' methods, or those that failed in the last run,
+  // in one run over their scenarios; the methods left out show not run.
+  void RunSelected();
+  void RunFailed();
+  // Selects the next (previous) shown failed method after (before) the
+  // current row, going round the tree's end.
+  void NextFailure(bool aForward = true);
   // Writes each page whose box is ticked to the file named in its box.
   void SaveReportFiles();
 
 private:
   void Run(const std::vector<TTestScenario*>& aScenarios);
+  void RunChosen(TChosenMethods aPlan);
+  void UpdateHiddenRows();
+  bool AnyShownFailure() const;
   // Raises the refusal when a ticked page's file is the project file or a
   // loaded module.
   void RefuseDestructiveReportFiles() const;
@@ -115,6 +142,9 @@ private:
   TWaitHook FWait;
   TCommandList FCommands;
   std::vector<TResultRow> FRows;
+  QString FFilterText;
+  unsigned FFilterResults = rtAllResults;
+  std::vector<char> FHidden;
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
   // The pages' files of the run, named when it starts.
   std::array<std::string, 3> FRunFiles;

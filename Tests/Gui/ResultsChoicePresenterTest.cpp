@@ -1,0 +1,194 @@
+// The results view's everyday commands without widgets: the filter over the
+// tree's rows, Run Selected and Run Failed, and the next and previous
+// failure, on the fixture's five scenarios.
+#include "ResultsPresenterFixture.h"
+
+#include "ProgressPresenter.h"
+
+using namespace Kalvoro;
+using namespace ResultsPresenterTests;
+
+class TResultsChoicePresenterTest : public QObject, protected TResultsFixture {
+  Q_OBJECT
+
+  // The texts of the rows that the filter shows.
+  QStringList ShownTexts() {
+    QStringList Result;
+    for (int Row = 0; Row < static_cast<int>(FPresenter->Rows().size()); ++Row)
+      if (FPresenter->RowShown(Row))
+        Result << FPresenter->Rows()[static_cast<std::size_t>(Row)].Text;
+    return Result;
+  }
+  const TCommand& Command(const char* aName) {
+    return FindCommand(FPresenter->Commands(), QLatin1String(aName));
+  }
+  // The outer lines of the log: each scenario's BEGIN and END.
+  QStringList Outer() {
+    QStringList Result;
+    for (const QString& Line : Masked(Lines(rpLog)))
+      if (!Line.startsWith(QLatin1Char(' ')))
+        Result << Line;
+    return Result;
+  }
+
+private slots:
+  void init() { SetUp(); }
+  void cleanup() { TearDown(); }
+
+  void TheFilterShowsMatchingRowsWithTheirParentsAndTheirMatchedParentsChildren() {
+    FPresenter->Activate(FProject.get());
+    QVERIFY(Command("actStartAll").Run());
+    const struct {
+      const char* Text;
+      unsigned Results;
+      QStringList Shown;
+    } Cases[] = {
+        // A part of a name, in any case; a unit test's match shows its methods.
+        {"testadd",
+         rtAllResults,
+         {"Default Scenario", "TPassing", "TestAdd", "Later", "TSkipped", "TestAdd"}},
+        {"MIXED", rtAllResults, {"Default Scenario", "TMixed", "TestPass", "TestFail"}},
+        // With '*' or '?' the glob covers the whole name.
+        {"test?ail", rtAllResults, {"Default Scenario", "TMixed", "TestFail"}},
+        {"*raise", rtAllResults, {"Broken", "TRaising", "TestRaise"}},
+        {"raise*x", rtAllResults, {}},
+        // The result toggles, alone and with text.
+        {"", rtFailed, {"Default Scenario", "TMixed", "TestFail"}},
+        {"", rtException, {"Broken", "TRaising", "TestRaise"}},
+        {"", rtNotRun, {"Empty", "Later", "TSkipped", "TestAdd"}},
+        {"",
+         rtSuccess | rtFailed,
+         {"Default Scenario", "TPassing", "TestAdd", "TMixed", "TestPass", "TestFail"}},
+        {"pass", rtSuccess, {"Default Scenario", "TPassing", "TestAdd", "TMixed", "TestPass"}},
+        {"raise", rtSuccess, {}},
+        {"", 0, {}},
+    };
+    for (const auto& Case : Cases) {
+      const int Before = FView.Filtered;
+      FPresenter->SetFilter(QLatin1String(Case.Text), Case.Results);
+      QCOMPARE(FView.Filtered, Before + 1);
+      QVERIFY2(ShownTexts() == Case.Shown, Case.Text);
+    }
+    // An empty box with every result hides nothing: the tree comes back whole.
+    FPresenter->SetFilter(QString());
+    QVERIFY(FPresenter->HiddenRows().empty());
+    QCOMPARE(ShownTexts().size(), static_cast<qsizetype>(FPresenter->Rows().size()));
+    // A filter holds across runs: after Run Failed the toggles see new results.
+    FPresenter->SetFilter(QString(), rtSuccess);
+    QVERIFY(Command("actStartAll").Run());
+    QCOMPARE(ShownTexts(),
+             QStringList({"Default Scenario", "TPassing", "TestAdd", "TMixed", "TestPass"}));
+  }
+
+  void RunSelectedRunsTheSelectedRowsMethodsInOneRunAndTheRestShowNotRun() {
+    FPresenter->Activate(FProject.get());
+    // Each scenario's progress total, as its window counts it.
+    QStringList Totals;
+    FPresenter->SetRunStep([&Totals](TTestScenario& aScenario, TKindRunner* /*aHosts*/) {
+      Totals << QStringLiteral("%1:%2")
+                    .arg(QString::fromStdString(aScenario.Name()))
+                    .arg(TProgressPresenter(aScenario).Maximum());
+      aScenario.Run();
+    });
+    const TCommand& RunSelected = Command("actRunSelected");
+    QCOMPARE(RunSelected.Shortcut, QKeySequence(QStringLiteral("Ctrl+R")));
+    const struct {
+      std::vector<int> Selected;
+      QStringList Totals;
+      QStringList Results; // of rows 1 to 12 that ran, the rest TODO
+    } Cases[] = {
+        // A method alone; the rest of its scenario shows not run.
+        {{5}, {"Default Scenario:1"}, {"TMixed=FAILURE", "TestFail=FAILURE"}},
+        // A unit test takes its methods; a scenario its enabled unit tests.
+        {{3}, {"Default Scenario:2"}, {"TMixed=FAILURE", "TestPass=SUCCESS", "TestFail=FAILURE"}},
+        {{0},
+         {"Default Scenario:3"},
+         {"TPassing=SUCCESS", "TestAdd=SUCCESS", "TMixed=FAILURE", "TestPass=SUCCESS",
+          "TestFail=FAILURE"}},
+        // Rows of two scenarios: one run over both, in the tree's order.
+        {{8, 2},
+         {"Default Scenario:1", "Broken:1"},
+         {"TPassing=SUCCESS", "TestAdd=SUCCESS", "TRaising=EXCEPTION", "TestRaise=EXCEPTION"}},
+        // A disabled unit test runs when its own row is selected.
+        {{11}, {"Later:1"}, {"TSkipped=SUCCESS", "TestAdd=SUCCESS"}},
+    };
+    for (const auto& Case : Cases) {
+      FView.Selected = Case.Selected;
+      Totals.clear();
+      QVERIFY(RunSelected.Enabled());
+      QVERIFY(RunSelected.Run());
+      QCOMPARE(Totals, Case.Totals);
+      QStringList Ran;
+      for (std::size_t Row = 1; Row < FPresenter->Rows().size(); ++Row) {
+        const TResultRow& Each = FPresenter->Rows()[Row];
+        if (Each.Kind != rrkScenario && Each.Status != QStringLiteral("TODO"))
+          Ran << Each.Text + QLatin1Char('=') + Each.Status;
+      }
+      QCOMPARE(Ran, Case.Results);
+    }
+    // The log holds the last run only; the disabled unit test stays disabled
+    // and no scenario keeps the run's plan.
+    QCOMPARE(Outer(), QStringList({"BEGIN Later (T)", "END Later (T)"}));
+    QVERIFY(!FUnitTests[3]->Enabled());
+    for (TTestScenario* Each : FProject->Scenarios())
+      QCOMPARE(Each->RunPlan(), nullptr);
+    // Nothing to run: no selection, an empty scenario, a scenario whose only
+    // unit test is disabled.
+    for (const std::vector<int>& Selected : {std::vector<int>{}, {9}, {10}}) {
+      FView.Selected = Selected;
+      QVERIFY(!RunSelected.Enabled());
+    }
+  }
+
+  void RunFailedRunsOnlyTheMethodsThatFailedOrRaisedInTheLastRun() {
+    FPresenter->Activate(FProject.get());
+    const TCommand& RunFailed = Command("actRunFailed");
+    QCOMPARE(RunFailed.Shortcut, QKeySequence(QStringLiteral("Ctrl+Shift+R")));
+    QVERIFY(!RunFailed.Enabled());
+    QVERIFY(Command("actStartAll").Run());
+    QVERIFY(RunFailed.Enabled());
+    QVERIFY(RunFailed.Run());
+    QCOMPARE(Statuses(),
+             QStringList({"Default Scenario=FAILURE", "TPassing=TODO", "TestAdd=TODO",
+                          "TMixed=FAILURE", "TestPass=TODO", "TestFail=FAILURE", "Broken=EXCEPTION",
+                          "TRaising=EXCEPTION", "TestRaise=EXCEPTION", "Empty=TODO", "Later=TODO",
+                          "TSkipped=TODO", "TestAdd=TODO"}));
+    QCOMPARE(Outer(), QStringList({"BEGIN Default Scenario (T)", "END Default Scenario (T)",
+                                   "BEGIN Broken (T)", "END Broken (T)"}));
+    QCOMPARE(Texts(Lines(rpErrors)), QStringList({"FAILURE (TMixed.TestFail) fails",
+                                                  "EXCEPTION (TRaising.TestRaise) raised"}));
+  }
+
+  void NextAndPreviousFailureSelectTheShownFailedMethodsInTurn() {
+    FPresenter->Activate(FProject.get());
+    QVERIFY(!Command("actNextFailure").Enabled());
+    QVERIFY(Command("actStartAll").Run());
+    QCOMPARE(Command("actNextFailure").Shortcut, QKeySequence(Qt::Key_F8));
+    QCOMPARE(Command("actPreviousFailure").Shortcut, QKeySequence(Qt::SHIFT | Qt::Key_F8));
+    const struct {
+      const char* Filter;
+      int From;
+      const char* Command;
+      int Selected;
+    } Cases[] = {
+        {"", -1, "actNextFailure", 5},     {"", 5, "actNextFailure", 8},
+        {"", 8, "actNextFailure", 5},      {"", 0, "actPreviousFailure", 8},
+        {"", 8, "actPreviousFailure", 5},  {"", -1, "actPreviousFailure", 8},
+        {"raise", 8, "actNextFailure", 8}, {"raise", 0, "actPreviousFailure", 8},
+    };
+    for (const auto& Case : Cases) {
+      FPresenter->SetFilter(QLatin1String(Case.Filter));
+      FView.Current = Case.From;
+      FView.Selected.clear();
+      QVERIFY(Command(Case.Command).Run());
+      QCOMPARE(FView.Current, Case.Selected);
+      QCOMPARE(FView.Selected, std::vector<int>{Case.Selected});
+    }
+    // No failure shown: nothing to go to.
+    FPresenter->SetFilter(QStringLiteral("TestAdd"));
+    QVERIFY(!Command("actNextFailure").Enabled());
+  }
+};
+
+QTEST_GUILESS_MAIN(TResultsChoicePresenterTest)
+#include "ResultsChoicePresenterTest.moc"
