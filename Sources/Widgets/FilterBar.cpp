@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QShortcut>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace Kalvoro {
 
@@ -28,10 +29,11 @@ TFilterBar::TFilterBar(const QString& aName, QWidget* aParent)
   Clear->setShortcutContext(Qt::WidgetShortcut);
   connect(Clear, &QAction::triggered, FEdit, &QLineEdit::clear);
   FEdit->addAction(Clear);
-  auto* Layout = new QHBoxLayout(this);
+  // The box on its own line, the toggles (if any) on the line below it.
+  auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(2, 2, 2, 2);
   Layout->setSpacing(2);
-  Layout->addWidget(FEdit, 1);
+  Layout->addWidget(FEdit);
 }
 
 QToolButton* TFilterBar::AddToggle(const QString& aCaption, const QString& aDescription,
@@ -45,7 +47,13 @@ QToolButton* TFilterBar::AddToggle(const QString& aCaption, const QString& aDesc
   Button->setChecked(true);
   Button->setAutoRaise(true);
   connect(Button, &QToolButton::toggled, this, &TFilterBar::Changed);
-  layout()->addWidget(Button);
+  if (FToggleRow == nullptr) {
+    FToggleRow = new QHBoxLayout;
+    FToggleRow->setSpacing(2);
+    FToggleRow->addStretch(1);
+    static_cast<QVBoxLayout*>(layout())->addLayout(FToggleRow);
+  }
+  FToggleRow->insertWidget(FToggleRow->count() - 1, Button);
   FToggles.push_back(Button);
   FBits.push_back(aBit);
   return Button;

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class QHBoxLayout;
 class QLineEdit;
 class QToolButton;
 
@@ -38,6 +39,7 @@ signals:
 
 private:
   QLineEdit* FEdit;
+  QHBoxLayout* FToggleRow = nullptr;
   std::vector<QToolButton*> FToggles;
   std::vector<unsigned> FBits;
 };
