@@ -109,6 +109,7 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   Layout->addWidget(ClientPanel, 1);
 
   FPresenter.SetRunStep(ProgressRunStep(&aDialogs));
+  FPresenter.SetWholeRunStep(ProgressWholeRunStep(&aDialogs));
   FActions =
       std::make_unique<TCommandActions>(FPresenter.Commands(), ResultActionImages(), this,
                                         TCommandWidgets{ToolBar(), FResultsMenu, FPopupMenu});

@@ -82,35 +82,42 @@ private slots:
 
   void RunSelectedRunsTheSelectedRowsMethodsInOneRunAndTheRestShowNotRun() {
     FPresenter->Activate(FProject.get());
-    // Each scenario's progress total, as its window counts it.
+    // One window over the run: the scenarios it ran, its total and the
+    // methods it counted done.
     QStringList Totals;
-    FPresenter->SetRunStep([&Totals](TTestScenario& aScenario, TKindRunner* /*aHosts*/) {
-      Totals << QStringLiteral("%1:%2")
-                    .arg(QString::fromStdString(aScenario.Name()))
-                    .arg(TProgressPresenter(aScenario).Maximum());
-      aScenario.Run();
+    FPresenter->SetWholeRunStep([&Totals](const TWholeRun& aRun) {
+      TProgressPresenter Progress(aRun.Scenarios);
+      QStringList Ran;
+      Progress.RunAll(aRun.Hosts, aRun.RunAll, [&](TTestScenario& aScenario) {
+        Ran << QString::fromStdString(Progress.ScenarioName());
+        aRun.RunOne(aScenario);
+      });
+      Totals << QStringLiteral("%1 %2/%3")
+                    .arg(Ran.join(QLatin1Char('+')))
+                    .arg(Progress.Position())
+                    .arg(Progress.Maximum());
     });
     const TCommand& RunSelected = Command("actRunSelected");
     QCOMPARE(RunSelected.Shortcut, QKeySequence(QStringLiteral("Ctrl+R")));
     const struct {
       std::vector<int> Selected;
-      QStringList Totals;
+      QStringList Totals;  // one window each
       QStringList Results; // of rows 1 to 12 that ran, the rest TODO
     } Cases[] = {
         // A method alone; the rest of its scenario shows not run.
-        {{5}, {"Default Scenario:1"}, {"TMixed=FAILURE", "TestFail=FAILURE"}},
+        {{5}, {"Default Scenario 1/1"}, {"TMixed=FAILURE", "TestFail=FAILURE"}},
         // A unit test takes its methods; a scenario its enabled unit tests.
-        {{3}, {"Default Scenario:2"}, {"TMixed=FAILURE", "TestPass=SUCCESS", "TestFail=FAILURE"}},
+        {{3}, {"Default Scenario 2/2"}, {"TMixed=FAILURE", "TestPass=SUCCESS", "TestFail=FAILURE"}},
         {{0},
-         {"Default Scenario:3"},
+         {"Default Scenario 3/3"},
          {"TPassing=SUCCESS", "TestAdd=SUCCESS", "TMixed=FAILURE", "TestPass=SUCCESS",
           "TestFail=FAILURE"}},
         // Rows of two scenarios: one run over both, in the tree's order.
         {{8, 2},
-         {"Default Scenario:1", "Broken:1"},
+         {"Default Scenario+Broken 2/2"},
          {"TPassing=SUCCESS", "TestAdd=SUCCESS", "TRaising=EXCEPTION", "TestRaise=EXCEPTION"}},
         // A disabled unit test runs when its own row is selected.
-        {{11}, {"Later:1"}, {"TSkipped=SUCCESS", "TestAdd=SUCCESS"}},
+        {{11}, {"Later 1/1"}, {"TSkipped=SUCCESS", "TestAdd=SUCCESS"}},
     };
     for (const auto& Case : Cases) {
       FView.Selected = Case.Selected;

@@ -170,8 +170,10 @@ private slots:
     Project->FileInfo().SetErrorEnabled(false);
     TModule* Demo = Project->Modules().AddByFileName(DemoModulePath().toStdString());
     QVERIFY(Demo->LoadModule());
+    // The crash test in a scenario of its own: Run Failed then runs two.
+    TTestScenario* Crash = Project->Scenarios().AddByName("Crash");
     for (TUnitTestBase* UnitTest : Demo->UnitTestList())
-      Project->Scenarios()[0]->AddUnitTest(UnitTest);
+      (UnitTest->Name() == "TCrashTest" ? Crash : Project->Scenarios()[0])->AddUnitTest(UnitTest);
     Form.SwitchFrame(Form.ResultsFrame());
     TResultsFrame& Frame = *Form.ResultsFrame();
     TTreeView& Tree = *Frame.Tree();
@@ -232,6 +234,12 @@ private slots:
     QVERIFY(Failed->Text(1) == QLatin1String("FAILURE") ||
             Failed->Text(1) == QLatin1String("EXCEPTION"));
     QCOMPARE(Tree.SelectedNodes(), std::vector<TTreeNode*>{Failed});
+    // Run Failed over both scenarios shows one progress window.
+    const auto Windows = FDialogs->Events.count(QStringLiteral("execute"));
+    QVERIFY(Frame.Action(QStringLiteral("actRunFailed"))->Execute());
+    QCOMPARE(FDialogs->Events.count(QStringLiteral("execute")), Windows + 1);
+    QCOMPARE(Tree.TopLevelNode(1)->Text(1), QStringLiteral("EXCEPTION"));
+    QCOMPARE(Frame.Presenter().Page(rpLog).Lines().back().rfind("END Crash", 0), 0u);
     FDialogs->ConfirmAnswers << false;
     Form.close();
   }

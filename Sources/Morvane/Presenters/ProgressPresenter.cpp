@@ -1,5 +1,6 @@
 #include "ProgressPresenter.h"
 
+#include "Exception.h"
 #include "KindRunner.h"
 #include "NotificationMessages.h"
 #include "RunnerCore.h"
@@ -46,26 +47,61 @@ std::int64_t SteadyMilliseconds() {
 }
 
 TProgressPresenter::TProgressPresenter(TTestScenario& aScenario, TMilliseconds aNow)
-    : FScenario(aScenario), FNow(std::move(aNow)), FMaximum(RunnableMethods(aScenario)) {}
+    : TProgressPresenter(std::vector<TTestScenario*>{&aScenario}, std::move(aNow)) {}
+
+TProgressPresenter::TProgressPresenter(std::vector<TTestScenario*> aScenarios, TMilliseconds aNow)
+    : FScenarios(std::move(aScenarios)),
+      FCurrent(FScenarios.empty() ? nullptr : FScenarios.front()), FNow(std::move(aNow)) {
+  KALVORO_ASSERT(FCurrent != nullptr);
+  for (const TTestScenario* Scenario : FScenarios)
+    FMaximum += RunnableMethods(*Scenario);
+}
 
 TProgressPresenter::~TProgressPresenter() {
   Unregister();
 }
 
 const std::string& TProgressPresenter::ScenarioName() const {
-  return FScenario.Name();
+  return FCurrent->Name();
 }
 
 void TProgressPresenter::Run(TKindRunner* aHosts) {
+  RunAll(
+      aHosts, [this](const TRunStep& aStep) { aStep(*FCurrent); },
+      [aHosts](TTestScenario& aScenario) {
+        if (aHosts != nullptr)
+          aHosts->Run(aScenario);
+        else
+          aScenario.Run();
+      });
+}
+
+void TProgressPresenter::RunAll(TKindRunner* aHosts,
+                                const std::function<void(const TRunStep&)>& aRunAll,
+                                const std::function<void(TTestScenario&)>& aRunOne) {
   FHosts = aHosts;
   FStopPresses = 0;
-  FScenario.AddStateNotificationHandler(HandlerOf(this));
-  FRegistered = true;
+  // Listens to each scenario for its own run only, after its sink.
+  const TRunStep Step = [this, &aRunOne](TTestScenario& aScenario) {
+    if (&aScenario != FCurrent) {
+      FCurrent = &aScenario;
+      FUnitTestName.clear();
+      FMethodName.clear();
+      Changed();
+    }
+    FFinished = false;
+    FCurrent->AddStateNotificationHandler(HandlerOf(this));
+    FRegistered = true;
+    try {
+      aRunOne(aScenario);
+    } catch (...) {
+      Unregister();
+      throw;
+    }
+    Unregister();
+  };
   try {
-    if (FHosts != nullptr)
-      FHosts->Run(FScenario);
-    else
-      FScenario.Run();
+    aRunAll(Step);
   } catch (...) {
     FHosts = nullptr;
     Unregister();
@@ -158,7 +194,7 @@ void TProgressPresenter::Unregister() {
   if (!FRegistered)
     return;
   FRegistered = false;
-  FScenario.RemoveStateNotificationHandler(HandlerOf(this));
+  FCurrent->RemoveStateNotificationHandler(HandlerOf(this));
 }
 
 } // namespace Kalvoro

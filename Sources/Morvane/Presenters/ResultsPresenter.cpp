@@ -373,10 +373,10 @@ void TResultsPresenter::RunChosen(TChosenMethods aPlan) {
   // The plan stays on its scenarios for the run; the kind runner records the
   // order from it.
   const TChosenRunScope Scope(aPlan);
-  Run(aPlan.Scenarios());
+  Run(aPlan.Scenarios(), true);
 }
 
-void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
+void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool aOneWindow) {
   // Each page's file is named now, absolute, as the console runner does: a
   // test that changes the working directory must not move the files written
   // after the run.
@@ -411,13 +411,20 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
         aScenario.Run();
     });
   };
-  try {
-    // A stopped run starts no further scenario.
+  // A stopped run starts no further scenario.
+  const auto RunAll = [&](const TRunStep& aStep) {
     for (TTestScenario* Scenario : aScenarios) {
       if (Kinds.StopRequested())
         break;
-      RunScenario(*Scenario, MakeSink, Step);
+      RunScenario(*Scenario, MakeSink, aStep);
     }
+  };
+  try {
+    if (aOneWindow && FWholeRunStep)
+      FWholeRunStep(TWholeRun{aScenarios, Kinds.InProcess() ? nullptr : &Kinds, RunAll,
+                              [&Kinds](TTestScenario& aScenario) { Kinds.Run(aScenario); }});
+    else
+      RunAll(Step);
   } catch (...) {
     // The tree shows what ran before the error reaches the user.
     RefreshTree();

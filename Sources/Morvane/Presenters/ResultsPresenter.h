@@ -40,6 +40,18 @@ struct TFileControls {
 // hosts of aHosts, or in this process when aHosts is null.
 using TProgressStep = std::function<void(TTestScenario& aScenario, TKindRunner* aHosts)>;
 
+// A run over several scenarios in one progress window (Run Selected, Run
+// Failed): RunAll runs the scenarios in turn, each through the step it is
+// handed, and RunOne runs one scenario (in Hosts' hosts, or in this process
+// when Hosts is null).
+struct TWholeRun {
+  std::vector<TTestScenario*> Scenarios;
+  TKindRunner* Hosts = nullptr;
+  std::function<void(const TRunStep&)> RunAll;
+  std::function<void(TTestScenario&)> RunOne;
+};
+using TWholeRunStep = std::function<void(const TWholeRun& aRun)>;
+
 // What the presenter asks of the view.
 class IResultsView {
 public:
@@ -71,6 +83,9 @@ public:
   // runs it directly. The project's options choose hosts or this process and
   // the time limit of each phase.
   void SetRunStep(TProgressStep aRunStep) { FRunStep = std::move(aRunStep); }
+  // How a chosen run is carried out in one window; empty: each scenario
+  // through the run step, as Start All.
+  void SetWholeRunStep(TWholeRunStep aStep) { FWholeRunStep = std::move(aStep); }
   // How the hosts wait for their processes (the event loop by default).
   void SetWaitHook(TWaitHook aWait) { FWait = std::move(aWait); }
 
@@ -125,7 +140,9 @@ public:
   void SaveReportFiles();
 
 private:
-  void Run(const std::vector<TTestScenario*>& aScenarios);
+  // Runs the scenarios; aOneWindow: in one progress window (the whole run
+  // step), else each in its own.
+  void Run(const std::vector<TTestScenario*>& aScenarios, bool aOneWindow = false);
   void RunChosen(TChosenMethods aPlan);
   void UpdateHiddenRows();
   bool AnyShownFailure() const;
@@ -139,6 +156,7 @@ private:
   IResultsView& FView;
   TProject* FProject = nullptr;
   TProgressStep FRunStep;
+  TWholeRunStep FWholeRunStep;
   TWaitHook FWait;
   TCommandList FCommands;
   std::vector<TResultRow> FRows;
