@@ -254,6 +254,9 @@ private slots:
     QDBusInterface Launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
                             QStringLiteral("org.a11y.Bus"));
     const QDBusReply<QString> Address = Launcher.call(QStringLiteral("GetAddress"));
+    // scripts/test installs the bus and asks for it: there a missing bus fails.
+    if (!Address.isValid() && qEnvironmentVariableIsSet("KALVORO_REQUIRE_ACCESSIBILITY"))
+      QFAIL("no accessibility bus (at-spi2-core) in this session");
     if (!Address.isValid())
       QSKIP("no accessibility bus (at-spi2-core) in this session");
     FBus.emplace(QDBusConnection::connectToBus(Address.value(), QStringLiteral("a11y")));
