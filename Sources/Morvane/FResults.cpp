@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -72,13 +73,27 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   connect(FFilter, &TFilterBar::Changed, this, [this] {
     RunGuarded([&] { FPresenter.SetFilter(FFilter->Text(), FFilter->Toggles()); });
   });
+  // The details pane under the tree: what the current row's last run told.
+  FDetails = new QPlainTextEdit(this);
+  FDetails->setObjectName(QStringLiteral("DetailsPane"));
+  FDetails->setAccessibleName(QStringLiteral("Details"));
+  FDetails->setReadOnly(true);
+  FDetails->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  connect(FTree, &TTreeView::CurrentNodeChanged, this, [this] { ShowDetails(); });
+  auto* TreeSplitter = new QSplitter(Qt::Vertical, this);
+  TreeSplitter->setObjectName(QStringLiteral("TreeSplitter"));
+  TreeSplitter->setChildrenCollapsible(false);
+  TreeSplitter->addWidget(FTree);
+  TreeSplitter->addWidget(FDetails);
+  TreeSplitter->setStretchFactor(0, 3);
+  TreeSplitter->setStretchFactor(1, 1);
   auto* TreePanel = new QWidget(this);
   TreePanel->setObjectName(QStringLiteral("TreePanel"));
   auto* TreeLayout = new QVBoxLayout(TreePanel);
   TreeLayout->setContentsMargins(0, 0, 0, 0);
   TreeLayout->setSpacing(0);
   TreeLayout->addWidget(FFilter);
-  TreeLayout->addWidget(FTree, 1);
+  TreeLayout->addWidget(TreeSplitter, 1);
 
   FErrorTab = new QTabWidget(this);
   FErrorTab->setObjectName(QStringLiteral("ErrorTab"));
@@ -115,7 +130,10 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
                                         TCommandWidgets{ToolBar(), FResultsMenu, FPopupMenu});
 }
 
-TResultsFrame::~TResultsFrame() = default;
+TResultsFrame::~TResultsFrame() {
+  // The tree outlives the presenter: its last signals must not reach the view.
+  disconnect(FTree, nullptr, this, nullptr);
+}
 
 QWidget* TResultsFrame::MakePage(TResultPage aPage) {
   const QString Caption = QLatin1String(PageCaptions[aPage]);
@@ -177,6 +195,7 @@ void TResultsFrame::Deactivate() {
   FPresenter.Deactivate();
   FTree->DropFilter();
   FTree->Clear();
+  FDetails->clear();
 }
 
 void TResultsFrame::RefreshTree() {
@@ -198,6 +217,13 @@ void TResultsFrame::RefreshTree() {
 
 void TResultsFrame::ShowFilter() {
   FTree->SetHiddenRows(FPresenter.HiddenRows());
+  ShowDetails();
+}
+
+void TResultsFrame::ShowDetails() {
+  const QString Text = FPresenter.Details(CurrentRow()).join(QLatin1Char('\n'));
+  if (FDetails->toPlainText() != Text)
+    FDetails->setPlainText(Text);
 }
 
 std::vector<int> TResultsFrame::SelectedRows() const {
@@ -216,6 +242,7 @@ void TResultsFrame::SelectRow(int aRow) {
   FTree->SetCurrentNode(Node);
   FTree->SetSelected(Node, true);
   FTree->scrollTo(FTree->IndexOf(Node));
+  ShowDetails();
 }
 
 bool TResultsFrame::UpdateInPlace() {

@@ -16,6 +16,7 @@
 class QCheckBox;
 class QLineEdit;
 class QMenu;
+class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
 class QToolBar;
@@ -44,6 +45,7 @@ public:
   TResultsPresenter& Presenter() { return FPresenter; }
   TTreeView* Tree() const { return FTree; }
   TFilterBar* Filter() const { return FFilter; }
+  QPlainTextEdit* DetailsPane() const { return FDetails; }
   QMenu* PopupMenu() const { return FPopupMenu; }
   QTabWidget* ErrorTab() const { return FErrorTab; }
   TAction* Action(const QString& aName) const;
@@ -70,6 +72,8 @@ private:
   // the rest.
   int StatusColumnWidth() const;
   void TreeResize();
+  // Shows the details of the tree's current row.
+  void ShowDetails();
 
   TResultsPresenter FPresenter;
   std::vector<int> FSelection;
@@ -78,6 +82,7 @@ private:
   std::unique_ptr<TCommandActions> FActions;
   TTreeView* FTree;
   TFilterBar* FFilter;
+  QPlainTextEdit* FDetails;
   QSplitter* FSplitter;
   QTabWidget* FErrorTab;
   std::array<TLinesView*, 3> FPageViews{};

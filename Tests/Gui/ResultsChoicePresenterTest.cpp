@@ -1,6 +1,6 @@
 // The results view's everyday commands without widgets: the filter over the
-// tree's rows, Run Selected and Run Failed, and the next and previous
-// failure, on the fixture's five scenarios.
+// tree's rows, Run Selected and Run Failed, the next and previous failure,
+// and the details pane's text, on the fixture's five scenarios.
 #include "ResultsPresenterFixture.h"
 
 #include "ProgressPresenter.h"
@@ -194,6 +194,40 @@ private slots:
     // No failure shown: nothing to go to.
     FPresenter->SetFilter(QStringLiteral("TestAdd"));
     QVERIFY(!Command("actNextFailure").Enabled());
+  }
+
+  void TheDetailsTellWhatEachRowsLastRunReported() {
+    FPresenter->Activate(FProject.get());
+    QCOMPARE(FPresenter->Details(5),
+             QStringList({"TMixed.TestFail: TODO", "Not run in the last run"}));
+    QVERIFY(Command("actStartAll").Run());
+    // Each line matched in turn as a pattern; the duration varies.
+    const struct {
+      int Row;
+      QStringList Lines;
+    } Cases[] = {
+        {5,
+         {"^TMixed\\.TestFail: FAILURE$", "^FAILURE .*ResultsPresenterFixture\\.h:\\d+: fails$",
+          "^Duration: [0-9.]+ ms$", "^Output: not captured in process$"}},
+        {8,
+         {"^TRaising\\.TestRaise: EXCEPTION$", "^EXCEPTION in Method: raised$",
+          "^Duration: [0-9.]+ ms$", "^Output: not captured in process$"}},
+        {2,
+         {"^TPassing\\.TestAdd: SUCCESS$", "^Duration: [0-9.]+ ms$",
+          "^Output: not captured in process$"}},
+        {12, {"^TSkipped\\.TestAdd: TODO$", "^Not run in the last run$"}},
+        {0, {"^Default Scenario: 3 methods$", "^SUCCESS 2, FAILURE 1, EXCEPTION 0, TODO 0$"}},
+        {3, {"^TMixed: 2 methods$", "^SUCCESS 1, FAILURE 1, EXCEPTION 0, TODO 0$"}},
+        {9, {"^Empty: 0 methods$", "^SUCCESS 0, FAILURE 0, EXCEPTION 0, TODO 0$"}},
+        {-1, {}},
+    };
+    for (const auto& Case : Cases) {
+      const QStringList Lines = FPresenter->Details(Case.Row);
+      QVERIFY2(Lines.size() == Case.Lines.size(), qPrintable(Lines.join(QLatin1Char('|'))));
+      for (qsizetype I = 0; I < Lines.size(); ++I)
+        QVERIFY2(QRegularExpression(Case.Lines[I]).match(Lines[I]).hasMatch(),
+                 qPrintable(Lines[I]));
+    }
   }
 };
 

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -234,6 +235,18 @@ private slots:
     QVERIFY(Failed->Text(1) == QLatin1String("FAILURE") ||
             Failed->Text(1) == QLatin1String("EXCEPTION"));
     QCOMPARE(Tree.SelectedNodes(), std::vector<TTreeNode*>{Failed});
+    // The details pane follows the current row: the failure, the duration,
+    // the output its host kept.
+    const QString Details = Frame.DetailsPane()->toPlainText();
+    QVERIFY2(Details.startsWith(Failed->Parent()->Text(0) + QLatin1Char('.') + Failed->Text(0)),
+             qPrintable(Details));
+    QVERIFY2(Details.contains(QStringLiteral("\nFAILURE ")) ||
+                 Details.contains(QStringLiteral("\nEXCEPTION in ")),
+             qPrintable(Details));
+    QVERIFY(Details.contains(QStringLiteral("\nDuration: ")));
+    QVERIFY(Details.contains(QStringLiteral("\nOutput: ")) ||
+            Details.contains(QStringLiteral("\nOutput:\n")));
+    QVERIFY(!Frame.DetailsPane()->accessibleName().isEmpty());
     // Run Failed over both scenarios shows one progress window.
     const auto Windows = FDialogs->Events.count(QStringLiteral("execute"));
     QVERIFY(Frame.Action(QStringLiteral("actRunFailed"))->Execute());

@@ -167,6 +167,7 @@ TResultsPresenter::~TResultsPresenter() = default;
 
 void TResultsPresenter::Activate(TProject* aProject) {
   FProject = aProject;
+  FDetails.Clear();
   RefreshTree();
   UpdateFileControls();
   ClearOutput();
@@ -411,12 +412,27 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
         aScenario.Run();
     });
   };
+  // The details pane's record listens to each scenario while it runs; the
+  // output that a method wrote is taken from its runner after it.
+  FDetails.Clear();
+  FDetails.SetOutputCaptured(!Kinds.InProcess());
+  TRunHooks Hooks;
+  Hooks.Before = [this](TTestScenario& aScenario) { FDetails.Attach(aScenario); };
+  Hooks.After = [this, &Kinds](TTestScenario& aScenario) {
+    FDetails.Detach();
+    if (Kinds.InProcess())
+      return;
+    for (const TUnitTestBase* UnitTest : aScenario.UnitTestList())
+      for (const TUnitTestMethod* Method : UnitTest->Methods())
+        if (Method->TestResult() != tcrTodo)
+          FDetails.SetOutput(Method, Kinds.MethodOutput(*Method));
+  };
   // A stopped run starts no further scenario.
   const auto RunAll = [&](const TRunStep& aStep) {
     for (TTestScenario* Scenario : aScenarios) {
       if (Kinds.StopRequested())
         break;
-      RunScenario(*Scenario, MakeSink, aStep);
+      RunScenario(*Scenario, MakeSink, aStep, Hooks);
     }
   };
   try {

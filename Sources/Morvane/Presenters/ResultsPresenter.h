@@ -6,6 +6,7 @@
 
 #include "Command.h"
 #include "KindRunner.h"
+#include "MethodDetails.h"
 #include "ResultRows.h"
 #include "RowFilter.h"
 #include "RunnerCore.h"
@@ -112,6 +113,11 @@ public:
   const std::vector<char>& HiddenRows() const { return FHidden; }
   bool RowShown(int aRow) const;
 
+  // What the details pane shows for the row at that flat index: a method's
+  // checks, exceptions, reports, duration and output of the last run; a
+  // unit test's or scenario's methods counted by result.
+  QStringList Details(int aRow) const { return FDetails.Lines(FRows, aRow); }
+
   TLinesPage& Page(TResultPage aPage) const;
   void ClearOutput();
 
@@ -163,6 +169,7 @@ private:
   QString FFilterText;
   unsigned FFilterResults = rtAllResults;
   std::vector<char> FHidden;
+  TMethodDetails FDetails;
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
   // The pages' files of the run, named when it starts.
   std::array<std::string, 3> FRunFiles;
