@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "CommandActions.h"
+#include "EditorLauncher.h"
 #include "FProgress.h"
 #include "FilterBar.h"
 #include "Images.h"
@@ -15,7 +16,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
@@ -80,6 +83,16 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FDetails->setReadOnly(true);
   FDetails->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   connect(FTree, &TTreeView::CurrentNodeChanged, this, [this] { ShowDetails(); });
+  // Double-click or Enter on a failure opens its file at its line.
+  FEditor = std::make_unique<TDesktopEditorLauncher>();
+  FPresenter.SetEditorLauncher(FEditor.get());
+  connect(FTree, &TTreeView::NodeDoubleClicked, this,
+          [this](TTreeNode* aNode) { OpenFailure(FTree->FlatIndexOf(aNode)); });
+  for (const int Key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* Open = new QShortcut(QKeySequence(Key), FTree);
+    Open->setContext(Qt::WidgetShortcut);
+    connect(Open, &QShortcut::activated, this, [this] { OpenFailure(CurrentRow()); });
+  }
   auto* TreeSplitter = new QSplitter(Qt::Vertical, this);
   TreeSplitter->setObjectName(QStringLiteral("TreeSplitter"));
   TreeSplitter->setChildrenCollapsible(false);
@@ -218,6 +231,15 @@ void TResultsFrame::RefreshTree() {
 void TResultsFrame::ShowFilter() {
   FTree->SetHiddenRows(FPresenter.HiddenRows());
   ShowDetails();
+}
+
+void TResultsFrame::OpenFailure(int aRow) {
+  const QString Status = FPresenter.OpenFailure(aRow);
+  if (Status.isEmpty())
+    return;
+  // The main window shows a status tip in its status bar.
+  QStatusTipEvent Tip(Status);
+  QCoreApplication::sendEvent(window(), &Tip);
 }
 
 void TResultsFrame::ShowDetails() {

@@ -27,6 +27,7 @@ namespace Kalvoro {
 class IDialogs;
 class TAction;
 class TCommandActions;
+class TDesktopEditorLauncher;
 class TFilterBar;
 class TLinesView;
 class TTreeView;
@@ -74,6 +75,9 @@ private:
   void TreeResize();
   // Shows the details of the tree's current row.
   void ShowDetails();
+  // Opens the row's failure in the editor; a failure to do so goes to the
+  // status bar.
+  void OpenFailure(int aRow);
 
   TResultsPresenter FPresenter;
   std::vector<int> FSelection;
@@ -81,6 +85,7 @@ private:
   QMenu* FResultsMenu;
   std::unique_ptr<TCommandActions> FActions;
   TTreeView* FTree;
+  std::unique_ptr<TDesktopEditorLauncher> FEditor;
   TFilterBar* FFilter;
   QPlainTextEdit* FDetails;
   QSplitter* FSplitter;

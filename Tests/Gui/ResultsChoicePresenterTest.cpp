@@ -1,12 +1,40 @@
 // The results view's everyday commands without widgets: the filter over the
 // tree's rows, Run Selected and Run Failed, the next and previous failure,
-// and the details pane's text, on the fixture's five scenarios.
+// the details pane's text and opening a failure in the user's editor (a
+// fake launcher: no editor ever starts), on the fixture's five scenarios.
 #include "ResultsPresenterFixture.h"
 
 #include "ProgressPresenter.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 using namespace Kalvoro;
 using namespace ResultsPresenterTests;
+
+namespace {
+
+// Records what would start; answers as told.
+class TFakeLauncher : public IEditorLauncher {
+public:
+  QString Template() const override { return FTemplate; }
+  void SetTemplate(const QString& aTemplate) override { FTemplate = aTemplate; }
+  bool Start(const TEditorCommand& aCommand) override {
+    Calls << (QStringList{aCommand.Program} + aCommand.Arguments).join(QLatin1Char('|'));
+    return Starts;
+  }
+  bool OpenWithDesktop(const QString& aFile) override {
+    Calls << QStringLiteral("desktop|") + aFile;
+    return Starts;
+  }
+
+  QString FTemplate;
+  bool Starts = true;
+  QStringList Calls;
+};
+
+} // namespace
 
 class TResultsChoicePresenterTest : public QObject, protected TResultsFixture {
   Q_OBJECT
@@ -228,6 +256,72 @@ private slots:
         QVERIFY2(QRegularExpression(Case.Lines[I]).match(Lines[I]).hasMatch(),
                  qPrintable(Lines[I]));
     }
+  }
+
+  void AFailureOpensAtItsLineInTheUsersEditorOrSaysWhyNot() {
+    FPresenter->Activate(FProject.get());
+    TFakeLauncher Launcher;
+    QCOMPARE(FPresenter->OpenFailure(5), QString()); // no launcher: nothing
+    QVERIFY(!Command("actEditor").Enabled());
+    FPresenter->SetEditorLauncher(&Launcher);
+    QVERIFY(Command("actStartAll").Run());
+    // The failed check's place as the compiler named the file (often
+    // relative); the project's folder lies so that it is found from there.
+    const QRegularExpressionMatch Place =
+        QRegularExpression(QStringLiteral("^FAILURE (.*):(\\d+): fails$"))
+            .match(FPresenter->Details(5).value(1));
+    QVERIFY(Place.hasMatch());
+    const QString Named = Place.captured(1);
+    const QString Line = Place.captured(2);
+    const QString ProjectFolder = InFolder(QStringLiteral("p/q/r/s/t/u"));
+    QVERIFY(QDir().mkpath(ProjectFolder));
+    QString Found = Named;
+    if (QFileInfo(Named).isRelative()) {
+      Found = QDir::cleanPath(QDir(ProjectFolder).absoluteFilePath(Named));
+      QVERIFY(QDir().mkpath(QFileInfo(Found).absolutePath()));
+      QFile Copy(Found);
+      QVERIFY(Copy.open(QIODevice::WriteOnly));
+    }
+    FProject->SetFileName((ProjectFolder + QStringLiteral("/p.kvr")).toStdString());
+    const struct {
+      const char* Template;
+      bool Starts;
+      int Row;
+      QString Call;
+      QString Status;
+    } Cases[] = {
+        {"code -g {file}:{line}", true, 5, "code|-g|" + Found + ':' + Line, ""},
+        // Split as words, never by a shell: a quoted word stays one argument.
+        {"my-edit \"a b\" +{line} {file}", true, 5, "my-edit|a b|+" + Line + '|' + Found, ""},
+        {"", true, 5, "desktop|" + Found, ""},
+        {"gvim +{line} {file}", false, 5, "gvim|+" + Line + '|' + Found,
+         "The editor \"gvim\" could not be started"},
+        // A passing method, a unit test, an exception without a place.
+        {"code -g {file}:{line}", true, 2, "", ""},
+        {"code -g {file}:{line}", true, 3, "", ""},
+        {"code -g {file}:{line}", true, 8, "", ""},
+    };
+    for (const auto& Case : Cases) {
+      Launcher.FTemplate = QLatin1String(Case.Template);
+      Launcher.Starts = Case.Starts;
+      Launcher.Calls.clear();
+      QCOMPARE(FPresenter->OpenFailure(Case.Row), Case.Status);
+      QCOMPARE(Launcher.Calls, Case.Call.isEmpty() ? QStringList() : QStringList{Case.Call});
+    }
+    // A file found nowhere is said so and nothing starts.
+    if (QFileInfo(Named).isRelative()) {
+      QVERIFY(QFile::remove(Found));
+      Launcher.Calls.clear();
+      QCOMPARE(FPresenter->OpenFailure(5), QStringLiteral("File not found: ") + Named);
+      QVERIFY(Launcher.Calls.isEmpty());
+    }
+    // Editor... keeps the chosen template, trimmed; Cancel keeps the old one.
+    FDialogs->InputAnswers = {QStringLiteral(" kate --line {line} {file} "), std::nullopt};
+    QVERIFY(Command("actEditor").Run());
+    QCOMPARE(Launcher.Template(), QStringLiteral("kate --line {line} {file}"));
+    QVERIFY(Command("actEditor").Run());
+    QCOMPARE(Launcher.Template(), QStringLiteral("kate --line {line} {file}"));
+    QVERIFY(EditorTemplates().contains(QStringLiteral("emacsclient -n +{line} {file}")));
   }
 };
 

@@ -5,6 +5,7 @@
 #include "GuiTestSupport.h"
 
 #include "Actions.h"
+#include "Editor.h"
 #include "FMain.h"
 #include "FResults.h"
 #include "FilterBar.h"
@@ -20,12 +21,33 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
 using namespace Kalvoro;
+
+namespace {
+
+// Records what would open; no editor ever starts from a test.
+class TRecordingLauncher : public IEditorLauncher {
+public:
+  QString Template() const override { return QStringLiteral("edit {file}:{line}"); }
+  void SetTemplate(const QString&) override {}
+  bool Start(const TEditorCommand& aCommand) override {
+    Opened << aCommand.Arguments.join(QLatin1Char(' '));
+    return true;
+  }
+  bool OpenWithDesktop(const QString& aFile) override {
+    Opened << aFile;
+    return true;
+  }
+  QStringList Opened;
+};
+
+} // namespace
 
 class TResultsViewTest : public QObject {
   Q_OBJECT
@@ -247,6 +269,34 @@ private slots:
     QVERIFY(Details.contains(QStringLiteral("\nOutput: ")) ||
             Details.contains(QStringLiteral("\nOutput:\n")));
     QVERIFY(!Frame.DetailsPane()->accessibleName().isEmpty());
+    // Enter and double-click on a failed check's row open its place, or say
+    // in the status bar that its file is not found.
+    TRecordingLauncher Launcher;
+    Frame.Presenter().SetEditorLauncher(&Launcher);
+    TTreeNode* Divide = nullptr;
+    for (int I = 0; I < Tree.TotalCount() && Divide == nullptr; ++I)
+      if (Tree.NodeAtFlatIndex(I)->Text(1) == QLatin1String("FAILURE") &&
+          Tree.NodeAtFlatIndex(I)->Level() == 2)
+        Divide = Tree.NodeAtFlatIndex(I);
+    QVERIFY(Divide != nullptr);
+    Tree.ClearSelection();
+    Tree.SetCurrentNode(Divide);
+    Tree.SetSelected(Divide, true);
+    // Each way opens once: a call to the editor, or the status bar's word.
+    const auto OpensOnce = [&](const std::function<void()>& aAction) {
+      QStatusTipEvent Clear{QString()};
+      QCoreApplication::sendEvent(&Form, &Clear);
+      const auto Before = Launcher.Opened.size();
+      aAction();
+      return Launcher.Opened.size() - Before +
+                 (Form.StatusText().startsWith(QStringLiteral("File not found: ")) ? 1 : 0) ==
+             1;
+    };
+    QVERIFY(OpensOnce([&] { QTest::keyClick(&Tree, Qt::Key_Return); }));
+    QVERIFY(OpensOnce([&] {
+      QTest::mouseDClick(Tree.viewport(), Qt::LeftButton, {}, Tree.NodeRect(Divide).center());
+    }));
+    Frame.Presenter().SetEditorLauncher(nullptr);
     // Run Failed over both scenarios shows one progress window.
     const auto Windows = FDialogs->Events.count(QStringLiteral("execute"));
     QVERIFY(Frame.Action(QStringLiteral("actRunFailed"))->Execute());

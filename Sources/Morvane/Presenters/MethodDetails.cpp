@@ -97,6 +97,10 @@ void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustom
     if (Check.Success())
       break;
     const std::string Location = Check.Location();
+    if (!Location.empty() && Record().File.isEmpty()) {
+      Record().File = Text(Check.FileName());
+      Record().Line = static_cast<int>(Check.Line());
+    }
     Record().Lines << QStringLiteral("FAILURE ") +
                           (Location.empty() ? QString() : Text(Location) + QStringLiteral(": ")) +
                           Text(Check.Message());
@@ -109,6 +113,16 @@ void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustom
   default:
     break;
   }
+}
+
+bool TMethodDetails::FailureLocation(const TUnitTestMethod* aMethod, QString& aFile,
+                                     int& aLine) const {
+  const auto Found = FRecords.find(aMethod);
+  if (Found == FRecords.end() || Found->second.File.isEmpty())
+    return false;
+  aFile = Found->second.File;
+  aLine = Found->second.Line;
+  return true;
 }
 
 QStringList TMethodDetails::Lines(const std::vector<TResultRow>& aRows, int aRow) const {

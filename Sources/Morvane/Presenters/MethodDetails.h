@@ -37,6 +37,10 @@ public:
   // Output is not kept when methods run in this process.
   void SetOutputCaptured(bool aValue) { FCaptured = aValue; }
 
+  // Where the method's first failed check of its last run stands (the file
+  // as the check named it); false when none has a place.
+  bool FailureLocation(const TUnitTestMethod* aMethod, QString& aFile, int& aLine) const;
+
   // The lines the pane shows for the row (of aRows, at aRow).
   QStringList Lines(const std::vector<TResultRow>& aRows, int aRow) const;
 
@@ -46,6 +50,8 @@ private:
   struct TRecord {
     QStringList Lines;
     double Milliseconds = -1;
+    QString File; // of the first failed check with a place
+    int Line = 0;
     std::string Output;
   };
   std::map<const TUnitTestMethod*, TRecord> FRecords;

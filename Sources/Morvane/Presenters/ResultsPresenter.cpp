@@ -143,6 +143,15 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
   Previous.Hint = QStringLiteral("Previous Failure|Select the previous failed method");
   Previous.Effect = [this] { NextFailure(false); };
 
+  TCommand Editor;
+  Editor.Name = QStringLiteral("actEditor");
+  Editor.Caption = QStringLiteral("Editor...");
+  Editor.Hint = QStringLiteral("Editor|Choose the editor that opens a failure's file");
+  Editor.HintPlaces = cpMenu;
+  Editor.Rule = [this] { return FEditor != nullptr; };
+  Editor.Effect = [this] { ChooseEditor(); };
+  Editor.Places = cpMenu;
+
   FCommands = {Start,
                StartAll,
                RunSelected,
@@ -150,6 +159,7 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
                TCommand::Separator(cpMenu),
                Next,
                Previous,
+               Editor,
                TCommand::Separator(cpToolBar)};
   for (const auto& Save : Saves) {
     TCommand Command;
@@ -351,6 +361,38 @@ void TResultsPresenter::StartAll() {
   for (TTestScenario* Scenario : FProject->Scenarios())
     Scenarios.push_back(Scenario);
   Run(Scenarios);
+}
+
+QString TResultsPresenter::OpenFailure(int aRow) {
+  if (FEditor == nullptr || aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
+    return {};
+  const TResultRow& Row = FRows[static_cast<std::size_t>(aRow)];
+  QString File;
+  int Line = 0;
+  if (Row.Kind != rrkMethod || !FDetails.FailureLocation(Row.Method, File, Line))
+    return {};
+  // The method's unit test is the row above it of that kind.
+  QStringList Folders;
+  for (int I = aRow - 1; I >= 0; --I)
+    if (const TResultRow& Above = FRows[static_cast<std::size_t>(I)]; Above.Kind == rrkUnitTest) {
+      if (const TModule* Module = Above.UnitTest->Module())
+        Folders << QFileInfo(FromPath(Module->LoadPath())).absolutePath();
+      break;
+    }
+  if (FProject != nullptr && !FProject->FileName().empty())
+    Folders << QFileInfo(FromPath(FProject->FileName())).absolutePath();
+  return OpenSourceFile(*FEditor, File, Line, Folders);
+}
+
+void TResultsPresenter::ChooseEditor() {
+  if (FEditor == nullptr)
+    return;
+  QString Template = FEditor->Template();
+  if (FDialogs.InputChoice(QStringLiteral("Editor"),
+                           QStringLiteral("The command that opens a file at a line ({file}, "
+                                          "{line}); empty: the desktop's program"),
+                           EditorTemplates(), Template))
+    FEditor->SetTemplate(Template.trimmed());
 }
 
 void TResultsPresenter::RunSelected() {

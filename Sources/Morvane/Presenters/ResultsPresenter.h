@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Command.h"
+#include "Editor.h"
 #include "KindRunner.h"
 #include "MethodDetails.h"
 #include "ResultRows.h"
@@ -117,6 +118,14 @@ public:
   // checks, exceptions, reports, duration and output of the last run; a
   // unit test's or scenario's methods counted by result.
   QStringList Details(int aRow) const { return FDetails.Lines(FRows, aRow); }
+  // Where failures open (not owned; null: they do not open).
+  void SetEditorLauncher(IEditorLauncher* aLauncher) { FEditor = aLauncher; }
+  // Double-click or Enter on a row: opens its method's first failure in the
+  // editor, found from the module's folder, then the project's. Returns what
+  // the status bar says (empty: it opened, or the row has no failure).
+  QString OpenFailure(int aRow);
+  // The Editor... command: chooses the editor's template.
+  void ChooseEditor();
 
   TLinesPage& Page(TResultPage aPage) const;
   void ClearOutput();
@@ -170,6 +179,7 @@ private:
   unsigned FFilterResults = rtAllResults;
   std::vector<char> FHidden;
   TMethodDetails FDetails;
+  IEditorLauncher* FEditor = nullptr;
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
   // The pages' files of the run, named when it starts.
   std::array<std::string, 3> FRunFiles;
