@@ -323,6 +323,31 @@ private slots:
     QCOMPARE(Launcher.Template(), QStringLiteral("kate --line {line} {file}"));
     QVERIFY(EditorTemplates().contains(QStringLiteral("emacsclient -n +{line} {file}")));
   }
+
+  void CopyFailureGivesTheRowsFailuresAsTheConsolePrintsThem() {
+    FPresenter->Activate(FProject.get());
+    QString Copied;
+    FPresenter->SetClipboard([&Copied](const QString& aText) { Copied = aText; });
+    QVERIFY(Command("actStartAll").Run());
+    const struct {
+      int Row;
+      QString Text;
+    } Cases[] = {
+        {5, "FAILURE (TMixed.TestFail) fails"},
+        {3, "FAILURE (TMixed.TestFail) fails"},
+        {0, "FAILURE (TMixed.TestFail) fails"},
+        {6, "EXCEPTION (TRaising.TestRaise) raised"},
+        {2, ""},
+        {9, ""},
+    };
+    for (const auto& Case : Cases) {
+      FView.Current = Case.Row;
+      Copied.clear();
+      QCOMPARE(FPresenter->FailureText(Case.Row), Case.Text);
+      QCOMPARE(Command("actCopyFailure").Run(), !Case.Text.isEmpty());
+      QCOMPARE(Copied, Case.Text);
+    }
+  }
 };
 
 QTEST_GUILESS_MAIN(TResultsChoicePresenterTest)

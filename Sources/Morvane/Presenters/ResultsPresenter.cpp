@@ -11,8 +11,10 @@
 #include "RunnerCore.h"
 #include "Titles.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 namespace Kalvoro {
 
@@ -152,15 +154,23 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
   Editor.Effect = [this] { ChooseEditor(); };
   Editor.Places = cpMenu;
 
-  FCommands = {Start,
-               StartAll,
-               RunSelected,
-               RunFailed,
-               TCommand::Separator(cpMenu),
-               Next,
-               Previous,
-               Editor,
-               TCommand::Separator(cpToolBar)};
+  TCommand Copy;
+  Copy.Name = QStringLiteral("actCopyFailure");
+  Copy.Caption = QStringLiteral("Copy Failure");
+  Copy.Hint = QStringLiteral("Copy Failure|Copy the row's failures as the console prints them");
+  Copy.HintPlaces = cpMenu;
+  Copy.Rule = [this] { return !FailureText(FView.CurrentRow()).isEmpty(); };
+  Copy.Effect = [this] {
+    const QString Text = FailureText(FView.CurrentRow());
+    if (FCopy)
+      FCopy(Text);
+    else if (QClipboard* Clipboard = QGuiApplication::clipboard())
+      Clipboard->setText(Text);
+  };
+  Copy.Places = cpMenu | cpPopup;
+
+  FCommands = {Start, StartAll, RunSelected, RunFailed, TCommand::Separator(cpMenu),
+               Next,  Previous, Copy,        Editor,    TCommand::Separator(cpToolBar)};
   for (const auto& Save : Saves) {
     TCommand Command;
     Command.Name = QLatin1String(Save.Name);
@@ -382,6 +392,38 @@ QString TResultsPresenter::OpenFailure(int aRow) {
   if (FProject != nullptr && !FProject->FileName().empty())
     Folders << QFileInfo(FromPath(FProject->FileName())).absolutePath();
   return OpenSourceFile(*FEditor, File, Line, Folders);
+}
+
+QString TResultsPresenter::FailureText(int aRow) const {
+  if (aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
+    return {};
+  // The names that the Errors page's lines give in parentheses: the row's
+  // method, or every method (and phase) of its unit tests.
+  QStringList Names;
+  QString UnitTest;
+  const TResultRow& Row = FRows[static_cast<std::size_t>(aRow)];
+  for (int I = aRow - 1; Row.Kind == rrkMethod && I >= 0 && UnitTest.isNull(); --I)
+    if (FRows[static_cast<std::size_t>(I)].Kind == rrkUnitTest)
+      UnitTest = FRows[static_cast<std::size_t>(I)].Text;
+  if (Row.Kind == rrkMethod)
+    Names << QLatin1Char('(') + UnitTest + QLatin1Char('.') + Row.Text + QLatin1Char(')');
+  else
+    for (std::size_t I = static_cast<std::size_t>(aRow);
+         I < FRows.size() &&
+         (I == static_cast<std::size_t>(aRow) || FRows[I].Level() > Row.Level());
+         ++I)
+      if (FRows[I].Kind == rrkUnitTest)
+        Names << QLatin1Char('(') + FRows[I].Text + QLatin1Char('.');
+  QStringList Lines;
+  for (const std::string& Line : Page(rpErrors).Lines()) {
+    const QString Text = QString::fromStdString(Line);
+    for (const QString& Name : Names)
+      if (Text.contains(Name)) {
+        Lines << Text;
+        break;
+      }
+  }
+  return Lines.join(QLatin1Char('\n'));
 }
 
 void TResultsPresenter::ChooseEditor() {

@@ -126,6 +126,11 @@ public:
   QString OpenFailure(int aRow);
   // The Editor... command: chooses the editor's template.
   void ChooseEditor();
+  // The row's failures as the console prints them (the Errors page's lines
+  // of its method, or of its unit test's or scenario's methods); empty when
+  // it has none. Copy Failure puts them on the clipboard (through aCopy).
+  QString FailureText(int aRow) const;
+  void SetClipboard(std::function<void(const QString&)> aCopy) { FCopy = std::move(aCopy); }
 
   TLinesPage& Page(TResultPage aPage) const;
   void ClearOutput();
@@ -180,6 +185,7 @@ private:
   std::vector<char> FHidden;
   TMethodDetails FDetails;
   IEditorLauncher* FEditor = nullptr;
+  std::function<void(const QString&)> FCopy;
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
   // The pages' files of the run, named when it starts.
   std::array<std::string, 3> FRunFiles;
