@@ -11,10 +11,8 @@
 #include "RunnerCore.h"
 #include "Titles.h"
 
-#include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 
 namespace Kalvoro {
 
@@ -74,113 +72,7 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
   for (auto& Page : FPages)
     Page = std::make_unique<TLinesPage>();
 
-  TCommand Start;
-  Start.Name = QStringLiteral("actStart");
-  Start.Caption = QStringLiteral("&Start");
-  Start.Image = raiStart;
-  Start.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_S);
-  Start.Hint = QStringLiteral("Start Selected TestScenario| Start the selected TestScenario");
-  Start.Rule = [this] {
-    const TResultRow* Row = SelectedRow();
-    return FProject != nullptr && Row != nullptr && Row->Kind == rrkScenario;
-  };
-  Start.Effect = [this] { this->Start(); };
-
-  TCommand StartAll;
-  StartAll.Name = QStringLiteral("actStartAll");
-  StartAll.Caption = QStringLiteral("Start All");
-  StartAll.Image = raiStartAll;
-  StartAll.Hint = QStringLiteral("Start All TestScenario's| Start all TestScenario's");
-  StartAll.Rule = [this] { return !FRows.empty(); };
-  StartAll.Effect = [this] { this->StartAll(); };
-  StartAll.Places = cpToolBar;
-
-  const struct {
-    const char* Name;
-    const char* Caption;
-    int Image;
-    const char* Hint;
-    TResultPage Page;
-  } Saves[] = {
-      {"actSaveSummary", "Save Summary", raiSaveSummary, "Save Summary|Save the summary to a file",
-       rpSummary},
-      {"actSaveLog", "Save Log", raiSaveLog, "Save Log| Save the log to a file", rpLog},
-      {"actSaveErrors", "Save Errors", raiSaveErrors, "Save Errors| Save the errors to a file",
-       rpErrors},
-  };
-  TCommand RunSelected;
-  RunSelected.Name = QStringLiteral("actRunSelected");
-  RunSelected.Caption = QStringLiteral("Run Selected");
-  RunSelected.Image = raiRunSelected;
-  RunSelected.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_R);
-  RunSelected.Hint =
-      QStringLiteral("Run Selected|Run the selected scenarios, unit tests and methods");
-  RunSelected.Rule = [this] {
-    return FProject != nullptr && !TChosenMethods::Selected(FRows, FView.SelectedRows()).Empty();
-  };
-  RunSelected.Effect = [this] { this->RunSelected(); };
-
-  TCommand RunFailed;
-  RunFailed.Name = QStringLiteral("actRunFailed");
-  RunFailed.Caption = QStringLiteral("Run Failed");
-  RunFailed.Image = raiRunFailed;
-  RunFailed.Shortcut = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R);
-  RunFailed.Hint = QStringLiteral("Run Failed|Run the methods that failed in the last run");
-  RunFailed.Rule = [this] { return FProject != nullptr && !TChosenMethods::Failed(FRows).Empty(); };
-  RunFailed.Effect = [this] { this->RunFailed(); };
-
-  TCommand Next;
-  Next.Name = QStringLiteral("actNextFailure");
-  Next.Caption = QStringLiteral("Next Failure");
-  Next.Shortcut = QKeySequence(Qt::Key_F8);
-  Next.Hint = QStringLiteral("Next Failure|Select the next failed method");
-  Next.HintPlaces = cpMenu;
-  Next.Rule = [this] { return AnyShownFailure(); };
-  Next.Effect = [this] { NextFailure(true); };
-  Next.Places = cpMenu;
-  TCommand Previous = Next;
-  Previous.Name = QStringLiteral("actPreviousFailure");
-  Previous.Caption = QStringLiteral("Previous Failure");
-  Previous.Shortcut = QKeySequence(Qt::SHIFT | Qt::Key_F8);
-  Previous.Hint = QStringLiteral("Previous Failure|Select the previous failed method");
-  Previous.Effect = [this] { NextFailure(false); };
-
-  TCommand Editor;
-  Editor.Name = QStringLiteral("actEditor");
-  Editor.Caption = QStringLiteral("Editor...");
-  Editor.Hint = QStringLiteral("Editor|Choose the editor that opens a failure's file");
-  Editor.HintPlaces = cpMenu;
-  Editor.Rule = [this] { return FEditor != nullptr; };
-  Editor.Effect = [this] { ChooseEditor(); };
-  Editor.Places = cpMenu;
-
-  TCommand Copy;
-  Copy.Name = QStringLiteral("actCopyFailure");
-  Copy.Caption = QStringLiteral("Copy Failure");
-  Copy.Hint = QStringLiteral("Copy Failure|Copy the row's failures as the console prints them");
-  Copy.HintPlaces = cpMenu;
-  Copy.Rule = [this] { return !FailureText(FView.CurrentRow()).isEmpty(); };
-  Copy.Effect = [this] {
-    const QString Text = FailureText(FView.CurrentRow());
-    if (FCopy)
-      FCopy(Text);
-    else if (QClipboard* Clipboard = QGuiApplication::clipboard())
-      Clipboard->setText(Text);
-  };
-  Copy.Places = cpMenu | cpPopup;
-
-  FCommands = {Start, StartAll, RunSelected, RunFailed, TCommand::Separator(cpMenu),
-               Next,  Previous, Copy,        Editor,    TCommand::Separator(cpToolBar)};
-  for (const auto& Save : Saves) {
-    TCommand Command;
-    Command.Name = QLatin1String(Save.Name);
-    Command.Caption = QLatin1String(Save.Caption);
-    Command.Image = Save.Image;
-    Command.Hint = QLatin1String(Save.Hint);
-    Command.Effect = [this, Page = Save.Page] { SavePage(Page); };
-    Command.Places = cpToolBar;
-    FCommands.push_back(Command);
-  }
+  MakeCommands();
 }
 
 TResultsPresenter::~TResultsPresenter() = default;
@@ -212,74 +104,6 @@ void TResultsPresenter::RefreshTree() {
   FRows = ResultRows(FProject->Scenarios());
   UpdateHiddenRows();
   FView.RefreshTree();
-}
-
-void TResultsPresenter::SetFilter(const QString& aText, unsigned aResults) {
-  FFilterText = aText;
-  FFilterResults = aResults & rtAllResults;
-  UpdateHiddenRows();
-  FView.ShowFilter();
-}
-
-void TResultsPresenter::UpdateHiddenRows() {
-  if (FFilterText.trimmed().isEmpty() && FFilterResults == rtAllResults) {
-    FHidden.clear();
-    return;
-  }
-  const TTextMatcher Text(FFilterText);
-  const auto Toggle = [](TResultTreeImage aImage) -> unsigned {
-    switch (aImage) {
-    case rtiSuccess:
-      return rtSuccess;
-    case rtiFailure:
-      return rtFailed;
-    case rtiException:
-      return rtException;
-    default:
-      return rtNotRun;
-    }
-  };
-  FHidden = Kalvoro::HiddenRows(
-      static_cast<int>(FRows.size()),
-      [this](int aRow) { return FRows[static_cast<std::size_t>(aRow)].Level(); },
-      [this, &Text](int aRow) { return Text.Matches(FRows[static_cast<std::size_t>(aRow)].Text); },
-      [this, &Toggle](int aRow) {
-        return (Toggle(FRows[static_cast<std::size_t>(aRow)].StatusImage) & FFilterResults) != 0;
-      });
-}
-
-bool TResultsPresenter::RowShown(int aRow) const {
-  if (aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
-    return false;
-  return FHidden.empty() || FHidden[static_cast<std::size_t>(aRow)] == 0;
-}
-
-bool TResultsPresenter::AnyShownFailure() const {
-  for (std::size_t I = 0; I < FRows.size(); ++I)
-    if (FRows[I].Kind == rrkMethod &&
-        (FRows[I].StatusImage == rtiFailure || FRows[I].StatusImage == rtiException) &&
-        RowShown(static_cast<int>(I)))
-      return true;
-  return false;
-}
-
-void TResultsPresenter::NextFailure(bool aForward) {
-  const int Count = static_cast<int>(FRows.size());
-  if (Count == 0)
-    return;
-  const int From = FView.CurrentRow();
-  const int Step = aForward ? 1 : -1;
-  // From the row after (before) the current one, once round the tree.
-  int Row = From < 0 ? (aForward ? 0 : Count - 1) : (From + Step + Count) % Count;
-  for (int Seen = 0; Seen < Count; ++Seen, Row = (Row + Step + Count) % Count) {
-    const TResultRow& Candidate = FRows[static_cast<std::size_t>(Row)];
-    if (Candidate.Kind == rrkMethod &&
-        (Candidate.StatusImage == rtiFailure || Candidate.StatusImage == rtiException) &&
-        RowShown(Row)) {
-      FView.SelectRow(Row);
-      return;
-    }
-  }
 }
 
 TLinesPage& TResultsPresenter::Page(TResultPage aPage) const {
@@ -371,70 +195,6 @@ void TResultsPresenter::StartAll() {
   for (TTestScenario* Scenario : FProject->Scenarios())
     Scenarios.push_back(Scenario);
   Run(Scenarios);
-}
-
-QString TResultsPresenter::OpenFailure(int aRow) {
-  if (FEditor == nullptr || aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
-    return {};
-  const TResultRow& Row = FRows[static_cast<std::size_t>(aRow)];
-  QString File;
-  int Line = 0;
-  if (Row.Kind != rrkMethod || !FDetails.FailureLocation(Row.Method, File, Line))
-    return {};
-  // The method's unit test is the row above it of that kind.
-  QStringList Folders;
-  for (int I = aRow - 1; I >= 0; --I)
-    if (const TResultRow& Above = FRows[static_cast<std::size_t>(I)]; Above.Kind == rrkUnitTest) {
-      if (const TModule* Module = Above.UnitTest->Module())
-        Folders << QFileInfo(FromPath(Module->LoadPath())).absolutePath();
-      break;
-    }
-  if (FProject != nullptr && !FProject->FileName().empty())
-    Folders << QFileInfo(FromPath(FProject->FileName())).absolutePath();
-  return OpenSourceFile(*FEditor, File, Line, Folders);
-}
-
-QString TResultsPresenter::FailureText(int aRow) const {
-  if (aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
-    return {};
-  // The names that the Errors page's lines give in parentheses: the row's
-  // method, or every method (and phase) of its unit tests.
-  QStringList Names;
-  QString UnitTest;
-  const TResultRow& Row = FRows[static_cast<std::size_t>(aRow)];
-  for (int I = aRow - 1; Row.Kind == rrkMethod && I >= 0 && UnitTest.isNull(); --I)
-    if (FRows[static_cast<std::size_t>(I)].Kind == rrkUnitTest)
-      UnitTest = FRows[static_cast<std::size_t>(I)].Text;
-  if (Row.Kind == rrkMethod)
-    Names << QLatin1Char('(') + UnitTest + QLatin1Char('.') + Row.Text + QLatin1Char(')');
-  else
-    for (std::size_t I = static_cast<std::size_t>(aRow);
-         I < FRows.size() &&
-         (I == static_cast<std::size_t>(aRow) || FRows[I].Level() > Row.Level());
-         ++I)
-      if (FRows[I].Kind == rrkUnitTest)
-        Names << QLatin1Char('(') + FRows[I].Text + QLatin1Char('.');
-  QStringList Lines;
-  for (const std::string& Line : Page(rpErrors).Lines()) {
-    const QString Text = QString::fromStdString(Line);
-    for (const QString& Name : Names)
-      if (Text.contains(Name)) {
-        Lines << Text;
-        break;
-      }
-  }
-  return Lines.join(QLatin1Char('\n'));
-}
-
-void TResultsPresenter::ChooseEditor() {
-  if (FEditor == nullptr)
-    return;
-  QString Template = FEditor->Template();
-  if (FDialogs.InputChoice(QStringLiteral("Editor"),
-                           QStringLiteral("The command that opens a file at a line ({file}, "
-                                          "{line}); empty: the desktop's program"),
-                           EditorTemplates(), Template))
-    FEditor->SetTemplate(Template.trimmed());
 }
 
 void TResultsPresenter::RunSelected() {

@@ -160,6 +160,8 @@ public:
   void SaveReportFiles();
 
 private:
+  // Fills FCommands (ResultsCommands.cpp).
+  void MakeCommands();
   // Runs the scenarios; aOneWindow: in one progress window (the whole run
   // step), else each in its own.
   void Run(const std::vector<TTestScenario*>& aScenarios, bool aOneWindow = false);
