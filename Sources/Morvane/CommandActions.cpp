@@ -68,6 +68,12 @@ TCommandActions::TCommandActions(const TCommandList& aCommands, const QList<QIco
           new TActionLink(Action, TActionLink::lkMenuItem, HintFor(cpPopup), aOwner));
   }
   UpdateAll();
+  // The tool bar's own button for the commands that do not fit is a control
+  // too: it gets a name.
+  if (aWidgets.ToolBar != nullptr)
+    for (QToolButton* Button :
+         aWidgets.ToolBar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+      Button->setAccessibleName(QStringLiteral("More commands"));
 }
 
 TAction* TCommandActions::Find(const QString& aName) const {

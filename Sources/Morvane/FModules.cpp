@@ -1,5 +1,7 @@
 #include "FModules.h"
 
+#include "FilterBar.h"
+
 #include "Images.h"
 #include "Project.h"
 #include "TreeHelper.h"
@@ -54,7 +56,15 @@ TModulesFrame::TModulesFrame(IDialogs& aDialogs, QWidget* aOwner)
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
+  FFilter = new TFilterBar(QStringLiteral("Filter modules"), this);
+  FFilter->setObjectName(QStringLiteral("ModulesFilter"));
+  FFilter->AttachShortcut(FTree);
+  connect(FFilter, &TFilterBar::Changed, this, [this] {
+    FPresenter.SetFilter(FFilter->Text());
+    FTree->SetHiddenRows(FPresenter.HiddenRows(FPresenter.Rows()));
+  });
   Layout->addWidget(ToolBar());
+  Layout->addWidget(FFilter);
   Layout->addWidget(FTree, 1);
 
   // Remembered widths start from the design width.
@@ -88,6 +98,7 @@ void TModulesFrame::Deactivate() {
   for (int Column = 0; Column < ColumnCount; ++Column)
     FColumnWidths[static_cast<std::size_t>(Column)] = FTree->ColumnWidth(Column);
   FPresenter.SetProject(nullptr);
+  FTree->DropFilter();
   FTree->Clear();
 }
 
@@ -99,12 +110,20 @@ TModule* TModulesFrame::CurrentModule() const {
 void TModulesFrame::RefreshTree() {
   if (FPresenter.Project() == nullptr)
     return;
-  TTreeUpdateScope Update(*FTree);
+  const std::vector<TModuleRow> Rows = FPresenter.Rows();
+  {
+    TTreeUpdateScope Update(*FTree);
+    FillTree(Rows);
+  }
+  FTree->SetHiddenRows(FPresenter.HiddenRows(Rows));
+}
+
+void TModulesFrame::FillTree(const std::vector<TModuleRow>& aRows) {
   SaveSelection(*FTree, FSelection);
   FTree->Clear();
   // The module row and the unit-test row that the next rows go under.
   TTreeNode* Parents[2] = {nullptr, nullptr};
-  for (const TModuleRow& Row : FPresenter.Rows()) {
+  for (const TModuleRow& Row : aRows) {
     const int Level = Row.Level();
     TTreeNode* Node =
         FTree->AddChild(Level == 0 ? nullptr : Parents[Level - 1], Row.Name, ObjectOf(Row));

@@ -20,6 +20,7 @@ class QToolBar;
 namespace Kalvoro {
 
 class IDialogs;
+class TFilterBar;
 class TTreeView;
 
 class TModulesFrame : public TFrameView, private IModulesView {
@@ -37,6 +38,7 @@ public:
   // selection by position; the module of the current (selected) row, or null
   // when it is no module row.
   void RefreshTree() override;
+  void FillTree(const std::vector<TModuleRow>& aRows);
   TModule* CurrentModule() const override;
 
   TProject* Project() const { return FPresenter.Project(); }
@@ -55,6 +57,7 @@ private:
   std::vector<int> FSelection;
   std::array<int, ColumnCount> FColumnWidths{};
   TTreeView* FTree;
+  TFilterBar* FFilter;
   QMenu* FPopupMenu;
   QMenu* FModulesMenu;
   std::unique_ptr<TCommandActions> FActions;

@@ -69,11 +69,27 @@ void ShowValue(QLabel* aLabel, const std::string& aText) {
 
 } // namespace
 
-TProgressForm::TProgressForm(TTestScenario* aTestScenario, TKindRunner* aHosts)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      FScenario(aTestScenario), FHosts(aHosts) {
+namespace {
+
+std::unique_ptr<TProgressPresenter> PresenterOf(TTestScenario* aTestScenario) {
   KALVORO_ASSERT(aTestScenario != nullptr);
-  FPresenter = std::make_unique<TProgressPresenter>(*aTestScenario);
+  return std::make_unique<TProgressPresenter>(*aTestScenario);
+}
+
+} // namespace
+
+TProgressForm::TProgressForm(TTestScenario* aTestScenario, TKindRunner* aHosts)
+    : TProgressForm(PresenterOf(aTestScenario), aHosts) {}
+
+TProgressForm::TProgressForm(const TWholeRun& aRun)
+    : TProgressForm(std::make_unique<TProgressPresenter>(aRun.Scenarios), aRun.Hosts) {
+  FRunAll = aRun.RunAll;
+  FRunOne = aRun.RunOne;
+}
+
+TProgressForm::TProgressForm(std::unique_ptr<TProgressPresenter> aPresenter, TKindRunner* aHosts)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), FHosts(aHosts),
+      FPresenter(std::move(aPresenter)) {
   FPresenter->Repaint = [this] { Present(); };
   setObjectName(QStringLiteral("ProgressForm"));
   setWindowTitle(QStringLiteral("Running"));
@@ -86,7 +102,7 @@ TProgressForm::TProgressForm(TTestScenario* aTestScenario, TKindRunner* aHosts)
   lblScenario = MakeValueLabel(this, Label1->text(), Values, 8);
   lblUnitTest = MakeValueLabel(this, Label2->text(), Values, 24);
   lblUnitTestMethod = MakeValueLabel(this, Label3->text(), Values, 40);
-  ShowValue(lblScenario, FScenario->Name());
+  ShowValue(lblScenario, FPresenter->ScenarioName());
 
   ProgressBar = new QProgressBar(this);
   ProgressBar->setAccessibleName(QStringLiteral("Progress"));
@@ -140,20 +156,29 @@ void TProgressForm::ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialog
                                  TKindRunner* aHosts) {
   KALVORO_ASSERT(aTestScenario != nullptr);
   TProgressForm Form(aTestScenario, aHosts);
-  ProgressForm = &Form;
+  Show(Form, aDialogs);
+}
+
+void TProgressForm::ShowWholeProgress(const TWholeRun& aRun, IDialogs* aDialogs) {
+  TProgressForm Form(aRun);
+  Show(Form, aDialogs);
+}
+
+void TProgressForm::Show(TProgressForm& aForm, IDialogs* aDialogs) {
+  ProgressForm = &aForm;
   TAction::HoldUpdates(true);
   try {
     if (aDialogs != nullptr)
-      aDialogs->Execute(Form);
+      aDialogs->Execute(aForm);
     else
-      Form.exec();
+      aForm.exec();
   } catch (...) {
     TAction::HoldUpdates(false);
     throw;
   }
   TAction::HoldUpdates(false);
-  if (Form.FError)
-    std::rethrow_exception(Form.FError);
+  if (aForm.FError)
+    std::rethrow_exception(aForm.FError);
 }
 
 TProgressForm* TProgressForm::Shown() {
@@ -186,7 +211,10 @@ void TProgressForm::TimerTimer() {
   if (RepaintTimer != nullptr)
     RepaintTimer->start();
   try {
-    FPresenter->Run(FHosts);
+    if (FRunAll)
+      FPresenter->RunAll(FHosts, FRunAll, FRunOne);
+    else
+      FPresenter->Run(FHosts);
   } catch (...) {
     FError = std::current_exception();
   }
@@ -206,6 +234,7 @@ void TProgressForm::StopClick() {
 }
 
 void TProgressForm::Present() {
+  ShowValue(lblScenario, FPresenter->ScenarioName());
   ShowValue(lblUnitTest, FPresenter->UnitTestName());
   ShowValue(lblUnitTestMethod, FPresenter->MethodName());
   ProgressBar->setValue(FPresenter->Position());
@@ -216,6 +245,10 @@ TProgressStep ProgressRunStep(IDialogs* aDialogs) {
   return [aDialogs](TTestScenario& aScenario, TKindRunner* aHosts) {
     TProgressForm::ShowProgress(&aScenario, aDialogs, aHosts);
   };
+}
+
+TWholeRunStep ProgressWholeRunStep(IDialogs* aDialogs) {
+  return [aDialogs](const TWholeRun& aRun) { TProgressForm::ShowWholeProgress(aRun, aDialogs); };
 }
 
 } // namespace Kalvoro

@@ -1,5 +1,6 @@
-// The progress window: a small modal dialog that runs one scenario and shows
-// the running unit test, its phase or method, and a bar of finished methods.
+// The progress window: a small modal dialog that runs one scenario, or a run
+// over several, and shows the running scenario, unit test, its phase or
+// method, and a bar of finished methods.
 #pragma once
 
 #include "ProgressPresenter.h"
@@ -28,6 +29,8 @@ public:
   // With aHosts the scenario runs in its hosts and the window has a Stop
   // button; without, it runs in this process and cannot be stopped.
   explicit TProgressForm(TTestScenario* aTestScenario, TKindRunner* aHosts = nullptr);
+  // One window over a whole run (its Hosts as above).
+  explicit TProgressForm(const TWholeRun& aRun);
   ~TProgressForm() override;
 
   // Shows a window for the scenario modally (through aDialogs->Execute, or
@@ -36,6 +39,8 @@ public:
   // again here, after the window has gone.
   static void ShowProgress(TTestScenario* aTestScenario, IDialogs* aDialogs = nullptr,
                            TKindRunner* aHosts = nullptr);
+  // The same for a whole run in one window.
+  static void ShowWholeProgress(const TWholeRun& aRun, IDialogs* aDialogs = nullptr);
   // The window being shown by ShowProgress, or nullptr.
   static TProgressForm* Shown();
 
@@ -66,13 +71,17 @@ protected:
   void reject() override;
 
 private:
+  TProgressForm(std::unique_ptr<TProgressPresenter> aPresenter, TKindRunner* aHosts);
+  static void Show(TProgressForm& aForm, IDialogs* aDialogs);
   void TimerTimer();
   void StopClick();
   // Puts the presenter's state into the labels and the bar and repaints.
   void Present();
 
-  TTestScenario* FScenario;
   TKindRunner* FHosts;
+  // Set for a whole run.
+  std::function<void(const TRunStep&)> FRunAll;
+  std::function<void(TTestScenario&)> FRunOne;
   std::unique_ptr<TProgressPresenter> FPresenter;
   std::exception_ptr FError;
   bool FStarted = false;
@@ -81,5 +90,7 @@ private:
 
 // The results view's run step that runs each scenario in a progress window.
 TProgressStep ProgressRunStep(IDialogs* aDialogs = nullptr);
+// The results view's step that runs a whole chosen run in one window.
+TWholeRunStep ProgressWholeRunStep(IDialogs* aDialogs = nullptr);
 
 } // namespace Kalvoro

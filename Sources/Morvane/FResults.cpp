@@ -2,7 +2,9 @@
 
 #include "Application.h"
 #include "CommandActions.h"
+#include "EditorLauncher.h"
 #include "FProgress.h"
+#include "FilterBar.h"
 #include "Images.h"
 #include "LinesPage.h"
 #include "LinesView.h"
@@ -13,7 +15,10 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
@@ -58,6 +63,51 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FTree->SetPopupMenu(FPopupMenu);
   connect(FTree, &TTreeView::Resized, this, [this] { TreeResize(); });
 
+  // The filter box over the tree, with a toggle for each result.
+  FFilter = new TFilterBar(QStringLiteral("Filter results"), this);
+  FFilter->setObjectName(QStringLiteral("ResultsFilter"));
+  FFilter->AddToggle(QStringLiteral("Failed"), QStringLiteral("Show failed methods"), rtFailed);
+  FFilter->AddToggle(QStringLiteral("Exception"), QStringLiteral("Show methods that raised"),
+                     rtException);
+  FFilter->AddToggle(QStringLiteral("Not run"), QStringLiteral("Show methods not run"), rtNotRun);
+  FFilter->AddToggle(QStringLiteral("Success"), QStringLiteral("Show methods that passed"),
+                     rtSuccess);
+  FFilter->AttachShortcut(FTree);
+  connect(FFilter, &TFilterBar::Changed, this, [this] {
+    RunGuarded([&] { FPresenter.SetFilter(FFilter->Text(), FFilter->Toggles()); });
+  });
+  // The details pane under the tree: what the current row's last run told.
+  FDetails = new QPlainTextEdit(this);
+  FDetails->setObjectName(QStringLiteral("DetailsPane"));
+  FDetails->setAccessibleName(QStringLiteral("Details"));
+  FDetails->setReadOnly(true);
+  FDetails->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  connect(FTree, &TTreeView::CurrentNodeChanged, this, [this] { ShowDetails(); });
+  // Double-click or Enter on a failure opens its file at its line.
+  FEditor = std::make_unique<TDesktopEditorLauncher>();
+  FPresenter.SetEditorLauncher(FEditor.get());
+  connect(FTree, &TTreeView::NodeDoubleClicked, this,
+          [this](TTreeNode* aNode) { OpenFailure(FTree->FlatIndexOf(aNode)); });
+  for (const int Key : {Qt::Key_Return, Qt::Key_Enter}) {
+    auto* Open = new QShortcut(QKeySequence(Key), FTree);
+    Open->setContext(Qt::WidgetShortcut);
+    connect(Open, &QShortcut::activated, this, [this] { OpenFailure(CurrentRow()); });
+  }
+  auto* TreeSplitter = new QSplitter(Qt::Vertical, this);
+  TreeSplitter->setObjectName(QStringLiteral("TreeSplitter"));
+  TreeSplitter->setChildrenCollapsible(false);
+  TreeSplitter->addWidget(FTree);
+  TreeSplitter->addWidget(FDetails);
+  TreeSplitter->setStretchFactor(0, 3);
+  TreeSplitter->setStretchFactor(1, 1);
+  auto* TreePanel = new QWidget(this);
+  TreePanel->setObjectName(QStringLiteral("TreePanel"));
+  auto* TreeLayout = new QVBoxLayout(TreePanel);
+  TreeLayout->setContentsMargins(0, 0, 0, 0);
+  TreeLayout->setSpacing(0);
+  TreeLayout->addWidget(FFilter);
+  TreeLayout->addWidget(TreeSplitter, 1);
+
   FErrorTab = new QTabWidget(this);
   FErrorTab->setObjectName(QStringLiteral("ErrorTab"));
   FErrorTab->setAccessibleName(QStringLiteral("Run output"));
@@ -69,7 +119,7 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FSplitter->setObjectName(QStringLiteral("Splitter"));
   FSplitter->setHandleWidth(SplitterWidth);
   FSplitter->setChildrenCollapsible(false);
-  FSplitter->addWidget(FTree);
+  FSplitter->addWidget(TreePanel);
   FSplitter->addWidget(FErrorTab);
   FSplitter->setStretchFactor(0, 0);
   FSplitter->setStretchFactor(1, 1);
@@ -87,12 +137,16 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   Layout->addWidget(ClientPanel, 1);
 
   FPresenter.SetRunStep(ProgressRunStep(&aDialogs));
+  FPresenter.SetWholeRunStep(ProgressWholeRunStep(&aDialogs));
   FActions =
       std::make_unique<TCommandActions>(FPresenter.Commands(), ResultActionImages(), this,
                                         TCommandWidgets{ToolBar(), FResultsMenu, FPopupMenu});
 }
 
-TResultsFrame::~TResultsFrame() = default;
+TResultsFrame::~TResultsFrame() {
+  // The tree outlives the presenter: its last signals must not reach the view.
+  disconnect(FTree, nullptr, this, nullptr);
+}
 
 QWidget* TResultsFrame::MakePage(TResultPage aPage) {
   const QString Caption = QLatin1String(PageCaptions[aPage]);
@@ -152,21 +206,65 @@ void TResultsFrame::Activate(TProject* aProject) {
 
 void TResultsFrame::Deactivate() {
   FPresenter.Deactivate();
+  FTree->DropFilter();
   FTree->Clear();
+  FDetails->clear();
 }
 
 void TResultsFrame::RefreshTree() {
   // After a run the rows are those of before with new results: updating them
   // in place keeps the rows, their selection and expansion, and spares the
   // view laying out every row again.
-  if (UpdateInPlace())
+  if (UpdateInPlace()) {
+    ShowFilter();
     return;
+  }
   {
     TTreeUpdateScope Update(*FTree);
     FillTree();
   }
   // Expanding waits for the rows to reach the view, which is at the update's end.
   FTree->FullExpand();
+  ShowFilter();
+}
+
+void TResultsFrame::ShowFilter() {
+  FTree->SetHiddenRows(FPresenter.HiddenRows());
+  ShowDetails();
+}
+
+void TResultsFrame::OpenFailure(int aRow) {
+  const QString Status = FPresenter.OpenFailure(aRow);
+  if (Status.isEmpty())
+    return;
+  // The main window shows a status tip in its status bar.
+  QStatusTipEvent Tip(Status);
+  QCoreApplication::sendEvent(window(), &Tip);
+}
+
+void TResultsFrame::ShowDetails() {
+  const QString Text = FPresenter.Details(CurrentRow()).join(QLatin1Char('\n'));
+  if (FDetails->toPlainText() != Text)
+    FDetails->setPlainText(Text);
+}
+
+std::vector<int> TResultsFrame::SelectedRows() const {
+  std::vector<int> Result;
+  for (const TTreeNode* Node : FTree->SelectedNodes())
+    if (!Node->Hidden())
+      Result.push_back(FTree->FlatIndexOf(Node));
+  return Result;
+}
+
+void TResultsFrame::SelectRow(int aRow) {
+  TTreeNode* Node = FTree->NodeAtFlatIndex(aRow);
+  if (Node == nullptr || Node->Hidden())
+    return;
+  FTree->ClearSelection();
+  FTree->SetCurrentNode(Node);
+  FTree->SetSelected(Node, true);
+  FTree->scrollTo(FTree->IndexOf(Node));
+  ShowDetails();
 }
 
 bool TResultsFrame::UpdateInPlace() {

@@ -16,6 +16,7 @@
 class QCheckBox;
 class QLineEdit;
 class QMenu;
+class QPlainTextEdit;
 class QSplitter;
 class QTabWidget;
 class QToolBar;
@@ -26,6 +27,8 @@ namespace Kalvoro {
 class IDialogs;
 class TAction;
 class TCommandActions;
+class TDesktopEditorLauncher;
+class TFilterBar;
 class TLinesView;
 class TTreeView;
 
@@ -42,6 +45,8 @@ public:
 
   TResultsPresenter& Presenter() { return FPresenter; }
   TTreeView* Tree() const { return FTree; }
+  TFilterBar* Filter() const { return FFilter; }
+  QPlainTextEdit* DetailsPane() const { return FDetails; }
   QMenu* PopupMenu() const { return FPopupMenu; }
   QTabWidget* ErrorTab() const { return FErrorTab; }
   TAction* Action(const QString& aName) const;
@@ -54,7 +59,10 @@ private:
   QWidget* MakePage(TResultPage aPage);
   // IResultsView
   int CurrentRow() const override;
+  std::vector<int> SelectedRows() const override;
+  void SelectRow(int aRow) override;
   void RefreshTree() override;
+  void ShowFilter() override;
   void ShowFileControls() override;
 
   void FillTree();
@@ -65,6 +73,11 @@ private:
   // the rest.
   int StatusColumnWidth() const;
   void TreeResize();
+  // Shows the details of the tree's current row.
+  void ShowDetails();
+  // Opens the row's failure in the editor; a failure to do so goes to the
+  // status bar.
+  void OpenFailure(int aRow);
 
   TResultsPresenter FPresenter;
   std::vector<int> FSelection;
@@ -72,6 +85,9 @@ private:
   QMenu* FResultsMenu;
   std::unique_ptr<TCommandActions> FActions;
   TTreeView* FTree;
+  std::unique_ptr<TDesktopEditorLauncher> FEditor;
+  TFilterBar* FFilter;
+  QPlainTextEdit* FDetails;
   QSplitter* FSplitter;
   QTabWidget* FErrorTab;
   std::array<TLinesView*, 3> FPageViews{};

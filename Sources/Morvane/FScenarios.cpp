@@ -1,5 +1,7 @@
 #include "FScenarios.h"
 
+#include "FilterBar.h"
+
 #include "Images.h"
 #include "ScenarioImages.h"
 #include "TreeView.h"
@@ -106,14 +108,37 @@ TScenariosFrame::TScenariosFrame(IDialogs& aDialogs, QWidget* aOwner)
   auto* LeftLayout = new QHBoxLayout(Left);
   LeftLayout->setContentsMargins(0, 0, 0, 0);
   LeftLayout->setSpacing(0);
-  LeftLayout->addWidget(FTree, 1);
+  // Each tree has its filter box above it.
+  const auto WithFilter = [this](TTreeView* aTree, TFilterBar*& aFilter, const QString& aName,
+                                 TScenariosTree aKind) {
+    aFilter = new TFilterBar(aName);
+    aFilter->setObjectName(aKind == sctScenarios ? QStringLiteral("ScenariosFilter")
+                                                 : QStringLiteral("AvailableFilter"));
+    aFilter->AttachShortcut(aTree);
+    connect(aFilter, &TFilterBar::Changed, this, [this, aTree, aFilter, aKind] {
+      FPresenter.SetFilter(aKind, aFilter->Text());
+      aTree->SetHiddenRows(FPresenter.HiddenRows(aKind));
+    });
+    auto* Panel = new QWidget;
+    auto* PanelLayout = new QVBoxLayout(Panel);
+    PanelLayout->setContentsMargins(0, 0, 0, 0);
+    PanelLayout->setSpacing(0);
+    PanelLayout->addWidget(aFilter);
+    PanelLayout->addWidget(aTree, 1);
+    return Panel;
+  };
+  QWidget* ScenariosPanel =
+      WithFilter(FTree, FScenariosFilter, QStringLiteral("Filter scenarios"), sctScenarios);
+  QWidget* AvailablePanel = WithFilter(FUnitTestsTree, FAvailableFilter,
+                                       QStringLiteral("Filter available UnitTests"), sctAvailable);
+  LeftLayout->addWidget(ScenariosPanel, 1);
   LeftLayout->addWidget(MakeStrip());
   FSplitter = new QSplitter(Qt::Horizontal);
   FSplitter->setObjectName(QStringLiteral("Splitter"));
   FSplitter->setAccessibleName(QStringLiteral("Splitter"));
   FSplitter->setChildrenCollapsible(false);
   FSplitter->addWidget(Left);
-  FSplitter->addWidget(FUnitTestsTree);
+  FSplitter->addWidget(AvailablePanel);
   FSplitter->setStretchFactor(0, 1);
   FSplitter->setStretchFactor(1, 0);
 
@@ -208,6 +233,10 @@ int TScenariosFrame::FlatIndex(const TTreeNode* aNode) const {
 
 std::vector<int> TScenariosFrame::SelectedRows() const {
   return SelectedRowNumbers(*FTree->selectionModel(), [this](const QModelIndex& aParent, int aRow) {
+    // Under a filter the tree's rows are the shown ones: their nodes know
+    // where they stand.
+    if (FTree->Model()->Filtered())
+      return FlatIndex(FTree->NodeOf(FTree->Model()->index(aRow, 0, aParent)));
     const int Scenario = aParent.isValid() ? aParent.row() : aRow;
     if (Scenario < 0 || Scenario >= static_cast<int>(FScenarioStarts.size()))
       return -1;
@@ -225,8 +254,13 @@ int TScenariosFrame::CurrentRow() const {
 
 std::vector<int> TScenariosFrame::SelectedAvailable() const {
   return SelectedRowNumbers(
-      *FUnitTestsTree->selectionModel(),
-      [](const QModelIndex& aParent, int aRow) { return aParent.isValid() ? -1 : aRow; });
+      *FUnitTestsTree->selectionModel(), [this](const QModelIndex& aParent, int aRow) {
+        if (aParent.isValid())
+          return -1;
+        if (FUnitTestsTree->Model()->Filtered())
+          return FUnitTestsTree->NodeOf(FUnitTestsTree->Model()->index(aRow, 0))->Index();
+        return aRow;
+      });
 }
 
 bool TScenariosFrame::AnyAvailableSelected() const {
@@ -242,6 +276,7 @@ void TScenariosFrame::ShowAvailable() {
     FUnitTestsTree->SetImageIndex(Node, stiUnitTest);
   }
   FUnitTestsTree->EndUpdate();
+  FUnitTestsTree->SetHiddenRows(FPresenter.HiddenRows(sctAvailable));
 }
 
 void TScenariosFrame::ShowRows() {
@@ -269,6 +304,7 @@ void TScenariosFrame::ShowRows() {
     FNodes.push_back(Node);
   }
   FTree->EndUpdate();
+  FTree->SetHiddenRows(FPresenter.HiddenRows(sctScenarios));
   FTree->FullExpand();
   ApplySelection(FPresenter.Selection());
 }

@@ -22,6 +22,7 @@ class QToolButton;
 namespace Kalvoro {
 
 class IDialogs;
+class TFilterBar;
 class TTreeNode;
 class TTreeView;
 
@@ -41,6 +42,9 @@ public:
   // The scenario tree ("Tree") and the available list ("UnitTestsTree").
   TTreeView* Tree() const { return FTree; }
   TTreeView* UnitTestsTree() const { return FUnitTestsTree; }
+  TFilterBar* Filter(TScenariosTree aTree) const {
+    return aTree == sctAvailable ? FAvailableFilter : FScenariosFilter;
+  }
   QMenu* PopupMenu() const { return FPopupMenu; }
   // The action of a command ("actEnable"), or null.
   TAction* Action(const QString& aName) const { return FActions->Find(aName); }
@@ -68,6 +72,8 @@ private:
   QMenu* FScenariosMenu;
   TTreeView* FTree;
   TTreeView* FUnitTestsTree;
+  TFilterBar* FScenariosFilter;
+  TFilterBar* FAvailableFilter;
   QSplitter* FSplitter;
   std::unique_ptr<TCommandActions> FActions;
   // The rows of the scenario tree in flat order, and the flat index of each

@@ -24,6 +24,12 @@ public:
     return FType != nullptr && *FType == typeid(T*) ? static_cast<T*>(FObject) : nullptr;
   }
   bool IsNull() const { return FObject == nullptr; }
+  // The object's address, for looking rows up by object.
+  const void* Address() const { return FObject; }
+  bool operator==(const TRowObject& aOther) const {
+    return FObject == aOther.FObject &&
+           (FType == aOther.FType || (FType && aOther.FType && *FType == *aOther.FType));
+  }
 
 private:
   void* FObject = nullptr;

@@ -75,15 +75,24 @@ TTreeNode* TTreeModel::AddChild(TTreeNode* aParent, const QString& aText, TRowOb
   Node->FParent = Parent;
   Node->FIndex = Parent->ChildCount();
   Node->FObject = aObject;
+  Node->FHidden = Parent->FHidden;
   if (!aText.isEmpty())
     Node->FTexts.push_back(aText);
   TTreeNode* Result = Node.get();
-  if (FUpdateCount == 0)
+  // Under a filter the shown rows are counted again: one reset.
+  const bool Notify = FUpdateCount == 0 && !FFiltered;
+  if (FUpdateCount == 0 && FFiltered)
+    beginResetModel();
+  if (Notify)
     beginInsertRows(IndexOf(Parent), Node->FIndex, Node->FIndex);
   Parent->FChildren.push_back(std::move(Node));
   UpdateCounts(Parent, 1);
-  if (FUpdateCount == 0)
+  if (Notify)
     endInsertRows();
+  if (FUpdateCount == 0 && FFiltered) {
+    CollectShown();
+    endResetModel();
+  }
   return Result;
 }
 
@@ -92,27 +101,36 @@ void TTreeModel::DeleteNode(TTreeNode* aNode) {
     return;
   TTreeNode* Parent = aNode->FParent;
   const int Row = aNode->FIndex;
-  if (FUpdateCount == 0)
+  const bool Notify = FUpdateCount == 0 && !FFiltered;
+  if (FUpdateCount == 0 && FFiltered)
+    beginResetModel();
+  if (Notify)
     beginRemoveRows(IndexOf(Parent), Row, Row);
   UpdateCounts(Parent, -(1 + aNode->FDescendants));
   Parent->FChildren.erase(Parent->FChildren.begin() + Row);
   for (int I = Row; I < Parent->ChildCount(); ++I)
     Parent->Child(I)->FIndex = I;
-  if (FUpdateCount == 0)
+  if (Notify)
     endRemoveRows();
+  if (FUpdateCount == 0 && FFiltered) {
+    CollectShown();
+    endResetModel();
+  }
 }
 
 void TTreeModel::Clear() {
   if (FUpdateCount == 0)
     beginResetModel();
   FRoot->FChildren.clear();
+  FRoot->FShown.clear();
   FRoot->FDescendants = 0;
+  FFiltered = false;
   if (FUpdateCount == 0)
     endResetModel();
 }
 
 void TTreeModel::RowChanged(TTreeNode* aNode) {
-  if (FUpdateCount == 0)
+  if (FUpdateCount == 0 && !aNode->FHidden)
     emit dataChanged(IndexOf(aNode, 0), IndexOf(aNode, columnCount() - 1));
 }
 
@@ -186,8 +204,65 @@ void TTreeModel::BeginUpdate() {
 }
 
 void TTreeModel::EndUpdate() {
-  if (FUpdateCount > 0 && --FUpdateCount == 0)
+  if (FUpdateCount > 0 && --FUpdateCount == 0) {
+    CollectShown();
     endResetModel();
+  }
+}
+
+void TTreeModel::SetHiddenRows(const std::vector<char>& aHidden) {
+  if (FUpdateCount == 0)
+    beginResetModel();
+  // Every row in tree order: a row is hidden by its own entry or its parent.
+  FFiltered = false;
+  std::size_t Flat = 0;
+  std::vector<TTreeNode*> Pending;
+  for (auto It = FRoot->FChildren.rbegin(); It != FRoot->FChildren.rend(); ++It)
+    Pending.push_back(It->get());
+  while (!Pending.empty()) {
+    TTreeNode* Node = Pending.back();
+    Pending.pop_back();
+    const bool Own = Flat < aHidden.size() && aHidden[Flat] != 0;
+    ++Flat;
+    Node->FHidden = Own || (Node->FParent != FRoot.get() && Node->FParent->FHidden);
+    FFiltered = FFiltered || Node->FHidden;
+    for (auto It = Node->FChildren.rbegin(); It != Node->FChildren.rend(); ++It)
+      Pending.push_back(It->get());
+  }
+  if (FUpdateCount == 0) {
+    CollectShown();
+    endResetModel();
+  }
+}
+
+void TTreeModel::CollectShown() {
+  // A row added since the last filter is shown; its flag says so already.
+  std::vector<TTreeNode*> Pending{FRoot.get()};
+  while (!Pending.empty()) {
+    TTreeNode* Node = Pending.back();
+    Pending.pop_back();
+    Node->FShown.clear();
+    if (!FFiltered)
+      continue;
+    for (const auto& Child : Node->FChildren) {
+      if (Child->FHidden)
+        continue;
+      Child->FShownIndex = static_cast<int>(Node->FShown.size());
+      Node->FShown.push_back(Child.get());
+      if (!Child->FChildren.empty())
+        Pending.push_back(Child.get());
+    }
+  }
+}
+
+const TTreeNode* TTreeModel::ChildAt(const TTreeNode* aParent, int aRow) const {
+  return FFiltered ? aParent->FShown[static_cast<std::size_t>(aRow)] : aParent->Child(aRow);
+}
+
+int TTreeModel::ShownCount(const TTreeNode* aParent) const {
+  if (aParent->FHidden)
+    return 0;
+  return FFiltered ? static_cast<int>(aParent->FShown.size()) : aParent->ChildCount();
 }
 
 TTreeNode* TTreeModel::NodeOf(const QModelIndex& aIndex) const {
@@ -195,18 +270,19 @@ TTreeNode* TTreeModel::NodeOf(const QModelIndex& aIndex) const {
 }
 
 QModelIndex TTreeModel::IndexOf(const TTreeNode* aNode, int aColumn) const {
-  if (aNode == nullptr || aNode == FRoot.get())
+  if (aNode == nullptr || aNode == FRoot.get() || aNode->FHidden)
     return {};
-  return createIndex(aNode->FIndex, aColumn, const_cast<TTreeNode*>(aNode));
+  return createIndex(FFiltered ? aNode->FShownIndex : aNode->FIndex, aColumn,
+                     const_cast<TTreeNode*>(aNode));
 }
 
 QModelIndex TTreeModel::index(int aRow, int aColumn, const QModelIndex& aParent) const {
   if (aParent.isValid() && aParent.column() != 0)
     return {};
   const TTreeNode* Parent = NodeOf(aParent);
-  if (aRow < 0 || aRow >= Parent->ChildCount() || aColumn < 0 || aColumn >= columnCount())
+  if (aRow < 0 || aRow >= ShownCount(Parent) || aColumn < 0 || aColumn >= columnCount())
     return {};
-  return createIndex(aRow, aColumn, Parent->Child(aRow));
+  return createIndex(aRow, aColumn, const_cast<TTreeNode*>(ChildAt(Parent, aRow)));
 }
 
 QModelIndex TTreeModel::parent(const QModelIndex& aIndex) const {
@@ -218,7 +294,7 @@ QModelIndex TTreeModel::parent(const QModelIndex& aIndex) const {
 int TTreeModel::rowCount(const QModelIndex& aParent) const {
   if (aParent.column() > 0)
     return 0;
-  return NodeOf(aParent)->ChildCount();
+  return ShownCount(NodeOf(aParent));
 }
 
 int TTreeModel::columnCount(const QModelIndex& /*aParent*/) const {

@@ -44,6 +44,8 @@ public:
   int SecondImageIndex() const { return FSecondImageIndex; }
   bool HasCheckBox() const { return FHasCheckBox; }
   bool Checked() const { return FChecked; }
+  // Hidden by the model's filter (SetHiddenRows), itself or with its parent.
+  bool Hidden() const { return FHidden; }
 
   // The object the row stands for (not owned).
   const TRowObject& Object() const { return FObject; }
@@ -57,6 +59,11 @@ private:
   int FIndex = 0;
   int FDescendants = 0;
   std::vector<std::unique_ptr<TTreeNode>> FChildren;
+  // While the model filters: the children shown, and this row's place among
+  // its parent's shown children.
+  std::vector<TTreeNode*> FShown;
+  int FShownIndex = 0;
+  bool FHidden = false;
   std::vector<QString> FTexts;
   int FImageIndex = -1;
   int FSecondImageIndex = -1;
@@ -108,6 +115,13 @@ public:
   int FlatIndexOf(const TTreeNode* aNode) const;
   TTreeNode* NodeAtFlatIndex(int aIndex) const;
 
+  // Hides rows by flat index (a non-zero entry hides that row and its
+  // descendants); an empty list shows every row. The item model then has only
+  // the shown rows, while the rows, their flat indexes and their objects stay
+  // as they are. Resets the model unless an update is under way.
+  void SetHiddenRows(const std::vector<char>& aHidden);
+  bool Filtered() const { return FFiltered; }
+
   // Suspends row notifications; calls nest, and the last end resets the model
   // once.
   void BeginUpdate();
@@ -136,6 +150,10 @@ signals:
 private:
   void RowChanged(TTreeNode* aNode);
   static void UpdateCounts(TTreeNode* aFrom, int aDelta);
+  // Fills each row's shown children from the hidden flags.
+  void CollectShown();
+  const TTreeNode* ChildAt(const TTreeNode* aParent, int aRow) const;
+  int ShownCount(const TTreeNode* aParent) const;
 
   std::unique_ptr<TTreeNode> FRoot;
   QStringList FHeaders;
@@ -144,6 +162,7 @@ private:
   bool FUsesSecondImage = false;
   bool FDragEnabled = false;
   int FUpdateCount = 0;
+  bool FFiltered = false;
 };
 
 } // namespace Kalvoro

@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace Kalvoro {
 
@@ -233,15 +234,24 @@ void TTreeView::EndUpdate() {
   if (FUpdateCount == 0 || --FUpdateCount > 0)
     return;
   FModel->EndUpdate();
+  // Expanding now, before the selection asks for a layout, only records the
+  // rows: one layout follows.
+  if (FPendingExpandAll)
+    expandAll();
+  for (TTreeNode* Node : FPendingExpanded)
+    setExpanded(IndexOf(Node), true);
+  FPendingExpandAll = false;
+  FPendingExpanded.clear();
   TTreeNode* Current = FPendingCurrent;
   std::vector<TTreeNode*> Selection;
   Selection.swap(FPendingSelection);
   FPendingCurrent = nullptr;
-  if (Current != nullptr)
+  if (Current != nullptr && !Current->Hidden())
     selectionModel()->setCurrentIndex(IndexOf(Current), QItemSelectionModel::NoUpdate);
   QItemSelection Rows;
   for (TTreeNode* Node : Selection)
-    Rows.select(IndexOf(Node, 0), IndexOf(Node, std::max(0, ColumnCount() - 1)));
+    if (!Node->Hidden())
+      Rows.select(IndexOf(Node, 0), IndexOf(Node, std::max(0, ColumnCount() - 1)));
   if (!Rows.isEmpty())
     selectionModel()->select(Rows, QItemSelectionModel::ClearAndSelect);
   setUpdatesEnabled(true);

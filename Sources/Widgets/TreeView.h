@@ -82,6 +82,17 @@ public:
   void EndUpdate();
   bool Updating() const { return FUpdateCount > 0; }
 
+  // Filters the rows (TTreeModel::SetHiddenRows: a non-zero entry hides the
+  // row at that flat index). The first filter records the selection, the
+  // current row and the expanded rows by the objects of their rows; while
+  // filtered every shown row is expanded and selected rows that stay shown
+  // stay selected; an empty list (or one that hides nothing) ends the filter
+  // and brings back what was recorded, also across rebuilds of the rows.
+  void SetHiddenRows(const std::vector<char>& aHidden);
+  bool Filtered() const { return FFilterOn; }
+  // Forgets the recorded state without restoring it (the rows' objects go).
+  void DropFilter();
+
   void FullExpand();
   void Expand(TTreeNode* aNode, bool aExpanded = true);
   bool IsExpanded(const TTreeNode* aNode) const;
@@ -133,12 +144,23 @@ private:
   void AdjustIconSize();
   bool AcceptsDrag(const QMimeData* aData);
   void ForgetPending(const TTreeNode* aNode);
+  // The rows whose objects are among aObjects, in tree order.
+  std::vector<TTreeNode*> NodesOf(const std::vector<TRowObject>& aObjects) const;
+  static std::vector<TRowObject> ObjectsOf(const std::vector<TTreeNode*>& aNodes);
 
   TTreeModel* FModel;
   bool FShowLines = false;
   int FUpdateCount = 0;
   std::vector<TTreeNode*> FPendingSelection;
   TTreeNode* FPendingCurrent = nullptr;
+  // Applied right after the model's reset, while the layout is still to come.
+  std::vector<TTreeNode*> FPendingExpanded;
+  bool FPendingExpandAll = false;
+  // The state before the filter, by object.
+  bool FFilterOn = false;
+  std::vector<TRowObject> FUnfilteredSelection;
+  std::vector<TRowObject> FUnfilteredExpanded;
+  TRowObject FUnfilteredCurrent;
   QMenu* FPopupMenu = nullptr;
   std::function<bool(TTreeView*)> FDropAcceptor;
 };

@@ -26,7 +26,10 @@ namespace {
 class TNoView : public IResultsView {
 public:
   int CurrentRow() const override { return -1; }
+  std::vector<int> SelectedRows() const override { return {}; }
+  void SelectRow(int /*aRow*/) override {}
   void RefreshTree() override {}
+  void ShowFilter() override {}
   void ShowFileControls() override {}
 };
 

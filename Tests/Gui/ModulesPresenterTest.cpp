@@ -165,6 +165,31 @@ private slots:
     QVERIFY(Module->Assignments().empty());
   }
 
+  void TheFilterShowsMatchingRowsWithTheirParentsAndTheirMatchedParentsChildren() {
+    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
+    const std::vector<TModuleRow> Rows = FPresenter->Rows();
+    const struct {
+      const char* Text;
+      QStringList Shown;
+    } Cases[] = {
+        {"", {"GuiAlpha.so", "TAlpha", "TestFirst", "TestSecond", "TBeta", "TestOnly"}},
+        {"second", {"GuiAlpha.so", "TAlpha", "TestSecond"}},
+        {"TBETA", {"GuiAlpha.so", "TBeta", "TestOnly"}},
+        {"test*t", {"GuiAlpha.so", "TAlpha", "TestFirst"}},
+        {"guialpha*", {"GuiAlpha.so", "TAlpha", "TestFirst", "TestSecond", "TBeta", "TestOnly"}},
+        {"nothing", {}},
+    };
+    for (const auto& Case : Cases) {
+      FPresenter->SetFilter(QLatin1String(Case.Text));
+      const std::vector<char> Hidden = FPresenter->HiddenRows(Rows);
+      QStringList Shown;
+      for (std::size_t Row = 0; Row < Rows.size(); ++Row)
+        if (Hidden.empty() || !Hidden[Row])
+          Shown << Rows[Row].Name;
+      QVERIFY2(Shown == Case.Shown, Case.Text);
+    }
+  }
+
   void WithoutDefaultScenarioTheUnitTestsStayUnassignedQuietly() {
     FProject->Scenarios()[0]->SetName("Renamed");
     AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));

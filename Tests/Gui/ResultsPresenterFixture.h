@@ -72,14 +72,23 @@ inline QStringList Masked(const std::vector<std::string>& aLines) {
   return Result;
 }
 
-// The view: a current row set by the test; rebuilds and shows counted.
+// The view: a current row and a selection set by the test (or by SelectRow);
+// rebuilds and shows counted.
 class TFakeView : public IResultsView {
 public:
   int CurrentRow() const override { return Current; }
+  std::vector<int> SelectedRows() const override { return Selected; }
+  void SelectRow(int aRow) override {
+    Current = aRow;
+    Selected = {aRow};
+  }
   void RefreshTree() override { ++Rebuilt; }
+  void ShowFilter() override { ++Filtered; }
   void ShowFileControls() override { ++Shown; }
 
   int Current = -1;
+  std::vector<int> Selected;
+  int Filtered = 0;
   int Rebuilt = 0;
   int Shown = 0;
 };

@@ -1,17 +1,21 @@
 // Takes the picture of the results view for the docs: the demo project after
-// Start All, with the tree's results and the Log page.
-// Usage: ResultsScreenshot OUTPUT.png (offscreen or under xvfb-run).
+// Start All, with the tree's results and the Log page; with a filter text,
+// the tree filtered by it with passed methods hidden, the first failure
+// selected (F8) and the Errors page.
+// Usage: ResultsScreenshot OUTPUT.png [FILTER] (offscreen or under xvfb-run).
 #include "GuiTestSupport.h"
 
 #include "Actions.h"
 #include "FMain.h"
 #include "FResults.h"
+#include "FilterBar.h"
 #include "StandardDialogs.h"
 
 #include <QDialog>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -21,8 +25,8 @@ int main(int aArgc, char** aArgv) {
   TMorvaneApplication Application(aArgc, aArgv);
   Application.setWindowIcon(ApplicationIcon());
   InitializeIconTheme();
-  if (aArgc != 2) {
-    std::fprintf(stderr, "usage: ResultsScreenshot OUTPUT.png\n");
+  if (aArgc != 2 && aArgc != 3) {
+    std::fprintf(stderr, "usage: ResultsScreenshot OUTPUT.png [FILTER]\n");
     return 2;
   }
   TFakeDialogs Dialogs;
@@ -44,6 +48,12 @@ int main(int aArgc, char** aArgv) {
     RunIdle();
     Results->Action(QStringLiteral("actStartAll"))->Execute();
     Results->ErrorTab()->setCurrentIndex(rpLog);
+    if (aArgc == 3) {
+      Results->Filter()->Toggle(3)->click(); // Success off
+      Results->Filter()->SetText(QString::fromLocal8Bit(aArgv[2]));
+      Results->Action(QStringLiteral("actNextFailure"))->Execute();
+      Results->ErrorTab()->setCurrentIndex(rpErrors);
+    }
     QTimer::singleShot(500, &Form, [&] {
       RunIdle();
       Result = Form.grab().save(QString::fromLocal8Bit(aArgv[1])) ? 0 : 1;

@@ -2,7 +2,8 @@
 // methods each, the log page and its file enabled) in both programs: Start All
 // in the results view with its progress windows on show, against the wall time
 // of "kalvoro run" on the same project file, both in hosts (or both in process
-// with --in-process); then the results tree's rebuild after that run.
+// with --in-process); then the results tree's rebuild after that run, and
+// filtering that tree against the rebuild.
 #include "Actions.h"
 #include "Application.h"
 #include "FResults.h"
@@ -157,6 +158,37 @@ int main(int aArgc, char** aArgv) {
     RowsOnly.push_back(Millis(Start));
   }
 
+  // Filtering the full tree (each followed by the layout and repaint it
+  // causes) against RefreshTree filling the emptied tree with the same: a
+  // part of a method's name, a glob over unit tests, a result toggle that
+  // hides every row, clearing.
+  std::vector<double> FilledAndShown;
+  for (int Round = 0; Round < 5; ++Round) {
+    const auto Start = TClock::now();
+    Frame.Tree()->Clear();
+    Frame.Presenter().RefreshTree();
+    QCoreApplication::processEvents();
+    FilledAndShown.push_back(Millis(Start));
+  }
+  const struct {
+    const char* Name;
+    QString Text;
+    unsigned Results;
+  } Filters[] = {
+      {"\"M3\" (10,000 methods)", QStringLiteral("M3"), rtAllResults},
+      {"\"TWideC*\" (2,000 unit tests)", QStringLiteral("TWideC*"), rtAllResults},
+      {"failed only (nothing shown)", QString(), rtFailed},
+      {"cleared", QString(), rtAllResults},
+  };
+  std::vector<std::vector<double>> Filtering(std::size(Filters));
+  for (int Round = 0; Round < 5; ++Round)
+    for (std::size_t I = 0; I < std::size(Filters); ++I) {
+      const auto Start = TClock::now();
+      Frame.Presenter().SetFilter(Filters[I].Text, Filters[I].Results);
+      QCoreApplication::processEvents();
+      Filtering[I].push_back(Millis(Start));
+    }
+
   std::printf("results view: %d rows, %zu log lines, %s\n", Rows,
               static_cast<std::size_t>(LogLines), Hosts ? "in hosts" : "in process");
   std::printf("kalvoro run (wall): median %.0f ms\n", Median(Console));
@@ -168,6 +200,13 @@ int main(int aArgc, char** aArgv) {
   std::printf("the tree built from nothing (Activate): median %.1f ms, of it the rows as data "
               "%.1f ms\n",
               Median(Rebuild), Median(RowsOnly));
+  std::printf("RefreshTree filling the tree, with its layout and repaint: median %.1f ms\n",
+              Median(FilledAndShown));
+  for (std::size_t I = 0; I < std::size(Filters); ++I)
+    std::printf("filter %s with its layout and repaint: median %.1f ms, %.2f of RefreshTree "
+                "(target <= 0.5)\n",
+                Filters[I].Name, Median(Filtering[I]),
+                Median(Filtering[I]) / Median(FilledAndShown));
   Frame.Deactivate();
   return Rows == 1 + ModuleCount * 50 * 11 ? 0 : 1;
 }

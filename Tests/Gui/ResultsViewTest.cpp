@@ -1,11 +1,14 @@
 // The results view's widgets and their wiring to its presenter: the tool bar,
 // the menu merged into the main window and the context menu with Start, the
-// Ctrl+S shortcut, the tree's rows, images and columns, and the file controls.
+// Ctrl+S shortcut, the tree's rows, images and columns, the filter box, Run
+// Failed and F8, and the file controls.
 #include "GuiTestSupport.h"
 
 #include "Actions.h"
+#include "Editor.h"
 #include "FMain.h"
 #include "FResults.h"
+#include "FilterBar.h"
 #include "LinesPage.h"
 #include "LinesView.h"
 #include "Project.h"
@@ -16,13 +19,35 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSplitter>
+#include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
 using namespace Kalvoro;
+
+namespace {
+
+// Records what would open; no editor ever starts from a test.
+class TRecordingLauncher : public IEditorLauncher {
+public:
+  QString Template() const override { return QStringLiteral("edit {file}:{line}"); }
+  void SetTemplate(const QString&) override {}
+  bool Start(const TEditorCommand& aCommand) override {
+    Opened << aCommand.Arguments.join(QLatin1Char(' '));
+    return true;
+  }
+  bool OpenWithDesktop(const QString& aFile) override {
+    Opened << aFile;
+    return true;
+  }
+  QStringList Opened;
+};
+
+} // namespace
 
 class TResultsViewTest : public QObject {
   Q_OBJECT
@@ -154,6 +179,130 @@ private slots:
     Frame.PopupMenu()->actions().at(0)->trigger();
     QCOMPARE(FDialogs->Events.count(QStringLiteral("execute")), 3);
     QVERIFY(FDialogs->Errors.isEmpty());
+    FDialogs->ConfirmAnswers << false;
+    Form.close();
+  }
+
+  void TheFilterBoxHidesRowsAndClearingBringsBackSelectionAndExpansion() {
+    TMainForm Form(*FDialogs, {});
+    Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Form));
+    TProject* Project = Form.Project();
+    Project->FileInfo().SetSummaryEnabled(false);
+    Project->FileInfo().SetLogEnabled(false);
+    Project->FileInfo().SetErrorEnabled(false);
+    TModule* Demo = Project->Modules().AddByFileName(DemoModulePath().toStdString());
+    QVERIFY(Demo->LoadModule());
+    // The crash test in a scenario of its own: Run Failed then runs two.
+    TTestScenario* Crash = Project->Scenarios().AddByName("Crash");
+    for (TUnitTestBase* UnitTest : Demo->UnitTestList())
+      (UnitTest->Name() == "TCrashTest" ? Crash : Project->Scenarios()[0])->AddUnitTest(UnitTest);
+    Form.SwitchFrame(Form.ResultsFrame());
+    TResultsFrame& Frame = *Form.ResultsFrame();
+    TTreeView& Tree = *Frame.Tree();
+    TFilterBar& Filter = *Frame.Filter();
+    QCOMPARE(Filter.Edit()->accessibleName(), QStringLiteral("Filter results"));
+    for (int I = 0; I < 4; ++I)
+      QVERIFY(!Filter.Toggle(I)->accessibleName().isEmpty());
+    // A method row selected and its unit test's sibling collapsed.
+    TTreeNode* Method = Tree.NodeAtFlatIndex(2);
+    TTreeNode* Other = nullptr;
+    for (int I = Tree.TopLevelNode(0)->ChildCount() - 1; I > 0 && Other == nullptr; --I)
+      if (Tree.TopLevelNode(0)->Child(I)->ChildCount() > 0)
+        Other = Tree.TopLevelNode(0)->Child(I);
+    QVERIFY(Other != nullptr && Method->Level() == 2 && Method->Parent() != Other);
+    Tree.ClearSelection();
+    Tree.SetCurrentNode(Method);
+    Tree.SetSelected(Method, true);
+    Tree.Expand(Other, false);
+    const int Rows = Tree.model()->rowCount(Tree.IndexOf(Tree.TopLevelNode(0)));
+    // Ctrl+F on the tree goes to the box; typing filters at once.
+    Tree.setFocus();
+    QTest::keyClick(&Tree, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(Filter.Edit()->hasFocus());
+    const QString Name = Other->Child(0)->Text(0);
+    QTest::keyClicks(Filter.Edit(), Name);
+    QVERIFY(Tree.Filtered());
+    QVERIFY(Method->Hidden() || Method->Text(0).contains(Name, Qt::CaseInsensitive));
+    QVERIFY(!Other->Child(0)->Hidden());
+    QVERIFY(Tree.IsExpanded(Other));
+    QVERIFY(Tree.model()->rowCount(Tree.IndexOf(Tree.TopLevelNode(0))) < Rows);
+    // A toggle that hides every not-run method hides them all before a run.
+    Filter.Toggle(2)->click();
+    QVERIFY(Other->Child(0)->Hidden());
+    Filter.Toggle(2)->click();
+    // Escape empties the box: rows, selection and expansion come back.
+    QTest::keyClick(Filter.Edit(), Qt::Key_Escape);
+    QVERIFY(Filter.Text().isEmpty());
+    QVERIFY(!Tree.Filtered());
+    QCOMPARE(Tree.model()->rowCount(Tree.IndexOf(Tree.TopLevelNode(0))), Rows);
+    QCOMPARE(Tree.SelectedNodes(), std::vector<TTreeNode*>{Method});
+    QCOMPARE(Tree.CurrentNode(), Method);
+    QVERIFY(!Tree.IsExpanded(Other));
+
+    // Run Failed has its tool button, enabled once a run failed; F8 goes to
+    // a failed method.
+    QVERIFY(Frame.GetToolBar()->findChild<QWidget*>(QStringLiteral("btnRunFailed")) != nullptr);
+    QVERIFY(!Frame.Action(QStringLiteral("actRunFailed"))->isEnabled());
+    QVERIFY(Frame.Action(QStringLiteral("actStartAll"))->Execute());
+    RunIdle();
+    QVERIFY(Frame.Action(QStringLiteral("actRunFailed"))->isEnabled());
+    // The window is active again once the progress window has gone.
+    Form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&Form));
+    Tree.setFocus();
+    QTest::keyClick(&Tree, Qt::Key_F8);
+    TTreeNode* Failed = Tree.CurrentNode();
+    QVERIFY(Failed != nullptr && Failed->Level() == 2);
+    QVERIFY(Failed->Text(1) == QLatin1String("FAILURE") ||
+            Failed->Text(1) == QLatin1String("EXCEPTION"));
+    QCOMPARE(Tree.SelectedNodes(), std::vector<TTreeNode*>{Failed});
+    // The details pane follows the current row: the failure, the duration,
+    // the output its host kept.
+    const QString Details = Frame.DetailsPane()->toPlainText();
+    QVERIFY2(Details.startsWith(Failed->Parent()->Text(0) + QLatin1Char('.') + Failed->Text(0)),
+             qPrintable(Details));
+    QVERIFY2(Details.contains(QStringLiteral("\nFAILURE ")) ||
+                 Details.contains(QStringLiteral("\nEXCEPTION in ")),
+             qPrintable(Details));
+    QVERIFY(Details.contains(QStringLiteral("\nDuration: ")));
+    QVERIFY(Details.contains(QStringLiteral("\nOutput: ")) ||
+            Details.contains(QStringLiteral("\nOutput:\n")));
+    QVERIFY(!Frame.DetailsPane()->accessibleName().isEmpty());
+    // Enter and double-click on a failed check's row open its place, or say
+    // in the status bar that its file is not found.
+    TRecordingLauncher Launcher;
+    Frame.Presenter().SetEditorLauncher(&Launcher);
+    TTreeNode* Divide = nullptr;
+    for (int I = 0; I < Tree.TotalCount() && Divide == nullptr; ++I)
+      if (Tree.NodeAtFlatIndex(I)->Text(1) == QLatin1String("FAILURE") &&
+          Tree.NodeAtFlatIndex(I)->Level() == 2)
+        Divide = Tree.NodeAtFlatIndex(I);
+    QVERIFY(Divide != nullptr);
+    Tree.ClearSelection();
+    Tree.SetCurrentNode(Divide);
+    Tree.SetSelected(Divide, true);
+    // Each way opens once: a call to the editor, or the status bar's word.
+    const auto OpensOnce = [&](const std::function<void()>& aAction) {
+      QStatusTipEvent Clear{QString()};
+      QCoreApplication::sendEvent(&Form, &Clear);
+      const auto Before = Launcher.Opened.size();
+      aAction();
+      return Launcher.Opened.size() - Before +
+                 (Form.StatusText().startsWith(QStringLiteral("File not found: ")) ? 1 : 0) ==
+             1;
+    };
+    QVERIFY(OpensOnce([&] { QTest::keyClick(&Tree, Qt::Key_Return); }));
+    QVERIFY(OpensOnce([&] {
+      QTest::mouseDClick(Tree.viewport(), Qt::LeftButton, {}, Tree.NodeRect(Divide).center());
+    }));
+    Frame.Presenter().SetEditorLauncher(nullptr);
+    // Run Failed over both scenarios shows one progress window.
+    const auto Windows = FDialogs->Events.count(QStringLiteral("execute"));
+    QVERIFY(Frame.Action(QStringLiteral("actRunFailed"))->Execute());
+    QCOMPARE(FDialogs->Events.count(QStringLiteral("execute")), Windows + 1);
+    QCOMPARE(Tree.TopLevelNode(1)->Text(1), QStringLiteral("EXCEPTION"));
+    QCOMPARE(Frame.Presenter().Page(rpLog).Lines().back().rfind("END Crash", 0), 0u);
     FDialogs->ConfirmAnswers << false;
     Form.close();
   }

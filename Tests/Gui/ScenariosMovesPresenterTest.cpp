@@ -72,6 +72,93 @@ private slots:
     QVERIFY(!Enabled("actRemoveSelected"));
   }
 
+  void underAFilterTheCommandsAndDropsMoveAndSwitchOnlyTheRowsShown() {
+    const struct {
+      bool Emptied; // every scenario emptied first, so that all are available
+      const char* ScenariosFilter;
+      const char* AvailableFilter;
+      std::vector<int> Selected;
+      std::vector<int> Available;
+      const char* Command; // null: a drop of the available rows on row 0
+      QStringList Rows;
+      QStringList Left;
+    } Cases[] = {
+        // Disable on a scenario row switches its shown unit tests only.
+        {false,
+         "beta",
+         "",
+         {0},
+         {},
+         "actDisable",
+         {"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "- TBeta GuiAlpha.so [ ]",
+          "Smoke [ ]", "- TGamma GuiGamma.so [ ]"},
+         {}},
+        // A hidden selected row stays where it is.
+        {false,
+         "beta",
+         "",
+         {1, 2},
+         {},
+         "actRemoveSelected",
+         {"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "Smoke [ ]",
+          "- TGamma GuiGamma.so [ ]"},
+         {"TBeta"}},
+        {false,
+         "gamma",
+         "",
+         {3},
+         {},
+         "actRemoveAll",
+         {"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "- TBeta GuiAlpha.so [x]",
+          "Smoke [ ]"},
+         {"TGamma"}},
+        {true,
+         "",
+         "alpha",
+         {0},
+         {},
+         "actAddAll",
+         {"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "Smoke [ ]"},
+         {"TBeta", "TGamma"}},
+        {true,
+         "",
+         "alpha",
+         {0},
+         {0, 1, 2},
+         "actAddSelected",
+         {"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "Smoke [ ]"},
+         {"TBeta", "TGamma"}},
+        {true,
+         "",
+         "alpha",
+         {0},
+         {0, 1, 2},
+         nullptr,
+         {"Default Scenario [x]", "- TAlpha GuiAlpha.so [x]", "Smoke [ ]"},
+         {"TBeta", "TGamma"}},
+    };
+    for (const auto& Case : Cases) {
+      TearDown();
+      Setup();
+      Compose();
+      if (Case.Emptied)
+        Run("actRemoveAll");
+      FPresenter->SetFilter(sctScenarios, QLatin1String(Case.ScenariosFilter));
+      FPresenter->SetFilter(sctAvailable, QLatin1String(Case.AvailableFilter));
+      FView->Select(Case.Selected);
+      FView->Available = Case.Available;
+      if (Case.Command != nullptr)
+        Run(Case.Command);
+      else
+        FPresenter->DropOnScenarios(0);
+      QCOMPARE(Texts(*FPresenter), Case.Rows);
+      QCOMPARE(AvailableTexts(*FPresenter), Case.Left);
+    }
+    // Nothing shown in the available list: nothing to add.
+    FPresenter->SetFilter(sctAvailable, QStringLiteral("none"));
+    QVERIFY(!Enabled("actAddAll"));
+  }
+
   // Scenarios that were empty already keep their check box as it was.
   void removeAllEmptiesEveryScenario() {
     Compose();

@@ -83,6 +83,18 @@ std::vector<TModuleRow> TModulesPresenter::Rows() const {
   return FProject != nullptr ? ModuleRows(FProject->Modules()) : std::vector<TModuleRow>{};
 }
 
+std::vector<char> TModulesPresenter::HiddenRows(const std::vector<TModuleRow>& aRows) const {
+  const TTextMatcher Text(FFilterText);
+  if (Text.Empty())
+    return {};
+  return Kalvoro::HiddenRows(
+      static_cast<int>(aRows.size()),
+      [&aRows](int aRow) { return aRows[static_cast<std::size_t>(aRow)].Level(); },
+      [&aRows, &Text](int aRow) {
+        return Text.Matches(aRows[static_cast<std::size_t>(aRow)].Name);
+      });
+}
+
 QString TModulesPresenter::ExamplesFolder() {
   const QString Installed = QDir(QCoreApplication::applicationDirPath())
                                 .filePath(QStringLiteral(KALVORO_INSTALLED_EXAMPLES_DIR));

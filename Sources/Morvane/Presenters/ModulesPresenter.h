@@ -6,6 +6,7 @@
 
 #include "Command.h"
 #include "ModuleRows.h"
+#include "RowFilter.h"
 
 #include <QString>
 
@@ -53,6 +54,12 @@ public:
   // The rows of the project's modules; none without a project.
   std::vector<TModuleRow> Rows() const;
 
+  // The filter box: its text, and the rows of aRows (Rows()) that it hides
+  // by flat index (empty: none).
+  void SetFilter(const QString& aText) { FFilterText = aText; }
+  const QString& FilterText() const { return FFilterText; }
+  std::vector<char> HiddenRows(const std::vector<TModuleRow>& aRows) const;
+
   // The folder the module file dialog starts in.
   static QString ExamplesFolder();
 
@@ -84,6 +91,7 @@ private:
   IModulesView& FView;
   TProject* FProject = nullptr;
   TCommandList FCommands;
+  QString FFilterText;
 };
 
 } // namespace Kalvoro

@@ -1,5 +1,6 @@
 #include "ProgressPresenter.h"
 
+#include "Exception.h"
 #include "KindRunner.h"
 #include "NotificationMessages.h"
 #include "RunnerCore.h"
@@ -24,6 +25,20 @@ TMessageEvent HandlerOf(TProgressPresenter* aPresenter) {
   return MakeMessageEvent<&TProgressPresenter::HandleMessage>(aPresenter, WatchedMessages);
 }
 
+// The methods that the scenario's run takes: those of its enabled unit tests,
+// as far as its run plan (Run Selected, Run Failed) chooses them.
+int RunnableMethods(const TTestScenario& aScenario) {
+  const TRunPlan* Plan = aScenario.RunPlan();
+  if (Plan == nullptr)
+    return CountRunnableMethods({const_cast<TTestScenario*>(&aScenario)});
+  int Count = 0;
+  for (const TUnitTestBase* UnitTest : aScenario.UnitTestList())
+    if (UnitTest->Enabled() && Plan->RunsUnitTest(*UnitTest))
+      for (int I = 0; I < UnitTest->Methods().Count(); ++I)
+        Count += Plan->Runs(*UnitTest, I) ? 1 : 0;
+  return Count;
+}
+
 } // namespace
 
 std::int64_t SteadyMilliseconds() {
@@ -32,26 +47,61 @@ std::int64_t SteadyMilliseconds() {
 }
 
 TProgressPresenter::TProgressPresenter(TTestScenario& aScenario, TMilliseconds aNow)
-    : FScenario(aScenario), FNow(std::move(aNow)), FMaximum(CountRunnableMethods({&aScenario})) {}
+    : TProgressPresenter(std::vector<TTestScenario*>{&aScenario}, std::move(aNow)) {}
+
+TProgressPresenter::TProgressPresenter(std::vector<TTestScenario*> aScenarios, TMilliseconds aNow)
+    : FScenarios(std::move(aScenarios)),
+      FCurrent(FScenarios.empty() ? nullptr : FScenarios.front()), FNow(std::move(aNow)) {
+  KALVORO_ASSERT(FCurrent != nullptr);
+  for (const TTestScenario* Scenario : FScenarios)
+    FMaximum += RunnableMethods(*Scenario);
+}
 
 TProgressPresenter::~TProgressPresenter() {
   Unregister();
 }
 
 const std::string& TProgressPresenter::ScenarioName() const {
-  return FScenario.Name();
+  return FCurrent->Name();
 }
 
 void TProgressPresenter::Run(TKindRunner* aHosts) {
+  RunAll(
+      aHosts, [this](const TRunStep& aStep) { aStep(*FCurrent); },
+      [aHosts](TTestScenario& aScenario) {
+        if (aHosts != nullptr)
+          aHosts->Run(aScenario);
+        else
+          aScenario.Run();
+      });
+}
+
+void TProgressPresenter::RunAll(TKindRunner* aHosts,
+                                const std::function<void(const TRunStep&)>& aRunAll,
+                                const std::function<void(TTestScenario&)>& aRunOne) {
   FHosts = aHosts;
   FStopPresses = 0;
-  FScenario.AddStateNotificationHandler(HandlerOf(this));
-  FRegistered = true;
+  // Listens to each scenario for its own run only, after its sink.
+  const TRunStep Step = [this, &aRunOne](TTestScenario& aScenario) {
+    if (&aScenario != FCurrent) {
+      FCurrent = &aScenario;
+      FUnitTestName.clear();
+      FMethodName.clear();
+      Changed();
+    }
+    FFinished = false;
+    FCurrent->AddStateNotificationHandler(HandlerOf(this));
+    FRegistered = true;
+    try {
+      aRunOne(aScenario);
+    } catch (...) {
+      Unregister();
+      throw;
+    }
+    Unregister();
+  };
   try {
-    if (FHosts != nullptr)
-      FHosts->Run(FScenario);
-    else
-      FScenario.Run();
+    aRunAll(Step);
   } catch (...) {
     FHosts = nullptr;
     Unregister();
@@ -144,7 +194,7 @@ void TProgressPresenter::Unregister() {
   if (!FRegistered)
     return;
   FRegistered = false;
-  FScenario.RemoveStateNotificationHandler(HandlerOf(this));
+  FCurrent->RemoveStateNotificationHandler(HandlerOf(this));
 }
 
 } // namespace Kalvoro

@@ -1,13 +1,16 @@
-// What the progress window shows while it runs one scenario, without any
-// widget: the names of the running unit test and phase, the bar's position
-// and maximum, and when the window must be repainted.
+// What the progress window shows while it runs one scenario, or a run over
+// several (Run Selected, Run Failed), without any widget: the names of the
+// running scenario, unit test and phase, the bar's position and maximum, and
+// when the window must be repainted.
 #pragma once
 
 #include "MessageEventList.h"
+#include "RunnerCore.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Kalvoro {
 
@@ -25,6 +28,9 @@ public:
   static constexpr std::int64_t RepaintInterval = 16;
 
   explicit TProgressPresenter(TTestScenario& aScenario, TMilliseconds aNow = SteadyMilliseconds);
+  // A run over the scenarios, in one window: the maximum counts them all.
+  explicit TProgressPresenter(std::vector<TTestScenario*> aScenarios,
+                              TMilliseconds aNow = SteadyMilliseconds);
   ~TProgressPresenter();
   TProgressPresenter(const TProgressPresenter&) = delete;
   TProgressPresenter& operator=(const TProgressPresenter&) = delete;
@@ -37,9 +43,10 @@ public:
   // "Init", the method's name or "Exit".
   const std::string& MethodName() const { return FMethodName; }
   int Position() const { return FPosition; }
-  // The methods of the scenario's enabled unit tests.
+  // The methods of the scenarios' enabled unit tests, as far as their run
+  // plans choose them.
   int Maximum() const { return FMaximum; }
-  // The scenario's finish message has arrived.
+  // The (last) scenario's finish message has arrived.
   bool Finished() const { return FFinished; }
   bool Registered() const { return FRegistered; }
 
@@ -47,6 +54,11 @@ public:
   // without). Whatever way Run ends, the handler is removed and the last
   // state is repainted; an error goes on to the caller.
   void Run(TKindRunner* aHosts = nullptr);
+  // The run over several scenarios: aRunAll runs them, each through the step
+  // it is handed, which listens to that scenario while aRunOne runs it. A
+  // stop goes to aHosts (null: in this process, nothing can stop it).
+  void RunAll(TKindRunner* aHosts, const std::function<void(const TRunStep&)>& aRunAll,
+              const std::function<void(TTestScenario&)>& aRunOne);
   // A run in hosts can be stopped; one in process runs on this thread and
   // nothing can stop it.
   bool CanStop() const { return FHosts != nullptr; }
@@ -68,7 +80,9 @@ private:
   void RepaintAt(std::int64_t aNow);
   void Unregister();
 
-  TTestScenario& FScenario;
+  std::vector<TTestScenario*> FScenarios;
+  // The scenario that runs (at first the first one).
+  TTestScenario* FCurrent;
   TMilliseconds FNow;
   TKindRunner* FHosts = nullptr;
   int FStopPresses = 0;

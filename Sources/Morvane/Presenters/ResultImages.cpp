@@ -28,7 +28,8 @@ QList<QIcon> ResultTreeImages() {
 }
 
 QList<QIcon> ResultActionImages() {
-  return Icons({"start", "start-all", "save-summary", "save-log", "save-errors"});
+  return Icons({"start", "start-all", "save-summary", "save-log", "save-errors", "run-selected",
+                "run-failed"});
 }
 
 } // namespace Kalvoro

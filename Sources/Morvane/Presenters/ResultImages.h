@@ -21,7 +21,15 @@ enum TResultTreeImage {
 QList<QIcon> ResultTreeImages();
 
 // The results view's command images, by index into ResultActionImages().
-enum TResultActionImage { raiStart, raiStartAll, raiSaveSummary, raiSaveLog, raiSaveErrors };
+enum TResultActionImage {
+  raiStart,
+  raiStartAll,
+  raiSaveSummary,
+  raiSaveLog,
+  raiSaveErrors,
+  raiRunSelected,
+  raiRunFailed,
+};
 
 QList<QIcon> ResultActionImages();
 

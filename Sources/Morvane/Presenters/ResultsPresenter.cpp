@@ -1,5 +1,6 @@
 #include "ResultsPresenter.h"
 
+#include "ChosenMethods.h"
 #include "Dialogs.h"
 #include "EventLoopWait.h"
 #include "IOutput.h"
@@ -71,57 +72,14 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
   for (auto& Page : FPages)
     Page = std::make_unique<TLinesPage>();
 
-  TCommand Start;
-  Start.Name = QStringLiteral("actStart");
-  Start.Caption = QStringLiteral("&Start");
-  Start.Image = raiStart;
-  Start.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_S);
-  Start.Hint = QStringLiteral("Start Selected TestScenario| Start the selected TestScenario");
-  Start.Rule = [this] {
-    const TResultRow* Row = SelectedRow();
-    return FProject != nullptr && Row != nullptr && Row->Kind == rrkScenario;
-  };
-  Start.Effect = [this] { this->Start(); };
-
-  TCommand StartAll;
-  StartAll.Name = QStringLiteral("actStartAll");
-  StartAll.Caption = QStringLiteral("Start All");
-  StartAll.Image = raiStartAll;
-  StartAll.Hint = QStringLiteral("Start All TestScenario's| Start all TestScenario's");
-  StartAll.Rule = [this] { return !FRows.empty(); };
-  StartAll.Effect = [this] { this->StartAll(); };
-  StartAll.Places = cpToolBar;
-
-  const struct {
-    const char* Name;
-    const char* Caption;
-    int Image;
-    const char* Hint;
-    TResultPage Page;
-  } Saves[] = {
-      {"actSaveSummary", "Save Summary", raiSaveSummary, "Save Summary|Save the summary to a file",
-       rpSummary},
-      {"actSaveLog", "Save Log", raiSaveLog, "Save Log| Save the log to a file", rpLog},
-      {"actSaveErrors", "Save Errors", raiSaveErrors, "Save Errors| Save the errors to a file",
-       rpErrors},
-  };
-  FCommands = {Start, StartAll, TCommand::Separator(cpToolBar)};
-  for (const auto& Save : Saves) {
-    TCommand Command;
-    Command.Name = QLatin1String(Save.Name);
-    Command.Caption = QLatin1String(Save.Caption);
-    Command.Image = Save.Image;
-    Command.Hint = QLatin1String(Save.Hint);
-    Command.Effect = [this, Page = Save.Page] { SavePage(Page); };
-    Command.Places = cpToolBar;
-    FCommands.push_back(Command);
-  }
+  MakeCommands();
 }
 
 TResultsPresenter::~TResultsPresenter() = default;
 
 void TResultsPresenter::Activate(TProject* aProject) {
   FProject = aProject;
+  FDetails.Clear();
   RefreshTree();
   UpdateFileControls();
   ClearOutput();
@@ -130,6 +88,7 @@ void TResultsPresenter::Activate(TProject* aProject) {
 void TResultsPresenter::Deactivate() {
   FProject = nullptr;
   FRows.clear();
+  FHidden.clear();
 }
 
 const TResultRow* TResultsPresenter::SelectedRow() const {
@@ -143,6 +102,7 @@ void TResultsPresenter::RefreshTree() {
   if (FProject == nullptr)
     return;
   FRows = ResultRows(FProject->Scenarios());
+  UpdateHiddenRows();
   FView.RefreshTree();
 }
 
@@ -237,7 +197,31 @@ void TResultsPresenter::StartAll() {
   Run(Scenarios);
 }
 
-void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
+void TResultsPresenter::RunSelected() {
+  if (FProject == nullptr)
+    return;
+  RunChosen(TChosenMethods::Selected(FRows, FView.SelectedRows()));
+}
+
+void TResultsPresenter::RunFailed() {
+  if (FProject == nullptr)
+    return;
+  RunChosen(TChosenMethods::Failed(FRows));
+}
+
+void TResultsPresenter::RunChosen(TChosenMethods aPlan) {
+  if (aPlan.Empty())
+    return;
+  // The tree shows this run only: every method left out shows not run.
+  for (TTestScenario* Scenario : FProject->Scenarios())
+    Scenario->ResetResults();
+  // The plan stays on its scenarios for the run; the kind runner records the
+  // order from it.
+  const TChosenRunScope Scope(aPlan);
+  Run(aPlan.Scenarios(), true);
+}
+
+void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool aOneWindow) {
   // Each page's file is named now, absolute, as the console runner does: a
   // test that changes the working directory must not move the files written
   // after the run.
@@ -272,13 +256,35 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios) {
         aScenario.Run();
     });
   };
-  try {
-    // A stopped run starts no further scenario.
+  // The details pane's record listens to each scenario while it runs; the
+  // output that a method wrote is taken from its runner after it.
+  FDetails.Clear();
+  FDetails.SetOutputCaptured(!Kinds.InProcess());
+  TRunHooks Hooks;
+  Hooks.Before = [this](TTestScenario& aScenario) { FDetails.Attach(aScenario); };
+  Hooks.After = [this, &Kinds](TTestScenario& aScenario) {
+    FDetails.Detach();
+    if (Kinds.InProcess())
+      return;
+    for (const TUnitTestBase* UnitTest : aScenario.UnitTestList())
+      for (const TUnitTestMethod* Method : UnitTest->Methods())
+        if (Method->TestResult() != tcrTodo)
+          FDetails.SetOutput(Method, Kinds.MethodOutput(*Method));
+  };
+  // A stopped run starts no further scenario.
+  const auto RunAll = [&](const TRunStep& aStep) {
     for (TTestScenario* Scenario : aScenarios) {
       if (Kinds.StopRequested())
         break;
-      RunScenario(*Scenario, MakeSink, Step);
+      RunScenario(*Scenario, MakeSink, aStep, Hooks);
     }
+  };
+  try {
+    if (aOneWindow && FWholeRunStep)
+      FWholeRunStep(TWholeRun{aScenarios, Kinds.InProcess() ? nullptr : &Kinds, RunAll,
+                              [&Kinds](TTestScenario& aScenario) { Kinds.Run(aScenario); }});
+    else
+      RunAll(Step);
   } catch (...) {
     // The tree shows what ran before the error reaches the user.
     RefreshTree();

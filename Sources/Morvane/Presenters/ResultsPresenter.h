@@ -1,11 +1,15 @@
 // What the results view shows and does, without any widget: the rows of its
-// tree, its commands (Start, Start All, the three save buttons), the three
+// tree and their filter, its commands (Start, Start All, Run Selected, Run
+// Failed, the next and previous failure, the three save buttons), the three
 // pages of run output and the file controls under them.
 #pragma once
 
 #include "Command.h"
+#include "Editor.h"
 #include "KindRunner.h"
+#include "MethodDetails.h"
 #include "ResultRows.h"
+#include "RowFilter.h"
 #include "RunnerCore.h"
 
 #include <QString>
@@ -17,6 +21,7 @@
 namespace Kalvoro {
 
 class IDialogs;
+class TChosenMethods;
 class TLinesPage;
 class TProject;
 
@@ -37,6 +42,18 @@ struct TFileControls {
 // hosts of aHosts, or in this process when aHosts is null.
 using TProgressStep = std::function<void(TTestScenario& aScenario, TKindRunner* aHosts)>;
 
+// A run over several scenarios in one progress window (Run Selected, Run
+// Failed): RunAll runs the scenarios in turn, each through the step it is
+// handed, and RunOne runs one scenario (in Hosts' hosts, or in this process
+// when Hosts is null).
+struct TWholeRun {
+  std::vector<TTestScenario*> Scenarios;
+  TKindRunner* Hosts = nullptr;
+  std::function<void(const TRunStep&)> RunAll;
+  std::function<void(TTestScenario&)> RunOne;
+};
+using TWholeRunStep = std::function<void(const TWholeRun& aRun)>;
+
 // What the presenter asks of the view.
 class IResultsView {
 public:
@@ -44,9 +61,15 @@ public:
 
   // The flat index of the tree's current selected row, or -1 for none.
   virtual int CurrentRow() const = 0;
+  // The flat indexes of the selected rows that the filter shows, in tree order.
+  virtual std::vector<int> SelectedRows() const = 0;
+  // Selects only the row at that flat index, makes it current and scrolls to it.
+  virtual void SelectRow(int aRow) = 0;
   // Rebuilds the tree from the presenter's Rows, keeping the selection by
-  // position.
+  // position, and hides the rows of HiddenRows.
   virtual void RefreshTree() = 0;
+  // Hides the rows of the presenter's HiddenRows (after a change of filter).
+  virtual void ShowFilter() = 0;
   // Shows the presenter's FileControls.
   virtual void ShowFileControls() = 0;
 };
@@ -62,6 +85,9 @@ public:
   // runs it directly. The project's options choose hosts or this process and
   // the time limit of each phase.
   void SetRunStep(TProgressStep aRunStep) { FRunStep = std::move(aRunStep); }
+  // How a chosen run is carried out in one window; empty: each scenario
+  // through the run step, as Start All.
+  void SetWholeRunStep(TWholeRunStep aStep) { FWholeRunStep = std::move(aStep); }
   // How the hosts wait for their processes (the event loop by default).
   void SetWaitHook(TWaitHook aWait) { FWait = std::move(aWait); }
 
@@ -80,6 +106,32 @@ public:
   // (nothing without a project).
   void RefreshTree();
 
+  // The filter box: the text and the results shown (TResultToggle bits).
+  void SetFilter(const QString& aText, unsigned aResults = rtAllResults);
+  const QString& FilterText() const { return FFilterText; }
+  unsigned FilterResults() const { return FFilterResults; }
+  // The rows that the filter hides, by flat index; empty: none.
+  const std::vector<char>& HiddenRows() const { return FHidden; }
+  bool RowShown(int aRow) const;
+
+  // What the details pane shows for the row at that flat index: a method's
+  // checks, exceptions, reports, duration and output of the last run; a
+  // unit test's or scenario's methods counted by result.
+  QStringList Details(int aRow) const { return FDetails.Lines(FRows, aRow); }
+  // Where failures open (not owned; null: they do not open).
+  void SetEditorLauncher(IEditorLauncher* aLauncher) { FEditor = aLauncher; }
+  // Double-click or Enter on a row: opens its method's first failure in the
+  // editor, found from the module's folder, then the project's. Returns what
+  // the status bar says (empty: it opened, or the row has no failure).
+  QString OpenFailure(int aRow);
+  // The Editor... command: chooses the editor's template.
+  void ChooseEditor();
+  // The row's failures as the console prints them (the Errors page's lines
+  // of its method, or of its unit test's or scenario's methods); empty when
+  // it has none. Copy Failure puts them on the clipboard (through aCopy).
+  QString FailureText(int aRow) const;
+  void SetClipboard(std::function<void(const QString&)> aCopy) { FCopy = std::move(aCopy); }
+
   TLinesPage& Page(TResultPage aPage) const;
   void ClearOutput();
 
@@ -97,11 +149,25 @@ public:
 
   void Start();
   void StartAll();
+  // Runs the selected rows' methods, or those that failed in the last run,
+  // in one run over their scenarios; the methods left out show not run.
+  void RunSelected();
+  void RunFailed();
+  // Selects the next (previous) shown failed method after (before) the
+  // current row, going round the tree's end.
+  void NextFailure(bool aForward = true);
   // Writes each page whose box is ticked to the file named in its box.
   void SaveReportFiles();
 
 private:
-  void Run(const std::vector<TTestScenario*>& aScenarios);
+  // Fills FCommands (ResultsCommands.cpp).
+  void MakeCommands();
+  // Runs the scenarios; aOneWindow: in one progress window (the whole run
+  // step), else each in its own.
+  void Run(const std::vector<TTestScenario*>& aScenarios, bool aOneWindow = false);
+  void RunChosen(TChosenMethods aPlan);
+  void UpdateHiddenRows();
+  bool AnyShownFailure() const;
   // Raises the refusal when a ticked page's file is the project file or a
   // loaded module.
   void RefuseDestructiveReportFiles() const;
@@ -112,9 +178,16 @@ private:
   IResultsView& FView;
   TProject* FProject = nullptr;
   TProgressStep FRunStep;
+  TWholeRunStep FWholeRunStep;
   TWaitHook FWait;
   TCommandList FCommands;
   std::vector<TResultRow> FRows;
+  QString FFilterText;
+  unsigned FFilterResults = rtAllResults;
+  std::vector<char> FHidden;
+  TMethodDetails FDetails;
+  IEditorLauncher* FEditor = nullptr;
+  std::function<void(const QString&)> FCopy;
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
   // The pages' files of the run, named when it starts.
   std::array<std::string, 3> FRunFiles;

@@ -3,6 +3,7 @@
 #include "Dialogs.h"
 #include "Project.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -71,7 +72,14 @@ TScenariosPresenter::TScenariosPresenter(IDialogs& aDialogs, IScenariosView& aVi
       [this] { AddSelected(); }));
   FCommands.push_back(StripCommand(
       "actAddAll", "Add All|Add all testcases to the scenario",
-      [this, HasCurrent] { return !FAvailable.empty() && HasCurrent(); }, [this] { AddAll(); }));
+      [this, HasCurrent] {
+        const std::vector<char>& Hidden = FHidden[sctAvailable];
+        const bool AnyShown = Hidden.empty()
+                                  ? !FAvailable.empty()
+                                  : std::find(Hidden.begin(), Hidden.end(), 0) != Hidden.end();
+        return AnyShown && HasCurrent();
+      },
+      [this] { AddAll(); }));
   FCommands.push_back(StripCommand(
       "actRemoveSelected", "Remove Selected|Remove the selected testcases from the scenario",
       AnySelected, [this] { RemoveSelected(); }));
@@ -122,6 +130,53 @@ TTestScenario* TScenariosPresenter::TargetScenario() const {
   return Row->IsScenario() ? Row->Scenario : Row->UnitTest->TestScenario();
 }
 
+void TScenariosPresenter::SetFilter(TScenariosTree aTree, const QString& aText) {
+  if (aTree == sctOther)
+    return;
+  FFilterTexts[aTree] = aText;
+  UpdateHidden(aTree);
+}
+
+const QString& TScenariosPresenter::FilterText(TScenariosTree aTree) const {
+  return FFilterTexts[aTree == sctAvailable ? sctAvailable : sctScenarios];
+}
+
+const std::vector<char>& TScenariosPresenter::HiddenRows(TScenariosTree aTree) const {
+  return FHidden[aTree == sctAvailable ? sctAvailable : sctScenarios];
+}
+
+bool TScenariosPresenter::Shown(TScenariosTree aTree, int aRow) const {
+  const std::vector<char>& Hidden = HiddenRows(aTree);
+  return aRow >= 0 && (Hidden.empty() || (static_cast<std::size_t>(aRow) < Hidden.size() &&
+                                          Hidden[static_cast<std::size_t>(aRow)] == 0));
+}
+
+std::vector<int> TScenariosPresenter::ShownOf(TScenariosTree aTree, std::vector<int> aRows) const {
+  std::erase_if(aRows, [&](int aRow) { return !Shown(aTree, aRow); });
+  return aRows;
+}
+
+void TScenariosPresenter::UpdateHidden(TScenariosTree aTree) {
+  const TTextMatcher Text(FFilterTexts[aTree]);
+  std::vector<char>& Hidden = FHidden[aTree];
+  if (Text.Empty()) {
+    Hidden.clear();
+  } else if (aTree == sctScenarios) {
+    Hidden = Kalvoro::HiddenRows(
+        static_cast<int>(FRows.size()),
+        [this](int aRow) { return FRows[static_cast<std::size_t>(aRow)].IsScenario() ? 0 : 1; },
+        [this, &Text](int aRow) {
+          return Text.Matches(FRows[static_cast<std::size_t>(aRow)].Text);
+        });
+  } else {
+    Hidden = Kalvoro::HiddenRows(
+        static_cast<int>(FAvailable.size()), [](int) { return 0; },
+        [this, &Text](int aRow) {
+          return Text.Matches(FAvailable[static_cast<std::size_t>(aRow)].Text);
+        });
+  }
+}
+
 void TScenariosPresenter::RefreshAll() {
   RefreshUnitTests();
   RefreshScenarios();
@@ -131,6 +186,7 @@ void TScenariosPresenter::RefreshUnitTests() {
   if (FProject == nullptr)
     return;
   FAvailable = Kalvoro::AvailableRows(*FProject);
+  UpdateHidden(sctAvailable);
   FView.ShowAvailable();
 }
 
@@ -139,6 +195,7 @@ void TScenariosPresenter::RefreshScenarios() {
     return;
   const std::vector<int> Recorded = FView.SelectedRows();
   FRows = ScenarioRows(*FProject);
+  UpdateHidden(sctScenarios);
   FSelection = RestoredSelection(Recorded, static_cast<int>(FRows.size()));
   FView.ShowRows();
 }
@@ -148,7 +205,14 @@ void TScenariosPresenter::SetItemEnabled(int aRow, bool aValue) {
   if (FProject == nullptr || Row == nullptr)
     return;
   FProject->SetModified();
-  if (Row->IsScenario())
+  if (Row->IsScenario() && !FHidden[sctScenarios].empty()) {
+    // Under a filter a scenario row stands for its unit tests that show.
+    for (int Next = aRow + 1; Next < static_cast<int>(FRows.size()) &&
+                              !FRows[static_cast<std::size_t>(Next)].IsScenario();
+         ++Next)
+      if (Shown(sctScenarios, Next))
+        FRows[static_cast<std::size_t>(Next)].UnitTest->SetEnabled(aValue);
+  } else if (Row->IsScenario())
     Row->Scenario->SetEnabled(aValue);
   else
     Row->UnitTest->SetEnabled(aValue);
@@ -164,7 +228,7 @@ void TScenariosPresenter::CheckToggled(int aRow, bool aChecked) {
 void TScenariosPresenter::SetSelectedEnabled(bool aValue) {
   if (FProject == nullptr)
     return;
-  const std::vector<int> Selected = FView.SelectedRows();
+  const std::vector<int> Selected = ShownOf(sctScenarios, FView.SelectedRows());
   if (Selected.empty())
     return;
   for (int Row : Selected)
@@ -219,7 +283,7 @@ void TScenariosPresenter::RenameScenario() {
 void TScenariosPresenter::AddAvailable(TTestScenario* aTarget, const std::vector<int>& aRows) {
   FProject->SetModified();
   for (int Index : aRows)
-    if (Index >= 0 && Index < static_cast<int>(FAvailable.size()))
+    if (Index >= 0 && Index < static_cast<int>(FAvailable.size()) && Shown(sctAvailable, Index))
       aTarget->AddUnitTest(FAvailable[static_cast<std::size_t>(Index)].UnitTest);
   RefreshAll();
 }
@@ -235,16 +299,17 @@ void TScenariosPresenter::AddAll() {
   TTestScenario* Target = TargetScenario();
   if (FProject == nullptr || FAvailable.empty() || Target == nullptr)
     return;
-  std::vector<int> All(FAvailable.size());
-  for (std::size_t Index = 0; Index < All.size(); ++Index)
-    All[Index] = static_cast<int>(Index);
+  std::vector<int> All;
+  for (int Index = 0; Index < static_cast<int>(FAvailable.size()); ++Index)
+    if (Shown(sctAvailable, Index))
+      All.push_back(Index);
   AddAvailable(Target, All);
 }
 
 void TScenariosPresenter::RemoveSelected() {
   if (FProject == nullptr)
     return;
-  const std::vector<int> Selected = FView.SelectedRows();
+  const std::vector<int> Selected = ShownOf(sctScenarios, FView.SelectedRows());
   if (Selected.empty())
     return;
   FProject->SetModified();
@@ -271,6 +336,25 @@ void TScenariosPresenter::RemoveAll() {
   if (FProject == nullptr)
     return;
   FProject->SetModified();
+  if (!FHidden[sctScenarios].empty()) {
+    // Under a filter only the unit tests shown leave their scenarios.
+    std::vector<TTestScenario*> Scenarios;
+    std::vector<std::vector<TUnitTestBase*>> Removals;
+    for (int Row = 0; Row < static_cast<int>(FRows.size()); ++Row) {
+      const TScenarioRow& Each = FRows[static_cast<std::size_t>(Row)];
+      if (Each.IsScenario()) {
+        Scenarios.push_back(Each.Scenario);
+        Removals.emplace_back();
+      } else if (Shown(sctScenarios, Row) && !Removals.empty()) {
+        Removals.back().push_back(Each.UnitTest);
+      }
+    }
+    for (std::size_t I = 0; I < Scenarios.size(); ++I)
+      if (!Removals[I].empty())
+        Scenarios[I]->RemoveUnitTests(Removals[I]);
+    RefreshAll();
+    return;
+  }
   // An empty scenario loses nothing, so its enabled state stays as it is.
   for (TTestScenario* Scenario : FProject->Scenarios())
     if (Scenario->UnitTestList().Count() > 0)

@@ -5,8 +5,10 @@
 #pragma once
 
 #include "Command.h"
+#include "RowFilter.h"
 #include "ScenarioRows.h"
 
+#include <array>
 #include <vector>
 
 namespace Kalvoro {
@@ -57,6 +59,14 @@ public:
   // The scenario tree's selection after its last rebuild.
   const TRowSelection& Selection() const { return FSelection; }
 
+  // The filter box of a tree (sctScenarios or sctAvailable): its text and
+  // the rows it hides, by flat index (empty: none). Add All, Remove All,
+  // Enable and Disable act on the rows shown; a hidden row is never moved.
+  void SetFilter(TScenariosTree aTree, const QString& aText);
+  const QString& FilterText(TScenariosTree aTree) const;
+  const std::vector<char>& HiddenRows(TScenariosTree aTree) const;
+  bool Shown(TScenariosTree aTree, int aRow) const;
+
   // The scenario of the current row (a scenario row's own, a unit-test row's
   // unit test's); null without a current row.
   TTestScenario* TargetScenario() const;
@@ -83,6 +93,9 @@ public:
   void DoubleClicked(TScenariosTree aTree);
 
 private:
+  void UpdateHidden(TScenariosTree aTree);
+  // aRows without the rows hidden in aTree.
+  std::vector<int> ShownOf(TScenariosTree aTree, std::vector<int> aRows) const;
   void RefreshUnitTests();
   void RefreshScenarios();
   const TScenarioRow* RowAt(int aRow) const;
@@ -107,6 +120,8 @@ private:
   std::vector<TScenarioRow> FRows;
   std::vector<TAvailableRow> FAvailable;
   TRowSelection FSelection;
+  std::array<QString, 2> FFilterTexts;
+  std::array<std::vector<char>, 2> FHidden;
 };
 
 } // namespace Kalvoro

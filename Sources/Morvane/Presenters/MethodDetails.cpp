@@ -1,0 +1,174 @@
+#include "MethodDetails.h"
+
+#include "NotificationMessages.h"
+#include "UnitTestBase.h"
+
+#include <algorithm>
+
+namespace Kalvoro {
+
+namespace {
+
+constexpr std::uint32_t Watched = MessageIdBit(MessageIdProgress) | MessageIdBit(MessageIdReport) |
+                                  MessageIdBit(MessageIdException) | FailedChecksBit;
+
+QString Text(const std::string& aText) {
+  return QString::fromUtf8(aText.data(), static_cast<qsizetype>(aText.size()));
+}
+
+TMessageEvent HandlerOf(TMethodDetails* aDetails) {
+  return MakeMessageEvent<&TMethodDetails::HandleMessage>(aDetails, Watched);
+}
+
+} // namespace
+
+TMethodDetails::~TMethodDetails() {
+  Detach();
+}
+
+void TMethodDetails::Clear() {
+  FRecords.clear();
+  FOutputs.clear();
+}
+
+void TMethodDetails::Attach(TTestScenario& aScenario) {
+  Detach();
+  FScenario = &aScenario;
+  FScenario->AddStateNotificationHandler(HandlerOf(this));
+}
+
+void TMethodDetails::Detach() {
+  if (FScenario != nullptr)
+    FScenario->RemoveStateNotificationHandler(HandlerOf(this));
+  FScenario = nullptr;
+}
+
+void TMethodDetails::SetOutput(const TUnitTestMethod* aMethod, std::string aOutput) {
+  FOutputs[aMethod] = std::move(aOutput);
+}
+
+void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
+  // Messages outside a method's phases (none are expected) are not kept.
+  TRecord Stray;
+  const auto Record = [this, &Stray]() -> TRecord& {
+    return FMethod != nullptr ? FRecords[FMethod] : Stray;
+  };
+  switch (aMessage.GetId()) {
+  case MessageIdProgress: {
+    const auto& Progress = static_cast<const TProgressMessage&>(aMessage);
+    switch (Progress.ProgressType()) {
+    case ptUnitTestStart:
+      FUnitTest = FScenario->UnitTestList().FindByName(Progress.UnitTestName());
+      break;
+    case ptInitStart: {
+      // The unit test knows which method its phases run for.
+      const int Index = FUnitTest != nullptr ? FUnitTest->CurrentMethodIndex() : -1;
+      FMethod = Index >= 0 && Index < FUnitTest->Methods().Count()
+                    ? FUnitTest->Methods().GetItem(Index)
+                    : nullptr;
+      FRecords.erase(FMethod);
+      FPhase = "Init";
+      FStarted = std::chrono::steady_clock::now();
+      break;
+    }
+    case ptMethodStart:
+      FPhase = "Method";
+      break;
+    case ptExitStart:
+      FPhase = "Exit";
+      break;
+    case ptExitFinish:
+      Record().Milliseconds =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - FStarted)
+              .count();
+      break;
+    default:
+      break;
+    }
+    break;
+  }
+  case MessageIdReport:
+    Record().Lines << QStringLiteral("REPORT ") +
+                          Text(static_cast<const TMessageBase&>(aMessage).Message());
+    break;
+  case MessageIdCheck: {
+    const auto& Check = static_cast<const TCheckMessage&>(aMessage);
+    // Checks that held reach every listener of checks; only failures count.
+    if (Check.Success())
+      break;
+    const std::string Location = Check.Location();
+    if (!Location.empty() && Record().File.isEmpty()) {
+      Record().File = Text(Check.FileName());
+      Record().Line = static_cast<int>(Check.Line());
+    }
+    Record().Lines << QStringLiteral("FAILURE ") +
+                          (Location.empty() ? QString() : Text(Location) + QStringLiteral(": ")) +
+                          Text(Check.Message());
+    break;
+  }
+  case MessageIdException:
+    Record().Lines << QStringLiteral("EXCEPTION in ") + Text(FPhase) + QStringLiteral(": ") +
+                          Text(static_cast<const TMessageBase&>(aMessage).Message());
+    break;
+  default:
+    break;
+  }
+}
+
+bool TMethodDetails::FailureLocation(const TUnitTestMethod* aMethod, QString& aFile,
+                                     int& aLine) const {
+  const auto Found = FRecords.find(aMethod);
+  if (Found == FRecords.end() || Found->second.File.isEmpty())
+    return false;
+  aFile = Found->second.File;
+  aLine = Found->second.Line;
+  return true;
+}
+
+QStringList TMethodDetails::Lines(const std::vector<TResultRow>& aRows, int aRow) const {
+  if (aRow < 0 || static_cast<std::size_t>(aRow) >= aRows.size())
+    return {};
+  const TResultRow& Row = aRows[static_cast<std::size_t>(aRow)];
+  if (Row.Kind != rrkMethod) {
+    // Its methods by result: the rows below it, down to the next of its level.
+    int Counts[4] = {};
+    int Total = 0;
+    for (std::size_t I = static_cast<std::size_t>(aRow) + 1;
+         I < aRows.size() && aRows[I].Level() > Row.Level(); ++I)
+      if (aRows[I].Kind == rrkMethod) {
+        ++Total;
+        ++Counts[std::clamp(static_cast<int>(aRows[I].Method->TestResult()), 0, 3)];
+      }
+    return {QStringLiteral("%1: %2 methods").arg(Row.Text).arg(Total),
+            QStringLiteral("SUCCESS %1, FAILURE %2, EXCEPTION %3, TODO %4")
+                .arg(Counts[tcrSuccess])
+                .arg(Counts[tcrFailure])
+                .arg(Counts[tcrException])
+                .arg(Counts[tcrTodo])};
+  }
+  // The method's unit test: the row above it of that kind.
+  QString UnitTest;
+  for (int I = aRow - 1; I >= 0 && UnitTest.isNull(); --I)
+    if (aRows[static_cast<std::size_t>(I)].Kind == rrkUnitTest)
+      UnitTest = aRows[static_cast<std::size_t>(I)].Text;
+  QStringList Result = {UnitTest + QLatin1Char('.') + Row.Text + QStringLiteral(": ") + Row.Status};
+  const auto Found = FRecords.find(Row.Method);
+  if (Found == FRecords.end())
+    return Result << QStringLiteral("Not run in the last run");
+  const TRecord* Record = &Found->second;
+  Result << Record->Lines;
+  if (Record->Milliseconds >= 0)
+    Result << QStringLiteral("Duration: %1 ms").arg(Record->Milliseconds, 0, 'f', 1);
+  if (!FCaptured) {
+    Result << QStringLiteral("Output: not captured in process");
+  } else if (const auto Output = FOutputs.find(Row.Method);
+             Output != FOutputs.end() && !Output->second.empty()) {
+    Result << QStringLiteral("Output:");
+    Result << Text(Output->second).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  } else {
+    Result << QStringLiteral("Output: none");
+  }
+  return Result;
+}
+
+} // namespace Kalvoro
