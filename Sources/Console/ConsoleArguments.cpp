@@ -34,10 +34,11 @@ std::string RunnerHelpText() {
 
 Runs unit tests headless, as the Morvane manager does.
 
-run MODULE     Loads one test module (.so, .bpl or any shared library), puts
-               every unit test it registers, enabled, into the scenario
-               "Default Scenario" and runs it. Prints the error list as it
-               arrives and the summary report at the end.
+run MODULE     Loads one test module (.so, .bpl or any shared library, or a
+               GoogleTest, Catch2 or doctest test program), puts every unit
+               test it registers, enabled, into the scenario "Default
+               Scenario" and runs it. Prints the error list as it arrives and
+               the summary report at the end.
 run PROJECT    Opens a project file and runs the named scenarios in the given
                order, or else every scenario in list order (disabled ones
                too), then writes the project's report files: each one that

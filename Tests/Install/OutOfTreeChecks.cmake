@@ -59,7 +59,9 @@ endfunction()
 function(check_out_of_tree aPrefix aSourceDir aWorkDir)
   set(build "${aWorkDir}/build")
   run_step(${CMAKE_COMMAND} -S "${aSourceDir}/Tests/Install/OutOfTree" -B "${build}"
-           -G Ninja "-DCMAKE_PREFIX_PATH=${aPrefix}" -DCMAKE_BUILD_TYPE=Release)
+           -G Ninja "-DCMAKE_PREFIX_PATH=${aPrefix}" -DCMAKE_BUILD_TYPE=Release
+           "-DCMAKE_MODULE_LINKER_FLAGS=${MODULE_LINKER_FLAGS}"
+           "-DCMAKE_SHARED_LINKER_FLAGS=${MODULE_LINKER_FLAGS}")
   run_step(${CMAKE_COMMAND} --build "${build}")
 
   expect_queue_runs("${aPrefix}/bin/kalvoro" "${build}/OutOfTree.so" "${build}/OutOfTreePackage.bpl")
