@@ -74,6 +74,7 @@ TEST(GoogleTestKind, EveryOutcomeIsTheFrameworksAndTheRunGoesOnPastFaults) {
       {"Death.DoesNotDie", "FAILURE", "failed to die"},
       {"BrokenSetUp.RunsAfterIt", "FAILURE", "set-up failed"},
       {"Setup.ShowsItsSettings", "SUCCESS", "REPORT setting: (none)"},
+      {"HangingSetUp.NeverStarts", "EXCEPTION", "Time limit of 2 s exceeded in its suite's set-up"},
       {"Typed/0.HasSize", "SUCCESS", nullptr},
       {"Typed/1.HasSize", "SUCCESS", nullptr},
       {"Inst/Param.IsSmall/0", "SUCCESS", nullptr},

@@ -93,6 +93,18 @@ TEST(Setup, ShowsItsSettings) {
               std::filesystem::current_path().filename().c_str());
 }
 
+// A suite whose set-up hangs where the test asks for hangs.
+class HangingSetUp : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    if (std::getenv("KALVORO_GTEST_HANG") != nullptr)
+      std::this_thread::sleep_for(std::chrono::hours(1));
+  }
+};
+TEST_F(HangingSetUp, NeverStarts) {
+  SUCCEED();
+}
+
 class Param : public testing::TestWithParam<int> {};
 TEST_P(Param, IsSmall) {
   EXPECT_LT(GetParam(), 3);

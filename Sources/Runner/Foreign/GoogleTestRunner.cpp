@@ -157,6 +157,20 @@ void TGoogleTestRunner::StartProgram(const TModule* aModule) {
   close(File);
   FFlagFile = Path;
   std::ofstream(Path) << "--gtest_filter=" << Filter << "\n";
+  // A start that fails leaves no selection file and no listener behind.
+  struct TUndo {
+    TGoogleTestRunner& Runner;
+    bool Done = false;
+    ~TUndo() {
+      if (Done)
+        return;
+      unlink(Runner.FFlagFile.c_str());
+      Runner.FFlagFile.clear();
+      Runner.FStream.reset();
+      Runner.FProgram.reset();
+      Runner.FRunning = nullptr;
+    }
+  } Undo{*this};
   FStream = std::make_unique<TGoogleTestStream>();
   TProgramStart Start =
       ModuleProgramStart(*aModule,
@@ -182,7 +196,9 @@ void TGoogleTestRunner::StartProgram(const TModule* aModule) {
   FOutput.clear();
   FErrors.clear();
   FReport.clear();
+  FOpenedAt = NowMs();
   FProgram = std::make_unique<TTestProgram>(Start);
+  Undo.Done = true;
 }
 
 void TGoogleTestRunner::AddOutputLine(const std::string& aLine, bool aErrors) {
@@ -250,6 +266,8 @@ void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
   TakeOutput(FErrors, false, true);
   if (aEvent.Name == "TestCaseStart") {
     FSuite = aEvent.Field("name");
+  } else if (aEvent.Name == "TestCaseEnd") {
+    FSuite.clear();
   } else if (aEvent.Name == "TestStart") {
     FOpen = TGoogleTestKind::FilterName(FSuite, aEvent.Field("name"));
     TOutcome& Outcome = FOutcomes[FRunning][FOpen];
@@ -262,6 +280,7 @@ void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
     TPart Part{aEvent.Field("file"), aEvent.Field("line"), aEvent.Field("message"), FOpen.empty()};
     (FOpen.empty() ? FOutsideParts : FOutcomes[FRunning][FOpen].Parts).push_back(std::move(Part));
   } else if (aEvent.Name == "TestEnd" && !FOpen.empty()) {
+    FOpenedAt = NowMs();
     TOutcome& Outcome = FOutcomes[FRunning][FOpen];
     Outcome.Ended = true;
     Outcome.Passed = aEvent.Field("passed") == "1";
@@ -286,7 +305,7 @@ int TGoogleTestRunner::WaitMilliseconds() {
   const std::int64_t Now = NowMs();
   if (FKillAt != 0)
     Wait = std::min(Wait, FKillAt - Now);
-  else if (!FOpen.empty() && Limit > 0)
+  else if (Limit > 0)
     Wait = std::min(Wait, FOpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
   return static_cast<int>(std::max<std::int64_t>(Wait, 0));
 }
@@ -309,9 +328,11 @@ void TGoogleTestRunner::Pump(bool aWait) {
   const std::int64_t Now = NowMs();
   if (FKillAt != 0 && Now >= FKillAt) {
     FProgram->Signal(SIGKILL);
-  } else if (FKillAt == 0 && !FOpen.empty() && Limit > 0 &&
+  } else if (FKillAt == 0 && Limit > 0 &&
              Now >= FOpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
-    // Past its limit the test ends: asked first, killed 3 s later.
+    // Past its limit the test ends: asked first, killed 3 s later. Between
+    // tests (a suite's set-up, the program's start or end) the limit runs
+    // from the last test's end, so that no hang there holds the run.
     FDeath = "Time limit of " + SecondsText(Limit) + " s exceeded";
     FProgram->Signal(SIGTERM);
     FKillAt = Now + 3000;
@@ -358,6 +379,19 @@ void TGoogleTestRunner::EndProgram() {
       // A report that cannot be read tells nothing more: failures stay.
     }
   }
+  // Killed between tests while a suite had begun (its set-up hangs): the
+  // suite's first test not run yet ends with it, and the program starts
+  // again for the rest.
+  if (FOpen.empty() && !FDeath.empty() && !FSuite.empty())
+    for (const std::string& Test : FPlanned[FRunning]) {
+      TOutcome& Outcome = Outcomes[Test];
+      if (!Outcome.Ended && Test.starts_with(FSuite + ".")) {
+        Outcome.Death = FDeath + " in its suite's set-up";
+        Outcome.Ended = true;
+        FProgress = true;
+        break;
+      }
+    }
   const std::string Ended = FProgram->EndText();
   for (const std::string& Test : FPlanned[FRunning]) {
     TOutcome& Outcome = Outcomes[Test];
@@ -368,8 +402,9 @@ void TGoogleTestRunner::EndProgram() {
     // A test not reached runs in the next start, unless this one ran none or
     // ended cleanly without it: it ends then, saying why.
     if (!FProgress || FProgramEnded) {
-      Outcome.Death = FProgramEnded ? "The test program did not run this test"
-                                    : "The test program " + Ended + " before it ran this test";
+      Outcome.Death = FProgramEnded     ? "The test program did not run this test"
+                      : !FDeath.empty() ? FDeath + " before the test program ran this test"
+                                        : "The test program " + Ended + " before it ran this test";
       Outcome.Ended = Outcome.Settled = true;
     }
   }

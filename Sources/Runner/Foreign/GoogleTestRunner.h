@@ -98,7 +98,7 @@ private:
   std::string FSuite;                // the suite that runs
   std::string FOpen;                 // the test that runs as the stream says, or empty
   std::string FPrinted;              // the test whose output the printer frames now
-  std::int64_t FOpenedAt = 0;        // when it started (steady ms)
+  std::int64_t FOpenedAt = 0;        // when it, or the stretch between tests, began (steady ms)
   std::int64_t FKillAt = 0;          // when a test past its limit is killed for good
   std::string FDeath;                // why the runner ended the program
   bool FProgramEnded = false;        // the stream said TestProgramEnd
