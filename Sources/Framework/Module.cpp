@@ -310,26 +310,6 @@ void TModule::EnumUnitTestProc(const TUnitTestBaseClass* aUnitTestClass,
   UnitTest->Register();
 }
 
-namespace {
-
-// A unit test's name as its assignment line's first field: a name holding
-// '|' (a test program's) has '\' and '|' escaped by a backslash; any other
-// name stays as it is, as earlier versions wrote it. An earlier version
-// reads an escaped name as one that is missing, never as another.
-std::string AssignedName(const std::string& aName) {
-  if (aName.find('|') == std::string::npos)
-    return aName;
-  std::string Field;
-  for (const char Char : aName) {
-    if (Char == '|' || Char == '\\')
-      Field += '\\';
-    Field += Char;
-  }
-  return Field;
-}
-
-} // namespace
-
 void TModule::SaveAssignments() {
   FAssignments.clear();
   for (const TUnitTestBase* UnitTest : FUnitTestList)

@@ -55,4 +55,16 @@ void KeepNamesApart(const TUnitTestList& aUnitTests, const std::vector<TLongName
   }
 }
 
+std::string AssignedName(const std::string& aName) {
+  if (aName.find('|') == std::string::npos)
+    return aName;
+  std::string Field;
+  for (const char Char : aName) {
+    if (Char == '|' || Char == '\\')
+      Field += '\\';
+    Field += Char;
+  }
+  return Field;
+}
+
 } // namespace Kalvoro

@@ -23,6 +23,12 @@ inline bool IsAssignableName(std::string_view aName) {
   return aName.find('|') == std::string_view::npos;
 }
 
+// A unit test's name as its assignment line's first field: a name holding
+// '|' (a test program's) has '\' and '|' escaped by a backslash; any other
+// name stays as it is, as earlier versions wrote it. An earlier version
+// reads an escaped name as one that is missing, never as another.
+std::string AssignedName(const std::string& aName);
+
 // A short mark made from the whole name ("~" and eight hexadecimal digits),
 // the same in every build and on every platform.
 std::string NameMark(std::string_view aWhole);

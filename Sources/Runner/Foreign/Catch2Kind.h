@@ -20,7 +20,7 @@ public:
   std::string ReportedName(const std::string& aName) const override;
   std::string MarkedText() const override { return "Hidden: a hidden test runs only by name"; }
 
-  // aName as a line of a selection file: the characters that the test spec
+  // aName as a line of a selection file: the characters that the name filter
   // reads as patterns, and a leading '#' (a comment), escaped.
   static std::string EscapedName(const std::string& aName);
   // The tests in a names-only listing: "name\t@file:line" lines.

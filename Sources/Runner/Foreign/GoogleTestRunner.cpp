@@ -49,15 +49,6 @@ bool NamesTest(const std::string& aLine, const char* aTag, const std::string& aT
   return Rest.empty() || Rest.starts_with(" (") || Rest.starts_with(", ");
 }
 
-std::vector<std::string> MessageLines(const std::string& aMessage) {
-  std::vector<std::string> Lines;
-  std::size_t Start = 0;
-  for (std::size_t End; (End = aMessage.find('\n', Start)) != std::string::npos; Start = End + 1)
-    Lines.push_back(aMessage.substr(Start, End - Start));
-  Lines.push_back(aMessage.substr(Start));
-  return Lines;
-}
-
 } // namespace
 
 TGoogleTestRunner::TGoogleTestRunner(TWaitHook aWait) : FWait(std::move(aWait)) {}
@@ -110,7 +101,7 @@ void TGoogleTestRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     return;
   }
   RunUntilSettled(aUnitTest.Module(), Test);
-  Replay(aUnitTest, aMethodIndex, FOutcomes[aUnitTest.Module()][Test]);
+  FOutcomes[aUnitTest.Module()][Test].Replay(aUnitTest, aMethodIndex);
 }
 
 void TGoogleTestRunner::RunUntilSettled(const TModule* aModule, const std::string& aTest) {
@@ -240,24 +231,6 @@ void TGoogleTestRunner::TakeOutput(std::string& aBuffer, bool aAll, bool aErrors
   }
 }
 
-bool TGoogleTestRunner::PartsShown(const TOutcome& aOutcome, bool& aSkipped) {
-  aSkipped = !aOutcome.Parts.empty();
-  std::size_t From = 0;
-  for (const TPart& Part : aOutcome.Parts) {
-    const std::string Heading = Part.Heading();
-    bool Found = false;
-    for (; From < aOutcome.Lines.size() && !Found; ++From)
-      if (aOutcome.Lines[From] == Heading + "Failure" ||
-          aOutcome.Lines[From] == Heading + "Skipped") {
-        Found = true;
-        aSkipped = aSkipped && aOutcome.Lines[From].ends_with("Skipped");
-      }
-    if (!Found)
-      return false;
-  }
-  return true;
-}
-
 void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
   // What the test printed before this event was sent is in its channels now.
   FProgram->ReadOutput(FOutput);
@@ -289,7 +262,7 @@ void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
     // tell them apart. Otherwise the report at the program's exit does.
     if (Outcome.Passed) {
       Outcome.Settled = true;
-    } else if (PartsShown(Outcome, Skipped)) {
+    } else if (Outcome.Headed(Skipped)) {
       Outcome.Skipped = Skipped;
       Outcome.Settled = true;
     }
@@ -415,65 +388,6 @@ void TGoogleTestRunner::EndProgram() {
   FRunning = nullptr;
   FOpen.clear();
   FPrinted.clear();
-}
-
-void TGoogleTestRunner::Replay(TUnitTestBase& aUnitTest, int aMethodIndex,
-                               const TOutcome& aOutcome) {
-  TMethodEvents Events(aUnitTest, aMethodIndex);
-  // A failure before the test (its suite's set-up) fails the test's Init.
-  Events.Start([&] {
-    for (const TPart& Part : aOutcome.Parts)
-      if (Part.Outside)
-        Events.Check(false, Part.Message, Part.File,
-                     static_cast<unsigned>(std::max(std::atoi(Part.Line.c_str()), 0)));
-  });
-  auto Heads = [](const std::string& aLine, const TPart& aPart) {
-    const std::string Heading = aPart.Heading();
-    return aLine == Heading + "Failure" || aLine == Heading + "Skipped";
-  };
-  // Where the framework's printer ran, it headed every failure and skip on
-  // the output; a part it did not head is a success (SUCCEED's).
-  bool Printed = false;
-  for (const TPart& Part : aOutcome.Parts)
-    for (const std::string& Line : aOutcome.Lines)
-      Printed = Printed || Heads(Line, Part);
-  auto Fire = [&](const TPart& aPart, bool aHeaded) {
-    if (aPart.Outside)
-      return; // fired in Init
-    if (aPart.Thrown() && !aOutcome.Passed)
-      Events.Exception(aPart.Message);
-    else if (aOutcome.Passed || aOutcome.Skipped || (Printed && !aHeaded)) {
-      if (!aPart.Message.empty())
-        Events.Report(aPart.Message); // a success's text, or why it skipped
-    } else
-      Events.Check(false, aPart.Message, aPart.File,
-                   static_cast<unsigned>(std::max(std::atoi(aPart.Line.c_str()), 0)));
-  };
-  // The lines in order; where the printer showed a part, the part instead.
-  std::size_t Next = 0;
-  for (std::size_t I = 0; I < aOutcome.Lines.size(); ++I) {
-    const std::string& Line = aOutcome.Lines[I];
-    // Parts the printer did not head come before the next one it did.
-    std::size_t Headed = Next;
-    while (Headed < aOutcome.Parts.size() && !Heads(Line, aOutcome.Parts[Headed]))
-      ++Headed;
-    if (Headed < aOutcome.Parts.size()) {
-      for (; Next < Headed; ++Next)
-        Fire(aOutcome.Parts[Next], false);
-      Fire(aOutcome.Parts[Next], true);
-      I += MessageLines(aOutcome.Parts[Next].Message).size();
-      ++Next;
-      continue;
-    }
-    Events.Report(Line);
-  }
-  for (; Next < aOutcome.Parts.size(); ++Next)
-    Fire(aOutcome.Parts[Next], false);
-  if (!aOutcome.Death.empty())
-    Events.Exception(aOutcome.Death);
-  if (aOutcome.Skipped)
-    Events.Skip({});
-  Events.Finish();
 }
 
 } // namespace Kalvoro

@@ -9,6 +9,7 @@
 // and the program starts again for the tests not run yet.
 #pragma once
 
+#include "GoogleTestOutcome.h"
 #include "TestKind.h"
 
 #include <map>
@@ -36,31 +37,8 @@ public:
   void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
 
 private:
-  // A part result of a test as the stream sends it: a failure, an error
-  // thrown in it (line -1), or a skip (told apart by the printer's heading).
-  struct TPart {
-    std::string File;
-    std::string Line;
-    std::string Message;
-    bool Outside = false; // it came before the test (its suite's set-up)
-    bool Thrown() const { return Line == "-1" && Message.find(" thrown in ") != std::string::npos; }
-    // How the framework's printer heads it on the output, less its type.
-    std::string Heading() const {
-      return (File.empty() ? "unknown file" : File + ":" + Line) + ": ";
-    }
-  };
-  // What one test did: its part results from the stream, its lines from its
-  // output (where the printer's headings place the parts), and how it ended.
-  struct TOutcome {
-    bool Started = false;
-    bool Ended = false;  // it ended, or will never run
-    bool Passed = false; // as the stream says
-    bool Skipped = false;
-    bool Settled = false; // nothing more will change it
-    std::vector<TPart> Parts;
-    std::vector<std::string> Lines;
-    std::string Death; // why it ended as an exception (a crash, a limit)
-  };
+  using TPart = TGoogleTestPart;
+  using TOutcome = TGoogleTestOutcome;
 
   // The test that aMethod of aUnitTest stands for, and its outcome.
   static std::string TestName(const TUnitTestBase& aUnitTest, int aMethodIndex);
@@ -75,11 +53,7 @@ private:
   // lines, standard error to the test that runs now.
   void TakeOutput(std::string& aBuffer, bool aAll, bool aErrors);
   void AddOutputLine(const std::string& aLine, bool aErrors);
-  // Whether each part's heading is on the test's output (the printer ran):
-  // then aSkipped says whether every part is a skip.
-  static bool PartsShown(const TOutcome& aOutcome, bool& aSkipped);
   void EndProgram();
-  void Replay(TUnitTestBase& aUnitTest, int aMethodIndex, const TOutcome& aOutcome);
   int WaitMilliseconds();
 
   TWaitHook FWait;
