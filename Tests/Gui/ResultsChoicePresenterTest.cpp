@@ -262,7 +262,9 @@ private slots:
     FPresenter->Activate(FProject.get());
     TFakeLauncher Launcher;
     QCOMPARE(FPresenter->OpenFailure(5), QString()); // no launcher: nothing
-    QVERIFY(!Command("actEditor").Enabled());
+    QVERIFY(!Command("actOpenFailure").Enabled());
+    QString Status;
+    FPresenter->SetStatusText([&Status](const QString& aText) { Status = aText; });
     FPresenter->SetEditorLauncher(&Launcher);
     QVERIFY(Command("actStartAll").Run());
     // The failed check's place as the compiler named the file (often
@@ -307,6 +309,13 @@ private slots:
       Launcher.Calls.clear();
       QCOMPARE(FPresenter->OpenFailure(Case.Row), Case.Status);
       QCOMPARE(Launcher.Calls, Case.Call.isEmpty() ? QStringList() : QStringList{Case.Call});
+      // Open in Editor on the current row: the same, its status to the status bar.
+      FView.Current = Case.Row;
+      Launcher.Calls.clear();
+      Status.clear();
+      QCOMPARE(Command("actOpenFailure").Run(), !Case.Call.isEmpty());
+      QCOMPARE(Launcher.Calls, Case.Call.isEmpty() ? QStringList() : QStringList{Case.Call});
+      QCOMPARE(Status, Case.Status);
     }
     // A file found nowhere is said so and nothing starts.
     if (QFileInfo(Named).isRelative()) {
@@ -315,13 +324,6 @@ private slots:
       QCOMPARE(FPresenter->OpenFailure(5), QStringLiteral("File not found: ") + Named);
       QVERIFY(Launcher.Calls.isEmpty());
     }
-    // Editor... keeps the chosen template, trimmed; Cancel keeps the old one.
-    FDialogs->InputAnswers = {QStringLiteral(" kate --line {line} {file} "), std::nullopt};
-    QVERIFY(Command("actEditor").Run());
-    QCOMPARE(Launcher.Template(), QStringLiteral("kate --line {line} {file}"));
-    QVERIFY(Command("actEditor").Run());
-    QCOMPARE(Launcher.Template(), QStringLiteral("kate --line {line} {file}"));
-    QVERIFY(EditorTemplates().contains(QStringLiteral("emacsclient -n +{line} {file}")));
   }
 
   void CopyFailureGivesTheRowsFailuresAsTheConsolePrintsThem() {
