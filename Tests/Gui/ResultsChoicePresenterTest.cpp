@@ -317,12 +317,33 @@ private slots:
       QCOMPARE(Launcher.Calls, Case.Call.isEmpty() ? QStringList() : QStringList{Case.Call});
       QCOMPARE(Status, Case.Status);
     }
-    // A file found nowhere is said so and nothing starts.
     if (QFileInfo(Named).isRelative()) {
+      // The fake module's folder is the working folder: put it deep in the
+      // scratch folder, where nothing above it holds the file.
+      const QString Before = QDir::currentPath();
+      const QString ModuleFolder = InFolder(QStringLiteral("m/n/o/p/q/r/s/t"));
+      QVERIFY(QDir().mkpath(ModuleFolder) && QDir::setCurrent(ModuleFolder));
       QVERIFY(QFile::remove(Found));
+      // A file found nowhere is said so and nothing starts.
+      Launcher.FTemplate = QStringLiteral("code -g {file}:{line}");
       Launcher.Calls.clear();
-      QCOMPARE(FPresenter->OpenFailure(5), QStringLiteral("File not found: ") + Named);
-      QVERIFY(Launcher.Calls.isEmpty());
+      const QString NotFound = FPresenter->OpenFailure(5);
+      const QStringList NotFoundCalls = Launcher.Calls;
+      // Found from a folder above the module's, where a build names it from.
+      const QString Above = QDir::cleanPath(
+          QDir(ModuleFolder)
+              .absoluteFilePath(QStringLiteral("..") +
+                                QString(QStringLiteral("/..")).repeated(Named.count("../")) + '/' +
+                                Named));
+      QVERIFY(QDir().mkpath(QFileInfo(Above).absolutePath()));
+      QVERIFY(QFile(Above).open(QIODevice::WriteOnly));
+      Launcher.Calls.clear();
+      const QString FoundAbove = FPresenter->OpenFailure(5);
+      QDir::setCurrent(Before);
+      QCOMPARE(NotFound, QStringLiteral("File not found: ") + Named);
+      QVERIFY(NotFoundCalls.isEmpty());
+      QCOMPARE(FoundAbove, QString());
+      QCOMPARE(Launcher.Calls, QStringList{"code|-g|" + Above + ':' + Line});
     }
   }
 
