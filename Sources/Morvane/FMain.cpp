@@ -3,9 +3,11 @@
 #include "Application.h"
 #include "CaptionBar.h"
 #include "Dialogs.h"
+#include "EditorLauncher.h"
 #include "FAbout.h"
 #include "FModules.h"
 #include "FOptions.h"
+#include "FPreferences.h"
 #include "FResults.h"
 #include "FScenarios.h"
 #include "Images.h"
@@ -133,6 +135,22 @@ void TMainForm::BuildMenus() {
     FNavigationLinks.append(NavLink);
   }
 
+  // The user's own settings, which hold for every project.
+  FToolsMenu = new QMenu(QStringLiteral("Tools"), this);
+  mniPreferences = MakeMenuEntry(QStringLiteral("Preferences..."),
+                                 QStringLiteral("Preferences|Choose your own settings, such as "
+                                                "the editor that opens a failure"),
+                                 this);
+  connect(mniPreferences, &QAction::triggered, this, [this] {
+    RunGuarded([this] {
+      TDesktopEditorLauncher Settings;
+      EditPreferences(Settings, FDialogs, [this](TPreferencesFields& aFields) {
+        return ShowPreferencesDialog(FDialogs, aFields, this);
+      });
+    });
+  });
+  FToolsMenu->addAction(mniPreferences);
+
   FHelpMenu = new QMenu(QStringLiteral("Help"), this);
   mniAbout =
       MakeMenuEntry(QStringLiteral("About"), QStringLiteral("Aboutbox|Show the aboutbox"), this);
@@ -141,7 +159,8 @@ void TMainForm::BuildMenus() {
   });
   FHelpMenu->addAction(mniAbout);
 
-  FOwnMenu = {TMenuGroup{FProjectMenu, 0}, TMenuGroup{FViewMenu, 4}, TMenuGroup{FHelpMenu, 5}};
+  FOwnMenu = {TMenuGroup{FProjectMenu, 0}, TMenuGroup{FViewMenu, 4}, TMenuGroup{FToolsMenu, 4},
+              TMenuGroup{FHelpMenu, 5}};
   RebuildMenuBar();
 }
 

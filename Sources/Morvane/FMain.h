@@ -54,6 +54,7 @@ public:
   TNavigationBar* NavigationBar() const { return FNavigationBar; }
   QMenu* ProjectMenu() const { return FProjectMenu; }
   QMenu* ViewMenu() const { return FViewMenu; }
+  QMenu* ToolsMenu() const { return FToolsMenu; }
   QMenu* HelpMenu() const { return FHelpMenu; }
 
   // The action of a project or view command ("actSaveProject",
@@ -62,6 +63,7 @@ public:
 
   QAction* mniExit;
   QAction* mniAbout;
+  QAction* mniPreferences;
 
 protected:
   bool event(QEvent* aEvent) override;
@@ -103,6 +105,7 @@ private:
   QLabel* FStatusLabel = nullptr;
   QMenu* FProjectMenu = nullptr;
   QMenu* FViewMenu = nullptr;
+  QMenu* FToolsMenu = nullptr;
   QMenu* FHelpMenu = nullptr;
   TFrameMenu FOwnMenu;
   TFrameMenu FMergedMenu;

@@ -86,6 +86,10 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   // Double-click or Enter on a failure opens its file at its line.
   FEditor = std::make_unique<TDesktopEditorLauncher>();
   FPresenter.SetEditorLauncher(FEditor.get());
+  FPresenter.SetStatusText([this](const QString& aText) {
+    QStatusTipEvent Tip(aText);
+    QCoreApplication::sendEvent(window(), &Tip);
+  });
   connect(FTree, &TTreeView::NodeDoubleClicked, this,
           [this](TTreeNode* aNode) { OpenFailure(FTree->FlatIndexOf(aNode)); });
   for (const int Key : {Qt::Key_Return, Qt::Key_Enter}) {

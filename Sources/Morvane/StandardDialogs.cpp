@@ -64,22 +64,6 @@ bool TStandardDialogs::Confirm(const QString& aText) {
   return Box.clickedButton() == Yes;
 }
 
-bool TStandardDialogs::InputChoice(const QString& aCaption, const QString& aPrompt,
-                                   const QStringList& aItems, QString& aValue) {
-  QInputDialog Dialog(QApplication::activeWindow());
-  Dialog.setWindowTitle(aCaption);
-  Dialog.setLabelText(aPrompt);
-  Dialog.setComboBoxItems(aItems);
-  Dialog.setComboBoxEditable(true);
-  Dialog.setTextValue(aValue);
-  Dialog.setOkButtonText(QStringLiteral("OK"));
-  Dialog.setCancelButtonText(QStringLiteral("Cancel"));
-  if (Dialog.exec() != QDialog::Accepted)
-    return false;
-  aValue = Dialog.textValue();
-  return true;
-}
-
 bool TStandardDialogs::InputQuery(const QString& aCaption, const QString& aPrompt,
                                   QString& aValue) {
   QInputDialog Dialog(QApplication::activeWindow());

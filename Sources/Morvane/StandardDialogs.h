@@ -14,8 +14,6 @@ public:
   void ShowError(const QString& aCaption, const QString& aText) override;
   bool Confirm(const QString& aText) override;
   bool InputQuery(const QString& aCaption, const QString& aPrompt, QString& aValue) override;
-  bool InputChoice(const QString& aCaption, const QString& aPrompt, const QStringList& aItems,
-                   QString& aValue) override;
   bool OpenFile(TFileDialogOptions& aOptions) override;
   bool SaveFile(TFileDialogOptions& aOptions) override;
   int Execute(QDialog& aDialog) override;

@@ -153,7 +153,7 @@ private slots:
 
   void EachViewBringsExactlyItsMenuAndToolBar() {
     auto Form = MakeForm();
-    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Modules", "View", "Help"}));
+    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Modules", "View", "Tools", "Help"}));
     const auto HostedBars = [&] {
       return Form->ToolBarHost()->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly);
     };
@@ -162,7 +162,8 @@ private slots:
     QVERIFY(!Form->CaptionBar()->Picture().isNull());
 
     Form->Action("actScenarioView")->Execute();
-    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Scenario's", "View", "Help"}));
+    QCOMPARE(MenuBarTitles(*Form),
+             (QStringList{"Project", "&Scenario's", "View", "Tools", "Help"}));
     QCOMPARE(HostedBars(), QList<QToolBar*>{Form->ScenariosFrame()->GetToolBar()});
     // The modules tool bar went home, on top of its view.
     QCOMPARE(Form->ModulesFrame()->GetToolBar()->parentWidget(), Form->ModulesFrame());
@@ -175,13 +176,13 @@ private slots:
     QVERIFY(!NavigationButtons.at(0)->property("navCurrent").toBool());
 
     Form->Action("actResultView")->Execute();
-    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Results", "View", "Help"}));
+    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Results", "View", "Tools", "Help"}));
     QCOMPARE(HostedBars(), QList<QToolBar*>{Form->ResultsFrame()->GetToolBar()});
     Form->Action("actModuleView")->Execute();
-    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Modules", "View", "Help"}));
+    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "&Modules", "View", "Tools", "Help"}));
 
     Form->SwitchFrame(nullptr);
-    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "View", "Help"}));
+    QCOMPARE(MenuBarTitles(*Form), (QStringList{"Project", "View", "Tools", "Help"}));
     QVERIFY(HostedBars().isEmpty());
     QCOMPARE(Form->CaptionBar()->Text(), QString());
     QVERIFY(Form->CaptionBar()->Picture().isNull());
@@ -209,6 +210,7 @@ private slots:
              (QStringList{"New", "Open...", "Save", "Save As...", "Options...", "-", "Print...",
                           "-", "Exit"}));
     QCOMPARE(EntryTexts(Form->ViewMenu()), (QStringList{"Modules", "Scenario's", "Results"}));
+    QCOMPARE(EntryTexts(Form->ToolsMenu()), QStringList{"Preferences..."});
     QCOMPARE(EntryTexts(Form->HelpMenu()), QStringList{"About"});
 
     const QList<QPair<QAction*, QString>> StatusTexts{

@@ -262,7 +262,9 @@ private slots:
     FPresenter->Activate(FProject.get());
     TFakeLauncher Launcher;
     QCOMPARE(FPresenter->OpenFailure(5), QString()); // no launcher: nothing
-    QVERIFY(!Command("actEditor").Enabled());
+    QVERIFY(!Command("actOpenFailure").Enabled());
+    QString Status;
+    FPresenter->SetStatusText([&Status](const QString& aText) { Status = aText; });
     FPresenter->SetEditorLauncher(&Launcher);
     QVERIFY(Command("actStartAll").Run());
     // The failed check's place as the compiler named the file (often
@@ -307,21 +309,42 @@ private slots:
       Launcher.Calls.clear();
       QCOMPARE(FPresenter->OpenFailure(Case.Row), Case.Status);
       QCOMPARE(Launcher.Calls, Case.Call.isEmpty() ? QStringList() : QStringList{Case.Call});
-    }
-    // A file found nowhere is said so and nothing starts.
-    if (QFileInfo(Named).isRelative()) {
-      QVERIFY(QFile::remove(Found));
+      // Open in Editor on the current row: the same, its status to the status bar.
+      FView.Current = Case.Row;
       Launcher.Calls.clear();
-      QCOMPARE(FPresenter->OpenFailure(5), QStringLiteral("File not found: ") + Named);
-      QVERIFY(Launcher.Calls.isEmpty());
+      Status.clear();
+      QCOMPARE(Command("actOpenFailure").Run(), !Case.Call.isEmpty());
+      QCOMPARE(Launcher.Calls, Case.Call.isEmpty() ? QStringList() : QStringList{Case.Call});
+      QCOMPARE(Status, Case.Status);
     }
-    // Editor... keeps the chosen template, trimmed; Cancel keeps the old one.
-    FDialogs->InputAnswers = {QStringLiteral(" kate --line {line} {file} "), std::nullopt};
-    QVERIFY(Command("actEditor").Run());
-    QCOMPARE(Launcher.Template(), QStringLiteral("kate --line {line} {file}"));
-    QVERIFY(Command("actEditor").Run());
-    QCOMPARE(Launcher.Template(), QStringLiteral("kate --line {line} {file}"));
-    QVERIFY(EditorTemplates().contains(QStringLiteral("emacsclient -n +{line} {file}")));
+    if (QFileInfo(Named).isRelative()) {
+      // The fake module's folder is the working folder: put it deep in the
+      // scratch folder, where nothing above it holds the file.
+      const QString Before = QDir::currentPath();
+      const QString ModuleFolder = InFolder(QStringLiteral("m/n/o/p/q/r/s/t"));
+      QVERIFY(QDir().mkpath(ModuleFolder) && QDir::setCurrent(ModuleFolder));
+      QVERIFY(QFile::remove(Found));
+      // A file found nowhere is said so and nothing starts.
+      Launcher.FTemplate = QStringLiteral("code -g {file}:{line}");
+      Launcher.Calls.clear();
+      const QString NotFound = FPresenter->OpenFailure(5);
+      const QStringList NotFoundCalls = Launcher.Calls;
+      // Found from a folder above the module's, where a build names it from.
+      const QString Above = QDir::cleanPath(
+          QDir(ModuleFolder)
+              .absoluteFilePath(QStringLiteral("..") +
+                                QString(QStringLiteral("/..")).repeated(Named.count("../")) + '/' +
+                                Named));
+      QVERIFY(QDir().mkpath(QFileInfo(Above).absolutePath()));
+      QVERIFY(QFile(Above).open(QIODevice::WriteOnly));
+      Launcher.Calls.clear();
+      const QString FoundAbove = FPresenter->OpenFailure(5);
+      QDir::setCurrent(Before);
+      QCOMPARE(NotFound, QStringLiteral("File not found: ") + Named);
+      QVERIFY(NotFoundCalls.isEmpty());
+      QCOMPARE(FoundAbove, QString());
+      QCOMPARE(Launcher.Calls, QStringList{"code|-g|" + Above + ':' + Line});
+    }
   }
 
   void CopyFailureGivesTheRowsFailuresAsTheConsolePrintsThem() {

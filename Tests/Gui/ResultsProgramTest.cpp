@@ -8,167 +8,20 @@
 // tree; Run Failed runs the failures again and the files hold that run.
 // Every control of every view has a name.
 // Runs under xvfb-run and dbus-run-session (see CMakeLists.txt).
+#include "BusDriver.h"
 #include "ResultsRunProject.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QDBusVariant>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
 #include <optional>
 
 using namespace Kalvoro;
 
-// An accessible object on the bus: its service and object path.
-struct TAccessible {
-  QString Service;
-  QDBusObjectPath Path;
-};
-Q_DECLARE_METATYPE(TAccessible)
-
-QDBusArgument& operator<<(QDBusArgument& aArgument, const TAccessible& aObject) {
-  aArgument.beginStructure();
-  aArgument << aObject.Service << aObject.Path;
-  aArgument.endStructure();
-  return aArgument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& aArgument, TAccessible& aObject) {
-  aArgument.beginStructure();
-  aArgument >> aObject.Service >> aObject.Path;
-  aArgument.endStructure();
-  return aArgument;
-}
-
 namespace {
-
-// The accessibility bus's role numbers.
-constexpr unsigned RolePushButton = 43;
-constexpr unsigned RoleEntry = 79;
-constexpr unsigned RoleText = 61;
-// The roles of controls that a person operates: check box, combo box,
-// menu item, page tab, push button, radio button, spin button, toggle
-// button, entry.
-const QList<unsigned> ControlRoles = {7, 11, 35, 37, 43, 45, 52, 62, 79};
-const QList<unsigned> TreeRoles = {55, 64, 65}; // table, tree, tree table
-
-void WriteLines(const QString& aPath, const QStringList& aLines) {
-  QFile File(aPath);
-  QVERIFY(File.open(QIODevice::WriteOnly));
-  File.write((aLines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
-}
-
-// Waits until the file exists and has kept its size for half a second.
-bool WaitForFile(const QString& aPath, int aTimeout) {
-  QElapsedTimer Timer;
-  Timer.start();
-  qint64 Size = -1;
-  int Steady = 0;
-  while (Timer.elapsed() < aTimeout) {
-    const qint64 Now = QFileInfo(aPath).exists() ? QFileInfo(aPath).size() : -1;
-    Steady = Now >= 0 && Now == Size ? Steady + 1 : 0;
-    if (Steady >= 5)
-      return true;
-    Size = Now;
-    QTest::qWait(100);
-  }
-  return false;
-}
-
-class TBus {
-public:
-  explicit TBus(const QDBusConnection& aConnection) : FConnection(aConnection) {}
-
-  QDBusMessage Call(const TAccessible& aObject, const QString& aInterface, const QString& aMethod,
-                    const QVariantList& aArguments = {}) {
-    QDBusMessage Message =
-        QDBusMessage::createMethodCall(aObject.Service, aObject.Path.path(), aInterface, aMethod);
-    Message.setArguments(aArguments);
-    return FConnection.call(Message, QDBus::Block, 5000);
-  }
-  QList<TAccessible> Children(const TAccessible& aObject) {
-    const QDBusMessage Reply =
-        Call(aObject, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetChildren"));
-    QList<TAccessible> Result;
-    if (!Reply.arguments().isEmpty())
-      Reply.arguments().at(0).value<QDBusArgument>() >> Result;
-    return Result;
-  }
-  QString Name(const TAccessible& aObject) {
-    const QDBusMessage Reply =
-        Call(aObject, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-             {QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("Name")});
-    return Reply.arguments().isEmpty()
-               ? QString()
-               : Reply.arguments().at(0).value<QDBusVariant>().variant().toString();
-  }
-  unsigned Role(const TAccessible& aObject) {
-    const QDBusMessage Reply =
-        Call(aObject, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
-    return Reply.arguments().isEmpty() ? 0 : Reply.arguments().at(0).toUInt();
-  }
-  // The first object of that name and one of aRoles below aRoot, depth first.
-  std::optional<TAccessible> Find(const TAccessible& aRoot, const QString& aName,
-                                  const QList<unsigned>& aRoles, int aDepth = 0) {
-    if (aDepth > 0 && Name(aRoot) == aName && aRoles.contains(Role(aRoot)))
-      return aRoot;
-    if (aDepth > 16)
-      return std::nullopt;
-    for (const TAccessible& Child : Children(aRoot))
-      if (auto Found = Find(Child, aName, aRoles, aDepth + 1))
-        return Found;
-    return std::nullopt;
-  }
-  std::optional<TAccessible> FindButton(const TAccessible& aRoot, const QString& aName) {
-    return Find(aRoot, aName, {RolePushButton});
-  }
-  // The texts of a tree's cells as a screen reader reads them: the column
-  // headers, then each shown row's cells in turn.
-  QStringList CellTexts(const TAccessible& aTree) {
-    QStringList Texts;
-    for (const TAccessible& Cell : Children(aTree))
-      Texts << Name(Cell);
-    return Texts;
-  }
-  // Puts the text into an editable text field, as typing would.
-  void SetText(const TAccessible& aField, const QString& aText) {
-    Call(aField, QStringLiteral("org.a11y.atspi.EditableText"), QStringLiteral("SetTextContents"),
-         {aText});
-  }
-  // The shown controls below aRoot without a name, as "role path".
-  void Unnamed(const TAccessible& aRoot, QStringList& aFound, int aDepth = 0) {
-    if (aDepth > 20)
-      return;
-    for (const TAccessible& Child : Children(aRoot)) {
-      const unsigned ChildRole = Role(Child);
-      if (ControlRoles.contains(ChildRole) && Name(Child).trimmed().isEmpty())
-        aFound << QStringLiteral("role %1 in \"%2\"").arg(ChildRole).arg(Name(aRoot));
-      if (!TreeRoles.contains(ChildRole))
-        Unnamed(Child, aFound, aDepth + 1);
-    }
-  }
-  // Presses the button without waiting: the press runs the whole command.
-  void Press(const TAccessible& aButton) {
-    QDBusMessage Message = QDBusMessage::createMethodCall(aButton.Service, aButton.Path.path(),
-                                                          QStringLiteral("org.a11y.atspi.Action"),
-                                                          QStringLiteral("DoAction"));
-    Message << 0;
-    FConnection.asyncCall(Message);
-  }
-
-private:
-  QDBusConnection FConnection;
-};
 
 // The project of one fault module: one scenario "Faults" with the given unit
 // tests, the three report files beside it, and a time limit per phase.
@@ -198,8 +51,9 @@ class TResultsProgramTest : public QObject {
   Q_OBJECT
 
   std::optional<TBus> FBus;
-  const TAccessible FRoot{QStringLiteral("org.a11y.atspi.Registry"),
-                          QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
+  const TAccessible FRoot = TBus::Root();
+  // The user's settings of every morvane started here.
+  QTemporaryDir FConfigHome;
 
   // Runs the console runner on its copy of the project; its exit code.
   static int RunConsole(const QString& aProject) {
@@ -210,26 +64,8 @@ class TResultsProgramTest : public QObject {
     return Console.exitCode();
   }
 
-  // Starts morvane on the project as a person would and switches to the
-  // results view; returns its Start All button.
   std::optional<TAccessible> StartMorvane(QProcess& aMorvane, const QString& aProject) {
-    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
-    Environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    aMorvane.setProcessEnvironment(Environment);
-    aMorvane.start(QStringLiteral(MORVANE_EXECUTABLE), {aProject});
-    if (!aMorvane.waitForStarted(5000))
-      return std::nullopt;
-    std::optional<TAccessible> Results;
-    for (int Round = 0; Round < 100 && !Results; ++Round) {
-      QTest::qWait(100);
-      Results = FBus->FindButton(FRoot, QStringLiteral("Results"));
-    }
-    if (!Results)
-      return std::nullopt;
-    FBus->Press(*Results);
-    QTest::qWait(500);
-    return FBus->FindButton(FRoot, QStringLiteral("Start All TestScenario's"));
+    return Kalvoro::StartMorvane(*FBus, aMorvane, aProject, FConfigHome.path());
   }
 
   // Presses Start All and waits for the report files; then each must equal
@@ -250,17 +86,12 @@ class TResultsProgramTest : public QObject {
 
 private slots:
   void initTestCase() {
-    qDBusRegisterMetaType<TAccessible>();
-    qDBusRegisterMetaType<QList<TAccessible>>();
-    QDBusInterface Launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                            QStringLiteral("org.a11y.Bus"));
-    const QDBusReply<QString> Address = Launcher.call(QStringLiteral("GetAddress"));
+    FBus.emplace();
     // scripts/test installs the bus and asks for it: there a missing bus fails.
-    if (!Address.isValid() && qEnvironmentVariableIsSet("KALVORO_REQUIRE_ACCESSIBILITY"))
+    if (!FBus->Connected() && qEnvironmentVariableIsSet("KALVORO_REQUIRE_ACCESSIBILITY"))
       QFAIL("no accessibility bus (at-spi2-core) in this session");
-    if (!Address.isValid())
+    if (!FBus->Connected())
       QSKIP("no accessibility bus (at-spi2-core) in this session");
-    FBus.emplace(QDBusConnection::connectToBus(Address.value(), QStringLiteral("a11y")));
   }
 
   void StartAllInTheProgramWritesWhatTheConsoleRunnerWrites() {

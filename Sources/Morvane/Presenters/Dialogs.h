@@ -40,13 +40,6 @@ public:
   // A one-line input box with "OK" and "Cancel"; true for OK, aValue then
   // holds the text as typed.
   virtual bool InputQuery(const QString& aCaption, const QString& aPrompt, QString& aValue) = 0;
-  // An input box whose text can also be picked from aItems (an editable
-  // list); by default the plain input box.
-  virtual bool InputChoice(const QString& aCaption, const QString& aPrompt,
-                           const QStringList& aItems, QString& aValue) {
-    (void)aItems;
-    return InputQuery(aCaption, aPrompt, aValue);
-  }
   // File dialogs; true when the user confirmed a name (in aOptions.FileName).
   virtual bool OpenFile(TFileDialogOptions& aOptions) = 0;
   virtual bool SaveFile(TFileDialogOptions& aOptions) = 0;

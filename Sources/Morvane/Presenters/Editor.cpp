@@ -49,7 +49,8 @@ QString OpenSourceFile(IEditorLauncher& aLauncher, const QString& aFile, int aLi
   if (Command.Program.isEmpty())
     return aLauncher.OpenWithDesktop(Found)
                ? QString()
-               : QStringLiteral("No program opens %1; choose an editor in Editor...").arg(Found);
+               : QStringLiteral("No program opens %1; choose an editor in Tools > Preferences...")
+                     .arg(Found);
   return aLauncher.Start(Command)
              ? QString()
              : QStringLiteral("The editor \"%1\" could not be started").arg(Command.Program);

@@ -10,7 +10,7 @@
 
 namespace Kalvoro {
 
-// Templates offered in the preferences.
+// Templates offered in the preferences dialog.
 QStringList EditorTemplates();
 
 struct TEditorCommand {

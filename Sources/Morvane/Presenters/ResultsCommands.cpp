@@ -81,14 +81,19 @@ void TResultsPresenter::MakeCommands() {
   Previous.Hint = QStringLiteral("Previous Failure|Select the previous failed method");
   Previous.Effect = [this] { NextFailure(false); };
 
-  TCommand Editor;
-  Editor.Name = QStringLiteral("actEditor");
-  Editor.Caption = QStringLiteral("Editor...");
-  Editor.Hint = QStringLiteral("Editor|Choose the editor that opens a failure's file");
-  Editor.HintPlaces = cpMenu;
-  Editor.Rule = [this] { return FEditor != nullptr; };
-  Editor.Effect = [this] { ChooseEditor(); };
-  Editor.Places = cpMenu;
+  TCommand Open;
+  Open.Name = QStringLiteral("actOpenFailure");
+  Open.Caption = QStringLiteral("Open in Editor");
+  Open.Hint =
+      QStringLiteral("Open in Editor|Open the row's failed check at its line in your editor");
+  Open.HintPlaces = cpMenu;
+  Open.Rule = [this] { return FEditor != nullptr && HasFailureLocation(FView.CurrentRow()); };
+  Open.Effect = [this] {
+    const QString Status = OpenFailure(FView.CurrentRow());
+    if (!Status.isEmpty() && FStatus)
+      FStatus(Status);
+  };
+  Open.Places = cpMenu | cpPopup;
 
   TCommand Copy;
   Copy.Name = QStringLiteral("actCopyFailure");
@@ -106,7 +111,7 @@ void TResultsPresenter::MakeCommands() {
   Copy.Places = cpMenu | cpPopup;
 
   FCommands = {Start, StartAll, RunSelected, RunFailed, TCommand::Separator(cpMenu),
-               Next,  Previous, Copy,        Editor,    TCommand::Separator(cpToolBar)};
+               Next,  Previous, Open,        Copy,      TCommand::Separator(cpToolBar)};
   for (const auto& Save : Saves) {
     TCommand Command;
     Command.Name = QLatin1String(Save.Name);

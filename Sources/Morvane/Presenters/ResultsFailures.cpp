@@ -3,11 +3,11 @@
 // user's editor and copying it.
 #include "ResultsPresenter.h"
 
-#include "Dialogs.h"
 #include "LinesPage.h"
 #include "Paths.h"
 #include "Project.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace Kalvoro {
@@ -80,24 +80,37 @@ void TResultsPresenter::NextFailure(bool aForward) {
   }
 }
 
+bool TResultsPresenter::HasFailureLocation(int aRow) const {
+  if (aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
+    return false;
+  const TResultRow& Row = FRows[static_cast<std::size_t>(aRow)];
+  QString File;
+  int Line = 0;
+  return Row.Kind == rrkMethod && FDetails.FailureLocation(Row.Method, File, Line);
+}
+
 QString TResultsPresenter::OpenFailure(int aRow) {
-  if (FEditor == nullptr || aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
+  if (FEditor == nullptr || !HasFailureLocation(aRow))
     return {};
   const TResultRow& Row = FRows[static_cast<std::size_t>(aRow)];
   QString File;
   int Line = 0;
-  if (Row.Kind != rrkMethod || !FDetails.FailureLocation(Row.Method, File, Line))
-    return {};
+  FDetails.FailureLocation(Row.Method, File, Line);
   // The method's unit test is the row above it of that kind.
-  QStringList Folders;
+  QString ModuleFolder;
   for (int I = aRow - 1; I >= 0; --I)
     if (const TResultRow& Above = FRows[static_cast<std::size_t>(I)]; Above.Kind == rrkUnitTest) {
       if (const TModule* Module = Above.UnitTest->Module())
-        Folders << QFileInfo(FromPath(Module->LoadPath())).absolutePath();
+        ModuleFolder = QFileInfo(FromPath(Module->LoadPath())).absolutePath();
       break;
     }
+  QStringList Folders{ModuleFolder};
   if (FProject != nullptr && !FProject->FileName().empty())
     Folders << QFileInfo(FromPath(FProject->FileName())).absolutePath();
+  // Last the folders above the module's: a build names its files from the
+  // folder where the compiler ran, often above the one the module lands in.
+  for (QDir Above(ModuleFolder); !ModuleFolder.isEmpty() && Above.cdUp();)
+    Folders << Above.absolutePath();
   return OpenSourceFile(*FEditor, File, Line, Folders);
 }
 
@@ -131,17 +144,6 @@ QString TResultsPresenter::FailureText(int aRow) const {
       }
   }
   return Lines.join(QLatin1Char('\n'));
-}
-
-void TResultsPresenter::ChooseEditor() {
-  if (FEditor == nullptr)
-    return;
-  QString Template = FEditor->Template();
-  if (FDialogs.InputChoice(QStringLiteral("Editor"),
-                           QStringLiteral("The command that opens a file at a line ({file}, "
-                                          "{line}); empty: the desktop's program"),
-                           EditorTemplates(), Template))
-    FEditor->SetTemplate(Template.trimmed());
 }
 
 } // namespace Kalvoro

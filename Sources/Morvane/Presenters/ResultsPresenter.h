@@ -124,8 +124,10 @@ public:
   // editor, found from the module's folder, then the project's. Returns what
   // the status bar says (empty: it opened, or the row has no failure).
   QString OpenFailure(int aRow);
-  // The Editor... command: chooses the editor's template.
-  void ChooseEditor();
+  // Whether the row is a method whose last run failed a check with a place.
+  bool HasFailureLocation(int aRow) const;
+  // Where Open in Editor says why a failure did not open (the status bar).
+  void SetStatusText(std::function<void(const QString&)> aShow) { FStatus = std::move(aShow); }
   // The row's failures as the console prints them (the Errors page's lines
   // of its method, or of its unit test's or scenario's methods); empty when
   // it has none. Copy Failure puts them on the clipboard (through aCopy).
@@ -188,6 +190,7 @@ private:
   TMethodDetails FDetails;
   IEditorLauncher* FEditor = nullptr;
   std::function<void(const QString&)> FCopy;
+  std::function<void(const QString&)> FStatus;
   std::array<std::unique_ptr<TLinesPage>, 3> FPages;
   // The pages' files of the run, named when it starts.
   std::array<std::string, 3> FRunFiles;
