@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
 namespace {
 
 using namespace KalvoroTest;
@@ -58,6 +62,37 @@ TEST(ForeignSelection, TestsRunOnlyByNameRunWhenNamedAndShuffledRunsPassTheSeed)
     const TForeignRun Set =
         RunForeign(Dir, "run " + Dir.File("settings.kvr") + " --filter '" + Case.Passes + "'");
     EXPECT_NE(Set.Log.find("REPORT setting: on\r\n"), std::string::npos) << Set.Log;
+  }
+}
+
+// A program's listing is kept on disk by the program's identity: an
+// unchanged program is not started to list again, one written over is, and
+// a kept listing that cannot be read is listed again.
+TEST(ForeignSelection, AListingIsKeptUntilTheProgramChanges) {
+  for (const char* Program : {"GoogleTestProgram", "Catch2Program", "DoctestProgram"}) {
+    SCOPED_TRACE(Program);
+    TScratchDir Dir;
+    const std::filesystem::path Copy = Dir.File(Program);
+    std::filesystem::copy_file(std::string(KALVORO_TEST_MODULES_DIR) + "/" + Program, Copy);
+    const std::string Environment = "KALVORO_CACHE_DIR=" + Dir.File("cache");
+    const auto Listed = [&] { return RunForeign(Dir, "list " + Copy.string(), Environment).Out; };
+    const auto Entries = [&](const std::function<std::string(std::string)>& aChange) {
+      for (const auto& Entry : std::filesystem::directory_iterator(Dir.File("cache/listings")))
+        WriteFile(Entry.path(), aChange(ReadFile(Entry.path())));
+    };
+    ASSERT_NE(Listed().find("    Passes\n"), std::string::npos);
+    // The kept listing is what the next run reads (renamed, same length).
+    Entries([](std::string aEntry) {
+      for (std::size_t At; (At = aEntry.find("Passes")) != std::string::npos;)
+        aEntry.replace(At, 6, "Kept01");
+      return aEntry;
+    });
+    EXPECT_NE(Listed().find("    Kept01\n"), std::string::npos);
+    std::filesystem::last_write_time(Copy, std::filesystem::last_write_time(Copy) +
+                                               std::chrono::seconds(1));
+    EXPECT_NE(Listed().find("    Passes\n"), std::string::npos);
+    Entries([](const std::string& aEntry) { return aEntry.substr(0, aEntry.size() / 2); });
+    EXPECT_NE(Listed().find("    Passes\n"), std::string::npos);
   }
 }
 

@@ -33,19 +33,12 @@ bool TGoogleTestKind::Recognises(const std::string& aPath) const {
 }
 
 void TGoogleTestKind::List(TModule& aModule) {
-  // A listing kept from an earlier run that cannot be read is listed again.
   const std::optional<std::string> Kept = TListingCache::Find(aModule, Name());
-  std::string Report = Kept ? *Kept : RunListing(aModule);
   std::vector<TUnitTestBase*> UnitTests;
-  for (bool Again = Kept.has_value();; Again = false) {
-    try {
-      UnitTests = ReadListing(aModule, Report);
-      break;
-    } catch (const EJson& Error) {
-      if (!Again)
-        Refuse(aModule, std::string("The test program's list could not be read: ") + Error.what());
-      Report = RunListing(aModule);
-    }
+  try {
+    UnitTests = ReadListing(aModule, Kept ? *Kept : RunListing(aModule));
+  } catch (const EJson& Error) {
+    Refuse(aModule, std::string("The test program's list could not be read: ") + Error.what());
   }
   aModule.AdoptListing(std::move(UnitTests), {});
 }

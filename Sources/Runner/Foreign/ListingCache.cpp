@@ -15,7 +15,7 @@ namespace Kalvoro {
 
 namespace {
 
-constexpr const char* Format = "kalvoro-listing 1";
+constexpr const char* Format = "kalvoro-listing 2";
 
 // FNV-1a: a file name for a key; the key itself is checked in the stamp.
 std::string Hash(const std::string& aText) {
@@ -77,11 +77,16 @@ std::optional<std::string> TListingCache::Find(const TModule& aModule, const std
   std::ostringstream Bytes;
   Bytes << File.rdbuf();
   const std::string Entry = Bytes.str();
-  // The entry: its key, its stamp, then the report.
+  // The entry: its key, its stamp, the report's size and the report (an
+  // entry cut short is a miss).
   const std::string Head = Key(aModule, aKind) + Stamp(aModule) + '\0';
   if (!File || Entry.compare(0, Head.size(), Head) != 0)
     return std::nullopt;
-  return Entry.substr(Head.size());
+  const std::size_t Break = Entry.find('\n', Head.size());
+  if (Break == std::string::npos ||
+      Entry.size() - Break - 1 != std::strtoull(Entry.c_str() + Head.size(), nullptr, 10))
+    return std::nullopt;
+  return Entry.substr(Break + 1);
 }
 
 void TListingCache::Keep(const TModule& aModule, const std::string& aKind,
@@ -96,7 +101,7 @@ void TListingCache::Keep(const TModule& aModule, const std::string& aKind,
   const std::string Aside = Path + "." + std::to_string(getpid());
   {
     std::ofstream File(Aside, std::ios::binary | std::ios::trunc);
-    File << Key(aModule, aKind) << aStamp << '\0' << aReport;
+    File << Key(aModule, aKind) << aStamp << '\0' << aReport.size() << '\n' << aReport;
     if (!File.flush()) {
       std::filesystem::remove(Aside, Error);
       return;
