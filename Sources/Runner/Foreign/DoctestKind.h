@@ -21,7 +21,9 @@ public:
   std::vector<std::string> ShuffleArguments(std::uint64_t aSeed) const override {
     return {"--dt-order-by=rand", "--dt-rand-seed=" + std::to_string(aSeed)};
   }
-  std::string MarkedText() const override { return "Skipped: the test is marked to skip and runs only by name"; }
+  std::string MarkedText() const override {
+    return "Skipped: the test is marked to skip and runs only by name";
+  }
 
   // aName as one name of the test-case filter.
   static std::string EscapedName(const std::string& aName);

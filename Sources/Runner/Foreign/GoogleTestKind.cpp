@@ -33,7 +33,8 @@ bool TGoogleTestKind::Recognises(const std::string& aPath) const {
 }
 
 void TGoogleTestKind::List(TModule& aModule) {
-  const std::optional<std::string> Kept = TListingCache::Find(aModule, Name());
+  const std::optional<std::string> Kept =
+      TListingCache::Find(aModule.LoadPath(), TListingCache::What(aModule, Name()));
   std::vector<TUnitTestBase*> UnitTests;
   try {
     UnitTests = ReadListing(aModule, Kept ? *Kept : RunListing(aModule));
@@ -70,7 +71,7 @@ std::string TGoogleTestKind::RunListing(TModule& aModule) const {
   // A main that never reads the flags runs nothing: the filter in the
   // environment excludes every test, and the flags, which override it,
   // include every test again in a program that reads them.
-  const std::string Stamp = TListingCache::Stamp(aModule);
+  const std::string Stamp = TListingCache::Stamp(aModule.LoadPath());
   std::string Output;
   std::string Errors;
   std::string Report;
@@ -89,7 +90,7 @@ std::string TGoogleTestKind::RunListing(TModule& aModule) const {
   } catch (const std::exception& Error) {
     Refuse(aModule, Error.what());
   }
-  TListingCache::Keep(aModule, Name(), Stamp, Report);
+  TListingCache::Keep(aModule.LoadPath(), TListingCache::What(aModule, Name()), Stamp, Report);
   return Report;
 }
 

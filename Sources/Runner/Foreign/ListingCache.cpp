@@ -34,14 +34,8 @@ void AddIdentity(std::string& aStamp, const std::string& aPath) {
             std::to_string(Identity.Changed) + '\n';
 }
 
-std::string Key(const TModule& aModule, const std::string& aKind) {
-  const TProgramSettings& Settings = aModule.ProgramSettings();
-  std::string Key = std::string(Format) + '\n' + aKind + '\n' + aModule.LoadPath() + '\n';
-  for (const std::string& Argument : Settings.Arguments)
-    Key += "a " + Argument + '\0';
-  for (const std::string& Variable : Settings.Environment)
-    Key += "e " + Variable + '\0';
-  return Key + "d " + Settings.Directory + '\n';
+std::string Key(const std::string& aPath, const std::string& aWhat) {
+  return std::string(Format) + '\n' + aWhat + '\n' + aPath + '\n';
 }
 
 } // namespace
@@ -56,21 +50,31 @@ std::string TListingCache::Folder() {
   return {};
 }
 
-std::string TListingCache::EntryPath(const TModule& aModule, const std::string& aKind) {
-  const std::string Where = Folder();
-  return Where.empty() ? std::string() : Where + "/" + Hash(Key(aModule, aKind));
+std::string TListingCache::What(const TModule& aModule, const std::string& aKind) {
+  const TProgramSettings& Settings = aModule.ProgramSettings();
+  std::string What = aKind + '\n';
+  for (const std::string& Argument : Settings.Arguments)
+    What += "a " + Argument + '\0';
+  for (const std::string& Variable : Settings.Environment)
+    What += "e " + Variable + '\0';
+  return What + "d " + Settings.Directory;
 }
 
-std::string TListingCache::Stamp(const TModule& aModule) {
+std::string TListingCache::EntryPath(const std::string& aPath, const std::string& aWhat) {
+  const std::string Where = Folder();
+  return Where.empty() ? std::string() : Where + "/" + Hash(Key(aPath, aWhat));
+}
+
+std::string TListingCache::Stamp(const std::string& aPath) {
   std::string Stamp;
-  AddIdentity(Stamp, aModule.LoadPath());
-  for (const std::string& Library : LocalLibraries(aModule.LoadPath()))
+  AddIdentity(Stamp, aPath);
+  for (const std::string& Library : LocalLibraries(aPath))
     AddIdentity(Stamp, Library);
   return Stamp;
 }
 
-std::optional<std::string> TListingCache::Find(const TModule& aModule, const std::string& aKind) {
-  const std::string Path = EntryPath(aModule, aKind);
+std::optional<std::string> TListingCache::Find(const std::string& aPath, const std::string& aWhat) {
+  const std::string Path = EntryPath(aPath, aWhat);
   if (Path.empty())
     return std::nullopt;
   std::ifstream File(Path, std::ios::binary);
@@ -79,7 +83,7 @@ std::optional<std::string> TListingCache::Find(const TModule& aModule, const std
   const std::string Entry = Bytes.str();
   // The entry: its key, its stamp, the report's size and the report (an
   // entry cut short is a miss).
-  const std::string Head = Key(aModule, aKind) + Stamp(aModule) + '\0';
+  const std::string Head = Key(aPath, aWhat) + Stamp(aPath) + '\0';
   if (!File || Entry.compare(0, Head.size(), Head) != 0)
     return std::nullopt;
   const std::size_t Break = Entry.find('\n', Head.size());
@@ -89,10 +93,10 @@ std::optional<std::string> TListingCache::Find(const TModule& aModule, const std
   return Entry.substr(Break + 1);
 }
 
-void TListingCache::Keep(const TModule& aModule, const std::string& aKind,
+void TListingCache::Keep(const std::string& aPath, const std::string& aWhat,
                          const std::string& aStamp, const std::string& aReport) {
-  const std::string Path = EntryPath(aModule, aKind);
-  if (Path.empty() || Stamp(aModule) != aStamp)
+  const std::string Path = EntryPath(aPath, aWhat);
+  if (Path.empty() || Stamp(aPath) != aStamp)
     return;
   std::error_code Error;
   std::filesystem::create_directories(Folder(), Error);
@@ -101,7 +105,7 @@ void TListingCache::Keep(const TModule& aModule, const std::string& aKind,
   const std::string Aside = Path + "." + std::to_string(getpid());
   {
     std::ofstream File(Aside, std::ios::binary | std::ios::trunc);
-    File << Key(aModule, aKind) << aStamp << '\0' << aReport.size() << '\n' << aReport;
+    File << Key(aPath, aWhat) << aStamp << '\0' << aReport.size() << '\n' << aReport;
     if (!File.flush()) {
       std::filesystem::remove(Aside, Error);
       return;

@@ -46,10 +46,10 @@ bool TXmlReportKind::Recognises(const std::string& aPath) const {
 std::string TXmlReportKind::RunListing(TModule& aModule, const std::vector<std::string>& aArguments,
                                        std::string& aReport) const {
   // Kept as the output's length, the output and the report.
-  std::string What = Name();
+  std::string What = TListingCache::What(aModule, Name());
   for (const std::string& Argument : aArguments)
     What += '\0' + Argument;
-  if (const std::optional<std::string> Kept = TListingCache::Find(aModule, What)) {
+  if (const std::optional<std::string> Kept = TListingCache::Find(aModule.LoadPath(), What)) {
     const std::size_t Break = Kept->find('\n');
     const std::size_t Size = std::strtoull(Kept->c_str(), nullptr, 10);
     if (Break != std::string::npos && Break + 1 + Size <= Kept->size()) {
@@ -57,7 +57,7 @@ std::string TXmlReportKind::RunListing(TModule& aModule, const std::vector<std::
       return Kept->substr(Break + 1, Size);
     }
   }
-  const std::string Stamp = TListingCache::Stamp(aModule);
+  const std::string Stamp = TListingCache::Stamp(aModule.LoadPath());
   std::string Output;
   std::string Errors;
   try {
@@ -75,7 +75,7 @@ std::string TXmlReportKind::RunListing(TModule& aModule, const std::vector<std::
   } catch (const std::exception& Error) {
     Refuse(aModule, Error.what());
   }
-  TListingCache::Keep(aModule, What, Stamp,
+  TListingCache::Keep(aModule.LoadPath(), What, Stamp,
                       std::to_string(Output.size()) + '\n' + Output + aReport);
   return Output;
 }
