@@ -112,6 +112,22 @@ def workload_commands(number, args, suite, runner, out):
     return commands
 
 
+def foreign_program_commands(args, suite, runner, out):
+    """Workload 7: GoogleTest's program of workload 2 run directly with its
+    JSON report to a file, and the same program through `kalvoro run`."""
+    n = args.tests
+    program = suite["gtest"].path(f"tests_{n}")
+    json_file = os.path.join(out, "w7-gtest.json")
+    return {
+        "gtest": measure.Command([program, f"--gtest_output=json:{json_file}"],
+                                 os.path.join(out, "w7-gtest.txt"), {}, 0,
+                                 measure.expect_text(lambda c: c.stdout, f"[  PASSED  ] {n} tests.")),
+        "kalvoro": measure.Command([runner, "run", program, "--no-progress"],
+                                   os.path.join(out, "w7-kalvoro.txt"), {}, 0,
+                                   measure.expect_text(lambda c: c.stdout, f"# Success    = {n}\n")),
+    }
+
+
 def check_figures(args, values):
     """The smoke run fails when a figure that it measured is missing."""
     missing = []
@@ -126,6 +142,9 @@ def check_figures(args, values):
     keys = (["cycle_ms", "bare_cycle_ms"] if 6 in args.workloads else []) + (
         ["host_start_ms"] if args.hosts and (1 in args.workloads or 2 in args.workloads) else [])
     missing += [key for key in keys if values.get(key) is None]
+    if 7 in args.workloads and "gtest" in args.frameworks:
+        got = values["workloads"].get("7", {})
+        missing += [f"7/{run}" for run in ("kalvoro", "gtest") if run not in got]
     if missing:
         sys.exit("compare: figures missing: " + ", ".join(missing))
 

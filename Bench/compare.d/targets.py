@@ -18,6 +18,7 @@ TARGETS = [
     ("2 in process", "2", "kalvoro", "gtest", 0.7, False),
     ("1a in hosts, less one host start", "1a", "kalvoro-hosts", "gtest", 1.1, True),
     ("2 in hosts", "2", "kalvoro-hosts", "gtest", 1.0, False),
+    ("7: a GoogleTest program through the runner", "7", "kalvoro", "gtest", 1.3, False),
 ]
 
 

@@ -86,7 +86,7 @@ void THostRunner::Begin(TTestScenario& aScenario, const std::vector<TPlannedMeth
   FOutputs.clear();
   FDropped = 0;
   std::size_t Order = 0;
-  for (const auto& [UnitTest, Method] : aPlan) {
+  for (const auto& [UnitTest, Method, Named] : aPlan) {
     const int Index =
         UnitTest->Module() != nullptr ? UnitTest->Module()->UnitTestList().IndexOf(UnitTest) : -1;
     TModuleRun& Run = FModules[UnitTest->Module()];

@@ -43,6 +43,7 @@ void TKindRunner::Run(TTestScenario& aScenario, const std::function<void()>& aRu
   // Each kind's methods in run order, the kinds in the order they first run.
   std::vector<std::pair<IKindRunner*, std::vector<TPlannedMethod>>> Plans;
   FByModule.clear();
+  const auto* Naming = dynamic_cast<const INamedMethods*>(Original);
   for (const auto& [UnitTest, Method] : Recorded.Record(aScenario)) {
     IKindRunner& Runner = RunnerFor(UnitTest->Module());
     FByModule[UnitTest->Module()] = &Runner;
@@ -50,7 +51,8 @@ void TKindRunner::Run(TTestScenario& aScenario, const std::function<void()>& aRu
                               [&](const auto& aPlan) { return aPlan.first == &Runner; });
     if (Found == Plans.end())
       Found = Plans.insert(Plans.end(), {&Runner, {}});
-    Found->second.push_back({UnitTest, Method});
+    Found->second.push_back(
+        {UnitTest, Method, Naming != nullptr && Naming->Named(*UnitTest, Method)});
   }
   auto End = [&](bool aCompleted) {
     aScenario.SetRunPlan(Original);

@@ -86,10 +86,13 @@ std::vector<TNameFilter::TElement> TNameFilter::SplitList(std::string_view aList
 }
 
 bool TNameFilter::AnyMatches(const std::vector<TElement>& aElements, std::string_view aName,
-                             TMethodPosition aPosition) {
+                             TMethodPosition aPosition, bool aExactOnly) {
   for (const TElement& Element : aElements)
-    if (Element.Position == TMethodPosition{} ? GlobMatches(Element.Glob, aName)
-                                              : Element.Position == aPosition)
+    if (Element.Position == TMethodPosition{}
+            ? (aExactOnly
+                   ? Element.Glob.find_first_of("*?") == std::string::npos && Element.Glob == aName
+                   : GlobMatches(Element.Glob, aName))
+            : Element.Position == aPosition)
       return true;
   return false;
 }
@@ -108,6 +111,13 @@ bool TNameFilter::Passes(std::string_view aName, TMethodPosition aPosition,
            (!aListed.empty() && AnyMatches(aElements, aListed, aPosition));
   };
   return (FPositive.empty() || Matches(FPositive)) && !Matches(FNegative);
+}
+
+bool TNameFilter::Names(std::string_view aName, TMethodPosition aPosition,
+                        std::string_view aListed) const {
+  return Passes(aName, aPosition, aListed) &&
+         (AnyMatches(FPositive, aName, aPosition, true) ||
+          (!aListed.empty() && AnyMatches(FPositive, aListed, aPosition, true)));
 }
 
 bool ParseShard(std::string_view aText, TShard& aShard, std::string& aError) {
@@ -189,6 +199,9 @@ TRunSelection::TRunSelection(const std::vector<TTestScenario*>& aScenarios,
         if (aShard.Takes(FPassed++)) {
           Runs[static_cast<std::size_t>(Index)] = true;
           ++FChosen;
+          if (aFilter.Names(UnitTest->Name() + "." + Method, {Position, Index + 1},
+                            ListedForm(UnitTest->Name(), Method)))
+            FNamed.emplace(UnitTest, Index);
         }
       }
     }
@@ -214,6 +227,10 @@ bool TRunSelection::Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const
   return Found != FRuns.end() && aMethodIndex >= 0 &&
          static_cast<std::size_t>(aMethodIndex) < Found->second.size() &&
          Found->second[static_cast<std::size_t>(aMethodIndex)];
+}
+
+bool TRunSelection::Named(const TUnitTestBase& aUnitTest, int aMethodIndex) const {
+  return FNamed.count({&aUnitTest, aMethodIndex}) != 0;
 }
 
 void TRunSelection::OrderUnitTests(const TTestScenario&, std::vector<int>& aOrder) {

@@ -4,11 +4,13 @@
 // nothing of names or shards.
 #pragma once
 
+#include "TestKind.h"
 #include "UnitTestBase.h"
 
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -46,6 +48,10 @@ public:
   bool Passes(std::string_view aName, TMethodPosition aPosition = {},
               std::string_view aListed = {}) const;
   bool PassesAll() const { return FPositive.empty() && FNegative.empty(); }
+  // Whether the name passes by a positive element that names it exactly (no
+  // wildcard) or by its position.
+  bool Names(std::string_view aName, TMethodPosition aPosition = {},
+             std::string_view aListed = {}) const;
 
 private:
   struct TElement {
@@ -54,7 +60,7 @@ private:
   };
   static std::vector<TElement> SplitList(std::string_view aList);
   static bool AnyMatches(const std::vector<TElement>& aElements, std::string_view aName,
-                         TMethodPosition aPosition);
+                         TMethodPosition aPosition, bool aExactOnly = false);
 
   std::vector<TElement> FPositive;
   std::vector<TElement> FNegative;
@@ -99,7 +105,7 @@ std::uint64_t RandomShuffleNumber();
 // tests that pass the filter and fall in the shard (fixed when made, in list
 // order, so that every process of a sharded run agrees whatever its order),
 // run in list order or shuffled.
-class TRunSelection : public TRunPlan {
+class TRunSelection : public TRunPlan, public INamedMethods {
 public:
   TRunSelection(const std::vector<TTestScenario*>& aScenarios, const TNameFilter& aFilter,
                 TShard aShard);
@@ -118,9 +124,11 @@ public:
   bool Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const override;
   void OrderUnitTests(const TTestScenario& aScenario, std::vector<int>& aOrder) override;
   void OrderMethods(const TUnitTestBase& aUnitTest, std::vector<int>& aOrder) override;
+  bool Named(const TUnitTestBase& aUnitTest, int aMethodIndex) const override;
 
 private:
   std::unordered_map<const TUnitTestBase*, std::vector<bool>> FRuns;
+  std::set<std::pair<const TUnitTestBase*, int>> FNamed;
   int FPassed = 0;
   int FChosen = 0;
   bool FChoosesAll = true;

@@ -1,10 +1,9 @@
 #include "Sanitizer.h"
 
+#include "ElfDynamic.h"
 #include "HostProgram.h"
 
 #include <dlfcn.h>
-#include <elf.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,68 +24,6 @@ constexpr const char* Architecture = "aarch64";
 #else
 constexpr const char* Architecture = "unknown";
 #endif
-
-// A section's bytes, at most 64 MiB of them.
-bool ReadSection(int aFile, const Elf64_Shdr& aSection, std::string& aBytes) {
-  if (aSection.sh_size > (64u << 20))
-    return false;
-  aBytes.resize(aSection.sh_size);
-  return pread(aFile, aBytes.data(), aBytes.size(), static_cast<off_t>(aSection.sh_offset)) ==
-         static_cast<ssize_t>(aBytes.size());
-}
-
-std::string StringAt(const std::string& aTable, std::uint64_t aOffset) {
-  return aOffset < aTable.size() ? std::string(aTable.c_str() + aOffset) : std::string();
-}
-
-// The DT_NEEDED names and the undefined dynamic symbols of an ELF64 file of
-// this machine's byte order.
-bool ReadDynamic(const std::string& aPath, std::vector<std::string>& aNeeded,
-                 std::vector<std::string>& aUndefined) {
-  const int File = open(aPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (File < 0)
-    return false;
-  Elf64_Ehdr Header{};
-  std::vector<Elf64_Shdr> Sections;
-  bool Ok = pread(File, &Header, sizeof Header, 0) == sizeof Header &&
-            std::memcmp(Header.e_ident, ELFMAG, SELFMAG) == 0 &&
-            Header.e_ident[EI_CLASS] == ELFCLASS64 && Header.e_shentsize == sizeof(Elf64_Shdr) &&
-            Header.e_shnum > 0 && Header.e_shnum < 65000;
-  if (Ok) {
-    Sections.resize(Header.e_shnum);
-    const auto Size = static_cast<ssize_t>(Sections.size() * sizeof(Elf64_Shdr));
-    Ok = pread(File, Sections.data(), static_cast<std::size_t>(Size),
-               static_cast<off_t>(Header.e_shoff)) == Size;
-  }
-  for (std::size_t I = 0; Ok && I < Sections.size(); ++I) {
-    const Elf64_Shdr& Section = Sections[I];
-    if ((Section.sh_type != SHT_DYNAMIC && Section.sh_type != SHT_DYNSYM) ||
-        Section.sh_link >= Sections.size())
-      continue;
-    std::string Bytes;
-    std::string Strings;
-    if (!ReadSection(File, Section, Bytes) ||
-        !ReadSection(File, Sections[Section.sh_link], Strings))
-      continue;
-    if (Section.sh_type == SHT_DYNAMIC) {
-      for (std::size_t At = 0; At + sizeof(Elf64_Dyn) <= Bytes.size(); At += sizeof(Elf64_Dyn)) {
-        Elf64_Dyn Entry{};
-        std::memcpy(&Entry, Bytes.data() + At, sizeof Entry);
-        if (Entry.d_tag == DT_NEEDED)
-          aNeeded.push_back(StringAt(Strings, Entry.d_un.d_val));
-      }
-    } else {
-      for (std::size_t At = 0; At + sizeof(Elf64_Sym) <= Bytes.size(); At += sizeof(Elf64_Sym)) {
-        Elf64_Sym Symbol{};
-        std::memcpy(&Symbol, Bytes.data() + At, sizeof Symbol);
-        if (Symbol.st_shndx == SHN_UNDEF && Symbol.st_name != 0)
-          aUndefined.push_back(StringAt(Strings, Symbol.st_name));
-      }
-    }
-  }
-  close(File);
-  return Ok;
-}
 
 // Where clang keeps one of its runtimes; empty when it is not there.
 std::string ClangRuntime(const std::string& aName) {
@@ -147,10 +84,11 @@ std::string WithUsers(const char* aName, const std::string& aOurs) {
 
 TSanitizerNeeds SanitizerNeeds(const std::string& aPath) {
   TSanitizerNeeds Needs;
-  std::vector<std::string> Needed;
-  std::vector<std::string> Undefined;
-  if (!ReadDynamic(aPath, Needed, Undefined))
+  TElfDynamic Dynamic;
+  if (!ReadElfDynamic(aPath, Dynamic))
     return Needs;
+  const std::vector<std::string>& Needed = Dynamic.Needed;
+  const std::vector<std::string>& Undefined = Dynamic.Undefined;
   std::vector<std::string> Later; // UBSan's runtime comes after the others
   for (const std::string& Name : Needed) {
     const unsigned Bit = GccRuntime(Name);

@@ -28,6 +28,17 @@ void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds);
 struct TPlannedMethod {
   TUnitTestBase* UnitTest;
   int Method;
+  // Chosen by its own name (INamedMethods): a test that its framework runs
+  // only by name (disabled, hidden, marked to skip) runs then.
+  bool Named = false;
+};
+
+// A run plan that tells which of its methods were chosen by their own name:
+// a filter that names them without a wildcard, a row of their own picked.
+class INamedMethods {
+public:
+  virtual ~INamedMethods() = default;
+  virtual bool Named(const TUnitTestBase& aUnitTest, int aMethodIndex) const = 0;
 };
 
 // Runs the methods of one kind's modules in a scenario's run: told the

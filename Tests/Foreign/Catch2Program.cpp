@@ -12,6 +12,11 @@
 
 TEST_CASE("Passes", "[basic]") {
   std::printf("printed by the test\n");
+  const bool Shuffled =
+      Catch::getCurrentContext().getConfig()->runOrder() == Catch::RunTests::InRandomOrder;
+  std::printf("seed %u\n", Shuffled ? Catch::rngSeed() : 0u);
+  const char* Setting = std::getenv("PROGRAM_SETTING");
+  std::printf("setting: %s\n", Setting != nullptr ? Setting : "(none)");
   CHECK(1 + 1 == 2);
 }
 
@@ -30,7 +35,7 @@ TEST_CASE("Throws other", "[basic]") {
 }
 
 TEST_CASE("Is hidden", "[.][basic]") {
-  FAIL("never runs");
+  FAIL("ran by its name");
 }
 
 TEST_CASE("Should fail and does", "[!shouldfail]") {

@@ -13,6 +13,11 @@
 TEST_SUITE("Basic") {
   TEST_CASE("Passes") {
     std::printf("printed by the test\n");
+    const doctest::ContextOptions* Options = doctest::getContextOptions();
+    std::printf("seed %u\n",
+                Options->order_by == doctest::String("rand") ? Options->rand_seed : 0u);
+    const char* Setting = std::getenv("PROGRAM_SETTING");
+    std::printf("setting: %s\n", Setting != nullptr ? Setting : "(none)");
     CHECK(1 + 1 == 2);
   }
 
@@ -31,7 +36,7 @@ TEST_SUITE("Basic") {
   }
 
   TEST_CASE("Is skipped" * doctest::skip()) {
-    FAIL("never runs");
+    FAIL("ran by its name");
   }
 
   TEST_CASE("Should fail and does" * doctest::should_fail()) {

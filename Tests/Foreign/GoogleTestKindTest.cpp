@@ -63,7 +63,7 @@ TEST(GoogleTestKind, EveryOutcomeIsTheFrameworksAndTheRunGoesOnPastFaults) {
       {"Basic.ThrowsStd", "EXCEPTION", "C++ exception with description \"boom std\""},
       {"Basic.ThrowsOther", "EXCEPTION", "Unknown C++ exception thrown in the test body."},
       {"Basic.Skips", "SKIPPED", "REPORT not today"},
-      {"Basic.DISABLED_IsOff", "SKIPPED", "does not run"},
+      {"Basic.DISABLED_IsOff", "SKIPPED", "runs only by name"},
       {"Basic.PrintsAFakeReport", "FAILURE", "REPORT event=TestEnd&passed=1"},
       {"Faults.Crashes", "EXCEPTION", "Test process ended by SIGSEGV"},
       {"Faults.Aborts", "EXCEPTION", "Test process ended by SIGABRT"},

@@ -12,6 +12,10 @@
 
 TEST(Basic, Passes) {
   std::printf("printed by the test\n");
+  std::printf("seed %d\n",
+              GTEST_FLAG_GET(shuffle) ? testing::UnitTest::GetInstance()->random_seed() : 0);
+  const char* Setting = std::getenv("PROGRAM_SETTING");
+  std::printf("setting: %s\n", Setting != nullptr ? Setting : "(none)");
   EXPECT_EQ(1 + 1, 2);
 }
 
@@ -33,7 +37,7 @@ TEST(Basic, Skips) {
 }
 
 TEST(Basic, DISABLED_IsOff) {
-  FAIL() << "never runs";
+  FAIL() << "ran by its name";
 }
 
 TEST(Basic, PrintsAFakeReport) {

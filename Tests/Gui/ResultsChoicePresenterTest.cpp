@@ -4,6 +4,7 @@
 // fake launcher: no editor ever starts), on the fixture's five scenarios.
 #include "ResultsPresenterFixture.h"
 
+#include "ChosenMethods.h"
 #include "ProgressPresenter.h"
 
 #include <QDir>
@@ -167,6 +168,14 @@ private slots:
     QVERIFY(!FUnitTests[3]->Enabled());
     for (TTestScenario* Each : FProject->Scenarios())
       QCOMPARE(Each->RunPlan(), nullptr);
+    // A method's own row names it (a test that its framework runs only by
+    // name runs then); one taken through its scenario's row does not.
+    const TChosenMethods Chosen = TChosenMethods::Selected(FPresenter->Rows(), {5, 0});
+    const TUnitTestBase& Mixed = *FPresenter->Rows()[3].UnitTest;
+    QCOMPARE(Chosen.Count(), 3);
+    QCOMPARE(std::make_pair(Chosen.Named(Mixed, 0), Chosen.Named(Mixed, 1)),
+             std::make_pair(false, true));
+    QVERIFY(!Chosen.Named(*FPresenter->Rows()[1].UnitTest, 0));
     // Nothing to run: no selection, an empty scenario, a scenario whose only
     // unit test is disabled.
     for (const std::vector<int>& Selected : {std::vector<int>{}, {9}, {10}}) {

@@ -101,23 +101,25 @@ TEST(RunSelectionFilter, GlobsListsAndNegativeParts) {
     const char* Pattern;
     // for TMath.TestAdd at @1.1, TMath.TestDiv at @1.2, TStack.TestPop at @2.1
     std::vector<bool> Passes;
+    // passes by its exact name or its position (a test run only by name runs)
+    std::vector<bool> Names;
   };
   const std::vector<TCase> Cases{
-      {"TMath.TestAdd", {true, false, false}},
-      {"*", {true, true, true}},
-      {"TMath.*:TStack.TestPop", {true, true, true}},
-      {"::TStack.*:", {false, false, true}},
-      {"*-TMath.TestDiv", {true, false, true}},
-      {"-*.TestPop", {true, true, false}},
-      {"TMath.*-*Add:*Div", {false, false, false}},
-      {"TNone.*", {false, false, false}},
+      {"TMath.TestAdd", {true, false, false}, {true, false, false}},
+      {"*", {true, true, true}, {false, false, false}},
+      {"TMath.*:TStack.TestPop", {true, true, true}, {false, false, true}},
+      {"::TStack.*:", {false, false, true}, {false, false, false}},
+      {"*-TMath.TestDiv", {true, false, true}, {false, false, false}},
+      {"-*.TestPop", {true, true, false}, {false, false, false}},
+      {"TMath.*-*Add:*Div", {false, false, false}, {false, false, false}},
+      {"TNone.*", {false, false, false}, {false, false, false}},
       // Positions: "@U.M" with whole numbers from 1; anything else is a glob.
-      {"@1.2", {false, true, false}},
-      {"@2.1:TMath.TestAdd", {true, false, true}},
-      {"*-@1.1", {false, true, true}},
-      {"@1", {false, false, false}},
-      {"@0.1:@1.0:@1.2x:@+1.1", {false, false, false}},
-      {"@*", {false, false, false}},
+      {"@1.2", {false, true, false}, {false, true, false}},
+      {"@2.1:TMath.TestAdd", {true, false, true}, {true, false, true}},
+      {"*-@1.1", {false, true, true}, {false, false, false}},
+      {"@1", {false, false, false}, {false, false, false}},
+      {"@0.1:@1.0:@1.2x:@+1.1", {false, false, false}, {false, false, false}},
+      {"@*", {false, false, false}, {false, false, false}},
   };
   for (const TCase& Case : Cases) {
     const TNameFilter Filter(Case.Pattern);
@@ -125,6 +127,11 @@ TEST(RunSelectionFilter, GlobsListsAndNegativeParts) {
                                  Filter.Passes("TMath.TestDiv", {1, 2}),
                                  Filter.Passes("TStack.TestPop", {2, 1})}),
               Case.Passes)
+        << Case.Pattern;
+    EXPECT_EQ((std::vector<bool>{Filter.Names("TMath.TestAdd", {1, 1}),
+                                 Filter.Names("TMath.TestDiv", {1, 2}),
+                                 Filter.Names("TStack.TestPop", {2, 1})}),
+              Case.Names)
         << Case.Pattern;
   }
 }

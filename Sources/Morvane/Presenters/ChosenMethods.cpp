@@ -59,10 +59,16 @@ TChosenMethods TChosenMethods::Selected(const std::vector<TResultRow>& aRows,
       if (Selected[I] || (ScenarioSelected && UnitTest->Enabled()))
         Result.ChooseAll(Scenario, UnitTest);
     } else if (Selected[I] && UnitTest != nullptr) {
-      Result.Choose(Scenario, UnitTest, MethodIndex(*UnitTest, Row.Method));
+      const int Method = MethodIndex(*UnitTest, Row.Method);
+      Result.Choose(Scenario, UnitTest, Method);
+      Result.FNamed.emplace(UnitTest, Method);
     }
   }
   return Result;
+}
+
+bool TChosenMethods::Named(const TUnitTestBase& aUnitTest, int aMethodIndex) const {
+  return FNamed.count({&aUnitTest, aMethodIndex}) != 0;
 }
 
 TChosenMethods TChosenMethods::Failed(const std::vector<TResultRow>& aRows) {

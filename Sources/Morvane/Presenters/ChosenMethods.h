@@ -4,14 +4,17 @@
 #pragma once
 
 #include "ResultRows.h"
+#include "TestKind.h"
 #include "UnitTestBase.h"
 
 #include <map>
+#include <set>
 #include <vector>
 
 namespace Kalvoro {
 
-class TChosenMethods : public TRunPlan {
+// A method picked by its own row counts as chosen by name (TestKind.h).
+class TChosenMethods : public TRunPlan, public INamedMethods {
 public:
   // The methods of the selected rows (flat indexes into aRows): a scenario
   // row takes its enabled unit tests, a unit-test row all of its methods, a
@@ -34,12 +37,14 @@ public:
   // The run keeps the list order.
   void OrderUnitTests(const TTestScenario& /*aScenario*/, std::vector<int>& /*aOrder*/) override {}
   void OrderMethods(const TUnitTestBase& /*aUnitTest*/, std::vector<int>& /*aOrder*/) override {}
+  bool Named(const TUnitTestBase& aUnitTest, int aMethodIndex) const override;
 
 private:
   void Choose(TTestScenario* aScenario, TUnitTestBase* aUnitTest, int aMethodIndex);
   void ChooseAll(TTestScenario* aScenario, TUnitTestBase* aUnitTest);
 
   std::map<const TUnitTestBase*, std::vector<bool>> FMethods;
+  std::set<std::pair<const TUnitTestBase*, int>> FNamed;
   std::vector<TTestScenario*> FScenarios;
   int FCount = 0;
 };

@@ -18,6 +18,9 @@ public:
                                         std::vector<const TForeignTest*>& aBatch) const override;
   // The report trims the names it shows.
   std::string ReportedName(const std::string& aName) const override;
+  std::vector<std::string> ShuffleArguments(std::uint64_t aSeed) const override {
+    return {"--order", "rand", "--rng-seed", std::to_string(aSeed)};
+  }
   std::string MarkedText() const override { return "Hidden: a hidden test runs only by name"; }
 
   // aName as a line of a selection file: the characters that the name filter

@@ -2,6 +2,7 @@
 
 #include "XmlReader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -73,6 +74,10 @@ TDoctestKind::RunArguments(const std::vector<const TForeignTest*>& aTests, bool 
     aBatch.push_back(Test);
   }
   Arguments.push_back(Filter);
+  // A test marked to skip runs only when named: then it must not be skipped.
+  if (std::any_of(aBatch.begin(), aBatch.end(),
+                  [](const TForeignTest* aTest) { return aTest->Marked; }))
+    Arguments.push_back("--dt-no-skip=true");
   return Arguments;
 }
 

@@ -18,7 +18,12 @@ public:
   std::vector<std::string> RunArguments(const std::vector<const TForeignTest*>& aTests, bool aAll,
                                         const std::string& aScratch,
                                         std::vector<const TForeignTest*>& aBatch) const override;
-  std::string MarkedText() const override { return "Skipped: the test is marked to skip"; }
+  std::vector<std::string> ShuffleArguments(std::uint64_t aSeed) const override {
+    return {"--dt-order-by=rand", "--dt-rand-seed=" + std::to_string(aSeed)};
+  }
+  std::string MarkedText() const override {
+    return "Skipped: the test is marked to skip and runs only by name";
+  }
 
   // aName as one name of the test-case filter.
   static std::string EscapedName(const std::string& aName);

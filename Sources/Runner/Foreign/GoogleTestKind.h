@@ -7,6 +7,9 @@
 
 #include "TestKind.h"
 
+#include <string>
+#include <vector>
+
 namespace Kalvoro {
 
 class TGoogleTestKind final : public ITestKind {
@@ -24,12 +27,18 @@ public:
   static std::string FilterName(const std::string& aSuite, const std::string& aTest) {
     return aSuite + "." + aTest;
   }
-  // A DISABLED_ test (or suite) is listed but never run: it ends skipped.
+  // A DISABLED_ test (or suite) is listed and runs only by name.
   static bool Disabled(const std::string& aSuite, const std::string& aTest) {
     return aSuite.starts_with("DISABLED_") || aTest.starts_with("DISABLED_");
   }
 
 private:
+  // Runs the program's listing: its JSON report; refuses the module where
+  // the program fails.
+  std::string RunListing(TModule& aModule) const;
+  // The unit tests of a JSON listing; raises EJson where it cannot be read.
+  static std::vector<TUnitTestBase*> ReadListing(TModule& aModule, const std::string& aReport);
+
   double FTimeLimit = 10.0;
 };
 

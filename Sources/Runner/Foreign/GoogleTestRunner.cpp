@@ -66,8 +66,17 @@ void TGoogleTestRunner::Begin(TTestScenario& aScenario, const std::vector<TPlann
   End(false);
   FScenario = &aScenario;
   FStop = false;
-  for (const TPlannedMethod& Planned : aPlan)
-    FPlanned[Planned.UnitTest->Module()].push_back(TestName(*Planned.UnitTest, Planned.Method));
+  for (const TPlannedMethod& Planned : aPlan) {
+    const std::string Test = TestName(*Planned.UnitTest, Planned.Method);
+    FPlanned[Planned.UnitTest->Module()].push_back(Test);
+    if (Planned.Named && Disabled(Test))
+      FNamedDisabled.emplace(Planned.UnitTest->Module(), Test);
+  }
+}
+
+bool TGoogleTestRunner::Disabled(const std::string& aTest) {
+  const auto Dot = aTest.find('.');
+  return TGoogleTestKind::Disabled(aTest.substr(0, Dot), aTest.substr(Dot + 1));
 }
 
 void TGoogleTestRunner::End(bool) {
@@ -78,6 +87,7 @@ void TGoogleTestRunner::End(bool) {
   FFlagFile.clear();
   FRunning = nullptr;
   FPlanned.clear();
+  FNamedDisabled.clear();
   FOutcomes.clear();
   FScenario = nullptr;
 }
@@ -92,11 +102,10 @@ void TGoogleTestRunner::StopNow() {
 
 void TGoogleTestRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   const std::string Test = TestName(aUnitTest, aMethodIndex);
-  if (TGoogleTestKind::Disabled(aUnitTest.Name(),
-                                aUnitTest.Methods().GetItem(aMethodIndex)->Name())) {
+  if (Disabled(Test) && FNamedDisabled.count({aUnitTest.Module(), Test}) == 0) {
     TMethodEvents Events(aUnitTest, aMethodIndex);
     Events.Start();
-    Events.Skip("Disabled: a DISABLED_ test does not run");
+    Events.Skip("Disabled: a DISABLED_ test runs only by name");
     Events.Finish();
     return;
   }
@@ -132,11 +141,15 @@ void TGoogleTestRunner::RunUntilSettled(const TModule* aModule, const std::strin
 
 void TGoogleTestRunner::StartProgram(const TModule* aModule) {
   std::string Filter;
+  bool RunsDisabled = false;
   for (const std::string& Test : FPlanned[aModule]) {
-    const auto Dot = Test.find('.');
-    if (FOutcomes[aModule][Test].Ended ||
-        TGoogleTestKind::Disabled(Test.substr(0, Dot), Test.substr(Dot + 1)))
+    if (FOutcomes[aModule][Test].Ended)
       continue;
+    if (Disabled(Test)) {
+      if (FNamedDisabled.count({aModule, Test}) == 0)
+        continue;
+      RunsDisabled = true;
+    }
     Filter += (Filter.empty() ? "" : ":") + Test;
   }
   // The selection goes in a flag file: a long one exceeds what an argument
@@ -147,7 +160,8 @@ void TGoogleTestRunner::StartProgram(const TModule* aModule) {
     throw Exception("Unable to write the test program's selection");
   close(File);
   FFlagFile = Path;
-  std::ofstream(Path) << "--gtest_filter=" << Filter << "\n";
+  std::ofstream(Path) << "--gtest_filter=" << Filter << "\n"
+                      << (RunsDisabled ? "--gtest_also_run_disabled_tests\n" : "");
   // A start that fails leaves no selection file and no listener behind.
   struct TUndo {
     TGoogleTestRunner& Runner;

@@ -14,6 +14,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ private:
 
   // The test that aMethod of aUnitTest stands for, and its outcome.
   static std::string TestName(const TUnitTestBase& aUnitTest, int aMethodIndex);
+  // Whether the test of that filter name is a DISABLED_ one.
+  static bool Disabled(const std::string& aTest);
   // Runs aModule's tests not run yet until aTest is settled.
   void RunUntilSettled(const TModule* aModule, const std::string& aTest);
   void StartProgram(const TModule* aModule);
@@ -62,6 +65,8 @@ private:
   std::optional<std::uint64_t> FShuffle;
   // Each module's tests of the plan, in run order.
   std::map<const TModule*, std::vector<std::string>> FPlanned;
+  // The DISABLED_ tests chosen by name: they run.
+  std::set<std::pair<const TModule*, std::string>> FNamedDisabled;
   std::map<const TModule*, std::map<std::string, TOutcome>> FOutcomes;
 
   // The program that runs now, and its state.

@@ -1,5 +1,7 @@
 #include "ProgramBytes.h"
 
+#include "FileIdentity.h"
+#include "ListingCache.h"
 #include "ModuleKind.h"
 
 #include <fcntl.h>
@@ -8,6 +10,10 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 namespace Kalvoro {
 
@@ -55,15 +61,7 @@ private:
   std::size_t FSize = 0;
 };
 
-} // namespace
-
-bool FileHoldsAny(const std::string& aPath, const std::vector<std::string_view>& aMarkers) {
-  return TMappedFile(aPath).HoldsAny(aMarkers);
-}
-
-TForeignFramework ForeignFrameworkOf(const std::string& aPath) {
-  if (ModuleKindOf(aPath) != TModuleKind::TestProgram)
-    return TForeignFramework::None;
+TForeignFramework ReadFramework(const std::string& aPath) {
   const TMappedFile File(aPath);
   const bool GoogleTest = File.HoldsAny(GoogleTestMarkers);
   const bool Catch2 = File.HoldsAny(Catch2Markers);
@@ -76,6 +74,42 @@ TForeignFramework ForeignFrameworkOf(const std::string& aPath) {
   if (Catch2)
     return TForeignFramework::Catch2;
   return Doctest ? TForeignFramework::Doctest : TForeignFramework::None;
+}
+
+} // namespace
+
+bool FileHoldsAny(const std::string& aPath, const std::vector<std::string_view>& aMarkers) {
+  return TMappedFile(aPath).HoldsAny(aMarkers);
+}
+
+TForeignFramework ForeignFrameworkOf(const std::string& aPath) {
+  if (ModuleKindOf(aPath) != TModuleKind::TestProgram)
+    return TForeignFramework::None;
+  // Each kind asks in turn, and a run asks again: a file is read once for
+  // as long as it stays the same file.
+  static std::mutex Lock;
+  static std::map<std::string, std::pair<TFileIdentity, TForeignFramework>> Known;
+  const TFileIdentity Identity = FileIdentityOf(aPath);
+  {
+    const std::lock_guard<std::mutex> Hold(Lock);
+    const auto Found = Known.find(aPath);
+    if (Found != Known.end() && Found->second.first == Identity && Identity.Exists)
+      return Found->second.second;
+  }
+  // Kept on disk too, by the file's identity, for the next run.
+  TForeignFramework Framework = TForeignFramework::None;
+  const std::optional<std::string> Kept = TListingCache::Find(aPath, "framework");
+  if (Kept && Kept->size() == 1 && (*Kept)[0] >= '0' && (*Kept)[0] <= '4') {
+    Framework = static_cast<TForeignFramework>((*Kept)[0] - '0');
+  } else {
+    const std::string Stamp = TListingCache::Stamp(aPath);
+    Framework = ReadFramework(aPath);
+    TListingCache::Keep(aPath, "framework", Stamp,
+                        std::string(1, static_cast<char>('0' + static_cast<int>(Framework))));
+  }
+  const std::lock_guard<std::mutex> Hold(Lock);
+  Known[aPath] = {Identity, Framework};
+  return Framework;
 }
 
 } // namespace Kalvoro

@@ -36,9 +36,12 @@ void TXmlProgramRunner::Begin(TTestScenario& aScenario, const std::vector<TPlann
   FScenario = &aScenario;
   FStop = false;
   for (const TPlannedMethod& Planned : aPlan)
-    if (const TForeignTest* Test = FKind.TestOf(*Planned.UnitTest, Planned.Method))
-      if (!Test->Marked)
+    if (const TForeignTest* Test = FKind.TestOf(*Planned.UnitTest, Planned.Method)) {
+      if (Test->Marked && Planned.Named)
+        FNamed.insert(Test);
+      if (!Test->Marked || Planned.Named)
         FPlanned[Planned.UnitTest->Module()].push_back(Test);
+    }
 }
 
 void TXmlProgramRunner::End(bool) {
@@ -50,6 +53,7 @@ void TXmlProgramRunner::End(bool) {
   FRunning = nullptr;
   FPlanned.clear();
   FOutcomes.clear();
+  FNamed.clear();
   FScenario = nullptr;
 }
 
@@ -63,7 +67,7 @@ void TXmlProgramRunner::StopNow() {
 
 void TXmlProgramRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   const TForeignTest* Test = FKind.TestOf(aUnitTest, aMethodIndex);
-  if (Test == nullptr || Test->Marked) {
+  if (Test == nullptr || (Test->Marked && FNamed.count(Test) == 0)) {
     TMethodEvents Events(aUnitTest, aMethodIndex);
     Events.Start();
     if (Test == nullptr)
@@ -114,11 +118,18 @@ void TXmlProgramRunner::StartProgram(const TModule* aModule) {
   }
   // Every test selected: the program is told no names (matching names is
   // slow in some frameworks, and needless then).
-  const bool All = Remaining.size() == FKind.Unmarked(aModule);
+  const bool All = Remaining.size() == FKind.Unmarked(aModule) &&
+                   std::none_of(Remaining.begin(), Remaining.end(),
+                                [](const TForeignTest* aTest) { return aTest->Marked; });
   std::vector<const TForeignTest*> Batch;
-  TProgramStart Start;
-  Start.Path = aModule->LoadPath();
-  Start.Arguments = FKind.RunArguments(Remaining, All, FScratch, Batch);
+  TProgramStart Start =
+      ModuleProgramStart(*aModule, FKind.RunArguments(Remaining, All, FScratch, Batch), {});
+  // A shuffled run shuffles the program's own order too, by the framework's
+  // seed drawn from the run's number.
+  if (FShuffle) {
+    const std::vector<std::string> Shuffle = FKind.ShuffleArguments(*FShuffle % 99999 + 1);
+    Start.Arguments.insert(Start.Arguments.begin(), Shuffle.begin(), Shuffle.end());
+  }
   FBatch = std::set<const TForeignTest*>(Batch.begin(), Batch.end());
   FRunning = aModule;
   FReader = TXmlReader();

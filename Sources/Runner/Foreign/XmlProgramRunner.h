@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,6 +40,7 @@ public:
   void StopNow() override;
   bool StopRequested() const override { return FStop; }
   void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
+  void SetShuffle(std::optional<std::uint64_t> aNumber) override { FShuffle = aNumber; }
 
 private:
   // Runs aModule's tests not run yet until aTest has ended.
@@ -63,6 +65,8 @@ private:
   // Each module's tests of the plan, in run order, and their outcomes.
   std::map<const TModule*, std::vector<const TForeignTest*>> FPlanned;
   std::map<const TForeignTest*, TTestOutcome> FOutcomes;
+  std::set<const TForeignTest*> FNamed; // marked tests chosen by name: they run
+  std::optional<std::uint64_t> FShuffle;
 
   // The program that runs now, and its state.
   const TModule* FRunning = nullptr;

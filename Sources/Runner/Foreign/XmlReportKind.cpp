@@ -3,9 +3,12 @@
 #include "CrashGuard.h"
 #include "FrameworkProbe.h"
 #include "ListedUnitTest.h"
+#include "ListingCache.h"
 #include "TestProgram.h"
 #include "XmlProgramRunner.h"
 
+#include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 namespace Kalvoro {
@@ -42,13 +45,23 @@ bool TXmlReportKind::Recognises(const std::string& aPath) const {
 
 std::string TXmlReportKind::RunListing(TModule& aModule, const std::vector<std::string>& aArguments,
                                        std::string& aReport) const {
-  TProgramStart Start;
-  Start.Path = aModule.LoadPath();
-  Start.Arguments = aArguments;
+  // Kept as the output's length, the output and the report.
+  std::string What = TListingCache::What(aModule, Name());
+  for (const std::string& Argument : aArguments)
+    What += '\0' + Argument;
+  if (const std::optional<std::string> Kept = TListingCache::Find(aModule.LoadPath(), What)) {
+    const std::size_t Break = Kept->find('\n');
+    const std::size_t Size = std::strtoull(Kept->c_str(), nullptr, 10);
+    if (Break != std::string::npos && Break + 1 + Size <= Kept->size()) {
+      aReport = Kept->substr(Break + 1 + Size);
+      return Kept->substr(Break + 1, Size);
+    }
+  }
+  const std::string Stamp = TListingCache::Stamp(aModule.LoadPath());
   std::string Output;
   std::string Errors;
   try {
-    TTestProgram Program(Start);
+    TTestProgram Program(ModuleProgramStart(aModule, aArguments, {}));
     if (!Program.Finish(FTimeLimit, PollWait, Output, Errors, aReport))
       Refuse(aModule,
              "The test program did not list its tests within " + SecondsText(FTimeLimit) + " s");
@@ -62,6 +75,8 @@ std::string TXmlReportKind::RunListing(TModule& aModule, const std::vector<std::
   } catch (const std::exception& Error) {
     Refuse(aModule, Error.what());
   }
+  TListingCache::Keep(aModule.LoadPath(), What, Stamp,
+                      std::to_string(Output.size()) + '\n' + Output + aReport);
   return Output;
 }
 

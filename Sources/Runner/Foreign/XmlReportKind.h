@@ -10,6 +10,7 @@
 #include "ProgramBytes.h"
 #include "TestKind.h"
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -23,7 +24,7 @@ struct TForeignTest {
   std::string Group; // the unit test it belongs to
   std::string File;
   unsigned Line = 0;
-  bool Marked = false; // hidden or marked to skip: listed, never run
+  bool Marked = false; // hidden or marked to skip: runs only by name
 };
 
 class TXmlReportKind : public ITestKind {
@@ -52,6 +53,8 @@ public:
                                                 std::vector<const TForeignTest*>& aBatch) const = 0;
   // The name under which the report shows a test of aName.
   virtual std::string ReportedName(const std::string& aName) const { return aName; }
+  // The arguments that shuffle the program's order by aSeed.
+  virtual std::vector<std::string> ShuffleArguments(std::uint64_t aSeed) const = 0;
   // Why a marked test ends skipped.
   virtual std::string MarkedText() const = 0;
 
