@@ -332,6 +332,16 @@ void CheckVersion(std::uint32_t aVersion) {
 // first, as they would at a program's end (their static destructors run and
 // coverage data is written); the runner bounds how long that may take.
 [[noreturn]] void EndNormally(TLoadedModules& aModules, int aCode) {
+  if (LeakCheck != nullptr) {
+    // The end of a program: the modules' static destructors and atexit
+    // handlers run with the modules still mapped, then LeakSanitizer's own
+    // check at exit, whose report the runner reads from standard error.
+    // An unloaded module would take with it what its globals still hold,
+    // which no leak of a program's end is.
+    std::fflush(nullptr);
+    EndDescendants();
+    std::exit(aCode);
+  }
   for (auto& [Path, Loaded] : aModules) {
     try {
       if (Loaded.Module)

@@ -142,6 +142,10 @@ bool THostProcess::Serves(const THostPlan& aPlan) const {
   if (!Runs(aPlan.Runtime))
     return false;
   const auto Loaded = FModules.find(aPlan.ModulePath);
+  // A host that reports leaks at its end holds the plan's file alone, so
+  // that the report belongs to that module.
+  if (aPlan.Runtime.ChecksLeaksAtEnd() && FModules.size() > (Loaded != FModules.end() ? 1u : 0u))
+    return false;
   return Loaded == FModules.end() || Loaded->second == aPlan.Module;
 }
 

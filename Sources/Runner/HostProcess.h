@@ -33,8 +33,9 @@ public:
 
   // Hands a host that sent Finished its next plan; false (nothing sent)
   // when it has loaded another file under the plan's module path, which the
-  // dynamic loader would hand back in place of the plan's, or runs with
-  // other sanitizer runtimes than the plan needs.
+  // dynamic loader would hand back in place of the plan's, runs with other
+  // sanitizer runtimes than the plan needs, or holds another module where
+  // the plan's runtime looks for leaks at the host's end.
   bool Serve(const THostPlan& aPlan);
   // Sends aPlan ahead to a host that still runs another plan, to run after
   // it; false (nothing sent) where Serve would refuse it or where the socket

@@ -40,6 +40,12 @@ void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
       break;
     case ptExitFinish:
       aMethod.Phase = TPhase::Done;
+      // The module's last method finishes after its host's end.
+      if (aMethod.EndsModule) {
+        aMethod.ExitHeld = true;
+        FPhaseStart = 0;
+        return;
+      }
       break;
     default:
       break;

@@ -190,6 +190,7 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
     return;
   }
   aRun.Sanitized = Plan.Runtime.Sanitizers != 0;
+  aRun.EndsWithHost = Plan.Runtime.ChecksLeaksAtEnd();
   FLookForReport = aRun.Sanitized;
   try {
     if (aPosition == 0 && !aExitOnly)
@@ -260,6 +261,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
       Method.HostStarted = false;
       continue;
     }
+    Method.EndsModule = Run.EndsWithHost && Position + 1 == Run.Entries.size();
     std::string Death;
     const TPumped Pumped = Pump(Run, Method, Death);
     if (Pumped == TPumped::Done)
@@ -304,6 +306,8 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     }
     break;
   }
+  if (Method.ExitHeld)
+    EndModuleHost(Run, Method);
   if (Method.Done || Method.Phase != TPhase::None)
     Run.EarlyDeaths = 0;
   Run.Next = Position + 1;

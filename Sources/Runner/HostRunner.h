@@ -107,9 +107,10 @@ private:
     std::size_t Last = 0;
     const TModule* Queued = nullptr; // whose plan its host was sent to run next
     bool HostFinishedOne = false;
-    int EarlyDeaths = 0;    // hosts in a row that ended before a method
-    bool Sanitized = false; // built with a sanitizer: its reports are looked for
-    std::string GiveUp;     // set: the remaining methods end with it
+    int EarlyDeaths = 0;       // hosts in a row that ended before a method
+    bool Sanitized = false;    // built with a sanitizer: its reports are looked for
+    bool EndsWithHost = false; // its host ends with it, looking for leaks
+    std::string GiveUp;        // set: the remaining methods end with it
   };
   struct TMethodRun {
     TUnitTestBase* UnitTest;
@@ -118,6 +119,8 @@ private:
     TPhase Phase = TPhase::None;
     bool Done = false;
     bool HostStarted = false; // the current host has sent something for it
+    bool EndsModule = false;  // its Exit finishes once the module's host ended
+    bool ExitHeld = false;    // its Exit's finish waits for that end
   };
   enum class TPumped : std::uint8_t { Done, Ended, Restart };
   // A method's output as kept: its head, its tail, and how long it was.
@@ -185,6 +188,13 @@ private:
   bool EndPhase(TMethodRun& aMethod, const std::string& aText);
   void FireProgress(TProgressType aType, const TMethodRun& aMethod, const std::string& aPhase);
   void FireException(TMethodRun& aMethod, const std::string& aPhase, const std::string& aText);
+  // Ends the host of aMethod's module, its last method, where the host's
+  // end looks for leaks: a report read from the end is an exception after
+  // the method (HostModuleEnd.cpp); then the method's Exit finishes.
+  void EndModuleHost(TModuleRun& aRun, TMethodRun& aMethod);
+  // Closes the host's channel and reads it to its end, or kills it at the
+  // deadline; what it wrote last goes to aMethod.
+  void AwaitModuleEnd(THostProcess& aHost, const TMethodRun& aMethod);
   // Fires the lines of the sanitizer's report that the method's standard
   // error holds, once, ahead of the exception that it ends the method with.
   void FireReport(const TMethodRun& aMethod);
@@ -194,6 +204,7 @@ private:
 
   static const std::string InitPhaseName;
   static const std::string ExitPhaseName;
+  static const std::string UnloadPhaseName;
 
   TWaitHook FWait;
   THostLister* FLister = nullptr;

@@ -47,6 +47,12 @@ struct THostRuntime {
   // ThreadSanitizer's runtime of gcc 12 maps its shadow memory at fixed
   // places, which the address randomisation of recent kernels may take.
   bool FixedAddresses() const { return !Preload.empty() && (Sanitizers & sbThread) != 0; }
+  // A preloaded runtime with LeakSanitizer looks for leaks at the host's
+  // end: such a host serves one module file and ends with it, so that what
+  // that check reports belongs to the module.
+  bool ChecksLeaksAtEnd() const {
+    return !Preload.empty() && (Sanitizers & (sbAddress | sbLeak)) != 0;
+  }
   bool operator==(const THostRuntime&) const = default;
 };
 

@@ -258,6 +258,11 @@ private slots:
                             << TResults{{"TestBefore", "SUCCESS"},
                                         {"TestFault", "EXCEPTION"},
                                         {"TestAfter", "SUCCESS"}};
+    // A leak that only the module's end leaves: after its last method.
+    QTest::newRow("SanitizedEndLeak")
+        << "SanitizedEndLeak" << QStringList{"TSanitized"} << 0
+        << TResults{
+               {"TestBefore", "SUCCESS"}, {"TestFault", "SUCCESS"}, {"TestAfter", "EXCEPTION"}};
     QTest::newRow("outliving thread")
         << "FaultOutlivingThread" << QStringList{"TOutlivingThread"} << 0
         << TResults{{"TestBefore", "SUCCESS"},  {"TestStartThread", "SUCCESS"},

@@ -1,7 +1,8 @@
 // A module built with a sanitizer: one faulty method between two good ones.
 // The fault, chosen by the build (KALVORO_SANITIZED_FAULT), is one that the
 // sanitizer reports and ends the process with: 1 a heap overflow, 2 a signed
-// overflow, 3 a data race, 4 a leak.
+// overflow, 3 a data race, 4 a leak, 5 a leak that only the module's end
+// leaves (its static destructor forgets memory that a global held); 0 none.
 #include "UnitTest.h"
 
 #include <climits>
@@ -22,6 +23,19 @@ namespace {
 }
 #endif
 
+#if KALVORO_SANITIZED_FAULT == 5
+// Held while the module is loaded, so no check between methods finds it;
+// the destructor forgets the blocks without freeing them.
+struct THeld {
+  int* volatile Blocks[8] = {};
+  ~THeld() {
+    for (int* volatile& Block : Blocks)
+      Block = nullptr;
+  }
+};
+THeld Held;
+#endif
+
 [[gnu::noinline]] void Fault() {
 #if KALVORO_SANITIZED_FAULT == 1
   // Written through a function of its own, where no size of the block is
@@ -34,18 +48,23 @@ namespace {
   volatile int Largest = INT_MAX;
   volatile int Sum = Largest + 1;
   (void)Sum;
+#elif KALVORO_SANITIZED_FAULT == 5
+  for (int* volatile& Block : Held.Blocks)
+    Block = new int[64];
 #elif KALVORO_SANITIZED_FAULT == 3
   static int Shared = 0;
   std::thread First([] { ++Shared; });
   std::thread Second([] { ++Shared; });
   First.join();
   Second.join();
-#else
+#elif KALVORO_SANITIZED_FAULT == 4
   // Several blocks: a stale copy of one pointer on the stack cannot hide them all.
   for (int Block = 0; Block < 8; ++Block) {
     int* volatile Lost = new int[64];
     Lost = nullptr;
   }
+#else
+  Good();
 #endif
 }
 
