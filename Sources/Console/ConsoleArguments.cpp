@@ -8,8 +8,68 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <optional>
+
+#include <sched.h>
 
 namespace Kalvoro {
+
+namespace {
+
+bool AllDigits(const std::string& aText) {
+  return !aText.empty() && std::all_of(aText.begin(), aText.end(),
+                                       [](unsigned char C) { return std::isdigit(C) != 0; });
+}
+
+// The processors this process may run on.
+int UsableProcessors() {
+  cpu_set_t Set;
+  CPU_ZERO(&Set);
+  if (sched_getaffinity(0, sizeof Set, &Set) != 0)
+    return 1;
+  return std::clamp(CPU_COUNT(&Set), 1, MaxJobs);
+}
+
+// -j [N], -jN, --jobs N, --jobs=N at aIndex: nullopt when it is none of
+// them; false with aError when its number is wrong.
+std::optional<bool> JobsOption(const std::vector<std::string>& aArguments, std::size_t& aIndex,
+                               TRunnerOptions& aOptions, std::string& aError) {
+  const std::string& Argument = aArguments[aIndex];
+  const bool Next = aIndex + 1 < aArguments.size();
+  std::string Given;
+  if (Argument == "-j") {
+    // Alone it takes the next argument only when that is a number.
+    if (!Next || !AllDigits(aArguments[aIndex + 1])) {
+      aOptions.Jobs = UsableProcessors();
+      return true;
+    }
+    Given = aArguments[++aIndex];
+  } else if (Argument.size() > 2 && Argument.compare(0, 2, "-j") == 0) {
+    Given = Argument.substr(2);
+  } else if (Argument == "--jobs") {
+    if (!Next) {
+      aError = "option --jobs needs a value";
+      return false;
+    }
+    Given = aArguments[++aIndex];
+  } else if (Argument.rfind("--jobs=", 0) == 0) {
+    Given = Argument.substr(7);
+  } else {
+    return std::nullopt;
+  }
+  int Jobs = 0;
+  const auto [End, Error] = std::from_chars(Given.data(), Given.data() + Given.size(), Jobs);
+  if (!AllDigits(Given) || Error != std::errc() || End != Given.data() + Given.size() || Jobs < 1 ||
+      Jobs > MaxJobs) {
+    aError = "option -j needs a whole number from 1 to " + std::to_string(MaxJobs) + ", not \"" +
+             Given + "\"";
+    return false;
+  }
+  aOptions.Jobs = Jobs;
+  return true;
+}
+
+} // namespace
 
 bool IsProjectPath(const std::string& aPath) {
   const std::size_t Dot = aPath.find_last_of('.');
@@ -66,6 +126,15 @@ Options:
   --in-process     run the tests inside the runner's own process
   --hosts          run the tests in hosts (the default), also for a project
                    whose options choose to run them in process
+  -j N, --jobs N   run N unit tests at once, each in a host of its own (-jN
+                   and --jobs=N too; -j alone: as many as the processors
+                   this process may use); the reports are those of the
+                   serial run of the same plan, times aside. 1 (the
+                   default) runs one at a time; in process there is only 1
+  --serial PATTERN never run a unit test beside another when one of its
+                   methods passes PATTERN (--filter's form), e.g.
+                   "TDatabaseTest.*:TPortTest.*"; for a project, instead of
+                   its Serial option
   --verbose, -v    print every log line instead of the error list
   --no-progress    no progress bar on a terminal
   --help, -h       show this text
@@ -119,7 +188,18 @@ the running phase ends as an exception ("Test process ended by SIGSEGV",
 "Test process exited with status 0", "Time limit of 1 s exceeded") and the
 next method runs in a fresh host. A project keeps its choice in the section
 [Kalvoro/Options] of its file: Hosts=0 runs it in process, TimeLimit=N gives
-each Init, method and Exit N whole seconds (0: no limit).
+each Init, method and Exit N whole seconds (0: no limit), Jobs=N runs N unit
+tests at once and Serial=PATTERN keeps those it names apart, as -j and
+--serial do.
+
+Parallel runs (-j N): a unit test's methods run in one host in their order;
+the unit tests after the one being reported run ahead in other hosts and
+wait, kept, until the run comes to them, so the log, the error list, the
+summary and JUnit are those of the serial run (the same seed, the same
+repeat), but for times. A unit test that relies on state left in the process
+by an earlier one sees a process of its own: name it with --serial, or run
+with -j 1. Ctrl+C lets the running methods end and starts no more; a second
+one ends them.
 
 Exit codes:
   0  every method that was to run reported its result, and every one
@@ -144,6 +224,14 @@ in a flood (more than 16 lines in 5 ms) do the rest wait for the next 5 ms.
 void ResolveRunOptions(TRunnerOptions& aOptions, const TProjectOptions* aProject) {
   const TProjectOptions Options = aProject != nullptr ? *aProject : TProjectOptions();
   aOptions.Hosts = aOptions.HostsGiven.value_or(Options.Hosts);
+  aOptions.Serial = aOptions.SerialGiven.value_or(Options.Serial);
+  if (aOptions.Jobs == 0)
+    aOptions.Jobs = Options.Jobs;
+  aOptions.JobsNote.clear();
+  if (!aOptions.Hosts && aOptions.Jobs > 1) {
+    aOptions.Jobs = 1;
+    aOptions.JobsNote = "The tests run in process, so one at a time";
+  }
   // --timeout takes only values above 0, so 0 means it was not given.
   if (aOptions.TimeLimit <= 0)
     aOptions.TimeLimit = Options.TimeLimit;
@@ -236,6 +324,14 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
         return false;
       }
       aOptions.ShuffleNumberGiven = true;
+    } else if (const std::optional<bool> Jobs = JobsOption(aArguments, Index, aOptions, aError)) {
+      if (!*Jobs)
+        return false;
+    } else if (Argument == "--serial") {
+      std::string Pattern;
+      if (!Value(Argument, Pattern))
+        return false;
+      aOptions.SerialGiven = Pattern;
     } else if (Argument == "--in-process" || Argument == "--hosts") {
       const bool Hosts = Argument == "--hosts";
       if (aOptions.HostsGiven.value_or(Hosts) != Hosts) {
@@ -275,6 +371,11 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
   }
   if (aOptions.Target.empty()) {
     aError = "no module or project file given";
+    return false;
+  }
+  if (aOptions.Jobs > 1 && aOptions.HostsGiven == false) {
+    aError = "option -j " + std::to_string(aOptions.Jobs) +
+             " needs hosts: --in-process runs one test at a time";
     return false;
   }
   return true;

@@ -157,6 +157,9 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   // Each module's methods run through its kind: a Kalvoro module's in hosts
   // (this process only reads what they report) or, in process, here.
   TKindRunner Kinds(!aOptions.Hosts);
+  Kinds.SetJobs(aOptions.Jobs, aOptions.Serial);
+  if (!aOptions.JobsNote.empty())
+    PrintError(aStreams, aOptions.JobsNote);
   const TRunStep RunStep = [&](TTestScenario& aScenario) { Kinds.Run(aScenario); };
   bool Stopped = true;
   int Interrupted = 0;

@@ -35,6 +35,14 @@ struct TRunnerOptions {
   std::optional<bool> HostsGiven;
   // Whether the tests run in hosts; settled by ResolveRunOptions.
   bool Hosts = true;
+  // Unit tests run at once ("-j N"); 0: not given, the project's (settled
+  // by ResolveRunOptions, with the reason when it runs them one at a time).
+  int Jobs = 0;
+  std::string JobsNote;
+  // Unit tests that never run beside another ("--serial PATTERN"); unset:
+  // the project's.
+  std::optional<std::string> SerialGiven;
+  std::string Serial;
   std::string Filter; // "POSITIVE[-NEGATIVE]" over "TUnitTest.Method"; empty: all
   std::string Shard;  // "INDEX/COUNT"; empty: the environment's, or all
   int Repeat = 0;     // runs of the selection; 0: not given (one, or no limit

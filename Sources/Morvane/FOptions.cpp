@@ -1,6 +1,7 @@
 #include "FOptions.h"
 
 #include "Dialogs.h"
+#include "Project.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace Kalvoro {
@@ -43,9 +45,25 @@ bool ShowOptionsDialog(IDialogs& aDialogs, TOptionsFields& aFields, QWidget* aPa
   LimitLabel->setAccessibleName(LimitLabel->text());
   LimitLabel->setBuddy(Limit);
 
+  auto* Jobs = new QSpinBox(&Dialog);
+  Jobs->setObjectName(QStringLiteral("spnJobs"));
+  Jobs->setAccessibleName(QStringLiteral("Tests run at once"));
+  Jobs->setAccessibleDescription(
+      QStringLiteral("Unit tests that run side by side, each in a process of its own; the reports "
+                     "are those of a run one at a time"));
+  Jobs->setRange(1, MaxJobs);
+  Jobs->setValue(aFields.Jobs);
+  auto* JobsLabel = new QLabel(QStringLiteral("Tests run at once"), &Dialog);
+  JobsLabel->setAccessibleName(JobsLabel->text());
+  JobsLabel->setBuddy(Jobs);
+  // In process the tests run one at a time.
+  Jobs->setEnabled(aFields.Hosts);
+  QObject::connect(Hosts, &QCheckBox::toggled, Jobs, &QWidget::setEnabled);
+
   auto* Form = new QFormLayout;
   Form->addRow(Hosts);
   Form->addRow(LimitLabel, LimitRow);
+  Form->addRow(JobsLabel, Jobs);
   auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &Dialog);
   Buttons->setObjectName(QStringLiteral("Buttons"));
   for (QAbstractButton* Button : Buttons->buttons())
@@ -60,6 +78,7 @@ bool ShowOptionsDialog(IDialogs& aDialogs, TOptionsFields& aFields, QWidget* aPa
     return false;
   aFields.Hosts = Hosts->isChecked();
   aFields.TimeLimit = Limit->text();
+  aFields.Jobs = Jobs->value();
   return true;
 }
 

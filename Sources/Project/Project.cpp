@@ -279,6 +279,7 @@ void TProject::SetFileName(std::string aFileName) {
 
 void TProject::SetOptions(const TProjectOptions& aOptions) {
   KALVORO_ASSERT(aOptions.TimeLimit >= 0);
+  KALVORO_ASSERT(aOptions.Jobs >= 1);
   FOptions = aOptions;
   FModified = true;
 }

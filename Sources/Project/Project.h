@@ -137,6 +137,9 @@ private:
   std::string FSummaryFileName;
 };
 
+// The most unit tests that a run may have running at once.
+inline constexpr int MaxJobs = 256;
+
 // How the programs run the project's tests. Kept in the project file only
 // where a value differs from its default, so a file that never changed them
 // stays as it was.
@@ -145,6 +148,11 @@ struct TProjectOptions {
   bool Hosts = true;
   // Whole seconds that each Init, method and Exit may run; 0: no limit.
   int TimeLimit = 0;
+  // Unit tests that run at once, each in a host of its own (in hosts only).
+  int Jobs = 1;
+  // The unit tests that never run beside another, as a filter's pattern
+  // ("POSITIVE[-NEGATIVE]" over "TUnitTest.Method"); empty: none.
+  std::string Serial{};
 
   bool operator==(const TProjectOptions&) const = default;
 };

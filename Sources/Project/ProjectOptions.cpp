@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::string_view KeyHosts = "Hosts";
 constexpr std::string_view KeyTimeLimit = "TimeLimit";
+constexpr std::string_view KeyJobs = "Jobs";
+constexpr std::string_view KeySerial = "Serial";
 
 } // namespace
 
@@ -38,6 +40,17 @@ bool ReadProjectOptions(const TIniFile& aIni, TProjectOptions& aOptions, std::st
     else
       Defect(KeyTimeLimit, *Value, "is no whole number of seconds from 0; no time limit is set");
   }
+  if (const auto Value = aIni.Find(SectionOptions, KeyJobs)) {
+    const auto Number = ParseInteger(*Value);
+    if (Number && *Number >= 1 && *Number <= MaxJobs)
+      aOptions.Jobs = static_cast<int>(*Number);
+    else
+      Defect(KeyJobs, *Value,
+             "is no whole number from 1 to " + std::to_string(MaxJobs) +
+                 "; tests run one at a time");
+  }
+  if (const auto Value = aIni.Find(SectionOptions, KeySerial))
+    aOptions.Serial = *Value;
   if (Defects.empty())
     return true;
   aReport += "The following error occurred when reading the section [" +
@@ -51,6 +64,10 @@ void WriteProjectOptions(TIniFile& aIni, const TProjectOptions& aOptions) {
     aIni.WriteBool(SectionOptions, KeyHosts, aOptions.Hosts);
   if (aOptions.TimeLimit != Defaults.TimeLimit)
     aIni.WriteInteger(SectionOptions, KeyTimeLimit, aOptions.TimeLimit);
+  if (aOptions.Jobs != Defaults.Jobs)
+    aIni.WriteInteger(SectionOptions, KeyJobs, aOptions.Jobs);
+  if (aOptions.Serial != Defaults.Serial)
+    aIni.WriteString(SectionOptions, KeySerial, aOptions.Serial);
 }
 
 } // namespace Kalvoro

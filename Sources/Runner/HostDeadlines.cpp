@@ -7,8 +7,9 @@
 // - a running phase: its time limit plus the grace (the host's own limit
 //   should have ended it);
 // - after an interruption was passed on to the host: a few seconds, or a
-//   second signal, as Morvane's second Stop, so that a test that ignores the
-//   signal or stopped itself still lets the run end and write its reports.
+//   second signal, as Morvane's second Stop (with several jobs the first
+//   signal is a stop: the running methods get those seconds to end), so that a test that ignores
+//   the signal or stopped itself still lets the run end and write its reports.
 #include "HostRunner.h"
 
 #include "CrashGuard.h"
@@ -55,6 +56,16 @@ void THostRunner::AwaitStart(bool aProcess) {
                : "Module did not start within " + SecondsText(Limit) + " s in the test process";
 }
 
+std::string THostRunner::GraceOverText() const {
+  return std::string("Interrupted (") + InterruptSignalName(FForwarded) +
+         "): the test process did not end within " + SecondsText(FInterruptGrace) + " s";
+}
+
+bool THostRunner::GraceOver() const {
+  return FForwarded != 0 &&
+         Now() >= FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9);
+}
+
 int THostRunner::WaitMilliseconds(std::string& aDeath) {
   const std::int64_t Time = Now();
   int Wait = -1;
@@ -68,8 +79,7 @@ int THostRunner::WaitMilliseconds(std::string& aDeath) {
     }
     const int Grace = Left(FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9), Time);
     if (Grace == 0) {
-      aDeath = Interrupted + ": the test process did not end within " +
-               SecondsText(FInterruptGrace) + " s";
+      aDeath = GraceOverText();
       return 0;
     }
     Nearest(Grace);

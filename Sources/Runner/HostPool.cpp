@@ -41,10 +41,11 @@ std::unique_ptr<THostProcess> THostRunner::IdleHost(const THostPlan& aPlan) {
 }
 
 void THostRunner::QueueNext(TModuleRun& aRun) {
-  if (!aRun.Host || FStop || FForwarded != 0 || InterruptSignal() != 0 ||
+  // With several jobs the next unit tests run ahead in hosts of their own.
+  if (FJobs > 1 || !aRun.Host || FStop || FForwarded != 0 || InterruptSignal() != 0 ||
       aRun.Rank + 1 >= FOrder.size())
     return;
-  const TModule* Module = FOrder[aRun.Rank + 1];
+  const void* const Module = FOrder[aRun.Rank + 1];
   const TModuleRun& Next = FModules[Module];
   // Only aRun's host can have been sent it: the plan of a module goes ahead
   // only to the host of the module just before it.
@@ -56,7 +57,7 @@ void THostRunner::QueueNext(TModuleRun& aRun) {
 }
 
 std::unique_ptr<THostProcess> THostRunner::QueuedHost(const TModuleRun& aRun) {
-  if (aRun.Rank == 0 || aRun.Rank >= FOrder.size())
+  if (FJobs > 1 || aRun.Rank == 0 || aRun.Rank >= FOrder.size())
     return nullptr;
   TModuleRun& Before = FModules[FOrder[aRun.Rank - 1]];
   if (!Before.Host || Before.Queued != FOrder[aRun.Rank])

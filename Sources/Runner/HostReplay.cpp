@@ -132,19 +132,21 @@ void THostRunner::TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std
   // Passed on in pieces as it is read, and kept up to a bound: the output
   // never lies whole in this process.
   for (int Stream = 0; Stream < 2; ++Stream) {
-    std::FILE* Own = Stream == 0 ? stdout : stderr;
-    TKept* Kept = nullptr;
+    bool Shown = false;
     aHost.TakeOutput(Stream, Stream == 0 ? aOutput : aError, [&](std::string_view aPiece) {
-      std::fwrite(aPiece.data(), 1, aPiece.size(), Own);
-      if (Stream == 1 && FLookForReport)
-        FReport.Add(aPiece);
-      if (Kept == nullptr)
-        Kept = &FOutputs[aMethod.Method];
-      Kept->Add(aPiece);
+      ShowOutput(Stream, aMethod, aPiece);
+      Shown = true;
     });
-    if (Kept != nullptr)
-      std::fflush(Own);
+    if (Shown)
+      std::fflush(Stream == 0 ? stdout : stderr);
   }
+}
+
+void THostRunner::ShowOutput(int aStream, const TMethodRun& aMethod, std::string_view aPiece) {
+  std::fwrite(aPiece.data(), 1, aPiece.size(), aStream == 0 ? stdout : stderr);
+  if (aStream == 1 && FLookForReport)
+    FReport.Add(aPiece);
+  FOutputs[aMethod.Method].Add(aPiece);
 }
 
 void THostRunner::FireProgress(TProgressType aType, const TMethodRun& aMethod,

@@ -20,13 +20,6 @@
 
 namespace Kalvoro {
 
-namespace {
-
-// How often a waiting runner looks at a running host's ring, in ms.
-constexpr int RingLook = 2;
-
-} // namespace
-
 void PollWait(const std::vector<int>& aDescriptors, int aMilliseconds) {
   // A wait of 0 ms only lets a program's events through: there are none
   // here, and a poll per look at the ring would cost a system call for each
@@ -85,15 +78,19 @@ void THostRunner::Begin(TTestScenario& aScenario, const std::vector<TPlannedMeth
   FStalled = false;
   FOutputs.clear();
   FDropped = 0;
+  FReading = FNextAhead = 0;
+  FAhead.clear();
+  FEndsWithHost.clear();
   std::size_t Order = 0;
   for (const auto& [UnitTest, Method, Named] : aPlan) {
     const int Index =
         UnitTest->Module() != nullptr ? UnitTest->Module()->UnitTestList().IndexOf(UnitTest) : -1;
-    TModuleRun& Run = FModules[UnitTest->Module()];
+    const void* const Key = RunKey(*UnitTest);
+    TModuleRun& Run = FModules[Key];
     if (Run.Entries.empty()) {
       Run.Rank = FOrder.size();
       Run.First = Order;
-      FOrder.push_back(UnitTest->Module());
+      FOrder.push_back(Key);
     }
     Run.Last = Order++;
     Run.Entries.push_back({UnitTest, Index, Method});
@@ -105,6 +102,7 @@ void THostRunner::End(bool aCompleted) {
   // error every host ends with what it started.
   if (aCompleted)
     ReclaimHosts();
+  FAhead.clear();
   FModules.clear();
   FOrder.clear();
   FScenario = nullptr;
@@ -171,27 +169,49 @@ bool THostRunner::ListingChanged(const TModuleRun& aRun) const {
   return !ModuleFileIdentity(Module->LoadPath(), Now) || Now != *Listed;
 }
 
-void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly) {
+const void* THostRunner::RunKey(const TUnitTestBase& aUnitTest) const {
+  if (FJobs > 1 && !EndsWithItsHost(aUnitTest.Module()))
+    return &aUnitTest;
+  return aUnitTest.Module();
+}
+
+bool THostRunner::EndsWithItsHost(const TModule* aModule) const {
+  if (aModule == nullptr)
+    return false;
+  const auto Known = FEndsWithHost.find(aModule);
+  if (Known != FEndsWithHost.end())
+    return Known->second;
+  const THostRuntime Runtime =
+      FLister != nullptr ? FLister->Runtime(*aModule) : HostRuntimeFor(aModule->LoadPath());
+  return FEndsWithHost[aModule] = Runtime.ChecksLeaksAtEnd();
+}
+
+bool THostRunner::TakeHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly, bool& aFresh) {
   aRun.Host.reset();
+  aRun.Backlog.Clear();
   aRun.Queued = nullptr;
   aRun.HostFinishedOne = false;
+  aRun.Started = true;
+  aRun.PlanOver = false;
+  aRun.StopSent = false;
+  aRun.Broken.clear();
+  aRun.Killed.clear();
   THostPlan Plan;
   if (!MakePlan(aRun, aPosition, aExitOnly, Plan)) {
     aRun.GiveUp = "The unit test belongs to no loaded module";
-    return;
+    return false;
   }
   // A host would load another file than the one listed: its methods end.
   if (ListingChanged(aRun)) {
     aRun.GiveUp = ModuleFileChangedText;
-    return;
+    return false;
   }
   if (!Plan.Runtime.Refusal.empty()) {
     aRun.GiveUp = Plan.Runtime.Refusal;
-    return;
+    return false;
   }
   aRun.Sanitized = Plan.Runtime.Sanitizers != 0;
   aRun.EndsWithHost = Plan.Runtime.ChecksLeaksAtEnd();
-  FLookForReport = aRun.Sanitized;
   try {
     if (aPosition == 0 && !aExitOnly)
       aRun.Host = QueuedHost(aRun);
@@ -199,22 +219,33 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
       aRun.Host = IdleHost(Plan);
     if (!aRun.Host && FLister != nullptr)
       aRun.Host = FLister->TakeHost(Plan);
-    const bool Fresh = !aRun.Host;
-    if (Fresh) {
+    aFresh = !aRun.Host;
+    if (aFresh) {
       aRun.Host = std::make_unique<THostProcess>(Plan);
       ++FHostsStarted;
     }
-    // A new host has until its hello, then its plan until its first phase.
-    AwaitStart(Fresh);
     aRun.HostBase = aPosition;
-    QueueNext(aRun);
   } catch (const std::exception& Error) {
+    aRun.Host.reset();
     aRun.GiveUp = Error.what();
+    return false;
   }
+  return true;
+}
+
+void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly) {
+  bool Fresh = false;
+  if (!TakeHost(aRun, aPosition, aExitOnly, Fresh))
+    return;
+  FLookForReport = aRun.Sanitized;
+  // A new host has until its hello, then its plan until its first phase.
+  AwaitStart(Fresh);
+  QueueNext(aRun);
 }
 
 void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
-  TModuleRun& Run = FModules[aUnitTest.Module()];
+  TModuleRun& Run = FModules[RunKey(aUnitTest)];
+  FReading = Run.Rank;
   // The recorded plan makes the run ask in the planned order; should it ask
   // for another method, that one runs in a host of its own.
   std::size_t Position = Run.Entries.size();
@@ -223,9 +254,13 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
       Position = I;
       break;
     }
+  if (Run.Ahead)
+    TakeOver(Run);
   // A host that would first run methods the run skipped is not the one.
-  if (Position != Run.Next)
+  if (Position != Run.Next) {
     Run.Host.reset();
+    Run.Backlog.Clear();
+  }
   if (Position == Run.Entries.size()) {
     Run.Entries.push_back({&aUnitTest,
                            aUnitTest.Module() != nullptr
@@ -233,6 +268,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
                                : -1,
                            aMethodIndex});
   }
+  RunAhead(false);
   TMethodRun Method{&aUnitTest, aUnitTest.Methods().GetItem(aMethodIndex), Position};
   Method.Method->SetTestResult(tcrSuccess);
   FReport.Clear();
@@ -251,7 +287,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
       }
       break;
     }
-    if (!Run.Host) {
+    if (!Run.Host && Run.Backlog.Empty()) {
       // Once the run is interrupted no host starts: the method stays not run.
       if (InterruptSignal() != 0) {
         Method.Method->SetTestResult(tcrTodo);
@@ -269,6 +305,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     const bool Early = !Run.HostFinishedOne && !Method.HostStarted;
     const bool Stalled = FStalled;
     Run.Host.reset();
+    Run.Backlog.Clear();
     FPhaseStart = FStartBy = 0;
     FStalled = false;
     if (Pumped == TPumped::Restart) {
@@ -311,83 +348,6 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   if (Method.Done || Method.Phase != TPhase::None)
     Run.EarlyDeaths = 0;
   Run.Next = Position + 1;
-}
-
-THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath) {
-  // A second SIGINT or SIGTERM while the runner reads a host kills the host.
-  const TTakeSecondInterruption SecondSignal;
-  // The frames read before come first, the ring after them: a host that runs
-  // ahead waits in its ring, not in this process's memory.
-  bool Ended = false;
-  bool Look = true; // whether to look at the ring again before sleeping
-  for (;;) {
-    TPumped Result = TPumped::Done;
-    THostFrameView Frame{};
-    while (aRun.Host->Next(Frame)) {
-      Look = true;
-      if (!Handle(aRun, aMethod, Frame.Kind, Frame.Payload, Result, aDeath))
-        return Result;
-    }
-    if (Ended) {
-      if (!aRun.Host->HasEnded())
-        aRun.Host->AwaitEnd(1.0);
-      // What it wrote last (a sanitizer's report, say) belongs to the method.
-      TakeOutput(*aRun.Host, aMethod, UINT64_MAX, UINT64_MAX);
-      FReport.Finish();
-      // A sanitizer ends its host after its report: the report's first line
-      // says why.
-      aDeath = !FDeath.empty()   ? FDeath
-               : FReport.Found() ? FReport.Headline()
-                                 : aRun.Host->DeathText();
-      FDeath.clear();
-      return TPumped::Ended;
-    }
-    // SIGINT or SIGTERM to the runner goes on to the host's process group:
-    // the host ends its phase as the runner would in process.
-    if (const int Signal = InterruptSignal(); Signal != 0 && FForwarded == 0) {
-      FForwarded = Signal;
-      FForwardedAt = Now();
-      aRun.Host->Signal(Signal);
-    }
-    if (FStop && !FStopSent) {
-      FStopSent = true;
-      aRun.Host->SendStop();
-    }
-    if (FStopNow) {
-      FDeath = "Stopped by the user";
-      aRun.Host->Kill();
-      Ended = !aRun.Host->Receive();
-      continue;
-    }
-    int Wait = WaitMilliseconds(FDeath);
-    if (Wait == 0) {
-      aRun.Host->Kill();
-      Ended = !aRun.Host->Receive();
-      continue;
-    }
-    // The host publishes to its ring without waking this process unless the
-    // ring fills up: after frames the ring is looked at again at once (the
-    // wait only lets the program's events through), else every few
-    // milliseconds.
-    Wait = Look ? 0 : Wait < 0 ? RingLook : std::min(Wait, RingLook);
-    Look = false;
-    std::vector<int> Descriptors = aRun.Host->Descriptors();
-    if (FWake[0] >= 0)
-      Descriptors.push_back(FWake[0]);
-    Outside([&] { FWait(Descriptors, Wait); });
-    // A wake-up that a look without waiting left in the pipe ends the next
-    // wait at once, which drains it.
-    char Drain[64];
-    while (Wait > 0 && FWake[0] >= 0 && read(FWake[0], Drain, sizeof Drain) > 0) {
-    }
-    // A look without waiting takes the ring alone; the socket and the end
-    // are read before the next wait.
-    if (Wait == 0) {
-      aRun.Host->LookAtRing();
-      continue;
-    }
-    Ended = !aRun.Host->Receive();
-  }
 }
 
 } // namespace Kalvoro

@@ -14,8 +14,15 @@
 // process still reads; the
 // runner rebuilds each message and fires it through the scenario's own event
 // list, so that every handler sees what it sees in process.
+//
+// With several jobs (SetJobs) each unit test's methods are a plan of their
+// own, and the unit tests after the one being read run ahead in hosts of
+// their own, as many at once as the jobs allow (HostAhead.cpp); what they
+// send waits in their backlog until the run asks for their methods, so that
+// the messages fire in the run's order as in a serial run.
 #pragma once
 
+#include "HostBacklog.h"
 #include "SanitizerReport.h"
 #include "TestKind.h"
 #include "UnitTestBase.h"
@@ -35,6 +42,7 @@ class THostMessages;
 class THostProcess;
 struct THostPlan;
 struct THostMessage;
+struct THostFrameView;
 enum class THostFrame : std::uint8_t;
 
 // The runner of the Kalvoro kind in hosts (KalvoroKind.h).
@@ -89,6 +97,16 @@ public:
   // How many host processes this runner has started so far.
   int HostsStarted() const { return FHostsStarted; }
 
+  // How many unit tests may run at once, each in a host of its own (1: one
+  // host at a time, a module's methods in one plan). aSerial, when given,
+  // names the unit tests that never run beside another.
+  using TSerialTest = std::function<bool(const TUnitTestBase&)>;
+  void SetJobs(int aJobs, TSerialTest aSerial = {}) {
+    FJobs = aJobs < 1 ? 1 : aJobs;
+    FSerial = std::move(aSerial);
+  }
+  int Jobs() const { return FJobs; }
+
 private:
   enum class TPhase : std::uint8_t { None, Init, AfterInit, Method, AfterMethod, Exit, Done };
   struct TEntry {
@@ -96,7 +114,8 @@ private:
     int UnitTestIndex;
     int Method;
   };
-  // One module's part of the scenario run and its host.
+  // One module's part of the scenario run and its host; with several jobs,
+  // one unit test's.
   struct TModuleRun {
     std::vector<TEntry> Entries;
     std::unique_ptr<THostProcess> Host;
@@ -105,12 +124,22 @@ private:
     std::size_t Rank = 0;     // its place among the scenario's modules
     std::size_t First = 0;    // where its first and last entries come in the run
     std::size_t Last = 0;
-    const TModule* Queued = nullptr; // whose plan its host was sent to run next
+    const void* Queued = nullptr; // whose plan its host was sent to run next
     bool HostFinishedOne = false;
     int EarlyDeaths = 0;       // hosts in a row that ended before a method
     bool Sanitized = false;    // built with a sanitizer: its reports are looked for
     bool EndsWithHost = false; // its host ends with it, looking for leaks
     std::string GiveUp;        // set: the remaining methods end with it
+    // Running ahead of the run (HostAhead.cpp): what its host sent so far,
+    // and how its plan stands.
+    THostBacklog Backlog;
+    bool Started = false;  // a host was given its plan
+    bool Ahead = false;    // started ahead and not read by the run yet
+    bool Fresh = false;    // its host was started for it
+    bool PlanOver = false; // its host finished, retired or ended
+    bool StopSent = false;
+    std::string Broken; // what went wrong while reading it ahead
+    std::string Killed; // why the runner killed it ahead
   };
   struct TMethodRun {
     TUnitTestBase* UnitTest;
@@ -133,6 +162,32 @@ private:
 
   void Plan(TTestScenario& aScenario);
   void StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly);
+  // Gives aRun a host for its plan from aPosition (false: it gives up);
+  // aFresh tells whether one was started for it.
+  bool TakeHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly, bool& aFresh);
+  // The run that aUnitTest's methods belong to.
+  const void* RunKey(const TUnitTestBase& aUnitTest) const;
+  // Whether aModule's hosts look for leaks at their end: its unit tests
+  // then run in one host, one after another, whatever the jobs.
+  bool EndsWithItsHost(const TModule* aModule) const;
+  // Runs ahead (HostAhead.cpp): starts the unit tests after the one being
+  // read while the jobs allow, and reads what their hosts sent into their
+  // backlogs; aLook: the ring alone, without a system call.
+  void RunAhead(bool aLook);
+  void StartAhead(TModuleRun& aRun);
+  void ReadAhead(TModuleRun& aRun, bool aLook);
+  // Passes a stop, or a kill, on to the hosts that run ahead.
+  void StopAhead();
+  bool SerialRun(const TModuleRun& aRun) const;
+  // The run reads aRun now: its backlog first, then its host.
+  void TakeOver(TModuleRun& aRun);
+  void AddAheadDescriptors(std::vector<int>& aDescriptors) const;
+  // The next frame of aRun: its backlog's, then its host's. The output that
+  // was read ahead is shown here and handled (true with aKind none).
+  bool NextFrame(TModuleRun& aRun, const TMethodRun& aMethod, THostFrameView& aFrame, bool& aShown);
+  // Shows a piece of the test's output (aStream 0 or 1) and keeps it with
+  // aMethod.
+  void ShowOutput(int aStream, const TMethodRun& aMethod, std::string_view aPiece);
   // The plan of aRun's entries from aPosition; false when they belong to no
   // loaded module.
   bool MakePlan(const TModuleRun& aRun, std::size_t aPosition, bool aExitOnly,
@@ -182,6 +237,10 @@ private:
   // The milliseconds to the nearest deadline (< 0: none), or 0 once one has
   // passed, with aDeath the text that the host's kill gives.
   int WaitMilliseconds(std::string& aDeath);
+  // Whether the hosts' time to end after an interruption has passed, and
+  // the text of a host killed then.
+  bool GraceOver() const;
+  std::string GraceOverText() const;
   static std::int64_t Now();
   // Ends the phase that the host's death interrupted as an exception of it.
   // Returns true when the method's Exit is still to run.
@@ -209,8 +268,14 @@ private:
   TWaitHook FWait;
   THostLister* FLister = nullptr;
   TTestScenario* FScenario = nullptr;
-  std::map<const TModule*, TModuleRun> FModules;
-  std::vector<const TModule*> FOrder; // the modules in the order they begin to run
+  std::map<const void*, TModuleRun> FModules;
+  std::vector<const void*> FOrder; // the runs in the order they begin
+  int FJobs = 1;
+  mutable std::map<const TModule*, bool> FEndsWithHost;
+  TSerialTest FSerial;
+  std::size_t FReading = 0;        // the rank of the run being read
+  std::size_t FNextAhead = 0;      // the rank of the next run to start ahead
+  std::vector<TModuleRun*> FAhead; // the runs started ahead, not read yet
   std::map<const TUnitTestMethod*, TKept> FOutputs;
   TSanitizerReport FReport; // in the running method's standard error
   bool FLookForReport = false;

@@ -1,5 +1,6 @@
 #include "KindRunner.h"
 
+#include "HostRunner.h"
 #include "InProcessRunner.h"
 #include "KindLister.h"
 #include "RecordedPlan.h"
@@ -32,8 +33,24 @@ IKindRunner& TKindRunner::RunnerFor(const TModule* aModule) {
       FKalvoro = FLister->Kalvoro().MakeRunner(FWait);
     else
       FKalvoro = std::make_unique<THostRunner>(FWait);
+    if (auto* const Hosts = dynamic_cast<THostRunner*>(FKalvoro.get()); Hosts != nullptr) {
+      THostRunner::TSerialTest Serial;
+      if (!FSerial.empty())
+        Serial = [Filter = TNameFilter(FSerial)](const TUnitTestBase& aUnitTest) {
+          for (int I = 0; I < aUnitTest.Methods().Count(); ++I)
+            if (Filter.Passes(aUnitTest.Name() + "." + aUnitTest.Methods().GetItem(I)->Name()))
+              return true;
+          return false;
+        };
+      Hosts->SetJobs(FJobs, std::move(Serial));
+    }
   }
   return *FKalvoro;
+}
+
+void TKindRunner::SetJobs(int aJobs, const std::string& aSerial) {
+  FJobs = aJobs;
+  FSerial = aSerial;
 }
 
 void TKindRunner::Run(TTestScenario& aScenario, const std::function<void()>& aRun) {

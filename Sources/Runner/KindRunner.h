@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace Kalvoro {
@@ -36,6 +37,11 @@ public:
   void StopNow();
   bool StopRequested() const override { return FStop; }
   bool InProcess() const { return FInProcess; }
+  // How many unit tests of Kalvoro modules run at once in hosts (in process:
+  // one at a time), and the filter pattern ("POSITIVE[-NEGATIVE]") of those
+  // that never run beside another: a unit test one of whose methods it
+  // passes. Set before the first run.
+  void SetJobs(int aJobs, const std::string& aSerial = {});
 
   void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
   int DroppedMessages() const override;
@@ -50,6 +56,8 @@ private:
   TWaitHook FWait;
   TKindLister* FLister;
   bool FStop = false;
+  int FJobs = 1;
+  std::string FSerial;
   std::unique_ptr<IKindRunner> FKalvoro;
   std::map<const ITestKind*, std::unique_ptr<IKindRunner>> FOthers;
   std::map<const TModule*, IKindRunner*> FByModule; // of the scenario that runs

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -15,6 +16,13 @@
 using namespace ConsoleTest;
 
 namespace {
+
+// The processors this process may run on: what "-j" alone means.
+int UsableProcessors() {
+  cpu_set_t Set;
+  CPU_ZERO(&Set);
+  return sched_getaffinity(0, sizeof Set, &Set) == 0 ? CPU_COUNT(&Set) : 1;
+}
 
 // A project on the demo module, in its own folder; report files are named
 // relative to that folder.
@@ -182,9 +190,10 @@ TEST(ConsoleLoadCrash, ModuleCrashingWhileLoadingIsRefusedAndTheProgramGoesOn) {
   EXPECT_EQ(Opened.Project->Modules()[1]->State(), msLoadSuccess);
 }
 
-// Where the tests run and their time limit: an option on the command line
-// wins over the project's run options, which win over the defaults (hosts,
-// no limit); the project's time limit reaches the run.
+// Where the tests run, their time limit and how many run at once: an option
+// on the command line wins over the project's run options, which win over
+// the defaults (hosts, no limit, one at a time); in process they run one at
+// a time; the project's time limit reaches the run.
 TEST(ConsoleRunOptions, CommandLineWinsOverTheProjectsOptions) {
   struct TCase {
     std::vector<std::string> Given;
@@ -192,9 +201,35 @@ TEST(ConsoleRunOptions, CommandLineWinsOverTheProjectsOptions) {
     std::string Error;
     bool Hosts;
     double TimeLimit;
+    int Jobs = 1; // -1: the processors this process may use
+    std::string Serial{};
+    std::string Note{};
   };
   const std::string Exclusive = "options --in-process and --hosts exclude each other";
+  const std::string InProcess = "The tests run in process, so one at a time";
   const TCase Cases[] = {
+      {{"-j", "3"}, std::nullopt, "", true, 0, 3},
+      {{"-j3", "--serial", "TDb.*"}, std::nullopt, "", true, 0, 3, "TDb.*"},
+      {{"--jobs=2"}, std::nullopt, "", true, 0, 2},
+      {{"--jobs", "2", "--hosts"}, std::nullopt, "", true, 0, 2},
+      {{"-j", "--hosts"}, std::nullopt, "", true, 0, -1},
+      {{"-j"}, std::nullopt, "", true, 0, -1},
+      {{"-j0"}, std::nullopt, "option -j needs a whole number from 1 to 256, not \"0\"", true, 0},
+      {{"--jobs=x"},
+       std::nullopt,
+       "option -j needs a whole number from 1 to 256, not \"x\"",
+       true,
+       0},
+      {{"-j", "2", "--in-process"},
+       std::nullopt,
+       "option -j 2 needs hosts: --in-process runs one test at a time",
+       true,
+       0},
+      {{"--in-process", "-j1"}, std::nullopt, "", false, 0, 1},
+      {{}, TProjectOptions{true, 0, 4, "TDb.*"}, "", true, 0, 4, "TDb.*"},
+      {{"-j1", "--serial", "X.*"}, TProjectOptions{true, 0, 4, "TDb.*"}, "", true, 0, 1, "X.*"},
+      {{}, TProjectOptions{false, 0, 4}, "", false, 0, 1, "", InProcess},
+      {{"--in-process"}, TProjectOptions{true, 0, 4}, "", false, 0, 1, "", InProcess},
       {{}, std::nullopt, "", true, 0},
       {{"--in-process"}, std::nullopt, "", false, 0},
       {{"--hosts", "--timeout", "0.5"}, std::nullopt, "", true, 0.5},
@@ -218,6 +253,9 @@ TEST(ConsoleRunOptions, CommandLineWinsOverTheProjectsOptions) {
     ResolveRunOptions(Options, Case.Project ? &*Case.Project : nullptr);
     EXPECT_EQ(Options.Hosts, Case.Hosts);
     EXPECT_EQ(Options.TimeLimit, Case.TimeLimit);
+    EXPECT_EQ(Options.Jobs, Case.Jobs < 0 ? UsableProcessors() : Case.Jobs);
+    EXPECT_EQ(Options.Serial, Case.Serial);
+    EXPECT_EQ(Options.JobsNote, Case.Note);
   }
 
   // The project's whole seconds end a hanging method; --timeout replaces them.

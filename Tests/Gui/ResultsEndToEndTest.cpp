@@ -1,8 +1,8 @@
 // Start All in the manager's real main window against the console runner: a
 // project with failing, raising and crashing methods is run by both, in hosts
-// and in process, and the report files must be equal line for line, dates
-// and times aside. A second Start All right after the first gives the same
-// results again.
+// and in process (and the manager with two tests at once), and the report
+// files must be equal line for line, dates and times aside. A second Start All right after the
+// first gives the same results again.
 #include "GuiTestSupport.h"
 
 #include "Actions.h"
@@ -64,12 +64,15 @@ class TResultsEndToEndTest : public QObject {
 private slots:
   void StartAllWritesWhatTheConsoleRunnerWrites_data() {
     QTest::addColumn<bool>("Hosts");
-    QTest::newRow("in hosts") << true;
-    QTest::newRow("in process") << false;
+    QTest::addColumn<int>("Jobs"); // the manager's; the console runs one at a time
+    QTest::newRow("in hosts") << true << 1;
+    QTest::newRow("in process") << false << 1;
+    QTest::newRow("in hosts, 2 at once") << true << 2;
   }
 
   void StartAllWritesWhatTheConsoleRunnerWrites() {
     QFETCH(bool, Hosts);
+    QFETCH(int, Jobs);
     TFakeDialogs Dialogs;
     // The progress window is shown for real, as the desktop's dialogs show it.
     Dialogs.OnExecute = [](QDialog& aDialog) { return aDialog.exec(); };
@@ -78,7 +81,7 @@ private slots:
     QTemporaryDir ConsoleFolder;
     const QString ManagerProject = ManagerFolder.filePath(QStringLiteral("Run.kvr"));
     const QString ConsoleProject = ConsoleFolder.filePath(QStringLiteral("Run.kvr"));
-    WriteTextFile(ManagerProject, ProjectLines(Hosts));
+    WriteTextFile(ManagerProject, ProjectLines(Hosts, Jobs));
     WriteTextFile(ConsoleProject, ProjectLines(Hosts));
 
     QProcess Console;

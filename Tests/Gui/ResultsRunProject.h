@@ -18,7 +18,7 @@ inline const QStringList ReportFiles = {QStringLiteral("Summary.txt"), QStringLi
 // overflow, a crash in Init and in Exit). Report files are relative, so
 // each copy of the project writes beside itself. Both programs run it in
 // hosts, or with aHosts false in their own process.
-inline QStringList ProjectLines(bool aHosts = true) {
+inline QStringList ProjectLines(bool aHosts = true, int aJobs = 1) {
   const QString Demo = QStringLiteral(KALVORO_EXAMPLES_DIR "/Demo.so");
   const QString Crashes = QStringLiteral(KALVORO_TEST_MODULES_DIR "/Crashes.so");
   return {QStringLiteral("[Project]"),
@@ -57,7 +57,8 @@ inline QStringList ProjectLines(bool aHosts = true) {
           QStringLiteral("Assign2=TCrashInInit|Crashes|ENABLED"),
           QStringLiteral("Assign3=TCrashInExit|Crashes|ENABLED"),
           QStringLiteral("[Kalvoro/Options]"),
-          QStringLiteral("Hosts=") + (aHosts ? QLatin1Char('1') : QLatin1Char('0'))};
+          QStringLiteral("Hosts=") + (aHosts ? QLatin1Char('1') : QLatin1Char('0')),
+          QStringLiteral("Jobs=") + QString::number(aJobs)};
 }
 
 // A report file's lines with every date and time masked, and the process

@@ -12,30 +12,38 @@ using namespace HostsTest;
 
 TEST(HostReading, OutputPassesThroughWithoutTheRunnerHoldingIt) {
   TScratch Scratch;
-  const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/FaultOutputFlood.so", {},
-                             Scratch.Path(), "flood");
-  EXPECT_EQ(Run.Code, 1) << Run.Err;
-  // 64 MiB without a line break, whole and in its place.
-  const std::size_t First = Run.Out.find("<first>");
-  ASSERT_NE(First, std::string::npos);
-  const std::size_t Last = Run.Out.find("<last>", First);
-  ASSERT_NE(Last, std::string::npos);
-  EXPECT_EQ(Last - First - 7, std::size_t{64} << 20);
-  EXPECT_EQ(std::count(Run.Out.begin() + static_cast<std::ptrdiff_t>(First),
-                       Run.Out.begin() + static_cast<std::ptrdiff_t>(Last), 'x'),
-            std::ptrdiff_t{64} << 20);
-  // A file made 512 MiB long is no output: at most the rest of the last
-  // page that was written reads as zeros.
-  EXPECT_LT(std::count(Run.Out.begin(), Run.Out.end(), '\0'), 4096);
-  EXPECT_LT(Run.Out.find("<last>"), Run.Out.find("after the hole\n"));
-  EXPECT_LT(Run.Out.find("after the hole\n"), Run.Out.find("after the flood\n"));
-  EXPECT_TRUE(std::regex_search(Run.Summary, std::regex(R"(SUCCESS +TOutputFlood\.TestHole\r)")))
-      << Run.Summary;
-  // The runner never held the output: its memory stays within 16 MiB of
-  // that of a run that prints nothing, far below the 64 MiB.
   const TRun Quiet =
       RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/ReportA.so", {}, Scratch.Path(), "quiet");
-  EXPECT_LT(Run.PeakKiB, Quiet.PeakKiB + 16 * 1024);
+  // One job; two, where the flood runs ahead of the run and waits, kept.
+  // Both start before any output is read here: a process started from this
+  // one while it holds 64 MiB would count them.
+  const std::string Flood = std::string(KALVORO_TEST_MODULES_DIR) + "/FaultOutputFlood.so";
+  const pid_t Started[2] = {StartRunner(Flood, {}, Scratch.Path(), "flood1"),
+                            StartRunner(Flood, {"-j", "2"}, Scratch.Path(), "flood2")};
+  for (int Index = 0; Index < 2; ++Index) {
+    SCOPED_TRACE(Index == 0 ? "one job" : "two jobs");
+    const TRun Run = FinishRunner(Started[Index], Scratch.Path(), Index == 0 ? "flood1" : "flood2");
+    EXPECT_EQ(Run.Code, 1) << Run.Err;
+    // 64 MiB without a line break, whole and in its place.
+    const std::size_t First = Run.Out.find("<first>");
+    ASSERT_NE(First, std::string::npos);
+    const std::size_t Last = Run.Out.find("<last>", First);
+    ASSERT_NE(Last, std::string::npos);
+    EXPECT_EQ(Last - First - 7, std::size_t{64} << 20);
+    EXPECT_EQ(std::count(Run.Out.begin() + static_cast<std::ptrdiff_t>(First),
+                         Run.Out.begin() + static_cast<std::ptrdiff_t>(Last), 'x'),
+              std::ptrdiff_t{64} << 20);
+    // A file made 512 MiB long is no output: at most the rest of the last
+    // page that was written reads as zeros.
+    EXPECT_LT(std::count(Run.Out.begin(), Run.Out.end(), '\0'), 4096);
+    EXPECT_LT(Run.Out.find("<last>"), Run.Out.find("after the hole\n"));
+    EXPECT_LT(Run.Out.find("after the hole\n"), Run.Out.find("after the flood\n"));
+    EXPECT_TRUE(std::regex_search(Run.Summary, std::regex(R"(SUCCESS +TOutputFlood\.TestHole\r)")))
+        << Run.Summary;
+    // The runner never held the output: its memory stays within 16 MiB of
+    // that of a run that prints nothing, far below the 64 MiB.
+    EXPECT_LT(Run.PeakKiB, Quiet.PeakKiB + 16 * 1024);
+  }
 }
 
 TEST(HostReading, MessagesOfATestsThreadAfterItsMethodAreDroppedAndCountedInBothWays) {

@@ -232,9 +232,21 @@ TEST(ProjectFileTest, RunOptionsAreReadTolerantlyAndWrittenOnlyWhenNotDefault) {
     int TimeLimit;
     std::string Report;
     std::string Saved; // the section as saved again; empty: none
+    int Jobs = 1;
+    std::string Serial{};
   };
   const TCase Cases[] = {
       {"", true, 0, "", ""},
+      {"Jobs=4\nSerial=TDb*:TPort.*\n", true, 0, "", "Jobs=4\nSerial=TDb*:TPort.*\n", 4,
+       "TDb*:TPort.*"},
+      {"Jobs=1\nSerial=\n", true, 0, "", "", 1, ""},
+      {"Jobs=0\nTimeLimit=3\n", true, 3,
+       ReportHeader + "* Jobs=\"0\" is no whole number from 1 to 256; tests run one at a time.\r",
+       "TimeLimit=3\n"},
+      {"Jobs=257\n", true, 0,
+       ReportHeader + "* Jobs=\"257\" is no whole number from 1 to 256; tests run one at a "
+                      "time.\r",
+       ""},
       {"Hosts=0\nTimeLimit=5\n", false, 5, "", "Hosts=0\nTimeLimit=5\n"},
       {"timelimit=30\nhosts=1\n", true, 30, "", "TimeLimit=30\n"},
       {"Hosts=1\nTimeLimit=0\n", true, 0, "", ""},
@@ -272,7 +284,8 @@ TEST(ProjectFileTest, RunOptionsAreReadTolerantlyAndWrittenOnlyWhenNotDefault) {
     ASSERT_EQ(Load.Error, "");
     EXPECT_EQ(Load.Result, Case.Report.empty());
     EXPECT_EQ(Load.Report, Case.Report);
-    EXPECT_EQ(Load.Project->Options(), (TProjectOptions{Case.Hosts, Case.TimeLimit}));
+    EXPECT_EQ(Load.Project->Options(),
+              (TProjectOptions{Case.Hosts, Case.TimeLimit, Case.Jobs, Case.Serial}));
     EXPECT_EQ(Load.Project->Modules().Count(), 0);
     EXPECT_FALSE(Load.Project->Modified());
     Load.Project->SaveProject();

@@ -229,8 +229,9 @@ TEST(HostRunner, AMethodsOutputIsKeptByItsFirstAndLastPartsWithWhatWasLeftOut) {
     dup2(Own, STDOUT_FILENO);
     close(Own);
     close(Nowhere);
-    for (const TUnitTestMethod* Method : Module.UnitTestList().GetItem(0)->Methods())
-      Kept[Method->Name()] = Hosts.MethodOutput(*Method);
+    for (const TUnitTestBase* UnitTest : Module.UnitTestList())
+      for (const TUnitTestMethod* Method : UnitTest->Methods())
+        Kept[Method->Name()] = Hosts.MethodOutput(*Method);
   }
   Scenario.RemoveAllUnitTests();
   Module.UnloadModule();

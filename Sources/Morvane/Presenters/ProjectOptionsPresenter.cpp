@@ -4,6 +4,8 @@
 #include "Project.h"
 #include "Titles.h"
 
+#include <algorithm>
+
 namespace Kalvoro {
 
 std::optional<int> ParseTimeLimit(const QString& aText) {
@@ -23,13 +25,17 @@ std::optional<int> ParseTimeLimit(const QString& aText) {
 bool EditProjectOptions(TProject& aProject, IDialogs& aDialogs, const TOptionsDialog& aDialog) {
   const TProjectOptions& Current = aProject.Options();
   TOptionsFields Fields{Current.Hosts,
-                        Current.TimeLimit > 0 ? QString::number(Current.TimeLimit) : QString()};
+                        Current.TimeLimit > 0 ? QString::number(Current.TimeLimit) : QString(),
+                        Current.Jobs};
   for (;;) {
     if (!aDialog(Fields))
       return false;
     const std::optional<int> Limit = ParseTimeLimit(Fields.TimeLimit);
     if (Limit) {
-      const TProjectOptions Chosen{Fields.Hosts, *Limit};
+      TProjectOptions Chosen = aProject.Options();
+      Chosen.Hosts = Fields.Hosts;
+      Chosen.TimeLimit = *Limit;
+      Chosen.Jobs = std::clamp(Fields.Jobs, 1, MaxJobs);
       if (Chosen == aProject.Options())
         return false;
       aProject.SetOptions(Chosen);

@@ -18,6 +18,9 @@ struct TOptionsFields {
   bool Hosts = true;
   // "Time limit per phase": whole seconds as typed; empty for none.
   QString TimeLimit;
+  // "Tests run at once": unit tests in hosts of their own (1 to MaxJobs;
+  // in process they run one at a time whatever it says).
+  int Jobs = 1;
 
   bool operator==(const TOptionsFields&) const = default;
 };

@@ -241,6 +241,7 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
   // program with the user's project. In process, the listed modules load
   // here for the run and unload after.
   TKindRunner Kinds(!Options.Hosts, FWait ? FWait : TWaitHook(EventLoopWait));
+  Kinds.SetJobs(Options.Hosts ? Options.Jobs : 1, Options.Serial);
   const TRunStep Step = [&](TTestScenario& aScenario) {
     if (!Kinds.InProcess()) {
       if (FRunStep)

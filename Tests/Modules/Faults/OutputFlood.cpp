@@ -1,6 +1,7 @@
 // Standard output that a runner must pass on without holding it: 64 MiB
 // without a line break, then the output file made 512 MiB long by ftruncate
-// (a hole that nobody wrote) and a line after it.
+// (a hole that nobody wrote) and a line after it; a unit test before them
+// that takes a while, so that with two jobs they run ahead of the run.
 #include "UnitTest.h"
 
 #include <unistd.h>
@@ -19,6 +20,16 @@ void WriteAll(const std::string& aText) {
   }
 }
 } // namespace
+
+class TOutputFirst : public TUnitTest {
+public:
+  using TUnitTest::TUnitTest;
+  void Register() override { REGISTER_METHOD(TestAWhile); }
+  void TestAWhile() {
+    usleep(500 * 1000);
+    Check(true, "waited");
+  }
+};
 
 class TOutputFlood : public TUnitTest {
 public:
@@ -47,6 +58,7 @@ public:
   }
 };
 
+REGISTER_UNIT_TEST(TOutputFirst);
 REGISTER_UNIT_TEST(TOutputFlood);
 
 extern "C" KALVORO_EXPORT void Register() {}
