@@ -6,6 +6,7 @@
 // scenario runs.
 #pragma once
 
+#include "JUnitReport.h"
 #include "MessageEventList.h"
 #include "ResultRows.h"
 
@@ -36,6 +37,12 @@ public:
   void SetOutput(const TUnitTestMethod* aMethod, std::string aOutput);
   // Output is not kept when methods run in this process.
   void SetOutputCaptured(bool aValue) { FCaptured = aValue; }
+  // Where the times come from (as the JUnit report's; tests pin it).
+  void SetClock(TSteadyClock aClock) { FClock = std::move(aClock); }
+
+  // The method's time in its last run, from the start of its Init to the end
+  // of its Exit, in milliseconds; negative when it did not run.
+  double Milliseconds(const TUnitTestMethod* aMethod) const;
 
   // Where the method's first failed check of its last run stands (the file
   // as the check named it); false when none has a place.
@@ -60,7 +67,8 @@ private:
   TUnitTestBase* FUnitTest = nullptr;       // the unit test that runs
   const TUnitTestMethod* FMethod = nullptr; // the method whose phases run
   std::string FPhase;                       // "Init", "Method" or "Exit"
-  std::chrono::steady_clock::time_point FStarted;
+  TSteadyClock FClock = SteadyNow;
+  std::chrono::nanoseconds FStarted{};
   bool FCaptured = true;
 };
 

@@ -8,6 +8,7 @@
 #include "MemoOutput.h"
 #include "Paths.h"
 #include "Project.h"
+#include "ResultTimes.h"
 #include "RunnerCore.h"
 #include "Titles.h"
 
@@ -78,8 +79,14 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
 TResultsPresenter::~TResultsPresenter() = default;
 
 void TResultsPresenter::Activate(TProject* aProject) {
+  // Another project starts a session of its own: no times, details or marks
+  // of the last one.
+  if (aProject != FSessionProject) {
+    FMarks.Clear();
+    FDetails.Clear();
+  }
+  FSessionProject = aProject;
   FProject = aProject;
-  FDetails.Clear();
   RefreshTree();
   UpdateFileControls();
   ClearOutput();
@@ -102,8 +109,19 @@ void TResultsPresenter::RefreshTree() {
   if (FProject == nullptr)
     return;
   FRows = ResultRows(FProject->Scenarios());
+  FillDurations(FRows, [this](const TUnitTestMethod* aMethod) {
+    return aMethod->TestResult() == tcrTodo ? -1.0 : FDetails.Milliseconds(aMethod);
+  });
+  FMarks.Apply(FRows);
+  if (FSortedByDuration)
+    FRows = Kalvoro::SortedByDuration(FRows);
   UpdateHiddenRows();
   FView.RefreshTree();
+}
+
+void TResultsPresenter::ToggleDurationSort() {
+  FSortedByDuration = !FSortedByDuration;
+  RefreshTree();
 }
 
 TLinesPage& TResultsPresenter::Page(TResultPage aPage) const {
@@ -206,7 +224,8 @@ void TResultsPresenter::RunSelected() {
 void TResultsPresenter::RunFailed() {
   if (FProject == nullptr)
     return;
-  RunChosen(TChosenMethods::Failed(FRows));
+  // In the run order, also while the tree is sorted by duration.
+  RunChosen(TChosenMethods::Failed(ResultRows(FProject->Scenarios())));
 }
 
 void TResultsPresenter::RunChosen(TChosenMethods aPlan) {
@@ -287,9 +306,11 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
       RunAll(Step);
   } catch (...) {
     // The tree shows what ran before the error reaches the user.
+    FMarks.Record(FProject->Scenarios());
     RefreshTree();
     throw;
   }
+  FMarks.Record(FProject->Scenarios());
   RefreshTree();
   SaveReportFiles();
 }

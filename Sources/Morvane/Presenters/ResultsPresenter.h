@@ -8,6 +8,7 @@
 #include "Editor.h"
 #include "KindRunner.h"
 #include "MethodDetails.h"
+#include "ResultMarks.h"
 #include "ResultRows.h"
 #include "RowFilter.h"
 #include "RunnerCore.h"
@@ -90,6 +91,8 @@ public:
   void SetWholeRunStep(TWholeRunStep aStep) { FWholeRunStep = std::move(aStep); }
   // How the hosts wait for their processes (the event loop by default).
   void SetWaitHook(TWaitHook aWait) { FWait = std::move(aWait); }
+  // Where the methods' times come from (tests pin it).
+  void SetClock(TSteadyClock aClock) { FDetails.SetClock(std::move(aClock)); }
 
   // Keeps the project, rebuilds the rows, shows the file settings and empties
   // the pages. Showing the settings does not mark the project modified.
@@ -105,6 +108,11 @@ public:
   // Rebuilds the rows from the project's scenarios and has the view show them
   // (nothing without a project).
   void RefreshTree();
+
+  // A click on the Duration header: the first orders each level's rows
+  // slowest first, the next restores the run order, and so on.
+  void ToggleDurationSort();
+  bool SortedByDuration() const { return FSortedByDuration; }
 
   // The filter box: the text and the results shown (TResultToggle bits).
   void SetFilter(const QString& aText, unsigned aResults = rtAllResults);
@@ -177,11 +185,14 @@ private:
   IDialogs& FDialogs;
   IResultsView& FView;
   TProject* FProject = nullptr;
+  TProject* FSessionProject = nullptr; // the project of the times and marks
   TProgressStep FRunStep;
   TWholeRunStep FWholeRunStep;
   TWaitHook FWait;
   TCommandList FCommands;
   std::vector<TResultRow> FRows;
+  bool FSortedByDuration = false;
+  TResultMarks FMarks;
   QString FFilterText;
   unsigned FFilterResults = rtAllResults;
   std::vector<char> FHidden;
