@@ -15,9 +15,11 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusTipEvent>
@@ -47,6 +49,14 @@ void ShowRow(TTreeView& aTree, TTreeNode* aNode, const TResultRow& aRow) {
     aTree.SetSecondImageIndex(aNode, aRow.StatusImage);
   if (const QString Mark = MarkText(aRow.Mark); aNode->Description() != Mark)
     aTree.SetDescription(aNode, Mark);
+}
+
+const char* const RunAgainKey = "Results/RunAgainAfterRebuild";
+
+// The user's settings, not the project's, as the editor's.
+QSettings UserSettings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kalvoro"),
+                   QStringLiteral("Morvane"));
 }
 
 const char* const PageCaptions[] = {"Summary", "Log", "Errors"};
@@ -118,6 +128,25 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
     Open->setContext(Qt::WidgetShortcut);
     connect(Open, &QShortcut::activated, this, [this] { OpenFailure(CurrentRow()); });
   }
+  // Whether a reload of rebuilt modules runs the last run again: the user's
+  // choice for every project.
+  FRunAgain = new QCheckBox(QStringLiteral("Run again after a rebuild"), this);
+  FRunAgain->setObjectName(QStringLiteral("cbRunAgainAfterRebuild"));
+  FRunAgain->setAccessibleName(FRunAgain->text());
+  FRunAgain->setToolTip(QStringLiteral("Run the last run again once rebuilt modules are listed"));
+  FRunAgain->setAccessibleDescription(FRunAgain->toolTip());
+  FRunAgain->setChecked(UserSettings().value(QLatin1String(RunAgainKey), false).toBool());
+  FPresenter.SetRunAgainAfterRebuild(FRunAgain->isChecked());
+  // toggled: also a change over the accessibility bus.
+  connect(FRunAgain, &QCheckBox::toggled, this, [this](bool aChecked) {
+    FPresenter.SetRunAgainAfterRebuild(aChecked);
+    UserSettings().setValue(QLatin1String(RunAgainKey), aChecked);
+  });
+  // Over the tree: the results are of modules rebuilt since.
+  FOutOfDate = new QLabel(this);
+  FOutOfDate->setObjectName(QStringLiteral("OutOfDateLabel"));
+  FOutOfDate->setWordWrap(true);
+  FOutOfDate->hide();
   auto* TreeSplitter = new QSplitter(Qt::Vertical, this);
   TreeSplitter->setObjectName(QStringLiteral("TreeSplitter"));
   TreeSplitter->setChildrenCollapsible(false);
@@ -131,6 +160,8 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   TreeLayout->setContentsMargins(0, 0, 0, 0);
   TreeLayout->setSpacing(0);
   TreeLayout->addWidget(FFilter);
+  TreeLayout->addWidget(FRunAgain);
+  TreeLayout->addWidget(FOutOfDate);
   TreeLayout->addWidget(TreeSplitter, 1);
 
   FErrorTab = new QTabWidget(this);
@@ -256,6 +287,10 @@ void TResultsFrame::RefreshTree() {
 void TResultsFrame::ShowFilter() {
   FTree->SetHiddenRows(FPresenter.HiddenRows());
   ShowDetails();
+  const QString OutOfDate = FPresenter.OutOfDateText();
+  FOutOfDate->setText(OutOfDate);
+  FOutOfDate->setAccessibleName(OutOfDate);
+  FOutOfDate->setVisible(!OutOfDate.isEmpty());
 }
 
 void TResultsFrame::OpenFailure(int aRow) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -47,6 +48,10 @@ public:
   TTreeView* Tree() const { return FTree; }
   TFilterBar* Filter() const { return FFilter; }
   QPlainTextEdit* DetailsPane() const { return FDetails; }
+  // The "Run again after a rebuild" toggle, kept in the user's settings.
+  QCheckBox* RunAgainToggle() const { return FRunAgain; }
+  // Over the tree while the results are out of date; hidden otherwise.
+  QLabel* OutOfDateLabel() const { return FOutOfDate; }
   QMenu* PopupMenu() const { return FPopupMenu; }
   QTabWidget* ErrorTab() const { return FErrorTab; }
   TAction* Action(const QString& aName) const;
@@ -90,6 +95,8 @@ private:
   std::unique_ptr<TDesktopEditorLauncher> FEditor;
   TFilterBar* FFilter;
   QPlainTextEdit* FDetails;
+  QCheckBox* FRunAgain;
+  QLabel* FOutOfDate;
   QSplitter* FSplitter;
   QTabWidget* FErrorTab;
   std::array<TLinesView*, 3> FPageViews{};

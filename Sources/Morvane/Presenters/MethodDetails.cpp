@@ -116,6 +116,19 @@ void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustom
   }
 }
 
+void TMethodDetails::Rekey(const std::map<const TUnitTestMethod*, const TUnitTestMethod*>& aMoves) {
+  std::map<const TUnitTestMethod*, TRecord> Records;
+  std::map<const TUnitTestMethod*, std::string> Outputs;
+  for (const auto& [Old, New] : aMoves) {
+    if (const auto Found = FRecords.find(Old); Found != FRecords.end())
+      Records[New] = std::move(Found->second);
+    if (const auto Found = FOutputs.find(Old); Found != FOutputs.end())
+      Outputs[New] = std::move(Found->second);
+  }
+  FRecords = std::move(Records);
+  FOutputs = std::move(Outputs);
+}
+
 double TMethodDetails::Milliseconds(const TUnitTestMethod* aMethod) const {
   const auto Found = FRecords.find(aMethod);
   return Found == FRecords.end() ? -1 : Found->second.Milliseconds;

@@ -48,6 +48,10 @@ public:
   // as the check named it); false when none has a place.
   bool FailureLocation(const TUnitTestMethod* aMethod, QString& aFile, int& aLine) const;
 
+  // After a reload: the records of each method go to the method that stands
+  // for it now (aMoves, old to new); the others are dropped.
+  void Rekey(const std::map<const TUnitTestMethod*, const TUnitTestMethod*>& aMoves);
+
   // The lines the pane shows for the row (of aRows, at aRow).
   QStringList Lines(const std::vector<TResultRow>& aRows, int aRow) const;
 

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -114,6 +115,16 @@ public:
   void ToggleDurationSort();
   bool SortedByDuration() const { return FSortedByDuration; }
 
+  // A reload of rebuilt modules: KeepResults notes each method's result by
+  // its names before the modules go; RestoreResults gives them to the
+  // methods that stand for them after, and marks the results out of date
+  // until the next run. The project's: the view need not be active.
+  void KeepResults(const TProject& aProject);
+  void RestoreResults(const TProject& aProject);
+  bool OutOfDate() const { return FOutOfDate; }
+  // What the view says over the tree while the results are out of date.
+  QString OutOfDateText() const;
+
   // The filter box: the text and the results shown (TResultToggle bits).
   void SetFilter(const QString& aText, unsigned aResults = rtAllResults);
   const QString& FilterText() const { return FFilterText; }
@@ -161,6 +172,14 @@ public:
   // in one run over their scenarios; the methods left out show not run.
   void RunSelected();
   void RunFailed();
+  // Runs again what the last Start, Start All, Run Selected or Run Failed
+  // ran (after a reload of rebuilt modules): the same scenario, or the same
+  // rows by their names; does nothing before the first run.
+  void RepeatLastRun();
+  bool HasLastRun() const { return FLastRun != lrNone; }
+  // Whether a reload runs the last run again (the view's toggle).
+  void SetRunAgainAfterRebuild(bool aValue) { FRunAgain = aValue; }
+  bool RunAgainAfterRebuild() const { return FRunAgain; }
   // Selects the next (previous) shown failed method after (before) the
   // current row, going round the tree's end.
   void NextFailure(bool aForward = true);
@@ -192,6 +211,19 @@ private:
   TCommandList FCommands;
   std::vector<TResultRow> FRows;
   bool FSortedByDuration = false;
+  bool FOutOfDate = false;
+  // The last run by its command, and what it chose by names (a reload
+  // replaces the objects).
+  enum TLastRun { lrNone, lrStart, lrStartAll, lrSelected, lrFailed };
+  TLastRun FLastRun = lrNone;
+  std::string FLastScenario;
+  std::vector<std::string> FLastSelection;
+  bool FRunAgain = false;
+  struct TKeptResult {
+    const TUnitTestMethod* Method;
+    TUnitTestResult Result;
+  };
+  std::map<std::string, TKeptResult> FKept;
   TResultMarks FMarks;
   QString FFilterText;
   unsigned FFilterResults = rtAllResults;
