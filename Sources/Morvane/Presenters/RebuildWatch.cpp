@@ -42,6 +42,8 @@ void TRebuildWatch::SetProject(TProject* aProject) {
 }
 
 void TRebuildWatch::ModulesChanged() {
+  if (FReloading)
+    return;
   // Modules that are gone, or loaded again by hand, wait no more.
   const std::vector<TModule*> Now = Watched();
   const std::set<TModule*> Kept(Now.begin(), Now.end());
@@ -80,17 +82,24 @@ void TRebuildWatch::UpdateWatched() {
   // The folders too: a file deleted and made again, or renamed over, is a
   // new file that a watcher of the old one does not see.
   QStringList Paths;
-  for (const TModule* Module : Watched()) {
+  bool Started = false;
+  for (TModule* Module : Watched()) {
     if (QFileInfo::exists(PathOf(*Module)))
       Paths << PathOf(*Module);
     Paths << FolderOf(*Module);
+    if (!FQuiet && !FReloading && !FPending.contains(Module) && Changed(*Module)) {
+      FPending[Module] = TPending{};
+      Started = true;
+    }
   }
   Paths.removeDuplicates();
   FView.Watch(Paths);
+  if (Started)
+    FView.StartLooking();
 }
 
 void TRebuildWatch::PathChanged(const QString& aPath) {
-  if (FQuiet || FProject == nullptr)
+  if (FQuiet || FReloading || FProject == nullptr)
     return;
   const QString Changed = QFileInfo(aPath).absoluteFilePath();
   bool Started = false;
@@ -102,14 +111,14 @@ void TRebuildWatch::PathChanged(const QString& aPath) {
     FPending[Module] = TPending{};
     Started = true;
   }
-  // A file that went away and came back is watched again.
-  UpdateWatched();
   if (Started)
     FView.StartLooking();
+  // A file that went away and came back is watched again.
+  UpdateWatched();
 }
 
 void TRebuildWatch::Look() {
-  if (FProject == nullptr)
+  if (FProject == nullptr || FReloading)
     return;
   bool AllQuiet = true;
   for (auto& [Module, Pending] : FPending) {
@@ -124,6 +133,11 @@ void TRebuildWatch::Look() {
 }
 
 void TRebuildWatch::Reload() {
+  struct TReloading {
+    bool& Flag;
+    explicit TReloading(bool& aFlag) : Flag(aFlag) { Flag = true; }
+    ~TReloading() { Flag = false; }
+  } Reloading(FReloading);
   TReloadReport Report;
   if (FResults != nullptr)
     FResults->KeepResults(*FProject);
@@ -171,6 +185,7 @@ void TRebuildWatch::Reload() {
     Report.Status = (Report.Status.isEmpty() ? QString() : Report.Status + QStringLiteral(". ")) +
                     QStringLiteral("A rebuilt module does not list: ") +
                     Report.Errors.join(QStringLiteral("; "));
+  FReloading = false;
   UpdateWatched();
   FView.Reloaded(Report);
 }

@@ -54,8 +54,9 @@ public:
   void SetProject(TProject* aProject);
   // The results that a reload keeps out of date (not owned; may be null).
   void SetResults(TResultsPresenter* aResults) { FResults = aResults; }
-  // The modules were loaded, unloaded, added or removed: their files as
-  // listed now are the ones known, and the watched paths follow.
+  // The modules were loaded, unloaded, added or removed: the watched paths
+  // follow, and a module whose file is no longer the listed one waits to be
+  // listed again.
   void ModulesChanged();
 
   // The watcher's event for a file or a folder.
@@ -81,6 +82,8 @@ private:
   // Whether the file is no longer the one known for the module.
   bool Changed(const TModule& aModule) const;
   void Reload();
+  // Watches the modules' files and folders; files that changed before they
+  // were watched wait to be quiet as if an event had come.
   void UpdateWatched();
 
   IRebuildView& FView;
@@ -94,6 +97,9 @@ private:
   // reload, or changed by a run that a reload started.
   std::map<TModule*, TFileLook> FKnown;
   bool FQuiet = false;
+  // A reload lists in hosts while the event loop turns: meanwhile events and
+  // looks wait (the reload's end takes in what changed).
+  bool FReloading = false;
 };
 
 } // namespace Kalvoro
