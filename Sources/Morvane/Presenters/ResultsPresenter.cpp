@@ -178,10 +178,19 @@ void TResultsPresenter::KeepResults(const TProject& aProject) {
   for (const TTestScenario* Scenario : aProject.Scenarios())
     for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
       for (const TUnitTestMethod* Method : UnitTest->Methods())
-        FKept[MethodKey(*Scenario, *UnitTest, *Method)] = {Method, Method->TestResult()};
+        // A method that did not run has nothing to keep.
+        if (Method->TestResult() != tcrTodo)
+          FKept[MethodKey(*Scenario, *UnitTest, *Method)] = {Method, Method->TestResult()};
 }
 
 void TResultsPresenter::RestoreResults(const TProject& aProject) {
+  // Without results there is nothing out of date; the details of methods
+  // that are gone are dropped either way.
+  if (FKept.empty()) {
+    FDetails.Clear();
+    RefreshTree();
+    return;
+  }
   std::map<const TUnitTestMethod*, const TUnitTestMethod*> Moves;
   for (const TTestScenario* Scenario : aProject.Scenarios())
     for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())

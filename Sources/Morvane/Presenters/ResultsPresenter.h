@@ -118,7 +118,7 @@ public:
   // A reload of rebuilt modules: KeepResults notes each method's result by
   // its names before the modules go; RestoreResults gives them to the
   // methods that stand for them after, and marks the results out of date
-  // until the next run. The project's: the view need not be active.
+  // until the next run (when there were any). The project's: the view need not be active.
   void KeepResults(const TProject& aProject);
   void RestoreResults(const TProject& aProject);
   bool OutOfDate() const { return FOutOfDate; }
