@@ -321,6 +321,7 @@ QVariant TTreeModel::data(const QModelIndex& aIndex, int aRole) const {
     }
     return {};
   case Qt::AccessibleDescriptionRole:
+  case Qt::ToolTipRole:
     if (aIndex.column() == 0 && !Node->FDescription.isEmpty())
       return Node->FDescription;
     return {};

@@ -40,7 +40,8 @@ public:
   int Level() const;
 
   QString Text(int aColumn) const;
-  // What assistive technology reads besides the texts (empty: nothing).
+  // What assistive technology reads besides the texts, and the row's tool
+  // tip (empty: nothing).
   const QString& Description() const { return FDescription; }
   int ImageIndex() const { return FImageIndex; }
   int SecondImageIndex() const { return FSecondImageIndex; }

@@ -7,6 +7,7 @@
 #include "KindLister.h"
 #include "ListedIdentity.h"
 #include "ModuleLister.h"
+#include "ModuleRows.h"
 #include "Project.h"
 #include "RebuildWatch.h"
 #include "ResultsPresenter.h"
@@ -250,6 +251,10 @@ private slots:
     QCOMPARE(Failed.Errors.size(), 1);
     QVERIFY(Failed.Errors[0].startsWith(QLatin1String("m.so: ")));
     QVERIFY(Failed.Status.contains(Failed.Errors[0]));
+    // The module's row tells why.
+    const QString RowError = ModuleRows(FProject->Modules()).front().Error;
+    QVERIFY(!RowError.isEmpty());
+    QVERIFY2(Failed.Errors[0].contains(RowError), qPrintable(RowError));
     // More events and looks at the same file: no second report.
     FWatch->PathChanged(InFolder("m.so"));
     FWatch->PathChanged(FFolder->path());

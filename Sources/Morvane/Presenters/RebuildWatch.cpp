@@ -162,8 +162,13 @@ void TRebuildWatch::Reload() {
       Error = FirstLine(QString::fromStdString(Failure.what()));
     }
     if (Module->State() != msLoadSuccess) {
-      if (Error.isEmpty())
-        Error = FirstLine(QString::fromStdString(Module->LoaderError()));
+      // The loader's own reason says most; the error names the file.
+      if (const QString Reason = FirstLine(QString::fromStdString(Module->LoaderError()));
+          !Reason.isEmpty())
+        Error = Reason;
+      else
+        // The module's row tells it too.
+        Module->FailListing(msLoadFailed, Error.toStdString());
       FFailed.insert(Module);
       FKnown[Module] = Look;
       Report.Errors << QStringLiteral("%1: %2").arg(NameOf(*Module), Error);
