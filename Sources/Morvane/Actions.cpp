@@ -62,6 +62,10 @@ void TAction::Update() {
   setEnabled(!FRule || FRule());
 }
 
+bool TAction::UnderWay() {
+  return ExecuteDepth > 0 || UpdateHolds > 0;
+}
+
 bool TAction::Execute() {
   // While a run's window is up nothing may change the project, also not a
   // command pressed over the accessibility bus, which modality does not stop.

@@ -46,6 +46,8 @@ public:
   // second: the idle-time update is held, so that no rule runs mid-run and
   // the actions keep the state they had when the run began; no action runs.
   static void HoldUpdates(bool aHold);
+  // Whether an action runs or a run's progress window is up.
+  static bool UnderWay();
 
 private:
   std::function<bool()> FRule;

@@ -12,6 +12,7 @@
 #include "FScenarios.h"
 #include "Images.h"
 #include "NavigationBar.h"
+#include "RebuildWatcher.h"
 
 #include <QBoxLayout>
 #include <QCloseEvent>
@@ -56,6 +57,20 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
     Frame->hide();
   }
 
+  // The watch over the modules' files: a reload shows the project again in
+  // the active view (the results view has its rows from the reload).
+  TRebuildHost Host;
+  Host.Project = [this] { return FPresenter.Project(); };
+  Host.RefreshViews = [this] {
+    if (FActiveFrame != nullptr && FActiveFrame != FResultsFrame) {
+      FActiveFrame->Deactivate();
+      FActiveFrame->Activate(FPresenter.Project());
+    }
+  };
+  Host.SetStatus = [this](const QString& aText) { SetStatusText(aText); };
+  Host.ShowResults = [this] { SwitchFrame(FResultsFrame); };
+  FRebuild = std::make_unique<TRebuildWatcher>(std::move(Host), *FResultsFrame);
+
   // 3. Caption and application title.
   setWindowTitle(FPresenter.Caption());
   if (TMorvaneApplication* Application = TMorvaneApplication::Instance())
@@ -71,6 +86,7 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
 }
 
 TMainForm::~TMainForm() {
+  FRebuild.reset();
   SwitchFrame(nullptr);
   // The presenter then releases the project, which unloads its modules; the
   // views go with the window.
@@ -320,6 +336,7 @@ void TMainForm::closeEvent(QCloseEvent* aEvent) {
 }
 
 void TMainForm::DeactivateView() {
+  FRebuild->Forget();
   FRememberedFrame = FActiveFrame;
   SwitchFrame(nullptr);
 }

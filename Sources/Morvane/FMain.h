@@ -24,6 +24,7 @@ class TNavigationBar;
 class TModulesFrame;
 class TResultsFrame;
 class TScenariosFrame;
+class TRebuildWatcher;
 
 class TMainForm : public QMainWindow, private IProjectView {
   Q_OBJECT
@@ -109,6 +110,8 @@ private:
   QMenu* FHelpMenu = nullptr;
   TFrameMenu FOwnMenu;
   TFrameMenu FMergedMenu;
+  // Rebuilt modules listed again by themselves.
+  std::unique_ptr<TRebuildWatcher> FRebuild;
 };
 
 } // namespace Kalvoro

@@ -131,6 +131,8 @@ void TModulesFrame::FillTree(const std::vector<TModuleRow>& aRows) {
       FTree->SetText(Node, 1, Row.Path);
       FTree->SetText(Node, 2, Row.Status);
       FTree->SetText(Node, 3, Row.KindText);
+      if (!Row.Error.isEmpty())
+        FTree->SetDescription(Node, Row.Error);
     }
     FTree->SetImageIndex(Node, Row.Image);
     if (Level < 2)

@@ -8,14 +8,18 @@
 #include "Images.h"
 #include "LinesPage.h"
 #include "LinesView.h"
+#include "ResultMarks.h"
 #include "TreeHelper.h"
 #include "TreeView.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusTipEvent>
@@ -33,6 +37,27 @@ namespace {
 
 constexpr int TreeWidth = 305;
 constexpr int SplitterWidth = 3;
+constexpr int DurationColumn = 2;
+
+// A row's texts, images and accessible description as its row gives them.
+void ShowRow(TTreeView& aTree, TTreeNode* aNode, const TResultRow& aRow) {
+  if (aNode->Text(1) != aRow.Status)
+    aTree.SetText(aNode, 1, aRow.Status);
+  if (aNode->Text(DurationColumn) != aRow.Duration)
+    aTree.SetText(aNode, DurationColumn, aRow.Duration);
+  if (aNode->SecondImageIndex() != aRow.StatusImage)
+    aTree.SetSecondImageIndex(aNode, aRow.StatusImage);
+  if (const QString Mark = MarkText(aRow.Mark); aNode->Description() != Mark)
+    aTree.SetDescription(aNode, Mark);
+}
+
+const char* const RunAgainKey = "Results/RunAgainAfterRebuild";
+
+// The user's settings, not the project's, as the editor's.
+QSettings UserSettings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kalvoro"),
+                   QStringLiteral("Morvane"));
+}
 
 const char* const PageCaptions[] = {"Summary", "Log", "Errors"};
 const char* const PageObjects[] = {"SummaryTab", "TabSheet2", "TabSheet3"};
@@ -56,12 +81,22 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FTree = new TTreeView(this);
   FTree->setObjectName(QStringLiteral("Tree"));
   FTree->setAccessibleName(QStringLiteral("Results"));
-  FTree->SetColumns({QStringLiteral("UnitTest"), QStringLiteral("Status")});
+  FTree->SetColumns(
+      {QStringLiteral("UnitTest"), QStringLiteral("Status"), QStringLiteral("Duration")});
   FTree->SetImages(ResultTreeImages());
   FTree->SetMultiSelect(true);
   FTree->SetShowLines(true);
   FTree->SetPopupMenu(FPopupMenu);
   connect(FTree, &TTreeView::Resized, this, [this] { TreeResize(); });
+  // The Duration header sorts each level slowest first, and back.
+  FTree->header()->setSectionsClickable(true);
+  connect(FTree->header(), &QHeaderView::sectionClicked, this, [this](int aSection) {
+    if (aSection != DurationColumn)
+      return;
+    RunGuarded([&] { FPresenter.ToggleDurationSort(); });
+    FTree->header()->setSortIndicatorShown(FPresenter.SortedByDuration());
+    FTree->header()->setSortIndicator(DurationColumn, Qt::DescendingOrder);
+  });
 
   // The filter box over the tree, with a toggle for each result.
   FFilter = new TFilterBar(QStringLiteral("Filter results"), this);
@@ -97,6 +132,25 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
     Open->setContext(Qt::WidgetShortcut);
     connect(Open, &QShortcut::activated, this, [this] { OpenFailure(CurrentRow()); });
   }
+  // Whether a reload of rebuilt modules runs the last run again: the user's
+  // choice for every project.
+  FRunAgain = new QCheckBox(QStringLiteral("Run again after a rebuild"), this);
+  FRunAgain->setObjectName(QStringLiteral("cbRunAgainAfterRebuild"));
+  FRunAgain->setAccessibleName(FRunAgain->text());
+  FRunAgain->setToolTip(QStringLiteral("Run the last run again once rebuilt modules are listed"));
+  FRunAgain->setAccessibleDescription(FRunAgain->toolTip());
+  FRunAgain->setChecked(UserSettings().value(QLatin1String(RunAgainKey), false).toBool());
+  FPresenter.SetRunAgainAfterRebuild(FRunAgain->isChecked());
+  // toggled: also a change over the accessibility bus.
+  connect(FRunAgain, &QCheckBox::toggled, this, [this](bool aChecked) {
+    FPresenter.SetRunAgainAfterRebuild(aChecked);
+    UserSettings().setValue(QLatin1String(RunAgainKey), aChecked);
+  });
+  // Over the tree: the results are of modules rebuilt since.
+  FOutOfDate = new QLabel(this);
+  FOutOfDate->setObjectName(QStringLiteral("OutOfDateLabel"));
+  FOutOfDate->setWordWrap(true);
+  FOutOfDate->hide();
   auto* TreeSplitter = new QSplitter(Qt::Vertical, this);
   TreeSplitter->setObjectName(QStringLiteral("TreeSplitter"));
   TreeSplitter->setChildrenCollapsible(false);
@@ -110,6 +164,8 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   TreeLayout->setContentsMargins(0, 0, 0, 0);
   TreeLayout->setSpacing(0);
   TreeLayout->addWidget(FFilter);
+  TreeLayout->addWidget(FRunAgain);
+  TreeLayout->addWidget(FOutOfDate);
   TreeLayout->addWidget(TreeSplitter, 1);
 
   FErrorTab = new QTabWidget(this);
@@ -235,6 +291,10 @@ void TResultsFrame::RefreshTree() {
 void TResultsFrame::ShowFilter() {
   FTree->SetHiddenRows(FPresenter.HiddenRows());
   ShowDetails();
+  const QString OutOfDate = FPresenter.OutOfDateText();
+  FOutOfDate->setText(OutOfDate);
+  FOutOfDate->setAccessibleName(OutOfDate);
+  FOutOfDate->setVisible(!OutOfDate.isEmpty());
 }
 
 void TResultsFrame::OpenFailure(int aRow) {
@@ -295,10 +355,7 @@ bool TResultsFrame::UpdateInPlace() {
       Pending.push_back(Node->Child(I));
   }
   for (std::size_t I = 0; I < Rows.size(); ++I) {
-    if (Nodes[I]->Text(1) != Rows[I].Status)
-      FTree->SetText(Nodes[I], 1, Rows[I].Status);
-    if (Nodes[I]->SecondImageIndex() != Rows[I].StatusImage)
-      FTree->SetSecondImageIndex(Nodes[I], Rows[I].StatusImage);
+    ShowRow(*FTree, Nodes[I], Rows[I]);
     if (Nodes[I]->ChildCount() > 0 && !FTree->IsExpanded(Nodes[I]))
       FTree->Expand(Nodes[I]);
   }
@@ -319,9 +376,8 @@ void TResultsFrame::FillTree() {
                         : Row.Kind == rrkUnitTest ? TRowObject(Row.UnitTest)
                                                   : TRowObject(Row.Method);
     TTreeNode* Node = FTree->AddChild(Parent, Row.Text, Object);
-    FTree->SetText(Node, 1, Row.Status);
     FTree->SetImageIndex(Node, Row.Image);
-    FTree->SetSecondImageIndex(Node, Row.StatusImage);
+    ShowRow(*FTree, Node, Row);
     Parents[static_cast<std::size_t>(Level)] = Node;
   }
   RestoreSelection(*FTree, FSelection);
@@ -352,10 +408,20 @@ int TResultsFrame::StatusColumnWidth() const {
   return std::max(70, Word + 2 * FTree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8);
 }
 
+int TResultsFrame::DurationColumnWidth() const {
+  // What a long time and the header's caption need in the tree's font.
+  const QFontMetrics Metrics = FTree->fontMetrics();
+  const int Text = std::max(Metrics.horizontalAdvance(QStringLiteral("10 min 00 s")),
+                            Metrics.horizontalAdvance(QStringLiteral("Duration")) + 16);
+  return Text + 2 * FTree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+}
+
 void TResultsFrame::TreeResize() {
   const int Status = StatusColumnWidth();
-  FTree->SetColumnWidth(0, FTree->width() - Status - 4);
+  const int Duration = DurationColumnWidth();
+  FTree->SetColumnWidth(0, FTree->width() - Status - Duration - 4);
   FTree->SetColumnWidth(1, Status);
+  FTree->SetColumnWidth(DurationColumn, Duration);
 }
 
 } // namespace Kalvoro

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -47,6 +48,10 @@ public:
   TTreeView* Tree() const { return FTree; }
   TFilterBar* Filter() const { return FFilter; }
   QPlainTextEdit* DetailsPane() const { return FDetails; }
+  // The "Run again after a rebuild" toggle, kept in the user's settings.
+  QCheckBox* RunAgainToggle() const { return FRunAgain; }
+  // Over the tree while the results are out of date; hidden otherwise.
+  QLabel* OutOfDateLabel() const { return FOutOfDate; }
   QMenu* PopupMenu() const { return FPopupMenu; }
   QTabWidget* ErrorTab() const { return FErrorTab; }
   TAction* Action(const QString& aName) const;
@@ -69,9 +74,11 @@ private:
   // Shows new results on rows that stand for the same objects; false when the
   // rows differ.
   bool UpdateInPlace();
-  // Column widths: Status as wide as its words need (at least 70), UnitTest
-  // the rest.
+  // Column widths: Status as wide as its words need (at least 70),
+  // Duration as its longest times need, UnitTest the rest.
   int StatusColumnWidth() const;
+  // Duration as wide as a time of minutes or its caption needs.
+  int DurationColumnWidth() const;
   void TreeResize();
   // Shows the details of the tree's current row.
   void ShowDetails();
@@ -88,6 +95,8 @@ private:
   std::unique_ptr<TDesktopEditorLauncher> FEditor;
   TFilterBar* FFilter;
   QPlainTextEdit* FDetails;
+  QCheckBox* FRunAgain;
+  QLabel* FOutOfDate;
   QSplitter* FSplitter;
   QTabWidget* FErrorTab;
   std::array<TLinesView*, 3> FPageViews{};

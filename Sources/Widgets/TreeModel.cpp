@@ -144,6 +144,11 @@ void TTreeModel::SetText(TTreeNode* aNode, int aColumn, const QString& aText) {
   RowChanged(aNode);
 }
 
+void TTreeModel::SetDescription(TTreeNode* aNode, const QString& aText) {
+  aNode->FDescription = aText;
+  RowChanged(aNode);
+}
+
 void TTreeModel::SetImageIndex(TTreeNode* aNode, int aIndex) {
   aNode->FImageIndex = aIndex;
   RowChanged(aNode);
@@ -314,6 +319,11 @@ QVariant TTreeModel::data(const QModelIndex& aIndex, int aRole) const {
       if (!Icon.isNull())
         return Icon;
     }
+    return {};
+  case Qt::AccessibleDescriptionRole:
+  case Qt::ToolTipRole:
+    if (aIndex.column() == 0 && !Node->FDescription.isEmpty())
+      return Node->FDescription;
     return {};
   case Qt::CheckStateRole:
     if (aIndex.column() == 0 && Node->FHasCheckBox)

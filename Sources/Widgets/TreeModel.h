@@ -40,6 +40,9 @@ public:
   int Level() const;
 
   QString Text(int aColumn) const;
+  // What assistive technology reads besides the texts, and the row's tool
+  // tip (empty: nothing).
+  const QString& Description() const { return FDescription; }
   int ImageIndex() const { return FImageIndex; }
   int SecondImageIndex() const { return FSecondImageIndex; }
   bool HasCheckBox() const { return FHasCheckBox; }
@@ -65,6 +68,7 @@ private:
   int FShownIndex = 0;
   bool FHidden = false;
   std::vector<QString> FTexts;
+  QString FDescription;
   int FImageIndex = -1;
   int FSecondImageIndex = -1;
   bool FHasCheckBox = false;
@@ -104,6 +108,7 @@ public:
   int TotalCount() const { return FRoot->FDescendants; }
 
   void SetText(TTreeNode* aNode, int aColumn, const QString& aText);
+  void SetDescription(TTreeNode* aNode, const QString& aText);
   void SetImageIndex(TTreeNode* aNode, int aIndex);
   void SetSecondImageIndex(TTreeNode* aNode, int aIndex);
   // Setting check boxes here is no user toggle and is not reported.

@@ -124,6 +124,10 @@ void TTreeView::SetText(TTreeNode* aNode, int aColumn, const QString& aText) {
   FModel->SetText(aNode, aColumn, aText);
 }
 
+void TTreeView::SetDescription(TTreeNode* aNode, const QString& aText) {
+  FModel->SetDescription(aNode, aText);
+}
+
 void TTreeView::SetImageIndex(TTreeNode* aNode, int aIndex) {
   FModel->SetImageIndex(aNode, aIndex);
 }

@@ -53,6 +53,7 @@ public:
   int TotalCount() const { return FModel->TotalCount(); }
 
   void SetText(TTreeNode* aNode, int aColumn, const QString& aText);
+  void SetDescription(TTreeNode* aNode, const QString& aText);
   void SetImageIndex(TTreeNode* aNode, int aIndex);
   void SetSecondImageIndex(TTreeNode* aNode, int aIndex);
   // Shows or hides the row's check box; setting the state here is not a user

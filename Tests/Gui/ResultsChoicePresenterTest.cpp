@@ -203,6 +203,35 @@ private slots:
                                                   "EXCEPTION (TRaising.TestRaise) raised"}));
   }
 
+  // After a reload the last run runs again: the same scenario, or the same
+  // rows by their names, with the same log.
+  void TheLastRunRunsAgainAsItRanFirst() {
+    FPresenter->Activate(FProject.get());
+    FPresenter->RepeatLastRun();
+    QVERIFY(!FPresenter->HasLastRun());
+    QVERIFY(Lines(rpLog).empty());
+    const struct {
+      const char* Command;
+      std::vector<int> Selected; // the current row first
+    } Cases[] = {
+        {"actStart", {6}}, {"actStartAll", {}}, {"actRunSelected", {2, 7}}, {"actRunFailed", {}}};
+    for (const auto& Case : Cases) {
+      FView.Selected = Case.Selected;
+      FView.Current = Case.Selected.empty() ? -1 : Case.Selected.front();
+      QVERIFY2(FindCommand(FPresenter->Commands(), QLatin1String(Case.Command)).Run(),
+               Case.Command);
+      const QStringList Log = Masked(Lines(rpLog));
+      const QStringList Results = Statuses();
+      // Another row is current meanwhile, and the pages are empty.
+      FView.Current = 0;
+      FView.Selected = {0};
+      FPresenter->ClearOutput();
+      FPresenter->RepeatLastRun();
+      QCOMPARE(Masked(Lines(rpLog)), Log);
+      QCOMPARE(Statuses(), Results);
+    }
+  }
+
   void NextAndPreviousFailureSelectTheShownFailedMethodsInTurn() {
     FPresenter->Activate(FProject.get());
     QVERIFY(!Command("actNextFailure").Enabled());
@@ -245,12 +274,12 @@ private slots:
     } Cases[] = {
         {5,
          {"^TMixed\\.TestFail: FAILURE$", "^FAILURE .*ResultsPresenterFixture\\.h:\\d+: fails$",
-          "^Duration: [0-9.]+ ms$", "^Output: not captured in process$"}},
+          "^Duration: [0-9.]+ m?s$", "^Output: not captured in process$"}},
         {8,
          {"^TRaising\\.TestRaise: EXCEPTION$", "^EXCEPTION in Method: raised$",
-          "^Duration: [0-9.]+ ms$", "^Output: not captured in process$"}},
+          "^Duration: [0-9.]+ m?s$", "^Output: not captured in process$"}},
         {2,
-         {"^TPassing\\.TestAdd: SUCCESS$", "^Duration: [0-9.]+ ms$",
+         {"^TPassing\\.TestAdd: SUCCESS$", "^Duration: [0-9.]+ m?s$",
           "^Output: not captured in process$"}},
         {12, {"^TSkipped\\.TestAdd: TODO$", "^Not run in the last run$"}},
         {0, {"^Default Scenario: 3 methods$", "^SUCCESS 2, FAILURE 1, EXCEPTION 0, TODO 0$"}},

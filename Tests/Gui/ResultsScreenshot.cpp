@@ -1,8 +1,10 @@
 // Takes the picture of the results view for the docs: the demo project after
 // Start All, with the tree's results and the Log page; with a filter text,
 // the tree filtered by it with passed methods hidden, the first failure
-// selected (F8) and the Errors page.
-// Usage: ResultsScreenshot OUTPUT.png [FILTER] (offscreen or under xvfb-run).
+// selected (F8) and the Errors page; with --by-duration instead, the tree
+// sorted by its Duration column, slowest first.
+// Usage: ResultsScreenshot OUTPUT.png [FILTER | --by-duration] (offscreen or
+// under xvfb-run).
 #include "GuiTestSupport.h"
 
 #include "Actions.h"
@@ -10,8 +12,11 @@
 #include "FResults.h"
 #include "FilterBar.h"
 #include "StandardDialogs.h"
+#include "TreeView.h"
 
 #include <QDialog>
+#include <QHeaderView>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,7 +31,7 @@ int main(int aArgc, char** aArgv) {
   Application.setWindowIcon(ApplicationIcon());
   InitializeIconTheme();
   if (aArgc != 2 && aArgc != 3) {
-    std::fprintf(stderr, "usage: ResultsScreenshot OUTPUT.png [FILTER]\n");
+    std::fprintf(stderr, "usage: ResultsScreenshot OUTPUT.png [FILTER | --by-duration]\n");
     return 2;
   }
   TFakeDialogs Dialogs;
@@ -48,7 +53,13 @@ int main(int aArgc, char** aArgv) {
     RunIdle();
     Results->Action(QStringLiteral("actStartAll"))->Execute();
     Results->ErrorTab()->setCurrentIndex(rpLog);
-    if (aArgc == 3) {
+    if (aArgc == 3 && QLatin1String(aArgv[2]) == QLatin1String("--by-duration")) {
+      // Room for the names beside the Duration column.
+      if (auto* Splitter = Results->findChild<QSplitter*>(QStringLiteral("Splitter")))
+        Splitter->setSizes({480, 620});
+      // As a click on the Duration header.
+      emit Results->Tree()->header()->sectionClicked(2);
+    } else if (aArgc == 3) {
       Results->Filter()->Toggle(3)->click(); // Success off
       Results->Filter()->SetText(QString::fromLocal8Bit(aArgv[2]));
       Results->Action(QStringLiteral("actNextFailure"))->Execute();

@@ -103,7 +103,7 @@ private slots:
                                static_cast<QWidget*>(Frame.PageView(Page))})
         QVERIFY(!Control->accessibleName().isEmpty());
     }
-    QCOMPARE(Frame.Tree()->ColumnCount(), 2);
+    QCOMPARE(Frame.Tree()->ColumnCount(), 3);
     QVERIFY(!Frame.Tree()->accessibleName().isEmpty());
   }
 
@@ -130,7 +130,7 @@ private slots:
     QVERIFY(Tree.ColumnWidth(1) >= 70);
     QVERIFY(Tree.ColumnWidth(1) >
             Tree.fontMetrics().horizontalAdvance(QStringLiteral("EXCEPTION")));
-    QCOMPARE(Tree.ColumnWidth(0), Tree.width() - Tree.ColumnWidth(1) - 4);
+    QCOMPARE(Tree.ColumnWidth(0), Tree.width() - Tree.ColumnWidth(1) - Tree.ColumnWidth(2) - 4);
     QCOMPARE(Tree.TopLevelNode(0)->As<TTestScenario>(), Project->Scenarios()[0]);
     QCOMPARE(Tree.TopLevelNode(0)->Text(1), QStringLiteral("TODO"));
     QCOMPARE(Tree.TopLevelNode(0)->ImageIndex(), int(rtiScenario));

@@ -1,6 +1,8 @@
 #include "MethodDetails.h"
 
 #include "NotificationMessages.h"
+#include "ResultMarks.h"
+#include "ResultTimes.h"
 #include "UnitTestBase.h"
 
 #include <algorithm>
@@ -68,7 +70,7 @@ void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustom
                     : nullptr;
       FRecords.erase(FMethod);
       FPhase = "Init";
-      FStarted = std::chrono::steady_clock::now();
+      FStarted = FClock();
       break;
     }
     case ptMethodStart:
@@ -79,8 +81,7 @@ void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustom
       break;
     case ptExitFinish:
       Record().Milliseconds =
-          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - FStarted)
-              .count();
+          std::chrono::duration<double, std::milli>(FClock() - FStarted).count();
       break;
     default:
       break;
@@ -113,6 +114,24 @@ void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustom
   default:
     break;
   }
+}
+
+void TMethodDetails::Rekey(const std::map<const TUnitTestMethod*, const TUnitTestMethod*>& aMoves) {
+  std::map<const TUnitTestMethod*, TRecord> Records;
+  std::map<const TUnitTestMethod*, std::string> Outputs;
+  for (const auto& [Old, New] : aMoves) {
+    if (const auto Found = FRecords.find(Old); Found != FRecords.end())
+      Records[New] = std::move(Found->second);
+    if (const auto Found = FOutputs.find(Old); Found != FOutputs.end())
+      Outputs[New] = std::move(Found->second);
+  }
+  FRecords = std::move(Records);
+  FOutputs = std::move(Outputs);
+}
+
+double TMethodDetails::Milliseconds(const TUnitTestMethod* aMethod) const {
+  const auto Found = FRecords.find(aMethod);
+  return Found == FRecords.end() ? -1 : Found->second.Milliseconds;
 }
 
 bool TMethodDetails::FailureLocation(const TUnitTestMethod* aMethod, QString& aFile,
@@ -156,9 +175,11 @@ QStringList TMethodDetails::Lines(const std::vector<TResultRow>& aRows, int aRow
   if (Found == FRecords.end())
     return Result << QStringLiteral("Not run in the last run");
   const TRecord* Record = &Found->second;
+  if (Row.Mark != rmNone)
+    Result << MarkText(Row.Mark);
   Result << Record->Lines;
   if (Record->Milliseconds >= 0)
-    Result << QStringLiteral("Duration: %1 ms").arg(Record->Milliseconds, 0, 'f', 1);
+    Result << QStringLiteral("Duration: ") + DurationText(Record->Milliseconds);
   if (!FCaptured) {
     Result << QStringLiteral("Output: not captured in process");
   } else if (const auto Output = FOutputs.find(Row.Method);

@@ -6,6 +6,7 @@
 // scenario runs.
 #pragma once
 
+#include "JUnitReport.h"
 #include "MessageEventList.h"
 #include "ResultRows.h"
 
@@ -36,10 +37,20 @@ public:
   void SetOutput(const TUnitTestMethod* aMethod, std::string aOutput);
   // Output is not kept when methods run in this process.
   void SetOutputCaptured(bool aValue) { FCaptured = aValue; }
+  // Where the times come from (as the JUnit report's; tests pin it).
+  void SetClock(TSteadyClock aClock) { FClock = std::move(aClock); }
+
+  // The method's time in its last run, from the start of its Init to the end
+  // of its Exit, in milliseconds; negative when it did not run.
+  double Milliseconds(const TUnitTestMethod* aMethod) const;
 
   // Where the method's first failed check of its last run stands (the file
   // as the check named it); false when none has a place.
   bool FailureLocation(const TUnitTestMethod* aMethod, QString& aFile, int& aLine) const;
+
+  // After a reload: the records of each method go to the method that stands
+  // for it now (aMoves, old to new); the others are dropped.
+  void Rekey(const std::map<const TUnitTestMethod*, const TUnitTestMethod*>& aMoves);
 
   // The lines the pane shows for the row (of aRows, at aRow).
   QStringList Lines(const std::vector<TResultRow>& aRows, int aRow) const;
@@ -60,7 +71,8 @@ private:
   TUnitTestBase* FUnitTest = nullptr;       // the unit test that runs
   const TUnitTestMethod* FMethod = nullptr; // the method whose phases run
   std::string FPhase;                       // "Init", "Method" or "Exit"
-  std::chrono::steady_clock::time_point FStarted;
+  TSteadyClock FClock = SteadyNow;
+  std::chrono::nanoseconds FStarted{};
   bool FCaptured = true;
 };
 

@@ -44,6 +44,9 @@ std::vector<TModuleRow> ModuleRows(const TModuleList& aModules) {
     // is listed again.
     if (Module->State() == msLoadSuccess && ListingOutOfDate(*Module))
       ModuleRow.Status += QStringLiteral(" (out of date)");
+    if (Module->State() == msLoadFailed)
+      ModuleRow.Error =
+          QString::fromStdString(Module->LoaderError()).section(QLatin1Char('\n'), 0, 0).trimmed();
     ModuleRow.Image = ModuleStateImage(Module->State());
     ModuleRow.KindText = QString::fromStdString(ModuleKindName(*Module));
     ModuleRow.Module = Module;

@@ -25,6 +25,9 @@ struct TModuleRow {
   QString Path;
   QString Status;
   QString KindText;
+  // Why a module failed to load or list (the first line of the loader's
+  // text): the row's tool tip and accessible description.
+  QString Error;
   TModuleTreeImage Image = mtiNotLoaded;
   // The object the row stands for: the module of a module row, the unit test
   // of a unit-test row; a method row carries nothing.

@@ -24,7 +24,8 @@ QList<QIcon> Icons(std::initializer_list<const char*> aNames) {
 
 QList<QIcon> ResultTreeImages() {
   return Icons({"result-unittest", "result-method", "result-todo", "result-success",
-                "result-failure", "result-exception", "result-scenario"});
+                "result-failure", "result-exception", "result-scenario", "result-failure-new",
+                "result-exception-new", "result-success-fixed"});
 }
 
 QList<QIcon> ResultActionImages() {

@@ -1,4 +1,4 @@
-// The images of the results view: the seven images of its tree (one list for
+// The images of the results view: the ten images of its tree (one list for
 // both images of a row) and the images of its commands.
 #pragma once
 
@@ -16,6 +16,10 @@ enum TResultTreeImage {
   rtiFailure,   // a white cross on a red disc
   rtiException, // a white exclamation mark on a red disc
   rtiScenario,  // a yellow folder
+  // The result images with a mark over them (a method's new or fixed result).
+  rtiNewFailure,   // the failure with a yellow star
+  rtiNewException, // the exception with a yellow star
+  rtiFixed,        // the success with a blue arrow turning round
 };
 
 QList<QIcon> ResultTreeImages();

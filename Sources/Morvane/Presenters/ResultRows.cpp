@@ -57,8 +57,11 @@ TResultTreeImage ResultImageIndex(TUnitTestResult aResult) {
 
 TUnitTestResult ScenarioResult(const TTestScenario& aScenario) {
   TUnitTestResult Worst = tcrTodo;
-  for (const TUnitTestBase* UnitTest : aScenario.UnitTestList())
+  for (const TUnitTestBase* UnitTest : aScenario.UnitTestList()) {
     Worst = std::max(Worst, UnitTest->TestResult());
+    for (const TUnitTestMethod* Method : UnitTest->Methods())
+      Worst = std::max(Worst, Method->TestResult());
+  }
   return Worst;
 }
 
@@ -69,8 +72,13 @@ std::vector<TResultRow> ResultRows(const TTestScenarioList& aScenarios) {
         MakeRow(rrkScenario, Scenario->Name(), rtiScenario, ScenarioResult(*Scenario)));
     ScenarioRow.Scenario = Scenario;
     for (TUnitTestBase* UnitTest : Scenario->UnitTestList()) {
-      TResultRow& UnitTestRow = Rows.emplace_back(
-          MakeRow(rrkUnitTest, UnitTest->Name(), rtiUnitTest, UnitTest->TestResult()));
+      // The worst of its own and its methods' results: results kept over a
+      // reload are the methods' only.
+      TUnitTestResult Result = UnitTest->TestResult();
+      for (const TUnitTestMethod* Method : UnitTest->Methods())
+        Result = std::max(Result, Method->TestResult());
+      TResultRow& UnitTestRow =
+          Rows.emplace_back(MakeRow(rrkUnitTest, UnitTest->Name(), rtiUnitTest, Result));
       UnitTestRow.UnitTest = UnitTest;
       for (TUnitTestMethod* Method : UnitTest->Methods()) {
         TResultRow& MethodRow =

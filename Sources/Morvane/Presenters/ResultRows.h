@@ -26,6 +26,9 @@ TUnitTestResult ScenarioResult(const TTestScenario& aScenario);
 
 enum TResultRowKind { rrkScenario, rrkUnitTest, rrkMethod };
 
+// A method's result against its previous run: a new failure, or fixed.
+enum TResultMark { rmNone, rmNew, rmFixed };
+
 struct TResultRow {
   TResultRowKind Kind = rrkScenario;
   QString Text;
@@ -36,6 +39,11 @@ struct TResultRow {
   TTestScenario* Scenario = nullptr;
   TUnitTestBase* UnitTest = nullptr;
   TUnitTestMethod* Method = nullptr;
+  // The Duration column: the time in milliseconds (negative: not run) and
+  // in words; a method's mark.
+  double Milliseconds = -1;
+  QString Duration;
+  TResultMark Mark = rmNone;
 
   // 0 for a scenario, 1 for a unit test, 2 for a method.
   int Level() const { return static_cast<int>(Kind); }

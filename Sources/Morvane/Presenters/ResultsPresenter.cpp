@@ -8,11 +8,14 @@
 #include "MemoOutput.h"
 #include "Paths.h"
 #include "Project.h"
+#include "ResultTimes.h"
 #include "RunnerCore.h"
 #include "Titles.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace Kalvoro {
 
@@ -78,8 +81,16 @@ TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
 TResultsPresenter::~TResultsPresenter() = default;
 
 void TResultsPresenter::Activate(TProject* aProject) {
+  // Another project starts a session of its own: no times, details or marks
+  // of the last one.
+  if (aProject != FSessionProject) {
+    FMarks.Clear();
+    FDetails.Clear();
+    FLastRun = lrNone;
+    FOutOfDate = false;
+  }
+  FSessionProject = aProject;
   FProject = aProject;
-  FDetails.Clear();
   RefreshTree();
   UpdateFileControls();
   ClearOutput();
@@ -102,8 +113,109 @@ void TResultsPresenter::RefreshTree() {
   if (FProject == nullptr)
     return;
   FRows = ResultRows(FProject->Scenarios());
+  FillDurations(FRows, [this](const TUnitTestMethod* aMethod) {
+    return aMethod->TestResult() == tcrTodo ? -1.0 : FDetails.Milliseconds(aMethod);
+  });
+  FMarks.Apply(FRows);
+  if (FSortedByDuration)
+    FRows = Kalvoro::SortedByDuration(FRows);
   UpdateHiddenRows();
   FView.RefreshTree();
+}
+
+namespace {
+
+std::string MethodKey(const TTestScenario& aScenario, const TUnitTestBase& aUnitTest,
+                      const TUnitTestMethod& aMethod) {
+  return aScenario.Name() + '\x1f' + aUnitTest.Name() + '\x1f' + aMethod.Name();
+}
+
+// A row by the names of its scenario, unit test and method, as far as it has
+// them.
+std::string RowKey(const std::vector<TResultRow>& aRows, int aRow) {
+  std::string Key;
+  int Level = aRows[static_cast<std::size_t>(aRow)].Level() + 1;
+  for (int I = aRow; I >= 0 && Level > 0; --I) {
+    const TResultRow& Row = aRows[static_cast<std::size_t>(I)];
+    if (Row.Level() == Level - 1) {
+      Key.insert(0, Row.Text.toStdString() + '\x1f');
+      --Level;
+    }
+  }
+  return Key;
+}
+
+} // namespace
+
+void TResultsPresenter::RepeatLastRun() {
+  if (FProject == nullptr)
+    return;
+  switch (FLastRun) {
+  case lrStart:
+    for (TTestScenario* Scenario : FProject->Scenarios())
+      if (Scenario->Name() == FLastScenario)
+        return Run({Scenario});
+    return;
+  case lrStartAll:
+    return StartAll();
+  case lrSelected: {
+    std::vector<int> Rows;
+    for (int I = 0; I < static_cast<int>(FRows.size()); ++I)
+      if (std::find(FLastSelection.begin(), FLastSelection.end(), RowKey(FRows, I)) !=
+          FLastSelection.end())
+        Rows.push_back(I);
+    return RunChosen(TChosenMethods::Selected(FRows, Rows));
+  }
+  case lrFailed:
+    return RunFailed();
+  case lrNone:
+    return;
+  }
+}
+
+void TResultsPresenter::KeepResults(const TProject& aProject) {
+  FKept.clear();
+  for (const TTestScenario* Scenario : aProject.Scenarios())
+    for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
+      for (const TUnitTestMethod* Method : UnitTest->Methods())
+        // A method that did not run has nothing to keep.
+        if (Method->TestResult() != tcrTodo)
+          FKept[MethodKey(*Scenario, *UnitTest, *Method)] = {Method, Method->TestResult()};
+}
+
+void TResultsPresenter::RestoreResults(const TProject& aProject) {
+  // Without results there is nothing out of date; the details of methods
+  // that are gone are dropped either way.
+  if (FKept.empty()) {
+    FDetails.Clear();
+    RefreshTree();
+    return;
+  }
+  std::map<const TUnitTestMethod*, const TUnitTestMethod*> Moves;
+  for (const TTestScenario* Scenario : aProject.Scenarios())
+    for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
+      for (TUnitTestMethod* Method : UnitTest->Methods()) {
+        const auto Kept = FKept.find(MethodKey(*Scenario, *UnitTest, *Method));
+        if (Kept == FKept.end())
+          continue;
+        Moves[Kept->second.Method] = Method;
+        if (Method->TestResult() == tcrTodo)
+          Method->SetTestResult(Kept->second.Result);
+      }
+  FDetails.Rekey(Moves);
+  FKept.clear();
+  FOutOfDate = true;
+  RefreshTree();
+}
+
+QString TResultsPresenter::OutOfDateText() const {
+  return FOutOfDate ? QStringLiteral("Out of date: a module was rebuilt after this run")
+                    : QString();
+}
+
+void TResultsPresenter::ToggleDurationSort() {
+  FSortedByDuration = !FSortedByDuration;
+  RefreshTree();
 }
 
 TLinesPage& TResultsPresenter::Page(TResultPage aPage) const {
@@ -185,12 +297,15 @@ void TResultsPresenter::Start() {
   const TResultRow* Row = SelectedRow();
   if (FProject == nullptr || Row == nullptr || Row->Kind != rrkScenario)
     return;
+  FLastRun = lrStart;
+  FLastScenario = Row->Scenario->Name();
   Run({Row->Scenario});
 }
 
 void TResultsPresenter::StartAll() {
   if (FProject == nullptr)
     return;
+  FLastRun = lrStartAll;
   std::vector<TTestScenario*> Scenarios;
   for (TTestScenario* Scenario : FProject->Scenarios())
     Scenarios.push_back(Scenario);
@@ -200,13 +315,21 @@ void TResultsPresenter::StartAll() {
 void TResultsPresenter::RunSelected() {
   if (FProject == nullptr)
     return;
-  RunChosen(TChosenMethods::Selected(FRows, FView.SelectedRows()));
+  const std::vector<int> Selected = FView.SelectedRows();
+  FLastRun = lrSelected;
+  FLastSelection.clear();
+  for (const int Row : Selected)
+    if (Row >= 0 && static_cast<std::size_t>(Row) < FRows.size())
+      FLastSelection.push_back(RowKey(FRows, Row));
+  RunChosen(TChosenMethods::Selected(FRows, Selected));
 }
 
 void TResultsPresenter::RunFailed() {
   if (FProject == nullptr)
     return;
-  RunChosen(TChosenMethods::Failed(FRows));
+  FLastRun = lrFailed;
+  // In the run order, also while the tree is sorted by duration.
+  RunChosen(TChosenMethods::Failed(ResultRows(FProject->Scenarios())));
 }
 
 void TResultsPresenter::RunChosen(TChosenMethods aPlan) {
@@ -288,9 +411,12 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
       RunAll(Step);
   } catch (...) {
     // The tree shows what ran before the error reaches the user.
+    FMarks.Record(FProject->Scenarios());
     RefreshTree();
     throw;
   }
+  FMarks.Record(FProject->Scenarios());
+  FOutOfDate = false;
   RefreshTree();
   SaveReportFiles();
 }

@@ -8,6 +8,7 @@
 #include "Editor.h"
 #include "KindRunner.h"
 #include "MethodDetails.h"
+#include "ResultMarks.h"
 #include "ResultRows.h"
 #include "RowFilter.h"
 #include "RunnerCore.h"
@@ -15,6 +16,7 @@
 #include <QString>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -90,6 +92,8 @@ public:
   void SetWholeRunStep(TWholeRunStep aStep) { FWholeRunStep = std::move(aStep); }
   // How the hosts wait for their processes (the event loop by default).
   void SetWaitHook(TWaitHook aWait) { FWait = std::move(aWait); }
+  // Where the methods' times come from (tests pin it).
+  void SetClock(TSteadyClock aClock) { FDetails.SetClock(std::move(aClock)); }
 
   // Keeps the project, rebuilds the rows, shows the file settings and empties
   // the pages. Showing the settings does not mark the project modified.
@@ -105,6 +109,21 @@ public:
   // Rebuilds the rows from the project's scenarios and has the view show them
   // (nothing without a project).
   void RefreshTree();
+
+  // A click on the Duration header: the first orders each level's rows
+  // slowest first, the next restores the run order, and so on.
+  void ToggleDurationSort();
+  bool SortedByDuration() const { return FSortedByDuration; }
+
+  // A reload of rebuilt modules: KeepResults notes each method's result by
+  // its names before the modules go; RestoreResults gives them to the
+  // methods that stand for them after, and marks the results out of date
+  // until the next run (when there were any). The project's: the view need not be active.
+  void KeepResults(const TProject& aProject);
+  void RestoreResults(const TProject& aProject);
+  bool OutOfDate() const { return FOutOfDate; }
+  // What the view says over the tree while the results are out of date.
+  QString OutOfDateText() const;
 
   // The filter box: the text and the results shown (TResultToggle bits).
   void SetFilter(const QString& aText, unsigned aResults = rtAllResults);
@@ -155,6 +174,14 @@ public:
   // in one run over their scenarios; the methods left out show not run.
   void RunSelected();
   void RunFailed();
+  // Runs again what the last Start, Start All, Run Selected or Run Failed
+  // ran (after a reload of rebuilt modules): the same scenario, or the same
+  // rows by their names; does nothing before the first run.
+  void RepeatLastRun();
+  bool HasLastRun() const { return FLastRun != lrNone; }
+  // Whether a reload runs the last run again (the view's toggle).
+  void SetRunAgainAfterRebuild(bool aValue) { FRunAgain = aValue; }
+  bool RunAgainAfterRebuild() const { return FRunAgain; }
   // Selects the next (previous) shown failed method after (before) the
   // current row, going round the tree's end.
   void NextFailure(bool aForward = true);
@@ -179,11 +206,27 @@ private:
   IDialogs& FDialogs;
   IResultsView& FView;
   TProject* FProject = nullptr;
+  TProject* FSessionProject = nullptr; // the project of the times and marks
   TProgressStep FRunStep;
   TWholeRunStep FWholeRunStep;
   TWaitHook FWait;
   TCommandList FCommands;
   std::vector<TResultRow> FRows;
+  bool FSortedByDuration = false;
+  bool FOutOfDate = false;
+  // The last run by its command, and what it chose by names (a reload
+  // replaces the objects).
+  enum TLastRun { lrNone, lrStart, lrStartAll, lrSelected, lrFailed };
+  TLastRun FLastRun = lrNone;
+  std::string FLastScenario;
+  std::vector<std::string> FLastSelection;
+  bool FRunAgain = false;
+  struct TKeptResult {
+    const TUnitTestMethod* Method;
+    TUnitTestResult Result;
+  };
+  std::map<std::string, TKeptResult> FKept;
+  TResultMarks FMarks;
   QString FFilterText;
   unsigned FFilterResults = rtAllResults;
   std::vector<char> FHidden;
