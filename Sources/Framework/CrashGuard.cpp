@@ -2,6 +2,7 @@
 
 #include "Interruption.h"
 #include "SignalRepair.h"
+#include "ThreadAltStack.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -12,10 +13,8 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <mutex>
 
 namespace Kalvoro {
@@ -23,7 +22,6 @@ namespace Kalvoro {
 namespace {
 
 constexpr std::array<int, 5> GuardedSignals = {SIGSEGV, SIGFPE, SIGBUS, SIGILL, SIGABRT};
-constexpr std::size_t AltStackSize = 256 * 1024;
 
 // Signal dispositions belong to the process: the first scope opened in any
 // thread installs the handlers, the last one closed puts back what was there.
@@ -46,25 +44,6 @@ int TimeLimitSignal() {
 [[gnu::tls_model("initial-exec")]] thread_local int ThreadScopes = 0;
 // SignalRepair::Changes when the thread last made sure of its guard.
 [[gnu::tls_model("initial-exec")]] thread_local unsigned SeenChanges = 0;
-
-// A thread's alternate signal stack, kept for the thread's life. When the
-// thread ends, the stack it had before is put back before the memory goes, so
-// that nothing (a sanitizer's thread teardown included) refers to freed memory.
-struct TAltStack {
-  std::unique_ptr<char[]> Memory;
-  stack_t Before{};
-  bool Installed = false;
-
-  ~TAltStack() {
-    stack_t Current{};
-    if (!Installed || sigaltstack(nullptr, &Current) != 0 || Current.ss_sp != Memory.get())
-      return;
-    stack_t Restore = Before;
-    Restore.ss_flags = Before.ss_flags & SS_DISABLE;
-    sigaltstack(&Restore, nullptr);
-  }
-};
-thread_local TAltStack AltStack;
 
 // A thread's time-limit timer, created at its first limited phase; it sends
 // its signal to this thread only. The handler re-arms it, so it is in static
@@ -169,25 +148,6 @@ void HandleSignal(int aSignal, siginfo_t* aInfo, void* /*aContext*/) {
     Frame->StackOverflow = Address + 65536 >= StackLow && Address < StackHigh;
   }
   siglongjmp(Frame->Env, 1);
-}
-
-void EnsureAltStack() {
-  stack_t Current{};
-  if (sigaltstack(nullptr, &Current) != 0)
-    return;
-  if (!(Current.ss_flags & SS_DISABLE) && Current.ss_size >= AltStackSize)
-    return;
-  TAltStack& Stack = AltStack;
-  if (!Stack.Memory)
-    Stack.Memory.reset(new char[AltStackSize]);
-  stack_t New{};
-  New.ss_sp = Stack.Memory.get();
-  New.ss_size = AltStackSize;
-  New.ss_flags = 0;
-  if (sigaltstack(&New, nullptr) == 0) {
-    Stack.Before = Current;
-    Stack.Installed = true;
-  }
 }
 
 void FindStackBounds() {
@@ -361,41 +321,6 @@ bool TimeLimitArmed() {
   itimerspec Value{};
   timer_gettime(TimerId, &Value);
   return Value.it_value.tv_sec != 0 || Value.it_value.tv_nsec != 0;
-}
-
-std::string SecondsText(double aSeconds) {
-  char Buffer[32];
-  const auto Result = std::to_chars(Buffer, Buffer + sizeof Buffer, aSeconds);
-  return std::string(Buffer, Result.ptr);
-}
-
-std::string CrashText(const TCrashFrame& aFrame) {
-  if (aFrame.ExitCall != nullptr)
-    return std::string(aFrame.ExitCall) + "(" + std::to_string(aFrame.ExitStatus) +
-           ") called by the test";
-  if (aFrame.TimedOut)
-    return "Time limit of " + SecondsText(aFrame.DeadlineLimit) + " s exceeded";
-  switch (aFrame.Signal) {
-  case SIGSEGV:
-    return aFrame.StackOverflow ? "Stack overflow (SIGSEGV)" : "Access violation (SIGSEGV)";
-  case SIGFPE:
-    if (aFrame.Code == FPE_INTDIV)
-      return "Integer division by zero (SIGFPE)";
-    if (aFrame.Code == FPE_INTOVF)
-      return "Integer overflow (SIGFPE)";
-    return "Arithmetic error (SIGFPE)";
-  case SIGBUS:
-    return "Bus error (SIGBUS)";
-  case SIGILL:
-    return "Illegal instruction (SIGILL)";
-  case SIGABRT:
-    return "Abnormal termination (SIGABRT)";
-  case SIGINT:
-  case SIGTERM:
-    return std::string("Interrupted (") + InterruptSignalName(aFrame.Signal) + ")";
-  default:
-    return "Signal " + std::to_string(aFrame.Signal);
-  }
 }
 
 } // namespace Kalvoro

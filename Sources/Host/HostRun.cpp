@@ -2,9 +2,10 @@
 
 #include "Descendants.h"
 #include "HostChannel.h"
+#include "HostLifetime.h"
 #include "HostList.h"
+#include "HostSink.h"
 #include "LoadedModules.h"
-#include "Sanitizer.h"
 
 #include "CrashGuard.h"
 #include "Interruption.h"
@@ -12,15 +13,11 @@
 #include "ThreadMessages.h"
 #include "UnitTestBase.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -33,172 +30,9 @@ namespace Kalvoro {
 
 namespace {
 
-// Set in a child that a test forked: such a process must never run the rest
-// of the plan nor send a frame; it ends where it comes back to the host.
-volatile bool ForkedChild = false;
-
-void MarkForkedChild() {
-  ForkedChild = true;
-}
-
-void EndIfForked() {
-  if (ForkedChild)
-    EndProcessNow(0);
-}
-
 // LeakSanitizer's check of the heap, where the runner started this host
-// with a runtime that has one: non-zero when it found leaks, which it
-// reported on the standard error.
-using TLeakCheck = int (*)();
+// with a runtime that has one.
 TLeakCheck LeakCheck = nullptr;
-
-// The runner preloads a sanitizer's runtime (it must come first): the
-// programs that tests start must not inherit it, and the user's own
-// preload stays.
-void ForgetPreload() {
-  const char* Ours = std::getenv(PreloadedVariable);
-  if (Ours == nullptr)
-    return;
-  const std::string Prefix = Ours;
-  const char* Preload = std::getenv("LD_PRELOAD");
-  std::string Rest = Preload != nullptr ? Preload : "";
-  if (Rest.rfind(Prefix, 0) == 0)
-    Rest.erase(0, Rest.size() > Prefix.size() ? Prefix.size() + 1 : Prefix.size());
-  if (Rest.empty())
-    unsetenv("LD_PRELOAD");
-  else
-    setenv("LD_PRELOAD", Rest.c_str(), 1);
-  unsetenv(PreloadedVariable);
-  LeakCheck = reinterpret_cast<TLeakCheck>(dlsym(RTLD_DEFAULT, "__lsan_do_recoverable_leak_check"));
-}
-
-// Sends every message that the runner's handlers consume, and every progress
-// message, which the runner needs to know the running phase.
-class THostSink {
-public:
-  explicit THostSink(THostChannel& aChannel) : FChannel(aChannel) {}
-
-  void OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
-    EndIfForked();
-    // At each phase's end the host looks at its channel: a phase that broke
-    // it ends with that as its exception, while the ring still carries it.
-    if (!FBroken && IsPhaseEnd(aMessage) && !FChannel.Intact()) {
-      FBroken = true;
-      MarkOutput(false);
-      const auto& Phase = static_cast<const TMessageBase&>(aMessage);
-      const TExceptionMessage Broken(
-          Phase.ScenarioName(), Phase.UnitTestName(), Phase.MethodName(),
-          "The test closed the channel from the test process to the runner");
-      FChannel.Frames().Message(Broken, 0);
-    }
-    // A method that leaked ends with the leaks as an exception of its Exit,
-    // and the host retires: the leaks stay in the heap, and a check after
-    // the next method would find them again.
-    if (LeakCheck != nullptr && !FLeaked && IsExitEnd(aMessage)) {
-      std::fflush(nullptr);
-      if (LeakCheck() != 0) {
-        FLeaked = true;
-        MarkOutput(true);
-        const auto& Phase = static_cast<const TMessageBase&>(aMessage);
-        const TExceptionMessage Leaks(Phase.ScenarioName(), Phase.UnitTestName(),
-                                      Phase.MethodName(), "LeakSanitizer: detected memory leaks");
-        FChannel.Frames().Message(Leaks, 0);
-      }
-    }
-    // What the test wrote is told before each message that the runner may
-    // print (a report, a failed check, an exception), so that it shows in its
-    // place among the runner's own lines; the rest is told when the method
-    // ends. Passing checks, which may come by the million, cost no call.
-    if (MayBePrinted(aMessage))
-      MarkOutput(false);
-    // Only a phase's start needs the time (the runner's time limit counts
-    // from it): a check costs no clock call.
-    const bool Timed = aMessage.GetId() == MessageIdProgress;
-    FChannel.Frames().Message(aMessage, Timed ? MonotonicNanoseconds() : 0);
-    // Published at once: the ring costs no system call, and a host that
-    // dies has then lost nothing it reported.
-    FChannel.Flush();
-  }
-
-  // Flushes the test's standard output and error and tells the runner how
-  // far their files (the runner's, passed as descriptors 1 and 2) now reach.
-  void MarkOutput(bool aWithError) {
-    std::fflush(stdout);
-    const off_t Output = lseek(STDOUT_FILENO, 0, SEEK_CUR);
-    off_t Error = FError;
-    if (aWithError) {
-      std::fflush(stderr);
-      Error = lseek(STDERR_FILENO, 0, SEEK_CUR);
-    }
-    if (Output < 0 || Error < 0 || (Output == FOutput && Error == FError))
-      return;
-    FOutput = Output;
-    FError = Error;
-    FChannel.Frames().Output(static_cast<std::uint64_t>(Output), static_cast<std::uint64_t>(Error));
-  }
-
-  // Tells the runner how many more checks and reports of the tests' threads
-  // were dropped, for its summary.
-  void MarkDropped() {
-    const unsigned Dropped = ThreadMessages::Dropped();
-    if (Dropped == FDropped)
-      return;
-    FChannel.Frames().Dropped(Dropped - FDropped);
-    FDropped = Dropped;
-  }
-
-  // Whether a test closed the channel or leaked: the host then serves no
-  // further method.
-  bool Broken() const { return FBroken || FLeaked; }
-
-private:
-  static bool IsPhaseEnd(const TCustomMessage& aMessage) {
-    if (aMessage.GetId() != MessageIdProgress)
-      return false;
-    const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
-    return Type == ptInitFinish || Type == ptMethodFinish || Type == ptExitFinish;
-  }
-
-  static bool IsExitEnd(const TCustomMessage& aMessage) {
-    return aMessage.GetId() == MessageIdProgress &&
-           static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptExitFinish;
-  }
-
-  static bool MayBePrinted(const TCustomMessage& aMessage) {
-    switch (aMessage.GetId()) {
-    case MessageIdProgress:
-      return false;
-    case MessageIdCheck:
-      return !static_cast<const TCheckMessage&>(aMessage).Success();
-    default:
-      return true;
-    }
-  }
-
-  THostChannel& FChannel;
-  off_t FOutput = 0;
-  off_t FError = 0;
-  unsigned FDropped = 0;
-  bool FBroken = false;
-  bool FLeaked = false;
-};
-
-// Moves the socket out of the way of descriptors that a test may dup2 onto,
-// and closes everything but it, the ring and the three standard ones.
-int SecureDescriptors(int aSocket, int aRing) {
-  int Moved = fcntl(aSocket, F_DUPFD_CLOEXEC, 100);
-  if (Moved < 0)
-    return aSocket;
-  close(aSocket);
-  const int Low = std::min(Moved, aRing);
-  const int High = std::max(Moved, aRing);
-  if (Low > 3)
-    close_range(3, static_cast<unsigned>(Low) - 1, 0);
-  if (High > Low + 1)
-    close_range(static_cast<unsigned>(Low) + 1, static_cast<unsigned>(High) - 1, 0);
-  close_range(static_cast<unsigned>(High) + 1, ~0U, 0);
-  return Moved;
-}
 
 // The folder that the host started in: a relative module path names a file
 // from there, whatever folder an earlier plan's tests moved to.
@@ -247,22 +81,6 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
              Entry.UnitTestName + "\" that was loaded";
   }
   return {};
-}
-
-// Ends the host with aCode, and first every process that its tests started.
-[[noreturn]] void Leave(int aCode) {
-  std::fflush(nullptr);
-  EndDescendants();
-  EndProcessNow(aCode);
-}
-
-// Ends the host after its last frames. What its tests started is ended
-// first: the runner may kill the host as soon as it reads them.
-[[noreturn]] void End(THostChannel& aChannel) {
-  std::fflush(nullptr);
-  EndDescendants();
-  aChannel.Flush();
-  EndProcessNow(0);
 }
 
 // Runs one plan; true when the host may serve another one.
@@ -400,14 +218,14 @@ int HostMain(int argc, char** argv) {
                stderr);
     return 2;
   }
-  ForgetPreload();
+  LeakCheck = ForgetPreload();
   const pid_t Parent = static_cast<pid_t>(std::atol(argv[4]));
   // Dies with the runner; a runner that ended before this line is seen too.
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (getppid() != Parent)
     EndProcessNow(3);
   AdoptOrphans();
-  pthread_atfork(nullptr, nullptr, &MarkForkedChild);
+  WatchForks();
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int Ring = std::atoi(argv[3]);
   THostChannel Channel(SecureDescriptors(std::atoi(argv[2]), Ring), Ring);
@@ -421,7 +239,7 @@ int HostMain(int argc, char** argv) {
     SetLoadTrialsEnabled(false);
     // A test that writes to a closed pipe gets EPIPE, as in the runner itself.
     std::signal(SIGPIPE, SIG_IGN);
-    THostSink Sink(Channel);
+    THostSink Sink(Channel, LeakCheck);
     TLoadedModules Modules;
     if (char* Directory = getcwd(nullptr, 0)) {
       StartDirectory = Directory;

@@ -174,14 +174,9 @@ TLogFormatter::TLogFormatter(const TFormatSettings& aSettings, TClock aClock)
     : FSettings(aSettings), FClock(std::move(aClock)) {}
 
 std::string TLogFormatter::GetIndent() const {
-  std::string Indent;
-  AppendIndent(Indent);
-  return Indent;
-}
-
-void TLogFormatter::AppendIndent(std::string& aText) const {
-  if (FIndent >= 0)
-    aText.append(2 * (static_cast<std::size_t>(FIndent) + 1), ' ');
+  if (FIndent < 0)
+    return {};
+  return std::string(2 * (static_cast<std::size_t>(FIndent) + 1), ' ');
 }
 
 void TLogFormatter::AppendNow(std::string& aText) const {
@@ -196,7 +191,7 @@ void TLogFormatter::Format(const TCustomMessage& aMessage, std::string& aText) {
   case MessageIdReport:
   case MessageIdCheck: {
     const TMessageBase& Message = AsBase(aMessage);
-    AppendIndent(aText);
+    aText.append(GetIndent());
     if (Id == MessageIdReport)
       aText.append("REPORT ");
     else
@@ -206,7 +201,7 @@ void TLogFormatter::Format(const TCustomMessage& aMessage, std::string& aText) {
   }
   case MessageIdException: {
     const TMessageBase& Message = AsBase(aMessage);
-    AppendIndent(aText);
+    aText.append(GetIndent());
     aText.append("EXCEPTION ");
     aText.append(Message.UnitTestName());
     aText.push_back('.');
@@ -242,7 +237,7 @@ void TLogFormatter::Format(const TCustomMessage& aMessage, std::string& aText) {
     // it falls, so both lines of a pair share their indentation.
     if (!Begin)
       --FIndent;
-    AppendIndent(aText);
+    aText.append(GetIndent());
     aText.append(Begin ? "BEGIN " : "END ");
     aText.append(*Name);
     if (Type == ptScenarioStart || Type == ptScenarioFinish) {

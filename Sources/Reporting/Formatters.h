@@ -80,13 +80,12 @@ public:
   // Overwrites aText with the log line for aMessage, or empties it when the
   // message gives no line. BEGIN and END lines change the depth.
   void Format(const TCustomMessage& aMessage, std::string& aText);
-  // The prefix for the current depth: none while negative, else depth + 1
-  // times two spaces.
+  // The prefix of every line at the current depth: none while negative, else
+  // depth + 1 times two spaces.
   std::string GetIndent() const;
   int Indent() const { return FIndent; }
 
 private:
-  void AppendIndent(std::string& aText) const;
   void AppendNow(std::string& aText) const;
 
   int FIndent = -1;

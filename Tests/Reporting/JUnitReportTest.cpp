@@ -1,6 +1,8 @@
+// The JUnit report of whole runs: its XML text, its documents and its file.
 #include "JUnitReport.h"
 
 #include "IOutput.h"
+#include "JUnitTestSupport.h"
 #include "ReportingTestSupport.h"
 #include "XmlText.h"
 
@@ -15,12 +17,6 @@
 namespace ReportingTest {
 namespace {
 
-// Every reading is 123 microseconds after the previous one.
-TSteadyClock TickingClock() {
-  auto Now = std::make_shared<std::chrono::nanoseconds>(0);
-  return [Now] { return *Now += std::chrono::microseconds(123); };
-}
-
 // The document with every check's "FILE:LINE: " taken out.
 std::string WithoutLocations(const std::string& aXml) {
   static const std::regex Location(R"([^"<>\n]+\.(h|cpp):[0-9]+: )");
@@ -31,103 +27,6 @@ std::string Escaped(std::string_view aText, bool aAttribute) {
   std::string Xml;
   AppendXmlEscaped(Xml, aText, aAttribute);
   return Xml;
-}
-
-// A rough XML 1.0 check: valid UTF-8 of allowed characters only, known
-// entity references, quoted attributes, balanced tags and one root element.
-// Returns an empty text when the document passes, else what is wrong.
-std::string WellFormednessError(const std::string& aXml) {
-  for (std::size_t I = 0; I < aXml.size();) {
-    const auto C = static_cast<unsigned char>(aXml[I]);
-    if (C < 0x20 && C != '\t' && C != '\n' && C != '\r')
-      return "control character at " + std::to_string(I);
-    const std::size_t Length = C < 0x80   ? 1
-                               : C < 0xC2 ? 0
-                               : C < 0xE0 ? 2
-                               : C < 0xF0 ? 3
-                               : C < 0xF5 ? 4
-                                          : 0;
-    if (Length == 0 || I + Length > aXml.size())
-      return "invalid UTF-8 at " + std::to_string(I);
-    unsigned Code = Length == 1 ? C : C & (0x7F >> Length);
-    for (std::size_t K = 1; K < Length; ++K) {
-      const auto Next = static_cast<unsigned char>(aXml[I + K]);
-      if ((Next & 0xC0) != 0x80)
-        return "invalid UTF-8 at " + std::to_string(I);
-      Code = (Code << 6) | (Next & 0x3F);
-    }
-    const unsigned Least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (Code < Least[Length] || (Code >= 0xD800 && Code <= 0xDFFF) || Code == 0xFFFE ||
-        Code == 0xFFFF || Code > 0x10FFFF)
-      return "not an XML character at " + std::to_string(I);
-    I += Length;
-  }
-  const std::string Declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  if (aXml.compare(0, Declaration.size(), Declaration) != 0)
-    return "no XML declaration";
-  auto EntityOk = [&](std::size_t aAt) {
-    const std::size_t Semicolon = aXml.find(';', aAt);
-    if (Semicolon == std::string::npos)
-      return false;
-    const std::string Name = aXml.substr(aAt + 1, Semicolon - aAt - 1);
-    if (Name == "amp" || Name == "lt" || Name == "gt" || Name == "quot" || Name == "apos")
-      return true;
-    return Name.size() > 1 && Name[0] == '#' &&
-           Name.find_first_not_of("0123456789", 1) == std::string::npos;
-  };
-  std::vector<std::string> Open;
-  int Roots = 0;
-  std::size_t I = Declaration.size();
-  while (I < aXml.size()) {
-    if (aXml[I] == '&') {
-      if (!EntityOk(I))
-        return "bad entity at " + std::to_string(I);
-      ++I;
-    } else if (aXml[I] != '<') {
-      if (Open.empty() && aXml[I] != '\n')
-        return "text outside the root at " + std::to_string(I);
-      ++I;
-    } else {
-      const bool Closing = aXml[I + 1] == '/';
-      std::size_t J = I + (Closing ? 2 : 1);
-      const std::size_t NameEnd = aXml.find_first_of(" />", J);
-      const std::string Name = aXml.substr(J, NameEnd - J);
-      if (Name.empty())
-        return "tag without name at " + std::to_string(I);
-      J = NameEnd;
-      // Attributes: name="value" with no '<' or raw quote inside.
-      while (aXml[J] == ' ') {
-        const std::size_t Equals = aXml.find("=\"", J);
-        const std::size_t Quote = aXml.find('"', Equals + 2);
-        if (Equals == std::string::npos || Quote == std::string::npos)
-          return "bad attribute at " + std::to_string(J);
-        const std::string Value = aXml.substr(Equals + 2, Quote - Equals - 2);
-        if (Value.find('<') != std::string::npos)
-          return "'<' in attribute at " + std::to_string(J);
-        for (std::size_t A = Value.find('&'); A != std::string::npos; A = Value.find('&', A + 1))
-          if (!EntityOk(Equals + 2 + A))
-            return "bad entity in attribute at " + std::to_string(J);
-        J = Quote + 1;
-      }
-      const bool Empty = aXml.compare(J, 2, "/>") == 0;
-      if (!Empty && aXml[J] != '>')
-        return "unterminated tag at " + std::to_string(I);
-      if (Closing) {
-        if (Open.empty() || Open.back() != Name)
-          return "mismatched </" + Name + ">";
-        Open.pop_back();
-      } else {
-        if (Open.empty() && ++Roots > 1)
-          return "second root element";
-        if (!Empty)
-          Open.push_back(Name);
-      }
-      I = J + (Empty ? 2 : 1);
-    }
-  }
-  if (!Open.empty())
-    return "unclosed <" + Open.back() + ">";
-  return Roots == 1 ? std::string() : "no root element";
 }
 
 TEST(JUnitXmlEscaping, EscapesMarkupAndLineBreaks) {
@@ -301,132 +200,6 @@ TEST(JUnitReport, SeveralScenariosPrefixTheSuiteNames) {
   EXPECT_EQ(Report.GetXml(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites tests=\"0\" "
                              "failures=\"0\" errors=\"0\" skipped=\"0\" time=\"0.000000\">\n"
                              "</testsuites>\n");
-}
-
-// A method whose error a handler answers by raising stops the whole run.
-class TStopTest : public TUnitTest {
-public:
-  using TUnitTest::TUnitTest;
-  void Register() override {
-    REGISTER_METHOD(TestFirst);
-    REGISTER_METHOD(TestStop);
-    REGISTER_METHOD(TestAfter);
-  }
-  void TestFirst() { Check(false, "first failed"); }
-  void TestStop() { throw Exception("stop"); }
-  void TestAfter() {}
-};
-
-TEST(JUnitReport, RunThatRaisedIsClosedOnDetach) {
-  TModule Module("stop.so");
-  TTestScenario Scenario("Stopped");
-  TStopTest Stop(&Module);
-  Stop.SetName("TStopTest");
-  Stop.Register();
-  Scenario.AddUnitTest(&Stop);
-
-  TJUnitReport Report(TickingClock());
-  Report.Attach(&Scenario);
-  struct TStopper {
-    void Handle(TMessageEventList*, const TCustomMessage& aMessage) {
-      if (aMessage.GetId() == MessageIdException)
-        throw 42;
-    }
-  } Stopper;
-  const TMessageEvent StopEvent = MakeMessageEvent<&TStopper::Handle>(&Stopper);
-  Scenario.AddStateNotificationHandler(StopEvent);
-  EXPECT_THROW(Scenario.Run(), int);
-  Scenario.RemoveStateNotificationHandler(StopEvent);
-  Report.Detach();
-  Scenario.RemoveAllUnitTests();
-
-  EXPECT_EQ(Report.Tests(), 3);
-  EXPECT_EQ(Report.Failures(), 1);
-  EXPECT_EQ(Report.Skipped(), 1);
-  const std::string Xml = Report.GetXml();
-  EXPECT_EQ(WellFormednessError(Xml), "") << Xml;
-  EXPECT_NE(Xml.find("<testcase name=\"TestAfter\" classname=\"TStopTest\" time=\"0.000000\">\n"
-                     "      <skipped/>"),
-            std::string::npos)
-      << Xml;
-}
-
-// A runner of methods elsewhere (as the run hosts are) that replays each
-// method's messages and stops the run in the middle of method StopAt, after
-// a failed check when FailFirst.
-class TStoppingRunner : public TMethodRunner {
-public:
-  TStoppingRunner(TTestScenario& aScenario, int aStopAt, bool aFailFirst)
-      : FScenario(aScenario), FStopAt(aStopAt), FFailFirst(aFailFirst) {}
-  void RunMethod(TUnitTestBase& aUnitTest, int aIndex) override {
-    TUnitTestMethod* Method = aUnitTest.Methods().GetItem(aIndex);
-    Method->SetTestResult(tcrSuccess);
-    Progress(ptInitStart, aUnitTest, "Init");
-    Progress(ptInitFinish, aUnitTest, "Init");
-    Progress(ptMethodStart, aUnitTest, Method->Name());
-    if (aIndex == FStopAt) {
-      if (FFailFirst) {
-        Method->SetTestResult(tcrFailure);
-        auto Check = std::make_unique<TCheckMessage>("failed before the stop", FScenario.Name(),
-                                                     aUnitTest.Name(), Method->Name());
-        Check->SetSuccess(false);
-        FScenario.FireStateNotification(std::move(Check));
-      }
-      throw 42;
-    }
-    Progress(ptMethodFinish, aUnitTest, Method->Name());
-    Progress(ptExitStart, aUnitTest, "Exit");
-    Progress(ptExitFinish, aUnitTest, "Exit");
-  }
-
-private:
-  void Progress(TProgressType aType, const TUnitTestBase& aUnitTest, const std::string& aPhase) {
-    TProgressMessage Message(aType, FScenario.Name(), aUnitTest.Name(), aPhase);
-    FScenario.StateNotifications().Deliver(Message);
-  }
-  TTestScenario& FScenario;
-  int FStopAt;
-  bool FFailFirst;
-};
-
-TEST(JUnitReport, AMethodThatTheRunStoppedInIsAnErrorNeverAPass) {
-  const struct {
-    bool FailFirst;
-    int Failures;
-    int Errors;
-  } Cases[] = {{false, 0, 1}, {true, 1, 0}};
-  for (const auto& Case : Cases) {
-    SCOPED_TRACE(Case.FailFirst);
-    TModule Module("stop.so");
-    TTestScenario Scenario("Stopped");
-    TStopTest Stop(&Module);
-    Stop.SetName("TStopTest");
-    Stop.Register();
-    Scenario.AddUnitTest(&Stop);
-    TStoppingRunner Runner(Scenario, 1, Case.FailFirst);
-    Scenario.SetMethodRunner(&Runner);
-
-    TJUnitReport Report(TickingClock());
-    Report.Attach(&Scenario);
-    EXPECT_THROW(Scenario.Run(), int);
-    Report.Detach();
-    Scenario.SetMethodRunner(nullptr);
-    Scenario.RemoveAllUnitTests();
-
-    EXPECT_EQ(Report.Failures(), Case.Failures);
-    EXPECT_EQ(Report.Errors(), Case.Errors);
-    EXPECT_EQ(Report.Skipped(), 1);
-    const std::string Xml = Report.GetXml();
-    EXPECT_EQ(WellFormednessError(Xml), "") << Xml;
-    const std::size_t Stopped = Xml.find(R"(<testcase name="TestStop" classname="TStopTest")");
-    ASSERT_NE(Stopped, std::string::npos) << Xml;
-    EXPECT_LT(Xml.find("The run stopped before the method finished</error>", Stopped),
-              Xml.find("</testcase>", Stopped))
-        << Xml;
-    EXPECT_NE(Xml.find(R"(<testcase name="TestFirst" classname="TStopTest" time="0.000123"/>)"),
-              std::string::npos)
-        << Xml;
-  }
 }
 
 TEST(JUnitReport, WriteFileReplacesTheFileOrRaises) {

@@ -2,6 +2,7 @@
 
 #include "CrashGuard.h"
 #include "GoogleTestKind.h"
+#include "GoogleTestOutput.h"
 #include "GoogleTestStream.h"
 #include "Json.h"
 #include "KindEvents.h"
@@ -23,30 +24,6 @@ std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// A line that the framework's own printer writes around the tests.
-bool PrinterLine(const std::string& aLine) {
-  if (aLine.starts_with("Running main() from ") ||
-      aLine.starts_with("Note: Google Test filter = ") ||
-      aLine.starts_with("Note: Randomizing tests' orders with a seed of "))
-    return true;
-  if (aLine.size() < 12 || aLine[0] != '[' || aLine[11] != ']')
-    return false;
-  std::string Tag = aLine.substr(1, 10);
-  Tag.erase(0, Tag.find_first_not_of(' '));
-  Tag.erase(Tag.find_last_not_of(' ') + 1);
-  return Tag == "RUN" || Tag == "OK" || Tag == "FAILED" || Tag == "SKIPPED" || Tag == "PASSED" ||
-         Tag == "DISABLED" || Tag == "----------" || Tag == "==========";
-}
-
-// The test that a printer line names after its tag: "[ RUN      ] A.b"
-// names A.b; an end line adds ", where ..." or " (N ms)".
-bool NamesTest(const std::string& aLine, const char* aTag, const std::string& aTest) {
-  if (!aLine.starts_with(aTag) || !aLine.substr(13).starts_with(aTest))
-    return false;
-  const std::string Rest = aLine.substr(13 + aTest.size());
-  return Rest.empty() || Rest.starts_with(" (") || Rest.starts_with(", ");
 }
 
 } // namespace
@@ -195,62 +172,17 @@ void TGoogleTestRunner::StartProgram(const TModule* aModule) {
   FDeath.clear();
   FKillAt = 0;
   FProgramEnded = FProgress = false;
-  FOutside.clear();
   FOutsideParts.clear();
-  FPrinted.clear();
-  FOutput.clear();
-  FErrors.clear();
+  FOutput.Reset(FOutcomes[aModule]);
   FReport.clear();
   FOpenedAt = NowMs();
   FProgram = std::make_unique<TTestProgram>(Start);
   Undo.Done = true;
 }
 
-void TGoogleTestRunner::AddOutputLine(const std::string& aLine, bool aErrors) {
-  std::string Line = aLine;
-  if (!Line.empty() && Line.back() == '\r')
-    Line.pop_back();
-  if (!aErrors) {
-    if (FPrinted.empty() && Line.starts_with("[ RUN      ] ")) {
-      FPrinted = Line.substr(13);
-      std::vector<std::string>& Lines = FOutcomes[FRunning][FPrinted].Lines;
-      Lines.insert(Lines.end(), FOutside.begin(), FOutside.end());
-      FOutside.clear();
-      return;
-    }
-    if (!FPrinted.empty() &&
-        (NamesTest(Line, "[       OK ] ", FPrinted) || NamesTest(Line, "[  FAILED  ] ", FPrinted) ||
-         NamesTest(Line, "[  SKIPPED ] ", FPrinted))) {
-      FPrinted.clear();
-      return;
-    }
-  }
-  // Standard error has no printer's lines: it goes to the test that runs as
-  // far as this side knows.
-  const std::string& Test = aErrors && !FOpen.empty() ? FOpen : FPrinted;
-  if (!Test.empty())
-    FOutcomes[FRunning][Test].Lines.push_back(Line);
-  else if (!Line.empty() && !PrinterLine(Line))
-    FOutside.push_back(Line);
-}
-
-void TGoogleTestRunner::TakeOutput(std::string& aBuffer, bool aAll, bool aErrors) {
-  std::size_t Start = 0;
-  for (std::size_t End; (End = aBuffer.find('\n', Start)) != std::string::npos; Start = End + 1)
-    AddOutputLine(aBuffer.substr(Start, End - Start), aErrors);
-  aBuffer.erase(0, Start);
-  if (aAll && !aBuffer.empty()) {
-    AddOutputLine(aBuffer, aErrors);
-    aBuffer.clear();
-  }
-}
-
 void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
   // What the test printed before this event was sent is in its channels now.
-  FProgram->ReadOutput(FOutput);
-  FProgram->ReadErrors(FErrors);
-  TakeOutput(FOutput, false, false);
-  TakeOutput(FErrors, false, true);
+  FOutput.Take(*FProgram, FOpen, false);
   if (aEvent.Name == "TestCaseStart") {
     FSuite = aEvent.Field("name");
   } else if (aEvent.Name == "TestCaseEnd") {
@@ -302,11 +234,8 @@ void TGoogleTestRunner::Pump(bool aWait) {
   FStream->Read(Events);
   for (const TStreamEvent& Event : Events)
     Handle(Event);
-  FProgram->ReadOutput(FOutput);
-  FProgram->ReadErrors(FErrors);
+  FOutput.Take(*FProgram, FOpen, false);
   FProgram->ReadReport(FReport);
-  TakeOutput(FOutput, false, false);
-  TakeOutput(FErrors, false, true);
   if (FProgram->Ended()) {
     EndProgram();
     return;
@@ -338,11 +267,8 @@ void TGoogleTestRunner::EndProgram() {
   FStream->Read(Events);
   for (const TStreamEvent& Event : Events)
     Handle(Event);
-  FProgram->ReadOutput(FOutput);
-  FProgram->ReadErrors(FErrors);
+  FOutput.Take(*FProgram, FOpen, true);
   FProgram->ReadReport(FReport);
-  TakeOutput(FOutput, true, false);
-  TakeOutput(FErrors, true, true);
   std::map<std::string, TOutcome>& Outcomes = FOutcomes[FRunning];
   if (!FOpen.empty()) {
     TOutcome& Open = Outcomes[FOpen];
@@ -401,7 +327,6 @@ void TGoogleTestRunner::EndProgram() {
   FFlagFile.clear();
   FRunning = nullptr;
   FOpen.clear();
-  FPrinted.clear();
 }
 
 } // namespace Kalvoro

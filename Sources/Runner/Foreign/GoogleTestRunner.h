@@ -10,6 +10,7 @@
 #pragma once
 
 #include "GoogleTestOutcome.h"
+#include "GoogleTestOutput.h"
 #include "TestKind.h"
 
 #include <map>
@@ -52,10 +53,6 @@ private:
   // it has ended.
   void Pump(bool aWait);
   void Handle(const TStreamEvent& aEvent);
-  // Splits the output into lines: standard output by the printer's test
-  // lines, standard error to the test that runs now.
-  void TakeOutput(std::string& aBuffer, bool aAll, bool aErrors);
-  void AddOutputLine(const std::string& aLine, bool aErrors);
   void EndProgram();
   int WaitMilliseconds();
 
@@ -74,18 +71,15 @@ private:
   std::unique_ptr<TTestProgram> FProgram;
   std::unique_ptr<TGoogleTestStream> FStream;
   std::string FFlagFile;
-  std::string FSuite;                // the suite that runs
-  std::string FOpen;                 // the test that runs as the stream says, or empty
-  std::string FPrinted;              // the test whose output the printer frames now
-  std::int64_t FOpenedAt = 0;        // when it, or the stretch between tests, began (steady ms)
-  std::int64_t FKillAt = 0;          // when a test past its limit is killed for good
-  std::string FDeath;                // why the runner ended the program
-  bool FProgramEnded = false;        // the stream said TestProgramEnd
-  bool FProgress = false;            // a test started in this program
-  std::vector<std::string> FOutside; // output lines before the next test
-  std::vector<TPart> FOutsideParts;  // failures outside a test (a suite's set-up)
-  std::string FOutput;               // output not yet ended by a new line
-  std::string FErrors;
+  std::string FSuite;               // the suite that runs
+  std::string FOpen;                // the test that runs as the stream says, or empty
+  std::int64_t FOpenedAt = 0;       // when it, or the stretch between tests, began (steady ms)
+  std::int64_t FKillAt = 0;         // when a test past its limit is killed for good
+  std::string FDeath;               // why the runner ended the program
+  bool FProgramEnded = false;       // the stream said TestProgramEnd
+  bool FProgress = false;           // a test started in this program
+  std::vector<TPart> FOutsideParts; // failures outside a test (a suite's set-up)
+  TGoogleTestOutput FOutput;        // its output split among its tests
   std::string FReport;
 };
 

@@ -87,7 +87,7 @@ int main(int aArgc, char** aArgv) {
   for (int I = 0; I < ModuleCount; ++I) {
     const QString Path =
         Folder.filePath(QStringLiteral("Many%1.so").arg(I, 3, 10, QLatin1Char('0')));
-    if (!QFile::copy(QStringLiteral(KALVORO_GUI_TEST_MODULES_DIR "/GuiMany.so"), Path)) {
+    if (!QFile::copy(QStringLiteral(KALVORO_GUI_BENCH_MODULES_DIR "/GuiMany.so"), Path)) {
       std::fprintf(stderr, "cannot copy the module to %s\n", qPrintable(Path));
       return 2;
     }

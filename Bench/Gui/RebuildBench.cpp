@@ -69,7 +69,7 @@ int main(int aArgc, char** aArgv) {
   const TModuleListerScope Listing(&Lister);
 
   QTemporaryDir Folder;
-  const QString Built = QStringLiteral(KALVORO_GUI_TEST_MODULES_DIR "/GuiTenThousand.so");
+  const QString Built = QStringLiteral(KALVORO_GUI_BENCH_MODULES_DIR "/GuiTenThousand.so");
   const QString Path = Folder.filePath(QStringLiteral("TenThousand.so"));
   QFile File(Built);
   if (!File.open(QIODevice::ReadOnly) || !QFile::copy(Built, Path)) {

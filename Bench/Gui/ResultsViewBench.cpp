@@ -37,7 +37,7 @@ bool WriteProject(const QTemporaryDir& aFolder, const QString& aPath, bool aHost
   for (int I = 0; I < ModuleCount; ++I) {
     const QString Module =
         aFolder.filePath(QStringLiteral("Wide%1.so").arg(I, 3, 10, QLatin1Char('0')));
-    if (!QFile::copy(QStringLiteral(KALVORO_GUI_TEST_MODULES_DIR "/GuiWide.so"), Module))
+    if (!QFile::copy(QStringLiteral(KALVORO_GUI_BENCH_MODULES_DIR "/GuiWide.so"), Module))
       return false;
     Modules << QStringLiteral("File%1=%2").arg(I).arg(Module) << QStringLiteral("Load%1=1").arg(I)
             << QStringLiteral("AssignmentCount%1=50").arg(I);

@@ -29,7 +29,7 @@ int main(int aArgc, char** aArgv) {
   for (int I = 0; I < ModuleCount; ++I) {
     const QString Path =
         Folder.filePath(QStringLiteral("Wide%1.so").arg(I, 3, 10, QLatin1Char('0')));
-    if (!QFile::copy(QStringLiteral(KALVORO_GUI_TEST_MODULES_DIR "/GuiWide.so"), Path)) {
+    if (!QFile::copy(QStringLiteral(KALVORO_GUI_BENCH_MODULES_DIR "/GuiWide.so"), Path)) {
       std::fprintf(stderr, "cannot copy the module to %s\n", qPrintable(Path));
       return 2;
     }

@@ -1,0 +1,46 @@
+// What a run host sends of a run: every message that the runner's handlers
+// consume and every progress message (the runner needs the running phase),
+// with marks of how far the test's output reached, the threads' dropped
+// messages, and the exceptions of a phase that broke the channel or leaked.
+#pragma once
+
+#include "HostChannel.h"
+#include "HostLifetime.h"
+
+#include "UnitTestBase.h"
+
+#include <sys/types.h>
+
+namespace Kalvoro {
+
+class THostSink {
+public:
+  // aLeakCheck: LeakSanitizer's check, run after each method's Exit, or
+  // nullptr.
+  THostSink(THostChannel& aChannel, TLeakCheck aLeakCheck);
+
+  void OnMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
+
+  // Flushes the test's standard output and error and tells the runner how
+  // far their files (the runner's, passed as descriptors 1 and 2) now reach.
+  void MarkOutput(bool aWithError);
+
+  // Tells the runner how many more checks and reports of the tests' threads
+  // were dropped, for its summary.
+  void MarkDropped();
+
+  // Whether a test closed the channel or leaked: the host then serves no
+  // further method.
+  bool Broken() const { return FBroken || FLeaked; }
+
+private:
+  THostChannel& FChannel;
+  TLeakCheck FLeakCheck;
+  off_t FOutput = 0;
+  off_t FError = 0;
+  unsigned FDropped = 0;
+  bool FBroken = false;
+  bool FLeaked = false;
+};
+
+} // namespace Kalvoro
