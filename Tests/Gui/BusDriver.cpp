@@ -174,7 +174,7 @@ std::optional<TAccessible> StartMorvane(TBus& aBus, QProcess& aMorvane, const QS
   if (!aMorvane.waitForStarted(5000))
     return std::nullopt;
   const std::optional<TAccessible> Results =
-      aBus.WaitFor(QStringLiteral("Results"), {RolePushButton});
+      aBus.WaitFor(QStringLiteral("Results"), {RolePushButton}, 30000);
   if (!Results)
     return std::nullopt;
   aBus.Press(*Results);

@@ -6,13 +6,8 @@
 // With "Run again after a rebuild" ticked (and kept in the user's settings),
 // the next rebuild runs Start All again and the tree shows the new results.
 // Runs under xvfb-run and dbus-run-session (see CMakeLists.txt).
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QDBusVariant>
+#include "BusDriver.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,34 +20,13 @@
 #include <functional>
 #include <optional>
 
-// An accessible object on the bus: its service and object path.
-struct TAccessible {
-  QString Service;
-  QDBusObjectPath Path;
-};
-Q_DECLARE_METATYPE(TAccessible)
-
-QDBusArgument& operator<<(QDBusArgument& aArgument, const TAccessible& aObject) {
-  aArgument.beginStructure();
-  aArgument << aObject.Service << aObject.Path;
-  aArgument.endStructure();
-  return aArgument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& aArgument, TAccessible& aObject) {
-  aArgument.beginStructure();
-  aArgument >> aObject.Service >> aObject.Path;
-  aArgument.endStructure();
-  return aArgument;
-}
+using namespace Kalvoro;
 
 namespace {
 
-// The accessibility bus's role numbers.
+// The accessibility bus's role numbers beside the driver's.
 constexpr unsigned RoleCheckBox = 7;
 constexpr unsigned RoleLabel = 29;
-constexpr unsigned RolePushButton = 43;
-const QList<unsigned> TreeRoles = {55, 64, 65}; // table, tree, tree table
 
 const QString OutOfDate = QStringLiteral("Out of date: a module was rebuilt after this run");
 
@@ -81,73 +55,15 @@ void RebuildByRename(const QString& aPath, const QString& aFrom) {
   QVERIFY(std::rename(Temporary.toLocal8Bit().constData(), aPath.toLocal8Bit().constData()) == 0);
 }
 
-class TBus {
-public:
-  explicit TBus(const QDBusConnection& aConnection) : FConnection(aConnection) {}
-
-  QDBusMessage Call(const TAccessible& aObject, const QString& aInterface, const QString& aMethod,
-                    const QVariantList& aArguments = {}) {
-    QDBusMessage Message =
-        QDBusMessage::createMethodCall(aObject.Service, aObject.Path.path(), aInterface, aMethod);
-    Message.setArguments(aArguments);
-    return FConnection.call(Message, QDBus::Block, 5000);
-  }
-  QList<TAccessible> Children(const TAccessible& aObject) {
-    const QDBusMessage Reply =
-        Call(aObject, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetChildren"));
-    QList<TAccessible> Result;
-    if (!Reply.arguments().isEmpty())
-      Reply.arguments().at(0).value<QDBusArgument>() >> Result;
-    return Result;
-  }
-  QString Name(const TAccessible& aObject) {
-    const QDBusMessage Reply =
-        Call(aObject, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-             {QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("Name")});
-    return Reply.arguments().isEmpty()
-               ? QString()
-               : Reply.arguments().at(0).value<QDBusVariant>().variant().toString();
-  }
-  unsigned Role(const TAccessible& aObject) {
-    const QDBusMessage Reply =
-        Call(aObject, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
-    return Reply.arguments().isEmpty() ? 0 : Reply.arguments().at(0).toUInt();
-  }
-  // The first object of that name and one of aRoles below aRoot, depth first.
-  std::optional<TAccessible> Find(const TAccessible& aRoot, const QString& aName,
-                                  const QList<unsigned>& aRoles, int aDepth = 0) {
-    if (aDepth > 0 && Name(aRoot) == aName && aRoles.contains(Role(aRoot)))
-      return aRoot;
-    if (aDepth > 16)
-      return std::nullopt;
-    for (const TAccessible& Child : Children(aRoot))
-      if (auto Found = Find(Child, aName, aRoles, aDepth + 1))
-        return Found;
-    return std::nullopt;
-  }
-  // The tree's rows as "name=status" (its cells after the headers, three to
-  // a row), after its headers joined by '|'.
-  QStringList Rows(const TAccessible& aTree) {
-    QStringList Cells;
-    for (const TAccessible& Cell : Children(aTree))
-      Cells << Name(Cell);
-    QStringList Result{Cells.mid(0, 3).join(QLatin1Char('|'))};
-    for (int I = 3; I + 1 < Cells.size(); I += 3)
-      Result << Cells[I] + QLatin1Char('=') + Cells[I + 1];
-    return Result;
-  }
-  // Runs the control's first action (a click) without waiting for it.
-  void Press(const TAccessible& aControl) {
-    QDBusMessage Message = QDBusMessage::createMethodCall(aControl.Service, aControl.Path.path(),
-                                                          QStringLiteral("org.a11y.atspi.Action"),
-                                                          QStringLiteral("DoAction"));
-    Message << 0;
-    FConnection.asyncCall(Message);
-  }
-
-private:
-  QDBusConnection FConnection;
-};
+// The tree's rows as "name=status" (its cells after the headers, three to
+// a row), after its headers joined by '|'.
+QStringList Rows(TBus& aBus, const TAccessible& aTree) {
+  const QStringList Cells = aBus.CellTexts(aTree);
+  QStringList Result{Cells.mid(0, 3).join(QLatin1Char('|'))};
+  for (int I = 3; I + 1 < Cells.size(); I += 3)
+    Result << Cells[I] + QLatin1Char('=') + Cells[I + 1];
+  return Result;
+}
 
 // Waits until aReady holds, looking every 200 ms.
 bool WaitFor(const std::function<bool()>& aReady, int aTimeout) {
@@ -167,21 +83,16 @@ class TRebuildProgramTest : public QObject {
   Q_OBJECT
 
   std::optional<TBus> FBus;
-  const TAccessible FRoot{QStringLiteral("org.a11y.atspi.Registry"),
-                          QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
+  const TAccessible FRoot = TBus::Root();
 
 private slots:
   void initTestCase() {
-    qDBusRegisterMetaType<TAccessible>();
-    qDBusRegisterMetaType<QList<TAccessible>>();
-    QDBusInterface Launcher(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                            QStringLiteral("org.a11y.Bus"));
-    const QDBusReply<QString> Address = Launcher.call(QStringLiteral("GetAddress"));
-    if (!Address.isValid() && qEnvironmentVariableIsSet("KALVORO_REQUIRE_ACCESSIBILITY"))
+    FBus.emplace();
+    // scripts/test installs the bus and asks for it: there a missing bus fails.
+    if (!FBus->Connected() && qEnvironmentVariableIsSet("KALVORO_REQUIRE_ACCESSIBILITY"))
       QFAIL("no accessibility bus (at-spi2-core) in this session");
-    if (!Address.isValid())
+    if (!FBus->Connected())
       QSKIP("no accessibility bus (at-spi2-core) in this session");
-    FBus.emplace(QDBusConnection::connectToBus(Address.value(), QStringLiteral("a11y")));
   }
 
   void RebuiltModulesArePickedUpAndTheRunRepeats() {
@@ -228,25 +139,8 @@ private slots:
     ProjectFile.close();
 
     QProcess Morvane;
-    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
-    Environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    Environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Settings.path());
-    Morvane.setProcessEnvironment(Environment);
-    Morvane.start(QStringLiteral(MORVANE_EXECUTABLE), {Project});
-    QVERIFY(Morvane.waitForStarted(5000));
-    std::optional<TAccessible> Button;
-    QVERIFY2(WaitFor(
-                 [&] {
-                   Button = FBus->Find(FRoot, QStringLiteral("Results"), {RolePushButton});
-                   return Button.has_value();
-                 },
-                 30000),
-             "the Results button");
-    FBus->Press(*Button);
-    QTest::qWait(500);
     const std::optional<TAccessible> StartAll =
-        FBus->Find(FRoot, QStringLiteral("Start All TestScenario's"), {RolePushButton});
+        StartMorvane(*FBus, Morvane, Project, Settings.path());
     QVERIFY2(StartAll, "the Start All button");
     const std::optional<TAccessible> Tree = FBus->Find(FRoot, QStringLiteral("Results"), TreeRoles);
     QVERIFY2(Tree, "the results tree");
@@ -258,7 +152,7 @@ private slots:
                                  "TestSteady=TODO",          "Renamed=FAILURE",  "TRebuilt=FAILURE",
                                  "TestChanging=FAILURE",     "TestKept=SUCCESS", "TSteady=SUCCESS",
                                  "TestSteady=SUCCESS"};
-    QVERIFY(WaitFor([&] { return FBus->Rows(*Tree) == Failing; }, 5000));
+    QVERIFY(WaitFor([&] { return Rows(*FBus, *Tree) == Failing; }, 5000));
 
     // Both rebuilt: listed again; the rows, the disabled unit test and the
     // results stay, out of date.
@@ -266,7 +160,7 @@ private slots:
     RebuildByRename(Renamed, Built("GuiMended.so"));
     QVERIFY2(WaitFor([&] { return FBus->Find(FRoot, OutOfDate, {RoleLabel}).has_value(); }, 60000),
              "the results say they are out of date");
-    QCOMPARE(FBus->Rows(*Tree), Failing);
+    QCOMPARE(Rows(*FBus, *Tree), Failing);
 
     // With the toggle on (kept for the user), the next rebuild runs Start
     // All again: the mended method passes, the disabled unit test does not run.
@@ -286,7 +180,7 @@ private slots:
                                  "TestSteady=TODO",          "Renamed=SUCCESS",  "TRebuilt=SUCCESS",
                                  "TestChanging=SUCCESS",     "TestKept=SUCCESS", "TSteady=SUCCESS",
                                  "TestSteady=SUCCESS"};
-    QVERIFY(WaitFor([&] { return FBus->Rows(*Tree) == Passing; }, 10000));
+    QVERIFY(WaitFor([&] { return Rows(*FBus, *Tree) == Passing; }, 10000));
     QVERIFY(!FBus->Find(FRoot, OutOfDate, {RoleLabel}).has_value());
     QCOMPARE(Morvane.state(), QProcess::Running);
     Morvane.kill();

@@ -123,30 +123,6 @@ void TResultsPresenter::RefreshTree() {
   FView.RefreshTree();
 }
 
-namespace {
-
-std::string MethodKey(const TTestScenario& aScenario, const TUnitTestBase& aUnitTest,
-                      const TUnitTestMethod& aMethod) {
-  return aScenario.Name() + '\x1f' + aUnitTest.Name() + '\x1f' + aMethod.Name();
-}
-
-// A row by the names of its scenario, unit test and method, as far as it has
-// them.
-std::string RowKey(const std::vector<TResultRow>& aRows, int aRow) {
-  std::string Key;
-  int Level = aRows[static_cast<std::size_t>(aRow)].Level() + 1;
-  for (int I = aRow; I >= 0 && Level > 0; --I) {
-    const TResultRow& Row = aRows[static_cast<std::size_t>(I)];
-    if (Row.Level() == Level - 1) {
-      Key.insert(0, Row.Text.toStdString() + '\x1f');
-      --Level;
-    }
-  }
-  return Key;
-}
-
-} // namespace
-
 void TResultsPresenter::RepeatLastRun() {
   if (FProject == nullptr)
     return;
@@ -158,14 +134,8 @@ void TResultsPresenter::RepeatLastRun() {
     return;
   case lrStartAll:
     return StartAll();
-  case lrSelected: {
-    std::vector<int> Rows;
-    for (int I = 0; I < static_cast<int>(FRows.size()); ++I)
-      if (std::find(FLastSelection.begin(), FLastSelection.end(), RowKey(FRows, I)) !=
-          FLastSelection.end())
-        Rows.push_back(I);
-    return RunChosen(TChosenMethods::Selected(FRows, Rows));
-  }
+  case lrSelected:
+    return RunChosen(TChosenMethods::Selected(FRows, FKept.SelectedAgain(FRows)));
   case lrFailed:
     return RunFailed();
   case lrNone:
@@ -174,47 +144,19 @@ void TResultsPresenter::RepeatLastRun() {
 }
 
 void TResultsPresenter::KeepResults(const TProject& aProject) {
-  FKept.clear();
-  for (const TTestScenario* Scenario : aProject.Scenarios())
-    for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
-      for (const TUnitTestMethod* Method : UnitTest->Methods())
-        // A method that did not run has nothing to keep.
-        if (Method->TestResult() != tcrTodo)
-          FKept[MethodKey(*Scenario, *UnitTest, *Method)] = {Method, Method->TestResult()};
+  FKept.Keep(aProject);
 }
 
 void TResultsPresenter::RestoreResults(const TProject& aProject) {
   // Without results there is nothing out of date; the details of methods
   // that are gone are dropped either way.
-  if (FKept.empty()) {
+  if (FKept.Empty()) {
     FDetails.Clear();
     RefreshTree();
     return;
   }
-  std::map<const TUnitTestMethod*, const TUnitTestMethod*> Moves;
-  for (const TTestScenario* Scenario : aProject.Scenarios())
-    for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
-      for (TUnitTestMethod* Method : UnitTest->Methods()) {
-        const auto Kept = FKept.find(MethodKey(*Scenario, *UnitTest, *Method));
-        if (Kept == FKept.end())
-          continue;
-        Moves[Kept->second.Method] = Method;
-        if (Method->TestResult() == tcrTodo)
-          Method->SetTestResult(Kept->second.Result);
-      }
-  FDetails.Rekey(Moves);
-  FKept.clear();
+  FDetails.Rekey(FKept.Restore(aProject));
   FOutOfDate = true;
-  RefreshTree();
-}
-
-QString TResultsPresenter::OutOfDateText() const {
-  return FOutOfDate ? QStringLiteral("Out of date: a module was rebuilt after this run")
-                    : QString();
-}
-
-void TResultsPresenter::ToggleDurationSort() {
-  FSortedByDuration = !FSortedByDuration;
   RefreshTree();
 }
 
@@ -317,10 +259,7 @@ void TResultsPresenter::RunSelected() {
     return;
   const std::vector<int> Selected = FView.SelectedRows();
   FLastRun = lrSelected;
-  FLastSelection.clear();
-  for (const int Row : Selected)
-    if (Row >= 0 && static_cast<std::size_t>(Row) < FRows.size())
-      FLastSelection.push_back(RowKey(FRows, Row));
+  FKept.KeepSelection(FRows, Selected);
   RunChosen(TChosenMethods::Selected(FRows, Selected));
 }
 

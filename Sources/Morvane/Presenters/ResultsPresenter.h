@@ -6,6 +6,7 @@
 
 #include "Command.h"
 #include "Editor.h"
+#include "KeptResults.h"
 #include "KindRunner.h"
 #include "MethodDetails.h"
 #include "ResultMarks.h"
@@ -112,7 +113,10 @@ public:
 
   // A click on the Duration header: the first orders each level's rows
   // slowest first, the next restores the run order, and so on.
-  void ToggleDurationSort();
+  void ToggleDurationSort() {
+    FSortedByDuration = !FSortedByDuration;
+    RefreshTree();
+  }
   bool SortedByDuration() const { return FSortedByDuration; }
 
   // A reload of rebuilt modules: KeepResults notes each method's result by
@@ -123,7 +127,10 @@ public:
   void RestoreResults(const TProject& aProject);
   bool OutOfDate() const { return FOutOfDate; }
   // What the view says over the tree while the results are out of date.
-  QString OutOfDateText() const;
+  QString OutOfDateText() const {
+    return FOutOfDate ? QStringLiteral("Out of date: a module was rebuilt after this run")
+                      : QString();
+  }
 
   // The filter box: the text and the results shown (TResultToggle bits).
   void SetFilter(const QString& aText, unsigned aResults = rtAllResults);
@@ -219,13 +226,8 @@ private:
   enum TLastRun { lrNone, lrStart, lrStartAll, lrSelected, lrFailed };
   TLastRun FLastRun = lrNone;
   std::string FLastScenario;
-  std::vector<std::string> FLastSelection;
   bool FRunAgain = false;
-  struct TKeptResult {
-    const TUnitTestMethod* Method;
-    TUnitTestResult Result;
-  };
-  std::map<std::string, TKeptResult> FKept;
+  TKeptResults FKept;
   TResultMarks FMarks;
   QString FFilterText;
   unsigned FFilterResults = rtAllResults;
