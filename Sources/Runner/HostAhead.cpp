@@ -54,8 +54,11 @@ void THostRunner::RunAhead(bool aLook) {
   FNextAhead = std::max(FNextAhead, FReading + 1);
   while (FNextAhead < FOrder.size() && Busy < FJobs) {
     TModuleRun& Run = FModules[FOrder[FNextAhead]];
-    // A serial one waits until the run comes to it.
-    if (SerialRun(Run))
+    // A serial one waits until the run comes to it; so does a module whose
+    // host the run reads to its end for leaks (HostModuleEnd.cpp), which
+    // reading ahead does not do.
+    if (SerialRun(Run) ||
+        (!Run.Entries.empty() && EndsWithItsHost(Run.Entries.front().UnitTest->Module())))
       return;
     ++FNextAhead;
     if (Run.Started || !Run.GiveUp.empty())

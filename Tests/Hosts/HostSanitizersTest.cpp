@@ -141,39 +141,42 @@ TEST(HostSanitizers, ALeakAtAModulesEndIsReportedAgainstThatModuleAlone) {
   // The sanitizer build's host looks for no leaks of its own modules.
   if (SanitizerBuild)
     GTEST_SKIP();
-  // Modules of one runtime in one scenario, the leaking one first or last:
-  // the report comes after its own last method, never the other's.
+  // Modules of one runtime in one scenario, the leaking one first or last,
+  // one after another or side by side: the report comes after its own last
+  // method, never the other's.
   const std::string Leaky = std::string(KALVORO_TEST_MODULES_DIR) + "/SanitizedEndLeak.so";
   const std::string Clean = std::string(KALVORO_TEST_MODULES_DIR) + "/SanitizedClean.so";
   const std::vector<std::string> Orders[] = {{Leaky, Clean}, {Clean, Leaky}};
   TScratch Scratch;
-  for (const std::vector<std::string>& Modules : Orders) {
-    const std::string Tag = Modules.front() == Leaky ? "LeakyFirst" : "LeakyLast";
-    SCOPED_TRACE(Tag);
-    const fs::path Project = fs::path(Scratch.Path()) / (Tag + ".kvr");
-    std::ofstream File(Project, std::ios::binary);
-    File << "[Project]\r\nSignature=Kalvoro\r\nFileVersion=1.0\r\nModuleCount=2\r\n"
-         << "ScenarioCount=0\r\n[FileInfo]\r\nSummaryEnabled=0\r\nSummaryFileName=\r\n"
-         << "LogEnabled=0\r\nLogFileName=\r\nErrorEnabled=0\r\nErrorFileName=\r\n[Modules]\r\n";
-    for (std::size_t I = 0; I < Modules.size(); ++I)
-      File << "File" << I << "=" << Modules[I] << "\r\nLoad" << I << "=1\r\nAssignmentCount" << I
-           << "=1\r\n";
-    for (const std::string& Module : Modules)
-      File << "[" << Module << "]\r\nAssign0=TSanitized|Default Scenario|ENABLED\r\n";
-    File.close();
-    const TRun Run = RunRunner(Project.string(), {}, Scratch.Path(), Tag);
-    EXPECT_EQ(Run.Code, 1) << Run.Err;
-    std::vector<std::string> Results;
-    for (const std::string& Module : Modules)
-      for (const char* Method : {"TestBefore", "TestFault", "TestAfter"})
-        Results.push_back(std::string(Module == Leaky && Method == std::string("TestAfter")
-                                          ? "EXCEPTION"
-                                          : "SUCCESS") +
-                          " TSanitized." + Method);
-    EXPECT_EQ(SummaryResults(Run.Summary), Results) << Run.Summary << Run.Log;
-    EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION (TSanitized.Unload) LeakSanitizer: detected "
-                                      "memory leaks"),
-              1u)
-        << Run.Errors;
-  }
+  for (const std::vector<std::string>& Modules : Orders)
+    for (const char* Jobs : {"1", "2"}) {
+      const std::string Tag =
+          std::string(Modules.front() == Leaky ? "LeakyFirst" : "LeakyLast") + "Jobs" + Jobs;
+      SCOPED_TRACE(Tag);
+      const fs::path Project = fs::path(Scratch.Path()) / (Tag + ".kvr");
+      std::ofstream File(Project, std::ios::binary);
+      File << "[Project]\r\nSignature=Kalvoro\r\nFileVersion=1.0\r\nModuleCount=2\r\n"
+           << "ScenarioCount=0\r\n[FileInfo]\r\nSummaryEnabled=0\r\nSummaryFileName=\r\n"
+           << "LogEnabled=0\r\nLogFileName=\r\nErrorEnabled=0\r\nErrorFileName=\r\n[Modules]\r\n";
+      for (std::size_t I = 0; I < Modules.size(); ++I)
+        File << "File" << I << "=" << Modules[I] << "\r\nLoad" << I << "=1\r\nAssignmentCount" << I
+             << "=1\r\n";
+      for (const std::string& Module : Modules)
+        File << "[" << Module << "]\r\nAssign0=TSanitized|Default Scenario|ENABLED\r\n";
+      File.close();
+      const TRun Run = RunRunner(Project.string(), {"-j", Jobs}, Scratch.Path(), Tag);
+      EXPECT_EQ(Run.Code, 1) << Run.Err;
+      std::vector<std::string> Results;
+      for (const std::string& Module : Modules)
+        for (const char* Method : {"TestBefore", "TestFault", "TestAfter"})
+          Results.push_back(std::string(Module == Leaky && Method == std::string("TestAfter")
+                                            ? "EXCEPTION"
+                                            : "SUCCESS") +
+                            " TSanitized." + Method);
+      EXPECT_EQ(SummaryResults(Run.Summary), Results) << Run.Summary << Run.Log;
+      EXPECT_EQ(Occurrences(Run.Errors, "EXCEPTION (TSanitized.Unload) LeakSanitizer: detected "
+                                        "memory leaks"),
+                1u)
+          << Run.Errors;
+    }
 }
