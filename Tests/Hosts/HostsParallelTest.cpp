@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <map>
 #include <regex>
+#include <sstream>
+#include <stdlib.h>
 
 using namespace HostsTest;
 
@@ -110,4 +112,32 @@ TEST(HostsInParallel, EveryModuleWritesTheSerialRunsReports) {
     }
   }
   EXPECT_GE(Compared, 40u);
+}
+
+// A unit test that --serial names starts when every earlier one is done, and
+// none starts beside it: what its methods mark in a file comes as one block,
+// after the earlier ones' ends and before any later one's beginning.
+TEST(HostsInParallel, AUnitTestNamedSerialRunsWithNoneBesideIt) {
+  TScratch Scratch;
+  const fs::path Marks = fs::path(Scratch.Path()) / "marks";
+  setenv("KALVORO_MARKS", Marks.c_str(), 1);
+  const TRun Run = RunRunner(std::string(KALVORO_TEST_MODULES_DIR) + "/SerialMarks.so",
+                             {"-j", "3", "--serial", "TMarks2.*"}, Scratch.Path(), "serial");
+  unsetenv("KALVORO_MARKS");
+  EXPECT_EQ(Run.Code, 0) << Run.Err;
+  std::vector<std::string> Lines;
+  std::istringstream Text(ReadFile(Marks));
+  for (std::string Line; std::getline(Text, Line);)
+    Lines.push_back(Line);
+  ASSERT_EQ(Lines.size(), 16u);
+  const auto Serial = [](const std::string& aLine) {
+    return aLine.find(" TMarks2.") != std::string::npos;
+  };
+  const auto First = std::find_if(Lines.begin(), Lines.end(), Serial);
+  const auto Last = std::find_if(Lines.rbegin(), Lines.rend(), Serial).base();
+  EXPECT_EQ(std::count_if(First, Last, Serial), 4) << "nothing between its marks";
+  // Before it: TMarks1's four marks (all ended); after it: the rest.
+  EXPECT_EQ(First - Lines.begin(), 4);
+  for (auto Line = Lines.begin(); Line != First; ++Line)
+    EXPECT_NE(Line->find(" TMarks1."), std::string::npos) << *Line;
 }
