@@ -1,8 +1,9 @@
 #include "EditorLauncher.h"
 
+#include "UserSettings.h"
+
 #include <QDesktopServices>
 #include <QProcess>
-#include <QSettings>
 #include <QUrl>
 
 namespace Kalvoro {
@@ -11,21 +12,14 @@ namespace {
 
 const char* const EditorKey = "Editor/Command";
 
-// The user's settings, not the project's: every project opens in one editor.
-#define KALVORO_USER_SETTINGS(aName)                                                               \
-  QSettings aName(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kalvoro"),        \
-                  QStringLiteral("Morvane"))
-
 } // namespace
 
 QString TDesktopEditorLauncher::Template() const {
-  KALVORO_USER_SETTINGS(Settings);
-  return Settings.value(QLatin1String(EditorKey)).toString();
+  return UserSettings().value(QLatin1String(EditorKey)).toString();
 }
 
 void TDesktopEditorLauncher::SetTemplate(const QString& aTemplate) {
-  KALVORO_USER_SETTINGS(Settings);
-  Settings.setValue(QLatin1String(EditorKey), aTemplate);
+  UserSettings().setValue(QLatin1String(EditorKey), aTemplate);
 }
 
 bool TDesktopEditorLauncher::Start(const TEditorCommand& aCommand) {

@@ -9,6 +9,7 @@
 #include "LinesPage.h"
 #include "LinesView.h"
 #include "ResultMarks.h"
+#include "RunAgainToggle.h"
 #include "TreeHelper.h"
 #include "TreeView.h"
 
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusTipEvent>
@@ -51,12 +51,10 @@ void ShowRow(TTreeView& aTree, TTreeNode* aNode, const TResultRow& aRow) {
     aTree.SetDescription(aNode, Mark);
 }
 
-const char* const RunAgainKey = "Results/RunAgainAfterRebuild";
-
-// The user's settings, not the project's, as the editor's.
-QSettings UserSettings() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kalvoro"),
-                   QStringLiteral("Morvane"));
+// What aText needs in the tree's font, with a cell's margins.
+int FittingWidth(const TTreeView& aTree, const QString& aText) {
+  return aTree.fontMetrics().horizontalAdvance(aText) +
+         2 * aTree.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
 }
 
 const char* const PageCaptions[] = {"Summary", "Log", "Errors"};
@@ -132,20 +130,8 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
     Open->setContext(Qt::WidgetShortcut);
     connect(Open, &QShortcut::activated, this, [this] { OpenFailure(CurrentRow()); });
   }
-  // Whether a reload of rebuilt modules runs the last run again: the user's
-  // choice for every project.
-  FRunAgain = new QCheckBox(QStringLiteral("Run again after a rebuild"), this);
-  FRunAgain->setObjectName(QStringLiteral("cbRunAgainAfterRebuild"));
-  FRunAgain->setAccessibleName(FRunAgain->text());
-  FRunAgain->setToolTip(QStringLiteral("Run the last run again once rebuilt modules are listed"));
-  FRunAgain->setAccessibleDescription(FRunAgain->toolTip());
-  FRunAgain->setChecked(UserSettings().value(QLatin1String(RunAgainKey), false).toBool());
-  FPresenter.SetRunAgainAfterRebuild(FRunAgain->isChecked());
-  // toggled: also a change over the accessibility bus.
-  connect(FRunAgain, &QCheckBox::toggled, this, [this](bool aChecked) {
-    FPresenter.SetRunAgainAfterRebuild(aChecked);
-    UserSettings().setValue(QLatin1String(RunAgainKey), aChecked);
-  });
+  FRunAgain = new TRunAgainToggle(
+      [this](bool aChecked) { FPresenter.SetRunAgainAfterRebuild(aChecked); }, this);
   // Over the tree: the results are of modules rebuilt since.
   FOutOfDate = new QLabel(this);
   FOutOfDate->setObjectName(QStringLiteral("OutOfDateLabel"));
@@ -185,16 +171,11 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FSplitter->setStretchFactor(1, 1);
   FSplitter->setSizes({TreeWidth, TreeWidth * 2});
 
-  auto* ClientPanel = new QWidget(this);
-  ClientPanel->setObjectName(QStringLiteral("ClientPanel"));
-  auto* ClientLayout = new QVBoxLayout(ClientPanel);
-  ClientLayout->setContentsMargins(0, 0, 0, 0);
-  ClientLayout->addWidget(FSplitter);
   auto* Layout = new QVBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->setSpacing(0);
   Layout->addWidget(ToolBar());
-  Layout->addWidget(ClientPanel, 1);
+  Layout->addWidget(FSplitter, 1);
 
   FPresenter.SetRunStep(ProgressRunStep(&aDialogs));
   FPresenter.SetWholeRunStep(ProgressWholeRunStep(&aDialogs));
@@ -402,23 +383,12 @@ int TResultsFrame::CurrentRow() const {
   return Selected.empty() ? -1 : FTree->FlatIndexOf(Selected.front());
 }
 
-int TResultsFrame::StatusColumnWidth() const {
-  // 70 pixels, or what the widest result word needs in the tree's font.
-  const int Word = FTree->fontMetrics().horizontalAdvance(ResultText(tcrException));
-  return std::max(70, Word + 2 * FTree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8);
-}
-
-int TResultsFrame::DurationColumnWidth() const {
-  // What a long time and the header's caption need in the tree's font.
-  const QFontMetrics Metrics = FTree->fontMetrics();
-  const int Text = std::max(Metrics.horizontalAdvance(QStringLiteral("10 min 00 s")),
-                            Metrics.horizontalAdvance(QStringLiteral("Duration")) + 16);
-  return Text + 2 * FTree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
-}
-
 void TResultsFrame::TreeResize() {
-  const int Status = StatusColumnWidth();
-  const int Duration = DurationColumnWidth();
+  // The status column fits the widest result word (70 pixels at least), the
+  // duration column a long time and its header's caption.
+  const int Status = std::max(70, FittingWidth(*FTree, ResultText(tcrException)));
+  const int Duration = std::max(FittingWidth(*FTree, QStringLiteral("10 min 00 s")),
+                                FittingWidth(*FTree, QStringLiteral("Duration")) + 16);
   FTree->SetColumnWidth(0, FTree->width() - Status - Duration - 4);
   FTree->SetColumnWidth(1, Status);
   FTree->SetColumnWidth(DurationColumn, Duration);

@@ -74,11 +74,7 @@ private:
   // Shows new results on rows that stand for the same objects; false when the
   // rows differ.
   bool UpdateInPlace();
-  // Column widths: Status as wide as its words need (at least 70),
-  // Duration as its longest times need, UnitTest the rest.
-  int StatusColumnWidth() const;
-  // Duration as wide as a time of minutes or its caption needs.
-  int DurationColumnWidth() const;
+  // Column widths: Status and Duration as their texts need, UnitTest the rest.
   void TreeResize();
   // Shows the details of the tree's current row.
   void ShowDetails();
