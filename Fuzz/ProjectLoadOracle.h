@@ -29,10 +29,13 @@ inline std::string DescribeProject(const Kalvoro::TProject& aProject) {
               (UnitTest->TestScenario() ? UnitTest->TestScenario()->Name() : "-") + "] " +
               (UnitTest->Enabled() ? "enabled" : "disabled") + "\n";
   }
-  const TFileInfo& Info = aProject.FileInfo();
-  Text += "summary " + std::to_string(Info.SummaryEnabled()) + " [" + Info.SummaryFileName() +
-          "]\nlog " + std::to_string(Info.LogEnabled()) + " [" + Info.LogFileName() + "]\nerror " +
-          std::to_string(Info.ErrorEnabled()) + " [" + Info.ErrorFileName() + "]\n";
+  // "summary 1 [Summary.txt]", "log ...", "error ..."
+  for (TPageKind Kind : PageKinds) {
+    const TPageFile& Page = aProject.FileInfo().Page(Kind);
+    std::string Name = PageKey(Kind);
+    Name[0] = static_cast<char>(Name[0] - 'A' + 'a');
+    Text += Name + " " + std::to_string(Page.Enabled) + " [" + Page.FileName + "]\n";
+  }
   Text += "options hosts " + std::to_string(aProject.Options().Hosts) + " time limit " +
           std::to_string(aProject.Options().TimeLimit) + "\n";
   return Text;

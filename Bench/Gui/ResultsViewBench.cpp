@@ -123,7 +123,7 @@ int main(int aArgc, char** aArgv) {
       return 1;
     Manager.push_back(static_cast<double>(Timer.nsecsElapsed()) / 1e6);
   }
-  const auto LogLines = Frame.Presenter().Page(rpLog).Lines().size();
+  const auto LogLines = Frame.Presenter().Page(pkLog).Lines().size();
 
   // RefreshTree after a run: every row's result changes. The results are
   // reset and set again in turn, so that each round changes every row.

@@ -269,13 +269,13 @@ bool ParseRunnerArguments(const std::vector<std::string>& aArguments, TRunnerOpt
       if (!Value(Argument, aOptions.JUnitFile))
         return false;
     } else if (Argument == "--log") {
-      if (!Value(Argument, aOptions.LogFile))
+      if (!Value(Argument, aOptions.PageFiles[pkLog]))
         return false;
     } else if (Argument == "--errors") {
-      if (!Value(Argument, aOptions.ErrorFile))
+      if (!Value(Argument, aOptions.PageFiles[pkErrors]))
         return false;
     } else if (Argument == "--summary") {
-      if (!Value(Argument, aOptions.SummaryFile))
+      if (!Value(Argument, aOptions.PageFiles[pkSummary]))
         return false;
     } else if (Argument == "--scenario") {
       std::string Name;

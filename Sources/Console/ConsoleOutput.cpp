@@ -52,11 +52,11 @@ void PrintError(TRunnerStreams& aStreams, const std::string& aText) {
 TConsoleOutput::TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages,
                                TRunnerStreams& aStreams, bool aVerbose, TProgressBar* aProgress)
     : TOutput(aScenario, GetDefaultFormatSettings(), CurrentDateTime,
-              aPages.Log || aVerbose ? AllMessageIds : ErrorListMessages),
+              aPages.Files[pkLog] || aVerbose ? AllMessageIds : ErrorListMessages),
       FPages(aPages), FStreams(aStreams), FVerbose(aVerbose), FProgress(aProgress) {
   // Registered after the lines' handler, so that a method's BEGIN line is
   // written before it is handed over. Only where progress is built anyway.
-  FWatchesMethods = aScenario != nullptr && (aPages.Log || aVerbose);
+  FWatchesMethods = aScenario != nullptr && (aPages.Files[pkLog] || aVerbose);
   if (FWatchesMethods)
     aScenario->AddStateNotificationHandler(
         MakeMessageEvent<&TConsoleOutput::HandleProgress>(this, MessageIdBit(MessageIdProgress)));
@@ -69,16 +69,19 @@ TConsoleOutput::~TConsoleOutput() {
   HandOver();
 }
 
+void TConsoleOutput::WriteToFile(TPageKind aKind, const std::string& aText) {
+  if (FPages.Files[aKind])
+    FPages.Files[aKind]->WriteLine(aText);
+}
+
 void TConsoleOutput::WriteLog(const std::string& aText) {
-  if (FPages.Log)
-    FPages.Log->WriteLine(aText);
+  WriteToFile(pkLog, aText);
   if (FVerbose)
     Echo(aText);
 }
 
 void TConsoleOutput::WriteError(const std::string& aText) {
-  if (FPages.Errors)
-    FPages.Errors->WriteLine(aText);
+  WriteToFile(pkErrors, aText);
   if (!FVerbose)
     Echo(PlaceOfFailedCheck(CurrentMessage()) + aText);
 }
@@ -96,10 +99,9 @@ void TConsoleOutput::Echo(const std::string& aText) {
 }
 
 void TConsoleOutput::HandOver() {
-  if (FPages.Log)
-    FPages.Log->Flush();
-  if (FPages.Errors)
-    FPages.Errors->Flush();
+  for (const auto& File : FPages.Files.Items)
+    if (File)
+      File->Flush();
   FStreams.Out.flush();
 }
 

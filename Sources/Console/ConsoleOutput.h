@@ -5,6 +5,7 @@
 
 #include "ConsoleRunner.h"
 #include "IOutput.h"
+#include "ReportPages.h"
 
 #include <memory>
 #include <string>
@@ -15,7 +16,6 @@ namespace Kalvoro {
 
 class TProgressBar;
 class TTestScenario;
-struct TReportFiles;
 
 // aText as it may reach a terminal: control characters shown escaped (a line
 // break as \n, a carriage return as \r, others as \xNN; tabs stay), so that
@@ -29,8 +29,7 @@ void PrintError(TRunnerStreams& aStreams, const std::string& aText);
 // the lines arrive (so that a long run is not held in memory), the summary
 // into memory, to be printed after each scenario and saved at the end.
 struct TConsolePages {
-  std::unique_ptr<TLinesFile> Log;
-  std::unique_ptr<TLinesFile> Errors;
+  TPerPage<std::unique_ptr<TLinesFile>> Files; // the log's and the errors' (never the summary's)
   std::vector<std::string> Summary;
 };
 
@@ -54,6 +53,7 @@ protected:
   void WriteSummary(const std::string& aText) override;
 
 private:
+  void WriteToFile(TPageKind aKind, const std::string& aText);
   void Echo(const std::string& aText);
   void HandOver();
   void HandleProgress(TMessageEventList* aSender, const TCustomMessage& aMessage);
@@ -68,9 +68,8 @@ private:
 
 // Runs the scenarios through the runner core, as Start All does, printing the
 // error list as it arrives and each summary after its scenario, then writes
-// the report files that are named (empty names are not written) and the JUnit
-// report. Returns the exit code.
+// the enabled report files and the JUnit report. Returns the exit code.
 int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOptions& aOptions,
-                 const TReportFiles& aNamedFiles, TRunnerStreams& aStreams);
+                 const TPerPage<TPageFile>& aFiles, TRunnerStreams& aStreams);
 
 } // namespace Kalvoro

@@ -74,18 +74,23 @@ void BoundTheExit(int aCode, double aSeconds) {
 } // namespace
 
 int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOptions& aOptions,
-                 const TReportFiles& aNamedFiles, TRunnerStreams& aStreams) {
+                 const TPerPage<TPageFile>& aFiles, TRunnerStreams& aStreams) {
   // Every name made absolute now: a test that changes the working directory
   // must not move the files written after the run.
-  const TReportFiles Files = WithoutOverwrittenPages({AbsoluteFileName(aNamedFiles.Summary),
-                                                      AbsoluteFileName(aNamedFiles.Log),
-                                                      AbsoluteFileName(aNamedFiles.Errors)});
+  TPerPage<TPageFile> Files = aFiles;
+  for (TPageFile& File : Files.Items)
+    File.FileName = AbsoluteFileName(File.FileName);
+  Files = WithoutOverwrittenPages(Files);
   const std::string JUnitFile = AbsoluteFileName(aOptions.JUnitFile);
+  // The log and the errors go to their files as the lines arrive.
   TConsolePages Pages;
-  if (!Files.Log.empty())
-    Pages.Log = std::make_unique<TLinesFile>(Files.Log);
-  if (!Files.Errors.empty())
-    Pages.Errors = std::make_unique<TLinesFile>(Files.Errors);
+  TPerPage<TPageText> Texts;
+  Texts[pkSummary].Lines = &Pages.Summary;
+  for (TPageKind Kind : {pkLog, pkErrors})
+    if (Files[Kind].Enabled) {
+      Pages.Files[Kind] = std::make_unique<TLinesFile>(Files[Kind].FileName);
+      Texts[Kind].Written = Pages.Files[Kind].get();
+    }
   const bool WithJUnit = !JUnitFile.empty();
   TJUnitReport JUnit;
   TConsoleSelection Selection(aScenarios, aOptions);
@@ -140,9 +145,7 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   };
   auto SaveFiles = [&] {
     try {
-      SaveReportFiles({{!Files.Summary.empty(), Files.Summary, &Pages.Summary},
-                       {Pages.Log != nullptr, Files.Log, nullptr, Pages.Log.get()},
-                       {Pages.Errors != nullptr, Files.Errors, nullptr, Pages.Errors.get()}});
+      SaveReportFiles(Files, Texts);
     } catch (const std::exception& Error) {
       Report(Error.what());
     }

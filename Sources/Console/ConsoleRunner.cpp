@@ -18,6 +18,16 @@ namespace Kalvoro {
 
 namespace {
 
+// The files that the run will write: the enabled pages' and the JUnit report.
+std::vector<std::string> ReportFileNames(const TPerPage<TPageFile>& aFiles,
+                                         const TRunnerOptions& aOptions) {
+  std::vector<std::string> Names{aOptions.JUnitFile};
+  for (const TPageFile& File : aFiles.Items)
+    if (File.Enabled)
+      Names.push_back(File.FileName);
+  return Names;
+}
+
 // Loads a module, reporting a failure on the error stream.
 bool LoadForRunner(TModule& aModule, TRunnerStreams& aStreams) {
   try {
@@ -71,8 +81,7 @@ int RunModule(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
     return ExitSuccess;
   }
   const std::string Conflict = ReportFileConflict(
-      {aOptions.SummaryFile, aOptions.LogFile, aOptions.ErrorFile, aOptions.JUnitFile}, "",
-      {&Module});
+      ReportFileNames(NamedPageFiles(aOptions.PageFiles), aOptions), "", {&Module});
   if (!Conflict.empty()) {
     PrintError(aStreams, Conflict);
     return ExitUsageOrLoad;
@@ -83,9 +92,7 @@ int RunModule(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
     Scenario.SetTimeLimit(aOptions.TimeLimit);
     for (TUnitTestBase* UnitTest : Module.UnitTestList())
       Scenario.AddUnitTest(UnitTest);
-    Code = RunAndReport({&Scenario}, aOptions,
-                        TReportFiles{aOptions.SummaryFile, aOptions.LogFile, aOptions.ErrorFile},
-                        aStreams);
+    Code = RunAndReport({&Scenario}, aOptions, NamedPageFiles(aOptions.PageFiles), aStreams);
     Scenario.RemoveAllUnitTests();
   }
   try {
@@ -135,24 +142,14 @@ bool ChooseScenarios(TProject& aProject, const TRunnerOptions& aOptions, TRunner
 
 // The project's report files, each where it is enabled; a file named on the
 // command line takes the place of the project's for its page.
-TReportFiles ProjectReportFiles(const TProject& aProject, const TRunnerOptions& aOptions) {
-  const TFileInfo& Info = aProject.FileInfo();
-  TReportFiles Files;
-  if (!aOptions.NoFiles) {
-    if (Info.SummaryEnabled())
-      Files.Summary = aProject.ResolvePath(Info.SummaryFileName());
-    if (Info.LogEnabled())
-      Files.Log = aProject.ResolvePath(Info.LogFileName());
-    if (Info.ErrorEnabled())
-      Files.Errors = aProject.ResolvePath(Info.ErrorFileName());
+TPerPage<TPageFile> ProjectReportFiles(const TProject& aProject, const TRunnerOptions& aOptions) {
+  TPerPage<std::string> Names = aOptions.PageFiles;
+  for (TPageKind Kind : PageKinds) {
+    const TPageFile& Stored = aProject.FileInfo().Page(Kind);
+    if (Names[Kind].empty() && !aOptions.NoFiles && Stored.Enabled)
+      Names[Kind] = aProject.ResolvePath(Stored.FileName);
   }
-  if (!aOptions.SummaryFile.empty())
-    Files.Summary = aOptions.SummaryFile;
-  if (!aOptions.LogFile.empty())
-    Files.Log = aOptions.LogFile;
-  if (!aOptions.ErrorFile.empty())
-    Files.Errors = aOptions.ErrorFile;
-  return Files;
+  return NamedPageFiles(Names);
 }
 
 int RunProject(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
@@ -183,12 +180,12 @@ int RunProject(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
   std::vector<TTestScenario*> Scenarios;
   if (!ChooseScenarios(Project, aOptions, aStreams, Scenarios))
     return ExitUsageOrLoad;
-  const TReportFiles Files = ProjectReportFiles(Project, aOptions);
+  const TPerPage<TPageFile> Files = ProjectReportFiles(Project, aOptions);
   std::vector<const TModule*> Modules;
   for (const TModule* Module : Project.Modules())
     Modules.push_back(Module);
-  const std::string Conflict = ReportFileConflict(
-      {Files.Summary, Files.Log, Files.Errors, aOptions.JUnitFile}, aOptions.Target, Modules);
+  const std::string Conflict =
+      ReportFileConflict(ReportFileNames(Files, aOptions), aOptions.Target, Modules);
   if (!Conflict.empty()) {
     PrintError(aStreams, Conflict);
     return ExitUsageOrLoad;
@@ -207,9 +204,9 @@ int RunRunner(const TRunnerOptions& aGiven, TRunnerStreams& aStreams) {
   // that changes the working directory in process must not move the reports
   // or the project's other modules. (A module named alone loads first.)
   TRunnerOptions aOptions = aGiven;
-  for (std::string* Name :
-       {&aOptions.SummaryFile, &aOptions.LogFile, &aOptions.ErrorFile, &aOptions.JUnitFile})
-    *Name = AbsoluteFileName(*Name);
+  for (std::string& Name : aOptions.PageFiles.Items)
+    Name = AbsoluteFileName(Name);
+  aOptions.JUnitFile = AbsoluteFileName(aOptions.JUnitFile);
   if (IsProjectPath(aOptions.Target))
     aOptions.Target = AbsoluteFileName(aOptions.Target);
   if (aOptions.Command == "help") {

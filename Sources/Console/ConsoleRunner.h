@@ -3,6 +3,8 @@
 // report files, and tells the outcome by its exit code.
 #pragma once
 
+#include "ReportPages.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -24,9 +26,7 @@ struct TRunnerOptions {
   std::string Target;  // a module file or a project file (.kvr)
   std::vector<std::string> Scenarios;
   std::string JUnitFile;
-  std::string LogFile;
-  std::string ErrorFile;
-  std::string SummaryFile;
+  TPerPage<std::string> PageFiles; // --summary, --log and --errors
   bool NoFiles = false;
   bool Verbose = false;
   bool Progress = true;

@@ -157,9 +157,9 @@ TResultsFrame::TResultsFrame(IDialogs& aDialogs, QWidget* aOwner)
   FErrorTab = new QTabWidget(this);
   FErrorTab->setObjectName(QStringLiteral("ErrorTab"));
   FErrorTab->setAccessibleName(QStringLiteral("Run output"));
-  for (TResultPage Page : ResultPages)
+  for (TPageKind Page : PageKinds)
     FErrorTab->addTab(MakePage(Page), QLatin1String(PageCaptions[Page]));
-  FErrorTab->setCurrentIndex(rpSummary);
+  FErrorTab->setCurrentIndex(pkSummary);
 
   FSplitter = new QSplitter(Qt::Horizontal, this);
   FSplitter->setObjectName(QStringLiteral("Splitter"));
@@ -189,7 +189,7 @@ TResultsFrame::~TResultsFrame() {
   disconnect(FTree, nullptr, this, nullptr);
 }
 
-QWidget* TResultsFrame::MakePage(TResultPage aPage) {
+QWidget* TResultsFrame::MakePage(TPageKind aPage) {
   const QString Caption = QLatin1String(PageCaptions[aPage]);
   auto* Sheet = new QWidget;
   Sheet->setObjectName(QLatin1String(PageObjects[aPage]));
@@ -365,7 +365,7 @@ void TResultsFrame::FillTree() {
 }
 
 void TResultsFrame::ShowFileControls() {
-  for (TResultPage Page : ResultPages) {
+  for (TPageKind Page : PageKinds) {
     const TFileControls& Controls = FPresenter.FileControls(Page);
     // setChecked emits no clicked: only the user's clicks change the project.
     FToFile[Page]->setChecked(Controls.ToFile);

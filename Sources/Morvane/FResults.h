@@ -55,13 +55,13 @@ public:
   QMenu* PopupMenu() const { return FPopupMenu; }
   QTabWidget* ErrorTab() const { return FErrorTab; }
   TAction* Action(const QString& aName) const;
-  TLinesView* PageView(TResultPage aPage) const { return FPageViews[aPage]; }
-  QCheckBox* ToFileBox(TResultPage aPage) const { return FToFile[aPage]; }
-  QLineEdit* FileNameBox(TResultPage aPage) const { return FFileName[aPage]; }
-  QToolButton* ChooserButton(TResultPage aPage) const { return FChooser[aPage]; }
+  TLinesView* PageView(TPageKind aPage) const { return FPageViews[aPage]; }
+  QCheckBox* ToFileBox(TPageKind aPage) const { return FToFile[aPage]; }
+  QLineEdit* FileNameBox(TPageKind aPage) const { return FFileName[aPage]; }
+  QToolButton* ChooserButton(TPageKind aPage) const { return FChooser[aPage]; }
 
 private:
-  QWidget* MakePage(TResultPage aPage);
+  QWidget* MakePage(TPageKind aPage);
   // IResultsView
   int CurrentRow() const override;
   std::vector<int> SelectedRows() const override;
@@ -95,10 +95,10 @@ private:
   QLabel* FOutOfDate;
   QSplitter* FSplitter;
   QTabWidget* FErrorTab;
-  std::array<TLinesView*, 3> FPageViews{};
-  std::array<QCheckBox*, 3> FToFile{};
-  std::array<QLineEdit*, 3> FFileName{};
-  std::array<QToolButton*, 3> FChooser{};
+  TPerPage<TLinesView*> FPageViews{};
+  TPerPage<QCheckBox*> FToFile{};
+  TPerPage<QLineEdit*> FFileName{};
+  TPerPage<QToolButton*> FChooser{};
 };
 
 } // namespace Kalvoro

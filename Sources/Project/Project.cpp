@@ -216,47 +216,6 @@ void TTestScenarioList::Clear() {
 }
 
 // ---------------------------------------------------------------------------
-// TFileInfo
-
-TFileInfo::TFileInfo(TProject* aProject) : FProject(aProject) {
-  KALVORO_ASSERT(aProject != nullptr);
-  const std::string Directory = ExecutableDirectory();
-  FLogFileName = Directory + "Log.txt";
-  FErrorFileName = Directory + "Error.txt";
-  FSummaryFileName = Directory + "Summary.txt";
-}
-
-void TFileInfo::SetSummaryEnabled(bool aValue) {
-  FSummaryEnabled = aValue;
-  FProject->SetModified();
-}
-
-void TFileInfo::SetLogEnabled(bool aValue) {
-  FLogEnabled = aValue;
-  FProject->SetModified();
-}
-
-void TFileInfo::SetErrorEnabled(bool aValue) {
-  FErrorEnabled = aValue;
-  FProject->SetModified();
-}
-
-void TFileInfo::SetLogFileName(std::string aValue) {
-  FLogFileName = std::move(aValue);
-  FProject->SetModified();
-}
-
-void TFileInfo::SetErrorFileName(std::string aValue) {
-  FErrorFileName = std::move(aValue);
-  FProject->SetModified();
-}
-
-void TFileInfo::SetSummaryFileName(std::string aValue) {
-  FSummaryFileName = std::move(aValue);
-  FProject->SetModified();
-}
-
-// ---------------------------------------------------------------------------
 // TProject
 
 TProject::TProject(std::string aFileName)

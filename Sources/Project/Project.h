@@ -2,6 +2,7 @@
 // project file that stores them.
 #pragma once
 
+#include "ReportPages.h"
 #include "UnitTestBase.h"
 
 #include <memory>
@@ -99,42 +100,6 @@ private:
   void Append(std::unique_ptr<TTestScenario> aScenario);
 
   TTypedList<TTestScenario> FItems{true};
-};
-
-// Where the three reports of a run are written and whether they are. Every
-// write of a value, even of the value already held, marks the project modified.
-class TFileInfo {
-public:
-  // Defaults: all three enabled, files Summary.txt, Log.txt and Error.txt in
-  // the program's folder. aProject must not be null.
-  explicit TFileInfo(TProject* aProject);
-  TFileInfo(const TFileInfo&) = delete;
-  TFileInfo& operator=(const TFileInfo&) = delete;
-
-  TProject* Project() const { return FProject; }
-
-  bool SummaryEnabled() const { return FSummaryEnabled; }
-  bool LogEnabled() const { return FLogEnabled; }
-  bool ErrorEnabled() const { return FErrorEnabled; }
-  const std::string& LogFileName() const { return FLogFileName; }
-  const std::string& ErrorFileName() const { return FErrorFileName; }
-  const std::string& SummaryFileName() const { return FSummaryFileName; }
-
-  void SetSummaryEnabled(bool aValue);
-  void SetLogEnabled(bool aValue);
-  void SetErrorEnabled(bool aValue);
-  void SetLogFileName(std::string aValue);
-  void SetErrorFileName(std::string aValue);
-  void SetSummaryFileName(std::string aValue);
-
-private:
-  TProject* FProject;
-  bool FSummaryEnabled = true;
-  bool FLogEnabled = true;
-  bool FErrorEnabled = true;
-  std::string FLogFileName;
-  std::string FErrorFileName;
-  std::string FSummaryFileName;
 };
 
 // The most unit tests that a run may have running at once.

@@ -122,16 +122,15 @@ bool TProject::LoadProject(std::string& aReport) {
   if (ScenarioCount == 0)
     AddScenario(DefaultScenarioName);
 
-  for (const std::string_view Key : {"SummaryEnabled", "SummaryFileName", "LogEnabled",
-                                     "LogFileName", "ErrorEnabled", "ErrorFileName"})
-    if (!Ini.ValueExists(SectionFileInfo, Key))
-      throw ELoadProject("Invalid file\rFileInfo section is corrupt");
-  FFileInfo->SetSummaryFileName(Ini.ReadString(SectionFileInfo, "SummaryFileName", ""));
-  FFileInfo->SetSummaryEnabled(Ini.ReadBool(SectionFileInfo, "SummaryEnabled", true));
-  FFileInfo->SetLogFileName(Ini.ReadString(SectionFileInfo, "LogFileName", ""));
-  FFileInfo->SetLogEnabled(Ini.ReadBool(SectionFileInfo, "LogEnabled", true));
-  FFileInfo->SetErrorFileName(Ini.ReadString(SectionFileInfo, "ErrorFileName", ""));
-  FFileInfo->SetErrorEnabled(Ini.ReadBool(SectionFileInfo, "ErrorEnabled", true));
+  for (TPageKind Kind : PageKinds)
+    for (const char* Field : {"Enabled", "FileName"})
+      if (!Ini.ValueExists(SectionFileInfo, PageKey(Kind) + std::string(Field)))
+        throw ELoadProject("Invalid file\rFileInfo section is corrupt");
+  for (TPageKind Kind : PageKinds) {
+    const std::string Key = PageKey(Kind);
+    FFileInfo->SetFileName(Kind, Ini.ReadString(SectionFileInfo, Key + "FileName", ""));
+    FFileInfo->SetEnabled(Kind, Ini.ReadBool(SectionFileInfo, Key + "Enabled", true));
+  }
   if (!ReadProjectOptions(Ini, FOptions, aReport))
     Result = false;
 
@@ -224,12 +223,11 @@ void TProject::SaveProject() {
   Ini.WriteInteger(SectionProject, "ModuleCount", FModules.Count());
   Ini.WriteInteger(SectionProject, "ScenarioCount", FScenarios.Count());
 
-  Ini.WriteBool(SectionFileInfo, "SummaryEnabled", FFileInfo->SummaryEnabled());
-  Ini.WriteString(SectionFileInfo, "SummaryFileName", FFileInfo->SummaryFileName());
-  Ini.WriteBool(SectionFileInfo, "LogEnabled", FFileInfo->LogEnabled());
-  Ini.WriteString(SectionFileInfo, "LogFileName", FFileInfo->LogFileName());
-  Ini.WriteBool(SectionFileInfo, "ErrorEnabled", FFileInfo->ErrorEnabled());
-  Ini.WriteString(SectionFileInfo, "ErrorFileName", FFileInfo->ErrorFileName());
+  for (TPageKind Kind : PageKinds) {
+    const std::string Key = PageKey(Kind);
+    Ini.WriteBool(SectionFileInfo, Key + "Enabled", FFileInfo->Page(Kind).Enabled);
+    Ini.WriteString(SectionFileInfo, Key + "FileName", FFileInfo->Page(Kind).FileName);
+  }
   WriteProjectOptions(Ini, FOptions);
 
   for (int Index = 0; Index < FScenarios.Count(); ++Index)

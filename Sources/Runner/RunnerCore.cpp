@@ -105,17 +105,18 @@ int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios) {
   return Count;
 }
 
-void SaveReportFiles(const std::vector<TReportPage>& aPages) {
+void SaveReportFiles(const TPerPage<TPageFile>& aFiles, const TPerPage<TPageText>& aTexts) {
   static const std::vector<std::string> NoLines;
   std::string Failures;
-  for (const TReportPage& Page : aPages) {
-    if (!Page.Enabled)
+  for (TPageKind Kind : PageKinds) {
+    if (!aFiles[Kind].Enabled)
       continue;
+    const TPageText& Text = aTexts[Kind];
     try {
-      if (Page.Written != nullptr)
-        Page.Written->Close();
+      if (Text.Written != nullptr)
+        Text.Written->Close();
       else
-        SaveLinesToFile(Page.FileName, Page.Lines != nullptr ? *Page.Lines : NoLines);
+        SaveLinesToFile(aFiles[Kind].FileName, Text.Lines != nullptr ? *Text.Lines : NoLines);
     } catch (const std::exception& Error) {
       // One file that cannot be written must not cost the others.
       Failures += (Failures.empty() ? "" : "\r") + std::string(Error.what());
@@ -125,11 +126,21 @@ void SaveReportFiles(const std::vector<TReportPage>& aPages) {
     throw Exception(Failures);
 }
 
-TReportFiles WithoutOverwrittenPages(TReportFiles aFiles) {
-  if (SameFile(aFiles.Summary, aFiles.Log) || SameFile(aFiles.Summary, aFiles.Errors))
-    aFiles.Summary.clear();
-  if (SameFile(aFiles.Log, aFiles.Errors))
-    aFiles.Log.clear();
+TPerPage<TPageFile> NamedPageFiles(const TPerPage<std::string>& aNames) {
+  TPerPage<TPageFile> Files;
+  for (TPageKind Kind : PageKinds)
+    Files[Kind] = {!aNames[Kind].empty(), aNames[Kind]};
+  return Files;
+}
+
+TPerPage<TPageFile> WithoutOverwrittenPages(TPerPage<TPageFile> aFiles) {
+  for (TPageKind Kind : PageKinds)
+    for (TPageKind Later : PageKinds)
+      if (Later > Kind && aFiles[Kind].Enabled && aFiles[Later].Enabled &&
+          SameFile(aFiles[Kind].FileName, aFiles[Later].FileName)) {
+        aFiles[Kind].Enabled = false;
+        break;
+      }
   return aFiles;
 }
 

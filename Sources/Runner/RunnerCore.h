@@ -4,6 +4,7 @@
 #pragma once
 
 #include "IOutput.h"
+#include "ReportPages.h"
 
 #include <functional>
 #include <memory>
@@ -47,22 +48,20 @@ void RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TSinkFact
 // enabled unit tests (the progress total).
 int CountRunnableMethods(const std::vector<TTestScenario*>& aScenarios);
 
-// One page of a run as it is written to its file after the run.
-struct TReportPage {
-  bool Enabled = false; // the page's "to file" setting
-  std::string FileName; // where it goes; an enabled page with no name fails
-  const std::vector<std::string>* Lines = nullptr; // nullptr: an empty page
-  // A page that went to its file as its lines arrived (the console runner's
-  // log): saving closes that file, which raises its first write error.
+// What one page of a run holds when it is saved: its lines, or the file that
+// its lines went to as they arrived (the console runner's log and errors),
+// whose closing raises its first write error. Neither: an empty page.
+struct TPageText {
+  const std::vector<std::string>* Lines = nullptr;
   TLinesFile* Written = nullptr;
 };
 
-// Writes the enabled pages in the order given (Summary, Log, Errors), each
-// whole, every line ended by CR LF, replacing the file. Every page that can be
-// written is written; when some cannot ("Unable to write to PATH: reason";
-// an empty name cannot be written either), one Exception is raised after the
-// last page, holding each failure's text, separated by CR.
-void SaveReportFiles(const std::vector<TReportPage>& aPages);
+// Writes the enabled pages in the order of their kinds (Summary, Log,
+// Errors), each whole, every line ended by CR LF, replacing the file. Every
+// page that can be written is written; when some cannot ("Unable to write to
+// PATH: reason"; an empty name cannot be written either), one Exception is
+// raised after the last page, holding each failure's text, separated by CR.
+void SaveReportFiles(const TPerPage<TPageFile>& aFiles, const TPerPage<TPageText>& aTexts);
 
 // aName made absolute against the working directory as it is now (an empty
 // name, or one that cannot be made absolute, stays as it is). Both programs fix
@@ -70,17 +69,14 @@ void SaveReportFiles(const std::vector<TReportPage>& aPages);
 // directory must not move the files written after it.
 std::string AbsoluteFileName(const std::string& aName);
 
-// The files of the three pages; an empty name is not written.
-struct TReportFiles {
-  std::string Summary;
-  std::string Log;
-  std::string Errors;
-};
+// The pages written to the files named: a page with a name is enabled, one
+// without is not (the console runner's --summary, --log and --errors).
+TPerPage<TPageFile> NamedPageFiles(const TPerPage<std::string>& aNames);
 
-// Of pages named to one file only the last in the order Summary, Log, Errors
-// would remain after saving them in turn: the others are dropped (names
-// compared as files, not as spellings).
-TReportFiles WithoutOverwrittenPages(TReportFiles aFiles);
+// Of enabled pages named to one file only the last in the order Summary, Log,
+// Errors would remain after saving them in turn: the others are disabled
+// (names compared as files, not as spellings).
+TPerPage<TPageFile> WithoutOverwrittenPages(TPerPage<TPageFile> aFiles);
 
 // Checks the report files of a run (empty names skipped) before any of them is
 // opened: a report file that is the same file (device and inode, not the

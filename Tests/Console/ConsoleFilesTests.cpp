@@ -135,7 +135,7 @@ TEST(ConsoleRunAndReport, RelativeReportNamesStayWhereTheyPointedWhenTheRunStart
   std::ostringstream Err;
   TRunnerStreams Streams{Out, Err, false};
   const int Code =
-      RunAndReport({&Scenario}, Options, TReportFiles{"s.txt", "l.txt", "e.txt"}, Streams);
+      RunAndReport({&Scenario}, Options, NamedPageFiles({{"s.txt", "l.txt", "e.txt"}}), Streams);
   fs::current_path(Before);
   Scenario.RemoveAllUnitTests();
   EXPECT_EQ(Code, ExitSuccess) << Err.str();
@@ -236,7 +236,7 @@ TEST(ConsoleRunAndReport, TextsOfTestsCannotForgeLinesOnTheTerminalOrInTheFiles)
   std::ostringstream Err;
   TRunnerStreams Streams{Out, Err, false};
   const std::string Errors = (Dir.Path() / "e.txt").string();
-  EXPECT_EQ(RunAndReport({&Scenario}, Options, TReportFiles{"", "", Errors}, Streams),
+  EXPECT_EQ(RunAndReport({&Scenario}, Options, NamedPageFiles({{"", "", Errors}}), Streams),
             ExitTestsFailed);
   Scenario.RemoveAllUnitTests();
   EXPECT_EQ(Out.str().find('\x1b'), std::string::npos) << Out.str();
@@ -294,7 +294,7 @@ TEST(ConsoleRunAndReport, ExitFromAnotherThreadIsNoSuccess) {
       std::ofstream Err(Folder / "err.txt");
       TRunnerStreams Streams{Out, Err, false};
       RunAndReport({&Scenario}, Options,
-                   TReportFiles{(Folder / "s.txt").string(), (Folder / "l.txt").string(), ""},
+                   NamedPageFiles({{(Folder / "s.txt").string(), (Folder / "l.txt").string(), ""}}),
                    Streams);
       std::_Exit(99); // not reached: the run ends the process
     }

@@ -50,10 +50,14 @@ TEST_F(StartAll, CoreCallerAndConsoleRunnerWriteTheSameReportFiles) {
     RunScenarios(Scenarios, [&](TTestScenario& aScenario) {
       return std::make_unique<TLinesOutput>(&aScenario, &Log, &Errors, &Summary);
     });
-    const TFileInfo& Info = Project.FileInfo();
-    SaveReportFiles({{Info.SummaryEnabled(), Project.ResolvePath(Info.SummaryFileName()), &Summary},
-                     {Info.LogEnabled(), Project.ResolvePath(Info.LogFileName()), &Log},
-                     {Info.ErrorEnabled(), Project.ResolvePath(Info.ErrorFileName()), &Errors}});
+    TPerPage<TPageFile> Files = Project.FileInfo().Pages();
+    for (TPageFile& File : Files.Items)
+      File.FileName = Project.ResolvePath(File.FileName);
+    TPerPage<TPageText> Texts;
+    Texts[pkSummary].Lines = &Summary;
+    Texts[pkLog].Lines = &Log;
+    Texts[pkErrors].Lines = &Errors;
+    SaveReportFiles(Files, Texts);
   }
   std::vector<std::string> FromCore;
   for (const fs::path& File : ReportFiles()) {

@@ -121,9 +121,9 @@ private slots:
       };
       TProject Project;
       Project.SetOptions({Case.Hosts, Case.TimeLimit});
-      Project.FileInfo().SetSummaryEnabled(false);
-      Project.FileInfo().SetLogEnabled(false);
-      Project.FileInfo().SetErrorEnabled(false);
+      Project.FileInfo().SetEnabled(pkSummary, false);
+      Project.FileInfo().SetEnabled(pkLog, false);
+      Project.FileInfo().SetEnabled(pkErrors, false);
       TModule* Hangs = Project.Modules().AddByFileName(KALVORO_TEST_MODULES_DIR "/Hangs.so");
       QVERIFY(Hangs->LoadModule());
       TTestScenario* First = Project.Scenarios()[0];
@@ -151,7 +151,7 @@ private slots:
                qPrintable(QStringLiteral("%1: %2 ms").arg(Case.Name).arg(Took)));
       const QStringList Errors = [&] {
         QStringList Lines;
-        for (const std::string& Line : Presenter.Page(rpErrors).Lines())
+        for (const std::string& Line : Presenter.Page(pkErrors).Lines())
           Lines << QString::fromStdString(Line);
         return Lines;
       }();

@@ -54,7 +54,7 @@ class TResultsChoicePresenterTest : public QObject, protected TResultsFixture {
   // The outer lines of the log: each scenario's BEGIN and END.
   QStringList Outer() {
     QStringList Result;
-    for (const QString& Line : Masked(Lines(rpLog)))
+    for (const QString& Line : Masked(Lines(pkLog)))
       if (!Line.startsWith(QLatin1Char(' ')))
         Result << Line;
     return Result;
@@ -199,7 +199,7 @@ private slots:
                           "TSkipped=TODO", "TestAdd=TODO"}));
     QCOMPARE(Outer(), QStringList({"BEGIN Default Scenario (T)", "END Default Scenario (T)",
                                    "BEGIN Broken (T)", "END Broken (T)"}));
-    QCOMPARE(Texts(Lines(rpErrors)), QStringList({"FAILURE (TMixed.TestFail) fails",
+    QCOMPARE(Texts(Lines(pkErrors)), QStringList({"FAILURE (TMixed.TestFail) fails",
                                                   "EXCEPTION (TRaising.TestRaise) raised"}));
   }
 
@@ -209,7 +209,7 @@ private slots:
     FPresenter->Activate(FProject.get());
     FPresenter->RepeatLastRun();
     QVERIFY(!FPresenter->HasLastRun());
-    QVERIFY(Lines(rpLog).empty());
+    QVERIFY(Lines(pkLog).empty());
     const struct {
       const char* Command;
       std::vector<int> Selected; // the current row first
@@ -220,14 +220,14 @@ private slots:
       FView.Current = Case.Selected.empty() ? -1 : Case.Selected.front();
       QVERIFY2(FindCommand(FPresenter->Commands(), QLatin1String(Case.Command)).Run(),
                Case.Command);
-      const QStringList Log = Masked(Lines(rpLog));
+      const QStringList Log = Masked(Lines(pkLog));
       const QStringList Results = Statuses();
       // Another row is current meanwhile, and the pages are empty.
       FView.Current = 0;
       FView.Selected = {0};
       FPresenter->ClearOutput();
       FPresenter->RepeatLastRun();
-      QCOMPARE(Masked(Lines(rpLog)), Log);
+      QCOMPARE(Masked(Lines(pkLog)), Log);
       QCOMPARE(Statuses(), Results);
     }
   }

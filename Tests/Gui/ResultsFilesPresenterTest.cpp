@@ -34,30 +34,30 @@ private slots:
   void TickedPagesGoToTheTypedNamesAfterARun() {
     MarkSaved();
     TFileInfo& Info = FProject->FileInfo();
-    Info.SetSummaryEnabled(true);
-    Info.SetSummaryFileName("summary.txt");
-    Info.SetErrorEnabled(true);
-    Info.SetErrorFileName(InFolder(QStringLiteral("errors.txt")).toStdString());
-    Info.SetLogFileName("log.txt");
+    Info.SetEnabled(pkSummary, true);
+    Info.SetFileName(pkSummary, "summary.txt");
+    Info.SetEnabled(pkErrors, true);
+    Info.SetFileName(pkErrors, InFolder(QStringLiteral("errors.txt")).toStdString());
+    Info.SetFileName(pkLog, "log.txt");
     MarkSaved();
     FPresenter->Activate(FProject.get());
     QVERIFY(!FProject->Modified());
     // A typed name is used by the run, relative to the project's folder, but
     // not stored.
-    FPresenter->FileNameEdited(rpSummary, QStringLiteral("typed.txt"));
+    FPresenter->FileNameEdited(pkSummary, QStringLiteral("typed.txt"));
     FPresenter->StartAll();
     QVERIFY(!QFile::exists(InFolder(QStringLiteral("summary.txt"))));
     QVERIFY(!QFile::exists(InFolder(QStringLiteral("log.txt"))));
-    QCOMPARE(ReadTextLines(InFolder(QStringLiteral("typed.txt"))), Texts(Lines(rpSummary)));
+    QCOMPARE(ReadTextLines(InFolder(QStringLiteral("typed.txt"))), Texts(Lines(pkSummary)));
     QFile Errors(InFolder(QStringLiteral("errors.txt")));
     QVERIFY(Errors.open(QIODevice::ReadOnly));
     QCOMPARE(Errors.readAll(), QByteArray("FAILURE (TMixed.TestFail) fails\r\n"
                                           "EXCEPTION (TRaising.TestRaise) raised\r\n"));
-    QCOMPARE(Info.SummaryFileName(), std::string("summary.txt"));
+    QCOMPARE(Info.Page(pkSummary).FileName, std::string("summary.txt"));
     QVERIFY(!FProject->Modified());
     // The next Activate shows the project's setting again.
     FPresenter->Activate(FProject.get());
-    QCOMPARE(FPresenter->FileControls(rpSummary).FileName, QStringLiteral("summary.txt"));
+    QCOMPARE(FPresenter->FileControls(pkSummary).FileName, QStringLiteral("summary.txt"));
   }
 
   // Relative page names of a project without a folder of its own (untitled,
@@ -74,12 +74,12 @@ private slots:
     QVERIFY(QDir::setCurrent(FFolder->path()));
     FProject->SetFileName(ProjectFile.toStdString());
     TFileInfo& Info = FProject->FileInfo();
-    Info.SetSummaryEnabled(true);
-    Info.SetSummaryFileName("Summary.txt");
-    Info.SetLogEnabled(true);
-    Info.SetLogFileName("Log.txt");
-    Info.SetErrorEnabled(true);
-    Info.SetErrorFileName("Error.txt");
+    Info.SetEnabled(pkSummary, true);
+    Info.SetFileName(pkSummary, "Summary.txt");
+    Info.SetEnabled(pkLog, true);
+    Info.SetFileName(pkLog, "Log.txt");
+    Info.SetEnabled(pkErrors, true);
+    Info.SetFileName(pkErrors, "Error.txt");
     Add(MakeUnitTest<TWanderer>(&FModule, "TWanderer"), Scenario(0));
     FPresenter->Activate(FProject.get());
     FPresenter->StartAll();
@@ -94,12 +94,12 @@ private slots:
 
   void AFailedWriteIsReportedAndTheOtherPagesAreWritten() {
     TFileInfo& Info = FProject->FileInfo();
-    Info.SetSummaryEnabled(true);
-    Info.SetLogEnabled(true);
-    Info.SetErrorEnabled(true);
-    Info.SetSummaryFileName(InFolder(QStringLiteral("s.txt")).toStdString());
-    Info.SetLogFileName(InFolder(QStringLiteral("missing/l.txt")).toStdString());
-    Info.SetErrorFileName(InFolder(QStringLiteral("e.txt")).toStdString());
+    Info.SetEnabled(pkSummary, true);
+    Info.SetEnabled(pkLog, true);
+    Info.SetEnabled(pkErrors, true);
+    Info.SetFileName(pkSummary, InFolder(QStringLiteral("s.txt")).toStdString());
+    Info.SetFileName(pkLog, InFolder(QStringLiteral("missing/l.txt")).toStdString());
+    Info.SetFileName(pkErrors, InFolder(QStringLiteral("e.txt")).toStdString());
     FPresenter->Activate(FProject.get());
     try {
       FPresenter->StartAll();
@@ -113,8 +113,8 @@ private slots:
     QCOMPARE(FPresenter->Rows()[0].Status, QStringLiteral("FAILURE"));
     // A ticked page whose name is empty fails; the pages after it are written.
     QFile::remove(InFolder(QStringLiteral("e.txt")));
-    FPresenter->FileNameEdited(rpSummary, QString());
-    FPresenter->FileNameEdited(rpLog, InFolder(QStringLiteral("l.txt")));
+    FPresenter->FileNameEdited(pkSummary, QString());
+    FPresenter->FileNameEdited(pkLog, InFolder(QStringLiteral("l.txt")));
     QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
     QVERIFY(QFile::exists(InFolder(QStringLiteral("l.txt"))));
     QVERIFY(QFile::exists(InFolder(QStringLiteral("e.txt"))));
@@ -125,8 +125,8 @@ private slots:
     WriteTextFile(ProjectFile, {QStringLiteral("[Project]")});
     FProject->SetFileName(ProjectFile.toStdString());
     TFileInfo& Info = FProject->FileInfo();
-    Info.SetLogEnabled(true);
-    Info.SetLogFileName("p.kvr");
+    Info.SetEnabled(pkLog, true);
+    Info.SetFileName(pkLog, "p.kvr");
     FPresenter->Activate(FProject.get());
     const QStringList Before = ReadTextLines(ProjectFile);
     QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
@@ -138,7 +138,7 @@ private slots:
     Module->LoadModule();
     const QString Module2 = QFileInfo(DemoModulePath()).absolutePath() + QStringLiteral("/./") +
                             QFileInfo(DemoModulePath()).fileName();
-    FPresenter->FileNameEdited(rpLog, Module2);
+    FPresenter->FileNameEdited(pkLog, Module2);
     const qint64 Size = QFileInfo(DemoModulePath()).size();
     try {
       FPresenter->StartAll();
@@ -152,38 +152,39 @@ private slots:
 
   void FileControlsFollowTheProjectAndItsBoxes() {
     TFileInfo& Info = FProject->FileInfo();
-    Info.SetLogEnabled(true);
-    Info.SetLogFileName("log.txt");
+    Info.SetEnabled(pkLog, true);
+    Info.SetFileName(pkLog, "log.txt");
     MarkSaved();
     FPresenter->Activate(FProject.get());
     // Showing an enabled file's settings is no change of the project.
     QVERIFY(!FProject->Modified());
     QVERIFY(FView.Shown > 0);
-    QCOMPARE(FPresenter->FileControls(rpLog).FileName, QStringLiteral("log.txt"));
-    QVERIFY(FPresenter->FileControls(rpLog).ToFile);
-    QVERIFY(FPresenter->FileControls(rpLog).Editable);
-    QVERIFY(!FPresenter->FileControls(rpSummary).ToFile);
-    QVERIFY(!FPresenter->FileControls(rpSummary).Editable);
+    QCOMPARE(FPresenter->FileControls(pkLog).FileName, QStringLiteral("log.txt"));
+    QVERIFY(FPresenter->FileControls(pkLog).ToFile);
+    QVERIFY(FPresenter->FileControls(pkLog).Editable);
+    QVERIFY(!FPresenter->FileControls(pkSummary).ToFile);
+    QVERIFY(!FPresenter->FileControls(pkSummary).Editable);
     // A click marks the project modified, stores the flag, shows it.
-    FPresenter->ToFileClicked(rpSummary, true);
+    FPresenter->ToFileClicked(pkSummary, true);
     QVERIFY(FProject->Modified());
-    QVERIFY(Info.SummaryEnabled());
-    QVERIFY(FPresenter->FileControls(rpSummary).Editable);
-    FPresenter->ToFileClicked(rpLog, false);
-    QVERIFY(!Info.LogEnabled());
-    QVERIFY(!FPresenter->FileControls(rpLog).Editable);
+    QVERIFY(Info.Page(pkSummary).Enabled);
+    QVERIFY(FPresenter->FileControls(pkSummary).Editable);
+    FPresenter->ToFileClicked(pkLog, false);
+    QVERIFY(!Info.Page(pkLog).Enabled);
+    QVERIFY(!FPresenter->FileControls(pkLog).Editable);
 
     // The chooser starts from the project's name (in the project's folder),
     // stores the choice and marks the project modified; a cancel changes nothing.
     MarkSaved();
     FDialogs->OpenAnswers << std::nullopt << InFolder(QStringLiteral("chosen.txt"));
-    FPresenter->ChooseFile(rpLog);
+    FPresenter->ChooseFile(pkLog);
     QVERIFY(!FProject->Modified());
-    QCOMPARE(Info.LogFileName(), std::string("log.txt"));
-    FPresenter->ChooseFile(rpLog);
+    QCOMPARE(Info.Page(pkLog).FileName, std::string("log.txt"));
+    FPresenter->ChooseFile(pkLog);
     QVERIFY(FProject->Modified());
-    QCOMPARE(QString::fromStdString(Info.LogFileName()), InFolder(QStringLiteral("chosen.txt")));
-    QCOMPARE(FPresenter->FileControls(rpLog).FileName, InFolder(QStringLiteral("chosen.txt")));
+    QCOMPARE(QString::fromStdString(Info.Page(pkLog).FileName),
+             InFolder(QStringLiteral("chosen.txt")));
+    QCOMPARE(FPresenter->FileControls(pkLog).FileName, InFolder(QStringLiteral("chosen.txt")));
     QCOMPARE(FDialogs->OpenRequests.size(), 2);
     const TFileDialogOptions& Asked = FDialogs->OpenRequests[0];
     QCOMPARE(Asked.Title, QStringLiteral("Choose the \"Log\" file"));
@@ -196,42 +197,43 @@ private slots:
     WriteTextFile(ReadOnly, {QStringLiteral("kept")});
     QFile::setPermissions(ReadOnly, QFile::ReadOwner | QFile::ReadUser);
     FDialogs->OpenAnswers << ReadOnly << std::nullopt;
-    FPresenter->ChooseFile(rpLog);
+    FPresenter->ChooseFile(pkLog);
     QCOMPARE(FDialogs->Messages.size(), 1);
     QVERIFY(FDialogs->Messages[0].Text.startsWith(
         ReadOnly + QStringLiteral("\rThis file is set to read-only.")));
     QCOMPARE(FDialogs->OpenRequests.size(), 4);
-    QCOMPARE(QString::fromStdString(Info.LogFileName()), InFolder(QStringLiteral("chosen.txt")));
+    QCOMPARE(QString::fromStdString(Info.Page(pkLog).FileName),
+             InFolder(QStringLiteral("chosen.txt")));
     FDialogs->OpenAnswers << std::nullopt << std::nullopt;
-    FPresenter->ChooseFile(rpSummary);
-    FPresenter->ChooseFile(rpErrors);
+    FPresenter->ChooseFile(pkSummary);
+    FPresenter->ChooseFile(pkErrors);
     QCOMPARE(FDialogs->OpenRequests[4].Title, QStringLiteral("Choose the \"Summary\" file"));
     QCOMPARE(FDialogs->OpenRequests[5].Title, QStringLiteral("Choose the \"Error\" file"));
   }
 
   void SaveButtonsWriteAPageToAFileChosenNow() {
-    FProject->FileInfo().SetErrorFileName("errors.txt");
+    FProject->FileInfo().SetFileName(pkErrors, "errors.txt");
     MarkSaved();
     FPresenter->Activate(FProject.get());
     FPresenter->StartAll();
     // The dialog starts from the project's name even when the box shows another.
-    FPresenter->FileNameEdited(rpErrors, QStringLiteral("typed.txt"));
+    FPresenter->FileNameEdited(pkErrors, QStringLiteral("typed.txt"));
     const QString Target = InFolder(QStringLiteral("saved.txt"));
     FDialogs->SaveAnswers << std::nullopt << Target;
     QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actSaveErrors")).Run());
     QVERIFY(!QFile::exists(Target));
     QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actSaveErrors")).Run());
-    QCOMPARE(ReadTextLines(Target), Texts(Lines(rpErrors)));
+    QCOMPARE(ReadTextLines(Target), Texts(Lines(pkErrors)));
     const TFileDialogOptions& Asked = FDialogs->SaveRequests[0];
     QCOMPARE(Asked.Title, QStringLiteral("Save \"Errors\" to file"));
     QCOMPARE(Asked.FileName, InFolder(QStringLiteral("errors.txt")));
     QCOMPARE(Asked.DefaultSuffix, QStringLiteral("txt"));
     QVERIFY(Asked.ConfirmOverwrite);
-    QCOMPARE(FProject->FileInfo().ErrorFileName(), std::string("errors.txt"));
+    QCOMPARE(FProject->FileInfo().Page(pkErrors).FileName, std::string("errors.txt"));
     QVERIFY(!FProject->Modified());
     FDialogs->SaveAnswers << std::nullopt << std::nullopt;
-    FPresenter->SavePage(rpSummary);
-    FPresenter->SavePage(rpLog);
+    FPresenter->SavePage(pkSummary);
+    FPresenter->SavePage(pkLog);
     QCOMPARE(FDialogs->SaveRequests[2].Title, QStringLiteral("Save \"Summary\" to file"));
     QCOMPARE(FDialogs->SaveRequests[3].Title, QStringLiteral("Save \"Log\" to file"));
   }

@@ -122,9 +122,7 @@ protected:
   bool Enabled(const char* aCommand) {
     return FindCommand(FPresenter->Commands(), QLatin1String(aCommand)).Enabled();
   }
-  const std::vector<std::string>& Lines(TResultPage aPage) {
-    return FPresenter->Page(aPage).Lines();
-  }
+  const std::vector<std::string>& Lines(TPageKind aPage) { return FPresenter->Page(aPage).Lines(); }
   QString InFolder(const QString& aName) { return FFolder->filePath(aName); }
   // Saves the project so that its Modified flag is clear.
   void MarkSaved() {
@@ -151,9 +149,9 @@ protected:
     Later->SetEnabled(false);
     // Report files off until a test turns them on.
     TFileInfo& Info = FProject->FileInfo();
-    Info.SetSummaryEnabled(false);
-    Info.SetLogEnabled(false);
-    Info.SetErrorEnabled(false);
+    Info.SetEnabled(pkSummary, false);
+    Info.SetEnabled(pkLog, false);
+    Info.SetEnabled(pkErrors, false);
     FView = TFakeView();
     FPresenter = std::make_unique<TResultsPresenter>(*FDialogs, FView);
   }

@@ -84,15 +84,15 @@ private slots:
       QVERIFY(!Start.Enabled());
       QVERIFY(!Start.Run());
     }
-    QVERIFY(Lines(rpLog).empty());
+    QVERIFY(Lines(pkLog).empty());
     QCOMPARE(FView.Rebuilt, 1);
     // The scenario row "Broken": only that scenario runs.
     FView.Current = 6;
     QVERIFY(Start.Enabled());
     QVERIFY(Start.Run());
     QCOMPARE(FView.Rebuilt, 2);
-    QCOMPARE(Masked(Lines(rpLog)).first(), QStringLiteral("BEGIN Broken (T)"));
-    QCOMPARE(Masked(Lines(rpLog)).last(), QStringLiteral("END Broken (T)"));
+    QCOMPARE(Masked(Lines(pkLog)).first(), QStringLiteral("BEGIN Broken (T)"));
+    QCOMPARE(Masked(Lines(pkLog)).last(), QStringLiteral("END Broken (T)"));
     QCOMPARE(FUnitTests[0]->TestResult(), tcrTodo);
     QCOMPARE(FUnitTests[2]->TestResult(), tcrException);
     // Without a project nothing can start.
@@ -100,7 +100,7 @@ private slots:
     QVERIFY(FPresenter->Rows().empty());
     QVERIFY(!Enabled("actStart"));
     QVERIFY(!Enabled("actStartAll"));
-    QVERIFY(!Lines(rpLog).empty());
+    QVERIFY(!Lines(pkLog).empty());
   }
 
   void StartAllRunsEveryScenarioInOrderIntoFreshPages() {
@@ -108,7 +108,7 @@ private slots:
     FView.Current = 0;
     QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actStart")).Run());
     QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actStartAll")).Run());
-    const QStringList Log = Masked(Lines(rpLog));
+    const QStringList Log = Masked(Lines(pkLog));
     // The earlier run's lines are gone; each scenario, the disabled "Later"
     // too, has its BEGIN and END; "Empty" has nothing between them.
     QStringList Outer;
@@ -120,10 +120,10 @@ private slots:
                                  "END Empty (T)", "BEGIN Later (T)", "END Later (T)"}));
     QCOMPARE(Log.indexOf(QStringLiteral("END Empty (T)")),
              Log.indexOf(QStringLiteral("BEGIN Empty (T)")) + 1);
-    QCOMPARE(Texts(Lines(rpErrors)), QStringList({"FAILURE (TMixed.TestFail) fails",
+    QCOMPARE(Texts(Lines(pkErrors)), QStringList({"FAILURE (TMixed.TestFail) fails",
                                                   "EXCEPTION (TRaising.TestRaise) raised"}));
     // Four summary reports, each opening with an empty line and the banner.
-    const QStringList Summary = Texts(Lines(rpSummary));
+    const QStringList Summary = Texts(Lines(pkSummary));
     QCOMPARE(Summary.count(QStringLiteral("Kalvoro Console Summary")), 4);
     QCOMPARE(Summary.first(), QString());
     QCOMPARE(Summary.count(QStringLiteral("Total number of UnitTest Methods = 0")), 1);
@@ -135,8 +135,8 @@ private slots:
   }
 
   void ARunThatRaisesStillShowsWhatRanAndFreesItsSink() {
-    FProject->FileInfo().SetSummaryEnabled(true);
-    FProject->FileInfo().SetSummaryFileName(InFolder(QStringLiteral("s.txt")).toStdString());
+    FProject->FileInfo().SetEnabled(pkSummary, true);
+    FProject->FileInfo().SetFileName(pkSummary, InFolder(QStringLiteral("s.txt")).toStdString());
     FPresenter->Activate(FProject.get());
     // The second scenario's run fails after it ran.
     FPresenter->SetRunStep([](TTestScenario& aScenario, TKindRunner* /*aHosts*/) {
@@ -147,8 +147,8 @@ private slots:
     QVERIFY_THROWS_EXCEPTION(Exception, FPresenter->StartAll());
     QCOMPARE(FPresenter->Rows()[0].Status, QStringLiteral("FAILURE"));
     QCOMPARE(FPresenter->Rows()[6].Status, QStringLiteral("EXCEPTION"));
-    QCOMPARE(Masked(Lines(rpLog)).last(), QStringLiteral("END Broken (T)"));
-    QCOMPARE(Texts(Lines(rpSummary)).count(QStringLiteral("Kalvoro Console Summary")), 1);
+    QCOMPARE(Masked(Lines(pkLog)).last(), QStringLiteral("END Broken (T)"));
+    QCOMPARE(Texts(Lines(pkSummary)).count(QStringLiteral("Kalvoro Console Summary")), 1);
     QVERIFY(!QFile::exists(InFolder(QStringLiteral("s.txt"))));
     QCOMPARE(Scenario(1)->StateNotifications().Count(), 0);
   }
@@ -161,7 +161,7 @@ private slots:
     FPresenter->Activate(FProject.get());
     QVERIFY(FindCommand(FPresenter->Commands(), QStringLiteral("actStartAll")).Run());
     QVERIFY(
-        Texts(Lines(rpErrors))
+        Texts(Lines(pkErrors))
             .contains(QStringLiteral("EXCEPTION (TExiting.TestExit) exit(0) called by the test")));
     QCOMPARE(After->TestResult(), tcrSuccess);
   }

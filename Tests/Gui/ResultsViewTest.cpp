@@ -93,7 +93,7 @@ private slots:
     QCOMPARE(Tabs->tabText(1), QStringLiteral("Log"));
     QCOMPARE(Tabs->tabText(2), QStringLiteral("Errors"));
     QCOMPARE(Tabs->currentIndex(), 0);
-    for (TResultPage Page : ResultPages) {
+    for (TPageKind Page : PageKinds) {
       QCOMPARE(Frame.ToFileBox(Page)->text(), QStringLiteral("Log to file"));
       QCOMPARE(Frame.ChooserButton(Page)->text(), QStringLiteral(">"));
       QCOMPARE(Frame.PageView(Page)->model(), &Frame.Presenter().Page(Page));
@@ -112,9 +112,9 @@ private slots:
     Form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&Form));
     TProject* Project = Form.Project();
-    Project->FileInfo().SetSummaryEnabled(false);
-    Project->FileInfo().SetLogEnabled(false);
-    Project->FileInfo().SetErrorEnabled(false);
+    Project->FileInfo().SetEnabled(pkSummary, false);
+    Project->FileInfo().SetEnabled(pkLog, false);
+    Project->FileInfo().SetEnabled(pkErrors, false);
     TModule* Demo = Project->Modules().AddByFileName(DemoModulePath().toStdString());
     QVERIFY(Demo->LoadModule());
     for (TUnitTestBase* UnitTest : Demo->UnitTestList())
@@ -160,7 +160,7 @@ private slots:
     QCOMPARE(FDialogs->Events, QStringList({"execute"}));
     QCOMPARE(Tree.TopLevelNode(0)->Text(1), QStringLiteral("EXCEPTION"));
     QCOMPARE(Tree.TopLevelNode(0)->SecondImageIndex(), int(rtiException));
-    QVERIFY(Frame.Presenter().Page(rpLog).Count() > 10);
+    QVERIFY(Frame.Presenter().Page(pkLog).Count() > 10);
     // The selection is kept by position.
     QCOMPARE(Tree.CurrentNode(), Tree.TopLevelNode(0));
 
@@ -188,9 +188,9 @@ private slots:
     Form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&Form));
     TProject* Project = Form.Project();
-    Project->FileInfo().SetSummaryEnabled(false);
-    Project->FileInfo().SetLogEnabled(false);
-    Project->FileInfo().SetErrorEnabled(false);
+    Project->FileInfo().SetEnabled(pkSummary, false);
+    Project->FileInfo().SetEnabled(pkLog, false);
+    Project->FileInfo().SetEnabled(pkErrors, false);
     TModule* Demo = Project->Modules().AddByFileName(DemoModulePath().toStdString());
     QVERIFY(Demo->LoadModule());
     // The crash test in a scenario of its own: Run Failed then runs two.
@@ -302,39 +302,39 @@ private slots:
     QVERIFY(Frame.Action(QStringLiteral("actRunFailed"))->Execute());
     QCOMPARE(FDialogs->Events.count(QStringLiteral("execute")), Windows + 1);
     QCOMPARE(Tree.TopLevelNode(1)->Text(1), QStringLiteral("EXCEPTION"));
-    QCOMPARE(Frame.Presenter().Page(rpLog).Lines().back().rfind("END Crash", 0), 0u);
+    QCOMPARE(Frame.Presenter().Page(pkLog).Lines().back().rfind("END Crash", 0), 0u);
     FDialogs->ConfirmAnswers << false;
     Form.close();
   }
 
   void CheckBoxesAndFileNameBoxesReachTheProject() {
     TProject Project;
-    Project.FileInfo().SetLogFileName("log.txt");
-    Project.FileInfo().SetLogEnabled(false);
+    Project.FileInfo().SetFileName(pkLog, "log.txt");
+    Project.FileInfo().SetEnabled(pkLog, false);
     Project.SetFileName(FFolder->filePath(QStringLiteral("p.kvr")).toStdString());
     Project.SaveProject();
     TResultsFrame Frame(*FDialogs);
     Frame.show();
     Frame.Activate(&Project);
     QVERIFY(!Project.Modified());
-    QVERIFY(!Frame.ToFileBox(rpLog)->isChecked());
-    QVERIFY(!Frame.FileNameBox(rpLog)->isEnabled());
-    QVERIFY(!Frame.ChooserButton(rpLog)->isEnabled());
-    QVERIFY(Frame.ToFileBox(rpSummary)->isChecked());
-    QCOMPARE(Frame.FileNameBox(rpLog)->text(), QStringLiteral("log.txt"));
-    QTest::mouseClick(Frame.ToFileBox(rpLog), Qt::LeftButton);
+    QVERIFY(!Frame.ToFileBox(pkLog)->isChecked());
+    QVERIFY(!Frame.FileNameBox(pkLog)->isEnabled());
+    QVERIFY(!Frame.ChooserButton(pkLog)->isEnabled());
+    QVERIFY(Frame.ToFileBox(pkSummary)->isChecked());
+    QCOMPARE(Frame.FileNameBox(pkLog)->text(), QStringLiteral("log.txt"));
+    QTest::mouseClick(Frame.ToFileBox(pkLog), Qt::LeftButton);
     QVERIFY(Project.Modified());
-    QVERIFY(Project.FileInfo().LogEnabled());
-    QVERIFY(Frame.FileNameBox(rpLog)->isEnabled());
-    QVERIFY(Frame.ChooserButton(rpLog)->isEnabled());
+    QVERIFY(Project.FileInfo().Page(pkLog).Enabled);
+    QVERIFY(Frame.FileNameBox(pkLog)->isEnabled());
+    QVERIFY(Frame.ChooserButton(pkLog)->isEnabled());
     // Typing reaches the presenter, which the next run writes to.
-    Frame.FileNameBox(rpLog)->setFocus();
-    QTest::keyClicks(Frame.FileNameBox(rpLog), QStringLiteral("2"));
-    QCOMPARE(Frame.Presenter().FileControls(rpLog).FileName, QStringLiteral("log.txt2"));
-    QCOMPARE(Project.FileInfo().LogFileName(), std::string("log.txt"));
+    Frame.FileNameBox(pkLog)->setFocus();
+    QTest::keyClicks(Frame.FileNameBox(pkLog), QStringLiteral("2"));
+    QCOMPARE(Frame.Presenter().FileControls(pkLog).FileName, QStringLiteral("log.txt2"));
+    QCOMPARE(Project.FileInfo().Page(pkLog).FileName, std::string("log.txt"));
     // The chooser button asks its dialog.
     FDialogs->OpenAnswers << std::nullopt;
-    QTest::mouseClick(Frame.ChooserButton(rpLog), Qt::LeftButton);
+    QTest::mouseClick(Frame.ChooserButton(pkLog), Qt::LeftButton);
     QCOMPARE(FDialogs->OpenRequests.size(), 1);
     Frame.Deactivate();
     QCOMPARE(Frame.Tree()->TotalCount(), 0);

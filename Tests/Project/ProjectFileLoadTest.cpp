@@ -27,7 +27,7 @@ TEST(ProjectFileTest, Message1MissingFileLeavesTheProjectUntouchedAndModified) {
     EXPECT_EQ(Load.Error, "The file \"" + FileName + "\" does not exist");
     EXPECT_TRUE(Load.Project->Modified());
     EXPECT_EQ(Load.Project->Scenarios().Count(), 0);
-    EXPECT_EQ(Load.Project->FileInfo().LogFileName(), ExecutableDirectory() + "Log.txt");
+    EXPECT_EQ(Load.Project->FileInfo().Page(pkLog).FileName, ExecutableDirectory() + "Log.txt");
   }
 }
 
@@ -81,7 +81,7 @@ TEST(ProjectFileTest, Message4EachFileInfoKeyIsRequired) {
     EXPECT_EQ(Load.Error, ErrorFileInfo) << Key;
     // The default scenario was made before the check and stays.
     EXPECT_EQ(ScenarioNames(*Load.Project), std::vector<std::string>{"Default Scenario"});
-    EXPECT_EQ(Load.Project->FileInfo().LogFileName(), ExecutableDirectory() + "Log.txt");
+    EXPECT_EQ(Load.Project->FileInfo().Page(pkLog).FileName, ExecutableDirectory() + "Log.txt");
     EXPECT_FALSE(Load.Project->Modified());
   }
 }
@@ -93,9 +93,9 @@ TEST(ProjectFileTest, Message5MissingScenarioNameKeepsWhatWasRead) {
   EXPECT_EQ(Load.Kind, "ELoadProject");
   EXPECT_EQ(Load.Error, ErrorScenarios);
   EXPECT_EQ(ScenarioNames(*Load.Project), std::vector<std::string>{"First"});
-  EXPECT_EQ(Load.Project->FileInfo().SummaryFileName(), "/r/Summary.txt");
-  EXPECT_FALSE(Load.Project->FileInfo().LogEnabled());
-  EXPECT_FALSE(Load.Project->FileInfo().ErrorEnabled());
+  EXPECT_EQ(Load.Project->FileInfo().Page(pkSummary).FileName, "/r/Summary.txt");
+  EXPECT_FALSE(Load.Project->FileInfo().Page(pkLog).Enabled);
+  EXPECT_FALSE(Load.Project->FileInfo().Page(pkErrors).Enabled);
   EXPECT_FALSE(Load.Project->Modified());
 }
 
@@ -220,8 +220,8 @@ TEST(ProjectFileTest, CountsAndFlagsFollowTheIntegerRules) {
   EXPECT_EQ(ScenarioNames(*Load.Project), (std::vector<std::string>{"A", "B"}));
   ASSERT_EQ(Load.Project->Modules().Count(), 1);
   EXPECT_EQ(Load.Project->Modules()[0]->Assignments(), std::vector<std::string>{"TA|A|ENABLED"});
-  EXPECT_TRUE(Load.Project->FileInfo().SummaryEnabled());
-  EXPECT_FALSE(Load.Project->FileInfo().ErrorEnabled());
+  EXPECT_TRUE(Load.Project->FileInfo().Page(pkSummary).Enabled);
+  EXPECT_FALSE(Load.Project->FileInfo().Page(pkErrors).Enabled);
 
   // A count of 0 makes the default scenario and reads no names; counts below
   // -1 read as no entries and make no default scenario.

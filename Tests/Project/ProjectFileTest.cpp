@@ -25,9 +25,9 @@ TEST(ProjectFileTest, SaveWritesTheWorkedExampleByteForByte) {
     Smoke->AddUnitTest(Demo->UnitTestList().FindByName("TA"));
     Default->AddUnitTest(Demo->UnitTestList().FindByName("TB"));
     Demo->UnitTestList().FindByName("TB")->SetEnabled(false);
-    Project.FileInfo().SetSummaryFileName("C:\\Tools\\Summary.txt");
-    Project.FileInfo().SetLogFileName("C:\\Tools\\Log.txt");
-    Project.FileInfo().SetErrorFileName("C:\\Tools\\Error.txt");
+    Project.FileInfo().SetFileName(pkSummary, "C:\\Tools\\Summary.txt");
+    Project.FileInfo().SetFileName(pkLog, "C:\\Tools\\Log.txt");
+    Project.FileInfo().SetFileName(pkErrors, "C:\\Tools\\Error.txt");
     // Stale content of an earlier save must not survive.
     WriteFile(FileName, "[Scenarios]\nName7=Stale\n[Old Section]\nKey=1\n");
 
@@ -110,11 +110,11 @@ TEST(ProjectFileTest, RoundTripKeepsEverythingWithTheDemoModuleLoadedAndNot) {
     Unloaded->UnitTestList().FindByName("TMathTest")->SetEnabled(false);
     ASSERT_TRUE(Unloaded->UnloadModule());
     Project.Modules().AddByFileName("/nowhere/Missing.so")->Assignments() = {"TA| Odd |ENABLED"};
-    Project.FileInfo().SetSummaryEnabled(false);
-    Project.FileInfo().SetSummaryFileName(" /r/Summary.txt ");
-    Project.FileInfo().SetLogFileName("\"/r/Log.txt\"");
-    Project.FileInfo().SetErrorEnabled(false);
-    Project.FileInfo().SetErrorFileName("");
+    Project.FileInfo().SetEnabled(pkSummary, false);
+    Project.FileInfo().SetFileName(pkSummary, " /r/Summary.txt ");
+    Project.FileInfo().SetFileName(pkLog, "\"/r/Log.txt\"");
+    Project.FileInfo().SetEnabled(pkErrors, false);
+    Project.FileInfo().SetFileName(pkErrors, "");
     Project.SaveProject();
     EXPECT_FALSE(Project.Modified());
     Before = KalvoroFuzz::DescribeProject(Project);

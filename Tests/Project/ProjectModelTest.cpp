@@ -50,12 +50,12 @@ TEST(ProjectModelTest, NewProjectHasTheDefaultScenarioAndDefaultReports) {
   EXPECT_TRUE(std::filesystem::exists(Directory + "kalvoro_project_tests"));
   const TFileInfo& Info = Project.FileInfo();
   EXPECT_EQ(Info.Project(), &Project);
-  EXPECT_TRUE(Info.SummaryEnabled());
-  EXPECT_TRUE(Info.LogEnabled());
-  EXPECT_TRUE(Info.ErrorEnabled());
-  EXPECT_EQ(Info.SummaryFileName(), Directory + "Summary.txt");
-  EXPECT_EQ(Info.LogFileName(), Directory + "Log.txt");
-  EXPECT_EQ(Info.ErrorFileName(), Directory + "Error.txt");
+  EXPECT_TRUE(Info.Page(pkSummary).Enabled);
+  EXPECT_TRUE(Info.Page(pkLog).Enabled);
+  EXPECT_TRUE(Info.Page(pkErrors).Enabled);
+  EXPECT_EQ(Info.Page(pkSummary).FileName, Directory + "Summary.txt");
+  EXPECT_EQ(Info.Page(pkLog).FileName, Directory + "Log.txt");
+  EXPECT_EQ(Info.Page(pkErrors).FileName, Directory + "Error.txt");
 }
 
 TEST(ProjectModelTest, ProjectForAFileStartsEmpty) {
@@ -82,12 +82,12 @@ TEST(ProjectModelTest, EveryFileInfoWriteMarksTheProjectModified) {
   TProject Project;
   TFileInfo& Info = Project.FileInfo();
   const std::vector<std::pair<const char*, std::function<void()>>> Writes = {
-      {"SummaryEnabled", [&] { Info.SetSummaryEnabled(Info.SummaryEnabled()); }},
-      {"LogEnabled", [&] { Info.SetLogEnabled(false); }},
-      {"ErrorEnabled", [&] { Info.SetErrorEnabled(false); }},
-      {"LogFileName", [&] { Info.SetLogFileName("/l.txt"); }},
-      {"ErrorFileName", [&] { Info.SetErrorFileName(Info.ErrorFileName()); }},
-      {"SummaryFileName", [&] { Info.SetSummaryFileName("/s.txt"); }},
+      {"SummaryEnabled", [&] { Info.SetEnabled(pkSummary, Info.Page(pkSummary).Enabled); }},
+      {"LogEnabled", [&] { Info.SetEnabled(pkLog, false); }},
+      {"ErrorEnabled", [&] { Info.SetEnabled(pkErrors, false); }},
+      {"LogFileName", [&] { Info.SetFileName(pkLog, "/l.txt"); }},
+      {"ErrorFileName", [&] { Info.SetFileName(pkErrors, Info.Page(pkErrors).FileName); }},
+      {"SummaryFileName", [&] { Info.SetFileName(pkSummary, "/s.txt"); }},
   };
   TScratchDir Dir;
   Project.SetFileName(Dir.File("p.kvr"));
@@ -97,10 +97,10 @@ TEST(ProjectModelTest, EveryFileInfoWriteMarksTheProjectModified) {
     Write();
     EXPECT_TRUE(Project.Modified()) << Name;
   }
-  EXPECT_FALSE(Info.LogEnabled());
-  EXPECT_FALSE(Info.ErrorEnabled());
-  EXPECT_EQ(Info.LogFileName(), "/l.txt");
-  EXPECT_EQ(Info.SummaryFileName(), "/s.txt");
+  EXPECT_FALSE(Info.Page(pkLog).Enabled);
+  EXPECT_FALSE(Info.Page(pkErrors).Enabled);
+  EXPECT_EQ(Info.Page(pkLog).FileName, "/l.txt");
+  EXPECT_EQ(Info.Page(pkSummary).FileName, "/s.txt");
 
   Project.SaveProject();
   Project.SetModified();
@@ -146,7 +146,10 @@ TEST(ProjectModelTest, PreconditionsAreGuardedByAssertions) {
   TProject Project;
   const std::string Unit = "Assertion failure (Sources/Project/Project.cpp, line ";
   EXPECT_EQ(AssertionText([&] { Project.Scenarios().Add(nullptr); }).rfind(Unit, 0), 0u);
-  EXPECT_EQ(AssertionText([] { TFileInfo Info(nullptr); }).rfind(Unit, 0), 0u);
+  EXPECT_EQ(AssertionText([] {
+              TFileInfo Info(nullptr);
+            }).rfind("Assertion failure (Sources/Project/ReportPages.cpp, line ", 0),
+            0u);
   std::string Report;
   EXPECT_EQ(AssertionText([&] { Project.LoadAssignments(nullptr, Report); }).rfind(Unit, 0), 0u);
   TModule* NotLoaded = Project.Modules().AddByFileName("/nonexistent/Module.so");

@@ -120,24 +120,35 @@ using KalvoroTest::ReadFile;
 class ReportFiles : public ::testing::Test {
 protected:
   std::string File(const std::string& aName) const { return Scratch.File(aName); }
+  // The three pages' files, in the order Summary, Log, Errors.
+  static TPerPage<TPageFile> Pages(TPageFile aSummary, TPageFile aLog, TPageFile aErrors) {
+    return {{aSummary, aLog, aErrors}};
+  }
+  // Saves the pages' lines: Summary, Log and Errors unless told otherwise.
+  void Save(const TPerPage<TPageFile>& aFiles, TPerPage<TPageText> aTexts = {}) const {
+    const std::vector<std::string>* Lines[] = {&Summary, &Log, &Errors};
+    for (TPageKind Kind : PageKinds)
+      if (aTexts[Kind].Lines == nullptr && aTexts[Kind].Written == nullptr)
+        aTexts[Kind].Lines = Lines[Kind];
+    SaveReportFiles(aFiles, aTexts);
+  }
 
   KalvoroTest::TScratchDir Scratch;
   const fs::path& Dir = Scratch.Path();
   const std::vector<std::string> Summary{"sum"};
   const std::vector<std::string> Log{"log 1", "log 2"};
   const std::vector<std::string> Errors{"err"};
+  const std::vector<std::string> NoLines{};
 };
 
 TEST_F(ReportFiles, EnabledPagesGoInOrderAndAFailureCostsNoOtherPage) {
   // One file for all three: the last page written, Errors, remains.
-  SaveReportFiles({{true, File("one.txt"), &Summary},
-                   {true, File("one.txt"), &Log},
-                   {true, File("one.txt"), &Errors}});
+  Save(Pages({true, File("one.txt")}, {true, File("one.txt")}, {true, File("one.txt")}));
   EXPECT_EQ(ReadFile(File("one.txt")), "err\r\n");
 
-  SaveReportFiles({{true, File("s.txt"), &Summary},
-                   {false, File("l.txt"), &Log},
-                   {true, File("e.txt"), nullptr}});
+  TPerPage<TPageText> EmptyErrors;
+  EmptyErrors[pkErrors].Lines = &NoLines;
+  Save(Pages({true, File("s.txt")}, {false, File("l.txt")}, {true, File("e.txt")}), EmptyErrors);
   EXPECT_EQ(ReadFile(File("s.txt")), "sum\r\n");
   EXPECT_FALSE(fs::exists(File("l.txt")));
   EXPECT_EQ(ReadFile(File("e.txt")), "");
@@ -145,9 +156,7 @@ TEST_F(ReportFiles, EnabledPagesGoInOrderAndAFailureCostsNoOtherPage) {
   const std::string Unwritable = File("no-such-folder/log.txt");
   const std::string AlsoUnwritable = File("no-such-folder/sum.txt");
   try {
-    SaveReportFiles({{true, AlsoUnwritable, &Summary},
-                     {true, Unwritable, &Log},
-                     {true, File("e2.txt"), &Errors}});
+    Save(Pages({true, AlsoUnwritable}, {true, Unwritable}, {true, File("e2.txt")}));
     FAIL() << "no error raised";
   } catch (const Exception& Error) {
     EXPECT_EQ(std::string(Error.what()), "Unable to write to " + AlsoUnwritable +
@@ -158,38 +167,44 @@ TEST_F(ReportFiles, EnabledPagesGoInOrderAndAFailureCostsNoOtherPage) {
 }
 
 TEST_F(ReportFiles, EnabledPageWithoutNameFailsAndStreamedPageIsClosed) {
-  EXPECT_THROW(SaveReportFiles({{true, "", &Summary}, {true, File("l.txt"), &Log}}), Exception);
+  EXPECT_THROW(Save(Pages({true, ""}, {true, File("l.txt")}, {})), Exception);
   EXPECT_EQ(ReadFile(File("l.txt")), "log 1\r\nlog 2\r\n");
   // A disabled page needs no name.
-  SaveReportFiles({{false, "", &Summary}, {true, File("l.txt"), &Log}});
+  Save(Pages({false, ""}, {true, File("l.txt")}, {}));
   EXPECT_EQ(ReadFile(File("l.txt")), "log 1\r\nlog 2\r\n");
 
   TLinesFile Streamed(File("streamed.txt"));
   Streamed.WriteLine("as it came");
-  SaveReportFiles({{true, File("streamed.txt"), nullptr, &Streamed}});
+  TPerPage<TPageText> Texts;
+  Texts[pkSummary].Written = &Streamed;
+  Save(Pages({true, File("streamed.txt")}, {}, {}), Texts);
   EXPECT_EQ(ReadFile(File("streamed.txt")), "as it came\r\n");
   TLinesFile Full("/dev/full");
   for (int I = 0; I < 20000; ++I)
     Full.WriteLine("a line of a long log that does not fit anywhere");
-  EXPECT_THROW(SaveReportFiles({{true, "/dev/full", nullptr, &Full}}), Exception);
+  Texts[pkSummary].Written = &Full;
+  EXPECT_THROW(Save(Pages({true, "/dev/full"}, {}, {}), Texts), Exception);
 }
 
 TEST_F(ReportFiles, OfPagesNamedToOneFileOnlyTheLastIsKept) {
   const std::string A = File("a.txt");
   const std::string SameA = (Dir / "." / "a.txt").string();
-  TReportFiles Files = WithoutOverwrittenPages({A, SameA, File("e.txt")});
-  EXPECT_EQ(Files.Summary, "");
-  EXPECT_EQ(Files.Log, SameA);
-  Files = WithoutOverwrittenPages({A, File("l.txt"), SameA});
-  EXPECT_EQ(Files.Summary, "");
-  EXPECT_EQ(Files.Log, File("l.txt"));
-  Files = WithoutOverwrittenPages({A, SameA, A});
-  EXPECT_EQ(Files.Summary, "");
-  EXPECT_EQ(Files.Log, "");
-  EXPECT_EQ(Files.Errors, A);
-  // Empty names are not written and so overwrite nothing.
-  Files = WithoutOverwrittenPages({A, "", ""});
-  EXPECT_EQ(Files.Summary, A);
+  // The names kept, in the order Summary, Log, Errors ("": not written).
+  const auto Kept = [](const TPerPage<std::string>& aNames) {
+    const TPerPage<TPageFile> Files = WithoutOverwrittenPages(NamedPageFiles(aNames));
+    TPerPage<std::string> Names;
+    for (TPageKind Kind : PageKinds)
+      Names[Kind] = Files[Kind].Enabled ? Files[Kind].FileName : "";
+    return Names.Items;
+  };
+  using TNames = std::array<std::string, 3>;
+  EXPECT_EQ(Kept({{A, SameA, File("e.txt")}}), (TNames{"", SameA, File("e.txt")}));
+  EXPECT_EQ(Kept({{A, File("l.txt"), SameA}}), (TNames{"", File("l.txt"), SameA}));
+  EXPECT_EQ(Kept({{A, SameA, A}}), (TNames{"", "", A}));
+  // Pages not written overwrite nothing.
+  EXPECT_EQ(Kept({{A, "", ""}}), (TNames{A, "", ""}));
+  const TPerPage<TPageFile> Disabled = Pages({true, A}, {false, A}, {false, A});
+  EXPECT_EQ(WithoutOverwrittenPages(Disabled), Disabled);
 }
 
 TEST_F(ReportFiles, HardLinksToOneFileAreOnePage) {
@@ -197,9 +212,10 @@ TEST_F(ReportFiles, HardLinksToOneFileAreOnePage) {
   const std::string B = File("b.txt");
   std::ofstream(A) << "old";
   fs::create_hard_link(A, B);
-  TReportFiles Files = WithoutOverwrittenPages({"", A, B});
-  EXPECT_EQ(Files.Log, "");
-  EXPECT_EQ(Files.Errors, B);
+  const TPerPage<TPageFile> Files = WithoutOverwrittenPages(NamedPageFiles({{"", A, B}}));
+  EXPECT_FALSE(Files[pkLog].Enabled);
+  EXPECT_TRUE(Files[pkErrors].Enabled);
+  EXPECT_EQ(Files[pkErrors].FileName, B);
 }
 
 TEST_F(ReportFiles, AReportFileThatIsTheProjectAModuleOrTheRunnerIsRefused) {

@@ -52,7 +52,7 @@ int main(int aArgc, char** aArgv) {
   QTimer::singleShot(300, &Form, [&] {
     RunIdle();
     Results->Action(QStringLiteral("actStartAll"))->Execute();
-    Results->ErrorTab()->setCurrentIndex(rpLog);
+    Results->ErrorTab()->setCurrentIndex(pkLog);
     if (aArgc == 3 && QLatin1String(aArgv[2]) == QLatin1String("--by-duration")) {
       // Room for the names beside the Duration column.
       if (auto* Splitter = Results->findChild<QSplitter*>(QStringLiteral("Splitter")))
@@ -63,7 +63,7 @@ int main(int aArgc, char** aArgv) {
       Results->Filter()->Toggle(3)->click(); // Success off
       Results->Filter()->SetText(QString::fromLocal8Bit(aArgv[2]));
       Results->Action(QStringLiteral("actNextFailure"))->Execute();
-      Results->ErrorTab()->setCurrentIndex(rpErrors);
+      Results->ErrorTab()->setCurrentIndex(pkErrors);
     }
     QTimer::singleShot(500, &Form, [&] {
       RunIdle();

@@ -36,13 +36,13 @@ void TResultsPresenter::MakeCommands() {
     const char* Caption;
     int Image;
     const char* Hint;
-    TResultPage Page;
+    TPageKind Page;
   } Saves[] = {
       {"actSaveSummary", "Save Summary", raiSaveSummary, "Save Summary|Save the summary to a file",
-       rpSummary},
-      {"actSaveLog", "Save Log", raiSaveLog, "Save Log| Save the log to a file", rpLog},
+       pkSummary},
+      {"actSaveLog", "Save Log", raiSaveLog, "Save Log| Save the log to a file", pkLog},
       {"actSaveErrors", "Save Errors", raiSaveErrors, "Save Errors| Save the errors to a file",
-       rpErrors},
+       pkErrors},
   };
   TCommand RunSelected;
   RunSelected.Name = QStringLiteral("actRunSelected");

@@ -135,7 +135,7 @@ QString TResultsPresenter::FailureText(int aRow) const {
       if (FRows[I].Kind == rrkUnitTest)
         Names << QLatin1Char('(') + FRows[I].Text + QLatin1Char('.');
   QStringList Lines;
-  for (const std::string& Line : Page(rpErrors).Lines()) {
+  for (const std::string& Line : Page(pkErrors).Lines()) {
     const QString Text = QString::fromStdString(Line);
     for (const QString& Name : Names)
       if (Text.contains(Name)) {

@@ -22,42 +22,13 @@ namespace Kalvoro {
 namespace {
 
 // The page's name in the chooser's title ("Error") and the save title ("Errors").
-const char* ChooserName(TResultPage aPage) {
-  return aPage == rpSummary ? "Summary" : aPage == rpLog ? "Log" : "Error";
+const char* ChooserName(TPageKind aPage) {
+  return PageKey(aPage);
 }
 
-const char* PageName(TResultPage aPage) {
-  return aPage == rpSummary ? "Summary" : aPage == rpLog ? "Log" : "Errors";
-}
-
-bool FileEnabled(const TFileInfo& aInfo, TResultPage aPage) {
-  return aPage == rpSummary ? aInfo.SummaryEnabled()
-         : aPage == rpLog   ? aInfo.LogEnabled()
-                            : aInfo.ErrorEnabled();
-}
-
-const std::string& FileName(const TFileInfo& aInfo, TResultPage aPage) {
-  return aPage == rpSummary ? aInfo.SummaryFileName()
-         : aPage == rpLog   ? aInfo.LogFileName()
-                            : aInfo.ErrorFileName();
-}
-
-void SetFileEnabled(TFileInfo& aInfo, TResultPage aPage, bool aValue) {
-  if (aPage == rpSummary)
-    aInfo.SetSummaryEnabled(aValue);
-  else if (aPage == rpLog)
-    aInfo.SetLogEnabled(aValue);
-  else
-    aInfo.SetErrorEnabled(aValue);
-}
-
-void SetFileName(TFileInfo& aInfo, TResultPage aPage, std::string aValue) {
-  if (aPage == rpSummary)
-    aInfo.SetSummaryFileName(std::move(aValue));
-  else if (aPage == rpLog)
-    aInfo.SetLogFileName(std::move(aValue));
-  else
-    aInfo.SetErrorFileName(std::move(aValue));
+const char* PageName(TPageKind aPage) {
+  static constexpr const char* Names[] = {"Summary", "Log", "Errors"};
+  return Names[aPage];
 }
 
 // An existing file that nobody may write by its permission bits (the owner's,
@@ -72,7 +43,7 @@ bool IsReadOnlyFile(const QString& aName) {
 
 TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
     : FDialogs(aDialogs), FView(aView) {
-  for (auto& Page : FPages)
+  for (auto& Page : FPages.Items)
     Page = std::make_unique<TLinesPage>();
 
   MakeCommands();
@@ -160,16 +131,16 @@ void TResultsPresenter::RestoreResults(const TProject& aProject) {
   RefreshTree();
 }
 
-TLinesPage& TResultsPresenter::Page(TResultPage aPage) const {
+TLinesPage& TResultsPresenter::Page(TPageKind aPage) const {
   return *FPages[aPage];
 }
 
 void TResultsPresenter::ClearOutput() {
-  for (auto& Page : FPages)
+  for (auto& Page : FPages.Items)
     Page->Clear();
 }
 
-const TFileControls& TResultsPresenter::FileControls(TResultPage aPage) const {
+const TFileControls& TResultsPresenter::FileControls(TPageKind aPage) const {
   return FFileControls[aPage];
 }
 
@@ -177,28 +148,29 @@ void TResultsPresenter::UpdateFileControls() {
   if (FProject == nullptr)
     return;
   // Only shows the settings: unlike a click, this is no change of the project.
-  for (TResultPage Page : ResultPages) {
+  for (TPageKind Page : PageKinds) {
     TFileControls& Controls = FFileControls[Page];
-    Controls.FileName = FromPath(FileName(FProject->FileInfo(), Page));
-    Controls.ToFile = FileEnabled(FProject->FileInfo(), Page);
+    const TPageFile& Stored = FProject->FileInfo().Page(Page);
+    Controls.FileName = FromPath(Stored.FileName);
+    Controls.ToFile = Stored.Enabled;
     Controls.Editable = Controls.ToFile;
   }
   FView.ShowFileControls();
 }
 
-void TResultsPresenter::ToFileClicked(TResultPage aPage, bool aChecked) {
+void TResultsPresenter::ToFileClicked(TPageKind aPage, bool aChecked) {
   if (FProject == nullptr)
     return;
   FProject->SetModified();
-  SetFileEnabled(FProject->FileInfo(), aPage, aChecked);
+  FProject->FileInfo().SetEnabled(aPage, aChecked);
   UpdateFileControls();
 }
 
-void TResultsPresenter::FileNameEdited(TResultPage aPage, const QString& aText) {
+void TResultsPresenter::FileNameEdited(TPageKind aPage, const QString& aText) {
   FFileControls[aPage].FileName = aText;
 }
 
-void TResultsPresenter::ChooseFile(TResultPage aPage) {
+void TResultsPresenter::ChooseFile(TPageKind aPage) {
   if (FProject == nullptr)
     return;
   TFileDialogOptions Options;
@@ -218,11 +190,11 @@ void TResultsPresenter::ChooseFile(TResultPage aPage) {
                                             "Try again with a different file name."));
   }
   FProject->SetModified();
-  SetFileName(FProject->FileInfo(), aPage, ToPath(Options.FileName));
+  FProject->FileInfo().SetFileName(aPage, ToPath(Options.FileName));
   UpdateFileControls();
 }
 
-void TResultsPresenter::SavePage(TResultPage aPage) {
+void TResultsPresenter::SavePage(TPageKind aPage) {
   if (FProject == nullptr)
     return;
   TFileDialogOptions Options;
@@ -287,13 +259,14 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
   // Each page's file is named now, absolute, as the console runner does: a
   // test that changes the working directory must not move the files written
   // after the run.
-  for (TResultPage Page : ResultPages)
-    FRunFiles[Page] = AbsoluteFileName(ResolvedName(FFileControls[Page].FileName));
+  for (TPageKind Page : PageKinds)
+    FRunFiles[Page] = {FFileControls[Page].ToFile,
+                       AbsoluteFileName(ResolvedName(FFileControls[Page].FileName))};
   RefuseDestructiveReportFiles();
   ClearOutput();
   const TSinkFactory MakeSink = [this](TTestScenario& aScenario) -> std::unique_ptr<TOutput> {
-    return std::make_unique<TMemoOutput>(&aScenario, &Page(rpLog), &Page(rpErrors),
-                                         &Page(rpSummary));
+    return std::make_unique<TMemoOutput>(&aScenario, &Page(pkLog), &Page(pkErrors),
+                                         &Page(pkSummary));
   };
   const TProjectOptions& Options = FProject->Options();
   for (TTestScenario* Scenario : aScenarios)
@@ -364,9 +337,9 @@ void TResultsPresenter::RefuseDestructiveReportFiles() const {
   // Writing a page over the project file or a mapped module would destroy it:
   // such a run is refused before anything runs or is written.
   std::vector<std::string> Files;
-  for (TResultPage Page : ResultPages)
-    if (FFileControls[Page].ToFile)
-      Files.push_back(FRunFiles[Page]);
+  for (const TPageFile& File : FRunFiles.Items)
+    if (File.Enabled)
+      Files.push_back(File.FileName);
   std::vector<const TModule*> Modules;
   for (const TModule* Module : FProject->Modules())
     if (Module->State() == msLoadSuccess)
@@ -379,16 +352,14 @@ void TResultsPresenter::RefuseDestructiveReportFiles() const {
 void TResultsPresenter::SaveReportFiles() {
   if (FProject == nullptr)
     return;
-  std::vector<TReportPage> Pages;
-  for (TResultPage Page : ResultPages) {
-    const TFileControls& Controls = FFileControls[Page];
-    Pages.push_back(TReportPage{Controls.ToFile, FRunFiles[Page], &this->Page(Page).Lines()});
-  }
-  Kalvoro::SaveReportFiles(Pages);
+  TPerPage<TPageText> Texts;
+  for (TPageKind Page : PageKinds)
+    Texts[Page].Lines = &this->Page(Page).Lines();
+  Kalvoro::SaveReportFiles(FRunFiles, Texts);
 }
 
-std::string TResultsPresenter::ProjectFileName(TResultPage aPage) const {
-  return FProject->ResolvePath(FileName(FProject->FileInfo(), aPage));
+std::string TResultsPresenter::ProjectFileName(TPageKind aPage) const {
+  return FProject->ResolvePath(FProject->FileInfo().Page(aPage).FileName);
 }
 
 std::string TResultsPresenter::ResolvedName(const QString& aName) const {

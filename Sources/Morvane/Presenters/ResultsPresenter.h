@@ -28,10 +28,6 @@ class TChosenMethods;
 class TLinesPage;
 class TProject;
 
-// The three pages, in the order in which they are shown and written.
-enum TResultPage { rpSummary, rpLog, rpErrors };
-inline constexpr std::array<TResultPage, 3> ResultPages{rpSummary, rpLog, rpErrors};
-
 // What the controls under one page show: the "Log to file" box, the file-name
 // box (as typed, which the next run writes to) and whether the file-name box
 // and its chooser button can be used.
@@ -160,20 +156,20 @@ public:
   QString FailureText(int aRow) const;
   void SetClipboard(std::function<void(const QString&)> aCopy) { FCopy = std::move(aCopy); }
 
-  TLinesPage& Page(TResultPage aPage) const;
+  TLinesPage& Page(TPageKind aPage) const;
   void ClearOutput();
 
-  const TFileControls& FileControls(TResultPage aPage) const;
+  const TFileControls& FileControls(TPageKind aPage) const;
   // Sets the file controls from the project's settings.
   void UpdateFileControls();
   // The user clicked the page's "Log to file" box.
-  void ToFileClicked(TResultPage aPage, bool aChecked);
+  void ToFileClicked(TPageKind aPage, bool aChecked);
   // The user changed the page's file-name box.
-  void FileNameEdited(TResultPage aPage, const QString& aText);
+  void FileNameEdited(TPageKind aPage, const QString& aText);
   // The ">" button: chooses the page's file and stores it in the project.
-  void ChooseFile(TResultPage aPage);
+  void ChooseFile(TPageKind aPage);
   // A save button: writes the page to a file chosen now, which is not stored.
-  void SavePage(TResultPage aPage);
+  void SavePage(TPageKind aPage);
 
   void Start();
   void StartAll();
@@ -207,7 +203,7 @@ private:
   // Raises the refusal when a ticked page's file is the project file or a
   // loaded module.
   void RefuseDestructiveReportFiles() const;
-  std::string ProjectFileName(TResultPage aPage) const;
+  std::string ProjectFileName(TPageKind aPage) const;
   std::string ResolvedName(const QString& aName) const;
 
   IDialogs& FDialogs;
@@ -236,10 +232,10 @@ private:
   IEditorLauncher* FEditor = nullptr;
   std::function<void(const QString&)> FCopy;
   std::function<void(const QString&)> FStatus;
-  std::array<std::unique_ptr<TLinesPage>, 3> FPages;
+  TPerPage<std::unique_ptr<TLinesPage>> FPages;
   // The pages' files of the run, named when it starts.
-  std::array<std::string, 3> FRunFiles;
-  std::array<TFileControls, 3> FFileControls;
+  TPerPage<TPageFile> FRunFiles;
+  TPerPage<TFileControls> FFileControls;
 };
 
 } // namespace Kalvoro
