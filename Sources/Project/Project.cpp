@@ -2,6 +2,7 @@
 // the assignment of a loaded module's unit tests to their scenarios.
 #include "Project.h"
 
+#include "ProjectFile.h"
 #include "ProjectText.h"
 
 #include <type_traits>
@@ -307,6 +308,14 @@ bool TProject::LoadAssignments(TModule* aModule, std::string& aReport) {
       Result = false;
     }
   return Result;
+}
+
+bool TProject::LoadProject(std::string& aReport) {
+  return TProjectFile(*this).Read(aReport);
+}
+
+void TProject::SaveProject() {
+  TProjectFile(*this).Write();
 }
 
 } // namespace Kalvoro

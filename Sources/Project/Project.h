@@ -95,7 +95,7 @@ public:
   auto end() const { return FItems.end(); }
 
 private:
-  friend class TProject;
+  friend class TProjectFile;
   // Appends without the duplicate check; the caller has made sure.
   void Append(std::unique_ptr<TTestScenario> aScenario);
 
@@ -179,6 +179,8 @@ public:
   void SaveProject();
 
 private:
+  friend class TProjectFile;
+
   TTestScenarioList FScenarios;
   TModuleList FModules;
   bool FModified = true;

@@ -1,5 +1,7 @@
 // The project file: reading a project from it, writing a project to it, and
 // opening one the way the manager does.
+#include "ProjectFile.h"
+
 #include "Project.h"
 
 #include "IniFile.h"
@@ -79,7 +81,7 @@ bool FileExists(const std::string& aFileName) {
 
 } // namespace
 
-bool TProject::LoadProject(std::string& aReport) {
+bool TProjectFile::Read(std::string& aReport) {
   aReport.clear();
   bool Result = true;
   if (!FileExists(FFileName))
@@ -196,7 +198,7 @@ bool TProject::LoadProject(std::string& aReport) {
   return Result;
 }
 
-void TProject::SaveProject() {
+void TProjectFile::Write() {
   KALVORO_ASSERT(!FFileName.empty());
   const TOnExit ClearModified([this] { FModified = false; });
 
