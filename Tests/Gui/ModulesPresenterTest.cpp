@@ -1,114 +1,15 @@
-// The modules view's logic without widgets: the rows of its tree, the rules
-// and effects of its seven commands on a project, the reports of assignments
-// that did not fit, and a rebuilt tree after every command, also one that ends
-// in an error (a module that crashes while it loads among them). Dialogs and
-// rebuilds are recorded as one sequence of events.
-#include "PresenterTestSupport.h"
+// The modules view's logic without widgets: the rows of its tree, the rules of
+// its seven commands, adding modules, the filter, and test programs' settings.
+// Dialogs and rebuilds are recorded as one sequence of events. Loading and
+// unloading are in ModulesLoadPresenterTest.
+#include "ModulesPresenterFixture.h"
 
-#include "KindLister.h"
-#include "ModulesPresenter.h"
-#include "Project.h"
-#include "TestProgram.h"
-#include "Titles.h"
-
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <memory>
-
-using namespace Kalvoro;
-
-namespace {
-
-std::string PathOf(const char* aModule) {
-  return TestModulePath(QLatin1String(aModule)).toStdString();
-}
-
-// The view as the presenter sees it: a current module, and a tree that
-// records the rows of each rebuild (one line per row: indentation by level,
-// the texts, the image) and the rebuild itself in the dialogs' event list.
-class TFakeModulesView : public IModulesView {
-public:
-  explicit TFakeModulesView(TFakeDialogs& aDialogs) : FDialogs(aDialogs) {}
-
-  TModule* Current = nullptr;
-  const TModulesPresenter* Presenter = nullptr;
-  QStringList Rows;
-
-  TModule* CurrentModule() const override { return Current; }
-  void RefreshTree() override {
-    FDialogs.Events << QStringLiteral("refresh");
-    Rows.clear();
-    for (const TModuleRow& Row : Presenter->Rows()) {
-      QString Line = QString(Row.Level() * 2, QLatin1Char(' ')) + Row.Name;
-      if (Row.Kind == mrkModule)
-        Line += QLatin1Char('|') + Row.Path + QLatin1Char('|') + Row.Status;
-      Rows << Line + QStringLiteral(" #%1").arg(Row.Image);
-    }
-  }
-
-private:
-  TFakeDialogs& FDialogs;
-};
-
-} // namespace
-
-class TModulesPresenterTest : public QObject {
+class TModulesPresenterTest : public QObject, protected TModulesPresenterFixture {
   Q_OBJECT
 
-  std::unique_ptr<TFakeDialogs> FDialogs;
-  std::unique_ptr<QTemporaryDir> FFolder;
-  std::unique_ptr<TProject> FProject;
-  std::unique_ptr<TFakeModulesView> FView;
-  std::unique_ptr<TModulesPresenter> FPresenter;
-
-  const TCommand& Command(const char* aName) const {
-    return FindCommand(FPresenter->Commands(), QLatin1String(aName));
-  }
-  // Whether each of the seven commands is enabled, in their order.
-  QList<bool> Enabled() const {
-    QList<bool> Result;
-    for (const char* Name : {"actAddModule", "actRemoveModule", "actLoadModule", "actUnloadModule",
-                             "actRemoveAll", "actLoadAll", "actUnloadAll"})
-      Result << Command(Name).Enabled();
-    return Result;
-  }
-  // Saves the project so that its Modified flag is clear.
-  void MarkSaved() {
-    FProject->SetFileName(FFolder->filePath(QStringLiteral("p.kvr")).toStdString());
-    FProject->SaveProject();
-    QVERIFY(!FProject->Modified());
-  }
-  void AddByDialog(const QString& aPath) {
-    FDialogs->OpenAnswers << aPath;
-    QVERIFY(Command("actAddModule").Run());
-  }
-  QString ModuleRow(const char* aName, const char* aStatus, int aImage) const {
-    return QStringLiteral("%1|" KALVORO_GUI_TEST_MODULES_DIR "/|%2 #%3")
-        .arg(QLatin1String(aName), QLatin1String(aStatus))
-        .arg(aImage);
-  }
-
 private slots:
-  void init() {
-    SetApplicationTitle(QStringLiteral("Morvane v0.7.0"));
-    FDialogs = std::make_unique<TFakeDialogs>();
-    FFolder = std::make_unique<QTemporaryDir>();
-    FProject = std::make_unique<TProject>();
-    FView = std::make_unique<TFakeModulesView>(*FDialogs);
-    FPresenter = std::make_unique<TModulesPresenter>(*FDialogs, *FView);
-    FView->Presenter = FPresenter.get();
-    FPresenter->SetProject(FProject.get());
-  }
-  void cleanup() {
-    FPresenter.reset();
-    FView.reset();
-    FProject.reset();
-    FDialogs.reset();
-    FFolder.reset();
-  }
+  void init() { SetUp(); }
+  void cleanup() { TearDown(); }
 
   void TheRulesFollowTheProjectAndTheCurrentModule() {
     // A project without modules: the project-wide commands only.
@@ -220,145 +121,6 @@ private slots:
     QVERIFY(FView->Rows[3].startsWith(QStringLiteral("GAMMA.so|")));
   }
 
-  void AModuleWithoutRegisterFailsButStaysInTheProjectAndShowsIt() {
-    FDialogs->OpenAnswers << TestModulePath(QStringLiteral("GuiNoRegister.so"));
-    const QString Error = ErrorOf(Command("actAddModule"));
-    QVERIFY2(Error.contains(QStringLiteral("\"Register\"")), qPrintable(Error));
-    QCOMPARE(FProject->Modules().Count(), 1);
-    TModule* Module = FProject->Modules()[0];
-    QCOMPARE(Module->State(), msLoadFailed);
-    // The tree was rebuilt before the error went on: the module shows its state.
-    QCOMPARE(FDialogs->Events, (QStringList{"open", "refresh"}));
-    QCOMPARE(FView->Rows, QStringList{ModuleRow("GuiNoRegister.so", "LOAD FAILED", 2)});
-
-    // Load is enabled and tries again for real (the failed load let go of the
-    // library): the same error; Unload is not; Remove takes the module out.
-    FView->Current = Module;
-    QCOMPARE(Enabled(), (QList<bool>{true, true, true, false, true, true, true}));
-    QVERIFY(ErrorOf(Command("actLoadModule")).contains(QStringLiteral("\"Register\"")));
-    QCOMPARE(Module->State(), msLoadFailed);
-    QVERIFY(Command("actRemoveModule").Run());
-    QCOMPARE(FProject->Modules().Count(), 0);
-    QVERIFY(FView->Rows.isEmpty());
-    QCOMPARE(FDialogs->Events, (QStringList{"open", "refresh", "refresh", "refresh"}));
-  }
-
-  void APackageWhoseLoadFailsShowsLoadFailedLikeALibrary() {
-    // A plain library under a package name lacks the package entries.
-    const QString Fake = FFolder->filePath(QStringLiteral("NotAPackage.bpl"));
-    QVERIFY(QFile::copy(TestModulePath(QStringLiteral("GuiGamma.so")), Fake));
-    FDialogs->OpenAnswers << Fake;
-    QVERIFY(ErrorOf(Command("actAddModule")).startsWith(QStringLiteral("Unable to load package")));
-    const QString Row = QStringLiteral("NotAPackage.bpl|%1/|LOAD FAILED #2").arg(FFolder->path());
-    QCOMPARE(FView->Rows, QStringList{Row});
-  }
-
-  void AModuleCrashingWhileItLoadsShowsLoadFailedAndTheProjectStaysOpen() {
-    MarkSaved();
-    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
-    const QString Crashing = QStringLiteral(KALVORO_TEST_MODULES_DIR "/CrashesWhileLoading.so");
-    // The signal's text goes under the refusal, as the loader's reason does.
-    const QString Refusal =
-        QStringLiteral("Failed to load package or library \"%1\"\rAccess violation (SIGSEGV)")
-            .arg(Crashing);
-    const QString FailedRow =
-        QStringLiteral("CrashesWhileLoading.so|" KALVORO_TEST_MODULES_DIR "/|LOAD FAILED #2");
-    // Crashing in its start-up when added, then in Register when loaded again.
-    qputenv("KALVORO_CRASH_AT", "start-up");
-    FDialogs->OpenAnswers << Crashing;
-    QCOMPARE(ErrorOf(Command("actAddModule")), Refusal);
-    QCOMPARE(FProject->Modules().Count(), 2);
-    TModule* Module = FProject->Modules()[1];
-    QCOMPARE(Module->LoaderError(), std::string("Access violation (SIGSEGV)"));
-    QCOMPARE(FView->Rows.last(), FailedRow);
-    FView->Current = Module;
-    qputenv("KALVORO_CRASH_AT", "Register");
-    QCOMPARE(ErrorOf(Command("actLoadModule")), Refusal);
-    qunsetenv("KALVORO_CRASH_AT");
-    QCOMPARE(FView->Rows.last(), FailedRow);
-    // The project and its other module are as they were; the mended module loads.
-    QVERIFY(FProject->Modified());
-    QVERIFY(!FProject->FileName().empty());
-    QCOMPARE(FView->Rows.first(), ModuleRow("GuiAlpha.so", "LOAD SUCCESS", 1));
-    QVERIFY(Command("actLoadModule").Run());
-    QCOMPARE(Module->State(), msLoadSuccess);
-  }
-
-  void UnloadThenLoadRestoresTheMemberships() {
-    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
-    TModule* Module = FProject->Modules()[0];
-    TTestScenario* Default = FProject->Scenarios()[0];
-    TTestScenario* Smoke = FProject->Scenarios().AddByName("Smoke");
-    TUnitTestBase* Beta = Module->UnitTestList().FindByName("TBeta");
-    Default->RemoveUnitTest(Beta);
-    Smoke->AddUnitTest(Beta);
-    Beta->SetEnabled(false);
-
-    FView->Current = Module;
-    MarkSaved();
-    QVERIFY(Command("actUnloadModule").Run());
-    QVERIFY(FProject->Modified());
-    QCOMPARE(FView->Rows, QStringList{ModuleRow("GuiAlpha.so", "NOT LOADED", 0)});
-    QCOMPARE(Default->GetUnitTestCount(), 0);
-
-    QVERIFY(Command("actLoadModule").Run());
-    QVERIFY(FDialogs->Messages.isEmpty());
-    QCOMPARE(Default->GetUnitTestCount(), 1);
-    QCOMPARE(Default->GetUnitTest(0)->Name(), std::string("TAlpha"));
-    QVERIFY(Default->GetUnitTest(0)->Enabled());
-    QCOMPARE(Smoke->GetUnitTestCount(), 1);
-    QCOMPARE(Smoke->GetUnitTest(0)->Name(), std::string("TBeta"));
-    QVERIFY(!Smoke->GetUnitTest(0)->Enabled());
-    QCOMPARE(FView->Rows.size(), 6);
-  }
-
-  void LoadShowsTheReportOfAssignmentsThatDidNotFitThenRebuilds() {
-    TModule* Module = FProject->Modules().AddByFileName(PathOf("GuiGamma.so"));
-    Module->Assignments() = {"TGamma|Nightly|ENABLED"};
-    FView->Current = Module;
-    QVERIFY(Command("actLoadModule").Run());
-    QCOMPARE(FDialogs->Events, (QStringList{"message", "refresh"}));
-    QCOMPARE(FDialogs->Messages[0].Caption, QStringLiteral("Morvane v0.7.0"));
-    QCOMPARE(FDialogs->Messages[0].Text,
-             QStringLiteral("The following error occurred when loading module \"GuiGamma.so\":\r"
-                            "* TestScenario \"Nightly\" not found.\r"
-                            "* UnitTest \"TGamma\" is not assigned to a TestScenario.\r"));
-    QCOMPARE(Module->State(), msLoadSuccess);
-  }
-
-  void LoadAllShowsOnlyTheFailingReportsAfterTheRebuild() {
-    TModule* Alpha = FProject->Modules().AddByFileName(PathOf("GuiAlpha.so"));
-    Alpha->Assignments() = {"TAlpha|Default Scenario|ENABLED", "TBeta|Default Scenario|DISABLED"};
-    TModule* Gamma = FProject->Modules().AddByFileName(PathOf("GuiGamma.so"));
-    Gamma->Assignments() = {"TGamma|Nightly|ENABLED"};
-    MarkSaved();
-    QVERIFY(Command("actLoadAll").Run());
-    QCOMPARE(FDialogs->Events, (QStringList{"refresh", "message"}));
-    QCOMPARE(FView->Rows.size(), 9);
-    QVERIFY(FDialogs->Messages[0].Text.startsWith(
-        QStringLiteral("The following error occurred when loading module \"GuiGamma.so\":")));
-    QVERIFY(!FDialogs->Messages[0].Text.contains(QStringLiteral("GuiAlpha")));
-    QVERIFY(FProject->Modified());
-    QVERIFY(!FProject->Scenarios()[0]->GetUnitTest(1)->Enabled());
-
-    // Everything loaded: Load All loads nothing, marks nothing, reports nothing.
-    MarkSaved();
-    Command("actLoadAll").Run();
-    QVERIFY(!FProject->Modified());
-    QCOMPARE(FDialogs->Events, (QStringList{"refresh", "message", "refresh"}));
-  }
-
-  void ALoadErrorStopsLoadAllWhereItAroseAndTheTreeShowsIt() {
-    FProject->Modules().AddByFileName(PathOf("GuiNoRegister.so"));
-    TModule* Alpha = FProject->Modules().AddByFileName(PathOf("GuiAlpha.so"));
-    QVERIFY(ErrorOf(Command("actLoadAll")).contains(QStringLiteral("\"Register\"")));
-    QCOMPARE(Alpha->State(), msNotLoaded);
-    // Rebuilt, then the error; no collected report.
-    QCOMPARE(FDialogs->Events, QStringList{"refresh"});
-    QCOMPARE(FView->Rows, (QStringList{ModuleRow("GuiNoRegister.so", "LOAD FAILED", 2),
-                                       ModuleRow("GuiAlpha.so", "NOT LOADED", 0)}));
-  }
-
   // A test program's arguments, environment and working directory: asked
   // for a module listed as one only, kept by the project file in a section
   // of their own, and handed to the program at its next listing and runs.
@@ -440,29 +202,15 @@ private slots:
     QVERIFY(Command("actLoadModule").Run());
     QVERIFY(FView->Rows.first().contains(QLatin1String("|LOAD SUCCESS #")));
   }
-
-  void UnloadAllMarksOncePerModuleAndRemoveAllEmptiesTheProject() {
-    MarkSaved();
-    Command("actUnloadAll").Run();
-    QVERIFY(!FProject->Modified());
-    FProject->Modules().AddByFileName(PathOf("GuiGamma.so"));
-    MarkSaved();
-    Command("actUnloadAll").Run();
-    QVERIFY(FProject->Modified());
-
-    AddByDialog(TestModulePath(QStringLiteral("GuiAlpha.so")));
-    Command("actUnloadAll").Run();
-    for (TModule* Module : FProject->Modules())
-      QCOMPARE(Module->State(), msNotLoaded);
-    QCOMPARE(FView->Rows.size(), 2);
-    MarkSaved();
-    QVERIFY(Command("actRemoveAll").Run());
-    QVERIFY(FProject->Modified());
-    QCOMPARE(FProject->Modules().Count(), 0);
-    QVERIFY(FView->Rows.isEmpty());
-    QCOMPARE(FProject->Scenarios()[0]->GetUnitTestCount(), 0);
-  }
 };
 
-QTEST_GUILESS_MAIN(TModulesPresenterTest)
+// One test program for both halves of the ModulesPresenter tests.
+int main(int argc, char** argv) {
+  QCoreApplication Application(argc, argv);
+  Application.setAttribute(Qt::AA_Use96Dpi, true);
+  TModulesPresenterTest Tests;
+  const int Failed = QTest::qExec(&Tests, argc, argv);
+  return Failed + RunModulesLoadTests(argc, argv);
+}
+
 #include "ModulesPresenterTest.moc"
