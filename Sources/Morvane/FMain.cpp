@@ -25,8 +25,6 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 
-#include <algorithm>
-
 namespace Kalvoro {
 
 namespace {
@@ -46,7 +44,6 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
   BuildMenus();
 
   // 1. No view is active. 2. The three views, hidden, filling the working area.
-  FActiveFrame = nullptr;
   FModulesFrame = new TModulesFrame(FDialogs, FViewPanel);
   FScenariosFrame = new TScenariosFrame(FDialogs, FViewPanel);
   FResultsFrame = new TResultsFrame(FDialogs, FViewPanel);
@@ -61,12 +58,7 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
   // the active view (the results view has its rows from the reload).
   TRebuildHost Host;
   Host.Project = [this] { return FPresenter.Project(); };
-  Host.RefreshViews = [this] {
-    if (FActiveFrame != nullptr && FActiveFrame != FResultsFrame) {
-      FActiveFrame->Deactivate();
-      FActiveFrame->Activate(FPresenter.Project());
-    }
-  };
+  Host.RefreshViews = [this] { FViews.ModulesReloaded(); };
   Host.SetStatus = [this](const QString& aText) { SetStatusText(aText); };
   Host.ShowResults = [this] { SwitchFrame(FResultsFrame); };
   FRebuild = std::make_unique<TRebuildWatcher>(std::move(Host), *FResultsFrame);
@@ -244,67 +236,77 @@ void TMainForm::BuildLayout() {
 }
 
 void TMainForm::RebuildMenuBar() {
-  // Own menus whose group index a merged menu has are replaced by it; the rest
-  // go in group order, own menus before merged ones of the same group.
-  TFrameMenu Menus;
-  for (const TMenuGroup& Own : FOwnMenu) {
-    const bool Replaced =
-        std::any_of(FMergedMenu.begin(), FMergedMenu.end(), [&](const TMenuGroup& aMerged) {
-          return aMerged.GroupIndex == Own.GroupIndex;
-        });
-    if (!Replaced)
-      Menus.append(Own);
-  }
-  Menus.append(FMergedMenu);
-  std::stable_sort(Menus.begin(), Menus.end(),
-                   [](const TMenuGroup& aLeft, const TMenuGroup& aRight) {
-                     return aLeft.GroupIndex < aRight.GroupIndex;
-                   });
+  std::vector<int> OwnGroups;
+  for (const TMenuGroup& Own : FOwnMenu)
+    OwnGroups.push_back(Own.GroupIndex);
+  std::vector<int> MergedGroups;
+  for (const TMenuGroup& Merged : FMergedMenu)
+    MergedGroups.push_back(Merged.GroupIndex);
   QMenuBar* Bar = menuBar();
   Bar->clear();
-  for (const TMenuGroup& Group : Menus)
-    if (Group.Menu != nullptr)
-      Bar->addMenu(Group.Menu);
+  for (const TMenuPlace& Place : MergedMenus(OwnGroups, MergedGroups))
+    if (QMenu* Menu = (Place.Merged ? FMergedMenu : FOwnMenu)[Place.Index].Menu)
+      Bar->addMenu(Menu);
 }
 
 void TMainForm::SwitchFrame(IFrame* aFrame) {
-  if (aFrame == FActiveFrame)
-    return;
-  if (FActiveFrame != nullptr) {
-    // The tool bar goes home, to the top of the view's own control.
-    QToolBar* ToolBar = FActiveFrame->GetToolBar();
-    QWidget* Home = FActiveFrame->GetFrame();
-    if (ToolBar != nullptr && Home != nullptr) {
-      FToolBarHost->layout()->removeWidget(ToolBar);
-      if (auto* Box = qobject_cast<QBoxLayout*>(Home->layout()))
-        Box->insertWidget(0, ToolBar);
-      else
-        ToolBar->setParent(Home);
-      ToolBar->show();
-    }
-    FMergedMenu.clear();
-    RebuildMenuBar();
-    FCaptionBar->SetText(QString());
-    FCaptionBar->SetPicture(QPixmap());
-    FActiveFrame->Hide();
-    FActiveFrame->Deactivate();
+  FViews.Show(ViewOf(aFrame));
+}
+
+IFrame* TMainForm::FrameOf(TMainView aView) const {
+  IFrame* const Frames[] = {FModulesFrame, FScenariosFrame, FResultsFrame};
+  return aView == mvNone ? nullptr : Frames[aView];
+}
+
+TMainView TMainForm::ViewOf(const IFrame* aFrame) const {
+  for (TMainView View : {mvModules, mvScenarios, mvResults})
+    if (aFrame != nullptr && FrameOf(View) == aFrame)
+      return View;
+  return mvNone;
+}
+
+void TMainForm::LeaveView(TMainView aView) {
+  IFrame* Frame = FrameOf(aView);
+  // The tool bar goes home, to the top of the view's own control.
+  QToolBar* ToolBar = Frame->GetToolBar();
+  QWidget* Home = Frame->GetFrame();
+  if (ToolBar != nullptr && Home != nullptr) {
+    FToolBarHost->layout()->removeWidget(ToolBar);
+    if (auto* Box = qobject_cast<QBoxLayout*>(Home->layout()))
+      Box->insertWidget(0, ToolBar);
+    else
+      ToolBar->setParent(Home);
+    ToolBar->show();
   }
-  FActiveFrame = aFrame;
-  // The navigation bar marks the button of the active view.
-  const QList<IFrame*> Views{FModulesFrame, FScenariosFrame, FResultsFrame};
-  FNavigationBar->SetHighlighted(FNavigationLinks.value(static_cast<int>(Views.indexOf(aFrame))));
-  if (aFrame == nullptr)
-    return;
-  aFrame->Show();
-  aFrame->Activate(FPresenter.Project());
-  FMergedMenu = aFrame->GetMenu();
+  FMergedMenu.clear();
   RebuildMenuBar();
-  FCaptionBar->SetText(aFrame->GetCaption());
-  FCaptionBar->SetPicture(aFrame->GetIcon().pixmap(32, 32));
-  if (QToolBar* ToolBar = aFrame->GetToolBar()) {
+  FCaptionBar->SetText(QString());
+  FCaptionBar->SetPicture(QPixmap());
+  Frame->Hide();
+  Frame->Deactivate();
+}
+
+void TMainForm::EnterView(TMainView aView) {
+  // The navigation bar marks the button of the active view.
+  FNavigationBar->SetHighlighted(FNavigationLinks.value(static_cast<int>(aView)));
+  IFrame* Frame = FrameOf(aView);
+  if (Frame == nullptr)
+    return;
+  Frame->Show();
+  Frame->Activate(FPresenter.Project());
+  FMergedMenu = Frame->GetMenu();
+  RebuildMenuBar();
+  FCaptionBar->SetText(Frame->GetCaption());
+  FCaptionBar->SetPicture(Frame->GetIcon().pixmap(32, 32));
+  if (QToolBar* ToolBar = Frame->GetToolBar()) {
     FToolBarHost->layout()->addWidget(ToolBar);
     ToolBar->show();
   }
+}
+
+void TMainForm::RenewView(TMainView aView) {
+  FrameOf(aView)->Deactivate();
+  FrameOf(aView)->Activate(FPresenter.Project());
 }
 
 QString TMainForm::StatusText() const {
@@ -337,12 +339,11 @@ void TMainForm::closeEvent(QCloseEvent* aEvent) {
 
 void TMainForm::DeactivateView() {
   FRebuild->Forget();
-  FRememberedFrame = FActiveFrame;
-  SwitchFrame(nullptr);
+  FViews.PutAside();
 }
 
 void TMainForm::ReactivateView() {
-  SwitchFrame(FRememberedFrame);
+  FViews.Restore();
 }
 
 void TMainForm::CaptionChanged() {

@@ -7,6 +7,7 @@
 #include "FrameIntf.h"
 #include "ProjectPresenter.h"
 #include "Titles.h"
+#include "ViewChoice.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -26,7 +27,7 @@ class TResultsFrame;
 class TScenariosFrame;
 class TRebuildWatcher;
 
-class TMainForm : public QMainWindow, private IProjectView {
+class TMainForm : public QMainWindow, private IProjectView, private IViewHost {
   Q_OBJECT
 
 public:
@@ -43,7 +44,7 @@ public:
   void OpenProject(const QString& aFileName) { FPresenter.OpenProject(aFileName); }
 
   TProject* Project() const { return FPresenter.Project(); }
-  IFrame* ActiveFrame() const { return FActiveFrame; }
+  IFrame* ActiveFrame() const { return FrameOf(FViews.Shown()); }
   TModulesFrame* ModulesFrame() const { return FModulesFrame; }
   TScenariosFrame* ScenariosFrame() const { return FScenariosFrame; }
   TResultsFrame* ResultsFrame() const { return FResultsFrame; }
@@ -76,6 +77,13 @@ private:
   void DeactivateView() override;
   void ReactivateView() override;
   void CaptionChanged() override;
+  // IViewHost
+  void LeaveView(TMainView aView) override;
+  void EnterView(TMainView aView) override;
+  void RenewView(TMainView aView) override;
+
+  IFrame* FrameOf(TMainView aView) const;
+  TMainView ViewOf(const IFrame* aFrame) const;
 
   // The view commands: switch to the modules, scenarios or results view.
   TCommandList ViewCommands();
@@ -89,9 +97,7 @@ private:
   TModulesFrame* FModulesFrame = nullptr;
   TScenariosFrame* FScenariosFrame = nullptr;
   TResultsFrame* FResultsFrame = nullptr;
-  IFrame* FActiveFrame = nullptr;
-  // The active view while the project is replaced.
-  IFrame* FRememberedFrame = nullptr;
+  TViewChoice FViews{*this};
   QList<QIcon> FImages;
   std::unique_ptr<TCommandActions> FProjectActions;
   std::unique_ptr<TCommandActions> FViewActions;

@@ -121,23 +121,18 @@ void TModulesFrame::RefreshTree() {
 void TModulesFrame::FillTree(const std::vector<TModuleRow>& aRows) {
   SaveSelection(*FTree, FSelection);
   FTree->Clear();
-  // The module row and the unit-test row that the next rows go under.
-  TTreeNode* Parents[2] = {nullptr, nullptr};
-  for (const TModuleRow& Row : aRows) {
-    const int Level = Row.Level();
-    TTreeNode* Node =
-        FTree->AddChild(Level == 0 ? nullptr : Parents[Level - 1], Row.Name, ObjectOf(Row));
-    if (Row.Kind == mrkModule) {
-      FTree->SetText(Node, 1, Row.Path);
-      FTree->SetText(Node, 2, Row.Status);
-      FTree->SetText(Node, 3, Row.KindText);
-      if (!Row.Error.isEmpty())
-        FTree->SetDescription(Node, Row.Error);
+  AddRowNodes(aRows, [this](TTreeNode* aParent, const TModuleRow& aRow) {
+    TTreeNode* Node = FTree->AddChild(aParent, aRow.Name, ObjectOf(aRow));
+    if (aRow.Kind == mrkModule) {
+      FTree->SetText(Node, 1, aRow.Path);
+      FTree->SetText(Node, 2, aRow.Status);
+      FTree->SetText(Node, 3, aRow.KindText);
+      if (!aRow.Error.isEmpty())
+        FTree->SetDescription(Node, aRow.Error);
     }
-    FTree->SetImageIndex(Node, Row.Image);
-    if (Level < 2)
-      Parents[Level] = Node;
-  }
+    FTree->SetImageIndex(Node, aRow.Image);
+    return Node;
+  });
   RestoreSelection(*FTree, FSelection);
 }
 

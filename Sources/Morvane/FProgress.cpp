@@ -71,25 +71,22 @@ void ShowValue(QLabel* aLabel, const std::string& aText) {
 
 namespace {
 
-std::unique_ptr<TProgressPresenter> PresenterOf(TTestScenario* aTestScenario) {
+std::unique_ptr<TProgressRun> RunOf(TTestScenario* aTestScenario, TKindRunner* aHosts) {
   KALVORO_ASSERT(aTestScenario != nullptr);
-  return std::make_unique<TProgressPresenter>(*aTestScenario);
+  return std::make_unique<TProgressRun>(*aTestScenario, aHosts);
 }
 
 } // namespace
 
 TProgressForm::TProgressForm(TTestScenario* aTestScenario, TKindRunner* aHosts)
-    : TProgressForm(PresenterOf(aTestScenario), aHosts) {}
+    : TProgressForm(RunOf(aTestScenario, aHosts)) {}
 
 TProgressForm::TProgressForm(const TWholeRun& aRun)
-    : TProgressForm(std::make_unique<TProgressPresenter>(aRun.Scenarios), aRun.Hosts) {
-  FRunAll = aRun.RunAll;
-  FRunOne = aRun.RunOne;
-}
+    : TProgressForm(std::make_unique<TProgressRun>(aRun)) {}
 
-TProgressForm::TProgressForm(std::unique_ptr<TProgressPresenter> aPresenter, TKindRunner* aHosts)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), FHosts(aHosts),
-      FPresenter(std::move(aPresenter)) {
+TProgressForm::TProgressForm(std::unique_ptr<TProgressRun> aRun)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      FRun(std::move(aRun)), FPresenter(&FRun->Presenter()) {
   FPresenter->Repaint = [this] { Present(); };
   setObjectName(QStringLiteral("ProgressForm"));
   setWindowTitle(QStringLiteral("Running"));
@@ -111,7 +108,7 @@ TProgressForm::TProgressForm(std::unique_ptr<TProgressPresenter> aPresenter, TKi
   ProgressBar->setMinimum(0);
   ProgressBar->setMaximum(FPresenter->Maximum());
   ProgressBar->setValue(0);
-  if (FHosts != nullptr) {
+  if (FRun->InHosts()) {
     // The bar gives the button room, so the window keeps its size.
     ProgressBar->setGeometry(16, 64, 217, 25);
     btnStop = new QPushButton(QStringLiteral("Stop"), this);
@@ -177,8 +174,8 @@ void TProgressForm::Show(TProgressForm& aForm, IDialogs* aDialogs) {
     throw;
   }
   TAction::HoldUpdates(false);
-  if (aForm.FError)
-    std::rethrow_exception(aForm.FError);
+  if (aForm.RunError())
+    std::rethrow_exception(aForm.RunError());
 }
 
 TProgressForm* TProgressForm::Shown() {
@@ -193,10 +190,8 @@ void TProgressForm::HandleMessage(TMessageEventList* aSender, const TCustomMessa
 void TProgressForm::showEvent(QShowEvent* aEvent) {
   QDialog::showEvent(aEvent);
   // The run starts from the modal loop once the window is on the screen.
-  if (!FStarted) {
-    FStarted = true;
+  if (!FRun->Started() && !Timer->isActive())
     Timer->start();
-  }
 }
 
 void TProgressForm::reject() {
@@ -206,25 +201,17 @@ void TProgressForm::reject() {
 
 void TProgressForm::TimerTimer() {
   Timer->stop();
-  // Run blocks until the scenario has run. An error must not pass through
-  // the toolkit's event code: it is kept and raised by ShowProgress.
+  // Start blocks until the run has ended, and keeps its error for Show.
   if (RepaintTimer != nullptr)
     RepaintTimer->start();
-  try {
-    if (FRunAll)
-      FPresenter->RunAll(FHosts, FRunAll, FRunOne);
-    else
-      FPresenter->Run(FHosts);
-  } catch (...) {
-    FError = std::current_exception();
-  }
+  const bool Succeeded = FRun->Start();
   if (StopTimer != nullptr) {
     StopTimer->stop();
     RepaintTimer->stop();
   }
   Present();
   FMayClose = true;
-  done(FPresenter->Finished() && !FError ? QDialog::Accepted : QDialog::Rejected);
+  done(Succeeded ? QDialog::Accepted : QDialog::Rejected);
 }
 
 void TProgressForm::StopClick() {

@@ -3,8 +3,7 @@
 // method, and a bar of finished methods.
 #pragma once
 
-#include "ProgressPresenter.h"
-#include "ResultsPresenter.h"
+#include "ProgressRun.h"
 
 #include <QDialog>
 
@@ -47,9 +46,9 @@ public:
   // The run's messages arrive here through the presenter, which the window
   // registers for the run; a missing message is an assertion failure.
   void HandleMessage(TMessageEventList* aSender, const TCustomMessage* aMessage);
-  const TProgressPresenter& Presenter() const { return *FPresenter; }
+  const TProgressPresenter& Presenter() const { return FRun->Presenter(); }
   // The error that ended the run, or null.
-  std::exception_ptr RunError() const { return FError; }
+  std::exception_ptr RunError() const { return FRun->Error(); }
 
   QLabel* Label1;
   QLabel* Label2;
@@ -71,20 +70,15 @@ protected:
   void reject() override;
 
 private:
-  TProgressForm(std::unique_ptr<TProgressPresenter> aPresenter, TKindRunner* aHosts);
+  explicit TProgressForm(std::unique_ptr<TProgressRun> aRun);
   static void Show(TProgressForm& aForm, IDialogs* aDialogs);
   void TimerTimer();
   void StopClick();
   // Puts the presenter's state into the labels and the bar and repaints.
   void Present();
 
-  TKindRunner* FHosts;
-  // Set for a whole run.
-  std::function<void(const TRunStep&)> FRunAll;
-  std::function<void(TTestScenario&)> FRunOne;
-  std::unique_ptr<TProgressPresenter> FPresenter;
-  std::exception_ptr FError;
-  bool FStarted = false;
+  std::unique_ptr<TProgressRun> FRun;
+  TProgressPresenter* FPresenter;
   bool FMayClose = false;
 };
 

@@ -51,6 +51,13 @@ void ShowRow(TTreeView& aTree, TTreeNode* aNode, const TResultRow& aRow) {
     aTree.SetDescription(aNode, Mark);
 }
 
+// The object that a row stands for.
+TRowObject ObjectOf(const TResultRow& aRow) {
+  return aRow.Kind == rrkScenario   ? TRowObject(aRow.Scenario)
+         : aRow.Kind == rrkUnitTest ? TRowObject(aRow.UnitTest)
+                                    : TRowObject(aRow.Method);
+}
+
 // What aText needs in the tree's font, with a cell's margins.
 int FittingWidth(const TTreeView& aTree, const QString& aText) {
   return aTree.fontMetrics().horizontalAdvance(aText) +
@@ -326,10 +333,8 @@ bool TResultsFrame::UpdateInPlace() {
     TTreeNode* Node = Pending.back();
     Pending.pop_back();
     const TResultRow& Row = Rows[Nodes.size()];
-    const bool Same = Row.Kind == rrkScenario   ? Node->As<TTestScenario>() == Row.Scenario
-                      : Row.Kind == rrkUnitTest ? Node->As<TUnitTestBase>() == Row.UnitTest
-                                                : Node->As<TUnitTestMethod>() == Row.Method;
-    if (!Same || Node->Level() != Row.Level() || Node->Text(0) != Row.Text)
+    if (Node->Object() != ObjectOf(Row) || Node->Level() != Row.Level() ||
+        Node->Text(0) != Row.Text)
       return false;
     Nodes.push_back(Node);
     for (int I = Node->ChildCount() - 1; I >= 0; --I)
@@ -348,19 +353,12 @@ bool TResultsFrame::UpdateInPlace() {
 void TResultsFrame::FillTree() {
   SaveSelection(*FTree, FSelection);
   FTree->Clear();
-  // The rows come in tree order: a row's parent is the last row one level up.
-  std::array<TTreeNode*, 3> Parents{};
-  for (const TResultRow& Row : FPresenter.Rows()) {
-    const int Level = Row.Level();
-    TTreeNode* Parent = Level > 0 ? Parents[static_cast<std::size_t>(Level - 1)] : nullptr;
-    TRowObject Object = Row.Kind == rrkScenario   ? TRowObject(Row.Scenario)
-                        : Row.Kind == rrkUnitTest ? TRowObject(Row.UnitTest)
-                                                  : TRowObject(Row.Method);
-    TTreeNode* Node = FTree->AddChild(Parent, Row.Text, Object);
-    FTree->SetImageIndex(Node, Row.Image);
-    ShowRow(*FTree, Node, Row);
-    Parents[static_cast<std::size_t>(Level)] = Node;
-  }
+  AddRowNodes(FPresenter.Rows(), [this](TTreeNode* aParent, const TResultRow& aRow) {
+    TTreeNode* Node = FTree->AddChild(aParent, aRow.Text, ObjectOf(aRow));
+    FTree->SetImageIndex(Node, aRow.Image);
+    ShowRow(*FTree, Node, aRow);
+    return Node;
+  });
   RestoreSelection(*FTree, FSelection);
 }
 

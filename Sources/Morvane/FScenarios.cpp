@@ -4,6 +4,7 @@
 
 #include "Images.h"
 #include "ScenarioImages.h"
+#include "TreeHelper.h"
 #include "TreeView.h"
 
 #include <QHBoxLayout>
@@ -223,12 +224,9 @@ void TScenariosFrame::Deactivate() {
 int TScenariosFrame::FlatIndex(const TTreeNode* aNode) const {
   if (aNode == nullptr)
     return -1;
-  const bool TopLevel = aNode->Level() == 0;
-  const std::size_t Scenario =
-      static_cast<std::size_t>(TopLevel ? aNode->Index() : aNode->Parent()->Index());
-  if (Scenario >= FScenarioStarts.size())
-    return -1;
-  return FScenarioStarts[Scenario] + (TopLevel ? 0 : 1 + aNode->Index());
+  if (aNode->Level() == 0)
+    return FPresenter.RowIndex().RowOf(aNode->Index());
+  return FPresenter.RowIndex().RowOf(aNode->Parent()->Index(), aNode->Index());
 }
 
 std::vector<int> TScenariosFrame::SelectedRows() const {
@@ -237,10 +235,8 @@ std::vector<int> TScenariosFrame::SelectedRows() const {
     // where they stand.
     if (FTree->Model()->Filtered())
       return FlatIndex(FTree->NodeOf(FTree->Model()->index(aRow, 0, aParent)));
-    const int Scenario = aParent.isValid() ? aParent.row() : aRow;
-    if (Scenario < 0 || Scenario >= static_cast<int>(FScenarioStarts.size()))
-      return -1;
-    return FScenarioStarts[static_cast<std::size_t>(Scenario)] + (aParent.isValid() ? 1 + aRow : 0);
+    return aParent.isValid() ? FPresenter.RowIndex().RowOf(aParent.row(), aRow)
+                             : FPresenter.RowIndex().RowOf(aRow);
   });
 }
 
@@ -285,24 +281,18 @@ void TScenariosFrame::ShowRows() {
   FTree->BeginUpdate();
   FTree->Clear();
   FNodes.clear();
-  FScenarioStarts.clear();
-  const std::vector<TScenarioRow>& Rows = FPresenter.Rows();
-  FNodes.reserve(Rows.size());
-  TTreeNode* Scenario = nullptr;
-  for (const TScenarioRow& Row : Rows) {
-    TTreeNode* Node;
-    if (Row.IsScenario()) {
-      FScenarioStarts.push_back(static_cast<int>(FNodes.size()));
-      Node = Scenario = FTree->AddChild(nullptr, Row.Text, Row.Scenario);
-    } else {
-      Node = FTree->AddChild(Scenario, Row.Text, Row.UnitTest);
-      FTree->SetText(Node, 1, Row.Module);
-    }
-    FTree->SetImageIndex(Node, Row.Image);
+  FNodes.reserve(FPresenter.Rows().size());
+  AddRowNodes(FPresenter.Rows(), [this](TTreeNode* aParent, const TScenarioRow& aRow) {
+    TTreeNode* Node = aRow.IsScenario() ? FTree->AddChild(aParent, aRow.Text, aRow.Scenario)
+                                        : FTree->AddChild(aParent, aRow.Text, aRow.UnitTest);
+    if (!aRow.IsScenario())
+      FTree->SetText(Node, 1, aRow.Module);
+    FTree->SetImageIndex(Node, aRow.Image);
     FTree->SetCheckBox(Node, true);
-    FTree->SetChecked(Node, Row.Checked);
+    FTree->SetChecked(Node, aRow.Checked);
     FNodes.push_back(Node);
-  }
+    return Node;
+  });
   FTree->EndUpdate();
   FTree->SetHiddenRows(FPresenter.HiddenRows(sctScenarios));
   FTree->FullExpand();
@@ -314,21 +304,9 @@ void TScenariosFrame::ApplySelection(const TRowSelection& aSelection) {
   const int LastColumn = std::max(0, FTree->ColumnCount() - 1);
   QItemSelection Selection;
   // Neighbouring rows under one parent make one range.
-  const std::vector<int>& Rows = aSelection.Rows;
-  for (std::size_t I = 0; I < Rows.size();) {
-    const int First = Rows[I++];
-    if (First < 0 || First >= Count)
-      continue;
-    const TTreeNode* Parent = FNodes[static_cast<std::size_t>(First)]->Parent();
-    int Last = First;
-    while (I < Rows.size() && Rows[I] == Last + 1 && Last + 1 < Count &&
-           FNodes[static_cast<std::size_t>(Last + 1)]->Parent() == Parent) {
-      ++Last;
-      ++I;
-    }
-    Selection.select(FTree->IndexOf(FNodes[static_cast<std::size_t>(First)], 0),
-                     FTree->IndexOf(FNodes[static_cast<std::size_t>(Last)], LastColumn));
-  }
+  for (const TRowRange& Range : SelectedRanges(FPresenter.Rows(), aSelection.Rows))
+    Selection.select(FTree->IndexOf(FNodes[static_cast<std::size_t>(Range.First)], 0),
+                     FTree->IndexOf(FNodes[static_cast<std::size_t>(Range.Last)], LastColumn));
   QItemSelectionModel* Model = FTree->selectionModel();
   if (aSelection.Current >= 0 && aSelection.Current < Count)
     Model->setCurrentIndex(FTree->IndexOf(FNodes[static_cast<std::size_t>(aSelection.Current)]),

@@ -79,7 +79,6 @@ private:
   // The rows of the scenario tree in flat order, and the flat index of each
   // scenario row.
   std::vector<TTreeNode*> FNodes;
-  std::vector<int> FScenarioStarts;
   bool FRefreshPending = false;
 };
 

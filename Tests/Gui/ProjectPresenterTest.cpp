@@ -4,6 +4,21 @@
 // are recorded as one sequence of events. Saving is in ProjectSavePresenterTest.
 #include "ProjectPresenterFixture.h"
 
+#include "ViewChoice.h"
+
+namespace {
+
+// The main window as the view choice sees it: what it is asked, in order.
+class TFakeViewHost : public IViewHost {
+public:
+  QStringList Events;
+  void LeaveView(TMainView aView) override { Events << QStringLiteral("leave %1").arg(aView); }
+  void EnterView(TMainView aView) override { Events << QStringLiteral("enter %1").arg(aView); }
+  void RenewView(TMainView aView) override { Events << QStringLiteral("renew %1").arg(aView); }
+};
+
+} // namespace
+
 class TProjectPresenterTest : public QObject, protected TProjectPresenterFixture {
   Q_OBJECT
 
@@ -247,6 +262,48 @@ private slots:
     FPresenter->Project()->SaveProject();
     QVERIFY(FPresenter->CanClose());
     QCOMPARE(FDialogs->Questions.size(), 2);
+  }
+
+  // One view at a time; choosing the shown one again does nothing; while the
+  // project is replaced no view is shown, then the same one is again; a
+  // reload of rebuilt modules renews the shown view but the results view.
+  void TheWindowShowsOneViewAtATime() {
+    TFakeViewHost Host;
+    TViewChoice Views(Host);
+    QCOMPARE(Views.Shown(), mvNone);
+    Views.Show(mvModules);
+    Views.Show(mvModules);
+    Views.ModulesReloaded();
+    Views.Show(mvResults);
+    Views.ModulesReloaded();
+    Views.PutAside();
+    QCOMPARE(Views.Shown(), mvNone);
+    Views.ModulesReloaded();
+    Views.Restore();
+    QCOMPARE(Views.Shown(), mvResults);
+    Views.Show(mvNone);
+    QCOMPARE(Host.Events, QStringList({"enter 0", "renew 0", "leave 0", "enter 2", "leave 2",
+                                       "enter -1", "enter 2", "leave 2", "enter -1"}));
+  }
+
+  // The window's own menus and the view's, by group: a view's menu takes the
+  // place of an own menu of its group; the rest in group order, own first.
+  void TheMenuBarMergesTheViewsMenusByGroup() {
+    const auto Own = [](int aIndex) { return TMenuPlace{false, aIndex}; };
+    const auto View = [](int aIndex) { return TMenuPlace{true, aIndex}; };
+    const struct {
+      std::vector<int> Own;
+      std::vector<int> View;
+      std::vector<TMenuPlace> Bar;
+    } Cases[] = {
+        {{0, 4, 4, 5}, {}, {Own(0), Own(1), Own(2), Own(3)}},
+        {{0, 4, 4, 5}, {1}, {Own(0), View(0), Own(1), Own(2), Own(3)}},
+        {{0, 4, 4, 5}, {4}, {Own(0), View(0), Own(3)}},
+        {{0, 4, 4, 5}, {5, 1}, {Own(0), View(1), Own(1), Own(2), View(0)}},
+        {{0, 5}, {2, 2}, {Own(0), View(0), View(1), Own(1)}},
+    };
+    for (const auto& Case : Cases)
+      QVERIFY(MergedMenus(Case.Own, Case.View) == Case.Bar);
   }
 };
 

@@ -6,6 +6,7 @@
 
 #include "ChosenMethods.h"
 #include "ProgressPresenter.h"
+#include "ProgressRun.h"
 
 using namespace Kalvoro;
 using namespace ResultsPresenterTests;
@@ -207,6 +208,51 @@ private slots:
       QCOMPARE(Masked(Lines(pkLog)), Log);
       QCOMPARE(Statuses(), Results);
     }
+  }
+
+  // The progress window's run: in process it cannot be stopped; it runs the
+  // first time it is started only; it succeeds when every scenario finished
+  // and no error ended it, whose error it keeps for the caller.
+  void TheProgressWindowsRunStartsOnceAndKeepsItsError() {
+    const struct {
+      const char* Name;
+      bool RunsTheScenario;
+      bool Raises;
+      bool Succeeds;
+    } Cases[] = {
+        {"runs", true, false, true},
+        {"raises", true, true, false},
+        {"ends before the scenario", false, false, false},
+    };
+    for (const auto& Case : Cases) {
+      int Runs = 0;
+      TWholeRun Whole;
+      Whole.Scenarios = {Scenario(0)};
+      Whole.RunAll = [&](const TRunStep& aStep) {
+        ++Runs;
+        if (Case.RunsTheScenario)
+          aStep(*Scenario(0));
+      };
+      Whole.RunOne = [&](TTestScenario& aScenario) {
+        aScenario.Run();
+        if (Case.Raises)
+          throw Exception("the run broke");
+      };
+      TProgressRun Run(Whole);
+      QVERIFY(!Run.InHosts());
+      QVERIFY(!Run.Started());
+      QVERIFY2(Run.Start() == Case.Succeeds, Case.Name);
+      QVERIFY2(Run.Start() == Case.Succeeds, Case.Name);
+      QVERIFY(Run.Started());
+      QCOMPARE(Runs, 1);
+      QCOMPARE(Run.Presenter().Position(), Case.RunsTheScenario ? 3 : 0);
+      QVERIFY2(static_cast<bool>(Run.Error()) == Case.Raises, Case.Name);
+      if (Case.Raises)
+        QVERIFY_THROWS_EXCEPTION(Exception, std::rethrow_exception(Run.Error()));
+    }
+    TProgressRun One(*Scenario(1), nullptr);
+    QVERIFY(One.Start());
+    QCOMPARE(One.Presenter().ScenarioName(), std::string("Broken"));
   }
 };
 

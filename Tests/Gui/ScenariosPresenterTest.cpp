@@ -103,6 +103,32 @@ private slots:
     QCOMPARE(FPresenter->TargetScenario(), nullptr);
   }
 
+  // Where a node stands in the tree (its scenario's place, its own under it)
+  // gives its flat row; selected rows reach the tree as ranges of neighbours
+  // under one parent.
+  void rowsAreFoundByTheirPlaceAndSelectedInRangesUnderOneParent() {
+    Compose();
+    const TScenarioRowIndex& Index = FPresenter->RowIndex();
+    const struct {
+      int Scenario, UnitTest, Row;
+    } Places[] = {{0, -1, 0}, {0, 1, 2}, {1, -1, 3}, {1, 0, 4}, {2, -1, -1}, {-1, -1, -1}};
+    for (const auto& Place : Places)
+      QCOMPARE(Index.RowOf(Place.Scenario, Place.UnitTest), Place.Row);
+    const struct {
+      std::vector<int> Selected;
+      std::vector<TRowRange> Ranges;
+    } Cases[] = {
+        {{0, 1, 2, 3, 4}, {{0, 0}, {1, 2}, {3, 3}, {4, 4}}},
+        {{2, 3}, {{2, 2}, {3, 3}}},
+        {{0, 3}, {{0, 0}, {3, 3}}},
+        {{-1, 1, 4, 7}, {{1, 1}, {4, 4}}},
+    };
+    for (const auto& Case : Cases)
+      QVERIFY(SelectedRanges(FPresenter->Rows(), Case.Selected) == Case.Ranges);
+    FPresenter->Deactivate();
+    QCOMPARE(FPresenter->RowIndex().RowOf(0), -1);
+  }
+
   void addScenarioTakesTheNameAsTyped() {
     FPresenter->Activate(FProject.get());
     Saved();

@@ -96,6 +96,7 @@ void TScenariosPresenter::Activate(TProject* aProject) {
 void TScenariosPresenter::Deactivate() {
   FProject = nullptr;
   FRows.clear();
+  FRowIndex = {};
   FAvailable.clear();
   FSelection = {};
   FView.ShowAvailable();
@@ -164,7 +165,7 @@ void TScenariosPresenter::UpdateHidden(TScenariosTree aTree) {
   } else if (aTree == sctScenarios) {
     Hidden = Kalvoro::HiddenRows(
         static_cast<int>(FRows.size()),
-        [this](int aRow) { return FRows[static_cast<std::size_t>(aRow)].IsScenario() ? 0 : 1; },
+        [this](int aRow) { return FRows[static_cast<std::size_t>(aRow)].Level(); },
         [this, &Text](int aRow) {
           return Text.Matches(FRows[static_cast<std::size_t>(aRow)].Text);
         });
@@ -195,6 +196,7 @@ void TScenariosPresenter::RefreshScenarios() {
     return;
   const std::vector<int> Recorded = FView.SelectedRows();
   FRows = ScenarioRows(*FProject);
+  FRowIndex = TScenarioRowIndex(FRows);
   UpdateHidden(sctScenarios);
   FSelection = RestoredSelection(Recorded, static_cast<int>(FRows.size()));
   FView.ShowRows();

@@ -55,6 +55,8 @@ public:
 
   const TCommandList& Commands() const { return FCommands; }
   const std::vector<TScenarioRow>& Rows() const { return FRows; }
+  // Where the rows stand, found from where a node stands in the tree.
+  const TScenarioRowIndex& RowIndex() const { return FRowIndex; }
   const std::vector<TAvailableRow>& AvailableRows() const { return FAvailable; }
   // The scenario tree's selection after its last rebuild.
   const TRowSelection& Selection() const { return FSelection; }
@@ -118,6 +120,7 @@ private:
   TProject* FProject = nullptr;
   TCommandList FCommands;
   std::vector<TScenarioRow> FRows;
+  TScenarioRowIndex FRowIndex;
   std::vector<TAvailableRow> FAvailable;
   TRowSelection FSelection;
   std::array<QString, 2> FFilterTexts;
