@@ -1,5 +1,5 @@
-// The tree view's filter: hiding rows while keeping what the user had
-// selected and expanded, by the objects of the rows.
+#include "TreeFilter.h"
+
 #include "TreeView.h"
 
 #include <algorithm>
@@ -7,53 +7,9 @@
 
 namespace Kalvoro {
 
-void TTreeView::SetHiddenRows(const std::vector<char>& aHidden) {
-  const bool Hides = std::any_of(aHidden.begin(), aHidden.end(), [](char aHide) { return aHide; });
-  if (!Hides && !FFilterOn)
-    return;
-  if (Hides && !FFilterOn) {
-    FUnfilteredSelection = ObjectsOf(SelectedNodes());
-    FUnfilteredCurrent = {};
-    if (TTreeNode* Current = CurrentNode())
-      FUnfilteredCurrent = Current->Object();
-    std::vector<TTreeNode*> Expanded;
-    std::vector<TTreeNode*> Pending;
-    for (int I = 0; I < TopLevelCount(); ++I)
-      Pending.push_back(TopLevelNode(I));
-    while (!Pending.empty()) {
-      TTreeNode* Node = Pending.back();
-      Pending.pop_back();
-      if (Node->ChildCount() == 0 || !isExpanded(IndexOf(Node)))
-        continue;
-      Expanded.push_back(Node);
-      for (int I = 0; I < Node->ChildCount(); ++I)
-        Pending.push_back(Node->Child(I));
-    }
-    FUnfilteredExpanded = ObjectsOf(Expanded);
-    FFilterOn = true;
-  }
-  BeginUpdate();
-  FModel->SetHiddenRows(aHidden);
-  if (Hides) {
-    FPendingExpandAll = true;
-  } else {
-    FPendingSelection = NodesOf(FUnfilteredSelection);
-    const std::vector<TTreeNode*> Current = NodesOf({FUnfilteredCurrent});
-    FPendingCurrent = Current.empty() ? nullptr : Current.front();
-    FPendingExpanded = NodesOf(FUnfilteredExpanded);
-    DropFilter();
-  }
-  EndUpdate();
-}
+namespace {
 
-void TTreeView::DropFilter() {
-  FFilterOn = false;
-  FUnfilteredSelection.clear();
-  FUnfilteredExpanded.clear();
-  FUnfilteredCurrent = {};
-}
-
-std::vector<TRowObject> TTreeView::ObjectsOf(const std::vector<TTreeNode*>& aNodes) {
+std::vector<TRowObject> ObjectsOf(const std::vector<TTreeNode*>& aNodes) {
   std::vector<TRowObject> Result;
   for (const TTreeNode* Node : aNodes)
     if (!Node->Object().IsNull())
@@ -61,7 +17,8 @@ std::vector<TRowObject> TTreeView::ObjectsOf(const std::vector<TTreeNode*>& aNod
   return Result;
 }
 
-std::vector<TTreeNode*> TTreeView::NodesOf(const std::vector<TRowObject>& aObjects) const {
+// The rows whose objects are among aObjects, in tree order.
+std::vector<TTreeNode*> NodesOf(const TTreeView& aTree, const std::vector<TRowObject>& aObjects) {
   std::vector<TTreeNode*> Result;
   std::unordered_multimap<const void*, const TRowObject*> Wanted;
   for (const TRowObject& Object : aObjects)
@@ -70,8 +27,8 @@ std::vector<TTreeNode*> TTreeView::NodesOf(const std::vector<TRowObject>& aObjec
   if (Wanted.empty())
     return Result;
   std::vector<TTreeNode*> Pending;
-  for (int I = TopLevelCount() - 1; I >= 0; --I)
-    Pending.push_back(TopLevelNode(I));
+  for (int I = aTree.TopLevelCount() - 1; I >= 0; --I)
+    Pending.push_back(aTree.TopLevelNode(I));
   while (!Pending.empty()) {
     TTreeNode* Node = Pending.back();
     Pending.pop_back();
@@ -83,6 +40,47 @@ std::vector<TTreeNode*> TTreeView::NodesOf(const std::vector<TRowObject>& aObjec
       Pending.push_back(Node->Child(I));
   }
   return Result;
+}
+
+} // namespace
+
+void TFilterMemory::Remember(const TTreeView& aTree) {
+  FSelection = ObjectsOf(aTree.SelectedNodes());
+  FCurrent = {};
+  if (TTreeNode* Current = aTree.CurrentNode())
+    FCurrent = Current->Object();
+  std::vector<TTreeNode*> Expanded;
+  std::vector<TTreeNode*> Pending;
+  for (int I = 0; I < aTree.TopLevelCount(); ++I)
+    Pending.push_back(aTree.TopLevelNode(I));
+  while (!Pending.empty()) {
+    TTreeNode* Node = Pending.back();
+    Pending.pop_back();
+    if (Node->ChildCount() == 0 || !aTree.isExpanded(aTree.IndexOf(Node)))
+      continue;
+    Expanded.push_back(Node);
+    for (int I = 0; I < Node->ChildCount(); ++I)
+      Pending.push_back(Node->Child(I));
+  }
+  FExpanded = ObjectsOf(Expanded);
+  FOn = true;
+}
+
+TFilterMemory::TRestored TFilterMemory::Restore(const TTreeView& aTree) {
+  TRestored Restored;
+  Restored.Selection = NodesOf(aTree, FSelection);
+  const std::vector<TTreeNode*> Current = NodesOf(aTree, {FCurrent});
+  Restored.Current = Current.empty() ? nullptr : Current.front();
+  Restored.Expanded = NodesOf(aTree, FExpanded);
+  Drop();
+  return Restored;
+}
+
+void TFilterMemory::Drop() {
+  FOn = false;
+  FSelection.clear();
+  FExpanded.clear();
+  FCurrent = {};
 }
 
 } // namespace Kalvoro

@@ -1,5 +1,7 @@
 #include "TreeView.h"
 
+#include "TreeBranches.h"
+
 #include <QAbstractItemModel>
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -9,7 +11,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <unordered_map>
 
 namespace Kalvoro {
 
@@ -60,10 +61,6 @@ void TTreeView::SetColumns(const QStringList& aCaptions) {
     setAccessibleName(aCaptions.front());
 }
 
-int TTreeView::ColumnCount() const {
-  return FModel->HeaderCount();
-}
-
 void TTreeView::SetColumnWidth(int aColumn, int aWidth) {
   setColumnWidth(aColumn, std::max(0, aWidth));
 }
@@ -91,10 +88,6 @@ void TTreeView::AdjustIconSize() {
                     TreeImageSize));
 }
 
-TTreeNode* TTreeView::AddChild(TTreeNode* aParent, const QString& aText, TRowObject aObject) {
-  return FModel->AddChild(aParent, aText, aObject);
-}
-
 void TTreeView::ForgetPending(const TTreeNode* aNode) {
   const auto Within = [aNode](const TTreeNode* aCandidate) {
     for (const TTreeNode* Node = aCandidate; Node != nullptr; Node = Node->Parent())
@@ -120,31 +113,11 @@ void TTreeView::Clear() {
   FModel->Clear();
 }
 
-void TTreeView::SetText(TTreeNode* aNode, int aColumn, const QString& aText) {
-  FModel->SetText(aNode, aColumn, aText);
-}
-
-void TTreeView::SetDescription(TTreeNode* aNode, const QString& aText) {
-  FModel->SetDescription(aNode, aText);
-}
-
-void TTreeView::SetImageIndex(TTreeNode* aNode, int aIndex) {
-  FModel->SetImageIndex(aNode, aIndex);
-}
-
 void TTreeView::SetSecondImageIndex(TTreeNode* aNode, int aIndex) {
   const bool Used = FModel->UsesSecondImage();
   FModel->SetSecondImageIndex(aNode, aIndex);
   if (FModel->UsesSecondImage() != Used)
     AdjustIconSize();
-}
-
-void TTreeView::SetCheckBox(TTreeNode* aNode, bool aVisible) {
-  FModel->SetCheckBox(aNode, aVisible);
-}
-
-void TTreeView::SetChecked(TTreeNode* aNode, bool aChecked) {
-  FModel->SetChecked(aNode, aChecked);
 }
 
 std::vector<TTreeNode*> TTreeView::SelectedNodes() const {
@@ -383,6 +356,33 @@ void TTreeView::dropEvent(QDropEvent* aEvent) {
   }
   aEvent->acceptProposedAction();
   emit DragDropped(DragSource(aEvent->mimeData()), NodeAt(aEvent->position().toPoint()));
+}
+
+void TTreeView::SetHiddenRows(const std::vector<char>& aHidden) {
+  const bool Hides = std::any_of(aHidden.begin(), aHidden.end(), [](char aHide) { return aHide; });
+  if (!Hides && !FFilter.On())
+    return;
+  if (Hides && !FFilter.On())
+    FFilter.Remember(*this);
+  BeginUpdate();
+  FModel->SetHiddenRows(aHidden);
+  if (Hides) {
+    FPendingExpandAll = true;
+  } else {
+    TFilterMemory::TRestored Restored = FFilter.Restore(*this);
+    FPendingSelection = std::move(Restored.Selection);
+    FPendingCurrent = Restored.Current;
+    FPendingExpanded = std::move(Restored.Expanded);
+  }
+  EndUpdate();
+}
+
+void TTreeView::drawBranches(QPainter* aPainter, const QRect& aRect,
+                             const QModelIndex& aIndex) const {
+  // The style draws the background and the expand buttons; the lines go on top.
+  QTreeView::drawBranches(aPainter, aRect, aIndex);
+  if (FShowLines)
+    DrawBranchLines(*this, *aPainter, aRect, aIndex);
 }
 
 } // namespace Kalvoro

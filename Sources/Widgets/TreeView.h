@@ -5,6 +5,7 @@
 // functions forward to the model.
 #pragma once
 
+#include "TreeFilter.h"
 #include "TreeModel.h"
 
 #include <QTreeView>
@@ -27,7 +28,7 @@ public:
   // Columns: header captions and widths. A tree without an accessible name
   // takes the first caption as its name.
   void SetColumns(const QStringList& aCaptions);
-  int ColumnCount() const;
+  int ColumnCount() const { return FModel->HeaderCount(); }
   void SetColumnWidth(int aColumn, int aWidth);
   int ColumnWidth(int aColumn) const { return columnWidth(aColumn); }
 
@@ -44,7 +45,9 @@ public:
   bool ShowLines() const { return FShowLines; }
 
   // Rows. aParent null adds a top-level row. Rows are added collapsed.
-  TTreeNode* AddChild(TTreeNode* aParent, const QString& aText = {}, TRowObject aObject = {});
+  TTreeNode* AddChild(TTreeNode* aParent, const QString& aText = {}, TRowObject aObject = {}) {
+    return FModel->AddChild(aParent, aText, aObject);
+  }
   void DeleteNode(TTreeNode* aNode);
   void Clear();
   int TopLevelCount() const { return FModel->Root()->ChildCount(); }
@@ -52,14 +55,18 @@ public:
   // All rows, at every depth.
   int TotalCount() const { return FModel->TotalCount(); }
 
-  void SetText(TTreeNode* aNode, int aColumn, const QString& aText);
-  void SetDescription(TTreeNode* aNode, const QString& aText);
-  void SetImageIndex(TTreeNode* aNode, int aIndex);
+  void SetText(TTreeNode* aNode, int aColumn, const QString& aText) {
+    FModel->SetText(aNode, aColumn, aText);
+  }
+  void SetDescription(TTreeNode* aNode, const QString& aText) {
+    FModel->SetDescription(aNode, aText);
+  }
+  void SetImageIndex(TTreeNode* aNode, int aIndex) { FModel->SetImageIndex(aNode, aIndex); }
   void SetSecondImageIndex(TTreeNode* aNode, int aIndex);
   // Shows or hides the row's check box; setting the state here is not a user
   // toggle and notifies nobody.
-  void SetCheckBox(TTreeNode* aNode, bool aVisible);
-  void SetChecked(TTreeNode* aNode, bool aChecked);
+  void SetCheckBox(TTreeNode* aNode, bool aVisible) { FModel->SetCheckBox(aNode, aVisible); }
+  void SetChecked(TTreeNode* aNode, bool aChecked) { FModel->SetChecked(aNode, aChecked); }
 
   // Flat indexes: a row's position in tree order over all rows, where every row
   // is followed by all its descendants, expanded or not.
@@ -90,9 +97,9 @@ public:
   // stay selected; an empty list (or one that hides nothing) ends the filter
   // and brings back what was recorded, also across rebuilds of the rows.
   void SetHiddenRows(const std::vector<char>& aHidden);
-  bool Filtered() const { return FFilterOn; }
+  bool Filtered() const { return FFilter.On(); }
   // Forgets the recorded state without restoring it (the rows' objects go).
-  void DropFilter();
+  void DropFilter() { FFilter.Drop(); }
 
   void FullExpand();
   void Expand(TTreeNode* aNode, bool aExpanded = true);
@@ -145,9 +152,6 @@ private:
   void AdjustIconSize();
   bool AcceptsDrag(const QMimeData* aData);
   void ForgetPending(const TTreeNode* aNode);
-  // The rows whose objects are among aObjects, in tree order.
-  std::vector<TTreeNode*> NodesOf(const std::vector<TRowObject>& aObjects) const;
-  static std::vector<TRowObject> ObjectsOf(const std::vector<TTreeNode*>& aNodes);
 
   TTreeModel* FModel;
   bool FShowLines = false;
@@ -158,10 +162,7 @@ private:
   std::vector<TTreeNode*> FPendingExpanded;
   bool FPendingExpandAll = false;
   // The state before the filter, by object.
-  bool FFilterOn = false;
-  std::vector<TRowObject> FUnfilteredSelection;
-  std::vector<TRowObject> FUnfilteredExpanded;
-  TRowObject FUnfilteredCurrent;
+  TFilterMemory FFilter;
   QMenu* FPopupMenu = nullptr;
   std::function<bool(TTreeView*)> FDropAcceptor;
 };

@@ -4,31 +4,29 @@
 
 #include "ChosenMethods.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-
 namespace Kalvoro {
 
-void TResultsPresenter::MakeCommands() {
+TCommandList ResultsCommands(TResultsPresenter& aPresenter) {
+  TResultsPresenter* const Presenter = &aPresenter;
   TCommand Start;
   Start.Name = QStringLiteral("actStart");
   Start.Caption = QStringLiteral("&Start");
   Start.Image = raiStart;
   Start.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_S);
   Start.Hint = QStringLiteral("Start Selected TestScenario| Start the selected TestScenario");
-  Start.Rule = [this] {
-    const TResultRow* Row = SelectedRow();
-    return FProject != nullptr && Row != nullptr && Row->Kind == rrkScenario;
+  Start.Rule = [Presenter] {
+    const TResultRow* Row = Presenter->SelectedRow();
+    return Presenter->Project() != nullptr && Row != nullptr && Row->Kind == rrkScenario;
   };
-  Start.Effect = [this] { this->Start(); };
+  Start.Effect = [Presenter] { Presenter->Start(); };
 
   TCommand StartAll;
   StartAll.Name = QStringLiteral("actStartAll");
   StartAll.Caption = QStringLiteral("Start All");
   StartAll.Image = raiStartAll;
   StartAll.Hint = QStringLiteral("Start All TestScenario's| Start all TestScenario's");
-  StartAll.Rule = [this] { return !FRows.empty(); };
-  StartAll.Effect = [this] { this->StartAll(); };
+  StartAll.Rule = [Presenter] { return !Presenter->Rows().empty(); };
+  StartAll.Effect = [Presenter] { Presenter->StartAll(); };
   StartAll.Places = cpToolBar;
 
   const struct {
@@ -51,10 +49,8 @@ void TResultsPresenter::MakeCommands() {
   RunSelected.Shortcut = QKeySequence(Qt::CTRL | Qt::Key_R);
   RunSelected.Hint =
       QStringLiteral("Run Selected|Run the selected scenarios, unit tests and methods");
-  RunSelected.Rule = [this] {
-    return FProject != nullptr && !TChosenMethods::Selected(FRows, FView.SelectedRows()).Empty();
-  };
-  RunSelected.Effect = [this] { this->RunSelected(); };
+  RunSelected.Rule = [Presenter] { return Presenter->CanRunSelected(); };
+  RunSelected.Effect = [Presenter] { Presenter->RunSelected(); };
 
   TCommand RunFailed;
   RunFailed.Name = QStringLiteral("actRunFailed");
@@ -62,8 +58,10 @@ void TResultsPresenter::MakeCommands() {
   RunFailed.Image = raiRunFailed;
   RunFailed.Shortcut = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R);
   RunFailed.Hint = QStringLiteral("Run Failed|Run the methods that failed in the last run");
-  RunFailed.Rule = [this] { return FProject != nullptr && !TChosenMethods::Failed(FRows).Empty(); };
-  RunFailed.Effect = [this] { this->RunFailed(); };
+  RunFailed.Rule = [Presenter] {
+    return Presenter->Project() != nullptr && !TChosenMethods::Failed(Presenter->Rows()).Empty();
+  };
+  RunFailed.Effect = [Presenter] { Presenter->RunFailed(); };
 
   TCommand Next;
   Next.Name = QStringLiteral("actNextFailure");
@@ -71,15 +69,15 @@ void TResultsPresenter::MakeCommands() {
   Next.Shortcut = QKeySequence(Qt::Key_F8);
   Next.Hint = QStringLiteral("Next Failure|Select the next failed method");
   Next.HintPlaces = cpMenu;
-  Next.Rule = [this] { return AnyShownFailure(); };
-  Next.Effect = [this] { NextFailure(true); };
+  Next.Rule = [Presenter] { return Presenter->AnyShownFailure(); };
+  Next.Effect = [Presenter] { Presenter->NextFailure(true); };
   Next.Places = cpMenu;
   TCommand Previous = Next;
   Previous.Name = QStringLiteral("actPreviousFailure");
   Previous.Caption = QStringLiteral("Previous Failure");
   Previous.Shortcut = QKeySequence(Qt::SHIFT | Qt::Key_F8);
   Previous.Hint = QStringLiteral("Previous Failure|Select the previous failed method");
-  Previous.Effect = [this] { NextFailure(false); };
+  Previous.Effect = [Presenter] { Presenter->NextFailure(false); };
 
   TCommand Open;
   Open.Name = QStringLiteral("actOpenFailure");
@@ -87,12 +85,8 @@ void TResultsPresenter::MakeCommands() {
   Open.Hint =
       QStringLiteral("Open in Editor|Open the row's failed check at its line in your editor");
   Open.HintPlaces = cpMenu;
-  Open.Rule = [this] { return FEditor != nullptr && HasFailureLocation(FView.CurrentRow()); };
-  Open.Effect = [this] {
-    const QString Status = OpenFailure(FView.CurrentRow());
-    if (!Status.isEmpty() && FStatus)
-      FStatus(Status);
-  };
+  Open.Rule = [Presenter] { return Presenter->CanOpenFailure(); };
+  Open.Effect = [Presenter] { Presenter->OpenCurrentFailure(); };
   Open.Places = cpMenu | cpPopup;
 
   TCommand Copy;
@@ -100,28 +94,23 @@ void TResultsPresenter::MakeCommands() {
   Copy.Caption = QStringLiteral("Copy Failure");
   Copy.Hint = QStringLiteral("Copy Failure|Copy the row's failures as the console prints them");
   Copy.HintPlaces = cpMenu;
-  Copy.Rule = [this] { return !FailureText(FView.CurrentRow()).isEmpty(); };
-  Copy.Effect = [this] {
-    const QString Text = FailureText(FView.CurrentRow());
-    if (FCopy)
-      FCopy(Text);
-    else if (QClipboard* Clipboard = QGuiApplication::clipboard())
-      Clipboard->setText(Text);
-  };
+  Copy.Rule = [Presenter] { return !Presenter->CurrentFailureText().isEmpty(); };
+  Copy.Effect = [Presenter] { Presenter->CopyCurrentFailure(); };
   Copy.Places = cpMenu | cpPopup;
 
-  FCommands = {Start, StartAll, RunSelected, RunFailed, TCommand::Separator(cpMenu),
-               Next,  Previous, Open,        Copy,      TCommand::Separator(cpToolBar)};
+  TCommandList Commands = {Start, StartAll, RunSelected, RunFailed, TCommand::Separator(cpMenu),
+                           Next,  Previous, Open,        Copy,      TCommand::Separator(cpToolBar)};
   for (const auto& Save : Saves) {
     TCommand Command;
     Command.Name = QLatin1String(Save.Name);
     Command.Caption = QLatin1String(Save.Caption);
     Command.Image = Save.Image;
     Command.Hint = QLatin1String(Save.Hint);
-    Command.Effect = [this, Page = Save.Page] { SavePage(Page); };
+    Command.Effect = [Presenter, Page = Save.Page] { Presenter->SavePage(Page); };
     Command.Places = cpToolBar;
-    FCommands.push_back(Command);
+    Commands.push_back(Command);
   }
+  return Commands;
 }
 
 } // namespace Kalvoro

@@ -8,45 +8,21 @@
 #include "MemoOutput.h"
 #include "Paths.h"
 #include "Project.h"
+#include "ResultFailures.h"
 #include "ResultTimes.h"
 #include "RunnerCore.h"
 #include "Titles.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QClipboard>
+#include <QGuiApplication>
 
 #include <algorithm>
 
 namespace Kalvoro {
 
-namespace {
-
-// The page's name in the chooser's title ("Error") and the save title ("Errors").
-const char* ChooserName(TPageKind aPage) {
-  return PageKey(aPage);
-}
-
-const char* PageName(TPageKind aPage) {
-  static constexpr const char* Names[] = {"Summary", "Log", "Errors"};
-  return Names[aPage];
-}
-
-// An existing file that nobody may write by its permission bits (the owner's,
-// group's and others'; what the current user may do says nothing for root).
-bool IsReadOnlyFile(const QString& aName) {
-  const QFileInfo File(aName);
-  constexpr QFile::Permissions Write = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-  return File.exists() && File.isFile() && !(File.permissions() & Write);
-}
-
-} // namespace
-
 TResultsPresenter::TResultsPresenter(IDialogs& aDialogs, IResultsView& aView)
-    : FDialogs(aDialogs), FView(aView) {
-  for (auto& Page : FPages.Items)
-    Page = std::make_unique<TLinesPage>();
-
-  MakeCommands();
+    : FDialogs(aDialogs), FView(aView), FPages(aDialogs) {
+  FCommands = ResultsCommands(*this);
 }
 
 TResultsPresenter::~TResultsPresenter() = default;
@@ -62,6 +38,7 @@ void TResultsPresenter::Activate(TProject* aProject) {
   }
   FSessionProject = aProject;
   FProject = aProject;
+  FPages.SetProject(aProject);
   RefreshTree();
   UpdateFileControls();
   ClearOutput();
@@ -69,8 +46,9 @@ void TResultsPresenter::Activate(TProject* aProject) {
 
 void TResultsPresenter::Deactivate() {
   FProject = nullptr;
+  FPages.SetProject(nullptr);
   FRows.clear();
-  FHidden.clear();
+  FFilter.Apply(FRows);
 }
 
 const TResultRow* TResultsPresenter::SelectedRow() const {
@@ -90,7 +68,7 @@ void TResultsPresenter::RefreshTree() {
   FMarks.Apply(FRows);
   if (FSortedByDuration)
     FRows = Kalvoro::SortedByDuration(FRows);
-  UpdateHiddenRows();
+  FFilter.Apply(FRows);
   FView.RefreshTree();
 }
 
@@ -129,82 +107,6 @@ void TResultsPresenter::RestoreResults(const TProject& aProject) {
   FDetails.Rekey(FKept.Restore(aProject));
   FOutOfDate = true;
   RefreshTree();
-}
-
-TLinesPage& TResultsPresenter::Page(TPageKind aPage) const {
-  return *FPages[aPage];
-}
-
-void TResultsPresenter::ClearOutput() {
-  for (auto& Page : FPages.Items)
-    Page->Clear();
-}
-
-const TFileControls& TResultsPresenter::FileControls(TPageKind aPage) const {
-  return FFileControls[aPage];
-}
-
-void TResultsPresenter::UpdateFileControls() {
-  if (FProject == nullptr)
-    return;
-  // Only shows the settings: unlike a click, this is no change of the project.
-  for (TPageKind Page : PageKinds) {
-    TFileControls& Controls = FFileControls[Page];
-    const TPageFile& Stored = FProject->FileInfo().Page(Page);
-    Controls.FileName = FromPath(Stored.FileName);
-    Controls.ToFile = Stored.Enabled;
-    Controls.Editable = Controls.ToFile;
-  }
-  FView.ShowFileControls();
-}
-
-void TResultsPresenter::ToFileClicked(TPageKind aPage, bool aChecked) {
-  if (FProject == nullptr)
-    return;
-  FProject->SetModified();
-  FProject->FileInfo().SetEnabled(aPage, aChecked);
-  UpdateFileControls();
-}
-
-void TResultsPresenter::FileNameEdited(TPageKind aPage, const QString& aText) {
-  FFileControls[aPage].FileName = aText;
-}
-
-void TResultsPresenter::ChooseFile(TPageKind aPage) {
-  if (FProject == nullptr)
-    return;
-  TFileDialogOptions Options;
-  Options.Title = QStringLiteral("Choose the \"%1\" file").arg(QLatin1String(ChooserName(aPage)));
-  Options.DefaultSuffix = QStringLiteral("txt");
-  Options.FileName = FromPath(ProjectFileName(aPage));
-  Options.FileMustExist = false;
-  // A read-only file is not accepted: the next run could not write it.
-  for (;;) {
-    if (!FDialogs.OpenFile(Options))
-      return;
-    if (!IsReadOnlyFile(Options.FileName))
-      break;
-    FDialogs.ShowMessage(ApplicationTitle(),
-                         Options.FileName +
-                             QStringLiteral("\rThis file is set to read-only.\r"
-                                            "Try again with a different file name."));
-  }
-  FProject->SetModified();
-  FProject->FileInfo().SetFileName(aPage, ToPath(Options.FileName));
-  UpdateFileControls();
-}
-
-void TResultsPresenter::SavePage(TPageKind aPage) {
-  if (FProject == nullptr)
-    return;
-  TFileDialogOptions Options;
-  Options.Title = QStringLiteral("Save \"%1\" to file").arg(QLatin1String(PageName(aPage)));
-  Options.DefaultSuffix = QStringLiteral("txt");
-  Options.FileName = FromPath(ProjectFileName(aPage));
-  Options.ConfirmOverwrite = true;
-  if (!FDialogs.SaveFile(Options))
-    return;
-  SaveLinesToFile(ToPath(Options.FileName), Page(aPage).Lines());
 }
 
 void TResultsPresenter::Start() {
@@ -259,10 +161,7 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
   // Each page's file is named now, absolute, as the console runner does: a
   // test that changes the working directory must not move the files written
   // after the run.
-  for (TPageKind Page : PageKinds)
-    FRunFiles[Page] = {FFileControls[Page].ToFile,
-                       AbsoluteFileName(ResolvedName(FFileControls[Page].FileName))};
-  RefuseDestructiveReportFiles();
+  FPages.NameRunFiles();
   ClearOutput();
   const TSinkFactory MakeSink = [this](TTestScenario& aScenario) -> std::unique_ptr<TOutput> {
     return std::make_unique<TMemoOutput>(&aScenario, &Page(pkLog), &Page(pkErrors),
@@ -333,37 +232,56 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
   SaveReportFiles();
 }
 
-void TResultsPresenter::RefuseDestructiveReportFiles() const {
-  // Writing a page over the project file or a mapped module would destroy it:
-  // such a run is refused before anything runs or is written.
-  std::vector<std::string> Files;
-  for (const TPageFile& File : FRunFiles.Items)
-    if (File.Enabled)
-      Files.push_back(File.FileName);
-  std::vector<const TModule*> Modules;
-  for (const TModule* Module : FProject->Modules())
-    if (Module->State() == msLoadSuccess)
-      Modules.push_back(Module);
-  const std::string Conflict = ReportFileConflict(Files, FProject->FileName(), Modules);
-  if (!Conflict.empty())
-    throw Exception(Conflict);
+void TResultsPresenter::SetFilter(const QString& aText, unsigned aResults) {
+  FFilter.Set(aText, aResults);
+  FFilter.Apply(FRows);
+  FView.ShowFilter();
 }
 
-void TResultsPresenter::SaveReportFiles() {
-  if (FProject == nullptr)
-    return;
-  TPerPage<TPageText> Texts;
-  for (TPageKind Page : PageKinds)
-    Texts[Page].Lines = &this->Page(Page).Lines();
-  Kalvoro::SaveReportFiles(FRunFiles, Texts);
+void TResultsPresenter::NextFailure(bool aForward) {
+  const int Row = FFilter.NextFailure(FRows, FView.CurrentRow(), aForward);
+  if (Row >= 0)
+    FView.SelectRow(Row);
 }
 
-std::string TResultsPresenter::ProjectFileName(TPageKind aPage) const {
-  return FProject->ResolvePath(FProject->FileInfo().Page(aPage).FileName);
+bool TResultsPresenter::HasFailureLocation(int aRow) const {
+  if (aRow < 0 || static_cast<std::size_t>(aRow) >= FRows.size())
+    return false;
+  const TResultRow& Row = FRows[static_cast<std::size_t>(aRow)];
+  QString File;
+  int Line = 0;
+  return Row.Kind == rrkMethod && FDetails.FailureLocation(Row.Method, File, Line);
 }
 
-std::string TResultsPresenter::ResolvedName(const QString& aName) const {
-  return FProject->ResolvePath(ToPath(aName));
+QString TResultsPresenter::OpenFailure(int aRow) {
+  if (FEditor == nullptr || !HasFailureLocation(aRow))
+    return {};
+  QString File;
+  int Line = 0;
+  FDetails.FailureLocation(FRows[static_cast<std::size_t>(aRow)].Method, File, Line);
+  return OpenSourceFile(*FEditor, File, Line, FailureFolders(FRows, aRow, FProject));
+}
+
+QString TResultsPresenter::FailureText(int aRow) const {
+  return Kalvoro::FailureText(FRows, aRow, Page(pkErrors).Lines());
+}
+
+bool TResultsPresenter::CanRunSelected() const {
+  return FProject != nullptr && !TChosenMethods::Selected(FRows, FView.SelectedRows()).Empty();
+}
+
+void TResultsPresenter::OpenCurrentFailure() {
+  const QString Status = OpenFailure(FView.CurrentRow());
+  if (!Status.isEmpty() && FStatus)
+    FStatus(Status);
+}
+
+void TResultsPresenter::CopyCurrentFailure() const {
+  const QString Text = FailureText(FView.CurrentRow());
+  if (FCopy)
+    FCopy(Text);
+  else if (QClipboard* Clipboard = QGuiApplication::clipboard())
+    Clipboard->setText(Text);
 }
 
 } // namespace Kalvoro

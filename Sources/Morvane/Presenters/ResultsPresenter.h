@@ -9,7 +9,9 @@
 #include "KeptResults.h"
 #include "KindRunner.h"
 #include "MethodDetails.h"
+#include "ResultFilter.h"
 #include "ResultMarks.h"
+#include "ResultPages.h"
 #include "ResultRows.h"
 #include "RowFilter.h"
 #include "RunnerCore.h"
@@ -27,15 +29,6 @@ class IDialogs;
 class TChosenMethods;
 class TLinesPage;
 class TProject;
-
-// What the controls under one page show: the "Log to file" box, the file-name
-// box (as typed, which the next run writes to) and whether the file-name box
-// and its chooser button can be used.
-struct TFileControls {
-  bool ToFile = false;
-  QString FileName;
-  bool Editable = false;
-};
 
 // How the view carries out one scenario's run (its progress window): in the
 // hosts of aHosts, or in this process when aHosts is null.
@@ -72,6 +65,12 @@ public:
   // Shows the presenter's FileControls.
   virtual void ShowFileControls() = 0;
 };
+
+class TResultsPresenter;
+
+// The results view's commands as data: what each one shows, when it may run
+// and what it does (ResultsCommands.cpp).
+TCommandList ResultsCommands(TResultsPresenter& aPresenter);
 
 class TResultsPresenter {
 public:
@@ -130,11 +129,11 @@ public:
 
   // The filter box: the text and the results shown (TResultToggle bits).
   void SetFilter(const QString& aText, unsigned aResults = rtAllResults);
-  const QString& FilterText() const { return FFilterText; }
-  unsigned FilterResults() const { return FFilterResults; }
+  const QString& FilterText() const { return FFilter.Text(); }
+  unsigned FilterResults() const { return FFilter.Results(); }
   // The rows that the filter hides, by flat index; empty: none.
-  const std::vector<char>& HiddenRows() const { return FHidden; }
-  bool RowShown(int aRow) const;
+  const std::vector<char>& HiddenRows() const { return FFilter.Hidden(); }
+  bool RowShown(int aRow) const { return FFilter.Shown(FRows, aRow); }
 
   // What the details pane shows for the row at that flat index: a method's
   // checks, exceptions, reports, duration and output of the last run; a
@@ -154,22 +153,37 @@ public:
   // of its method, or of its unit test's or scenario's methods); empty when
   // it has none. Copy Failure puts them on the clipboard (through aCopy).
   QString FailureText(int aRow) const;
+  // The commands' rules and effects.
+  bool CanRunSelected() const;
+  bool CanOpenFailure() const {
+    return FEditor != nullptr && HasFailureLocation(FView.CurrentRow());
+  }
+  void OpenCurrentFailure();
+  QString CurrentFailureText() const { return FailureText(FView.CurrentRow()); }
+  void CopyCurrentFailure() const;
+  bool AnyShownFailure() const { return FFilter.AnyShownFailure(FRows); }
   void SetClipboard(std::function<void(const QString&)> aCopy) { FCopy = std::move(aCopy); }
 
-  TLinesPage& Page(TPageKind aPage) const;
-  void ClearOutput();
-
-  const TFileControls& FileControls(TPageKind aPage) const;
-  // Sets the file controls from the project's settings.
-  void UpdateFileControls();
-  // The user clicked the page's "Log to file" box.
-  void ToFileClicked(TPageKind aPage, bool aChecked);
-  // The user changed the page's file-name box.
-  void FileNameEdited(TPageKind aPage, const QString& aText);
-  // The ">" button: chooses the page's file and stores it in the project.
-  void ChooseFile(TPageKind aPage);
-  // A save button: writes the page to a file chosen now, which is not stored.
-  void SavePage(TPageKind aPage);
+  // The pages and the controls under them (ResultPages.h).
+  TLinesPage& Page(TPageKind aPage) const { return FPages.Page(aPage); }
+  void ClearOutput() { FPages.Clear(); }
+  const TFileControls& FileControls(TPageKind aPage) const { return FPages.FileControls(aPage); }
+  void UpdateFileControls() {
+    if (FPages.UpdateFileControls())
+      FView.ShowFileControls();
+  }
+  void ToFileClicked(TPageKind aPage, bool aChecked) {
+    if (FPages.ToFileClicked(aPage, aChecked))
+      FView.ShowFileControls();
+  }
+  void FileNameEdited(TPageKind aPage, const QString& aText) {
+    FPages.FileNameEdited(aPage, aText);
+  }
+  void ChooseFile(TPageKind aPage) {
+    if (FPages.ChooseFile(aPage))
+      FView.ShowFileControls();
+  }
+  void SavePage(TPageKind aPage) { FPages.SavePage(aPage); }
 
   void Start();
   void StartAll();
@@ -189,22 +203,13 @@ public:
   // current row, going round the tree's end.
   void NextFailure(bool aForward = true);
   // Writes each page whose box is ticked to the file named in its box.
-  void SaveReportFiles();
+  void SaveReportFiles() const { FPages.SaveRunFiles(); }
 
 private:
-  // Fills FCommands (ResultsCommands.cpp).
-  void MakeCommands();
   // Runs the scenarios; aOneWindow: in one progress window (the whole run
   // step), else each in its own.
   void Run(const std::vector<TTestScenario*>& aScenarios, bool aOneWindow = false);
   void RunChosen(TChosenMethods aPlan);
-  void UpdateHiddenRows();
-  bool AnyShownFailure() const;
-  // Raises the refusal when a ticked page's file is the project file or a
-  // loaded module.
-  void RefuseDestructiveReportFiles() const;
-  std::string ProjectFileName(TPageKind aPage) const;
-  std::string ResolvedName(const QString& aName) const;
 
   IDialogs& FDialogs;
   IResultsView& FView;
@@ -225,17 +230,12 @@ private:
   bool FRunAgain = false;
   TKeptResults FKept;
   TResultMarks FMarks;
-  QString FFilterText;
-  unsigned FFilterResults = rtAllResults;
-  std::vector<char> FHidden;
+  TResultFilter FFilter;
   TMethodDetails FDetails;
   IEditorLauncher* FEditor = nullptr;
   std::function<void(const QString&)> FCopy;
   std::function<void(const QString&)> FStatus;
-  TPerPage<std::unique_ptr<TLinesPage>> FPages;
-  // The pages' files of the run, named when it starts.
-  TPerPage<TPageFile> FRunFiles;
-  TPerPage<TFileControls> FFileControls;
+  TResultPages FPages;
 };
 
 } // namespace Kalvoro
