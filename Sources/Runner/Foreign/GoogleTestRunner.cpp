@@ -104,6 +104,7 @@ void TGoogleTestRunner::End(bool aCompleted) {
   FUnits.clear();
   FUnitOf.clear();
   FSchedule.Clear();
+  FKeeper.Clear();
   FNamedDisabled.clear();
   FOutcomes.clear();
   FScenario = nullptr;
@@ -131,7 +132,8 @@ void TGoogleTestRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     return;
   }
   RunUntilSettled(aUnitTest.Module(), Test);
-  FOutcomes[aUnitTest.Module()][Test].Replay(aUnitTest, aMethodIndex);
+  TOutcome Copy;
+  FKeeper.Take(FOutcomes[aUnitTest.Module()][Test], Copy).Replay(aUnitTest, aMethodIndex);
 }
 
 bool TGoogleTestRunner::Pending(std::size_t aUnit) {
@@ -375,6 +377,7 @@ void TGoogleTestRunner::EndProgram(TStart& aStart) {
     TOutcome& Outcome = Outcomes[Test];
     if (Outcome.Ended) {
       Outcome.Settled = true;
+      FKeeper.Keep(Outcome);
       continue;
     }
     // A test not reached runs in the next start, unless this one ran none or
@@ -385,6 +388,7 @@ void TGoogleTestRunner::EndProgram(TStart& aStart) {
                           ? aStart.Death + " before the test program ran this test"
                           : "The test program " + Ended + " before it ran this test";
       Outcome.Ended = Outcome.Settled = true;
+      FKeeper.Keep(Outcome);
     }
   }
 }

@@ -11,6 +11,7 @@
 // and the program starts again for the tests not run yet.
 #pragma once
 
+#include "AheadStore.h"
 #include "GoogleTestOutcome.h"
 #include "GoogleTestOutput.h"
 #include "ProgramSchedule.h"
@@ -82,6 +83,7 @@ private:
   // The DISABLED_ tests chosen by name: they run.
   std::set<std::pair<const TModule*, std::string>> FNamedDisabled;
   std::map<const TModule*, std::map<std::string, TOutcome>> FOutcomes;
+  TAheadKeeper<TOutcome> FKeeper;
   // The programs that run now.
   std::vector<std::unique_ptr<TStart>> FStarts;
 };

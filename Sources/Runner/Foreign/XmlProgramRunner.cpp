@@ -85,6 +85,7 @@ void TXmlProgramRunner::End(bool aCompleted) {
   FUnits.clear();
   FUnitOf.clear();
   FSchedule.Clear();
+  FKeeper.Clear();
   FOutcomes.clear();
   FNamed.clear();
   FScenario = nullptr;
@@ -111,7 +112,8 @@ void TXmlProgramRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     return;
   }
   RunUntilEnded(Test);
-  Replay(aUnitTest, aMethodIndex, FOutcomes[Test]);
+  TTestOutcome Copy;
+  Replay(aUnitTest, aMethodIndex, FKeeper.Take(FOutcomes[Test], Copy));
 }
 
 bool TXmlProgramRunner::Pending(std::size_t aUnit) {
@@ -353,6 +355,9 @@ void TXmlProgramRunner::EndProgram(TStart& aStart) {
       Outcome.Ended = true;
     }
   }
+  for (const TForeignTest* Test : aStart.Batch)
+    if (FOutcomes[Test].Ended)
+      FKeeper.Keep(FOutcomes[Test]);
 }
 
 void TXmlProgramRunner::Replay(TUnitTestBase& aUnitTest, int aMethodIndex,

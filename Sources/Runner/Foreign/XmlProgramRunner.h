@@ -12,6 +12,7 @@
 // run yet.
 #pragma once
 
+#include "AheadStore.h"
 #include "ProgramSchedule.h"
 #include "TestKind.h"
 #include "XmlReader.h"
@@ -83,6 +84,7 @@ private:
   std::map<const TForeignTest*, TTestOutcome> FOutcomes;
   std::set<const TForeignTest*> FNamed; // marked tests chosen by name: they run
   std::optional<std::uint64_t> FShuffle;
+  TAheadKeeper<TTestOutcome> FKeeper;
   // The programs that run now.
   std::vector<std::unique_ptr<TStart>> FStarts;
 };
