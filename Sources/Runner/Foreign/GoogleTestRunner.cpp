@@ -47,6 +47,8 @@ struct TGoogleTestRunner::TStart {
   std::vector<TPart> OutsideParts; // failures outside a test (a suite's set-up)
   TGoogleTestOutput Output;        // its output split among its tests
   std::string Report;
+  std::size_t Settled = 0; // tests settled as the stream ended them
+  bool Done = false;       // all of them: the program is ended
 
   ~TStart() {
     Program.reset(); // kills what still runs
@@ -169,6 +171,10 @@ void TGoogleTestRunner::RunUntilSettled(const TModule* aModule, const std::strin
   if (Found == FUnitOf.end())
     return;
   const std::size_t Unit = Found->second;
+  // A look now and then while the run catches up with what was read: a
+  // program whose tests are all settled ends then, not after its report.
+  if (++FLooks % 32 == 0 && !FStarts.empty())
+    Pump(false);
   for (;;) {
     TOutcome& Outcome = FOutcomes[aModule][aTest];
     if (Outcome.Settled)
@@ -237,10 +243,20 @@ void TGoogleTestRunner::StartProgram(std::size_t aUnit) {
   FStarts.push_back(std::move(Start));
 }
 
+void TGoogleTestRunner::HandleAll(TStart& aStart) {
+  std::vector<TStreamEvent> Events;
+  aStart.Stream->Read(Events);
+  // What the tests printed before these events were sent is in their
+  // channels now: read once for all of them (a read per event cost more than
+  // the rest of the runner's work).
+  if (!Events.empty())
+    aStart.Output.Take(*aStart.Program, aStart.Open, false);
+  for (const TStreamEvent& Event : Events)
+    Handle(aStart, Event);
+}
+
 void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
   std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
-  // What the test printed before this event was sent is in its channels now.
-  aStart.Output.Take(*aStart.Program, aStart.Open, false);
   if (aEvent.Name == "TestCaseStart") {
     aStart.Suite = aEvent.Field("name");
   } else if (aEvent.Name == "TestCaseEnd") {
@@ -272,6 +288,7 @@ void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
       Outcome.Skipped = Skipped;
       Outcome.Settled = true;
     }
+    aStart.Settled += Outcome.Settled ? 1 : 0;
     aStart.Open.clear();
   } else if (aEvent.Name == "TestProgramEnd") {
     aStart.ProgramEnded = true;
@@ -295,10 +312,7 @@ void TGoogleTestRunner::Pump(bool aWait) {
   std::vector<int> Descriptors;
   for (std::size_t I = 0; I < FStarts.size();) {
     TStart& Start = *FStarts[I];
-    std::vector<TStreamEvent> Events;
-    Start.Stream->Read(Events);
-    for (const TStreamEvent& Event : Events)
-      Handle(Start, Event);
+    HandleAll(Start);
     Start.Output.Take(*Start.Program, Start.Open, false);
     Start.Program->ReadReport(Start.Report);
     if (Start.Program->Ended()) {
@@ -309,6 +323,12 @@ void TGoogleTestRunner::Pump(bool aWait) {
       continue;
     }
     ++I;
+    if (!Start.Done && Start.Settled >= Start.Tests.size() && AllSettled(Start)) {
+      // Every test it runs is settled: what the program does from here on
+      // (its report, its tear-down) tells the run nothing more.
+      Start.Done = true;
+      Start.Program->Signal(SIGKILL);
+    }
     const std::int64_t Now = NowMs();
     if (Start.KillAt != 0 && Now >= Start.KillAt) {
       Start.Program->Signal(SIGKILL);
@@ -328,12 +348,15 @@ void TGoogleTestRunner::Pump(bool aWait) {
     FWait(Descriptors, WaitMilliseconds());
 }
 
+bool TGoogleTestRunner::AllSettled(TStart& aStart) {
+  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
+  return std::all_of(aStart.Tests.begin(), aStart.Tests.end(),
+                     [&](const std::string& aTest) { return Outcomes[aTest].Settled; });
+}
+
 void TGoogleTestRunner::EndProgram(TStart& aStart) {
   // The last events and output, then the report written at a normal exit.
-  std::vector<TStreamEvent> Events;
-  aStart.Stream->Read(Events);
-  for (const TStreamEvent& Event : Events)
-    Handle(aStart, Event);
+  HandleAll(aStart);
   aStart.Output.Take(*aStart.Program, aStart.Open, true);
   aStart.Program->ReadReport(aStart.Report);
   std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];

@@ -67,7 +67,10 @@ private:
   // Reads what the running programs sent; ends the run of each that has
   // ended.
   void Pump(bool aWait);
+  // Handles what aStart's stream has sent.
+  void HandleAll(TStart& aStart);
   void Handle(TStart& aStart, const TStreamEvent& aEvent);
+  bool AllSettled(TStart& aStart);
   void EndProgram(TStart& aStart);
   int WaitMilliseconds() const;
   void Kill(const std::string& aDeath);
@@ -84,6 +87,7 @@ private:
   std::set<std::pair<const TModule*, std::string>> FNamedDisabled;
   std::map<const TModule*, std::map<std::string, TOutcome>> FOutcomes;
   TAheadKeeper<TOutcome> FKeeper;
+  unsigned FLooks = 0; // methods asked for: every so many, the programs are read
   // The programs that run now.
   std::vector<std::unique_ptr<TStart>> FStarts;
 };
