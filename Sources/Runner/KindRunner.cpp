@@ -19,19 +19,22 @@ TKindRunner::~TKindRunner() = default;
 IKindRunner& TKindRunner::RunnerFor(const TModule* aModule) {
   ITestKind* const Kind =
       FLister != nullptr && aModule != nullptr ? FLister->KindOf(*aModule) : nullptr;
-  TSerialTest Serial;
-  if (!FSerial.empty())
-    Serial = [Filter = TNameFilter(FSerial)](const TUnitTestBase& aUnitTest) {
+  // The unit tests that run with none beside them, for a runner made now.
+  const auto Serial = [this]() -> TSerialTest {
+    if (FSerial.empty())
+      return {};
+    return [Filter = TNameFilter(FSerial)](const TUnitTestBase& aUnitTest) {
       for (int I = 0; I < aUnitTest.Methods().Count(); ++I)
         if (Filter.Passes(aUnitTest.Name() + "." + aUnitTest.Methods().GetItem(I)->Name()))
           return true;
       return false;
     };
+  };
   if (Kind != nullptr && (FLister == nullptr || Kind != &FLister->Kalvoro())) {
     std::unique_ptr<IKindRunner>& Runner = FOthers[Kind];
     if (!Runner) {
       Runner = Kind->MakeRunner(FWait);
-      Runner->SetJobs(FInProcess ? 1 : FJobs, std::move(Serial));
+      Runner->SetJobs(FInProcess ? 1 : FJobs, Serial());
     }
     return *Runner;
   }
@@ -44,7 +47,7 @@ IKindRunner& TKindRunner::RunnerFor(const TModule* aModule) {
     else
       FKalvoro = std::make_unique<THostRunner>(FWait);
     if (auto* const Hosts = dynamic_cast<THostRunner*>(FKalvoro.get()); Hosts != nullptr)
-      Hosts->SetJobs(FJobs, std::move(Serial));
+      Hosts->SetJobs(FJobs, Serial());
   }
   return *FKalvoro;
 }

@@ -95,13 +95,10 @@ bool TGoogleTestRunner::Runs(const TModule* aModule, const std::string& aTest) c
 }
 
 void TGoogleTestRunner::End(bool aCompleted) {
-  // After a first stop the programs that run ahead may finish, unless the
-  // user stops again.
-  if (aCompleted && FStop && !FStarts.empty()) {
-    TTakeSecondInterruption Second;
-    while (!FStarts.empty() && !InterruptedAgain())
-      Pump(true);
-  }
+  // After a first stop the programs that run ahead may finish.
+  if (aCompleted)
+    FSchedule.LetFinish(
+        FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
   FStarts.clear(); // kills what still runs
   FUnits.clear();
   FUnitOf.clear();

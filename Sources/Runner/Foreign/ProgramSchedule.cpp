@@ -1,6 +1,9 @@
 #include "ProgramSchedule.h"
 
+#include "Interruption.h"
+
 #include <algorithm>
+#include <chrono>
 
 namespace Kalvoro {
 
@@ -49,6 +52,17 @@ std::size_t TProgramSchedule::Next(std::size_t aWanted, bool aAhead,
     return FUnits[Unit].Serial ? None : Unit;
   }
   return None;
+}
+
+void TProgramSchedule::LetFinish(bool aStopped, const std::function<bool()>& aRunning,
+                                 const std::function<void()>& aPump) const {
+  if (FJobs <= 1 || (!aStopped && InterruptSignal() == 0) || !aRunning())
+    return;
+  const TTakeSecondInterruption Second;
+  const auto Grace = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  while (aRunning() && !InterruptedAgain() &&
+         (InterruptSignal() == 0 || std::chrono::steady_clock::now() < Grace))
+    aPump();
 }
 
 } // namespace Kalvoro

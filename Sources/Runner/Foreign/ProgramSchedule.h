@@ -40,6 +40,13 @@ public:
   void GiveUpAhead(std::size_t aUnit) { FUnits[aUnit].GaveUp = true; }
   bool Running(std::size_t aUnit) const { return FUnits[aUnit].Running; }
 
+  // At the run's end after a first stop (aStopped) or signal, with several
+  // jobs: the starts that ran ahead finish (aPump reads them while aRunning
+  // says so), unless a second signal comes or, after a signal, the grace
+  // that a serial run gives its program (3 s) is over.
+  void LetFinish(bool aStopped, const std::function<bool()>& aRunning,
+                 const std::function<void()>& aPump) const;
+
 private:
   struct TUnit {
     bool Serial = false;
