@@ -2,12 +2,9 @@
 
 #include "CrashGuard.h"
 #include "GoogleTestKind.h"
-#include "GoogleTestOutput.h"
-#include "GoogleTestStream.h"
+#include "GoogleTestStart.h"
 #include "Interruption.h"
-#include "Json.h"
 #include "KindEvents.h"
-#include "TestProgram.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -28,34 +25,6 @@ std::int64_t NowMs() {
 }
 
 } // namespace
-
-// One start of a program: its tests and the state of its run.
-struct TGoogleTestRunner::TStart {
-  std::size_t Unit = 0;
-  const TModule* Module = nullptr;
-  std::vector<std::string> Tests; // those it runs, in run order
-  std::unique_ptr<TTestProgram> Program;
-  std::unique_ptr<TGoogleTestStream> Stream;
-  std::string FlagFile;
-  std::string Suite;               // the suite that runs
-  std::string Open;                // the test that runs as the stream says, or empty
-  std::int64_t OpenedAt = 0;       // when it, or the stretch between tests, began (steady ms)
-  std::int64_t KillAt = 0;         // when a test past its limit is killed for good
-  std::string Death;               // why the runner ended the program
-  bool ProgramEnded = false;       // the stream said TestProgramEnd
-  bool Progress = false;           // a test started in this program
-  std::vector<TPart> OutsideParts; // failures outside a test (a suite's set-up)
-  TGoogleTestOutput Output;        // its output split among its tests
-  std::string Report;
-  std::size_t Settled = 0; // tests settled as the stream ended them
-  bool Done = false;       // all of them: the program is ended
-
-  ~TStart() {
-    Program.reset(); // kills what still runs
-    if (!FlagFile.empty())
-      unlink(FlagFile.c_str());
-  }
-};
 
 TGoogleTestRunner::TGoogleTestRunner(TWaitHook aWait) : FWait(std::move(aWait)) {}
 
@@ -343,74 +312,6 @@ void TGoogleTestRunner::Pump(bool aWait) {
   }
   if (aWait && !FStarts.empty())
     FWait(Descriptors, WaitMilliseconds());
-}
-
-bool TGoogleTestRunner::AllSettled(TStart& aStart) {
-  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
-  return std::all_of(aStart.Tests.begin(), aStart.Tests.end(),
-                     [&](const std::string& aTest) { return Outcomes[aTest].Settled; });
-}
-
-void TGoogleTestRunner::EndProgram(TStart& aStart) {
-  // The last events and output, then the report written at a normal exit.
-  HandleAll(aStart);
-  aStart.Output.Take(*aStart.Program, aStart.Open, true);
-  aStart.Program->ReadReport(aStart.Report);
-  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
-  if (!aStart.Open.empty()) {
-    TOutcome& Open = Outcomes[aStart.Open];
-    Open.Death = aStart.Death.empty() ? "Test process " + aStart.Program->EndText() : aStart.Death;
-    Open.Ended = true;
-    Open.Passed = false;
-  }
-  if (aStart.Program->ExitedNormally() && !aStart.Report.empty()) {
-    try {
-      const TJson Report = ReadJson(aStart.Report);
-      if (const TJson* Suites = Report.Find("testsuites"))
-        for (const TJson& Suite : Suites->Items)
-          if (const TJson* Tests = Suite.Find("testsuite"))
-            for (const TJson& Test : Tests->Items) {
-              const auto Found = Outcomes.find(
-                  TGoogleTestKind::FilterName(Suite.TextOf("name"), Test.TextOf("name")));
-              if (Found != Outcomes.end() && Found->second.Death.empty())
-                Found->second.Skipped = Test.TextOf("result") == "SKIPPED";
-            }
-    } catch (const EJson&) {
-      // A report that cannot be read tells nothing more: failures stay.
-    }
-  }
-  // Killed between tests while a suite had begun (its set-up hangs): the
-  // suite's first test not run yet ends with it, and the program starts
-  // again for the rest.
-  if (aStart.Open.empty() && !aStart.Death.empty() && !aStart.Suite.empty())
-    for (const std::string& Test : aStart.Tests) {
-      TOutcome& Outcome = Outcomes[Test];
-      if (!Outcome.Ended && Test.starts_with(aStart.Suite + ".")) {
-        Outcome.Death = aStart.Death + " in its suite's set-up";
-        Outcome.Ended = true;
-        aStart.Progress = true;
-        break;
-      }
-    }
-  const std::string Ended = aStart.Program->EndText();
-  for (const std::string& Test : aStart.Tests) {
-    TOutcome& Outcome = Outcomes[Test];
-    if (Outcome.Ended) {
-      Outcome.Settled = true;
-      FKeeper.Keep(Outcome);
-      continue;
-    }
-    // A test not reached runs in the next start, unless this one ran none or
-    // ended cleanly without it: it ends then, saying why.
-    if (!aStart.Progress || aStart.ProgramEnded) {
-      Outcome.Death = aStart.ProgramEnded ? "The test program did not run this test"
-                      : !aStart.Death.empty()
-                          ? aStart.Death + " before the test program ran this test"
-                          : "The test program " + Ended + " before it ran this test";
-      Outcome.Ended = Outcome.Settled = true;
-      FKeeper.Keep(Outcome);
-    }
-  }
 }
 
 } // namespace Kalvoro
