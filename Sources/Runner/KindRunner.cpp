@@ -19,10 +19,23 @@ TKindRunner::~TKindRunner() = default;
 IKindRunner& TKindRunner::RunnerFor(const TModule* aModule) {
   ITestKind* const Kind =
       FLister != nullptr && aModule != nullptr ? FLister->KindOf(*aModule) : nullptr;
+  // The unit tests that run with none beside them, for a runner made now.
+  const auto Serial = [this]() -> TSerialTest {
+    if (FSerial.empty())
+      return {};
+    return [Filter = TNameFilter(FSerial)](const TUnitTestBase& aUnitTest) {
+      for (int I = 0; I < aUnitTest.Methods().Count(); ++I)
+        if (Filter.Passes(aUnitTest.Name() + "." + aUnitTest.Methods().GetItem(I)->Name()))
+          return true;
+      return false;
+    };
+  };
   if (Kind != nullptr && (FLister == nullptr || Kind != &FLister->Kalvoro())) {
     std::unique_ptr<IKindRunner>& Runner = FOthers[Kind];
-    if (!Runner)
+    if (!Runner) {
       Runner = Kind->MakeRunner(FWait);
+      Runner->SetJobs(FInProcess ? 1 : FJobs, Serial());
+    }
     return *Runner;
   }
   if (!FKalvoro) {
@@ -33,17 +46,8 @@ IKindRunner& TKindRunner::RunnerFor(const TModule* aModule) {
       FKalvoro = FLister->Kalvoro().MakeRunner(FWait);
     else
       FKalvoro = std::make_unique<THostRunner>(FWait);
-    if (auto* const Hosts = dynamic_cast<THostRunner*>(FKalvoro.get()); Hosts != nullptr) {
-      THostRunner::TSerialTest Serial;
-      if (!FSerial.empty())
-        Serial = [Filter = TNameFilter(FSerial)](const TUnitTestBase& aUnitTest) {
-          for (int I = 0; I < aUnitTest.Methods().Count(); ++I)
-            if (Filter.Passes(aUnitTest.Name() + "." + aUnitTest.Methods().GetItem(I)->Name()))
-              return true;
-          return false;
-        };
-      Hosts->SetJobs(FJobs, std::move(Serial));
-    }
+    if (auto* const Hosts = dynamic_cast<THostRunner*>(FKalvoro.get()); Hosts != nullptr)
+      Hosts->SetJobs(FJobs, Serial());
   }
   return *FKalvoro;
 }

@@ -41,6 +41,9 @@ public:
   virtual bool Named(const TUnitTestBase& aUnitTest, int aMethodIndex) const = 0;
 };
 
+// Whether a unit test is one that never runs beside another.
+using TSerialTest = std::function<bool(const TUnitTestBase&)>;
+
 // Runs the methods of one kind's modules in a scenario's run: told the
 // methods it will run (in run order) when the scenario begins, then asked for
 // each in turn (RunMethod), then told that the scenario is over.
@@ -51,6 +54,9 @@ public:
   // Begin. The plan's order is already shuffled; a kind whose programs run
   // their tests in an order of their own may shuffle them from it.
   virtual void SetShuffle(std::optional<std::uint64_t> /*aNumber*/) {}
+  // How many of its unit tests may run at once (a kind that runs one at a
+  // time ignores it), and those that run with none beside them.
+  virtual void SetJobs(int /*aJobs*/, TSerialTest /*aSerial*/) {}
   // The scenario's run is over: completed, or ended by an error (the
   // runner then ends what it started).
   virtual void End(bool aCompleted) = 0;

@@ -1,5 +1,6 @@
 #include "GoogleTestOutcome.h"
 
+#include "AheadStore.h"
 #include "KindEvents.h"
 
 #include <algorithm>
@@ -38,6 +39,46 @@ bool TGoogleTestOutcome::Headed(bool& aSkipped) const {
       return false;
   }
   return true;
+}
+
+std::string TGoogleTestOutcome::Save() const {
+  TRecord Record;
+  Record.Number(Parts.size());
+  for (const TGoogleTestPart& Part : Parts) {
+    Record.Text(Part.File);
+    Record.Text(Part.Line);
+    Record.Text(Part.Message);
+    Record.Number(Part.Outside ? 1 : 0);
+  }
+  Record.Number(Lines.size());
+  for (const std::string& Line : Lines)
+    Record.Text(Line);
+  Record.Text(Death);
+  return Record.Bytes();
+}
+
+void TGoogleTestOutcome::Load(const std::string& aRecord) {
+  TRecordReader Record(aRecord);
+  Parts.resize(Record.Number());
+  for (TGoogleTestPart& Part : Parts) {
+    Part.File = Record.Text();
+    Part.Line = Record.Text();
+    Part.Message = Record.Text();
+    Part.Outside = Record.Number() != 0;
+  }
+  Lines.resize(Record.Number());
+  for (std::string& Line : Lines)
+    Line = Record.Text();
+  Death = Record.Text();
+}
+
+std::size_t TGoogleTestOutcome::Bytes() const {
+  std::size_t Size = Death.size();
+  for (const TGoogleTestPart& Part : Parts)
+    Size += Part.File.size() + Part.Line.size() + Part.Message.size() + 32;
+  for (const std::string& Line : Lines)
+    Size += Line.size() + 32;
+  return Size;
 }
 
 void TGoogleTestOutcome::Replay(TUnitTestBase& aUnitTest, int aMethodIndex) const {

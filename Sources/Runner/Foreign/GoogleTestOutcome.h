@@ -5,6 +5,7 @@
 
 #include "UnitTestBase.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,21 @@ struct TGoogleTestOutcome {
   std::vector<TGoogleTestPart> Parts;
   std::vector<std::string> Lines;
   std::string Death; // why it ended as an exception (a crash, a limit)
+
+  // Its parts, lines and death as a record (AheadStore.h), their size, and
+  // back; Stored: they lie in the runner's store, from StoredAt.
+  std::string Save() const;
+  void Load(const std::string& aRecord);
+  std::size_t Bytes() const;
+  void Drop() {
+    Parts.clear();
+    Lines.clear();
+    Death.clear();
+  }
+  bool Stored = false;
+  bool Replayed = false; // the run has had it
+  std::uint64_t StoredAt = 0;
+  std::size_t StoredSize = 0;
 
   // Whether the printer headed each part on the output, in order: then
   // aSkipped says whether every part is a skip.

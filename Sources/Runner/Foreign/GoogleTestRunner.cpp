@@ -2,11 +2,9 @@
 
 #include "CrashGuard.h"
 #include "GoogleTestKind.h"
-#include "GoogleTestOutput.h"
-#include "GoogleTestStream.h"
-#include "Json.h"
+#include "GoogleTestStart.h"
+#include "Interruption.h"
 #include "KindEvents.h"
-#include "TestProgram.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -44,10 +42,15 @@ void TGoogleTestRunner::Begin(TTestScenario& aScenario, const std::vector<TPlann
   FScenario = &aScenario;
   FStop = false;
   for (const TPlannedMethod& Planned : aPlan) {
+    const TModule* const Module = Planned.UnitTest->Module();
     const std::string Test = TestName(*Planned.UnitTest, Planned.Method);
-    FPlanned[Planned.UnitTest->Module()].push_back(Test);
     if (Planned.Named && Disabled(Test))
-      FNamedDisabled.emplace(Planned.UnitTest->Module(), Test);
+      FNamedDisabled.emplace(Module, Test);
+    const std::size_t Unit = FSchedule.UnitOf(*Planned.UnitTest);
+    if (Unit == FUnits.size())
+      FUnits.push_back({Module, {}});
+    FUnits[Unit].second.push_back(Test);
+    FUnitOf[{Module, Test}] = Unit;
   }
 }
 
@@ -56,30 +59,40 @@ bool TGoogleTestRunner::Disabled(const std::string& aTest) {
   return TGoogleTestKind::Disabled(aTest.substr(0, Dot), aTest.substr(Dot + 1));
 }
 
-void TGoogleTestRunner::End(bool) {
-  FProgram.reset(); // kills what still runs
-  FStream.reset();
-  if (!FFlagFile.empty())
-    unlink(FFlagFile.c_str());
-  FFlagFile.clear();
-  FRunning = nullptr;
-  FPlanned.clear();
+bool TGoogleTestRunner::Runs(const TModule* aModule, const std::string& aTest) const {
+  return !Disabled(aTest) || FNamedDisabled.count({aModule, aTest}) != 0;
+}
+
+void TGoogleTestRunner::End(bool aCompleted) {
+  // After a first stop the programs that run ahead may finish.
+  if (aCompleted)
+    FSchedule.LetFinish(
+        FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
+  FStarts.clear(); // kills what still runs
+  FUnits.clear();
+  FUnitOf.clear();
+  FSchedule.Clear();
+  FKeeper.Clear();
   FNamedDisabled.clear();
   FOutcomes.clear();
   FScenario = nullptr;
 }
 
+void TGoogleTestRunner::Kill(const std::string& aDeath) {
+  for (const std::unique_ptr<TStart>& Start : FStarts) {
+    Start->Death = aDeath;
+    Start->Program->Signal(SIGKILL);
+  }
+}
+
 void TGoogleTestRunner::StopNow() {
   FStop = true;
-  if (FProgram) {
-    FDeath = "Stopped by the user";
-    FProgram->Signal(SIGKILL);
-  }
+  Kill("Stopped by the user");
 }
 
 void TGoogleTestRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   const std::string Test = TestName(aUnitTest, aMethodIndex);
-  if (Disabled(Test) && FNamedDisabled.count({aUnitTest.Module(), Test}) == 0) {
+  if (!Runs(aUnitTest.Module(), Test)) {
     TMethodEvents Events(aUnitTest, aMethodIndex);
     Events.Start();
     Events.Skip("Disabled: a DISABLED_ test runs only by name");
@@ -87,47 +100,83 @@ void TGoogleTestRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     return;
   }
   RunUntilSettled(aUnitTest.Module(), Test);
-  FOutcomes[aUnitTest.Module()][Test].Replay(aUnitTest, aMethodIndex);
+  TOutcome Copy;
+  FKeeper.Take(FOutcomes[aUnitTest.Module()][Test], Copy).Replay(aUnitTest, aMethodIndex);
+}
+
+bool TGoogleTestRunner::Pending(std::size_t aUnit) {
+  const auto& [Module, Tests] = FUnits[aUnit];
+  if (FSchedule.Running(aUnit))
+    return false;
+  std::map<std::string, TOutcome>& Outcomes = FOutcomes[Module];
+  return std::any_of(Tests.begin(), Tests.end(), [&](const std::string& aTest) {
+    return Runs(Module, aTest) && !Outcomes[aTest].Ended;
+  });
+}
+
+bool TGoogleTestRunner::StartWhatMay(std::size_t aUnit, std::string& aError) {
+  const bool Ahead = !FStop && InterruptSignal() == 0;
+  for (std::size_t Next; (Next = FSchedule.Next(aUnit, Ahead, [this](std::size_t aAt) {
+                           return Pending(aAt);
+                         })) != TProgramSchedule::None;) {
+    try {
+      StartProgram(Next);
+    } catch (const std::exception& Error) {
+      if (Next == aUnit) {
+        aError = Error.what();
+        return false;
+      }
+      FSchedule.GiveUpAhead(Next);
+    }
+  }
+  return true;
 }
 
 void TGoogleTestRunner::RunUntilSettled(const TModule* aModule, const std::string& aTest) {
+  const auto Found = FUnitOf.find({aModule, aTest});
+  if (Found == FUnitOf.end())
+    return;
+  const std::size_t Unit = Found->second;
+  // A look now and then while the run catches up with what was read: a
+  // program whose tests are all settled ends then, not after its report.
+  if (++FLooks % 32 == 0 && !FStarts.empty())
+    Pump(false);
   for (;;) {
     TOutcome& Outcome = FOutcomes[aModule][aTest];
     if (Outcome.Settled)
       return;
-    if (FProgram && FRunning != aModule) {
-      Pump(true); // another module's program ends first
-      continue;
+    if (!FSchedule.Running(Unit) && Outcome.Ended) {
+      Outcome.Settled = true;
+      return;
     }
-    if (!FProgram) {
-      if (Outcome.Ended) {
-        Outcome.Settled = true;
-        return;
-      }
-      try {
-        StartProgram(aModule);
-      } catch (const std::exception& Error) {
-        Outcome.Death = Error.what();
-        Outcome.Ended = Outcome.Settled = true;
-        return;
-      }
+    std::string Error;
+    if (!StartWhatMay(Unit, Error)) {
+      Outcome.Death = Error;
+      Outcome.Ended = Outcome.Settled = true;
+      return;
+    }
+    if (FStarts.empty()) { // nothing runs that could settle it
+      Outcome.Death = "The test program did not run this test";
+      Outcome.Ended = Outcome.Settled = true;
+      return;
     }
     Pump(true);
   }
 }
 
-void TGoogleTestRunner::StartProgram(const TModule* aModule) {
+void TGoogleTestRunner::StartProgram(std::size_t aUnit) {
+  auto Start = std::make_unique<TStart>();
+  Start->Unit = aUnit;
+  Start->Module = FUnits[aUnit].first;
+  const TModule* const Module = Start->Module;
   std::string Filter;
   bool RunsDisabled = false;
-  for (const std::string& Test : FPlanned[aModule]) {
-    if (FOutcomes[aModule][Test].Ended)
+  for (const std::string& Test : FUnits[aUnit].second) {
+    if (FOutcomes[Module][Test].Ended || !Runs(Module, Test))
       continue;
-    if (Disabled(Test)) {
-      if (FNamedDisabled.count({aModule, Test}) == 0)
-        continue;
-      RunsDisabled = true;
-    }
+    RunsDisabled = RunsDisabled || Disabled(Test);
     Filter += (Filter.empty() ? "" : ":") + Test;
+    Start->Tests.push_back(Test);
   }
   // The selection goes in a flag file: a long one exceeds what an argument
   // may hold.
@@ -136,71 +185,64 @@ void TGoogleTestRunner::StartProgram(const TModule* aModule) {
   if (File < 0)
     throw Exception("Unable to write the test program's selection");
   close(File);
-  FFlagFile = Path;
+  Start->FlagFile = Path;
   std::ofstream(Path) << "--gtest_filter=" << Filter << "\n"
                       << (RunsDisabled ? "--gtest_also_run_disabled_tests\n" : "");
-  // A start that fails leaves no selection file and no listener behind.
-  struct TUndo {
-    TGoogleTestRunner& Runner;
-    bool Done = false;
-    ~TUndo() {
-      if (Done)
-        return;
-      unlink(Runner.FFlagFile.c_str());
-      Runner.FFlagFile.clear();
-      Runner.FStream.reset();
-      Runner.FProgram.reset();
-      Runner.FRunning = nullptr;
-    }
-  } Undo{*this};
-  FStream = std::make_unique<TGoogleTestStream>();
-  TProgramStart Start =
-      ModuleProgramStart(*aModule,
-                         {"--gtest_flagfile=" + Path,
-                          "--gtest_stream_result_to=127.0.0.1:" + std::to_string(FStream->Port()),
-                          "--gtest_output=json:/dev/fd/3", "--gtest_color=no"},
-                         {"GTEST_FILTER=-*", "GTEST_COLOR=no"});
+  Start->Stream = std::make_unique<TGoogleTestStream>();
+  TProgramStart Program = ModuleProgramStart(
+      *Module,
+      {"--gtest_flagfile=" + Path,
+       "--gtest_stream_result_to=127.0.0.1:" + std::to_string(Start->Stream->Port()),
+       "--gtest_output=json:/dev/fd/3", "--gtest_color=no"},
+      {"GTEST_FILTER=-*", "GTEST_COLOR=no"});
   // A shuffled run shuffles the program's own order too, by the framework's
   // seed (1 to 99999) drawn from the run's number.
   if (FShuffle)
-    Start.Arguments.insert(
-        Start.Arguments.begin(),
+    Program.Arguments.insert(
+        Program.Arguments.begin(),
         {"--gtest_shuffle", "--gtest_random_seed=" + std::to_string(*FShuffle % 99999 + 1)});
-  FRunning = aModule;
-  FSuite.clear();
-  FOpen.clear();
-  FDeath.clear();
-  FKillAt = 0;
-  FProgramEnded = FProgress = false;
-  FOutsideParts.clear();
-  FOutput.Reset(FOutcomes[aModule]);
-  FReport.clear();
-  FOpenedAt = NowMs();
-  FProgram = std::make_unique<TTestProgram>(Start);
-  Undo.Done = true;
+  Start->Output.Reset(FOutcomes[Module]);
+  Start->OpenedAt = NowMs();
+  // A start that fails leaves no selection file and no listener behind.
+  Start->Program = std::make_unique<TTestProgram>(Program);
+  FSchedule.Started(aUnit);
+  FStarts.push_back(std::move(Start));
 }
 
-void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
-  // What the test printed before this event was sent is in its channels now.
-  FOutput.Take(*FProgram, FOpen, false);
+void TGoogleTestRunner::HandleAll(TStart& aStart) {
+  std::vector<TStreamEvent> Events;
+  aStart.Stream->Read(Events);
+  // What the tests printed before these events were sent is in their
+  // channels now: read once for all of them (a read per event cost more than
+  // the rest of the runner's work).
+  if (!Events.empty())
+    aStart.Output.Take(*aStart.Program, aStart.Open, false);
+  for (const TStreamEvent& Event : Events)
+    Handle(aStart, Event);
+}
+
+void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
+  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
   if (aEvent.Name == "TestCaseStart") {
-    FSuite = aEvent.Field("name");
+    aStart.Suite = aEvent.Field("name");
   } else if (aEvent.Name == "TestCaseEnd") {
-    FSuite.clear();
+    aStart.Suite.clear();
   } else if (aEvent.Name == "TestStart") {
-    FOpen = TGoogleTestKind::FilterName(FSuite, aEvent.Field("name"));
-    TOutcome& Outcome = FOutcomes[FRunning][FOpen];
+    aStart.Open = TGoogleTestKind::FilterName(aStart.Suite, aEvent.Field("name"));
+    TOutcome& Outcome = Outcomes[aStart.Open];
     Outcome.Started = true;
-    Outcome.Parts = std::move(FOutsideParts);
-    FOutsideParts.clear();
-    FOpenedAt = NowMs();
-    FProgress = true;
+    Outcome.Parts = std::move(aStart.OutsideParts);
+    aStart.OutsideParts.clear();
+    aStart.OpenedAt = NowMs();
+    aStart.Progress = true;
   } else if (aEvent.Name == "TestPartResult") {
-    TPart Part{aEvent.Field("file"), aEvent.Field("line"), aEvent.Field("message"), FOpen.empty()};
-    (FOpen.empty() ? FOutsideParts : FOutcomes[FRunning][FOpen].Parts).push_back(std::move(Part));
-  } else if (aEvent.Name == "TestEnd" && !FOpen.empty()) {
-    FOpenedAt = NowMs();
-    TOutcome& Outcome = FOutcomes[FRunning][FOpen];
+    TPart Part{aEvent.Field("file"), aEvent.Field("line"), aEvent.Field("message"),
+               aStart.Open.empty()};
+    (aStart.Open.empty() ? aStart.OutsideParts : Outcomes[aStart.Open].Parts)
+        .push_back(std::move(Part));
+  } else if (aEvent.Name == "TestEnd" && !aStart.Open.empty()) {
+    aStart.OpenedAt = NowMs();
+    TOutcome& Outcome = Outcomes[aStart.Open];
     Outcome.Ended = true;
     Outcome.Passed = aEvent.Field("passed") == "1";
     bool Skipped = false;
@@ -212,121 +254,64 @@ void TGoogleTestRunner::Handle(const TStreamEvent& aEvent) {
       Outcome.Skipped = Skipped;
       Outcome.Settled = true;
     }
-    FOpen.clear();
+    aStart.Settled += Outcome.Settled ? 1 : 0;
+    aStart.Open.clear();
   } else if (aEvent.Name == "TestProgramEnd") {
-    FProgramEnded = true;
+    aStart.ProgramEnded = true;
   }
 }
 
-int TGoogleTestRunner::WaitMilliseconds() {
+int TGoogleTestRunner::WaitMilliseconds() const {
   std::int64_t Wait = 100; // a program's end is looked for at least this often
   const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
   const std::int64_t Now = NowMs();
-  if (FKillAt != 0)
-    Wait = std::min(Wait, FKillAt - Now);
-  else if (Limit > 0)
-    Wait = std::min(Wait, FOpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
+  for (const std::unique_ptr<TStart>& Start : FStarts)
+    if (Start->KillAt != 0)
+      Wait = std::min(Wait, Start->KillAt - Now);
+    else if (Limit > 0)
+      Wait = std::min(Wait, Start->OpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
   return static_cast<int>(std::max<std::int64_t>(Wait, 0));
 }
 
 void TGoogleTestRunner::Pump(bool aWait) {
-  std::vector<TStreamEvent> Events;
-  FStream->Read(Events);
-  for (const TStreamEvent& Event : Events)
-    Handle(Event);
-  FOutput.Take(*FProgram, FOpen, false);
-  FProgram->ReadReport(FReport);
-  if (FProgram->Ended()) {
-    EndProgram();
-    return;
-  }
   const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
-  const std::int64_t Now = NowMs();
-  if (FKillAt != 0 && Now >= FKillAt) {
-    FProgram->Signal(SIGKILL);
-  } else if (FKillAt == 0 && Limit > 0 &&
-             Now >= FOpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
-    // Past its limit the test ends: asked first, killed 3 s later. Between
-    // tests (a suite's set-up, the program's start or end) the limit runs
-    // from the last test's end, so that no hang there holds the run.
-    FDeath = "Time limit of " + SecondsText(Limit) + " s exceeded";
-    FProgram->Signal(SIGTERM);
-    FKillAt = Now + 3000;
-  }
-  if (!aWait)
-    return;
-  std::vector<int> Descriptors = FProgram->Descriptors();
-  const std::vector<int> Stream = FStream->Descriptors();
-  Descriptors.insert(Descriptors.end(), Stream.begin(), Stream.end());
-  FWait(Descriptors, WaitMilliseconds());
-}
-
-void TGoogleTestRunner::EndProgram() {
-  // The last events and output, then the report written at a normal exit.
-  std::vector<TStreamEvent> Events;
-  FStream->Read(Events);
-  for (const TStreamEvent& Event : Events)
-    Handle(Event);
-  FOutput.Take(*FProgram, FOpen, true);
-  FProgram->ReadReport(FReport);
-  std::map<std::string, TOutcome>& Outcomes = FOutcomes[FRunning];
-  if (!FOpen.empty()) {
-    TOutcome& Open = Outcomes[FOpen];
-    Open.Death = FDeath.empty() ? "Test process " + FProgram->EndText() : FDeath;
-    Open.Ended = true;
-    Open.Passed = false;
-  }
-  if (FProgram->ExitedNormally() && !FReport.empty()) {
-    try {
-      const TJson Report = ReadJson(FReport);
-      if (const TJson* Suites = Report.Find("testsuites"))
-        for (const TJson& Suite : Suites->Items)
-          if (const TJson* Tests = Suite.Find("testsuite"))
-            for (const TJson& Test : Tests->Items) {
-              const auto Found = Outcomes.find(
-                  TGoogleTestKind::FilterName(Suite.TextOf("name"), Test.TextOf("name")));
-              if (Found != Outcomes.end() && Found->second.Death.empty())
-                Found->second.Skipped = Test.TextOf("result") == "SKIPPED";
-            }
-    } catch (const EJson&) {
-      // A report that cannot be read tells nothing more: failures stay.
-    }
-  }
-  // Killed between tests while a suite had begun (its set-up hangs): the
-  // suite's first test not run yet ends with it, and the program starts
-  // again for the rest.
-  if (FOpen.empty() && !FDeath.empty() && !FSuite.empty())
-    for (const std::string& Test : FPlanned[FRunning]) {
-      TOutcome& Outcome = Outcomes[Test];
-      if (!Outcome.Ended && Test.starts_with(FSuite + ".")) {
-        Outcome.Death = FDeath + " in its suite's set-up";
-        Outcome.Ended = true;
-        FProgress = true;
-        break;
-      }
-    }
-  const std::string Ended = FProgram->EndText();
-  for (const std::string& Test : FPlanned[FRunning]) {
-    TOutcome& Outcome = Outcomes[Test];
-    if (Outcome.Ended) {
-      Outcome.Settled = true;
+  std::vector<int> Descriptors;
+  for (std::size_t I = 0; I < FStarts.size();) {
+    TStart& Start = *FStarts[I];
+    HandleAll(Start);
+    Start.Output.Take(*Start.Program, Start.Open, false);
+    Start.Program->ReadReport(Start.Report);
+    if (Start.Program->Ended()) {
+      EndProgram(Start);
+      FSchedule.Ended(Start.Unit);
+      FStarts.erase(FStarts.begin() + static_cast<std::ptrdiff_t>(I));
+      aWait = false; // the run may go on now
       continue;
     }
-    // A test not reached runs in the next start, unless this one ran none or
-    // ended cleanly without it: it ends then, saying why.
-    if (!FProgress || FProgramEnded) {
-      Outcome.Death = FProgramEnded     ? "The test program did not run this test"
-                      : !FDeath.empty() ? FDeath + " before the test program ran this test"
-                                        : "The test program " + Ended + " before it ran this test";
-      Outcome.Ended = Outcome.Settled = true;
+    ++I;
+    if (!Start.Done && Start.Settled >= Start.Tests.size() && AllSettled(Start)) {
+      // Every test it runs is settled: what the program does from here on
+      // (its report, its tear-down) tells the run nothing more.
+      Start.Done = true;
+      Start.Program->Signal(SIGKILL);
     }
+    const std::int64_t Now = NowMs();
+    if (Start.KillAt != 0 && Now >= Start.KillAt) {
+      Start.Program->Signal(SIGKILL);
+    } else if (Start.KillAt == 0 && Limit > 0 &&
+               Now >= Start.OpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
+      // Past its limit the test ends: asked first, killed 3 s later. Between
+      // tests (a suite's set-up, the program's start or end) the limit runs
+      // from the last test's end, so that no hang there holds the run.
+      Start.Death = "Time limit of " + SecondsText(Limit) + " s exceeded";
+      Start.Program->Signal(SIGTERM);
+      Start.KillAt = Now + 3000;
+    }
+    for (const std::vector<int>& Some : {Start.Program->Descriptors(), Start.Stream->Descriptors()})
+      Descriptors.insert(Descriptors.end(), Some.begin(), Some.end());
   }
-  FProgram.reset();
-  FStream.reset();
-  unlink(FFlagFile.c_str());
-  FFlagFile.clear();
-  FRunning = nullptr;
-  FOpen.clear();
+  if (aWait && !FStarts.empty())
+    FWait(Descriptors, WaitMilliseconds());
 }
 
 } // namespace Kalvoro

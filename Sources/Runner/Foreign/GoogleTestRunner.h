@@ -1,5 +1,7 @@
 // Runs the tests of GoogleTest programs: one program start per module's part
-// of the plan (its tests selected by the framework's filter, in a flag file),
+// of the plan, or with several jobs per unit test's part, several at once
+// (ProgramSchedule.h; its tests selected by the framework's filter, in a
+// flag file),
 // the events read from the result stream as they arrive, the test's own
 // output from its pseudo-terminal as its report lines, and the JSON report at
 // exit to tell skipped tests from failed ones. The framework runs its tests
@@ -9,8 +11,10 @@
 // and the program starts again for the tests not run yet.
 #pragma once
 
+#include "AheadStore.h"
 #include "GoogleTestOutcome.h"
 #include "GoogleTestOutput.h"
+#include "ProgramSchedule.h"
 #include "TestKind.h"
 
 #include <map>
@@ -33,6 +37,9 @@ public:
   void Begin(TTestScenario& aScenario, const std::vector<TPlannedMethod>& aPlan) override;
   void End(bool aCompleted) override;
   void SetShuffle(std::optional<std::uint64_t> aNumber) override { FShuffle = aNumber; }
+  void SetJobs(int aJobs, TSerialTest aSerial) override {
+    FSchedule.SetJobs(aJobs, std::move(aSerial));
+  }
   void Stop() override { FStop = true; }
   void StopNow() override;
   bool StopRequested() const override { return FStop; }
@@ -41,46 +48,48 @@ public:
 private:
   using TPart = TGoogleTestPart;
   using TOutcome = TGoogleTestOutcome;
+  struct TStart;
 
   // The test that aMethod of aUnitTest stands for, and its outcome.
   static std::string TestName(const TUnitTestBase& aUnitTest, int aMethodIndex);
   // Whether the test of that filter name is a DISABLED_ one.
   static bool Disabled(const std::string& aTest);
+  // Whether the test runs in its program: not a DISABLED_ one not named.
+  bool Runs(const TModule* aModule, const std::string& aTest) const;
+  // Whether aUnit has tests to run and no start running.
+  bool Pending(std::size_t aUnit);
   // Runs aModule's tests not run yet until aTest is settled.
   void RunUntilSettled(const TModule* aModule, const std::string& aTest);
-  void StartProgram(const TModule* aModule);
-  // Reads what the running program sent; ends the run of the program when
-  // it has ended.
+  // Starts aUnit's tests not run yet, and those after it where jobs are
+  // free; false where aUnit's start failed (then aError says why).
+  bool StartWhatMay(std::size_t aUnit, std::string& aError);
+  void StartProgram(std::size_t aUnit);
+  // Reads what the running programs sent; ends the run of each that has
+  // ended.
   void Pump(bool aWait);
-  void Handle(const TStreamEvent& aEvent);
-  void EndProgram();
-  int WaitMilliseconds();
+  // Handles what aStart's stream has sent.
+  void HandleAll(TStart& aStart);
+  void Handle(TStart& aStart, const TStreamEvent& aEvent);
+  bool AllSettled(TStart& aStart);
+  void EndProgram(TStart& aStart);
+  int WaitMilliseconds() const;
+  void Kill(const std::string& aDeath);
 
   TWaitHook FWait;
   TTestScenario* FScenario = nullptr;
   bool FStop = false;
   std::optional<std::uint64_t> FShuffle;
-  // Each module's tests of the plan, in run order.
-  std::map<const TModule*, std::vector<std::string>> FPlanned;
+  TProgramSchedule FSchedule;
+  // Each unit's tests of the plan, in run order, and the unit of each test.
+  std::vector<std::pair<const TModule*, std::vector<std::string>>> FUnits;
+  std::map<std::pair<const TModule*, std::string>, std::size_t> FUnitOf;
   // The DISABLED_ tests chosen by name: they run.
   std::set<std::pair<const TModule*, std::string>> FNamedDisabled;
   std::map<const TModule*, std::map<std::string, TOutcome>> FOutcomes;
-
-  // The program that runs now, and its state.
-  const TModule* FRunning = nullptr;
-  std::unique_ptr<TTestProgram> FProgram;
-  std::unique_ptr<TGoogleTestStream> FStream;
-  std::string FFlagFile;
-  std::string FSuite;               // the suite that runs
-  std::string FOpen;                // the test that runs as the stream says, or empty
-  std::int64_t FOpenedAt = 0;       // when it, or the stretch between tests, began (steady ms)
-  std::int64_t FKillAt = 0;         // when a test past its limit is killed for good
-  std::string FDeath;               // why the runner ended the program
-  bool FProgramEnded = false;       // the stream said TestProgramEnd
-  bool FProgress = false;           // a test started in this program
-  std::vector<TPart> FOutsideParts; // failures outside a test (a suite's set-up)
-  TGoogleTestOutput FOutput;        // its output split among its tests
-  std::string FReport;
+  TAheadKeeper<TOutcome> FKeeper;
+  unsigned FLooks = 0; // methods asked for: every so many, the programs are read
+  // The programs that run now.
+  std::vector<std::unique_ptr<TStart>> FStarts;
 };
 
 } // namespace Kalvoro

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -77,10 +78,13 @@ std::optional<std::string> TListingCache::Find(const std::string& aPath, const s
   const std::string Path = EntryPath(aPath, aWhat);
   if (Path.empty())
     return std::nullopt;
-  std::ifstream File(Path, std::ios::binary);
-  std::ostringstream Bytes;
-  Bytes << File.rdbuf();
-  const std::string Entry = Bytes.str();
+  // Read in one piece: an entry may hold a large report.
+  std::ifstream File(Path, std::ios::binary | std::ios::ate);
+  if (!File)
+    return std::nullopt;
+  std::string Entry(static_cast<std::size_t>(std::max<std::streamoff>(File.tellg(), 0)), '\0');
+  File.seekg(0);
+  File.read(Entry.data(), static_cast<std::streamsize>(Entry.size()));
   // The entry: its key, its stamp, the report's size and the report (an
   // entry cut short is a miss).
   const std::string Head = Key(aPath, aWhat) + Stamp(aPath) + '\0';
@@ -90,7 +94,8 @@ std::optional<std::string> TListingCache::Find(const std::string& aPath, const s
   if (Break == std::string::npos ||
       Entry.size() - Break - 1 != std::strtoull(Entry.c_str() + Head.size(), nullptr, 10))
     return std::nullopt;
-  return Entry.substr(Break + 1);
+  Entry.erase(0, Break + 1);
+  return Entry;
 }
 
 void TListingCache::Keep(const std::string& aPath, const std::string& aWhat,

@@ -1,6 +1,7 @@
 #include "XmlProgramRunner.h"
 
 #include "CrashGuard.h"
+#include "Interruption.h"
 #include "KindEvents.h"
 #include "TestProgram.h"
 #include "XmlReportKind.h"
@@ -24,6 +25,29 @@ std::int64_t NowMs() {
 
 } // namespace
 
+// One start of a program: the tests it runs and the state of its run.
+struct TXmlProgramRunner::TStart {
+  std::size_t Unit = 0;
+  std::unique_ptr<TTestProgram> Program;
+  std::unique_ptr<TXmlTestReport> Report;
+  TXmlReader Reader;
+  std::set<const TForeignTest*> Batch; // the tests that this start runs
+  std::string Scratch;                 // the file its arguments may name
+  TTestOutcome* Timed = nullptr;       // the test whose time runs
+  std::int64_t OpenedAt = 0;           // when it started (steady ms)
+  std::int64_t KillAt = 0;             // when a test past its limit is killed for good
+  std::string Death;                   // why the runner ended the program
+  std::vector<std::string> Outside;    // output lines before the next test
+  std::string Output;                  // output not yet ended by a new line
+  std::string Errors;
+
+  ~TStart() {
+    Program.reset(); // kills what still runs
+    if (!Scratch.empty())
+      unlink(Scratch.c_str());
+  }
+};
+
 TXmlProgramRunner::TXmlProgramRunner(TXmlReportKind& aKind, TWaitHook aWait)
     : FKind(aKind), FWait(std::move(aWait)) {}
 
@@ -39,19 +63,26 @@ void TXmlProgramRunner::Begin(TTestScenario& aScenario, const std::vector<TPlann
     if (const TForeignTest* Test = FKind.TestOf(*Planned.UnitTest, Planned.Method)) {
       if (Test->Marked && Planned.Named)
         FNamed.insert(Test);
-      if (!Test->Marked || Planned.Named)
-        FPlanned[Planned.UnitTest->Module()].push_back(Test);
+      if (Test->Marked && !Planned.Named)
+        continue;
+      const std::size_t Unit = FSchedule.UnitOf(*Planned.UnitTest);
+      if (Unit == FUnits.size())
+        FUnits.push_back({Planned.UnitTest->Module(), {}});
+      FUnits[Unit].second.push_back(Test);
+      FUnitOf[Test] = Unit;
     }
 }
 
-void TXmlProgramRunner::End(bool) {
-  FProgram.reset(); // kills what still runs
-  FReport.reset();
-  if (!FScratch.empty())
-    unlink(FScratch.c_str());
-  FScratch.clear();
-  FRunning = nullptr;
-  FPlanned.clear();
+void TXmlProgramRunner::End(bool aCompleted) {
+  // After a first stop the programs that run ahead may finish.
+  if (aCompleted)
+    FSchedule.LetFinish(
+        FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
+  FStarts.clear(); // kills what still runs
+  FUnits.clear();
+  FUnitOf.clear();
+  FSchedule.Clear();
+  FKeeper.Clear();
   FOutcomes.clear();
   FNamed.clear();
   FScenario = nullptr;
@@ -59,9 +90,9 @@ void TXmlProgramRunner::End(bool) {
 
 void TXmlProgramRunner::StopNow() {
   FStop = true;
-  if (FProgram) {
-    FDeath = "Stopped by the user";
-    FProgram->Signal(SIGKILL);
+  for (const std::unique_ptr<TStart>& Start : FStarts) {
+    Start->Death = "Stopped by the user";
+    Start->Program->Signal(SIGKILL);
   }
 }
 
@@ -77,78 +108,102 @@ void TXmlProgramRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     Events.Finish();
     return;
   }
-  RunUntilEnded(aUnitTest.Module(), Test);
-  Replay(aUnitTest, aMethodIndex, FOutcomes[Test]);
+  RunUntilEnded(Test);
+  TTestOutcome Copy;
+  Replay(aUnitTest, aMethodIndex, FKeeper.Take(FOutcomes[Test], Copy));
 }
 
-void TXmlProgramRunner::RunUntilEnded(const TModule* aModule, const TForeignTest* aTest) {
+bool TXmlProgramRunner::Pending(std::size_t aUnit) {
+  if (FSchedule.Running(aUnit))
+    return false;
+  const std::vector<const TForeignTest*>& Tests = FUnits[aUnit].second;
+  return std::any_of(Tests.begin(), Tests.end(),
+                     [&](const TForeignTest* aTest) { return !FOutcomes[aTest].Ended; });
+}
+
+bool TXmlProgramRunner::StartWhatMay(std::size_t aUnit, std::string& aError) {
+  const bool Ahead = !FStop && InterruptSignal() == 0;
+  for (std::size_t Next; (Next = FSchedule.Next(aUnit, Ahead, [this](std::size_t aAt) {
+                           return Pending(aAt);
+                         })) != TProgramSchedule::None;) {
+    try {
+      StartProgram(Next);
+    } catch (const std::exception& Error) {
+      if (Next == aUnit) {
+        aError = Error.what();
+        return false;
+      }
+      FSchedule.GiveUpAhead(Next);
+    }
+  }
+  return true;
+}
+
+void TXmlProgramRunner::RunUntilEnded(const TForeignTest* aTest) {
+  const auto Found = FUnitOf.find(aTest);
+  if (Found == FUnitOf.end())
+    return;
   for (;;) {
     TTestOutcome& Outcome = FOutcomes[aTest];
     if (Outcome.Ended)
       return;
-    if (FProgram && FRunning != aModule) {
-      Pump(); // another module's program ends first
-      continue;
+    std::string Error;
+    if (!StartWhatMay(Found->second, Error)) {
+      Outcome.Death = Error;
+      Outcome.Ended = true;
+      return;
     }
-    if (!FProgram) {
-      try {
-        StartProgram(aModule);
-      } catch (const std::exception& Error) {
-        Outcome.Death = Error.what();
-        Outcome.Ended = true;
-        return;
-      }
+    if (FStarts.empty()) { // nothing runs that could end it
+      Outcome.Death = "The test program did not run this test";
+      Outcome.Ended = true;
+      return;
     }
-    Pump();
+    Pump(true);
   }
 }
 
-void TXmlProgramRunner::StartProgram(const TModule* aModule) {
+void TXmlProgramRunner::StartProgram(std::size_t aUnit) {
+  const TModule* const Module = FUnits[aUnit].first;
   std::vector<const TForeignTest*> Remaining;
-  for (const TForeignTest* Test : FPlanned[aModule])
+  for (const TForeignTest* Test : FUnits[aUnit].second)
     if (!FOutcomes[Test].Ended)
       Remaining.push_back(Test);
-  if (FScratch.empty()) {
-    std::string Path = (std::filesystem::temp_directory_path() / "kalvoro-tests-XXXXXX").string();
-    const int File = mkstemp(Path.data());
-    if (File < 0)
-      throw Exception("Unable to write the test program's selection");
-    close(File);
-    FScratch = Path;
-  }
+  auto Start = std::make_unique<TStart>();
+  Start->Unit = aUnit;
+  std::string Path = (std::filesystem::temp_directory_path() / "kalvoro-tests-XXXXXX").string();
+  const int File = mkstemp(Path.data());
+  if (File < 0)
+    throw Exception("Unable to write the test program's selection");
+  close(File);
+  Start->Scratch = Path;
   // Every test selected: the program is told no names (matching names is
   // slow in some frameworks, and needless then).
-  const bool All = Remaining.size() == FKind.Unmarked(aModule) &&
+  const bool All = Remaining.size() == FKind.Unmarked(Module) &&
                    std::none_of(Remaining.begin(), Remaining.end(),
                                 [](const TForeignTest* aTest) { return aTest->Marked; });
   std::vector<const TForeignTest*> Batch;
-  TProgramStart Start =
-      ModuleProgramStart(*aModule, FKind.RunArguments(Remaining, All, FScratch, Batch), {});
+  TProgramStart Program =
+      ModuleProgramStart(*Module, FKind.RunArguments(Remaining, All, Path, Batch), {});
   // A shuffled run shuffles the program's own order too, by the framework's
   // seed drawn from the run's number.
   if (FShuffle) {
     const std::vector<std::string> Shuffle = FKind.ShuffleArguments(*FShuffle % 99999 + 1);
-    Start.Arguments.insert(Start.Arguments.begin(), Shuffle.begin(), Shuffle.end());
+    Program.Arguments.insert(Program.Arguments.begin(), Shuffle.begin(), Shuffle.end());
   }
-  FBatch = std::set<const TForeignTest*>(Batch.begin(), Batch.end());
-  FRunning = aModule;
-  FReader = TXmlReader();
-  FReport = std::make_unique<TXmlTestReport>(
-      [this](const std::string& aName, const std::string& aFile, unsigned aLine) {
-        return Find(aName, aFile, aLine);
+  Start->Batch = std::set<const TForeignTest*>(Batch.begin(), Batch.end());
+  TStart* const Self = Start.get();
+  Start->Report = std::make_unique<TXmlTestReport>(
+      [this, Self](const std::string& aName, const std::string& aFile, unsigned aLine) {
+        return Find(*Self, aName, aFile, aLine);
       });
-  FTimed = nullptr;
-  FDeath.clear();
-  FKillAt = 0;
-  FOutside.clear();
-  FOutput.clear();
-  FErrors.clear();
-  FProgram = std::make_unique<TTestProgram>(Start);
+  Start->Program = std::make_unique<TTestProgram>(Program);
+  FSchedule.Started(aUnit);
+  FStarts.push_back(std::move(Start));
 }
 
-TTestOutcome* TXmlProgramRunner::Find(const std::string& aName, const std::string& aFile,
-                                      unsigned aLine) {
-  for (const TForeignTest* Test : FBatch) {
+TTestOutcome* TXmlProgramRunner::Find(TStart& aStart, const std::string& aName,
+                                      const std::string& aFile, unsigned aLine) {
+  for (const TForeignTest* Test : aStart.Batch) {
     TTestOutcome& Outcome = FOutcomes[Test];
     if (!Outcome.Started && FKind.ReportedName(Test->Name) == aName && Test->File == aFile &&
         Test->Line == aLine)
@@ -157,20 +212,20 @@ TTestOutcome* TXmlProgramRunner::Find(const std::string& aName, const std::strin
   return nullptr;
 }
 
-void TXmlProgramRunner::TakeOutput(bool aAll) {
-  for (std::string* Buffer : {&FOutput, &FErrors}) {
-    std::size_t Start = 0;
+void TXmlProgramRunner::TakeOutput(TStart& aStart, bool aAll) {
+  for (std::string* Buffer : {&aStart.Output, &aStart.Errors}) {
+    std::size_t Begin = 0;
     auto Add = [&](std::string aLine) {
       if (!aLine.empty() && aLine.back() == '\r')
         aLine.pop_back();
-      if (TTestOutcome* Open = FReport->Open())
+      if (TTestOutcome* Open = aStart.Report->Open())
         Open->Items.push_back({TOutcomeItem::Report, std::move(aLine), {}, 0});
       else
-        FOutside.push_back(std::move(aLine));
+        aStart.Outside.push_back(std::move(aLine));
     };
-    for (std::size_t End; (End = Buffer->find('\n', Start)) != std::string::npos; Start = End + 1)
-      Add(Buffer->substr(Start, End - Start));
-    Buffer->erase(0, Start);
+    for (std::size_t End; (End = Buffer->find('\n', Begin)) != std::string::npos; Begin = End + 1)
+      Add(Buffer->substr(Begin, End - Begin));
+    Buffer->erase(0, Begin);
     if (aAll && !Buffer->empty()) {
       Add(*Buffer);
       Buffer->clear();
@@ -178,28 +233,29 @@ void TXmlProgramRunner::TakeOutput(bool aAll) {
   }
 }
 
-void TXmlProgramRunner::ReadReport() {
+void TXmlProgramRunner::ReadReport(TStart& aStart) {
   std::string Chunk;
-  FProgram->ReadReport(Chunk);
+  aStart.Program->ReadReport(Chunk);
   std::vector<TXmlEvent> Events;
-  FReader.Feed(Chunk, Events);
+  aStart.Reader.Feed(Chunk, Events);
   for (const TXmlEvent& Event : Events) {
     if (TXmlTestReport::Bounds(Event)) {
       // What the test printed before the report moved on is in its channels.
-      FProgram->ReadOutput(FOutput);
-      FProgram->ReadErrors(FErrors);
-      TakeOutput(false);
+      aStart.Program->ReadOutput(aStart.Output);
+      aStart.Program->ReadErrors(aStart.Errors);
+      TakeOutput(aStart, false);
     }
-    FReport->Handle(Event);
-    TTestOutcome* Open = FReport->Open();
-    if (Open != FTimed) {
-      FTimed = Open;
-      FOpenedAt = NowMs();
+    aStart.Report->Handle(Event);
+    TTestOutcome* Open = aStart.Report->Open();
+    if (Open != aStart.Timed) {
+      aStart.Timed = Open;
+      aStart.OpenedAt = NowMs();
       if (Open != nullptr) {
-        Open->Items.insert(Open->Items.begin(), FOutside.size(), {});
-        for (std::size_t I = 0; I < FOutside.size(); ++I)
-          Open->Items[I] = {TOutcomeItem::Report, std::move(FOutside[I]), {}, 0};
-        FOutside.clear();
+        std::vector<std::string>& Outside = aStart.Outside;
+        Open->Items.insert(Open->Items.begin(), Outside.size(), {});
+        for (std::size_t I = 0; I < Outside.size(); ++I)
+          Open->Items[I] = {TOutcomeItem::Report, std::move(Outside[I]), {}, 0};
+        Outside.clear();
       }
     }
   }
@@ -209,66 +265,78 @@ int TXmlProgramRunner::WaitMilliseconds() const {
   std::int64_t Wait = 100; // a program's end is looked for at least this often
   const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
   const std::int64_t Now = NowMs();
-  if (FKillAt != 0)
-    Wait = std::min(Wait, FKillAt - Now);
-  else if (FTimed != nullptr && Limit > 0)
-    Wait = std::min(Wait, FOpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
+  for (const std::unique_ptr<TStart>& Start : FStarts)
+    if (Start->KillAt != 0)
+      Wait = std::min(Wait, Start->KillAt - Now);
+    else if (Start->Timed != nullptr && Limit > 0)
+      Wait = std::min(Wait, Start->OpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
   return static_cast<int>(std::max<std::int64_t>(Wait, 0));
 }
 
-void TXmlProgramRunner::Pump() {
-  ReadReport();
-  FProgram->ReadOutput(FOutput);
-  FProgram->ReadErrors(FErrors);
-  TakeOutput(false);
-  if (FProgram->Ended()) {
-    EndProgram();
-    return;
-  }
+void TXmlProgramRunner::Pump(bool aWait) {
   const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
-  const std::int64_t Now = NowMs();
-  if (FKillAt != 0 && Now >= FKillAt) {
-    FProgram->Signal(SIGKILL);
-  } else if (FKillAt == 0 && FTimed != nullptr && Limit > 0 &&
-             Now >= FOpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
-    // Past its limit the test ends: asked first (the framework then closes
-    // its report), killed 3 s later.
-    FDeath = "Time limit of " + SecondsText(Limit) + " s exceeded";
-    FProgram->Signal(SIGTERM);
-    FKillAt = Now + 3000;
+  std::vector<int> Descriptors;
+  for (std::size_t I = 0; I < FStarts.size();) {
+    TStart& Start = *FStarts[I];
+    ReadReport(Start);
+    Start.Program->ReadOutput(Start.Output);
+    Start.Program->ReadErrors(Start.Errors);
+    TakeOutput(Start, false);
+    if (Start.Program->Ended()) {
+      EndProgram(Start);
+      FSchedule.Ended(Start.Unit);
+      FStarts.erase(FStarts.begin() + static_cast<std::ptrdiff_t>(I));
+      aWait = false; // the run may go on now
+      continue;
+    }
+    ++I;
+    const std::int64_t Now = NowMs();
+    if (Start.KillAt != 0 && Now >= Start.KillAt) {
+      Start.Program->Signal(SIGKILL);
+    } else if (Start.KillAt == 0 && Start.Timed != nullptr && Limit > 0 &&
+               Now >= Start.OpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
+      // Past its limit the test ends: asked first (the framework then closes
+      // its report), killed 3 s later.
+      Start.Death = "Time limit of " + SecondsText(Limit) + " s exceeded";
+      Start.Program->Signal(SIGTERM);
+      Start.KillAt = Now + 3000;
+    }
+    const std::vector<int> Some = Start.Program->Descriptors();
+    Descriptors.insert(Descriptors.end(), Some.begin(), Some.end());
   }
-  FWait(FProgram->Descriptors(), WaitMilliseconds());
+  if (aWait && !FStarts.empty())
+    FWait(Descriptors, WaitMilliseconds());
 }
 
-void TXmlProgramRunner::EndProgram() {
+void TXmlProgramRunner::EndProgram(TStart& aStart) {
   // The program has ended; what its children still hold open is not waited
   // for.
-  ReadReport();
-  FProgram->ReadOutput(FOutput);
-  FProgram->ReadErrors(FErrors);
-  TakeOutput(true);
+  ReadReport(aStart);
+  aStart.Program->ReadOutput(aStart.Output);
+  aStart.Program->ReadErrors(aStart.Errors);
+  TakeOutput(aStart, true);
   // After a fatal signal the program does not go on, whatever its exit.
-  const bool Clean = FReader.Closed() && FProgram->ExitedNormally() && FDeath.empty() &&
-                     FReport->LastFatal() == nullptr;
-  const std::string Ended = FProgram->EndText();
+  const bool Clean = aStart.Reader.Closed() && aStart.Program->ExitedNormally() &&
+                     aStart.Death.empty() && aStart.Report->LastFatal() == nullptr;
+  const std::string Ended = aStart.Program->EndText();
   // The test that the end cut short: open in the report, or closed by the
   // framework's handler of the signal that ended the program.
-  TTestOutcome* Cut = FReport->Open();
+  TTestOutcome* Cut = aStart.Report->Open();
   if (Cut == nullptr)
-    Cut = FReport->LastFatal();
+    Cut = aStart.Report->LastFatal();
   if (Cut != nullptr && !Clean) {
     // The framework's word for the signal that this runner sent at the
     // time limit says less than the limit does.
     std::vector<TOutcomeItem>& Items = Cut->Items;
-    if (!FDeath.empty() && !Items.empty() && Items.back().Type == TOutcomeItem::Error &&
+    if (!aStart.Death.empty() && !Items.empty() && Items.back().Type == TOutcomeItem::Error &&
         Items.back().Text.starts_with("SIGTERM"))
       Items.pop_back();
-    Cut->Death = FDeath.empty() ? "Test process " + Ended : FDeath;
+    Cut->Death = aStart.Death.empty() ? "Test process " + Ended : aStart.Death;
   }
   if (Cut != nullptr)
     Cut->Ended = true;
-  const bool Progress = FReport->Progress();
-  for (const TForeignTest* Test : FBatch) {
+  const bool Progress = aStart.Report->Progress();
+  for (const TForeignTest* Test : aStart.Batch) {
     TTestOutcome& Outcome = FOutcomes[Test];
     if (Outcome.Ended)
       continue;
@@ -284,11 +352,9 @@ void TXmlProgramRunner::EndProgram() {
       Outcome.Ended = true;
     }
   }
-  FProgram.reset();
-  FReport.reset();
-  FRunning = nullptr;
-  FTimed = nullptr;
-  FBatch.clear();
+  for (const TForeignTest* Test : aStart.Batch)
+    if (FOutcomes[Test].Ended)
+      FKeeper.Keep(FOutcomes[Test]);
 }
 
 void TXmlProgramRunner::Replay(TUnitTestBase& aUnitTest, int aMethodIndex,

@@ -1,5 +1,6 @@
 // Runs the tests of programs that report in XML (XmlReportKind.h): one
-// program start per module's part of the plan (or per batch of it, where
+// program start per module's part of the plan, or with several jobs per unit
+// test's part, several at once (ProgramSchedule.h; or per batch of it, where
 // the framework cannot be told every name at once), the report read from
 // descriptor 3 as it arrives, the test's own output from its
 // pseudo-terminal as report lines of the test open at the time. The
@@ -11,6 +12,8 @@
 // run yet.
 #pragma once
 
+#include "AheadStore.h"
+#include "ProgramSchedule.h"
 #include "TestKind.h"
 #include "XmlReader.h"
 #include "XmlTestReport.h"
@@ -41,20 +44,32 @@ public:
   bool StopRequested() const override { return FStop; }
   void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
   void SetShuffle(std::optional<std::uint64_t> aNumber) override { FShuffle = aNumber; }
+  void SetJobs(int aJobs, TSerialTest aSerial) override {
+    FSchedule.SetJobs(aJobs, std::move(aSerial));
+  }
 
 private:
-  // Runs aModule's tests not run yet until aTest has ended.
-  void RunUntilEnded(const TModule* aModule, const TForeignTest* aTest);
-  void StartProgram(const TModule* aModule);
-  // Reads what the running program sent; ends its run when it has ended.
-  void Pump();
-  void ReadReport();
-  // The running program's outcome of the test the report names; null for
-  // one that was not asked for (a filter that selects more than it names).
-  TTestOutcome* Find(const std::string& aName, const std::string& aFile, unsigned aLine);
+  struct TStart;
+
+  // Whether aUnit has tests to run and no start running.
+  bool Pending(std::size_t aUnit);
+  // Runs aTest's unit's tests not run yet until aTest has ended.
+  void RunUntilEnded(const TForeignTest* aTest);
+  // Starts aUnit's tests not run yet, and those after it where jobs are
+  // free; false where aUnit's start failed (then aError says why).
+  bool StartWhatMay(std::size_t aUnit, std::string& aError);
+  void StartProgram(std::size_t aUnit);
+  // Reads what the running programs sent; ends the run of each that has
+  // ended.
+  void Pump(bool aWait);
+  void ReadReport(TStart& aStart);
+  // The outcome of the test the report names, among aStart's; null for one
+  // that was not asked for (a filter that selects more than it names).
+  TTestOutcome* Find(TStart& aStart, const std::string& aName, const std::string& aFile,
+                     unsigned aLine);
   // Splits the output into lines for the test open now (or the next one).
-  void TakeOutput(bool aAll);
-  void EndProgram();
+  static void TakeOutput(TStart& aStart, bool aAll);
+  void EndProgram(TStart& aStart);
   void Replay(TUnitTestBase& aUnitTest, int aMethodIndex, const TTestOutcome& aOutcome);
   int WaitMilliseconds() const;
 
@@ -62,26 +77,16 @@ private:
   TWaitHook FWait;
   TTestScenario* FScenario = nullptr;
   bool FStop = false;
-  // Each module's tests of the plan, in run order, and their outcomes.
-  std::map<const TModule*, std::vector<const TForeignTest*>> FPlanned;
+  TProgramSchedule FSchedule;
+  // Each unit's tests of the plan, in run order, and the unit of each test.
+  std::vector<std::pair<const TModule*, std::vector<const TForeignTest*>>> FUnits;
+  std::map<const TForeignTest*, std::size_t> FUnitOf;
   std::map<const TForeignTest*, TTestOutcome> FOutcomes;
   std::set<const TForeignTest*> FNamed; // marked tests chosen by name: they run
   std::optional<std::uint64_t> FShuffle;
-
-  // The program that runs now, and its state.
-  const TModule* FRunning = nullptr;
-  std::unique_ptr<TTestProgram> FProgram;
-  std::unique_ptr<TXmlTestReport> FReport;
-  TXmlReader FReader;
-  std::set<const TForeignTest*> FBatch; // the tests that this start runs
-  std::string FScratch;                 // the file its arguments may name
-  TTestOutcome* FTimed = nullptr;       // the test whose time runs
-  std::int64_t FOpenedAt = 0;           // when it started (steady ms)
-  std::int64_t FKillAt = 0;             // when a test past its limit is killed for good
-  std::string FDeath;                   // why the runner ended the program
-  std::vector<std::string> FOutside;    // output lines before the next test
-  std::string FOutput;                  // output not yet ended by a new line
-  std::string FErrors;
+  TAheadKeeper<TTestOutcome> FKeeper;
+  // The programs that run now.
+  std::vector<std::unique_ptr<TStart>> FStarts;
 };
 
 } // namespace Kalvoro

@@ -1,8 +1,42 @@
 #include "XmlTestReport.h"
 
+#include "AheadStore.h"
+
 #include <cstdlib>
 
 namespace Kalvoro {
+
+std::string TTestOutcome::Save() const {
+  TRecord Record;
+  Record.Number(Items.size());
+  for (const TOutcomeItem& Item : Items) {
+    Record.Number(Item.Type);
+    Record.Text(Item.Text);
+    Record.Text(Item.File);
+    Record.Number(Item.Line);
+  }
+  Record.Text(Death);
+  return Record.Bytes();
+}
+
+void TTestOutcome::Load(const std::string& aRecord) {
+  TRecordReader Record(aRecord);
+  Items.resize(Record.Number());
+  for (TOutcomeItem& Item : Items) {
+    Item.Type = static_cast<TOutcomeItem::TType>(Record.Number());
+    Item.Text = Record.Text();
+    Item.File = Record.Text();
+    Item.Line = static_cast<unsigned>(Record.Number());
+  }
+  Death = Record.Text();
+}
+
+std::size_t TTestOutcome::Bytes() const {
+  std::size_t Size = Death.size();
+  for (const TOutcomeItem& Item : Items)
+    Size += Item.Text.size() + Item.File.size() + 48;
+  return Size;
+}
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "XmlReader.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,6 +32,20 @@ struct TTestOutcome {
   bool Skipped = false;
   std::vector<TOutcomeItem> Items;
   std::string Death; // why it ended as an exception (a crash, a limit)
+
+  // Its items and death as a record (AheadStore.h), their size, and back;
+  // Stored: they lie in the runner's store, from StoredAt.
+  std::string Save() const;
+  void Load(const std::string& aRecord);
+  std::size_t Bytes() const;
+  void Drop() {
+    Items.clear();
+    Death.clear();
+  }
+  bool Stored = false;
+  bool Replayed = false; // the run has had it
+  std::uint64_t StoredAt = 0;
+  std::size_t StoredSize = 0;
 };
 
 class TXmlTestReport {

@@ -1,0 +1,81 @@
+// The end of a GoogleTest program's start: the last events and output, the
+// framework's report at a normal exit, and what becomes of the tests it did
+// not end.
+#include "GoogleTestKind.h"
+#include "GoogleTestRunner.h"
+#include "GoogleTestStart.h"
+#include "Json.h"
+
+#include <algorithm>
+
+namespace Kalvoro {
+
+bool TGoogleTestRunner::AllSettled(TStart& aStart) {
+  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
+  return std::all_of(aStart.Tests.begin(), aStart.Tests.end(),
+                     [&](const std::string& aTest) { return Outcomes[aTest].Settled; });
+}
+
+void TGoogleTestRunner::EndProgram(TStart& aStart) {
+  // The last events and output, then the report written at a normal exit.
+  HandleAll(aStart);
+  aStart.Output.Take(*aStart.Program, aStart.Open, true);
+  aStart.Program->ReadReport(aStart.Report);
+  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
+  if (!aStart.Open.empty()) {
+    TOutcome& Open = Outcomes[aStart.Open];
+    Open.Death = aStart.Death.empty() ? "Test process " + aStart.Program->EndText() : aStart.Death;
+    Open.Ended = true;
+    Open.Passed = false;
+  }
+  if (aStart.Program->ExitedNormally() && !aStart.Report.empty()) {
+    try {
+      const TJson Report = ReadJson(aStart.Report);
+      if (const TJson* Suites = Report.Find("testsuites"))
+        for (const TJson& Suite : Suites->Items)
+          if (const TJson* Tests = Suite.Find("testsuite"))
+            for (const TJson& Test : Tests->Items) {
+              const auto Found = Outcomes.find(
+                  TGoogleTestKind::FilterName(Suite.TextOf("name"), Test.TextOf("name")));
+              if (Found != Outcomes.end() && Found->second.Death.empty())
+                Found->second.Skipped = Test.TextOf("result") == "SKIPPED";
+            }
+    } catch (const EJson&) {
+      // A report that cannot be read tells nothing more: failures stay.
+    }
+  }
+  // Killed between tests while a suite had begun (its set-up hangs): the
+  // suite's first test not run yet ends with it, and the program starts
+  // again for the rest.
+  if (aStart.Open.empty() && !aStart.Death.empty() && !aStart.Suite.empty())
+    for (const std::string& Test : aStart.Tests) {
+      TOutcome& Outcome = Outcomes[Test];
+      if (!Outcome.Ended && Test.starts_with(aStart.Suite + ".")) {
+        Outcome.Death = aStart.Death + " in its suite's set-up";
+        Outcome.Ended = true;
+        aStart.Progress = true;
+        break;
+      }
+    }
+  const std::string Ended = aStart.Program->EndText();
+  for (const std::string& Test : aStart.Tests) {
+    TOutcome& Outcome = Outcomes[Test];
+    if (Outcome.Ended) {
+      Outcome.Settled = true;
+      FKeeper.Keep(Outcome);
+      continue;
+    }
+    // A test not reached runs in the next start, unless this one ran none or
+    // ended cleanly without it: it ends then, saying why.
+    if (!aStart.Progress || aStart.ProgramEnded) {
+      Outcome.Death = aStart.ProgramEnded ? "The test program did not run this test"
+                      : !aStart.Death.empty()
+                          ? aStart.Death + " before the test program ran this test"
+                          : "The test program " + Ended + " before it ran this test";
+      Outcome.Ended = Outcome.Settled = true;
+      FKeeper.Keep(Outcome);
+    }
+  }
+}
+
+} // namespace Kalvoro
