@@ -132,17 +132,6 @@ bool THostChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
   }
 }
 
-bool THostChannel::ListingWaits() {
-  if (FPending.empty()) {
-    if (!ReadSocket(0))
-      return false; // the runner closed its end: the next read ends the host
-    THostFrameView Frame{};
-    while (FReader.Next(Frame))
-      FPending.emplace_back(Frame.Kind, std::string(Frame.Payload));
-  }
-  return !FPending.empty() && FPending.front().first == THostFrame::List;
-}
-
 bool THostChannel::StopRequested() {
   if (FStop)
     return true;

@@ -31,9 +31,6 @@ public:
   // True when the runner asked to stop after the running method; looks at
   // the socket at most every few milliseconds.
   bool StopRequested();
-  // Whether the runner has already sent a listing to answer after the
-  // present one (it asks for the next module ahead); does not wait.
-  bool ListingWaits();
   // Whether the socket is still the one the host was given: test code may
   // close it (close_range, as daemon code does) or put another file in its
   // place. Ends the process when the ring is gone too, as then nothing can

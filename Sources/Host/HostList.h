@@ -10,9 +10,7 @@
 namespace Kalvoro {
 
 // Answers aRequest with a Listing frame (not yet flushed). aRelease: let go
-// of the module once it is listed, as another listing follows: a host that
-// holds a project's modules makes every later load and unload compare with
-// all of them, and the module loads again when a plan names it. False when
+// of the module once it is listed (THostListRequest::Release). False when
 // the module's start-up or its release crashed or exited: the host is not
 // fit to go on.
 bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest,

@@ -189,8 +189,8 @@ THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCod
       CheckVersion(Request.Version);
       // A host with a leak check keeps what it listed: an unloaded module
       // would leave what its globals held as leaks.
-      const bool Release = LeakCheck == nullptr && aChannel.ListingWaits();
-      const bool Fit = ListModule(aChannel, aModules, Request, Release);
+      const bool Fit =
+          ListModule(aChannel, aModules, Request, Request.Release && LeakCheck == nullptr);
       std::fflush(nullptr);
       if (!Fit || LeftSomethingBehind()) {
         aChannel.Frames().Retire();

@@ -97,6 +97,7 @@ void THostLister::List(TModule& aModule) {
   if (!FExpected.empty() && SameRequest(FExpected.front().Request, RequestOf(aModule))) {
     Asked = std::move(FExpected.front());
     FExpected.pop_front();
+    Asked.Request.Release = !FExpected.empty();
   } else {
     FExpected.clear();
     Asked = ListingOf(aModule);
@@ -189,8 +190,10 @@ void THostLister::AskAhead(THostProcess& aHost, const TListing& aListing) {
       ModuleKindOf(Next.Path) == TModuleKind::TestProgram || !Next.Runtime.Refusal.empty() ||
       !aHost.Runs(Next.Runtime))
     return;
+  THostListRequest Request = Next.Request;
+  Request.Release = FExpected.size() > 1;
   try {
-    aHost.SendList(Next.Request);
+    aHost.SendList(Request);
   } catch (const std::exception&) {
     return; // the host is gone: its listing now tells so
   }

@@ -82,7 +82,7 @@ private:
   // aHost ends: no listing is asked of it ahead any more.
   void LetGo(const THostProcess* aHost);
   static THostListRequest RequestOf(const TModule& aModule) {
-    return {HostProtocolVersion, aModule.FullFileName(), aModule.BaseDirectory()};
+    return {HostProtocolVersion, aModule.FullFileName(), aModule.BaseDirectory(), false};
   }
   static TListing ListingOf(const TModule& aModule) {
     return {RequestOf(aModule), aModule.LoadPath(), HostRuntimeFor(aModule.LoadPath())};
