@@ -238,6 +238,9 @@ TEST(HostProtocol, RandomBytesNeverCrashTheReader) {
   std::mt19937 Random(20261208);
   THostFrameWriter Seed;
   Seed.Hello();
+  // A phase whole, then one as a step.
+  Seed.Message(TProgressMessage(ptInitStart, "S", "TA", "TestAdd"), 5);
+  Seed.Message(TProgressMessage(ptInitFinish, "S", "TA", "TestAdd"), 0);
   Seed.MethodDone(3, tcrException);
   Seed.LoadFailed("no such file");
   WriteListRequest(Seed, {HostProtocolVersion, "Tests.so", "/tmp/project"});
