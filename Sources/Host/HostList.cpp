@@ -68,8 +68,10 @@ bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostLis
     Describe(*Module, Listing);
     if (aRelease && !Release(*Module)) {
       // Its shut-down crashed: the listing stands, and the host, whose
-      // loader may be left locked, retires after it.
+      // loader may be left locked, retires after it. The module is left
+      // as it is: destroying it would unload it again.
       WriteListing(aChannel.Frames(), Listing);
+      (void)Module.release();
       return false;
     }
     // Kept even when released: a plan loads it again from the same file.
