@@ -20,10 +20,20 @@ void Describe(const TModule& aModule, THostListing& aListing) {
   aListing.NameChanges = aModule.NameChanges();
 }
 
+// Unloads a listed module, its shut-down guarded; false when that crashed.
+bool Release(TModule& aModule) {
+  try {
+    RunGuarded([&] { aModule.UnloadModule(); });
+  } catch (...) {
+    return false;
+  }
+  return aModule.Handle() == nullptr;
+}
+
 } // namespace
 
-bool ListModule(THostChannel& aChannel, TLoadedModules& aModules,
-                const THostListRequest& aRequest) {
+bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest,
+                bool aRelease) {
   auto Module = std::make_unique<TModule>(aRequest.FileName);
   Module->SetBaseDirectory(aRequest.BaseDirectory);
   const std::string Path = Module->LoadPath();
@@ -56,6 +66,15 @@ bool ListModule(THostChannel& aChannel, TLoadedModules& aModules,
   } else if (Module->State() == msLoadSuccess) {
     Listing.Identity = Module->LoadedIdentity();
     Describe(*Module, Listing);
+    if (aRelease && !Release(*Module)) {
+      // Its shut-down crashed: the listing stands, and the host, whose
+      // loader may be left locked, retires after it. The module is left
+      // as it is: destroying it would unload it again.
+      WriteListing(aChannel.Frames(), Listing);
+      (void)Module.release();
+      return false;
+    }
+    // Kept even when released: a plan loads it again from the same file.
     aModules[Path].Module = std::move(Module);
   } else {
     Listing.State = Module->State();

@@ -9,8 +9,11 @@
 
 namespace Kalvoro {
 
-// Answers aRequest with a Listing frame (not yet flushed). False when the
-// module's start-up crashed or exited: the host is not fit to go on.
-bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest);
+// Answers aRequest with a Listing frame (not yet flushed). aRelease: let go
+// of the module once it is listed (THostListRequest::Release). False when
+// the module's start-up or its release crashed or exited: the host is not
+// fit to go on.
+bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest,
+                bool aRelease);
 
 } // namespace Kalvoro

@@ -187,7 +187,10 @@ THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCod
     if (Kind == THostFrame::List) {
       const THostListRequest Request = DecodeListRequest(Payload);
       CheckVersion(Request.Version);
-      const bool Fit = ListModule(aChannel, aModules, Request);
+      // A host with a leak check keeps what it listed: an unloaded module
+      // would leave what its globals held as leaks.
+      const bool Fit =
+          ListModule(aChannel, aModules, Request, Request.Release && LeakCheck == nullptr);
       std::fflush(nullptr);
       if (!Fit || LeftSomethingBehind()) {
         aChannel.Frames().Retire();

@@ -17,6 +17,13 @@ bool IsPhaseEnd(const TCustomMessage& aMessage) {
   return Type == ptInitFinish || Type == ptMethodFinish || Type == ptExitFinish;
 }
 
+bool IsPhaseStart(const TCustomMessage& aMessage) {
+  if (aMessage.GetId() != MessageIdProgress)
+    return false;
+  const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
+  return Type == ptInitStart || Type == ptMethodStart || Type == ptExitStart;
+}
+
 bool IsExitEnd(const TCustomMessage& aMessage) {
   return aMessage.GetId() == MessageIdProgress &&
          static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptExitFinish;
@@ -72,8 +79,8 @@ void THostSink::OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& 
   if (MayBePrinted(aMessage))
     MarkOutput(false);
   // Only a phase's start needs the time (the runner's time limit counts
-  // from it): a check costs no clock call.
-  const bool Timed = aMessage.GetId() == MessageIdProgress;
+  // from it): a check or a phase's end costs no clock call.
+  const bool Timed = IsPhaseStart(aMessage);
   FChannel.Frames().Message(aMessage, Timed ? MonotonicNanoseconds() : 0);
   // Published at once: the ring costs no system call, and a host that
   // dies has then lost nothing it reported.

@@ -66,7 +66,11 @@ bool ReadElfDynamic(const std::string& aPath, TElfDynamic& aDynamic) {
       for (std::size_t At = 0; At + sizeof(Elf64_Sym) <= Bytes.size(); At += sizeof(Elf64_Sym)) {
         Elf64_Sym Symbol{};
         std::memcpy(&Symbol, Bytes.data() + At, sizeof Symbol);
-        if (Symbol.st_shndx == SHN_UNDEF && Symbol.st_name != 0)
+        // Only the runtimes' entry points are asked for: a module leaves
+        // hundreds of C++ names undefined, none worth a copy.
+        if (Symbol.st_shndx == SHN_UNDEF && Symbol.st_name != 0 &&
+            Symbol.st_name + 2 < Strings.size() && Strings[Symbol.st_name] == '_' &&
+            Strings[Symbol.st_name + 1] == '_')
           aDynamic.Undefined.push_back(StringAt(Strings, Symbol.st_name));
       }
     }

@@ -10,7 +10,9 @@ namespace Kalvoro {
 struct TElfDynamic {
   std::vector<std::string> Needed;     // DT_NEEDED names
   std::vector<std::string> SearchPath; // DT_RUNPATH and DT_RPATH values
-  std::vector<std::string> Undefined;  // undefined dynamic symbols
+  // Undefined dynamic symbols whose names begin with "__" (the runtimes'
+  // entry points; a C++ name begins with "_Z").
+  std::vector<std::string> Undefined;
 };
 
 // Reads an ELF64 file of this machine's byte order; false where it is none.

@@ -90,13 +90,19 @@ void THostLister::Expect(const std::vector<const TModule*>& aModules) {
 void THostLister::List(TModule& aModule) {
   FListed.erase(&aModule);
   FRuntimes.erase(&aModule);
-  const TListing Asked = ListingOf(aModule);
-  const std::string& Path = Asked.Path;
   // The announced listings come in their order; one out of it ends them.
-  if (!FExpected.empty() && SameRequest(FExpected.front().Request, Asked.Request))
+  // An announced one has read its file's runtime already (a read of the
+  // file's dynamic section each).
+  TListing Asked;
+  if (!FExpected.empty() && SameRequest(FExpected.front().Request, RequestOf(aModule))) {
+    Asked = std::move(FExpected.front());
     FExpected.pop_front();
-  else
+    Asked.Request.Release = !FExpected.empty();
+  } else {
     FExpected.clear();
+    Asked = ListingOf(aModule);
+  }
+  const std::string& Path = Asked.Path;
   // A test program is never run to find out what it holds: no kind lists
   // one yet (a listing asked ahead was looked at before it was sent).
   const bool AskedAhead = FAheadHost != nullptr && SameRequest(FAhead.Request, Asked.Request);
@@ -184,8 +190,10 @@ void THostLister::AskAhead(THostProcess& aHost, const TListing& aListing) {
       ModuleKindOf(Next.Path) == TModuleKind::TestProgram || !Next.Runtime.Refusal.empty() ||
       !aHost.Runs(Next.Runtime))
     return;
+  THostListRequest Request = Next.Request;
+  Request.Release = FExpected.size() > 1;
   try {
-    aHost.SendList(Next.Request);
+    aHost.SendList(Request);
   } catch (const std::exception&) {
     return; // the host is gone: its listing now tells so
   }

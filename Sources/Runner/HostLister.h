@@ -81,10 +81,11 @@ private:
   void DropAhead();
   // aHost ends: no listing is asked of it ahead any more.
   void LetGo(const THostProcess* aHost);
+  static THostListRequest RequestOf(const TModule& aModule) {
+    return {HostProtocolVersion, aModule.FullFileName(), aModule.BaseDirectory(), false};
+  }
   static TListing ListingOf(const TModule& aModule) {
-    return {{HostProtocolVersion, aModule.FullFileName(), aModule.BaseDirectory()},
-            aModule.LoadPath(),
-            HostRuntimeFor(aModule.LoadPath())};
+    return {RequestOf(aModule), aModule.LoadPath(), HostRuntimeFor(aModule.LoadPath())};
   }
   // Reads the host's answer to a listing: true with its payload, false with
   // why the host gave none (its death, or the time limit).

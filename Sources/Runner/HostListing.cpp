@@ -27,6 +27,7 @@ void WriteListRequest(THostFrameWriter& aWriter, const THostListRequest& aReques
   aWriter.U32(aRequest.Version);
   aWriter.Text(aRequest.FileName);
   aWriter.Text(aRequest.BaseDirectory);
+  aWriter.U8(aRequest.Release ? 1 : 0);
   aWriter.End();
 }
 
@@ -59,6 +60,7 @@ THostListRequest DecodeListRequest(std::string_view aPayload) {
   Request.Version = Fields.U32();
   Request.FileName = Fields.Text();
   Request.BaseDirectory = Fields.Text();
+  Request.Release = Fields.Bool();
   Fields.End();
   return Request;
 }

@@ -17,6 +17,12 @@ struct THostListRequest {
   std::uint32_t Version = HostProtocolVersion;
   std::string FileName;      // the module's path as the program names it
   std::string BaseDirectory; // where a relative FileName counts from
+  // The program lists more modules after this one: the host lets go of it
+  // once listed (a host that holds a project's modules makes every later
+  // load and unload compare with all of them), and loads it again when a
+  // plan names it. The last one listed stays loaded for the run that
+  // follows.
+  bool Release = false;
 };
 
 struct THostListedUnitTest {

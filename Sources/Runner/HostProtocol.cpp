@@ -175,6 +175,21 @@ void THostFrameWriter::Message(const TCustomMessage& aMessage, std::int64_t aTim
   const auto* Check = Id == MessageIdCheck ? static_cast<const TCheckMessage*>(&aMessage) : nullptr;
   const auto* Progress =
       Id == MessageIdProgress ? static_cast<const TProgressMessage*>(&aMessage) : nullptr;
+  if (Progress != nullptr && Base.Message().empty()) {
+    // A method's phases after its first: the type and the time alone.
+    if (FNamed && Base.MethodName() == FMethodName && Base.UnitTestName() == FUnitTestName &&
+        Base.ScenarioName() == FScenarioName) {
+      Begin(THostFrame::Step);
+      U8(static_cast<std::uint8_t>(Progress->ProgressType()));
+      U64(static_cast<std::uint64_t>(aTime));
+      End();
+      return;
+    }
+    FNamed = true;
+    FScenarioName = Base.ScenarioName();
+    FUnitTestName = Base.UnitTestName();
+    FMethodName = Base.MethodName();
+  }
   const std::string_view Texts[] = {
       Base.Message(), Base.ScenarioName(), Base.UnitTestName(), Base.MethodName(),
       Check != nullptr ? std::string_view(Check->FileName()) : std::string_view()};
@@ -259,13 +274,55 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
   if (Available - 4 < Length)
     return false;
   const auto Kind = static_cast<std::uint8_t>(FData[FRead + 4]);
-  const bool Known = (Kind >= 1 && Kind <= 3) || (Kind >= 10 && Kind <= 18);
+  const bool Known = (Kind >= 1 && Kind <= 3) || (Kind >= 10 && Kind <= 19);
   if (!Known)
     Garbled("unknown kind");
   aFrame.Kind = static_cast<THostFrame>(Kind);
   aFrame.Payload = std::string_view(FData).substr(FRead + 5, Length - 1);
   FRead += 4 + Length;
+  if (aFrame.Kind == THostFrame::Step) {
+    aFrame.Kind = THostFrame::Message;
+    aFrame.Payload = Expand(aFrame.Payload);
+  } else if (aFrame.Kind == THostFrame::Message) {
+    NoteNames(aFrame.Payload);
+  }
   return true;
+}
+
+void THostFrameReader::NoteNames(std::string_view aPayload) {
+  if (aPayload.size() < 4 ||
+      Load32(aPayload.data()) != static_cast<std::uint32_t>(MessageIdProgress))
+    return;
+  const THostMessage Message = DecodeMessage(aPayload);
+  FNamed = true;
+  FScenarioName = Message.ScenarioName;
+  FUnitTestName = Message.UnitTestName;
+  FMethodName = Message.MethodName;
+}
+
+std::string_view THostFrameReader::Expand(std::string_view aPayload) {
+  THostFields Fields(aPayload);
+  const std::uint8_t Type = Fields.U8();
+  const std::uint64_t Time = Fields.U64();
+  Fields.End();
+  if (Type > ptExitFinish)
+    Garbled("unknown progress type");
+  if (!FNamed)
+    Garbled("a step before any progress message");
+  // As THostFrameWriter::Message writes a progress message, from the id on.
+  FExpanded.resize(4 + 1 + 1 + 8 + 4 * 5 + FScenarioName.size() + FUnitTestName.size() +
+                   FMethodName.size() + 4);
+  char* At = Put32(FExpanded.data(), static_cast<std::uint32_t>(MessageIdProgress));
+  *At++ = 1;
+  *At++ = static_cast<char>(Type);
+  At = Put32(At, static_cast<std::uint32_t>(Time));
+  At = Put32(At, static_cast<std::uint32_t>(Time >> 32));
+  for (const std::string_view Text :
+       {std::string_view(), std::string_view(FScenarioName), std::string_view(FUnitTestName),
+        std::string_view(FMethodName), std::string_view()})
+    At = PutText(At, Text);
+  Put32(At, 0);
+  return FExpanded;
 }
 
 // ---------------------------------------------------------------------------

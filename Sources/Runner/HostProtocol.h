@@ -26,7 +26,7 @@ namespace Kalvoro {
 
 // Changes whenever a frame's layout changes; a host of another version is
 // refused.
-inline constexpr std::uint32_t HostProtocolVersion = 5;
+inline constexpr std::uint32_t HostProtocolVersion = 6;
 // No frame is larger: a 100 MB report line passes, a garbled length does not
 // make the runner allocate gigabytes.
 inline constexpr std::uint32_t MaxHostFrame = 1u << 30;
@@ -51,6 +51,10 @@ enum class THostFrame : std::uint8_t {
   Output = 16,
   Listing = 17,
   Dropped = 18,
+  // A progress message with the names of the last full progress message:
+  // its type and time alone. The reader hands it out as the Message frame
+  // it stands for, so no caller ever sees one.
+  Step = 19,
 };
 
 // One method of a plan: by index in the module's unit-test list and in the
@@ -112,6 +116,8 @@ public:
 
   const std::string& Data() const { return FData; }
   std::size_t Size() const { return FData.size(); }
+  // Clears the frames, not what the next ones refer to (the last progress
+  // message's names): the reader has been handed every frame before.
   void Clear() { FData.clear(); }
 
   // The parts of a frame, for the frames that are written elsewhere
@@ -126,6 +132,12 @@ public:
 private:
   std::string FData;
   std::size_t FStart = 0;
+  // The names of the last progress message written in full: a method's
+  // phases repeat them, and go as Step frames.
+  bool FNamed = false;
+  std::string FScenarioName;
+  std::string FUnitTestName;
+  std::string FMethodName;
 };
 
 // One frame as read: its kind and payload (after the kind byte).
@@ -146,8 +158,19 @@ public:
   std::size_t Pending() const { return FData.size() - FRead; }
 
 private:
+  // Notes the names of a full progress message; raises EHostProtocol on a
+  // message that does not decode.
+  void NoteNames(std::string_view aPayload);
+  // A Step frame as the Message frame it stands for, in FExpanded.
+  std::string_view Expand(std::string_view aPayload);
+
   std::string FData;
   std::size_t FRead = 0;
+  bool FNamed = false;
+  std::string FScenarioName;
+  std::string FUnitTestName;
+  std::string FMethodName;
+  std::string FExpanded;
 };
 
 // Reads fields from one payload; every read checks what is left and raises

@@ -21,7 +21,10 @@ struct THostRingHeader {
   std::atomic<std::uint64_t> Read{0};    // bytes taken by the runner
 };
 
-inline constexpr std::size_t HostRingCapacity = 4u << 20;
+// Small enough that a run reuses the same pages once it has gone round (a
+// page that either process touches first costs a fault), large enough that
+// a host writing checks by the million wakes the runner seldom.
+inline constexpr std::size_t HostRingCapacity = 256u << 10;
 inline constexpr std::size_t HostRingSize = 64 + HostRingCapacity;
 
 inline THostRingHeader* RingHeader(void* aMapping) {

@@ -128,19 +128,37 @@ TEST(HostProtocol, KeptMessagesReadAsFreshlyBuiltOnesFrameAfterFrame) {
   Sent.push_back(Progress(ptMethodFinish, "TestOne"));
   Sent.push_back(Progress(ptMethodStart, "TestTwo"));
   Sent.push_back(Check(false, "sum", "TestTwo", "/src/A.cpp", 10));
+  // A method's phases after its first cross as steps (their type and time),
+  // read back as the progress messages they stand for; a phase of another
+  // scenario, and one back in the first, go whole again.
+  const std::size_t FirstStep = Sent.size(); // after TestTwo's start, whole
+  Sent.push_back(Progress(ptMethodFinish, "TestTwo"));
+  Sent.push_back(Progress(ptExitStart, "TestTwo"));
+  Sent.push_back(Progress(ptExitFinish, "TestTwo"));
+  Sent.push_back(std::make_unique<TProgressMessage>(ptInitStart, "Other", "TA", "TestTwo"));
+  Sent.push_back(Progress(ptInitFinish, "TestTwo"));
+  Sent.push_back(Progress(ptMethodStart, "TestTwo"));
   THostFrameWriter Writer;
-  for (const auto& Message : Sent)
-    Writer.Message(*Message, 0);
-  THostMessages Kept;
-  std::size_t Index = 0;
-  for (const std::string& Payload : Frames(Writer.Data(), 1u << 20)) {
-    ASSERT_LT(Index, Sent.size());
-    const THostMessage Decoded = DecodeMessage(Payload);
-    EXPECT_EQ(Whole(Kept.Rebuild(Decoded)), Whole(*Sent[Index])) << Index;
-    EXPECT_EQ(Whole(*RebuildMessage(Decoded)), Whole(*Sent[Index])) << Index;
-    ++Index;
+  std::vector<std::size_t> Sizes;
+  for (std::size_t Index = 0; Index < Sent.size(); ++Index) {
+    const std::size_t Before = Writer.Size();
+    Writer.Message(*Sent[Index], static_cast<std::int64_t>(1000 + Index));
+    Sizes.push_back(Writer.Size() - Before);
   }
-  EXPECT_EQ(Index, Sent.size());
+  EXPECT_LT(Sizes[FirstStep], Sizes[FirstStep - 2]);
+  for (const std::size_t Chunk : {std::size_t{1} << 20, std::size_t{3}}) {
+    THostMessages Kept;
+    std::size_t Index = 0;
+    for (const std::string& Payload : Frames(Writer.Data(), Chunk)) {
+      ASSERT_LT(Index, Sent.size());
+      const THostMessage Decoded = DecodeMessage(Payload);
+      EXPECT_EQ(Whole(Kept.Rebuild(Decoded)), Whole(*Sent[Index])) << Index;
+      EXPECT_EQ(Whole(*RebuildMessage(Decoded)), Whole(*Sent[Index])) << Index;
+      EXPECT_EQ(Decoded.Time, static_cast<std::int64_t>(1000 + Index)) << Index;
+      ++Index;
+    }
+    EXPECT_EQ(Index, Sent.size());
+  }
 }
 
 // Raw frames: a length, then the kind and payload bytes.
@@ -172,6 +190,8 @@ TEST(HostProtocol, GarbledFramesAreRefused) {
       {"unknown result", Raw(6, std::string("\x0c\x01\x00\x00\x00\x09", 6))},
       {"text longer than its frame", Raw(5, std::string("\x0f\xff\xff\xff\x7f", 5))},
       {"progress message with a text", Texted},
+      {"step before any progress message", Raw(10, std::string("\x13\x07", 2) + std::string(8, 0))},
+      {"step with bytes after the fields", Raw(11, std::string("\x13\x07", 2) + std::string(9, 0))},
   };
   for (const auto& Case : Cases) {
     THostFrameReader Reader;
@@ -193,6 +213,19 @@ TEST(HostProtocol, GarbledFramesAreRefused) {
         EHostProtocol)
         << Case.What;
   }
+  // A step of a progress type that does not exist, after a good progress
+  // message.
+  {
+    THostFrameWriter Progress;
+    Progress.Message(TProgressMessage(ptInitStart, "S", "TA", "TestOne"), 1);
+    const std::string Bytes =
+        Progress.Data() + Raw(10, std::string("\x13\x63", 2) + std::string(8, 0));
+    THostFrameReader Reader;
+    Reader.Append(Bytes.data(), Bytes.size());
+    THostFrameView Frame{};
+    ASSERT_TRUE(Reader.Next(Frame));
+    EXPECT_THROW(Reader.Next(Frame), EHostProtocol);
+  }
   // A frame that has not arrived whole is waited for, not refused.
   THostFrameReader Reader;
   const std::string Part = Raw(6, "\x0c\x01");
@@ -205,6 +238,9 @@ TEST(HostProtocol, RandomBytesNeverCrashTheReader) {
   std::mt19937 Random(20261208);
   THostFrameWriter Seed;
   Seed.Hello();
+  // A phase whole, then one as a step.
+  Seed.Message(TProgressMessage(ptInitStart, "S", "TA", "TestAdd"), 5);
+  Seed.Message(TProgressMessage(ptInitFinish, "S", "TA", "TestAdd"), 0);
   Seed.MethodDone(3, tcrException);
   Seed.LoadFailed("no such file");
   WriteListRequest(Seed, {HostProtocolVersion, "Tests.so", "/tmp/project"});
