@@ -6,6 +6,8 @@
 #include "RecordedPlan.h"
 #include "RunSelection.h"
 
+#include "Interruption.h"
+
 #include <algorithm>
 
 namespace Kalvoro {
@@ -44,6 +46,7 @@ IKindRunner& TKindRunner::RunnerFor(const TModule* aModule) {
         };
       Hosts->SetJobs(FJobs, std::move(Serial));
     }
+    FKalvoro->SetProgressHook(FProgressHook);
   }
   return *FKalvoro;
 }
@@ -101,8 +104,19 @@ void TKindRunner::Run(TTestScenario& aScenario, const std::function<void()>& aRu
   End(true);
 }
 
+bool TKindRunner::StopRequested() const {
+  if (!FStop && InterruptSignal() == 0)
+    return false;
+  return !FKalvoro || !FKalvoro->FinishingAhead();
+}
+
 void TKindRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   const auto Found = FByModule.find(aUnitTest.Module());
+  // After a stop the run asks on only for what Kalvoro modules ran ahead:
+  // the rest stay not run.
+  if (Found != FByModule.end() && Found->second != FKalvoro.get() &&
+      (FStop || InterruptSignal() != 0))
+    return;
   if (Found == FByModule.end()) {
     // Not in the plan (the plan is what runs): it runs as it is.
     aUnitTest.RunMethod(aUnitTest.Methods().GetItem(aMethodIndex));
@@ -139,6 +153,20 @@ std::string TKindRunner::MethodOutput(const TUnitTestMethod& aMethod) const {
   for (auto Runner = FOthers.begin(); Output.empty() && Runner != FOthers.end(); ++Runner)
     Output = Runner->second->MethodOutput(aMethod);
   return Output;
+}
+
+int TKindRunner::MethodsFinishedAhead() const {
+  return FKalvoro ? FKalvoro->MethodsFinishedAhead() : 0;
+}
+
+bool TKindRunner::OldestRunning(TRunningMethod& aMethod) const {
+  return FKalvoro && FKalvoro->OldestRunning(aMethod);
+}
+
+void TKindRunner::SetProgressHook(std::function<void()> aHook) {
+  FProgressHook = std::move(aHook);
+  if (FKalvoro)
+    FKalvoro->SetProgressHook(FProgressHook);
 }
 
 } // namespace Kalvoro
