@@ -163,7 +163,21 @@ int RunAndReport(const std::vector<TTestScenario*>& aScenarios, const TRunnerOpt
   Kinds.SetJobs(aOptions.Jobs, aOptions.Serial);
   if (!aOptions.JobsNote.empty())
     PrintError(aStreams, aOptions.JobsNote);
-  const TRunStep RunStep = [&](TTestScenario& aScenario) { Kinds.Run(aScenario); };
+  // The bar also counts what finishes ahead of the run, while it runs.
+  const TRunStep RunStep = [&](TTestScenario& aScenario) {
+    const auto Watch = [&](IRunProgress* aSource) {
+      if (Progress)
+        Progress->Watch(aSource);
+    };
+    Watch(&Kinds);
+    try {
+      Kinds.Run(aScenario);
+    } catch (...) {
+      Watch(nullptr);
+      throw;
+    }
+    Watch(nullptr);
+  };
   bool Stopped = true;
   int Interrupted = 0;
   {

@@ -3,6 +3,7 @@
 #include "NotificationMessages.h"
 #include "UnitTestBase.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include <sys/ioctl.h>
@@ -39,7 +40,16 @@ void TProgressBar::Attach(TTestScenario* aScenario) {
         MakeMessageEvent<&TProgressBar::HandleMessage>(this, MessageIdBit(MessageIdProgress)));
 }
 
+void TProgressBar::Watch(IRunProgress* aSource) {
+  if (FSource != nullptr)
+    FSource->SetProgressHook({});
+  FSource = aSource;
+  if (FSource != nullptr)
+    FSource->SetProgressHook([this] { DrawIfDue(); });
+}
+
 void TProgressBar::Detach() {
+  Watch(nullptr);
   if (FScenario != nullptr)
     FScenario->RemoveStateNotificationHandler(MakeMessageEvent<&TProgressBar::HandleMessage>(this));
   FScenario = nullptr;
@@ -67,8 +77,16 @@ void TProgressBar::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMe
   default:
     return;
   }
+  DrawIfDue();
+}
+
+int TProgressBar::Done() const {
+  return FDone + (FSource != nullptr ? FSource->MethodsFinishedAhead() : 0);
+}
+
+void TProgressBar::DrawIfDue() {
   const auto Now = std::chrono::steady_clock::now();
-  if (FShown && Now - FLastDraw < RedrawInterval && FDone < FTotal)
+  if (FShown && Now - FLastDraw < RedrawInterval && Done() < FTotal)
     return;
   FLastDraw = Now;
   Draw();
@@ -76,12 +94,12 @@ void TProgressBar::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMe
 
 void TProgressBar::Draw() {
   const int Total = FTotal > 0 ? FTotal : 1;
-  const int Done = FDone > Total ? Total : FDone;
-  const int Filled = Done * BarWidth / Total;
+  const int Count = Done();
+  const int Filled = std::min(Count, Total) * BarWidth / Total;
   std::string Text = "[";
   Text.append(static_cast<std::size_t>(Filled), '#');
   Text.append(static_cast<std::size_t>(BarWidth - Filled), '.');
-  Text += "] " + std::to_string(FDone) + "/" + std::to_string(FTotal) + " ";
+  Text += "] " + std::to_string(Count) + "/" + std::to_string(FTotal) + " ";
   Text += FCurrent.size() > LabelWidth ? FCurrent.substr(0, LabelWidth) : FCurrent;
   // One column stays free: a line that fills the terminal wraps on some.
   const auto Fit = static_cast<std::size_t>(FColumns > 1 ? FColumns - 1 : 1);

@@ -1,7 +1,11 @@
-// A one-line progress bar on a terminal, fed by a running scenario's messages.
+// A one-line progress bar on a terminal, fed by a running scenario's messages
+// and, where several methods run at once, by the runner's count of those that
+// finished ahead of the run (RunProgress.h): a method counts once its host
+// reports it done, in any order.
 #pragma once
 
 #include "MessageEventList.h"
+#include "RunProgress.h"
 
 #include <chrono>
 #include <iosfwd>
@@ -21,6 +25,8 @@ public:
   TProgressBar& operator=(const TProgressBar&) = delete;
 
   void Attach(TTestScenario* aScenario);
+  // Also counts what aSource reports finished ahead, until Detach.
+  void Watch(IRunProgress* aSource);
   void Detach();
   // Removes the bar from the screen so that other output can be written.
   void Clear();
@@ -28,9 +34,13 @@ public:
 
 private:
   void Draw();
+  // Draws unless the last drawing is too recent and the run not done.
+  void DrawIfDue();
+  int Done() const;
 
   std::ostream& FStream;
   TTestScenario* FScenario = nullptr;
+  IRunProgress* FSource = nullptr;
   int FTotal;
   int FColumns;
   int FDone = 0;

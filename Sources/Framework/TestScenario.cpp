@@ -168,7 +168,7 @@ void TTestScenario::Run() {
   if (FRunPlan != nullptr)
     FRunPlan->OrderUnitTests(*this, Order);
   for (const int Index : Order) {
-    if (InterruptSignal() != 0 || (FMethodRunner != nullptr && FMethodRunner->StopRequested()))
+    if (FMethodRunner != nullptr ? FMethodRunner->StopRequested() : InterruptSignal() != 0)
       break;
     // A handler may have taken unit tests out meanwhile.
     if (Index >= FUnitTestList.Count())

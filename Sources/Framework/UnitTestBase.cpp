@@ -3,6 +3,7 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "PhaseNames.h"
 #include "ThreadMessages.h"
 
 #include <cxxabi.h>
@@ -12,9 +13,6 @@
 namespace Kalvoro {
 
 namespace {
-const std::string InitPhaseName = "Init";
-const std::string ExitPhaseName = "Exit";
-
 // A Check or Report from a thread other than the one running aUnitTest's
 // method: queued for the running method, or, while a scenario runs, dropped
 // and counted when no method of aUnitTest runs. False when the call goes on
@@ -192,7 +190,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
 }
 
 void TUnitTestBase::EndUnrun(TUnitTestMethod* aMethod, bool aExitPhase, const std::string& aText) {
-  const std::string& Phase = aExitPhase ? ExitPhaseName : InitPhaseName;
+  const std::string& Phase = aExitPhase ? PhaseNames::Exit : PhaseNames::Init;
   aMethod->SetTestResult(tcrException);
   FireProgress(aExitPhase ? ptExitStart : ptInitStart, Phase);
   if (FTestScenario != nullptr && FTestScenario->StateNotifications().Consumes(MessageIdException))
@@ -217,11 +215,11 @@ void TUnitTestBase::RunPhases(TUnitTestMethod* aMethod, bool aExitOnly) {
   ThreadMessages::TWindow Threads(this);
   aMethod->SetTestResult(tcrSuccess);
   auto ExitPhase = [&] {
-    GuardedPhase(aMethod, ptExitStart, ptExitFinish, ExitPhaseName, [this] { Exit(); });
+    GuardedPhase(aMethod, ptExitStart, ptExitFinish, PhaseNames::Exit, [this] { Exit(); });
   };
   if (!aExitOnly) {
     try {
-      GuardedPhase(aMethod, ptInitStart, ptInitFinish, InitPhaseName, [this] { Init(); });
+      GuardedPhase(aMethod, ptInitStart, ptInitFinish, PhaseNames::Init, [this] { Init(); });
       if (aMethod->TestResult() == tcrSuccess)
         GuardedPhase(aMethod, ptMethodStart, ptMethodFinish, aMethod->Name(),
                      [aMethod] { aMethod->Fire(); });
@@ -267,9 +265,11 @@ void TUnitTestBase::Run() {
   try {
     for (const int Index : Order) {
       // An interrupted or stopped run starts no further method: the rest
-      // keep "not run".
-      if (InterruptSignal() != 0 || (FTestScenario != nullptr && FTestScenario->MethodRunner() &&
-                                     FTestScenario->MethodRunner()->StopRequested()))
+      // keep "not run". A method runner says so itself, an interruption
+      // included (methods it ran ahead may still be written).
+      const TMethodRunner* Runner =
+          FTestScenario != nullptr ? FTestScenario->MethodRunner() : nullptr;
+      if (Runner != nullptr ? Runner->StopRequested() : InterruptSignal() != 0)
         break;
       if (Plan != nullptr && !Plan->Runs(*this, Index))
         continue;

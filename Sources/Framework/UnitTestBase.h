@@ -79,8 +79,9 @@ class KALVORO_API TMethodRunner {
 public:
   virtual ~TMethodRunner() = default;
   virtual void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) = 0;
-  // True once the run is to start no further method (a user's stop): the
-  // rest keep "not run", as after an interruption.
+  // True once the run is to start no further method (a user's stop, an
+  // interruption): the rest keep "not run". With a runner set the run asks
+  // it alone, so a runner that covers interruptions must say so here.
   virtual bool StopRequested() const { return false; }
   // Checks and reports of a test's threads that the runner's processes
   // dropped during the run; the scenario's summary counts them with its own.

@@ -1,6 +1,7 @@
 // Starting, watching and ending a child process (see ChildProcess.h).
 #include "ChildProcess.h"
 
+#include "ChildStarter.h"
 #include "ChildWatch.h"
 #include "Exception.h"
 
@@ -158,15 +159,19 @@ TChildProcess::TChildProcess(const TChildOptions& aOptions) {
   std::vector<char*> Argv = Pointers(Arguments);
   std::vector<char*> Envp = Pointers(Environment);
   ChildWatch::Begin();
-  // The personality is this thread's, and the child (a clone of it) keeps
-  // it through its exec: it is set for the spawn only.
-  const int Personality = aOptions.FixedAddresses ? personality(0xffffffff) : -1;
-  if (Personality >= 0)
-    personality(static_cast<unsigned long>(Personality) | ADDR_NO_RANDOMIZE);
-  const int Error = posix_spawn(&FPid, aOptions.Program.c_str(), &Setup.Actions, &Setup.Attributes,
-                                Argv.data(), Envp.data());
-  if (Personality >= 0)
-    personality(static_cast<unsigned long>(Personality));
+  int Error = 0;
+  // Started on the starter thread, which outlives every child (ChildStarter.h).
+  OnStarterThread([&] {
+    // The personality is this thread's, and the child (a clone of it) keeps
+    // it through its exec: it is set for the spawn only.
+    const int Personality = aOptions.FixedAddresses ? personality(0xffffffff) : -1;
+    if (Personality >= 0)
+      personality(static_cast<unsigned long>(Personality) | ADDR_NO_RANDOMIZE);
+    Error = posix_spawn(&FPid, aOptions.Program.c_str(), &Setup.Actions, &Setup.Attributes,
+                        Argv.data(), Envp.data());
+    if (Personality >= 0)
+      personality(static_cast<unsigned long>(Personality));
+  });
   if (Error != 0) {
     FPid = -1;
     ChildWatch::End();
@@ -219,8 +224,11 @@ bool TChildProcess::Reap() {
   if (Info.si_code == CLD_TRAPPED || Info.si_code == CLD_STOPPED) {
     // Stopped for this process as its tracer: it goes on untraced, and the
     // signal that stopped it (a crash, say) takes its course.
-    ptrace(PTRACE_DETACH, FPid, nullptr,
-           reinterpret_cast<void*>(static_cast<std::intptr_t>(Info.si_status)));
+    // Only its tracer, the thread that started it, can let it go.
+    OnStarterThread([&] {
+      ptrace(PTRACE_DETACH, FPid, nullptr,
+             reinterpret_cast<void*>(static_cast<std::intptr_t>(Info.si_status)));
+    });
     return false;
   }
   if (FOwnGroup)

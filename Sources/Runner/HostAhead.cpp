@@ -128,6 +128,16 @@ void THostRunner::ReadAhead(TModuleRun& aRun, bool aLook) {
         continue;
       }
       aRun.Backlog.Add(static_cast<std::uint8_t>(Frame.Kind), Frame.Payload);
+      if (Frame.Kind == THostFrame::Message && !aRun.BegunAhead) {
+        aRun.BegunAhead = true;
+        ProgressChanged();
+      } else if (Frame.Kind == THostFrame::MethodDone) {
+        ++aRun.DoneAhead;
+        ++aRun.FinishedAhead;
+        ++FFinishedAhead;
+        aRun.BegunAhead = false;
+        ProgressChanged();
+      }
       if (Frame.Kind == THostFrame::Finished) {
         // Its plan is done: the host serves the next one (what it wrote
         // since belongs to no method), unless the run stops.
@@ -190,6 +200,58 @@ bool THostRunner::NextFrame(TModuleRun& aRun, const TMethodRun& aMethod, THostFr
     return true;
   }
   return aRun.Host && aRun.Host->Next(aFrame);
+}
+
+bool THostRunner::StopRequested() const {
+  return (FStop || InterruptSignal() != 0) && !FinishingAhead();
+}
+
+bool THostRunner::FinishingAhead() const {
+  // The runs ahead hold what finished while the run read an earlier one;
+  // the one being read may still have methods that its host finished.
+  if (FJobs <= 1)
+    return false;
+  if (!FAhead.empty())
+    return true;
+  const TModuleRun* Reading = FReadingRun;
+  return Reading != nullptr && !Reading->StopOver && Reading->Next < Reading->Entries.size() &&
+         (Reading->Host || !Reading->Backlog.Empty());
+}
+
+bool THostRunner::OldestRunning(TRunningMethod& aMethod) const {
+  if (FJobs <= 1)
+    return false;
+  const auto Name = [&](const TUnitTestBase& aUnitTest, const TUnitTestMethod& aRunning) {
+    aMethod.UnitTest = aUnitTest.Name();
+    aMethod.Method = aRunning.Name();
+    return true;
+  };
+  // The method being read is the earliest not written; the runs ahead come
+  // after it, in run order.
+  if (const TMethodRun* Reading = FReadingMethod;
+      Reading != nullptr && !Reading->Done &&
+      (Reading->HostStarted || Reading->Phase != TPhase::None))
+    return Name(*Reading->UnitTest, *Reading->Method);
+  for (const TModuleRun* Run : FAhead)
+    if (Run->BegunAhead && Run->DoneAhead < Run->Entries.size()) {
+      const TEntry& Entry = Run->Entries[Run->DoneAhead];
+      return Name(*Entry.UnitTest, *Entry.UnitTest->Methods().GetItem(Entry.Method));
+    }
+  return false;
+}
+
+void THostRunner::DropBacklog(TModuleRun& aRun) {
+  aRun.Backlog.Clear();
+  if (aRun.FinishedAhead == 0)
+    return;
+  FFinishedAhead -= aRun.FinishedAhead;
+  aRun.FinishedAhead = 0;
+  ProgressChanged();
+}
+
+void THostRunner::ProgressChanged() {
+  if (FProgressHook)
+    Outside([&] { FProgressHook(); });
 }
 
 } // namespace Kalvoro

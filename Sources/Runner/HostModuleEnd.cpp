@@ -8,6 +8,8 @@
 // so that the log, the errors, the summary and JUnit hold it as any other.
 #include "HostRunner.h"
 
+#include "PhaseNames.h"
+
 #include "HostProcess.h"
 #include "HostProtocol.h"
 
@@ -24,8 +26,6 @@ namespace {
 constexpr int EndLook = 100;
 } // namespace
 
-const std::string THostRunner::UnloadPhaseName = "Unload";
-
 void THostRunner::EndModuleHost(TModuleRun& aRun, TMethodRun& aMethod) {
   if (aRun.Host && aMethod.Done && !FStopNow && InterruptSignal() == 0) {
     const std::unique_ptr<THostProcess> Host = std::move(aRun.Host);
@@ -38,9 +38,9 @@ void THostRunner::EndModuleHost(TModuleRun& aRun, TMethodRun& aMethod) {
     AwaitModuleEnd(*Host, aMethod);
     FReport.Finish();
     if (FReport.Found())
-      FireException(aMethod, UnloadPhaseName, FReport.Headline());
+      FireException(aMethod, PhaseNames::Unload, FReport.Headline());
   }
-  FireProgress(ptExitFinish, aMethod, ExitPhaseName);
+  FireProgress(ptExitFinish, aMethod, PhaseNames::Exit);
 }
 
 void THostRunner::AwaitModuleEnd(THostProcess& aHost, const TMethodRun& aMethod) {

@@ -192,6 +192,7 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
     if (FStop || InterruptSignal() != 0) {
       aMethod.Method->SetTestResult(tcrTodo);
       aMethod.Done = true;
+      aRun.StopOver = true;
       aResult = TPumped::Done;
     } else {
       aResult = TPumped::Restart;

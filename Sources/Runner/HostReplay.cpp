@@ -4,6 +4,8 @@
 // interrupted ended as its exception.
 #include "HostRunner.h"
 
+#include "PhaseNames.h"
+
 #include "HostMessages.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
@@ -13,9 +15,6 @@
 #include <cstdio>
 
 namespace Kalvoro {
-
-const std::string THostRunner::InitPhaseName = "Init";
-const std::string THostRunner::ExitPhaseName = "Exit";
 
 void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
   TMessageEventList& List = FScenario->StateNotifications();
@@ -40,6 +39,11 @@ void THostRunner::Replay(const THostMessage& aMessage, TMethodRun& aMethod) {
       break;
     case ptExitFinish:
       aMethod.Phase = TPhase::Done;
+      // Written now: it no longer counts as finished ahead.
+      if (FReadingRun != nullptr && FReadingRun->FinishedAhead > 0) {
+        --FReadingRun->FinishedAhead;
+        --FFinishedAhead;
+      }
       // The module's last method finishes after its host's end.
       if (aMethod.EndsModule) {
         aMethod.ExitHeld = true;
@@ -187,11 +191,11 @@ bool THostRunner::EndPhase(TMethodRun& aMethod, const std::string& aText) {
   const std::string& Name = aMethod.Method->Name();
   switch (aMethod.Phase) {
   case TPhase::None:
-    FireProgress(ptInitStart, aMethod, InitPhaseName);
+    FireProgress(ptInitStart, aMethod, PhaseNames::Init);
     [[fallthrough]];
   case TPhase::Init:
-    FireException(aMethod, InitPhaseName, aText);
-    FireProgress(ptInitFinish, aMethod, InitPhaseName);
+    FireException(aMethod, PhaseNames::Init, aText);
+    FireProgress(ptInitFinish, aMethod, PhaseNames::Init);
     aMethod.Phase = TPhase::AfterInit;
     return true;
   case TPhase::AfterInit:
@@ -208,11 +212,11 @@ bool THostRunner::EndPhase(TMethodRun& aMethod, const std::string& aText) {
     aMethod.Phase = TPhase::AfterMethod;
     return true;
   case TPhase::AfterMethod:
-    FireProgress(ptExitStart, aMethod, ExitPhaseName);
+    FireProgress(ptExitStart, aMethod, PhaseNames::Exit);
     [[fallthrough]];
   case TPhase::Exit:
-    FireException(aMethod, ExitPhaseName, aText);
-    FireProgress(ptExitFinish, aMethod, ExitPhaseName);
+    FireException(aMethod, PhaseNames::Exit, aText);
+    FireProgress(ptExitFinish, aMethod, PhaseNames::Exit);
     aMethod.Phase = TPhase::Done;
     return false;
   case TPhase::Done:

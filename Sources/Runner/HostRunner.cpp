@@ -1,5 +1,7 @@
 #include "HostRunner.h"
 
+#include "PhaseNames.h"
+
 #include "HostLister.h"
 #include "HostMessages.h"
 #include "HostProcess.h"
@@ -80,6 +82,9 @@ void THostRunner::Begin(TTestScenario& aScenario, const std::vector<TPlannedMeth
   FDropped = 0;
   FReading = FNextAhead = 0;
   FAhead.clear();
+  FReadingRun = nullptr;
+  FReadingMethod = nullptr;
+  FFinishedAhead = 0;
   FEndsWithHost.clear();
   std::size_t Order = 0;
   for (const auto& [UnitTest, Method, Named] : aPlan) {
@@ -103,9 +108,15 @@ void THostRunner::End(bool aCompleted) {
   if (aCompleted)
     ReclaimHosts();
   FAhead.clear();
+  FReadingRun = nullptr;
+  FReadingMethod = nullptr;
   FModules.clear();
   FOrder.clear();
   FScenario = nullptr;
+  if (FFinishedAhead != 0) {
+    FFinishedAhead = 0;
+    ProgressChanged();
+  }
 }
 
 void THostRunner::Run(TTestScenario& aScenario) {
@@ -188,7 +199,10 @@ bool THostRunner::EndsWithItsHost(const TModule* aModule) const {
 
 bool THostRunner::TakeHost(TModuleRun& aRun, std::size_t aPosition, bool aExitOnly, bool& aFresh) {
   aRun.Host.reset();
-  aRun.Backlog.Clear();
+  DropBacklog(aRun);
+  aRun.DoneAhead = 0;
+  aRun.BegunAhead = false;
+  aRun.StopOver = false;
   aRun.Queued = nullptr;
   aRun.HostFinishedOne = false;
   aRun.Started = true;
@@ -246,6 +260,7 @@ void THostRunner::StartHost(TModuleRun& aRun, std::size_t aPosition, bool aExitO
 void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   TModuleRun& Run = FModules[RunKey(aUnitTest)];
   FReading = Run.Rank;
+  FReadingRun = &Run;
   // The recorded plan makes the run ask in the planned order; should it ask
   // for another method, that one runs in a host of its own.
   std::size_t Position = Run.Entries.size();
@@ -259,7 +274,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   // A host that would first run methods the run skipped is not the one.
   if (Position != Run.Next) {
     Run.Host.reset();
-    Run.Backlog.Clear();
+    DropBacklog(Run);
   }
   if (Position == Run.Entries.size()) {
     Run.Entries.push_back({&aUnitTest,
@@ -270,29 +285,35 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   }
   RunAhead(false);
   TMethodRun Method{&aUnitTest, aUnitTest.Methods().GetItem(aMethodIndex), Position};
+  FReadingMethod = &Method;
+  struct TForget {
+    const TMethodRun*& Reading;
+    ~TForget() { Reading = nullptr; }
+  } Forget{FReadingMethod};
   Method.Method->SetTestResult(tcrSuccess);
   FReport.Clear();
   FReportFired = false;
   FLookForReport = Run.Sanitized;
   bool ExitOnly = false;
   while (!Method.Done) {
+    // Once the run stops no host starts, and a host whose plan ended after
+    // the stop runs nothing more: the method stays not run.
+    if ((FStop || InterruptSignal() != 0) && (Run.StopOver || (!Run.Host && Run.Backlog.Empty()))) {
+      Method.Method->SetTestResult(tcrTodo);
+      break;
+    }
     if (!Run.GiveUp.empty()) {
       // Nothing of it can run: it reads as its first phase ending so.
       if (ExitOnly) {
-        FireProgress(ptExitStart, Method, ExitPhaseName);
-        FireException(Method, ExitPhaseName, Run.GiveUp);
-        FireProgress(ptExitFinish, Method, ExitPhaseName);
+        FireProgress(ptExitStart, Method, PhaseNames::Exit);
+        FireException(Method, PhaseNames::Exit, Run.GiveUp);
+        FireProgress(ptExitFinish, Method, PhaseNames::Exit);
       } else {
         EndPhase(Method, Run.GiveUp);
       }
       break;
     }
     if (!Run.Host && Run.Backlog.Empty()) {
-      // Once the run is interrupted no host starts: the method stays not run.
-      if (InterruptSignal() != 0) {
-        Method.Method->SetTestResult(tcrTodo);
-        break;
-      }
       StartHost(Run, Position, ExitOnly);
       Method.HostStarted = false;
       continue;
@@ -305,7 +326,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
     const bool Early = !Run.HostFinishedOne && !Method.HostStarted;
     const bool Stalled = FStalled;
     Run.Host.reset();
-    Run.Backlog.Clear();
+    DropBacklog(Run);
     FPhaseStart = FStartBy = 0;
     FStalled = false;
     if (Pumped == TPumped::Restart) {
@@ -315,7 +336,13 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
       continue;
     }
     if (FStopNow) {
-      EndPhase(Method, "Stopped by the user");
+      // One that a run ahead had not begun when its host was ended stays
+      // not run.
+      if (!Run.Killed.empty() && Method.Phase == TPhase::None && !Method.HostStarted)
+        Method.Method->SetTestResult(tcrTodo);
+      else
+        EndPhase(Method, "Stopped by the user");
+      Run.StopOver = true;
       break;
     }
     // A host that ends in an interrupted run gets no successor: a method it
@@ -325,6 +352,7 @@ void THostRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
         Method.Method->SetTestResult(tcrTodo);
       else
         EndPhase(Method, Death);
+      Run.StopOver = true;
       break;
     }
     if (Early && Run.GiveUp.empty()) {

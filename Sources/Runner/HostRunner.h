@@ -65,9 +65,18 @@ public:
   // The first stop ends the run after the running method; the rest stay not
   // run. StopNow ends the running host at once: its phase reads "Stopped by
   // the user".
+  // With several jobs the first stop lets every running method finish and
+  // the run asks on for what finished ahead, which is written in order.
   void Stop() override;
   void StopNow() override;
-  bool StopRequested() const override { return FStop; }
+  bool StopRequested() const override;
+  bool FinishingAhead() const override;
+
+  // Progress outside the event list (RunProgress.h): methods that finished
+  // ahead and wait to be written, and the oldest method that runs.
+  int MethodsFinishedAhead() const override { return FFinishedAhead; }
+  bool OldestRunning(TRunningMethod& aMethod) const override;
+  void SetProgressHook(std::function<void()> aHook) override { FProgressHook = std::move(aHook); }
 
   // The grace that a host's phase gets beyond its time limit before the
   // runner kills the host (the host's own limit should have ended it).
@@ -140,6 +149,12 @@ private:
     bool StopSent = false;
     std::string Broken; // what went wrong while reading it ahead
     std::string Killed; // why the runner killed it ahead
+    // Progress read ahead: the methods its host finished, those of them
+    // not written yet, and whether its host began the next one.
+    std::size_t DoneAhead = 0;
+    int FinishedAhead = 0;
+    bool BegunAhead = false;
+    bool StopOver = false; // its host's plan ended after a stop
   };
   struct TMethodRun {
     TUnitTestBase* UnitTest;
@@ -182,6 +197,9 @@ private:
   // The run reads aRun now: its backlog first, then its host.
   void TakeOver(TModuleRun& aRun);
   void AddAheadDescriptors(std::vector<int>& aDescriptors) const;
+  // Forgets aRun's backlog, and the methods it counted as finished ahead.
+  void DropBacklog(TModuleRun& aRun);
+  void ProgressChanged();
   // The next frame of aRun: its backlog's, then its host's. The output that
   // was read ahead is shown here and handled (true with aKind none).
   bool NextFrame(TModuleRun& aRun, const TMethodRun& aMethod, THostFrameView& aFrame, bool& aShown);
@@ -261,10 +279,6 @@ private:
   void TakeOutput(THostProcess& aHost, const TMethodRun& aMethod, std::uint64_t aOutput,
                   std::uint64_t aError);
 
-  static const std::string InitPhaseName;
-  static const std::string ExitPhaseName;
-  static const std::string UnloadPhaseName;
-
   TWaitHook FWait;
   THostLister* FLister = nullptr;
   TTestScenario* FScenario = nullptr;
@@ -276,6 +290,10 @@ private:
   std::size_t FReading = 0;        // the rank of the run being read
   std::size_t FNextAhead = 0;      // the rank of the next run to start ahead
   std::vector<TModuleRun*> FAhead; // the runs started ahead, not read yet
+  TModuleRun* FReadingRun = nullptr;
+  const TMethodRun* FReadingMethod = nullptr;
+  int FFinishedAhead = 0; // methods finished ahead, not written yet
+  std::function<void()> FProgressHook;
   std::map<const TUnitTestMethod*, TKept> FOutputs;
   TSanitizerReport FReport; // in the running method's standard error
   bool FLookForReport = false;

@@ -6,6 +6,8 @@
 #include "ModuleTrial.h"
 #include "Sanitizer.h"
 
+#include "Interruption.h"
+
 namespace Kalvoro {
 
 namespace {
@@ -25,6 +27,10 @@ private:
 
 TInProcessRunner::TInProcessRunner(THostLister* aLister)
     : FLister(aLister != nullptr ? aLister : dynamic_cast<THostLister*>(ModuleLister())) {}
+
+bool TInProcessRunner::StopRequested() const {
+  return FStop || InterruptSignal() != 0;
+}
 
 TInProcessRunner::~TInProcessRunner() {
   UnloadAll();

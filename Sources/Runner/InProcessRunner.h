@@ -40,7 +40,7 @@ public:
   // the run after it.
   void Stop() override { FStop = true; }
   void StopNow() override { FStop = true; }
-  bool StopRequested() const override { return FStop; }
+  bool StopRequested() const override;
 
   void RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) override;
 

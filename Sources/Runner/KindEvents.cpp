@@ -1,15 +1,9 @@
 #include "KindEvents.h"
 
 #include "NotificationMessages.h"
+#include "PhaseNames.h"
 
 namespace Kalvoro {
-
-namespace {
-
-const std::string InitPhase = "Init";
-const std::string ExitPhase = "Exit";
-
-} // namespace
 
 TMethodEvents::TMethodEvents(TUnitTestBase& aUnitTest, int aMethodIndex)
     : FUnitTest(aUnitTest), FMethod(*aUnitTest.Methods().GetItem(aMethodIndex)),
@@ -25,11 +19,11 @@ void TMethodEvents::Progress(TProgressType aType, const std::string& aPhase) {
 
 void TMethodEvents::Start(const std::function<void()>& aInit) {
   FMethod.SetTestResult(tcrSuccess);
-  FPhase = InitPhase;
-  Progress(ptInitStart, InitPhase);
+  FPhase = PhaseNames::Init;
+  Progress(ptInitStart, PhaseNames::Init);
   if (aInit)
     aInit();
-  Progress(ptInitFinish, InitPhase);
+  Progress(ptInitFinish, PhaseNames::Init);
   FPhase = FMethod.Name();
   Progress(ptMethodStart, FPhase);
 }
@@ -75,9 +69,9 @@ void TMethodEvents::Skip(const std::string& aText) {
 
 void TMethodEvents::Finish() {
   Progress(ptMethodFinish, FMethod.Name());
-  FPhase = ExitPhase;
-  Progress(ptExitStart, ExitPhase);
-  Progress(ptExitFinish, ExitPhase);
+  FPhase = PhaseNames::Exit;
+  Progress(ptExitStart, PhaseNames::Exit);
+  Progress(ptExitFinish, PhaseNames::Exit);
   if (FSkipped && FMethod.TestResult() == tcrSuccess)
     FMethod.SetTestResult(tcrTodo);
 }

@@ -6,6 +6,8 @@
 #include "RecordedPlan.h"
 #include "RunSelection.h"
 
+#include "Interruption.h"
+
 #include <algorithm>
 
 namespace Kalvoro {
@@ -48,6 +50,7 @@ IKindRunner& TKindRunner::RunnerFor(const TModule* aModule) {
       FKalvoro = std::make_unique<THostRunner>(FWait);
     if (auto* const Hosts = dynamic_cast<THostRunner*>(FKalvoro.get()); Hosts != nullptr)
       Hosts->SetJobs(FJobs, Serial());
+    FKalvoro->SetProgressHook(FProgressHook);
   }
   return *FKalvoro;
 }
@@ -105,8 +108,19 @@ void TKindRunner::Run(TTestScenario& aScenario, const std::function<void()>& aRu
   End(true);
 }
 
+bool TKindRunner::StopRequested() const {
+  if (!FStop && InterruptSignal() == 0)
+    return false;
+  return !FKalvoro || !FKalvoro->FinishingAhead();
+}
+
 void TKindRunner::RunMethod(TUnitTestBase& aUnitTest, int aMethodIndex) {
   const auto Found = FByModule.find(aUnitTest.Module());
+  // After a stop the run asks on only for what Kalvoro modules ran ahead:
+  // the rest stay not run.
+  if (Found != FByModule.end() && Found->second != FKalvoro.get() &&
+      (FStop || InterruptSignal() != 0))
+    return;
   if (Found == FByModule.end()) {
     // Not in the plan (the plan is what runs): it runs as it is.
     aUnitTest.RunMethod(aUnitTest.Methods().GetItem(aMethodIndex));
@@ -143,6 +157,20 @@ std::string TKindRunner::MethodOutput(const TUnitTestMethod& aMethod) const {
   for (auto Runner = FOthers.begin(); Output.empty() && Runner != FOthers.end(); ++Runner)
     Output = Runner->second->MethodOutput(aMethod);
   return Output;
+}
+
+int TKindRunner::MethodsFinishedAhead() const {
+  return FKalvoro ? FKalvoro->MethodsFinishedAhead() : 0;
+}
+
+bool TKindRunner::OldestRunning(TRunningMethod& aMethod) const {
+  return FKalvoro && FKalvoro->OldestRunning(aMethod);
+}
+
+void TKindRunner::SetProgressHook(std::function<void()> aHook) {
+  FProgressHook = std::move(aHook);
+  if (FKalvoro)
+    FKalvoro->SetProgressHook(FProgressHook);
 }
 
 } // namespace Kalvoro

@@ -17,7 +17,7 @@ namespace Kalvoro {
 
 class TKindLister;
 
-class TKindRunner final : public TMethodRunner {
+class TKindRunner final : public TMethodRunner, public IRunProgress {
 public:
   // aLister: the lister whose kinds listed the modules (null: the process's,
   // if it is a kind lister; modules loaded here are Kalvoro modules).
@@ -35,7 +35,9 @@ public:
   // run. StopNow ends the running method at once where its kind can.
   void Stop();
   void StopNow();
-  bool StopRequested() const override { return FStop; }
+  // Also after an interruption; with several jobs only once what ran ahead
+  // is written.
+  bool StopRequested() const override;
   bool InProcess() const { return FInProcess; }
   // How many unit tests of Kalvoro modules run at once in hosts (in process:
   // one at a time), and the filter pattern ("POSITIVE[-NEGATIVE]") of those
@@ -49,6 +51,11 @@ public:
   // keeps it.
   std::string MethodOutput(const TUnitTestMethod& aMethod) const;
 
+  // The Kalvoro modules' progress outside the event list (RunProgress.h).
+  int MethodsFinishedAhead() const override;
+  bool OldestRunning(TRunningMethod& aMethod) const override;
+  void SetProgressHook(std::function<void()> aHook) override;
+
 private:
   IKindRunner& RunnerFor(const TModule* aModule);
 
@@ -58,6 +65,7 @@ private:
   bool FStop = false;
   int FJobs = 1;
   std::string FSerial;
+  std::function<void()> FProgressHook;
   std::unique_ptr<IKindRunner> FKalvoro;
   std::map<const ITestKind*, std::unique_ptr<IKindRunner>> FOthers;
   std::map<const TModule*, IKindRunner*> FByModule; // of the scenario that runs

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "ModuleLister.h"
+#include "RunProgress.h"
 #include "UnitTestBase.h"
 
 #include <cstdint>
@@ -67,6 +68,14 @@ public:
   // What the method wrote to its output in its last run; empty when the kind
   // keeps none.
   virtual std::string MethodOutput(const TUnitTestMethod&) const { return {}; }
+  // Progress outside the event list (RunProgress.h), where the kind runs
+  // several methods at once.
+  virtual int MethodsFinishedAhead() const { return 0; }
+  virtual bool OldestRunning(TRunningMethod& /*aMethod*/) const { return false; }
+  virtual void SetProgressHook(std::function<void()> /*aHook*/) {}
+  // After a stop: whether methods that ran ahead are still to be written,
+  // so that the run goes on asking for them.
+  virtual bool FinishingAhead() const { return false; }
 };
 
 class ITestKind : public IModuleLister {

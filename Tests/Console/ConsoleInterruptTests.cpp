@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <optional>
 #include <thread>
 
@@ -224,4 +225,50 @@ TEST(ConsoleInterrupt, InterruptedRunStartsNoFurtherHost) {
                          "# Exceptions = 0\r\n"),
             std::string::npos)
       << Summary;
+}
+
+// With several jobs the first SIGINT is a stop: the running method finishes,
+// what finished ahead of it is written in order as the run comes to it, and
+// a unit test never started (kept apart, so it waits for the run) is not
+// run. The first one waits until the later ones have finished and the test
+// has sent the signal.
+TEST(ConsoleInterrupt, UnderJobsAStopWritesWhatFinishedAhead) {
+  TScratchDir Dir;
+  const fs::path Marks = Dir.Path() / "marks";
+  const fs::path Go = Dir.Path() / "go";
+  const fs::path JUnitFile = Dir.Path() / "junit.xml";
+  TChild Child({"run", std::string(KALVORO_TEST_MODULES_DIR) + "/WaitsForLater.so", "--no-progress",
+                "-j", "2", "--serial", "TLater3.*", "--junit", JUnitFile.string(), "--log",
+                (Dir.Path() / "log.txt").string()},
+               Dir.Path() / "err.txt",
+               {"KALVORO_MARKS=" + Marks.string(), "KALVORO_GO=" + Go.string()});
+  ASSERT_GT(Child.Pid, 0);
+  AwaitThat([&] {
+    const std::string Text = ReadFile(Marks);
+    return Text.find("end TLater1\n") != std::string::npos &&
+           Text.find("end TLater2\n") != std::string::npos;
+  });
+  kill(Child.Pid, SIGINT);
+  std::ofstream(Go.string()) << "go\n";
+  std::string Out;
+  EXPECT_EQ(Child.Finish(Out), 130) << Out;
+  const std::string JUnit = ReadFile(JUnitFile);
+  // Each method's case: passed (no element inside) or skipped.
+  const auto Case = [&](const std::string& aUnitTest) {
+    const std::size_t At = JUnit.find("classname=\"" + aUnitTest + "\"");
+    if (At == std::string::npos)
+      return std::string("missing");
+    const std::size_t End = JUnit.find("</testcase>", At);
+    const std::size_t Closed = JUnit.find("/>", At);
+    if (Closed < End && JUnit.find('>', At) == Closed + 1)
+      return std::string("passed");
+    const std::string Inside = JUnit.substr(At, End - At);
+    return std::string(Inside.find("<skipped") != std::string::npos ? "skipped" : "other");
+  };
+  for (const auto& [UnitTest, Expected] :
+       {std::pair{"TWaits", "passed"}, std::pair{"TLater1", "passed"},
+        std::pair{"TLater2", "passed"}, std::pair{"TLater3", "skipped"}})
+    EXPECT_EQ(Case(UnitTest), Expected) << UnitTest << "\n" << JUnit;
+  const std::string Log = ReadFile(Dir.Path() / "log.txt");
+  EXPECT_LT(Log.find("TLater1"), Log.find("TLater2")) << Log;
 }

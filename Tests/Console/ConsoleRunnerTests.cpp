@@ -183,6 +183,33 @@ TEST(ConsoleProgress, BarOnATerminalIsDrawnAndClearedBeforeOtherOutput) {
   EXPECT_TRUE(QuietErr.str().empty());
 }
 
+// With several jobs the bar counts a method when its host reports it done:
+// while the first unit test waits for the later ones, the bar shows them
+// counted beside its name, before the run has written them.
+TEST(ConsoleProgress, BarCountsMethodsThatFinishedAheadOfTheRun) {
+  TScratchDir Dir;
+  const fs::path Marks = Dir.Path() / "marks";
+  setenv("KALVORO_MARKS", Marks.c_str(), 1);
+  std::ostringstream Out;
+  std::ostringstream Err;
+  TRunnerStreams Streams{Out, Err, true};
+  const int Code = RunnerMain(
+      {"run", std::string(KALVORO_TEST_MODULES_DIR) + "/WaitsForLater.so", "-j", "2"}, Streams);
+  unsetenv("KALVORO_MARKS");
+  EXPECT_EQ(Code, ExitSuccess) << Out.str();
+  // Each drawing: "[###...] COUNT/4 LABEL".
+  int MostBesideTheWaiting = -1;
+  const std::regex Drawing(R"(\] (\d+)/4 ([^\r\x1b]*))");
+  const std::string Bar = Err.str();
+  for (auto It = std::sregex_iterator(Bar.begin(), Bar.end(), Drawing);
+       It != std::sregex_iterator(); ++It)
+    if ((*It)[2].str() == "TWaits.TestForLater")
+      MostBesideTheWaiting = std::max(MostBesideTheWaiting, std::stoi((*It)[1].str()));
+  // Its own method and at least one later one.
+  EXPECT_GE(MostBesideTheWaiting, 2) << Bar;
+  EXPECT_NE(Bar.find("] 4/4 "), std::string::npos) << Bar;
+}
+
 // A page that goes to no file is not kept, and the runner then asks for less
 // of the run; what is printed and what each file holds stay the same.
 TEST(ConsoleModuleMode, EachFileAloneHoldsWhatItHoldsBesideTheOthers) {

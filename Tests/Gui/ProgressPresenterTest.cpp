@@ -8,7 +8,9 @@
 
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 using namespace Kalvoro;
 
@@ -40,6 +42,21 @@ struct TManualClock {
   TMilliseconds Function() const {
     return [Now = Now] { return *Now; };
   }
+};
+
+// A runner's progress outside the event list, set by hand: it tells the
+// presenter of each change as a runner does.
+struct TFakeProgress : IRunProgress {
+  int Ahead = 0;
+  std::optional<TRunningMethod> Oldest;
+  std::function<void()> Hook;
+  int MethodsFinishedAhead() const override { return Ahead; }
+  bool OldestRunning(TRunningMethod& aMethod) const override {
+    if (Oldest)
+      aMethod = *Oldest;
+    return Oldest.has_value();
+  }
+  void SetProgressHook(std::function<void()> aHook) override { Hook = std::move(aHook); }
 };
 
 // Records "unit test|method|position" at every repaint.
@@ -144,6 +161,69 @@ private slots:
     None.Run();
     QCOMPARE(None.Maximum(), 0);
     QVERIFY(None.Finished());
+  }
+
+  // With several jobs a method counts when its host reports it done, before
+  // the run writes it, and once only; the names are the oldest running
+  // method's while the runner names one, else the event list's.
+  void CountsMethodsFinishedAheadAndNamesTheOldestRunning() {
+    ReportingTest::TSampleScenario Sample;
+    TProgressPresenter Presenter(Sample.Scenario, [] { return std::int64_t(0); });
+    TFakeProgress Fake;
+    Presenter.SetRunProgress(&Fake);
+    using TOldest = std::optional<TRunningMethod>;
+    const TOldest None;
+    const TOldest OneRuns = TRunningMethod{"TA", "TestOne"};
+    const TOldest ThreeRuns = TRunningMethod{"TC", "TestThree"};
+    // A step: the runner's state, then a progress message (or, with none,
+    // the runner's own call), and what the window shows after it.
+    struct TStep {
+      int Ahead;
+      TOldest Oldest;
+      std::optional<TProgressType> Type;
+      const char* UnitTest;
+      const char* Phase;
+      const char* Shown;
+    };
+    const TStep Steps[] = {
+        {0, None, ptUnitTestStart, "TA", "", "TA||0"},
+        {0, None, ptInitStart, "TA", "Init", "TA|Init|0"},
+        {0, OneRuns, {}, "", "", "TA|TestOne|0"},
+        {1, OneRuns, {}, "", "", "TA|TestOne|1"}, // TB finished ahead
+        {1, OneRuns, ptMethodStart, "TA", "TestOne", "TA|TestOne|1"},
+        {1, ThreeRuns, {}, "", "", "TC|TestThree|1"}, // TA's method ended
+        {1, ThreeRuns, ptExitStart, "TA", "Exit", "TC|TestThree|1"},
+        {1, ThreeRuns, ptExitFinish, "TA", "Exit", "TC|TestThree|2"},
+        // TB is written: it leaves the runner's count as its Exit finishes.
+        {1, ThreeRuns, ptUnitTestStart, "TB", "", "TC|TestThree|2"},
+        {0, ThreeRuns, ptExitFinish, "TB", "Exit", "TC|TestThree|2"},
+        {0, None, ptUnitTestStart, "TC", "", "TC|TestThree|2"},
+        {0, None, ptExitStart, "TC", "Exit", "TC|Exit|2"},
+        {0, None, ptExitFinish, "TC", "Exit", "TC|Exit|3"},
+    };
+    QStringList Shown;
+    QStringList Expected;
+    Presenter.RunAll(
+        nullptr, [&](const TRunStep& aStep) { aStep(Sample.Scenario); },
+        [&](TTestScenario&) {
+          QVERIFY(Fake.Hook);
+          for (const TStep& Step : Steps) {
+            Fake.Ahead = Step.Ahead;
+            Fake.Oldest = Step.Oldest;
+            if (Step.Type)
+              Presenter.HandleMessage(
+                  nullptr, TProgressMessage(*Step.Type, "Nightly", Step.UnitTest, Step.Phase));
+            else
+              Fake.Hook();
+            Shown << QStringLiteral("%1|%2|%3")
+                         .arg(QString::fromStdString(Presenter.UnitTestName()),
+                              QString::fromStdString(Presenter.MethodName()))
+                         .arg(Presenter.Position());
+            Expected << QString::fromUtf8(Step.Shown);
+          }
+        });
+    QCOMPARE(Shown, Expected);
+    QVERIFY(!Fake.Hook); // no longer listened to
   }
 
   // An error raised by a handler during the run ends Run with that error;

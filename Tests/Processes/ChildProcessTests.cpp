@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
 using namespace Kalvoro;
 
@@ -147,4 +149,38 @@ TEST(ChildProcess, MissingProgramCannotStart) {
     EXPECT_EQ(std::string(Error.what()),
               "Cannot start /nonexistent/program: No such file or directory");
   }
+}
+
+// A child's parent-death signal fires when the thread that started it ends,
+// not the process: a child (a run host, say) started at the request of a
+// thread that ends meanwhile, as Morvane's workers do, must live on.
+TEST(ChildProcess, OutlivesTheThreadThatAskedForIt) {
+  TPipe Input;
+  TPipe Output;
+  TChildOptions Options;
+  Options.Program = "/usr/bin/setpriv";
+  Options.Arguments = {"--pdeathsig", "KILL", "/bin/sh", "-c", "echo ready; read Line; echo alive"};
+  Options.Descriptors = {{Input.Read, STDIN_FILENO}, {Output.Write, STDOUT_FILENO}};
+  Options.NullInput = false;
+  std::unique_ptr<TChildProcess> Child;
+  pid_t Asker = 0;
+  std::thread Thread([&] {
+    Asker = gettid();
+    Child = std::make_unique<TChildProcess>(Options);
+    // Once it speaks its parent-death signal is set.
+    char Byte = 0;
+    while (read(Output.Read, &Byte, 1) == 1 && Byte != '\n') {
+    }
+  });
+  Thread.join();
+  ASSERT_TRUE(Child);
+  Output.CloseWrite();
+  // Once the thread is gone, a signal that its end sent has been sent.
+  const std::string Task = "/proc/self/task/" + std::to_string(Asker);
+  while (access(Task.c_str(), F_OK) == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(write(Input.Write, "go\n", 3), 3);
+  EXPECT_EQ(ReadAll(Output.Read), "alive\n");
+  EXPECT_TRUE(Child->WaitFor(-1));
+  EXPECT_EQ(Child->DeathText(), "Test process exited with status 0");
 }

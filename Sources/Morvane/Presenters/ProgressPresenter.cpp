@@ -81,6 +81,7 @@ void TProgressPresenter::RunAll(TKindRunner* aHosts,
                                 const std::function<void(TTestScenario&)>& aRunOne) {
   FHosts = aHosts;
   FStopPresses = 0;
+  Watch(FSource != nullptr ? FSource : aHosts);
   // Listens to each scenario for its own run only, after its sink.
   const TRunStep Step = [this, &aRunOne](TTestScenario& aScenario) {
     if (&aScenario != FCurrent) {
@@ -104,13 +105,44 @@ void TProgressPresenter::RunAll(TKindRunner* aHosts,
     aRunAll(Step);
   } catch (...) {
     FHosts = nullptr;
+    Watch(nullptr);
     Unregister();
     FlushRepaint();
     throw;
   }
   FHosts = nullptr;
+  Watch(nullptr);
   Unregister();
   FlushRepaint();
+}
+
+void TProgressPresenter::Watch(IRunProgress* aSource) {
+  if (FWatched != nullptr)
+    FWatched->SetProgressHook({});
+  FWatched = aSource;
+  if (FWatched != nullptr)
+    FWatched->SetProgressHook([this] {
+      if (TakeFromSource())
+        Changed();
+    });
+}
+
+bool TProgressPresenter::TakeFromSource() {
+  if (FWatched == nullptr)
+    return false;
+  bool Change = false;
+  if (const int Ahead = FWatched->MethodsFinishedAhead(); Ahead != FFinishedAhead) {
+    FFinishedAhead = Ahead;
+    Change = true;
+  }
+  TRunningMethod Oldest;
+  if (FWatched->OldestRunning(Oldest) &&
+      (Oldest.UnitTest != FUnitTestName || Oldest.Method != FMethodName)) {
+    FUnitTestName = std::move(Oldest.UnitTest);
+    FMethodName = std::move(Oldest.Method);
+    Change = true;
+  }
+  return Change;
 }
 
 void TProgressPresenter::StopPressed() {
@@ -141,7 +173,7 @@ void TProgressPresenter::HandleMessage(TMessageEventList* /*aSender*/,
     Unregister();
     FFinished = true;
     FlushRepaint();
-    break;
+    return;
   case ptUnitTestStart:
     FUnitTestName = Progress.UnitTestName();
     Changed();
@@ -154,14 +186,19 @@ void TProgressPresenter::HandleMessage(TMessageEventList* /*aSender*/,
     break;
   case ptExitFinish:
     // Every method that runs ends with its Exit, also when Init failed and
-    // the method itself never ran; the console's progress bar counts there too.
+    // the method itself never ran; the console's progress bar counts there
+    // too. One that finished ahead left the runner's count as it came here.
     ++FPosition;
     Changed();
     break;
   default:
     RepaintIfDue();
-    break;
+    return;
   }
+  // With several at once the oldest running method is named, not the
+  // phase that is being written.
+  if (TakeFromSource())
+    Changed();
 }
 
 void TProgressPresenter::FlushRepaint() {

@@ -1,10 +1,14 @@
 // What the progress window shows while it runs one scenario, or a run over
 // several (Run Selected, Run Failed), without any widget: the names of the
 // running scenario, unit test and phase, the bar's position and maximum, and
-// when the window must be repainted.
+// when the window must be repainted. Where several methods run at once, the
+// bar counts each method when its host reports it done, in any order, and the
+// names are those of the oldest method that runs (the runner's progress,
+// RunProgress.h).
 #pragma once
 
 #include "MessageEventList.h"
+#include "RunProgress.h"
 #include "RunnerCore.h"
 
 #include <cstdint>
@@ -40,9 +44,11 @@ public:
 
   const std::string& ScenarioName() const;
   const std::string& UnitTestName() const { return FUnitTestName; }
-  // "Init", the method's name or "Exit".
+  // "Init", the method's name or "Exit"; with several at once, the oldest
+  // running method's name.
   const std::string& MethodName() const { return FMethodName; }
-  int Position() const { return FPosition; }
+  // The methods written, and those finished ahead of the run.
+  int Position() const { return FPosition + FFinishedAhead; }
   // The methods of the scenarios' enabled unit tests, as far as their run
   // plans choose them.
   int Maximum() const { return FMaximum; }
@@ -66,6 +72,9 @@ public:
   // the next one (or StopNow) ends the running host at once.
   void StopPressed();
   void StopNow();
+  // Where the run's progress outside its event list comes from during Run
+  // and RunAll (null: the runner that they are given).
+  void SetRunProgress(IRunProgress* aSource) { FSource = aSource; }
   int StopPresses() const { return FStopPresses; }
   // How long after the first press the window ends the host by itself.
   static constexpr int StopNowDelay = 3000;
@@ -79,6 +88,10 @@ private:
   void RepaintIfDue();
   void RepaintAt(std::int64_t aNow);
   void Unregister();
+  // Takes the count and the oldest running method from the source; true
+  // when either changed.
+  bool TakeFromSource();
+  void Watch(IRunProgress* aSource);
 
   std::vector<TTestScenario*> FScenarios;
   // The scenario that runs (at first the first one).
@@ -89,6 +102,9 @@ private:
   std::string FUnitTestName;
   std::string FMethodName;
   int FPosition = 0;
+  int FFinishedAhead = 0;
+  IRunProgress* FSource = nullptr;
+  IRunProgress* FWatched = nullptr;
   int FMaximum = 0;
   bool FFinished = false;
   bool FRegistered = false;
