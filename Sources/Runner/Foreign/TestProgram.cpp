@@ -1,5 +1,6 @@
 #include "TestProgram.h"
 
+#include "ChildStarter.h"
 #include "Exception.h"
 #include "ListedIdentity.h"
 #include "UnitTestBase.h"
@@ -118,8 +119,14 @@ TTestProgram::TTestProgram(const TProgramStart& aStart) {
     tcsetattr(Slave, TCSANOW, &Mode);
   }
   const pid_t Parent = getpid();
-  FPid = fork();
-  if (FPid == 0) {
+  int Forked = 0;
+  // Forked on the starter thread: the program's parent-death signal follows
+  // the thread that started it, and the calling thread may end before it.
+  OnStarterThread([&] {
+    FPid = fork();
+    Forked = errno;
+    if (FPid != 0)
+      return;
     setsid();
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != Parent)
@@ -134,8 +141,7 @@ TTestProgram::TTestProgram(const TProgramStart& aStart) {
     sigprocmask(SIG_SETMASK, &None, nullptr);
     execve(Argv[0], Argv.data(), Envp.data());
     _exit(127);
-  }
-  const int Forked = errno;
+  });
   for (int Descriptor : {Slave, Null, Errors[1], Report[1]})
     close(Descriptor);
   FOutput = Terminal;
