@@ -3,6 +3,7 @@
 #include "HostRing.h"
 
 #include "CrashGuard.h"
+#include "MonotonicClock.h"
 #include <fcntl.h>
 
 #include <poll.h>
@@ -20,18 +21,7 @@ namespace Kalvoro {
 namespace {
 constexpr std::int64_t StopCheckDelay = 10'000'000; // ns
 
-std::int64_t CoarseNow() {
-  timespec Now{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &Now);
-  return static_cast<std::int64_t>(Now.tv_sec) * 1'000'000'000 + Now.tv_nsec;
-}
 } // namespace
-
-std::int64_t MonotonicNanoseconds() {
-  timespec Now{};
-  clock_gettime(CLOCK_MONOTONIC, &Now);
-  return static_cast<std::int64_t>(Now.tv_sec) * 1'000'000'000 + Now.tv_nsec;
-}
 
 THostChannel::THostChannel(int aSocket, int aRing)
     : FSocket(aSocket), FSocketFlags(fcntl(aSocket, F_GETFD)) {
@@ -135,7 +125,7 @@ bool THostChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
 bool THostChannel::StopRequested() {
   if (FStop)
     return true;
-  const std::int64_t Now = CoarseNow();
+  const std::int64_t Now = CoarseMonotonicNanoseconds();
   if (Now - FLastStopCheck < StopCheckDelay)
     return false;
   FLastStopCheck = Now;

@@ -54,7 +54,4 @@ private:
   bool FStop = false;
 };
 
-// CLOCK_MONOTONIC in nanoseconds.
-std::int64_t MonotonicNanoseconds();
-
 } // namespace Kalvoro

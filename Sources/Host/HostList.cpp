@@ -1,6 +1,7 @@
 #include "HostList.h"
 
 #include "CrashGuard.h"
+#include "ModuleLoadText.h"
 
 #include <exception>
 
@@ -51,7 +52,7 @@ bool ListModule(THostChannel& aChannel, TLoadedModules& aModules,
   }
   if (!Crash.empty()) {
     Listing.State = msLoadFailed;
-    Listing.Error = "Failed to load package or library \"" + aRequest.FileName + "\"";
+    Listing.Error = LoadFailure(aRequest.FileName);
     Listing.LoaderError = Crash;
   } else if (Module->State() == msLoadSuccess) {
     Listing.Identity = Module->LoadedIdentity();

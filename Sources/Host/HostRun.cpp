@@ -9,6 +9,7 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "ModuleLoadText.h"
 #include "ModuleTrial.h"
 #include "ThreadMessages.h"
 #include "UnitTestBase.h"
@@ -63,10 +64,7 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
     try {
       Module.LoadModule();
     } catch (const std::exception& Error) {
-      Problem = Error.what();
-      if (!Module.LoaderError().empty())
-        Problem += ": " + Module.LoaderError();
-      return Problem;
+      return LoadProblem(Error.what(), Module.LoaderError());
     }
     // The file may have changed between the check and the load.
     if (Module.LoadedIdentity() != aPlan.Module)

@@ -1,5 +1,6 @@
 #include "HostSink.h"
 
+#include "MonotonicClock.h"
 #include "ThreadMessages.h"
 
 #include <unistd.h>

@@ -168,12 +168,6 @@ void TLinesFile::Fail(int aError) noexcept {
     FError = aError != 0 ? aError : EIO;
 }
 
-long long CoarseMonotonicNow() noexcept {
-  timespec Now{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &Now);
-  return static_cast<long long>(Now.tv_sec) * 1000000000 + Now.tv_nsec;
-}
-
 void SaveLinesToFile(const std::string& aPath, const std::vector<std::string>& aLines) {
   TLinesFile File(aPath);
   for (const std::string& Line : aLines)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Formatters.h"
+#include "MonotonicClock.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -89,10 +90,6 @@ extern template class TPagesOutput<std::ostream>;
 using TLinesOutput = TPagesOutput<std::vector<std::string>>;
 using TStreamOutput = TPagesOutput<std::ostream>;
 
-// A monotonic clock in nanoseconds that is cheap to read (a few milliseconds
-// coarse): for deciding when buffered lines are due.
-long long CoarseMonotonicNow() noexcept;
-
 // When a stream of lines is flushed: every line at once, so that what a run
 // writes can be followed as it happens, except in a flood. A flush is a system
 // call, which would cost more than the line itself when a run logs a million
@@ -106,7 +103,7 @@ public:
 
   // Called after each line: true when the stream is to be flushed now.
   bool LineDue() noexcept {
-    const long long Now = CoarseMonotonicNow();
+    const long long Now = CoarseMonotonicNanoseconds();
     if (Now - FStart >= Interval) {
       FStart = Now;
       FLines = 0;

@@ -5,6 +5,7 @@
 #include "HostProgram.h"
 
 #include "HostRing.h"
+#include "WriteAll.h"
 
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -27,26 +28,10 @@ namespace {
 constexpr int HostDescriptor = 3;
 constexpr int RingDescriptor = 4;
 
+// A plan larger than the socket's buffer waits until the host reads it; a
+// host that is gone is not an error here: its death is read from its process.
 void SendAll(int aSocket, const std::string& aData) {
-  std::size_t Done = 0;
-  while (Done < aData.size()) {
-    const ssize_t Written = send(aSocket, aData.data() + Done, aData.size() - Done, MSG_NOSIGNAL);
-    if (Written < 0 && errno == EINTR)
-      continue;
-    if (Written < 0 && errno == EAGAIN) {
-      // The plan is larger than the socket's buffer: wait until the host
-      // reads it.
-      fd_set Set;
-      FD_ZERO(&Set);
-      FD_SET(aSocket, &Set);
-      timeval Wait{0, 100000};
-      select(aSocket + 1, nullptr, &Set, nullptr, &Wait);
-      continue;
-    }
-    if (Written <= 0)
-      return; // the host is gone: its death is read from its process
-    Done += static_cast<std::size_t>(Written);
-  }
+  (void)WriteAll(aSocket, aData.data(), aData.size());
 }
 
 } // namespace

@@ -113,6 +113,14 @@ TEST(RunnerCore, StartAllRunsInOrderDisabledOnesTooAndStopsAtTheFirstError) {
   };
   EXPECT_THROW(RunScenarios(All, {}, SecondFails), Exception);
   EXPECT_EQ(Ran, (std::vector<std::string>{"Nightly", "Second"}));
+
+  // A stop asked for during a scenario (Morvane's Stop) lets it finish and
+  // starts none after it.
+  Ran.clear();
+  TRunHooks StopAfterSecond;
+  StopAfterSecond.Stopped = [&] { return Ran.size() == 2; };
+  RunScenarios(All, {}, Record, StopAfterSecond);
+  EXPECT_EQ(Ran, (std::vector<std::string>{"Nightly", "Second"}));
 }
 
 using KalvoroTest::ReadFile;
