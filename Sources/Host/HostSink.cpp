@@ -36,7 +36,7 @@ bool MayBePrinted(const TCustomMessage& aMessage) {
 
 } // namespace
 
-THostSink::THostSink(THostChannel& aChannel, TLeakCheck aLeakCheck)
+THostSink::THostSink(TRunnerChannel& aChannel, TLeakCheck aLeakCheck)
     : FChannel(aChannel), FLeakCheck(aLeakCheck) {}
 
 void THostSink::OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {

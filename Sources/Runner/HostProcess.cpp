@@ -256,27 +256,15 @@ std::vector<int> THostProcess::Descriptors() const {
 }
 
 void THostProcess::TakeRing() {
-  THostRingHeader& Header = *RingHeader(FRing);
-  const std::uint64_t Written = Header.Written.load(std::memory_order_acquire);
-  // The host writes these numbers: they must add up.
-  if (Written < FRead || Written - FRead > HostRingCapacity)
+  if (!RingTake(FRing, FRead, FReader))
     throw EHostProtocol("Garbled frame from the test process: its ring does not add up");
-  const char* Data = RingData(FRing);
-  while (FRead < Written) {
-    const std::size_t At = static_cast<std::size_t>(FRead % HostRingCapacity);
-    const std::size_t Chunk =
-        std::min(static_cast<std::size_t>(Written - FRead), HostRingCapacity - At);
-    FReader.Append(Data + At, Chunk);
-    FRead += Chunk;
-  }
-  Header.Read.store(FRead, std::memory_order_release);
 }
 
 bool THostProcess::Receive() {
   // While the ring brings frames, the socket and the process's end wait
   // until it has none: a host that runs ahead costs no system call per
   // reading. Its end is seen once the ring has been read empty.
-  if (!FClosed && RingHeader(FRing)->Written.load(std::memory_order_acquire) != FRead) {
+  if (!FClosed && RingHasNew(FRing, FRead)) {
     TakeRing();
     return true;
   }
@@ -300,7 +288,7 @@ bool THostProcess::Receive() {
 }
 
 void THostProcess::LookAtRing() {
-  if (!FClosed && RingHeader(FRing)->Written.load(std::memory_order_acquire) != FRead)
+  if (!FClosed && RingHasNew(FRing, FRead))
     TakeRing();
 }
 

@@ -51,7 +51,8 @@ struct TTrace {
   TRunHooks Hooks{
       [this](TTestScenario& aScenario) { Events.push_back("before " + aScenario.Name()); },
       [this](TTestScenario& aScenario) { Events.push_back("after " + aScenario.Name()); },
-      [this](TTestScenario& aScenario) { Events.push_back("summary hook " + aScenario.Name()); }};
+      [this](TTestScenario& aScenario) { Events.push_back("summary hook " + aScenario.Name()); },
+      {}};
   TSinkFactory Sink(bool aSummaryRaises = false) {
     return [this, aSummaryRaises](TTestScenario& aScenario) {
       return std::make_unique<TTracingOutput>(aScenario, Events, aSummaryRaises);

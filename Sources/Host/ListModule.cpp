@@ -1,4 +1,4 @@
-#include "HostList.h"
+#include "ListModule.h"
 
 #include "CrashGuard.h"
 #include "ModuleLoadText.h"
@@ -23,7 +23,7 @@ void Describe(const TModule& aModule, THostListing& aListing) {
 
 } // namespace
 
-bool ListModule(THostChannel& aChannel, TLoadedModules& aModules,
+bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
                 const THostListRequest& aRequest) {
   auto Module = std::make_unique<TModule>(aRequest.FileName);
   Module->SetBaseDirectory(aRequest.BaseDirectory);

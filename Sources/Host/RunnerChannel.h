@@ -13,11 +13,11 @@
 
 namespace Kalvoro {
 
-class THostChannel {
+class TRunnerChannel {
 public:
   // aSocket: the socket; aRing: the ring's memory file. Ends the process
   // when the ring cannot be mapped.
-  THostChannel(int aSocket, int aRing);
+  TRunnerChannel(int aSocket, int aRing);
 
   THostFrameWriter& Frames() { return FFrames; }
   // Publishes the frames gathered so far; waits while the ring is full. A

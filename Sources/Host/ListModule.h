@@ -3,14 +3,15 @@
 // could not be loaded.
 #pragma once
 
-#include "HostChannel.h"
 #include "HostListing.h"
 #include "LoadedModules.h"
+#include "RunnerChannel.h"
 
 namespace Kalvoro {
 
 // Answers aRequest with a Listing frame (not yet flushed). False when the
 // module's start-up crashed or exited: the host is not fit to go on.
-bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest);
+bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
+                const THostListRequest& aRequest);
 
 } // namespace Kalvoro
