@@ -4,6 +4,7 @@
 #include "ModuleTrial.h"
 #include "Sanitizer.h"
 #include "UnitTestBase.h"
+#include "WriteAll.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -24,13 +25,7 @@ std::string After = "; runs in hosts go on past such a module\n";
 volatile sig_atomic_t Loading = 0;
 
 void Write(const char* aText, std::size_t aSize) {
-  while (aSize > 0) {
-    const ssize_t Written = write(STDERR_FILENO, aText, aSize);
-    if (Written <= 0)
-      return;
-    aText += Written;
-    aSize -= static_cast<std::size_t>(Written);
-  }
+  (void)WriteAll(STDERR_FILENO, aText, aSize);
 }
 
 [[noreturn]] void EndLoad(const char* aCause) {

@@ -1,6 +1,7 @@
 #include "CrashGuard.h"
 
 #include "Interruption.h"
+#include "MonotonicClock.h"
 #include "SignalRepair.h"
 #include "ThreadAltStack.h"
 
@@ -80,12 +81,6 @@ void SetTimer(long long aDeadline) {
   timer_settime(TimerId, TIMER_ABSTIME, &Value, nullptr);
 }
 
-long long MonotonicNow() noexcept {
-  timespec Now{};
-  clock_gettime(CLOCK_MONOTONIC, &Now);
-  return static_cast<long long>(Now.tv_sec) * 1000000000 + Now.tv_nsec;
-}
-
 int SlotOf(int aSignal) {
   for (std::size_t I = 0; I < GuardedSignals.size(); ++I)
     if (GuardedSignals[I] == aSignal)
@@ -107,7 +102,7 @@ void HandleTimeLimit(int /*aSignal*/, siginfo_t* /*aInfo*/, void* /*aContext*/) 
   if (Frame == nullptr || Frame->Deadline == 0)
     return;
   const int SavedErrno = errno;
-  if (MonotonicNow() < Frame->Deadline) {
+  if (MonotonicNanoseconds() < Frame->Deadline) {
     errno = SavedErrno;
     return;
   }
@@ -283,7 +278,7 @@ void StartTimeLimit(TCrashFrame* aFrame, double aSeconds) {
   if (aSeconds > 0) {
     // Limits beyond a year are as good as none but must not overflow.
     const double Nanoseconds = std::min(aSeconds, 365.0 * 24 * 3600) * 1e9;
-    Deadline = MonotonicNow() + static_cast<long long>(Nanoseconds);
+    Deadline = MonotonicNanoseconds() + static_cast<long long>(Nanoseconds);
     Limit = aSeconds;
   }
   if (Outer != nullptr && Outer->Deadline != 0 && (Deadline == 0 || Outer->Deadline < Deadline)) {
@@ -302,7 +297,7 @@ void EndGuardedBody() {
   TCrashFrame* Frame = CurrentFrame;
   if (Frame == nullptr || Frame->Deadline == 0)
     return;
-  if (MonotonicNow() >= Frame->Deadline) {
+  if (MonotonicNanoseconds() >= Frame->Deadline) {
     Frame->TimedOut = true;
     throw Exception(CrashText(*Frame));
   }
@@ -312,7 +307,7 @@ void EndGuardedBody() {
 }
 
 bool DeadlinePassed(const TCrashFrame& aFrame) {
-  return aFrame.Deadline != 0 && MonotonicNow() >= aFrame.Deadline;
+  return aFrame.Deadline != 0 && MonotonicNanoseconds() >= aFrame.Deadline;
 }
 
 bool TimeLimitArmed() {

@@ -5,7 +5,7 @@
 #include "ModuleTrial.h"
 
 #include "CrashGuard.h"
-#include "TrialReport.h"
+#include "WriteAll.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -48,14 +48,6 @@ std::string CurrentErrorMessage() {
   }
 }
 
-std::string LoadFailure(const std::string& aFileName) {
-  return "Failed to load package or library \"" + aFileName + "\"";
-}
-
-std::string UnloadFailure(const std::string& aFileName) {
-  return "Failed to unload package or library \"" + aFileName + "\"";
-}
-
 void EndProcessBeforeMappedModules() {
   static const bool Registered = on_exit(
                                      [](int aStatus, void*) {

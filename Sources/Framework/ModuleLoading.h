@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CrashGuard.h"
+#include "ModuleLoadText.h"
 
 #include <exception>
 #include <string>
@@ -21,9 +22,6 @@ std::string LastDlError();
 bool CurrentErrorTypeLivesWith(void* aSymbol);
 // The message of the exception being handled (call it inside a catch block).
 std::string CurrentErrorMessage();
-
-std::string LoadFailure(const std::string& aFileName);
-std::string UnloadFailure(const std::string& aFileName);
 
 // Ends the process, once its exit handlers that came after this call have
 // run, before those that came before and before the loader's shut-down of

@@ -75,7 +75,7 @@ void Leave(int aCode) {
   EndProcessNow(aCode);
 }
 
-void End(THostChannel& aChannel) {
+void End(TRunnerChannel& aChannel) {
   std::fflush(nullptr);
   EndDescendants();
   aChannel.Flush();

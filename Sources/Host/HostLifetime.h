@@ -3,7 +3,7 @@
 // it ends.
 #pragma once
 
-#include "HostChannel.h"
+#include "RunnerChannel.h"
 
 namespace Kalvoro {
 
@@ -32,6 +32,6 @@ int SecureDescriptors(int aSocket, int aRing);
 
 // Ends the host after its last frames. What its tests started is ended
 // first: the runner may kill the host as soon as it reads them.
-[[noreturn]] void End(THostChannel& aChannel);
+[[noreturn]] void End(TRunnerChannel& aChannel);
 
 } // namespace Kalvoro

@@ -1,5 +1,6 @@
 #include "HostSink.h"
 
+#include "MonotonicClock.h"
 #include "ThreadMessages.h"
 
 #include <unistd.h>
@@ -42,7 +43,7 @@ bool MayBePrinted(const TCustomMessage& aMessage) {
 
 } // namespace
 
-THostSink::THostSink(THostChannel& aChannel, TLeakCheck aLeakCheck)
+THostSink::THostSink(TRunnerChannel& aChannel, TLeakCheck aLeakCheck)
     : FChannel(aChannel), FLeakCheck(aLeakCheck) {}
 
 void THostSink::OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {

@@ -4,8 +4,8 @@
 // messages, and the exceptions of a phase that broke the channel or leaked.
 #pragma once
 
-#include "HostChannel.h"
 #include "HostLifetime.h"
+#include "RunnerChannel.h"
 
 #include "UnitTestBase.h"
 
@@ -17,7 +17,7 @@ class THostSink {
 public:
   // aLeakCheck: LeakSanitizer's check, run after each method's Exit, or
   // nullptr.
-  THostSink(THostChannel& aChannel, TLeakCheck aLeakCheck);
+  THostSink(TRunnerChannel& aChannel, TLeakCheck aLeakCheck);
 
   void OnMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
 
@@ -34,7 +34,7 @@ public:
   bool Broken() const { return FBroken || FLeaked; }
 
 private:
-  THostChannel& FChannel;
+  TRunnerChannel& FChannel;
   TLeakCheck FLeakCheck;
   off_t FOutput = 0;
   off_t FError = 0;

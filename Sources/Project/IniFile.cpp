@@ -3,6 +3,7 @@
 #include "IniNames.h"
 
 #include "Exception.h"
+#include "WriteAll.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -265,19 +266,7 @@ void TIniFile::UpdateFile() const {
     return aDone;
   };
   bool Written = Step(::fchmod(Handle, Mode) == 0);
-  std::size_t Done = 0;
-  while (Written && Done < Content.size()) {
-    errno = 0;
-    const ssize_t Count = ::write(Handle, Content.data() + Done, Content.size() - Done);
-    if (Count < 0 && errno == EINTR)
-      continue;
-    if (Count == 0)
-      errno = ENOSPC; // nothing written and no error: the device took no more
-    if (!Step(Count > 0))
-      Written = false;
-    else
-      Done += static_cast<std::size_t>(Count);
-  }
+  Written = Written && Step(WriteAll(Handle, Content.data(), Content.size()));
   Written = Written && Step(::fsync(Handle) == 0);
   Written = Step(::close(Handle) == 0) && Written;
   Written = Written && Step(::rename(Temporary.c_str(), Target.c_str()) == 0);

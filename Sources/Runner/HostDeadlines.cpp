@@ -15,6 +15,7 @@
 #include "CrashGuard.h"
 #include "Interruption.h"
 #include "ModuleTrial.h"
+#include "MonotonicClock.h"
 
 #include <algorithm>
 #include <ctime>
@@ -38,9 +39,7 @@ int Left(std::int64_t aDeadline, std::int64_t aNow) {
 } // namespace
 
 std::int64_t THostRunner::Now() {
-  timespec Time{};
-  clock_gettime(CLOCK_MONOTONIC, &Time);
-  return static_cast<std::int64_t>(Time.tv_sec) * 1'000'000'000 + Time.tv_nsec;
+  return MonotonicNanoseconds();
 }
 
 double THostRunner::StartLimit() const {

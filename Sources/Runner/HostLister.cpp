@@ -5,6 +5,7 @@
 #include "HostProcess.h"
 #include "ListedUnitTest.h"
 #include "ModuleKind.h"
+#include "ModuleLoadText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,10 +17,6 @@ namespace {
 // How often a listing's wait looks at the host's ring, in ms (a small frame
 // in the ring wakes no one).
 constexpr int RingLook = 2;
-
-std::string LoadFailure(const std::string& aFileName) {
-  return "Failed to load package or library \"" + aFileName + "\"";
-}
 
 using TClock = std::chrono::steady_clock;
 

@@ -5,6 +5,7 @@
 #include "HostProgram.h"
 
 #include "HostRing.h"
+#include "WriteAll.h"
 
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -27,26 +28,10 @@ namespace {
 constexpr int HostDescriptor = 3;
 constexpr int RingDescriptor = 4;
 
+// A plan larger than the socket's buffer waits until the host reads it; a
+// host that is gone is not an error here: its death is read from its process.
 void SendAll(int aSocket, const std::string& aData) {
-  std::size_t Done = 0;
-  while (Done < aData.size()) {
-    const ssize_t Written = send(aSocket, aData.data() + Done, aData.size() - Done, MSG_NOSIGNAL);
-    if (Written < 0 && errno == EINTR)
-      continue;
-    if (Written < 0 && errno == EAGAIN) {
-      // The plan is larger than the socket's buffer: wait until the host
-      // reads it.
-      fd_set Set;
-      FD_ZERO(&Set);
-      FD_SET(aSocket, &Set);
-      timeval Wait{0, 100000};
-      select(aSocket + 1, nullptr, &Set, nullptr, &Wait);
-      continue;
-    }
-    if (Written <= 0)
-      return; // the host is gone: its death is read from its process
-    Done += static_cast<std::size_t>(Written);
-  }
+  (void)WriteAll(aSocket, aData.data(), aData.size());
 }
 
 } // namespace
@@ -271,27 +256,15 @@ std::vector<int> THostProcess::Descriptors() const {
 }
 
 void THostProcess::TakeRing() {
-  THostRingHeader& Header = *RingHeader(FRing);
-  const std::uint64_t Written = Header.Written.load(std::memory_order_acquire);
-  // The host writes these numbers: they must add up.
-  if (Written < FRead || Written - FRead > HostRingCapacity)
+  if (!RingTake(FRing, FRead, FReader))
     throw EHostProtocol("Garbled frame from the test process: its ring does not add up");
-  const char* Data = RingData(FRing);
-  while (FRead < Written) {
-    const std::size_t At = static_cast<std::size_t>(FRead % HostRingCapacity);
-    const std::size_t Chunk =
-        std::min(static_cast<std::size_t>(Written - FRead), HostRingCapacity - At);
-    FReader.Append(Data + At, Chunk);
-    FRead += Chunk;
-  }
-  Header.Read.store(FRead, std::memory_order_release);
 }
 
 bool THostProcess::Receive() {
   // While the ring brings frames, the socket and the process's end wait
   // until it has none: a host that runs ahead costs no system call per
   // reading. Its end is seen once the ring has been read empty.
-  if (!FClosed && RingHeader(FRing)->Written.load(std::memory_order_acquire) != FRead) {
+  if (!FClosed && RingHasNew(FRing, FRead)) {
     TakeRing();
     return true;
   }
@@ -315,7 +288,7 @@ bool THostProcess::Receive() {
 }
 
 void THostProcess::LookAtRing() {
-  if (!FClosed && RingHeader(FRing)->Written.load(std::memory_order_acquire) != FRead)
+  if (!FClosed && RingHasNew(FRing, FRead))
     TakeRing();
 }
 

@@ -3,6 +3,7 @@
 #include "HostLister.h"
 #include "ListedUnitTest.h"
 #include "ModuleLister.h"
+#include "ModuleLoadText.h"
 #include "ModuleTrial.h"
 #include "Sanitizer.h"
 
@@ -55,9 +56,7 @@ void TInProcessRunner::Load(const TModule& aListed) {
   try {
     Module->LoadModule();
   } catch (const std::exception& Error) {
-    Loaded.Problem = Error.what();
-    if (!Module->LoaderError().empty())
-      Loaded.Problem += ": " + Module->LoaderError();
+    Loaded.Problem = LoadProblem(Error.what(), Module->LoaderError());
     return;
   }
   if (Module->LoadedIdentity() != *Listed) {

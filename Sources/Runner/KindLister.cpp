@@ -2,6 +2,7 @@
 
 #include "ListedIdentity.h"
 #include "ModuleKind.h"
+#include "ModuleLoadText.h"
 #include "Sanitizer.h"
 
 namespace Kalvoro {
@@ -31,7 +32,7 @@ void TKindLister::List(TModule& aModule) {
     // on an option it does not know.
     FUnknown[&aModule] = std::string(ModuleKindText(TModuleKind::TestProgram));
     aModule.FailListing(msLoadFailed, TestProgramRefusal);
-    throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
+    throw TModuleException(LoadFailure(aModule.FullFileName()));
   }
   FKinds[&aModule] = Kind;
   if (const unsigned Sanitizers = Kind == &FKalvoro ? SanitizerNeeds(Path).Sanitizers : 0)

@@ -89,8 +89,8 @@ void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const 
 void RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TSinkFactory& aMakeSink,
                   const TRunStep& aRun, const TRunHooks& aHooks) {
   for (TTestScenario* Scenario : aScenarios) {
-    // An interrupted run starts no further scenario.
-    if (InterruptSignal() != 0)
+    // An interrupted or stopped run starts no further scenario.
+    if (InterruptSignal() != 0 || (aHooks.Stopped && aHooks.Stopped()))
       break;
     RunScenario(*Scenario, aMakeSink, aRun, aHooks);
   }

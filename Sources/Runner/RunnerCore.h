@@ -24,11 +24,13 @@ using TRunStep = std::function<void(TTestScenario& aScenario)>;
 
 // Called around each scenario of a run (the console runner attaches its JUnit
 // report and progress bar there). After is called whether or not the run
-// raised; Summary once the summary report has been written.
+// raised; Summary once the summary report has been written. Stopped, when
+// set, is asked before each scenario of Start All: true starts no further one.
 struct TRunHooks {
   std::function<void(TTestScenario&)> Before;
   std::function<void(TTestScenario&)> After;
   std::function<void(TTestScenario&)> Summary;
+  std::function<bool()> Stopped;
 };
 
 // Runs one scenario with a fresh sink attached for exactly its run: makes the
@@ -40,7 +42,8 @@ void RunScenario(TTestScenario& aScenario, const TSinkFactory& aMakeSink, const 
 
 // Start All: runs the scenarios one after another in the given order (disabled
 // ones too), each through RunScenario. The first error stops the run and goes
-// on to the caller; an interruption (InterruptSignal) starts no further one.
+// on to the caller; an interruption (InterruptSignal) or a stop (aHooks'
+// Stopped) starts no further one.
 void RunScenarios(const std::vector<TTestScenario*>& aScenarios, const TSinkFactory& aMakeSink,
                   const TRunStep& aRun = {}, const TRunHooks& aHooks = {});
 

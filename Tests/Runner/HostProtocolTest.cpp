@@ -2,6 +2,7 @@
 // or hostile host sends is refused, never trusted.
 #include "HostProtocol.h"
 #include "HostListing.h"
+#include "HostRing.h"
 
 #include "FrameworkTestSupport.h"
 #include "HostMessages.h"
@@ -10,10 +11,24 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <random>
+#include <vector>
 
 namespace Kalvoro {
 namespace {
+
+// A ring's memory as the host and the runner map it.
+class TRingMemory {
+public:
+  TRingMemory() : FWords(HostRingSize / sizeof(std::uint64_t)) {
+    new (FWords.data()) THostRingHeader;
+  }
+  void* Data() { return FWords.data(); }
+
+private:
+  std::vector<std::uint64_t> FWords;
+};
 
 std::vector<std::string> Frames(const std::string& aBytes, std::size_t aChunk) {
   THostFrameReader Reader;
@@ -91,6 +106,32 @@ TEST(HostProtocol, PlansMessagesAndListingsCrossWhole) {
     EXPECT_EQ(Position, 2u);
     EXPECT_EQ(Result, tcrFailure);
   }
+
+  // Through the ring as the host publishes and the runner takes: a frame
+  // that wraps past the ring's end comes out whole, and a full ring takes
+  // nothing more until it is read.
+  TRingMemory Ring;
+  std::uint64_t Read = HostRingCapacity - 3;
+  RingHeader(Ring.Data())->Written = Read;
+  RingHeader(Ring.Data())->Read = Read;
+  THostFrameWriter Done;
+  Done.MethodDone(7, tcrException);
+  ASSERT_EQ(RingAppend(Ring.Data(), Done.Data().data(), Done.Data().size()), Done.Data().size());
+  THostFrameReader Taken;
+  ASSERT_TRUE(RingTake(Ring.Data(), Read, Taken));
+  EXPECT_EQ(RingUnread(Ring.Data()), 0u);
+  THostFrameView Frame{};
+  ASSERT_TRUE(Taken.Next(Frame));
+  std::uint32_t Position = 0;
+  TUnitTestResult Result = tcrTodo;
+  DecodeMethodDone(Frame.Payload, Position, Result);
+  EXPECT_EQ(Position, 7u);
+  EXPECT_EQ(Result, tcrException);
+  const std::string Fill(HostRingCapacity, 'x');
+  EXPECT_EQ(RingAppend(Ring.Data(), Fill.data(), Fill.size()), HostRingCapacity);
+  EXPECT_EQ(RingAppend(Ring.Data(), "y", 1), 0u);
+  EXPECT_TRUE(RingTake(Ring.Data(), Read, Taken));
+  EXPECT_EQ(RingAppend(Ring.Data(), "y", 1), 1u);
 }
 
 // Everything a handler can read of a message.
@@ -232,6 +273,18 @@ TEST(HostProtocol, GarbledFramesAreRefused) {
   Reader.Append(Part.data(), Part.size());
   THostFrameView Frame{};
   EXPECT_FALSE(Reader.Next(Frame));
+
+  // A ring whose numbers do not add up (behind what was read, or more than
+  // the ring holds) is refused and nothing of it is taken.
+  TRingMemory Ring;
+  for (const std::uint64_t Written : {std::uint64_t{9}, std::uint64_t{10 + HostRingCapacity + 1}}) {
+    RingHeader(Ring.Data())->Written = Written;
+    std::uint64_t Read = 10;
+    THostFrameReader Taken;
+    EXPECT_FALSE(RingTake(Ring.Data(), Read, Taken)) << Written;
+    EXPECT_EQ(Read, 10u);
+    EXPECT_EQ(Taken.Pending(), 0u);
+  }
 }
 
 TEST(HostProtocol, RandomBytesNeverCrashTheReader) {

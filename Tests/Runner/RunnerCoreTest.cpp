@@ -51,7 +51,8 @@ struct TTrace {
   TRunHooks Hooks{
       [this](TTestScenario& aScenario) { Events.push_back("before " + aScenario.Name()); },
       [this](TTestScenario& aScenario) { Events.push_back("after " + aScenario.Name()); },
-      [this](TTestScenario& aScenario) { Events.push_back("summary hook " + aScenario.Name()); }};
+      [this](TTestScenario& aScenario) { Events.push_back("summary hook " + aScenario.Name()); },
+      {}};
   TSinkFactory Sink(bool aSummaryRaises = false) {
     return [this, aSummaryRaises](TTestScenario& aScenario) {
       return std::make_unique<TTracingOutput>(aScenario, Events, aSummaryRaises);
@@ -112,6 +113,14 @@ TEST(RunnerCore, StartAllRunsInOrderDisabledOnesTooAndStopsAtTheFirstError) {
       throw Exception("stopped");
   };
   EXPECT_THROW(RunScenarios(All, {}, SecondFails), Exception);
+  EXPECT_EQ(Ran, (std::vector<std::string>{"Nightly", "Second"}));
+
+  // A stop asked for during a scenario (Morvane's Stop) lets it finish and
+  // starts none after it.
+  Ran.clear();
+  TRunHooks StopAfterSecond;
+  StopAfterSecond.Stopped = [&] { return Ran.size() == 2; };
+  RunScenarios(All, {}, Record, StopAfterSecond);
   EXPECT_EQ(Ran, (std::vector<std::string>{"Nightly", "Second"}));
 }
 

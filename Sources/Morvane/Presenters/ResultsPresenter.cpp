@@ -175,7 +175,7 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
   // program with the user's project. In process, the listed modules load
   // here for the run and unload after.
   TKindRunner Kinds(!Options.Hosts, FWait ? FWait : TWaitHook(EventLoopWait));
-  Kinds.SetJobs(Options.Hosts ? Options.Jobs : 1, Options.Serial);
+  Kinds.SetJobs(Options.Jobs, Options.Serial);
   const TRunStep Step = [&](TTestScenario& aScenario) {
     if (!Kinds.InProcess()) {
       if (FRunStep)
@@ -206,13 +206,9 @@ void TResultsPresenter::Run(const std::vector<TTestScenario*>& aScenarios, bool 
         if (Method->TestResult() != tcrTodo)
           FDetails.SetOutput(Method, Kinds.MethodOutput(*Method));
   };
-  // A stopped run starts no further scenario.
+  Hooks.Stopped = [&Kinds] { return Kinds.StopRequested(); };
   const auto RunAll = [&](const TRunStep& aStep) {
-    for (TTestScenario* Scenario : aScenarios) {
-      if (Kinds.StopRequested())
-        break;
-      RunScenario(*Scenario, MakeSink, aStep, Hooks);
-    }
+    RunScenarios(aScenarios, MakeSink, aStep, Hooks);
   };
   try {
     if (aOneWindow && FWholeRunStep)

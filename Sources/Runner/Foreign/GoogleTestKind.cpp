@@ -5,6 +5,7 @@
 #include "Json.h"
 #include "ListedUnitTest.h"
 #include "ListingCache.h"
+#include "ModuleLoadText.h"
 #include "ProgramBytes.h"
 #include "TestProgram.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 [[noreturn]] void Refuse(TModule& aModule, const std::string& aWhy) {
   aModule.FailListing(msLoadFailed, aWhy);
-  throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
+  throw TModuleException(LoadFailure(aModule.FullFileName()));
 }
 
 // The last lines of what the program wrote to its standard error, for a

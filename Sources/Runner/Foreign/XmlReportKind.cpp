@@ -4,6 +4,7 @@
 #include "FrameworkProbe.h"
 #include "ListedUnitTest.h"
 #include "ListingCache.h"
+#include "ModuleLoadText.h"
 #include "TestProgram.h"
 #include "XmlProgramRunner.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 [[noreturn]] void Refuse(TModule& aModule, const std::string& aWhy) {
   aModule.FailListing(msLoadFailed, aWhy);
-  throw TModuleException("Failed to load package or library \"" + aModule.FullFileName() + "\"");
+  throw TModuleException(LoadFailure(aModule.FullFileName()));
 }
 
 // The last lines of what the program wrote to its standard error, for a

@@ -3,9 +3,9 @@
 // could not be loaded.
 #pragma once
 
-#include "HostChannel.h"
 #include "HostListing.h"
 #include "LoadedModules.h"
+#include "RunnerChannel.h"
 
 namespace Kalvoro {
 
@@ -13,7 +13,7 @@ namespace Kalvoro {
 // of the module once it is listed (THostListRequest::Release). False when
 // the module's start-up or its release crashed or exited: the host is not
 // fit to go on.
-bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest,
-                bool aRelease);
+bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
+                const THostListRequest& aRequest, bool aRelease);
 
 } // namespace Kalvoro

@@ -1,8 +1,9 @@
-#include "HostChannel.h"
+#include "RunnerChannel.h"
 
 #include "HostRing.h"
 
 #include "CrashGuard.h"
+#include "MonotonicClock.h"
 #include <fcntl.h>
 
 #include <poll.h>
@@ -20,20 +21,9 @@ namespace Kalvoro {
 namespace {
 constexpr std::int64_t StopCheckDelay = 10'000'000; // ns
 
-std::int64_t CoarseNow() {
-  timespec Now{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &Now);
-  return static_cast<std::int64_t>(Now.tv_sec) * 1'000'000'000 + Now.tv_nsec;
-}
 } // namespace
 
-std::int64_t MonotonicNanoseconds() {
-  timespec Now{};
-  clock_gettime(CLOCK_MONOTONIC, &Now);
-  return static_cast<std::int64_t>(Now.tv_sec) * 1'000'000'000 + Now.tv_nsec;
-}
-
-THostChannel::THostChannel(int aSocket, int aRing)
+TRunnerChannel::TRunnerChannel(int aSocket, int aRing)
     : FSocket(aSocket), FSocketFlags(fcntl(aSocket, F_GETFD)) {
   void* Mapping = mmap(nullptr, HostRingSize, PROT_READ | PROT_WRITE, MAP_SHARED, aRing, 0);
   close(aRing);
@@ -42,7 +32,7 @@ THostChannel::THostChannel(int aSocket, int aRing)
   FRing = static_cast<char*>(Mapping);
 }
 
-bool THostChannel::Intact() {
+bool TRunnerChannel::Intact() {
   // One system call: a closed descriptor has no flags, and one that dup2
   // put in its place has lost FD_CLOEXEC.
   if (fcntl(FSocket, F_GETFD) == FSocketFlags)
@@ -52,53 +42,42 @@ bool THostChannel::Intact() {
   return false;
 }
 
-void THostChannel::Wake() {
+void TRunnerChannel::Wake() {
   // One byte; a full socket already holds a wake-up.
   const char Byte = 'w';
   (void)send(FSocket, &Byte, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
-void THostChannel::FlushAndWake() {
+void TRunnerChannel::FlushAndWake() {
   Flush();
   Wake();
 }
 
-void THostChannel::Flush() {
-  THostRingHeader& Header = *RingHeader(FRing);
-  char* Data = RingData(FRing);
+void TRunnerChannel::Flush() {
   const std::string& Frames = FFrames.Data();
   std::size_t Done = 0;
-  std::uint64_t Written = Header.Written.load(std::memory_order_relaxed);
   while (Done < Frames.size()) {
-    const std::uint64_t Used = Written - Header.Read.load(std::memory_order_acquire);
-    if (Used >= HostRingCapacity) {
+    const std::size_t Taken = RingAppend(FRing, Frames.data() + Done, Frames.size() - Done);
+    if (Taken == 0) {
       // Full: wake the runner and wait until it has taken some.
       Wake();
       if (!ReadSocket(1))
         EndProcessNow(3); // the runner is gone: nobody is left to report to
-      continue;
     }
-    const std::size_t At = static_cast<std::size_t>(Written % HostRingCapacity);
-    const std::size_t Chunk =
-        std::min({Frames.size() - Done, static_cast<std::size_t>(HostRingCapacity - Used),
-                  HostRingCapacity - At});
-    std::memcpy(Data + At, Frames.data() + Done, Chunk);
-    Done += Chunk;
-    Written += Chunk;
-    Header.Written.store(Written, std::memory_order_release);
+    Done += Taken;
   }
   FFrames.Clear();
   // A runner that waits is woken when the ring fills up; otherwise it looks
   // at the ring every few milliseconds by itself. Once per reading of the
   // runner is enough: while it reads, it has been woken already.
-  const std::uint64_t Read = Header.Read.load(std::memory_order_acquire);
-  if (Written - Read >= HostRingCapacity / 2 && Read != FWokenAt) {
+  const std::uint64_t Read = RingReadSoFar(FRing);
+  if (RingUnread(FRing) >= HostRingCapacity / 2 && Read != FWokenAt) {
     FWokenAt = Read;
     Wake();
   }
 }
 
-bool THostChannel::ReadSocket(int aTimeout) {
+bool TRunnerChannel::ReadSocket(int aTimeout) {
   pollfd Polled{FSocket, POLLIN, 0};
   if (poll(&Polled, 1, aTimeout) <= 0)
     return true;
@@ -113,7 +92,7 @@ bool THostChannel::ReadSocket(int aTimeout) {
   }
 }
 
-bool THostChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
+bool TRunnerChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
   if (!FPending.empty()) {
     aKind = FPending.front().first;
     aPayload = std::move(FPending.front().second);
@@ -132,10 +111,10 @@ bool THostChannel::ReadFrame(std::string& aPayload, THostFrame& aKind) {
   }
 }
 
-bool THostChannel::StopRequested() {
+bool TRunnerChannel::StopRequested() {
   if (FStop)
     return true;
-  const std::int64_t Now = CoarseNow();
+  const std::int64_t Now = CoarseMonotonicNanoseconds();
   if (Now - FLastStopCheck < StopCheckDelay)
     return false;
   FLastStopCheck = Now;

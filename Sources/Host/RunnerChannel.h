@@ -13,11 +13,11 @@
 
 namespace Kalvoro {
 
-class THostChannel {
+class TRunnerChannel {
 public:
   // aSocket: the socket; aRing: the ring's memory file. Ends the process
   // when the ring cannot be mapped.
-  THostChannel(int aSocket, int aRing);
+  TRunnerChannel(int aSocket, int aRing);
 
   THostFrameWriter& Frames() { return FFrames; }
   // Publishes the frames gathered so far; waits while the ring is full. A
@@ -53,8 +53,5 @@ private:
   std::uint64_t FWokenAt = UINT64_MAX; // how far the runner had read at the last wake
   bool FStop = false;
 };
-
-// CLOCK_MONOTONIC in nanoseconds.
-std::int64_t MonotonicNanoseconds();
 
 } // namespace Kalvoro

@@ -1,6 +1,8 @@
 // Ending what the tests of a host started (see Descendants.h).
 #include "Descendants.h"
 
+#include "MonotonicClock.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -123,10 +125,8 @@ void EndDescendants() {
 
 std::string HostMarkVariable() {
   static unsigned Hosts = 0;
-  timespec Now{};
-  clock_gettime(CLOCK_MONOTONIC, &Now);
   return "KALVORO_HOST_MARK=" + std::to_string(getpid()) + "." + std::to_string(++Hosts) + "." +
-         std::to_string(Now.tv_sec) + std::to_string(Now.tv_nsec);
+         std::to_string(MonotonicNanoseconds());
 }
 
 void EndProcessesMarked(const std::string& aVariable) {

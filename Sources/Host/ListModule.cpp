@@ -1,6 +1,7 @@
-#include "HostList.h"
+#include "ListModule.h"
 
 #include "CrashGuard.h"
+#include "ModuleLoadText.h"
 
 #include <exception>
 
@@ -32,8 +33,8 @@ bool Release(TModule& aModule) {
 
 } // namespace
 
-bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostListRequest& aRequest,
-                bool aRelease) {
+bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
+                const THostListRequest& aRequest, bool aRelease) {
   auto Module = std::make_unique<TModule>(aRequest.FileName);
   Module->SetBaseDirectory(aRequest.BaseDirectory);
   const std::string Path = Module->LoadPath();
@@ -61,7 +62,7 @@ bool ListModule(THostChannel& aChannel, TLoadedModules& aModules, const THostLis
   }
   if (!Crash.empty()) {
     Listing.State = msLoadFailed;
-    Listing.Error = "Failed to load package or library \"" + aRequest.FileName + "\"";
+    Listing.Error = LoadFailure(aRequest.FileName);
     Listing.LoaderError = Crash;
   } else if (Module->State() == msLoadSuccess) {
     Listing.Identity = Module->LoadedIdentity();

@@ -1,14 +1,15 @@
-#include "HostRun.h"
+#include "ServePlans.h"
 
 #include "Descendants.h"
-#include "HostChannel.h"
 #include "HostLifetime.h"
-#include "HostList.h"
 #include "HostSink.h"
+#include "ListModule.h"
 #include "LoadedModules.h"
+#include "RunnerChannel.h"
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "ModuleLoadText.h"
 #include "ModuleTrial.h"
 #include "ThreadMessages.h"
 #include "UnitTestBase.h"
@@ -63,10 +64,7 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
     try {
       Module.LoadModule();
     } catch (const std::exception& Error) {
-      Problem = Error.what();
-      if (!Module.LoaderError().empty())
-        Problem += ": " + Module.LoaderError();
-      return Problem;
+      return LoadProblem(Error.what(), Module.LoaderError());
     }
     // The file may have changed between the check and the load.
     if (Module.LoadedIdentity() != aPlan.Module)
@@ -84,7 +82,7 @@ std::string LoadFailure(TLoadedModule& aLoaded, const THostPlan& aPlan) {
 }
 
 // Runs one plan; true when the host may serve another one.
-bool RunPlan(THostChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
+bool RunPlan(TRunnerChannel& aChannel, THostSink& aSink, TLoadedModules& aModules,
              const THostPlan& aPlan) {
   TLoadedModule& Loaded = aModules[aPlan.ModulePath];
   if (!Loaded.Module) {
@@ -174,7 +172,7 @@ void CheckVersion(std::uint32_t aVersion) {
 // Reads the next plan, answering the listings asked for before it; ends the
 // host with aEndCode when the runner closed its end or sent something else,
 // and after a listing whose module's start-up crashed.
-THostPlan NextPlan(THostChannel& aChannel, TLoadedModules& aModules, int aEndCode) {
+THostPlan NextPlan(TRunnerChannel& aChannel, TLoadedModules& aModules, int aEndCode) {
   // The crash handlers stay installed from one listing to the next: a
   // project's opening lists its modules in a row, and installing and
   // restoring them for each costs more system calls than the listing's own.
@@ -231,7 +229,7 @@ int HostMain(int argc, char** argv) {
   WatchForks();
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int Ring = std::atoi(argv[3]);
-  THostChannel Channel(SecureDescriptors(std::atoi(argv[2]), Ring), Ring);
+  TRunnerChannel Channel(SecureDescriptors(std::atoi(argv[2]), Ring), Ring);
   // The host lives for runs only: a test's thread that checks or reports
   // while no method of its unit test runs is dropped and counted, as in a
   // run in process.

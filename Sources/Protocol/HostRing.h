@@ -7,7 +7,8 @@
 // the ring fills, and carries the runner's plan and stop.
 //
 // The host is test code: the runner checks every index it reads from the
-// ring, and a ring that does not add up is the host's death.
+// ring, and a ring that does not add up is the host's death. Both sides'
+// code is here, so that the two agree by construction.
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,8 @@
 #include <cstdint>
 
 namespace Kalvoro {
+
+class THostFrameReader;
 
 struct THostRingHeader {
   std::atomic<std::uint64_t> Written{0}; // bytes published by the host
@@ -33,5 +36,20 @@ inline THostRingHeader* RingHeader(void* aMapping) {
 inline char* RingData(void* aMapping) {
   return static_cast<char*>(aMapping) + 64;
 }
+
+// The host's side: copies as much of aData as the ring has room for and
+// publishes it; returns how much it took (0: the ring is full).
+std::size_t RingAppend(void* aMapping, const char* aData, std::size_t aSize);
+// The host's side: how far the runner has read, and how much of what the
+// host published it has not read yet.
+std::uint64_t RingReadSoFar(void* aMapping);
+std::uint64_t RingUnread(void* aMapping);
+
+// The runner's side: whether the host published anything past aRead.
+bool RingHasNew(void* aMapping, std::uint64_t aRead);
+// The runner's side: appends what the host published past aRead to
+// aReader, publishes it as read and moves aRead on. False, taking nothing,
+// when the host's numbers do not add up.
+bool RingTake(void* aMapping, std::uint64_t& aRead, THostFrameReader& aReader);
 
 } // namespace Kalvoro
