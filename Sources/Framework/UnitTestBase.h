@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Kalvoro {
@@ -114,6 +115,10 @@ public:
   // RemoveUnitTest does, in one pass over the list.
   void RemoveUnitTests(const std::vector<TUnitTestBase*>& aUnitTests);
   void RemoveAllUnitTests();
+  // Puts the second unit test of each pair in the place of the first, which
+  // the scenario holds, with the first's enabled state; the first leaves
+  // the scenario. One pass over the list (a relisted module's descriptions).
+  void SwapUnitTests(const std::vector<std::pair<TUnitTestBase*, TUnitTestBase*>>& aSwaps);
   int UnitTestIndexOf(const TUnitTestBase* aUnitTest) const;
   TUnitTestBase* GetUnitTest(int aIndex) const { return FUnitTestList.GetItem(aIndex); }
   int GetUnitTestCount() const { return FUnitTestList.Count(); }
@@ -256,6 +261,16 @@ public:
   // true.
   bool LoadModule();
   bool UnloadModule();
+  // For a program that lists its modules, when the file was rebuilt: lists
+  // it again in place of the listing that the module holds. A unit test of
+  // the new listing with the name of one before takes that one's place in
+  // its scenario, with its enabled state; the ones that are gone leave
+  // their assignment lines with the module, as an unload does; new ones
+  // are in no scenario, and the module's lines that name them move to
+  // aReturning (for the project to place them, as a load does). A listing
+  // that fails leaves the module as UnloadModule and a failed LoadModule
+  // do. Returns whether the module is listed; the module must be listed.
+  bool RelistModule(std::vector<std::string>& aReturning);
   // Whether the unit tests are a lister's descriptions, not the module's code.
   bool Listed() const { return FListed; }
   // For a lister: takes aUnitTests (owned from now on) and the name changes

@@ -62,10 +62,8 @@ TMainForm::TMainForm(IDialogs& aDialogs, const QStringList& aArguments, QWidget*
   TRebuildHost Host;
   Host.Project = [this] { return FPresenter.Project(); };
   Host.RefreshViews = [this] {
-    if (FActiveFrame != nullptr && FActiveFrame != FResultsFrame) {
-      FActiveFrame->Deactivate();
-      FActiveFrame->Activate(FPresenter.Project());
-    }
+    if (FActiveFrame != nullptr && FActiveFrame != FResultsFrame)
+      FActiveFrame->Refresh(FPresenter.Project());
   };
   Host.SetStatus = [this](const QString& aText) { SetStatusText(aText); };
   Host.ShowResults = [this] { SwitchFrame(FResultsFrame); };
