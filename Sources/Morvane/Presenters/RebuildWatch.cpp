@@ -200,7 +200,12 @@ void TRebuildWatch::Relist(TModule& aModule) {
       return;
     std::vector<std::string> Kept = std::exchange(aModule.Assignments(), std::move(Returning));
     std::string Discarded;
-    FProject->LoadAssignments(&aModule, Discarded);
+    try {
+      FProject->LoadAssignments(&aModule, Discarded);
+    } catch (...) {
+      aModule.Assignments() = std::move(Kept);
+      throw;
+    }
     aModule.Assignments() = std::move(Kept);
     return;
   }
