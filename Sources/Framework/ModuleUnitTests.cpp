@@ -69,23 +69,33 @@ void LeaveScenarios(const TUnitTestList& aUnitTests) {
 
 void DestroyUnitTests(TUnitTestList& aUnitTests) {
   // The list is emptied before any destructor runs, as Clear does, but the
-  // pointers wait in a buffer kept for the next unload and the list keeps
-  // its own for the next load: a large buffer freed right after thousands
-  // of small objects makes the allocator sort them all at once, and a new
-  // one grows again by copies. A destructor that unloads another module
-  // finds the buffer taken and uses one of its own.
-  thread_local std::vector<TUnitTestBase*> Spare;
-  std::vector<TUnitTestBase*> Doomed;
-  Doomed.swap(Spare);
+  // pointers wait in a buffer of the thread kept for the next unload, and
+  // the list keeps its own for the next load: a large buffer freed right
+  // after thousands of small objects makes the allocator sort them all at
+  // once, and a new one grows again by copies. A destructor that unloads
+  // another module finds the buffer taken and has the list cleared as
+  // before; so does every unload after a crash in a destructor has jumped
+  // out of the loop (the buffer stays reachable, not leaked).
+  thread_local std::vector<TUnitTestBase*> Doomed;
+  thread_local bool Taken = false;
+  if (Taken || !aUnitTests.OwnsObjects()) {
+    aUnitTests.Clear();
+    return;
+  }
+  Taken = true;
   Doomed.assign(aUnitTests.begin(), aUnitTests.end());
-  const bool Owned = aUnitTests.OwnsObjects();
   aUnitTests.Forget();
-  for (TUnitTestBase* UnitTest : Doomed)
-    if (Owned)
+  try {
+    for (TUnitTestBase* UnitTest : Doomed)
       delete UnitTest;
+  } catch (...) {
+    // As Clear leaves them: the unit tests after the one that raised.
+    Doomed.clear();
+    Taken = false;
+    throw;
+  }
   Doomed.clear();
-  if (Doomed.capacity() > Spare.capacity())
-    Doomed.swap(Spare);
+  Taken = false;
 }
 
 bool TModule::RelistModule(std::vector<std::string>& aReturning) {
