@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +44,14 @@ long ResidentKiB() {
   return Resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// The process's CPU time (user and system) in milliseconds: on a machine
+// that others share, what a cycle costs whatever else runs.
+double CpuMilliseconds() {
+  timespec Now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Now);
+  return static_cast<double>(Now.tv_sec) * 1e3 + static_cast<double>(Now.tv_nsec) / 1e6;
+}
+
 // Bytes of heap that are allocated and not freed.
 long HeapInUse() {
   return static_cast<long>(mallinfo2().uordblks);
@@ -65,6 +74,10 @@ int main(int argc, char** argv) {
   Milliseconds.reserve(static_cast<std::size_t>(Cycles));
   std::vector<double> Bare;
   Bare.reserve(static_cast<std::size_t>(Cycles));
+  std::vector<double> Cpu;
+  Cpu.reserve(static_cast<std::size_t>(Cycles));
+  std::vector<double> BareCpu;
+  BareCpu.reserve(static_cast<std::size_t>(Cycles));
   long ResidentWarm = 0;
   long HeapWarm = 0;
   long ResidentEnd = 0;
@@ -75,11 +88,13 @@ int main(int argc, char** argv) {
   try {
     Kalvoro::TModule Module(argv[1]);
     for (int Cycle = 1; Cycle <= Cycles; ++Cycle) {
+      const double CpuStart = CpuMilliseconds();
       const auto Start = std::chrono::steady_clock::now();
       Module.LoadModule();
       const int Created = Module.UnitTestList().Count();
       Module.UnloadModule();
       const auto Stop = std::chrono::steady_clock::now();
+      Cpu.push_back(CpuMilliseconds() - CpuStart);
       if (Created != Expected) {
         std::fprintf(stderr, "cycle %d created %d unit tests, expected %d\n", Cycle, Created,
                      Expected);
@@ -98,6 +113,7 @@ int main(int argc, char** argv) {
     // this process, once the module's cycles and their growth are taken
     // (the loader keeps a little bookkeeping of its own across such loads).
     for (int Cycle = 1; Cycle <= Cycles; ++Cycle) {
+      const double CpuStart = CpuMilliseconds();
       const auto Start = std::chrono::steady_clock::now();
       void* Handle = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
       if (Handle == nullptr) {
@@ -108,6 +124,7 @@ int main(int argc, char** argv) {
       Bare.push_back(
           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start)
               .count());
+      BareCpu.push_back(CpuMilliseconds() - CpuStart);
     }
   } catch (const std::exception& Error) {
     std::fprintf(stderr, "loadcycle: %s\n", Error.what());
@@ -116,11 +133,15 @@ int main(int argc, char** argv) {
   std::vector<double> Sorted = Milliseconds;
   std::sort(Sorted.begin(), Sorted.end());
   std::sort(Bare.begin(), Bare.end());
+  std::sort(Cpu.begin(), Cpu.end());
+  std::sort(BareCpu.begin(), BareCpu.end());
   std::printf("cycles %d\n", Cycles);
   std::printf("warmup %d\n", Warmup);
   std::printf("first_ms %.3f\n", Milliseconds.front());
   std::printf("median_ms %.3f\n", Sorted[Sorted.size() / 2]);
   std::printf("bare_median_ms %.3f\n", Bare[Bare.size() / 2]);
+  std::printf("cpu_median_ms %.3f\n", Cpu[Cpu.size() / 2]);
+  std::printf("bare_cpu_median_ms %.3f\n", BareCpu[BareCpu.size() / 2]);
   std::printf("rss_warm_kib %ld\n", ResidentWarm);
   std::printf("rss_end_kib %ld\n", ResidentEnd);
   std::printf("heap_warm_bytes %ld\n", HeapWarm);

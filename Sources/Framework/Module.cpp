@@ -94,9 +94,7 @@ void TModule::AbandonMapped() {
   // ends every access past its new end with SIGBUS). The unit tests leave
   // their scenarios and are left as they are; the library stays mapped, and
   // the process ends before the loader would run its destructors at exit.
-  for (TUnitTestBase* UnitTest : FUnitTestList)
-    if (UnitTest->TestScenario() != nullptr)
-      UnitTest->TestScenario()->RemoveUnitTest(UnitTest);
+  LeaveScenarios(FUnitTestList);
   FUnitTestList.Forget();
   EndProcessBeforeMappedModules();
   CloseFile();
@@ -314,9 +312,7 @@ void TModule::SaveAssignments() {
   FAssignments.clear();
   for (const TUnitTestBase* UnitTest : FUnitTestList)
     if (UnitTest->TestScenario() != nullptr)
-      FAssignments.push_back(AssignedName(UnitTest->Name()) + "|" +
-                             UnitTest->TestScenario()->Name() + "|" +
-                             (UnitTest->Enabled() ? "ENABLED" : "DISABLED"));
+      FAssignments.push_back(AssignmentLine(*UnitTest));
 }
 
 void TModule::ReleaseLibrary() {
@@ -348,7 +344,8 @@ bool TModule::UnloadModule() {
   if (FListed) {
     // Descriptions hold no code: forgetting them unloads nothing here.
     SaveAssignments();
-    FUnitTestList.Clear();
+    LeaveScenarios(FUnitTestList);
+    DestroyUnitTests(FUnitTestList);
     FListed = false;
     FState = msNotLoaded;
     FLoaderError.clear();
@@ -374,8 +371,10 @@ bool TModule::UnloadModule() {
                    "until the program ends";
     throw TModuleException(UnloadFailure(FFullFileName));
   }
-  // The unit tests' destructors are the module's code too.
-  const std::string Crash = CrashIn([this] { FUnitTestList.Clear(); });
+  // The unit tests' destructors are the module's code too; they leave their
+  // scenarios first, all at once.
+  LeaveScenarios(FUnitTestList);
+  const std::string Crash = CrashIn([this] { DestroyUnitTests(FUnitTestList); });
   FLoaderError = Crash;
   try {
     ReleaseLibrary();

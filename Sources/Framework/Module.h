@@ -123,6 +123,16 @@ public:
   // true.
   bool LoadModule();
   bool UnloadModule();
+  // For a program that lists its modules, when the file was rebuilt: lists
+  // it again in place of the listing that the module holds. A unit test of
+  // the new listing with the name of one before takes that one's place in
+  // its scenario, with its enabled state; the ones that are gone leave
+  // their assignment lines with the module, as an unload does; new ones
+  // are in no scenario, and the module's lines that name them move to
+  // aReturning (for the project to place them, as a load does). A listing
+  // that fails leaves the module as UnloadModule and a failed LoadModule
+  // do. Returns whether the module is listed; the module must be listed.
+  bool RelistModule(std::vector<std::string>& aReturning);
   // Whether the unit tests are a lister's descriptions, not the module's code.
   bool Listed() const { return FListed; }
   // For a lister: takes aUnitTests (owned from now on) and the name changes

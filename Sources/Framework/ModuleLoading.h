@@ -12,6 +12,8 @@
 
 namespace Kalvoro {
 
+class TUnitTestList;
+
 // The file name's extension in capitals (".SO"), or empty.
 std::string UpperExtension(const std::string& aFileName);
 // What the dynamic loader said last, or empty.
@@ -35,6 +37,13 @@ void EndProcessBeforeMappedModules();
 // start-up fails, is released and raises TModuleException (a crash's text
 // goes to aLoaderError).
 void* StartPackage(void* aHandle, const std::string& aFileName, std::string& aLoaderError);
+
+// Takes each of aUnitTests out of the scenario it is in, one pass over each
+// scenario's list (taking them out one by one rescans it for each).
+void LeaveScenarios(const TUnitTestList& aUnitTests);
+// Empties the list, destroying its unit tests in list order where it owns
+// them, as Clear does, without freeing the list's buffer.
+void DestroyUnitTests(TUnitTestList& aUnitTests);
 
 // Runs module code with the crash guard. Returns the text of a crash (empty
 // when aBody returned); an error that aBody raises passes on unchanged.

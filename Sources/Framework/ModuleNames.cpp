@@ -67,4 +67,9 @@ std::string AssignedName(const std::string& aName) {
   return Field;
 }
 
+std::string AssignmentLine(const TUnitTestBase& aUnitTest) {
+  return AssignedName(aUnitTest.Name()) + "|" + aUnitTest.TestScenario()->Name() + "|" +
+         (aUnitTest.Enabled() ? "ENABLED" : "DISABLED");
+}
+
 } // namespace Kalvoro

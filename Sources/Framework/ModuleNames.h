@@ -29,6 +29,10 @@ inline bool IsAssignableName(std::string_view aName) {
 // reads an escaped name as one that is missing, never as another.
 std::string AssignedName(const std::string& aName);
 
+// The assignment line of a unit test in a scenario:
+// "NAME|SCENARIO|ENABLED" or "...|DISABLED".
+std::string AssignmentLine(const TUnitTestBase& aUnitTest);
+
 // A short mark made from the whole name ("~" and eight hexadecimal digits),
 // the same in every build and on every platform.
 std::string NameMark(std::string_view aWhole);

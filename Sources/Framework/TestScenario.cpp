@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -118,6 +119,41 @@ void TTestScenario::RemoveUnitTests(const std::vector<TUnitTestBase*>& aUnitTest
   for (TUnitTestBase* UnitTest : Removed) {
     UnitTest->SetTestScenario(nullptr);
     UnitTest->SetEnabled(false);
+  }
+  UpdateEnabledState();
+}
+
+void TTestScenario::SwapUnitTests(
+    const std::vector<std::pair<TUnitTestBase*, TUnitTestBase*>>& aSwaps) {
+  auto Swap = [this](int aIndex, TUnitTestBase* aOld, TUnitTestBase* aNew) {
+    FUnitTestList.SetItem(aIndex, aNew);
+    aNew->SetTestScenario(this);
+    aNew->SetEnabledWithoutUpdate(aOld->Enabled());
+    aOld->SetTestScenario(nullptr);
+    aOld->SetEnabledWithoutUpdate(false);
+  };
+  // The pairs come in the order of the module's unit tests, which is mostly
+  // the scenario's: each is looked for where the one before was found, and
+  // from the first that is not there on, the rest are looked up.
+  std::size_t Next = 0; // pairs swapped
+  bool InOrder = true;
+  std::unordered_map<const TUnitTestBase*, TUnitTestBase*> Rest;
+  for (int Index = 0; Index < FUnitTestList.Count() && Next < aSwaps.size(); ++Index) {
+    TUnitTestBase* Old = FUnitTestList.GetItem(Index);
+    if (InOrder && aSwaps[Next].first == Old) {
+      Swap(Index, Old, aSwaps[Next++].second);
+      continue;
+    }
+    if (InOrder) {
+      InOrder = false;
+      for (std::size_t Pair = Next; Pair < aSwaps.size(); ++Pair)
+        Rest.emplace(aSwaps[Pair].first, aSwaps[Pair].second);
+    }
+    if (const auto Found = Rest.find(Old); Found != Rest.end()) {
+      Swap(Index, Old, Found->second);
+      Rest.erase(Found);
+      ++Next;
+    }
   }
   UpdateEnabledState();
 }

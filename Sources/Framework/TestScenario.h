@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Kalvoro {
@@ -41,6 +42,10 @@ public:
   // RemoveUnitTest does, in one pass over the list.
   void RemoveUnitTests(const std::vector<TUnitTestBase*>& aUnitTests);
   void RemoveAllUnitTests();
+  // Puts the second unit test of each pair in the place of the first, which
+  // the scenario holds, with the first's enabled state; the first leaves
+  // the scenario. One pass over the list (a relisted module's descriptions).
+  void SwapUnitTests(const std::vector<std::pair<TUnitTestBase*, TUnitTestBase*>>& aSwaps);
   int UnitTestIndexOf(const TUnitTestBase* aUnitTest) const;
   TUnitTestBase* GetUnitTest(int aIndex) const { return FUnitTestList.GetItem(aIndex); }
   int GetUnitTestCount() const { return FUnitTestList.Count(); }

@@ -3,10 +3,12 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "MethodPlaces.h"
 #include "PhaseNames.h"
 #include "ThreadMessages.h"
 
 #include <cxxabi.h>
+#include <new>
 #include <numeric>
 #include <vector>
 
@@ -61,6 +63,13 @@ TUnitTestBase::~TUnitTestBase() {
   if (FTestScenario != nullptr)
     FTestScenario->RemoveUnitTest(this);
   FModule = nullptr;
+  // The methods live in the framework's places (RegisterMethod); the list
+  // is left with none to delete.
+  for (TUnitTestMethod* Method : FMethods) {
+    Method->~TUnitTestMethod();
+    FreeMethodPlace(Method);
+  }
+  FMethods.Forget();
 }
 
 void TUnitTestBase::SetTestScenario(TTestScenario* aScenario) {
@@ -95,9 +104,17 @@ std::string TUnitTestBase::GetFullName() const {
 void TUnitTestBase::RegisterMethod(TUnitTestProc aMethod, std::string_view aName) {
   if (!aMethod.HasMethod())
     return;
-  auto Method = std::make_unique<TUnitTestMethod>(aMethod, aName);
-  FMethods.Add(Method.get());
-  Method.release();
+  void* Place = NewMethodPlace();
+  TUnitTestMethod* Method = nullptr;
+  try {
+    Method = new (Place) TUnitTestMethod(aMethod, aName);
+    FMethods.Add(Method);
+  } catch (...) {
+    if (Method != nullptr)
+      Method->~TUnitTestMethod();
+    FreeMethodPlace(Place);
+    throw;
+  }
 }
 
 bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText, TSourceLocation aWhere) {

@@ -305,8 +305,7 @@ void TMainForm::EnterView(TMainView aView) {
 }
 
 void TMainForm::RenewView(TMainView aView) {
-  FrameOf(aView)->Deactivate();
-  FrameOf(aView)->Activate(FPresenter.Project());
+  FrameOf(aView)->Refresh(FPresenter.Project());
 }
 
 QString TMainForm::StatusText() const {

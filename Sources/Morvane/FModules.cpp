@@ -102,6 +102,16 @@ void TModulesFrame::Deactivate() {
   FTree->Clear();
 }
 
+void TModulesFrame::Refresh(TProject* aProject) {
+  // The same project: its rows replace the tree's in one reset, instead of
+  // emptying the tree first.
+  if (aProject == nullptr || aProject != FPresenter.Project()) {
+    IFrame::Refresh(aProject);
+    return;
+  }
+  RefreshTree();
+}
+
 TModule* TModulesFrame::CurrentModule() const {
   const std::vector<TTreeNode*> Selected = FTree->SelectedNodes();
   return Selected.empty() ? nullptr : Selected.front()->As<TModule>();

@@ -33,6 +33,7 @@ public:
   // IFrame
   void Activate(TProject* aProject) override;
   void Deactivate() override;
+  void Refresh(TProject* aProject) override;
 
   // IModulesView: rebuilds the tree from the presenter's rows, keeping the
   // selection by position; the module of the current (selected) row, or null

@@ -32,6 +32,13 @@ public:
   virtual void Activate(TProject* aProject) = 0;
   // Remembers the layout, drops the project and empties the view's trees.
   virtual void Deactivate() = 0;
+  // Shows the project again after a change that the view did not make (a
+  // rebuilt module listed again): as a new activation, unless the view
+  // rebuilds its trees in place.
+  virtual void Refresh(TProject* aProject) {
+    Deactivate();
+    Activate(aProject);
+  }
   virtual void Show() = 0;
   virtual void Hide() = 0;
   // The view's own tool bar, shown in the main window while the view is active.

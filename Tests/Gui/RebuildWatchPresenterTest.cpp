@@ -267,6 +267,56 @@ private slots:
     QCOMPARE(Assignments(), Before);
   }
 
+  // The unit tests of a rebuilt module keep their places in a scenario whose
+  // order is not the module's. A rebuild that takes a unit test away and
+  // brings a new one (registered first, so that no unit test keeps its
+  // index): the one kept keeps its scenario, state and results; the one gone
+  // leaves its assignment line with the module, which puts it back when a
+  // later rebuild brings it again; the new one is in no scenario, as a load
+  // leaves it.
+  void ARebuildThatRemovesAndAddsUnitTestsKeepsTheOthersInPlace() {
+    TModule* Module = AddModule("GuiRebuilt.so", "m.so");
+    QVERIFY(Module != nullptr);
+    TTestScenario* Second = FProject->Scenarios().AddByName("Second");
+    for (const char* Name : {"TSteady", "TRebuilt"}) {
+      TUnitTestBase* UnitTest = Module->UnitTestList().FindByName(Name);
+      const bool Enabled = UnitTest->Enabled();
+      FProject->Scenarios()[0]->RemoveUnitTest(UnitTest);
+      Second->AddUnitTest(UnitTest);
+      UnitTest->SetEnabled(Enabled);
+    }
+    for (TUnitTestMethod* Method : Module->UnitTestList().FindByName("TRebuilt")->Methods())
+      Method->SetTestResult(tcrFailure);
+    FResults->Activate(FProject.get());
+    FWatch->SetProject(FProject.get());
+    const QStringList Before = Assignments();
+    QCOMPARE(Before, QStringList({"Second/TSteady=DISABLED TODO",
+                                  "Second/TRebuilt=ENABLED FAILURE FAILURE"}));
+    const auto Rebuild = [&](const char* aBuilt) {
+      Copy(Built(aBuilt), InFolder("m.so"));
+      FWatch->PathChanged(FFolder->path());
+      QCOMPARE(LookUntilReloaded(), 2);
+      QCOMPARE(Module->State(), msLoadSuccess);
+    };
+
+    Rebuild("GuiMended.so");
+    QCOMPARE(Assignments(), Before);
+    QVERIFY(Module->Assignments().empty());
+
+    Rebuild("GuiReshaped.so");
+    QCOMPARE(Assignments(), QStringList({"Second/TRebuilt=ENABLED FAILURE FAILURE"}));
+    const TUnitTestBase* Fresh = Module->UnitTestList().FindByName("TFresh");
+    QVERIFY(Fresh != nullptr);
+    QVERIFY(Fresh->TestScenario() == nullptr);
+    QCOMPARE(Module->Assignments(), std::vector<std::string>{"TSteady|Second|DISABLED"});
+    QVERIFY(FResults->OutOfDate());
+
+    Rebuild("GuiRebuilt.so");
+    QCOMPARE(Assignments(), QStringList({"Second/TRebuilt=ENABLED FAILURE FAILURE",
+                                         "Second/TSteady=DISABLED TODO"}));
+    QVERIFY(Module->Assignments().empty());
+  }
+
   // A test that writes its own module during a run that a reload started
   // cannot make the runs loop.
   void AChangeDuringARunAfterAReloadStartsNoOther() {

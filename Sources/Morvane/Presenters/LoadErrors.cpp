@@ -15,9 +15,13 @@ std::string LoadErrorText(const std::string& aPath, const std::string& aError,
   return Text;
 }
 
-bool LoadNamingModule(TModule& aModule) {
+namespace {
+
+// Runs aLoad; an error whose text does not name the module goes on as an
+// Exception that does.
+template <class TLoad> bool NamingModule(TModule& aModule, TLoad&& aLoad) {
   try {
-    return aModule.LoadModule();
+    return aLoad();
   } catch (const std::exception& Error) {
     const std::string Text =
         LoadErrorText(aModule.FullFileName(), Error.what(), aModule.LoaderError());
@@ -28,6 +32,16 @@ bool LoadNamingModule(TModule& aModule) {
     throw Exception(
         LoadErrorText(aModule.FullFileName(), CurrentExceptionText(), aModule.LoaderError()));
   }
+}
+
+} // namespace
+
+bool LoadNamingModule(TModule& aModule) {
+  return NamingModule(aModule, [&] { return aModule.LoadModule(); });
+}
+
+bool RelistNamingModule(TModule& aModule, std::vector<std::string>& aReturning) {
+  return NamingModule(aModule, [&] { return aModule.RelistModule(aReturning); });
 }
 
 } // namespace Kalvoro

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace Kalvoro {
 
@@ -17,5 +18,9 @@ std::string LoadErrorText(const std::string& aPath, const std::string& aError,
 // TModule::LoadModule; an error whose text does not name the module goes on
 // as an Exception that does (one that names it goes on unchanged).
 bool LoadNamingModule(TModule& aModule);
+
+// TModule::RelistModule (a rebuilt module listed again in place), its
+// errors named as LoadNamingModule names them.
+bool RelistNamingModule(TModule& aModule, std::vector<std::string>& aReturning);
 
 } // namespace Kalvoro

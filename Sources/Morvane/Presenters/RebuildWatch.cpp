@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <exception>
+#include <utility>
 
 namespace Kalvoro {
 
@@ -148,16 +149,9 @@ void TRebuildWatch::Reload() {
     const TFileLook Look = Pending->second.Last;
     FFailed.erase(Module);
     FKnown.erase(Module);
-    // Unloading ends the hosts that hold the old file; the listing is a
-    // fresh host's. The unit tests' assignment lines stay with the module
-    // meanwhile and put them back where they were.
-    Module->UnloadModule();
     QString Error;
     try {
-      if (LoadNamingModule(*Module)) {
-        std::string Discarded;
-        FProject->LoadAssignments(Module, Discarded);
-      }
+      Relist(*Module);
     } catch (const std::exception& Failure) {
       Error = FirstLine(QString::fromStdString(Failure.what()));
     }
@@ -193,6 +187,35 @@ void TRebuildWatch::Reload() {
   FReloading = false;
   UpdateWatched();
   FView.Reloaded(Report);
+}
+
+void TRebuildWatch::Relist(TModule& aModule) {
+  // The hosts that hold the old file end; the listing is a fresh host's.
+  if (aModule.Listed()) {
+    // The new descriptions take the places of the old ones in their
+    // scenarios; lines kept for unit tests that a rebuild before took away
+    // place those that come back.
+    std::vector<std::string> Returning;
+    if (!RelistNamingModule(aModule, Returning) || Returning.empty())
+      return;
+    std::vector<std::string> Kept = std::exchange(aModule.Assignments(), std::move(Returning));
+    std::string Discarded;
+    try {
+      FProject->LoadAssignments(&aModule, Discarded);
+    } catch (...) {
+      aModule.Assignments() = std::move(Kept);
+      throw;
+    }
+    aModule.Assignments() = std::move(Kept);
+    return;
+  }
+  // A module whose last reload failed: its assignment lines put the unit
+  // tests back where they were.
+  aModule.UnloadModule();
+  if (LoadNamingModule(aModule)) {
+    std::string Discarded;
+    FProject->LoadAssignments(&aModule, Discarded);
+  }
 }
 
 void TRebuildWatch::RunQuietly(const std::function<void()>& aRun) {

@@ -82,6 +82,8 @@ private:
   // Whether the file is no longer the one known for the module.
   bool Changed(const TModule& aModule) const;
   void Reload();
+  // Lists a rebuilt module again, its unit tests kept in their scenarios.
+  void Relist(TModule& aModule);
   // Watches the modules' files and folders; files that changed before they
   // were watched wait to be quiet as if an event had come.
   void UpdateWatched();
