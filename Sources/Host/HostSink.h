@@ -35,9 +35,9 @@ public:
   bool Broken() const { return FBroken || FLeaked; }
 
 private:
-  // Each message is sent as it is; a phase's start with the time (the
-  // runner's time limit counts from it), a phase's end after a look at the
-  // channel and the leaks.
+  // Each message is sent as it is, progress with the time (the runner's
+  // time limit counts from a phase's start), a phase's end after a look at
+  // the channel and the leaks.
   void ScenarioStart(const TProgressMessage& aMessage) override { Send(aMessage, true); }
   void ScenarioFinish(const TProgressMessage& aMessage) override { Send(aMessage, true); }
   void UnitTestStart(const TProgressMessage& aMessage) override { Send(aMessage, true); }
