@@ -5,6 +5,7 @@
 #pragma once
 
 #include "HostListing.h"
+#include "HostMessages.h"
 #include "HostProtocol.h"
 
 #include <algorithm>

@@ -1,6 +1,5 @@
 #include "ConsoleOutput.h"
 
-#include "NotificationMessages.h"
 #include "ProgressBar.h"
 #include "UnitTestBase.h"
 
@@ -33,12 +32,16 @@ namespace {
 // "FILE:LINE: " of a failed check, the form compilers use, so that editors
 // and terminals link to it; empty for other messages and unknown places.
 std::string PlaceOfFailedCheck(const TCustomMessage* aMessage) {
-  if (aMessage == nullptr || aMessage->GetId() != MessageIdCheck)
-    return {};
-  const auto& Check = static_cast<const TCheckMessage&>(*aMessage);
-  if (Check.Success() || Check.FileName().empty())
-    return {};
-  return Check.Location() + ": ";
+  struct TPlace : IRunListener {
+    std::string Text;
+    void Check(const TCheckMessage& aCheck) override {
+      if (!aCheck.Success() && !aCheck.FileName().empty())
+        Text = aCheck.Location() + ": ";
+    }
+  } Place;
+  if (aMessage != nullptr)
+    DispatchRunMessage(*aMessage, Place);
+  return Place.Text;
 }
 } // namespace
 
@@ -58,14 +61,12 @@ TConsoleOutput::TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages,
   // written before it is handed over. Only where progress is built anyway.
   FWatchesMethods = aScenario != nullptr && (aPages.Files[pkLog] || aVerbose);
   if (FWatchesMethods)
-    aScenario->AddStateNotificationHandler(
-        MakeMessageEvent<&TConsoleOutput::HandleProgress>(this, MessageIdBit(MessageIdProgress)));
+    aScenario->AddStateNotificationHandler(RunListenerEvent(this, MessageIdBit(MessageIdProgress)));
 }
 
 TConsoleOutput::~TConsoleOutput() {
   if (FWatchesMethods && TestScenario() != nullptr)
-    TestScenario()->RemoveStateNotificationHandler(
-        MakeMessageEvent<&TConsoleOutput::HandleProgress>(this));
+    TestScenario()->RemoveStateNotificationHandler(RunListenerEvent(this));
   HandOver();
 }
 
@@ -105,10 +106,8 @@ void TConsoleOutput::HandOver() {
   FStreams.Out.flush();
 }
 
-void TConsoleOutput::HandleProgress(TMessageEventList* /*aSender*/,
-                                    const TCustomMessage& aMessage) {
-  if (aMessage.GetId() == MessageIdProgress &&
-      static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptMethodStart)
+void TConsoleOutput::PhaseStart(TRunPhase aPhase, const TProgressMessage& /*aMessage*/) {
+  if (aPhase == TRunPhase::Method)
     HandOver();
 }
 

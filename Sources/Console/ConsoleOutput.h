@@ -6,6 +6,7 @@
 #include "ConsoleRunner.h"
 #include "IOutput.h"
 #include "ReportPages.h"
+#include "RunListener.h"
 
 #include <memory>
 #include <string>
@@ -41,7 +42,7 @@ struct TConsolePages {
 // once and in order with what the tests print themselves; so are the lines
 // of the files. When a method begins, everything is flushed, so that the tail
 // of a flood never waits while a method hangs.
-class TConsoleOutput : public TOutput {
+class TConsoleOutput : public TOutput, public IRunListener {
 public:
   TConsoleOutput(TTestScenario* aScenario, TConsolePages& aPages, TRunnerStreams& aStreams,
                  bool aVerbose, TProgressBar* aProgress);
@@ -56,7 +57,8 @@ private:
   void WriteToFile(TPageKind aKind, const std::string& aText);
   void Echo(const std::string& aText);
   void HandOver();
-  void HandleProgress(TMessageEventList* aSender, const TCustomMessage& aMessage);
+  // A method begins: everything written so far is handed over.
+  void PhaseStart(TRunPhase aPhase, const TProgressMessage& aMessage) override;
 
   TConsolePages& FPages;
   TRunnerStreams& FStreams;

@@ -9,83 +9,78 @@
 
 namespace Kalvoro {
 
-namespace {
-
-bool IsPhaseEnd(const TCustomMessage& aMessage) {
-  if (aMessage.GetId() != MessageIdProgress)
-    return false;
-  const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
-  return Type == ptInitFinish || Type == ptMethodFinish || Type == ptExitFinish;
-}
-
-bool IsPhaseStart(const TCustomMessage& aMessage) {
-  if (aMessage.GetId() != MessageIdProgress)
-    return false;
-  const TProgressType Type = static_cast<const TProgressMessage&>(aMessage).ProgressType();
-  return Type == ptInitStart || Type == ptMethodStart || Type == ptExitStart;
-}
-
-bool IsExitEnd(const TCustomMessage& aMessage) {
-  return aMessage.GetId() == MessageIdProgress &&
-         static_cast<const TProgressMessage&>(aMessage).ProgressType() == ptExitFinish;
-}
-
-bool MayBePrinted(const TCustomMessage& aMessage) {
-  switch (aMessage.GetId()) {
-  case MessageIdProgress:
-    return false;
-  case MessageIdCheck:
-    return !static_cast<const TCheckMessage&>(aMessage).Success();
-  default:
-    return true;
-  }
-}
-
-} // namespace
-
 THostSink::THostSink(TRunnerChannel& aChannel, TLeakCheck aLeakCheck)
     : FChannel(aChannel), FLeakCheck(aLeakCheck) {}
 
 void THostSink::OnMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
   EndIfForked();
+  DispatchRunMessage(aMessage, *this);
+}
+
+void THostSink::PhaseStart(TRunPhase /*aPhase*/, const TProgressMessage& aMessage) {
+  Send(aMessage, true);
+}
+
+void THostSink::PhaseFinish(TRunPhase aPhase, const TProgressMessage& aMessage) {
   // At each phase's end the host looks at its channel: a phase that broke
   // it ends with that as its exception, while the ring still carries it.
-  if (!FBroken && IsPhaseEnd(aMessage) && !FChannel.Intact()) {
+  if (!FBroken && !FChannel.Intact()) {
     FBroken = true;
     MarkOutput(false);
-    const auto& Phase = static_cast<const TMessageBase&>(aMessage);
-    const TExceptionMessage Broken(
-        Phase.ScenarioName(), Phase.UnitTestName(), Phase.MethodName(),
-        "The test closed the channel from the test process to the runner");
-    FChannel.Frames().Message(Broken, 0);
+    SendException(aMessage, "The test closed the channel from the test process to the runner");
   }
   // A method that leaked ends with the leaks as an exception of its Exit,
   // and the host retires: the leaks stay in the heap, and a check after
   // the next method would find them again.
-  if (FLeakCheck != nullptr && !FLeaked && IsExitEnd(aMessage)) {
+  if (aPhase == TRunPhase::Exit && FLeakCheck != nullptr && !FLeaked) {
     std::fflush(nullptr);
     if (FLeakCheck() != 0) {
       FLeaked = true;
       MarkOutput(true);
-      const auto& Phase = static_cast<const TMessageBase&>(aMessage);
-      const TExceptionMessage Leaks(Phase.ScenarioName(), Phase.UnitTestName(), Phase.MethodName(),
-                                    "LeakSanitizer: detected memory leaks");
-      FChannel.Frames().Message(Leaks, 0);
+      SendException(aMessage, "LeakSanitizer: detected memory leaks");
     }
   }
-  // What the test wrote is told before each message that the runner may
-  // print (a report, a failed check, an exception), so that it shows in its
-  // place among the runner's own lines; the rest is told when the method
-  // ends. Passing checks, which may come by the million, cost no call.
-  if (MayBePrinted(aMessage))
+  Send(aMessage, false);
+}
+
+// What the test wrote is told before each message that the runner may print
+// (a report, a failed check, an exception), so that it shows in its place
+// among the runner's own lines; the rest is told when the method ends.
+// Passing checks, which may come by the million, cost no call.
+void THostSink::Report(const TReportMessage& aMessage) {
+  MarkOutput(false);
+  Send(aMessage, false);
+}
+
+void THostSink::Check(const TCheckMessage& aMessage) {
+  if (!aMessage.Success())
     MarkOutput(false);
-  // Only a phase's start needs the time (the runner's time limit counts
+  Send(aMessage, false);
+}
+
+void THostSink::Exception(const TExceptionMessage& aMessage) {
+  MarkOutput(false);
+  Send(aMessage, false);
+}
+
+void THostSink::OtherMessage(const TCustomMessage& aMessage) {
+  MarkOutput(false);
+  Send(aMessage, false);
+}
+
+void THostSink::Send(const TCustomMessage& aMessage, bool aTimed) {
+  // Only a phase's start carries the time (the runner's time limit counts
   // from it): a check or a phase's end costs no clock call.
-  const bool Timed = IsPhaseStart(aMessage);
-  FChannel.Frames().Message(aMessage, Timed ? MonotonicNanoseconds() : 0);
+  FChannel.Frames().Message(aMessage, aTimed ? MonotonicNanoseconds() : 0);
   // Published at once: the ring costs no system call, and a host that
   // dies has then lost nothing it reported.
   FChannel.Flush();
+}
+
+void THostSink::SendException(const TProgressMessage& aPhase, const char* aText) {
+  const TExceptionMessage Error(aPhase.ScenarioName(), aPhase.UnitTestName(), aPhase.MethodName(),
+                                aText);
+  FChannel.Frames().Message(Error, 0);
 }
 
 void THostSink::MarkOutput(bool aWithError) {

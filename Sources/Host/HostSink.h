@@ -7,13 +7,14 @@
 #include "HostLifetime.h"
 #include "RunnerChannel.h"
 
+#include "RunListener.h"
 #include "UnitTestBase.h"
 
 #include <sys/types.h>
 
 namespace Kalvoro {
 
-class THostSink {
+class THostSink : public IRunListener {
 public:
   // aLeakCheck: LeakSanitizer's check, run after each method's Exit, or
   // nullptr.
@@ -34,6 +35,24 @@ public:
   bool Broken() const { return FBroken || FLeaked; }
 
 private:
+  // Each message is sent as it is, a phase's start with the time (the
+  // runner's time limit counts from it), a phase's end after a look at the
+  // channel and the leaks.
+  void ScenarioStart(const TProgressMessage& aMessage) override { Send(aMessage, false); }
+  void ScenarioFinish(const TProgressMessage& aMessage) override { Send(aMessage, false); }
+  void UnitTestStart(const TProgressMessage& aMessage) override { Send(aMessage, false); }
+  void UnitTestFinish(const TProgressMessage& aMessage) override { Send(aMessage, false); }
+  void PhaseStart(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void PhaseFinish(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void Report(const TReportMessage& aMessage) override;
+  void Check(const TCheckMessage& aMessage) override;
+  void Exception(const TExceptionMessage& aMessage) override;
+  void OtherMessage(const TCustomMessage& aMessage) override;
+
+  void Send(const TCustomMessage& aMessage, bool aTimed);
+  // Sends an exception of the phase that aPhase's message ends.
+  void SendException(const TProgressMessage& aPhase, const char* aText);
+
   TRunnerChannel& FChannel;
   TLeakCheck FLeakCheck;
   off_t FOutput = 0;

@@ -419,30 +419,4 @@ std::uint32_t DecodeDropped(std::string_view aPayload) {
   return Count;
 }
 
-std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {
-  using S = std::string;
-  switch (aMessage.Id) {
-  case MessageIdReport: {
-    auto Report = std::make_unique<TReportMessage>(S(aMessage.Text));
-    Report->SetScenarioName(S(aMessage.ScenarioName));
-    Report->SetUnitTestName(S(aMessage.UnitTestName));
-    Report->SetMethodName(S(aMessage.MethodName));
-    return Report;
-  }
-  case MessageIdCheck: {
-    auto Check = std::make_unique<TCheckMessage>(S(aMessage.Text), S(aMessage.ScenarioName),
-                                                 S(aMessage.UnitTestName), S(aMessage.MethodName));
-    Check->SetSuccess(aMessage.Success);
-    Check->SetLocation(S(aMessage.FileName), aMessage.Line);
-    return Check;
-  }
-  case MessageIdException:
-    return std::make_unique<TExceptionMessage>(S(aMessage.ScenarioName), S(aMessage.UnitTestName),
-                                               S(aMessage.MethodName), S(aMessage.Text));
-  default:
-    return std::make_unique<TProgressMessage>(aMessage.ProgressType, S(aMessage.ScenarioName),
-                                              S(aMessage.UnitTestName), S(aMessage.MethodName));
-  }
-}
-
 } // namespace Kalvoro

@@ -207,7 +207,4 @@ std::string DecodeText(std::string_view aPayload);
 void DecodeOutput(std::string_view aPayload, std::uint64_t& aOutput, std::uint64_t& aError);
 std::uint32_t DecodeDropped(std::string_view aPayload);
 
-// The message that a decoded one stands for, built as the framework builds it.
-std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage);
-
 } // namespace Kalvoro

@@ -115,15 +115,13 @@ void TJUnitReport::Attach(TTestScenario* aTestScenario) {
   KALVORO_ASSERT(aTestScenario != nullptr);
   Detach();
   FTestScenario = aTestScenario;
-  FTestScenario->AddStateNotificationHandler(
-      MakeMessageEvent<&TJUnitReport::HandleMessage>(this, ConsumedIds));
+  FTestScenario->AddStateNotificationHandler(RunListenerEvent(this, ConsumedIds));
 }
 
 void TJUnitReport::Detach() {
   if (FTestScenario == nullptr)
     return;
-  FTestScenario->RemoveStateNotificationHandler(
-      MakeMessageEvent<&TJUnitReport::HandleMessage>(this, ConsumedIds));
+  FTestScenario->RemoveStateNotificationHandler(RunListenerEvent(this, ConsumedIds));
   if (FRunning)
     FinishScenario();
   FTestScenario = nullptr;
@@ -137,81 +135,73 @@ void TJUnitReport::Clear() {
   FCurrentMethod = -1;
 }
 
-void TJUnitReport::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
-  switch (aMessage.GetId()) {
-  case MessageIdProgress: {
-    const auto& Message = static_cast<const TProgressMessage&>(aMessage);
-    switch (Message.ProgressType()) {
-    case ptScenarioStart:
-      StartScenario(Message.ScenarioName());
-      break;
-    case ptScenarioFinish:
-      FinishScenario();
-      break;
-    case ptUnitTestStart:
-      StartUnitTest(Message.UnitTestName());
-      break;
-    case ptUnitTestFinish:
-      FCurrentUnitTest = -1;
-      FCurrentMethod = -1;
-      break;
-    case ptInitStart: {
-      FCurrentMethod = -1;
-      if (!FRunning || FCurrentUnitTest < 0)
-        break;
-      TUnitTestRecord& UnitTest =
-          FScenarios.back().UnitTests[static_cast<std::size_t>(FCurrentUnitTest)];
-      const int Index = UnitTest.Source->CurrentMethodIndex();
-      if (Index >= 0 && Index < static_cast<int>(UnitTest.Methods.size())) {
-        FCurrentMethod = Index;
-        UnitTest.Methods[static_cast<std::size_t>(Index)].Start = FClock();
-      }
-      break;
-    }
-    case ptExitFinish:
-      if (TMethodRecord* Method = CurrentMethod()) {
-        Method->Elapsed = FClock() - Method->Start;
-        FCurrentMethod = -1;
-      }
-      break;
-    default:
-      break;
-    }
-    break;
+void TJUnitReport::ScenarioStart(const TProgressMessage& aMessage) {
+  StartScenario(aMessage.ScenarioName());
+}
+
+void TJUnitReport::ScenarioFinish(const TProgressMessage& /*aMessage*/) {
+  FinishScenario();
+}
+
+void TJUnitReport::UnitTestStart(const TProgressMessage& aMessage) {
+  StartUnitTest(aMessage.UnitTestName());
+}
+
+void TJUnitReport::UnitTestFinish(const TProgressMessage& /*aMessage*/) {
+  FCurrentUnitTest = -1;
+  FCurrentMethod = -1;
+}
+
+void TJUnitReport::PhaseStart(TRunPhase aPhase, const TProgressMessage& /*aMessage*/) {
+  // A method's time runs from the start of its Init to the end of its Exit.
+  if (aPhase != TRunPhase::Init)
+    return;
+  FCurrentMethod = -1;
+  if (!FRunning || FCurrentUnitTest < 0)
+    return;
+  TUnitTestRecord& UnitTest =
+      FScenarios.back().UnitTests[static_cast<std::size_t>(FCurrentUnitTest)];
+  const int Index = UnitTest.Source->CurrentMethodIndex();
+  if (Index >= 0 && Index < static_cast<int>(UnitTest.Methods.size())) {
+    FCurrentMethod = Index;
+    UnitTest.Methods[static_cast<std::size_t>(Index)].Start = FClock();
   }
-  case MessageIdCheck: {
-    const auto& Message = static_cast<const TCheckMessage&>(aMessage);
-    if (Message.Success())
-      break;
-    // "FILE:LINE: text", so that CI systems and editors link to the check.
-    if (TMethodRecord* Method = CurrentMethod()) {
-      const std::string Location = Message.Location();
-      Method->Failures.push_back(Location.empty() ? Message.Message()
-                                                  : Location + ": " + Message.Message());
-    }
-    break;
+}
+
+void TJUnitReport::PhaseFinish(TRunPhase aPhase, const TProgressMessage& /*aMessage*/) {
+  if (aPhase != TRunPhase::Exit)
+    return;
+  if (TMethodRecord* Method = CurrentMethod()) {
+    Method->Elapsed = FClock() - Method->Start;
+    FCurrentMethod = -1;
   }
-  case MessageIdException: {
-    const auto& Message = static_cast<const TMessageBase&>(aMessage);
-    if (TMethodRecord* Method = CurrentMethod()) {
-      // Errors of the fixture phases say where they came from.
-      if (Message.MethodName() != Method->Name)
-        Method->Errors.push_back(Message.MethodName() + ": " + Message.Message());
-      else
-        Method->Errors.push_back(Message.Message());
-    }
-    break;
+}
+
+void TJUnitReport::Check(const TCheckMessage& aMessage) {
+  if (aMessage.Success())
+    return;
+  // "FILE:LINE: text", so that CI systems and editors link to the check.
+  if (TMethodRecord* Method = CurrentMethod()) {
+    const std::string Location = aMessage.Location();
+    Method->Failures.push_back(Location.empty() ? aMessage.Message()
+                                                : Location + ": " + aMessage.Message());
   }
-  case MessageIdReport:
-    if (TMethodRecord* Method = CurrentMethod()) {
-      const auto& Report = static_cast<const TMessageBase&>(aMessage);
-      (Report.MethodName() == StandardErrorSource ? Method->ErrorOutput : Method->Output)
-          .push_back(Report.Message());
-    }
-    break;
-  default:
-    break;
+}
+
+void TJUnitReport::Exception(const TExceptionMessage& aMessage) {
+  if (TMethodRecord* Method = CurrentMethod()) {
+    // Errors of the fixture phases say where they came from.
+    if (aMessage.MethodName() != Method->Name)
+      Method->Errors.push_back(aMessage.MethodName() + ": " + aMessage.Message());
+    else
+      Method->Errors.push_back(aMessage.Message());
   }
+}
+
+void TJUnitReport::Report(const TReportMessage& aMessage) {
+  if (TMethodRecord* Method = CurrentMethod())
+    (aMessage.MethodName() == StandardErrorSource ? Method->ErrorOutput : Method->Output)
+        .push_back(aMessage.Message());
 }
 
 void TJUnitReport::StartScenario(const std::string& aName) {

@@ -1,7 +1,7 @@
 // A JUnit XML report of one or more scenario runs, for CI systems.
 #pragma once
 
-#include "NotificationMessages.h"
+#include "RunListener.h"
 #include "UnitTestMethod.h"
 
 #include <chrono>
@@ -38,7 +38,7 @@ inline constexpr const char* StandardErrorSource = "<standard error>";
 // so that equal unit-test names in different scenarios stay apart. A method is
 // counted by its result (tcrFailure as a failure, tcrException as an error) and
 // lists all of its failed checks and exceptions.
-class TJUnitReport {
+class TJUnitReport : public IRunListener {
 public:
   explicit TJUnitReport(TSteadyClock aClock = SteadyNow);
   ~TJUnitReport();
@@ -51,9 +51,6 @@ public:
   // results that its methods have now.
   void Detach();
   TTestScenario* TestScenario() const { return FTestScenario; }
-
-  // The scenario's handler.
-  void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
 
   // Drops everything collected so far.
   void Clear();
@@ -96,6 +93,17 @@ private:
     std::string Name;
     std::vector<TUnitTestRecord> UnitTests;
   };
+
+  // What the report takes of the run's messages.
+  void ScenarioStart(const TProgressMessage& aMessage) override;
+  void ScenarioFinish(const TProgressMessage& aMessage) override;
+  void UnitTestStart(const TProgressMessage& aMessage) override;
+  void UnitTestFinish(const TProgressMessage& aMessage) override;
+  void PhaseStart(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void PhaseFinish(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void Report(const TReportMessage& aMessage) override;
+  void Check(const TCheckMessage& aMessage) override;
+  void Exception(const TExceptionMessage& aMessage) override;
 
   void StartScenario(const std::string& aName);
   void FinishScenario();

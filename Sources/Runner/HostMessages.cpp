@@ -4,8 +4,27 @@ namespace Kalvoro {
 
 namespace {
 
-void Update(TMessageBase& aTarget, const THostMessage& aMessage) {
-  if (aTarget.Message() != aMessage.Text)
+// An empty message of aMessage's kind (a decoded frame's id is one of the
+// four, its progress type in range).
+std::unique_ptr<TMessageBase> Blank(const THostMessage& aMessage) {
+  switch (aMessage.Id) {
+  case MessageIdReport:
+    return std::make_unique<TReportMessage>(std::string());
+  case MessageIdCheck:
+    return std::make_unique<TCheckMessage>(std::string());
+  case MessageIdException:
+    return std::make_unique<TExceptionMessage>(std::string(), std::string(), std::string(),
+                                               std::string());
+  default:
+    return std::make_unique<TProgressMessage>(aMessage.ProgressType, std::string(), std::string(),
+                                              std::string());
+  }
+}
+
+// Gives aTarget, a message of aMessage's kind, aMessage's fields; a text is
+// copied only when it differs. A progress message carries no text.
+void Fill(TMessageBase& aTarget, const THostMessage& aMessage) {
+  if (aMessage.Id != MessageIdProgress && aTarget.Message() != aMessage.Text)
     aTarget.SetMessage(std::string(aMessage.Text));
   if (aTarget.ScenarioName() != aMessage.ScenarioName)
     aTarget.SetScenarioName(std::string(aMessage.ScenarioName));
@@ -13,47 +32,33 @@ void Update(TMessageBase& aTarget, const THostMessage& aMessage) {
     aTarget.SetUnitTestName(std::string(aMessage.UnitTestName));
   if (aTarget.MethodName() != aMessage.MethodName)
     aTarget.SetMethodName(std::string(aMessage.MethodName));
+  if (aMessage.Id != MessageIdCheck)
+    return;
+  auto& Check = static_cast<TCheckMessage&>(aTarget);
+  Check.SetSuccess(aMessage.Success);
+  if (Check.FileName() != aMessage.FileName || Check.Line() != aMessage.Line)
+    Check.SetLocation(std::string(aMessage.FileName), aMessage.Line);
+}
+
+std::size_t SlotOf(const THostMessage& aMessage) {
+  return aMessage.Id == MessageIdProgress ? 3 + static_cast<std::size_t>(aMessage.ProgressType)
+                                          : static_cast<std::size_t>(aMessage.Id - MessageIdReport);
 }
 
 } // namespace
 
-THostMessages::THostMessages()
-    : FReport(std::string()), FCheck(std::string()), FException({}, {}, {}, {}) {
-  for (int Type = ptScenarioStart; Type <= ptExitFinish; ++Type)
-    FProgress.emplace_back(static_cast<TProgressType>(Type), std::string(), std::string(),
-                           std::string());
+std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage) {
+  auto Message = Blank(aMessage);
+  Fill(*Message, aMessage);
+  return Message;
 }
 
 const TMessageBase& THostMessages::Rebuild(const THostMessage& aMessage) {
-  switch (aMessage.Id) {
-  case MessageIdReport:
-    Update(FReport, aMessage);
-    return FReport;
-  case MessageIdCheck:
-    Update(FCheck, aMessage);
-    FCheck.SetSuccess(aMessage.Success);
-    if (FCheck.FileName() != aMessage.FileName || FCheck.Line() != aMessage.Line)
-      FCheck.SetLocation(std::string(aMessage.FileName), aMessage.Line);
-    return FCheck;
-  case MessageIdException:
-    Update(FException, aMessage);
-    return FException;
-  default: {
-    // A progress message carries no text.
-    TProgressMessage& Progress = FProgress.at(aMessage.ProgressType);
-    Update(Progress, {aMessage.Id,
-                      true,
-                      aMessage.ProgressType,
-                      0,
-                      {},
-                      aMessage.ScenarioName,
-                      aMessage.UnitTestName,
-                      aMessage.MethodName,
-                      {},
-                      0});
-    return Progress;
-  }
-  }
+  std::unique_ptr<TMessageBase>& Kept = FKept.at(SlotOf(aMessage));
+  if (!Kept)
+    Kept = Blank(aMessage);
+  Fill(*Kept, aMessage);
+  return *Kept;
 }
 
 } // namespace Kalvoro

@@ -1,19 +1,24 @@
-// The messages that the runner fires for a host's message frames, kept from
-// one frame to the next: a frame costs no allocation, and a text is copied
-// only when it differs from the one that the message already holds. A
-// million passing checks of one place are one message object, updated by
-// comparing its texts.
+// The messages that the runner fires for a host's message frames, rebuilt
+// by one rule: a fresh message for each frame (RebuildMessage), or one kept
+// from one frame to the next (THostMessages): a frame then costs no
+// allocation, and a text is copied only when it differs from the one that
+// the message already holds. A million passing checks of one place are one
+// message object, updated by comparing its texts.
 #pragma once
 
 #include "HostProtocol.h"
 
-#include <vector>
+#include <array>
+#include <memory>
 
 namespace Kalvoro {
 
+// The message that a decoded one stands for, built as the framework builds it.
+std::unique_ptr<TMessageBase> RebuildMessage(const THostMessage& aMessage);
+
 class THostMessages {
 public:
-  THostMessages();
+  THostMessages() = default;
   THostMessages(const THostMessages&) = delete;
   THostMessages& operator=(const THostMessages&) = delete;
 
@@ -22,10 +27,8 @@ public:
   const TMessageBase& Rebuild(const THostMessage& aMessage);
 
 private:
-  TReportMessage FReport;
-  TCheckMessage FCheck;
-  TExceptionMessage FException;
-  std::vector<TProgressMessage> FProgress; // one per progress type
+  // A report, a check, an exception, then one per progress type.
+  std::array<std::unique_ptr<TMessageBase>, 3 + ptExitFinish + 1> FKept;
 };
 
 } // namespace Kalvoro

@@ -1,5 +1,7 @@
 #include "FrameworkTestSupport.h"
 
+#include "RunListener.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -16,34 +18,47 @@ std::string Where(const TMessageBase& aMessage) {
   return "(" + aMessage.ScenarioName() + "," + aMessage.UnitTestName() + "," +
          aMessage.MethodName() + ")";
 }
+
+// Writes the line of each kind of message.
+class TDescriber : public IRunListener {
+public:
+  std::string Text;
+
+  void ScenarioStart(const TProgressMessage& aMessage) override { Progress(aMessage); }
+  void ScenarioFinish(const TProgressMessage& aMessage) override { Progress(aMessage); }
+  void UnitTestStart(const TProgressMessage& aMessage) override { Progress(aMessage); }
+  void UnitTestFinish(const TProgressMessage& aMessage) override { Progress(aMessage); }
+  void PhaseStart(TRunPhase, const TProgressMessage& aMessage) override { Progress(aMessage); }
+  void PhaseFinish(TRunPhase, const TProgressMessage& aMessage) override { Progress(aMessage); }
+  void Report(const TReportMessage& aMessage) override {
+    // A report carries no names; show them should one be set by mistake.
+    const std::string Names = Where(aMessage);
+    Text = "Report " + aMessage.Message() + (Names == "(,,)" ? "" : " " + Names);
+  }
+  void Check(const TCheckMessage& aMessage) override {
+    const std::string Names = Where(aMessage);
+    Text = std::string(aMessage.Success() ? "Check+ " : "Check- ") + aMessage.Message() +
+           (Names == "(,,)" ? "" : " " + Names);
+  }
+  void Exception(const TExceptionMessage& aMessage) override {
+    Text = "Exception " + aMessage.Message() + " " + Where(aMessage);
+  }
+  void OtherMessage(const TCustomMessage& aMessage) override {
+    Text = "Id " + std::to_string(aMessage.GetId());
+  }
+
+private:
+  void Progress(const TProgressMessage& aMessage) {
+    const std::string Extra = aMessage.Message().empty() ? "" : " " + aMessage.Message();
+    Text = ProgressNames[aMessage.ProgressType()] + Where(aMessage) + Extra;
+  }
+};
 } // namespace
 
 std::string Describe(const TCustomMessage& aMessage) {
-  switch (aMessage.GetId()) {
-  case MessageIdReport: {
-    const auto& Report = static_cast<const TReportMessage&>(aMessage);
-    // A report carries no names; show them should one be set by mistake.
-    const std::string Names = Where(Report);
-    return "Report " + Report.Message() + (Names == "(,,)" ? "" : " " + Names);
-  }
-  case MessageIdCheck: {
-    const auto& Check = static_cast<const TCheckMessage&>(aMessage);
-    const std::string Names = Where(Check);
-    return std::string(Check.Success() ? "Check+ " : "Check- ") + Check.Message() +
-           (Names == "(,,)" ? "" : " " + Names);
-  }
-  case MessageIdException: {
-    const auto& Error = static_cast<const TExceptionMessage&>(aMessage);
-    return "Exception " + Error.Message() + " " + Where(Error);
-  }
-  case MessageIdProgress: {
-    const auto& Progress = static_cast<const TProgressMessage&>(aMessage);
-    const std::string Text = Progress.Message().empty() ? "" : " " + Progress.Message();
-    return ProgressNames[Progress.ProgressType()] + Where(Progress) + Text;
-  }
-  default:
-    return "Id " + std::to_string(aMessage.GetId());
-  }
+  TDescriber Describer;
+  DispatchRunMessage(aMessage, Describer);
+  return Describer.Text;
 }
 
 void TRecorder::Handle(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {

@@ -1,6 +1,5 @@
 #include "MethodDetails.h"
 
-#include "NotificationMessages.h"
 #include "ResultMarks.h"
 #include "ResultTimes.h"
 #include "UnitTestBase.h"
@@ -18,8 +17,20 @@ QString Text(const std::string& aText) {
   return QString::fromUtf8(aText.data(), static_cast<qsizetype>(aText.size()));
 }
 
+QString PhaseText(TRunPhase aPhase) {
+  switch (aPhase) {
+  case TRunPhase::Init:
+    return QStringLiteral("Init");
+  case TRunPhase::Method:
+    return QStringLiteral("Method");
+  case TRunPhase::Exit:
+    break;
+  }
+  return QStringLiteral("Exit");
+}
+
 TMessageEvent HandlerOf(TMethodDetails* aDetails) {
-  return MakeMessageEvent<&TMethodDetails::HandleMessage>(aDetails, Watched);
+  return RunListenerEvent(aDetails, Watched);
 }
 
 } // namespace
@@ -49,71 +60,56 @@ void TMethodDetails::SetOutput(const TUnitTestMethod* aMethod, std::string aOutp
   FOutputs[aMethod] = std::move(aOutput);
 }
 
-void TMethodDetails::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
-  // Messages outside a method's phases (none are expected) are not kept.
-  TRecord Stray;
-  const auto Record = [this, &Stray]() -> TRecord& {
-    return FMethod != nullptr ? FRecords[FMethod] : Stray;
-  };
-  switch (aMessage.GetId()) {
-  case MessageIdProgress: {
-    const auto& Progress = static_cast<const TProgressMessage&>(aMessage);
-    switch (Progress.ProgressType()) {
-    case ptUnitTestStart:
-      FUnitTest = FScenario->UnitTestList().FindByName(Progress.UnitTestName());
-      break;
-    case ptInitStart: {
-      // The unit test knows which method its phases run for.
-      const int Index = FUnitTest != nullptr ? FUnitTest->CurrentMethodIndex() : -1;
-      FMethod = Index >= 0 && Index < FUnitTest->Methods().Count()
-                    ? FUnitTest->Methods().GetItem(Index)
-                    : nullptr;
-      FRecords.erase(FMethod);
-      FPhase = "Init";
-      FStarted = FClock();
-      break;
-    }
-    case ptMethodStart:
-      FPhase = "Method";
-      break;
-    case ptExitStart:
-      FPhase = "Exit";
-      break;
-    case ptExitFinish:
-      Record().Milliseconds =
-          std::chrono::duration<double, std::milli>(FClock() - FStarted).count();
-      break;
-    default:
-      break;
-    }
-    break;
+TMethodDetails::TRecord& TMethodDetails::Record() {
+  if (FMethod != nullptr)
+    return FRecords[FMethod];
+  FStray = TRecord();
+  return FStray;
+}
+
+void TMethodDetails::UnitTestStart(const TProgressMessage& aMessage) {
+  FUnitTest = FScenario->UnitTestList().FindByName(aMessage.UnitTestName());
+}
+
+void TMethodDetails::PhaseStart(TRunPhase aPhase, const TProgressMessage& /*aMessage*/) {
+  FPhase = aPhase;
+  if (aPhase != TRunPhase::Init)
+    return;
+  // The unit test knows which method its phases run for.
+  const int Index = FUnitTest != nullptr ? FUnitTest->CurrentMethodIndex() : -1;
+  FMethod = Index >= 0 && Index < FUnitTest->Methods().Count() ? FUnitTest->Methods().GetItem(Index)
+                                                               : nullptr;
+  FRecords.erase(FMethod);
+  FStarted = FClock();
+}
+
+void TMethodDetails::PhaseFinish(TRunPhase aPhase, const TProgressMessage& /*aMessage*/) {
+  if (aPhase == TRunPhase::Exit)
+    Record().Milliseconds = std::chrono::duration<double, std::milli>(FClock() - FStarted).count();
+}
+
+void TMethodDetails::Report(const TReportMessage& aMessage) {
+  Record().Lines << QStringLiteral("REPORT ") + Text(aMessage.Message());
+}
+
+void TMethodDetails::Check(const TCheckMessage& aMessage) {
+  // Checks that held reach every listener of checks; only failures count.
+  if (aMessage.Success())
+    return;
+  TRecord& Target = Record();
+  const std::string Location = aMessage.Location();
+  if (!Location.empty() && Target.File.isEmpty()) {
+    Target.File = Text(aMessage.FileName());
+    Target.Line = static_cast<int>(aMessage.Line());
   }
-  case MessageIdReport:
-    Record().Lines << QStringLiteral("REPORT ") +
-                          Text(static_cast<const TMessageBase&>(aMessage).Message());
-    break;
-  case MessageIdCheck: {
-    const auto& Check = static_cast<const TCheckMessage&>(aMessage);
-    // Checks that held reach every listener of checks; only failures count.
-    if (Check.Success())
-      break;
-    const std::string Location = Check.Location();
-    if (!Location.empty() && Record().File.isEmpty()) {
-      Record().File = Text(Check.FileName());
-      Record().Line = static_cast<int>(Check.Line());
-    }
-    Record().Lines << QStringLiteral("FAILURE ") +
-                          (Location.empty() ? QString() : Text(Location) + QStringLiteral(": ")) +
-                          Text(Check.Message());
-    break;
-  }
-  case MessageIdException:
-    Record().Lines << QStringLiteral("EXCEPTION in ") + Text(FPhase) + QStringLiteral(": ") +
-                          Text(static_cast<const TMessageBase&>(aMessage).Message());
-    break;
-  default:
-    break;
-  }
+  Target.Lines << QStringLiteral("FAILURE ") +
+                      (Location.empty() ? QString() : Text(Location) + QStringLiteral(": ")) +
+                      Text(aMessage.Message());
+}
+
+void TMethodDetails::Exception(const TExceptionMessage& aMessage) {
+  Record().Lines << QStringLiteral("EXCEPTION in ") + PhaseText(FPhase) + QStringLiteral(": ") +
+                        Text(aMessage.Message());
 }
 
 void TMethodDetails::Rekey(const std::map<const TUnitTestMethod*, const TUnitTestMethod*>& aMoves) {

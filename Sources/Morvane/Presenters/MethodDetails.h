@@ -7,8 +7,8 @@
 #pragma once
 
 #include "JUnitReport.h"
-#include "MessageEventList.h"
 #include "ResultRows.h"
+#include "RunListener.h"
 
 #include <QStringList>
 
@@ -21,7 +21,7 @@ namespace Kalvoro {
 class TTestScenario;
 class TUnitTestBase;
 
-class TMethodDetails {
+class TMethodDetails : public IRunListener {
 public:
   TMethodDetails() = default;
   ~TMethodDetails();
@@ -55,8 +55,6 @@ public:
   // The lines the pane shows for the row (of aRows, at aRow).
   QStringList Lines(const std::vector<TResultRow>& aRows, int aRow) const;
 
-  void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
-
 private:
   struct TRecord {
     QStringList Lines;
@@ -65,12 +63,25 @@ private:
     int Line = 0;
     std::string Output;
   };
+
+  // What the pane keeps of the run's messages.
+  void UnitTestStart(const TProgressMessage& aMessage) override;
+  void PhaseStart(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void PhaseFinish(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void Report(const TReportMessage& aMessage) override;
+  void Check(const TCheckMessage& aMessage) override;
+  void Exception(const TExceptionMessage& aMessage) override;
+  // The running method's record; messages outside a method's phases (none
+  // are expected) go to a record that is not kept.
+  TRecord& Record();
+
   std::map<const TUnitTestMethod*, TRecord> FRecords;
   std::map<const TUnitTestMethod*, std::string> FOutputs;
+  TRecord FStray;
   TTestScenario* FScenario = nullptr;
   TUnitTestBase* FUnitTest = nullptr;       // the unit test that runs
   const TUnitTestMethod* FMethod = nullptr; // the method whose phases run
-  std::string FPhase;                       // "Init", "Method" or "Exit"
+  TRunPhase FPhase = TRunPhase::Init;
   TSteadyClock FClock = SteadyNow;
   std::chrono::nanoseconds FStarted{};
   bool FCaptured = true;
