@@ -2,7 +2,6 @@
 // framework's report at a normal exit, and what becomes of the tests it did
 // not end.
 #include "GoogleTestKind.h"
-#include "GoogleTestRunner.h"
 #include "GoogleTestStart.h"
 #include "Json.h"
 
@@ -10,20 +9,16 @@
 
 namespace Kalvoro {
 
-bool TGoogleTestRunner::AllSettled(TStart& aStart) {
-  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
+bool AllSettled(const TGoogleTestStart& aStart,
+                std::map<std::string, TGoogleTestOutcome>& Outcomes) {
   return std::all_of(aStart.Tests.begin(), aStart.Tests.end(),
                      [&](const std::string& aTest) { return Outcomes[aTest].Settled; });
 }
 
-void TGoogleTestRunner::EndProgram(TStart& aStart) {
-  // The last events and output, then the report written at a normal exit.
-  HandleAll(aStart);
-  aStart.Output.Take(*aStart.Program, aStart.Open, true);
-  aStart.Program->ReadReport(aStart.Report);
-  std::map<std::string, TOutcome>& Outcomes = FOutcomes[aStart.Module];
+void SettleEndedStart(TGoogleTestStart& aStart, std::map<std::string, TGoogleTestOutcome>& Outcomes,
+                      TAheadKeeper<TGoogleTestOutcome>& aKeeper) {
   if (!aStart.Open.empty()) {
-    TOutcome& Open = Outcomes[aStart.Open];
+    TGoogleTestOutcome& Open = Outcomes[aStart.Open];
     Open.Death = aStart.Death.empty() ? "Test process " + aStart.Program->EndText() : aStart.Death;
     Open.Ended = true;
     Open.Passed = false;
@@ -49,7 +44,7 @@ void TGoogleTestRunner::EndProgram(TStart& aStart) {
   // again for the rest.
   if (aStart.Open.empty() && !aStart.Death.empty() && !aStart.Suite.empty())
     for (const std::string& Test : aStart.Tests) {
-      TOutcome& Outcome = Outcomes[Test];
+      TGoogleTestOutcome& Outcome = Outcomes[Test];
       if (!Outcome.Ended && Test.starts_with(aStart.Suite + ".")) {
         Outcome.Death = aStart.Death + " in its suite's set-up";
         Outcome.Ended = true;
@@ -59,10 +54,10 @@ void TGoogleTestRunner::EndProgram(TStart& aStart) {
     }
   const std::string Ended = aStart.Program->EndText();
   for (const std::string& Test : aStart.Tests) {
-    TOutcome& Outcome = Outcomes[Test];
+    TGoogleTestOutcome& Outcome = Outcomes[Test];
     if (Outcome.Ended) {
       Outcome.Settled = true;
-      FKeeper.Keep(Outcome);
+      aKeeper.Keep(Outcome);
       continue;
     }
     // A test not reached runs in the next start, unless this one ran none or
@@ -73,7 +68,7 @@ void TGoogleTestRunner::EndProgram(TStart& aStart) {
                           ? aStart.Death + " before the test program ran this test"
                           : "The test program " + Ended + " before it ran this test";
       Outcome.Ended = Outcome.Settled = true;
-      FKeeper.Keep(Outcome);
+      aKeeper.Keep(Outcome);
     }
   }
 }

@@ -209,6 +209,14 @@ void TGoogleTestRunner::StartProgram(std::size_t aUnit) {
   FStarts.push_back(std::move(Start));
 }
 
+void TGoogleTestRunner::EndProgram(TStart& aStart) {
+  // The last events and output, then the report written at a normal exit.
+  HandleAll(aStart);
+  aStart.Output.Take(*aStart.Program, aStart.Open, true);
+  aStart.Program->ReadReport(aStart.Report);
+  SettleEndedStart(aStart, FOutcomes[aStart.Module], FKeeper);
+}
+
 void TGoogleTestRunner::HandleAll(TStart& aStart) {
   std::vector<TStreamEvent> Events;
   aStart.Stream->Read(Events);
@@ -289,7 +297,8 @@ void TGoogleTestRunner::Pump(bool aWait) {
       continue;
     }
     ++I;
-    if (!Start.Done && Start.Settled >= Start.Tests.size() && AllSettled(Start)) {
+    if (!Start.Done && Start.Settled >= Start.Tests.size() &&
+        AllSettled(Start, FOutcomes[Start.Module])) {
       // Every test it runs is settled: what the program does from here on
       // (its report, its tear-down) tells the run nothing more.
       Start.Done = true;

@@ -29,6 +29,8 @@ class TGoogleTestStream;
 class TTestProgram;
 struct TStreamEvent;
 
+struct TGoogleTestStart;
+
 class TGoogleTestRunner final : public IKindRunner {
 public:
   explicit TGoogleTestRunner(TWaitHook aWait);
@@ -48,7 +50,7 @@ public:
 private:
   using TPart = TGoogleTestPart;
   using TOutcome = TGoogleTestOutcome;
-  struct TStart;
+  using TStart = TGoogleTestStart;
 
   // The test that aMethod of aUnitTest stands for, and its outcome.
   static std::string TestName(const TUnitTestBase& aUnitTest, int aMethodIndex);
@@ -70,7 +72,6 @@ private:
   // Handles what aStart's stream has sent.
   void HandleAll(TStart& aStart);
   void Handle(TStart& aStart, const TStreamEvent& aEvent);
-  bool AllSettled(TStart& aStart);
   void EndProgram(TStart& aStart);
   int WaitMilliseconds() const;
   void Kill(const std::string& aDeath);

@@ -2,14 +2,16 @@
 // tests it runs and the state of its run, for the runner's files.
 #pragma once
 
+#include "AheadStore.h"
+#include "GoogleTestOutcome.h"
 #include "GoogleTestOutput.h"
-#include "GoogleTestRunner.h"
 #include "GoogleTestStream.h"
 #include "TestProgram.h"
 
 #include <unistd.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,31 +19,41 @@
 namespace Kalvoro {
 
 // One start of a program: its tests and the state of its run.
-struct TGoogleTestRunner::TStart {
+struct TGoogleTestStart {
   std::size_t Unit = 0;
   const TModule* Module = nullptr;
   std::vector<std::string> Tests; // those it runs, in run order
   std::unique_ptr<TTestProgram> Program;
   std::unique_ptr<TGoogleTestStream> Stream;
   std::string FlagFile;
-  std::string Suite;               // the suite that runs
-  std::string Open;                // the test that runs as the stream says, or empty
-  std::int64_t OpenedAt = 0;       // when it, or the stretch between tests, began (steady ms)
-  std::int64_t KillAt = 0;         // when a test past its limit is killed for good
-  std::string Death;               // why the runner ended the program
-  bool ProgramEnded = false;       // the stream said TestProgramEnd
-  bool Progress = false;           // a test started in this program
-  std::vector<TPart> OutsideParts; // failures outside a test (a suite's set-up)
-  TGoogleTestOutput Output;        // its output split among its tests
+  std::string Suite;         // the suite that runs
+  std::string Open;          // the test that runs as the stream says, or empty
+  std::int64_t OpenedAt = 0; // when it, or the stretch between tests, began (steady ms)
+  std::int64_t KillAt = 0;   // when a test past its limit is killed for good
+  std::string Death;         // why the runner ended the program
+  bool ProgramEnded = false; // the stream said TestProgramEnd
+  bool Progress = false;     // a test started in this program
+  std::vector<TGoogleTestPart> OutsideParts; // failures outside a test (a suite's set-up)
+  TGoogleTestOutput Output;                  // its output split among its tests
   std::string Report;
   std::size_t Settled = 0; // tests settled as the stream ended them
   bool Done = false;       // all of them: the program is ended
 
-  ~TStart() {
+  ~TGoogleTestStart() {
     Program.reset(); // kills what still runs
     if (!FlagFile.empty())
       unlink(FlagFile.c_str());
   }
 };
+
+// Whether every test that aStart runs is settled in aOutcomes.
+bool AllSettled(const TGoogleTestStart& aStart,
+                std::map<std::string, TGoogleTestOutcome>& aOutcomes);
+// Settles aStart's tests once its program ended and its last events, output
+// and report were read: the report's skips, the test that was open, and the
+// tests it did not reach (kept by aKeeper when they are settled).
+void SettleEndedStart(TGoogleTestStart& aStart,
+                      std::map<std::string, TGoogleTestOutcome>& aOutcomes,
+                      TAheadKeeper<TGoogleTestOutcome>& aKeeper);
 
 } // namespace Kalvoro
