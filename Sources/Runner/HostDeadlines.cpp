@@ -7,10 +7,13 @@
 // - a running phase: its time limit plus the grace (the host's own limit
 //   should have ended it);
 // - after an interruption was passed on to the host: a few seconds, or a
-//   second signal, as Morvane's second Stop (with several jobs the first
-//   signal is a stop: the running methods get those seconds to end), so that a test that ignores
-//   the signal or stopped itself still lets the run end and write its reports.
+//   second signal, as Morvane's second Stop, so that a test that ignores
+//   the signal or stopped itself still lets the run end and write its
+//   reports. With several jobs the first signal is a stop: a SIGTERM gives
+//   the running methods those seconds, a Ctrl+C (SIGINT) lets them finish.
 #include "HostRunner.h"
+
+#include <csignal>
 
 #include "CrashGuard.h"
 #include "Interruption.h"
@@ -60,9 +63,15 @@ std::string THostRunner::GraceOverText() const {
          "): the test process did not end within " + SecondsText(FInterruptGrace) + " s";
 }
 
+bool THostRunner::Graced() const {
+  // With several jobs a Ctrl+C is a first press of Stop: the running
+  // methods finish however long they take, and a second one ends them. A
+  // SIGTERM (a job's time-out, which kills soon after) gets the grace.
+  return FForwarded != 0 && !(FJobs > 1 && FForwarded == SIGINT);
+}
+
 bool THostRunner::GraceOver() const {
-  return FForwarded != 0 &&
-         Now() >= FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9);
+  return Graced() && Now() >= FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9);
 }
 
 int THostRunner::WaitMilliseconds(std::string& aDeath) {
@@ -76,12 +85,14 @@ int THostRunner::WaitMilliseconds(std::string& aDeath) {
       aDeath = Interrupted + " again: the test process was killed";
       return 0;
     }
-    const int Grace = Left(FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9), Time);
-    if (Grace == 0) {
-      aDeath = GraceOverText();
-      return 0;
+    if (Graced()) {
+      const int Grace = Left(FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9), Time);
+      if (Grace == 0) {
+        aDeath = GraceOverText();
+        return 0;
+      }
+      Nearest(Grace);
     }
-    Nearest(Grace);
   }
   if (FStartBy != 0) {
     const int Start = Left(FStartBy, Time);

@@ -258,6 +258,8 @@ private:
   // Whether the hosts' time to end after an interruption has passed, and
   // the text of a host killed then.
   bool GraceOver() const;
+  // Whether the interruption passed on gives the hosts a grace at all.
+  bool Graced() const;
   std::string GraceOverText() const;
   static std::int64_t Now();
   // Ends the phase that the host's death interrupted as an exception of it.

@@ -228,6 +228,7 @@ TEST(ConsoleInterrupt, InterruptedRunStartsNoFurtherHost) {
 }
 
 // With several jobs the first SIGINT is a stop: the running method finishes,
+// however long it takes (longer here than the grace that a SIGTERM gives),
 // what finished ahead of it is written in order as the run comes to it, and
 // a unit test never started (kept apart, so it waits for the run) is not
 // run. The first one waits until the later ones have finished and the test
@@ -249,6 +250,7 @@ TEST(ConsoleInterrupt, UnderJobsAStopWritesWhatFinishedAhead) {
            Text.find("end TLater2\n") != std::string::npos;
   });
   kill(Child.Pid, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(3500));
   std::ofstream(Go.string()) << "go\n";
   std::string Out;
   EXPECT_EQ(Child.Finish(Out), 130) << Out;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 
 namespace Kalvoro {
 
@@ -60,8 +61,11 @@ void TProgramSchedule::LetFinish(bool aStopped, const std::function<bool()>& aRu
     return;
   const TTakeSecondInterruption Second;
   const auto Grace = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  // A Ctrl+C is a first press of Stop: the starts finish however long they
+  // take, and a second one ends them; a SIGTERM (a job's time-out, which
+  // kills soon after) gives them the serial run's grace.
   while (aRunning() && !InterruptedAgain() &&
-         (InterruptSignal() == 0 || std::chrono::steady_clock::now() < Grace))
+         (InterruptSignal() != SIGTERM || std::chrono::steady_clock::now() < Grace))
     aPump();
 }
 
