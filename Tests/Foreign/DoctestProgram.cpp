@@ -4,6 +4,8 @@
 #define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest/doctest.h>
 
+#include "EndMark.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 
 TEST_SUITE("Basic") {
   TEST_CASE("Passes") {
+    EndMarkArmed = true;
     std::printf("printed by the test\n");
     const doctest::ContextOptions* Options = doctest::getContextOptions();
     std::printf("seed %u\n",

@@ -1,7 +1,8 @@
 // What a run chooses reaches each framework's program: a test that its
 // framework runs only by name (disabled, hidden, marked to skip) runs when a
 // filter names it and ends skipped when a pattern only matches it, and a
-// shuffled run shuffles the program's own order by the framework's seed.
+// shuffled run shuffles the program's own order by the framework's seed;
+// and a program's own end (what it writes at exit) is not cut short.
 #include "ForeignRun.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,22 @@ TEST(ForeignSelection, AListingIsKeptUntilTheProgramChanges) {
     Entries([](const std::string& aEntry) { return aEntry.substr(0, aEntry.size() / 2); });
     EXPECT_NE(Listed().find("    Passes\n"), std::string::npos);
   }
+}
+
+// A program whose tests have all ended still ends by itself, with one job
+// or several, as one built for coverage must to write its data at exit.
+TEST(ForeignSelection, AProgramEndsByItselfAfterItsLastTest) {
+  for (const char* Program : {"GoogleTestProgram", "Catch2Program", "DoctestProgram"})
+    for (const char* Jobs : {"1", "2"}) {
+      SCOPED_TRACE(std::string(Program) + " -j " + Jobs);
+      TScratchDir Dir;
+      const std::string Mark = Dir.File("ended");
+      RunForeign(Dir,
+                 std::string("run ") + KALVORO_TEST_MODULES_DIR + "/" + Program +
+                     " --filter '*.Passes' -j " + Jobs,
+                 "KALVORO_CACHE_DIR= KALVORO_END_MARK=" + Mark);
+      EXPECT_EQ(ReadFile(Mark), "ended\n");
+    }
 }
 
 } // namespace

@@ -9,12 +9,6 @@
 
 namespace Kalvoro {
 
-bool AllSettled(const TGoogleTestStart& aStart,
-                std::map<std::string, TGoogleTestOutcome>& Outcomes) {
-  return std::all_of(aStart.Tests.begin(), aStart.Tests.end(),
-                     [&](const std::string& aTest) { return Outcomes[aTest].Settled; });
-}
-
 void SettleEndedStart(TGoogleTestStart& aStart, std::map<std::string, TGoogleTestOutcome>& Outcomes,
                       TAheadKeeper<TGoogleTestOutcome>& aKeeper) {
   if (!aStart.Open.empty()) {

@@ -65,9 +65,12 @@ bool TGoogleTestRunner::Runs(const TModule* aModule, const std::string& aTest) c
 
 void TGoogleTestRunner::End(bool aCompleted) {
   // After a first stop the programs that run ahead may finish.
-  if (aCompleted)
+  if (aCompleted) {
     FSchedule.LetFinish(
         FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
+    FSchedule.LetEnd(
+        FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
+  }
   FStarts.clear(); // kills what still runs
   FUnits.clear();
   FUnitOf.clear();
@@ -262,7 +265,6 @@ void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
       Outcome.Skipped = Skipped;
       Outcome.Settled = true;
     }
-    aStart.Settled += Outcome.Settled ? 1 : 0;
     aStart.Open.clear();
   } else if (aEvent.Name == "TestProgramEnd") {
     aStart.ProgramEnded = true;
@@ -297,13 +299,6 @@ void TGoogleTestRunner::Pump(bool aWait) {
       continue;
     }
     ++I;
-    if (!Start.Done && Start.Settled >= Start.Tests.size() &&
-        AllSettled(Start, FOutcomes[Start.Module])) {
-      // Every test it runs is settled: what the program does from here on
-      // (its report, its tear-down) tells the run nothing more.
-      Start.Done = true;
-      Start.Program->Signal(SIGKILL);
-    }
     const std::int64_t Now = NowMs();
     if (Start.KillAt != 0 && Now >= Start.KillAt) {
       Start.Program->Signal(SIGKILL);

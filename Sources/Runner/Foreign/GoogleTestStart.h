@@ -36,8 +36,6 @@ struct TGoogleTestStart {
   std::vector<TGoogleTestPart> OutsideParts; // failures outside a test (a suite's set-up)
   TGoogleTestOutput Output;                  // its output split among its tests
   std::string Report;
-  std::size_t Settled = 0; // tests settled as the stream ended them
-  bool Done = false;       // all of them: the program is ended
 
   ~TGoogleTestStart() {
     Program.reset(); // kills what still runs
@@ -46,9 +44,6 @@ struct TGoogleTestStart {
   }
 };
 
-// Whether every test that aStart runs is settled in aOutcomes.
-bool AllSettled(const TGoogleTestStart& aStart,
-                std::map<std::string, TGoogleTestOutcome>& aOutcomes);
 // Settles aStart's tests once its program ended and its last events, output
 // and report were read: the report's skips, the test that was open, and the
 // tests it did not reach (kept by aKeeper when they are settled).

@@ -55,6 +55,14 @@ std::size_t TProgramSchedule::Next(std::size_t aWanted, bool aAhead,
   return None;
 }
 
+void TProgramSchedule::LetEnd(bool aStopped, const std::function<bool()>& aRunning,
+                              const std::function<void()>& aPump) const {
+  const auto Until = std::chrono::steady_clock::now() + std::chrono::seconds(EndGrace);
+  while (!aStopped && InterruptSignal() == 0 && aRunning() &&
+         std::chrono::steady_clock::now() < Until)
+    aPump();
+}
+
 void TProgramSchedule::LetFinish(bool aStopped, const std::function<bool()>& aRunning,
                                  const std::function<void()>& aPump) const {
   if (FJobs <= 1 || (!aStopped && InterruptSignal() == 0) || !aRunning())

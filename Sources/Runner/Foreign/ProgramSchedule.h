@@ -40,9 +40,17 @@ public:
   void GiveUpAhead(std::size_t aUnit) { FUnits[aUnit].GaveUp = true; }
   bool Running(std::size_t aUnit) const { return FUnits[aUnit].Running; }
 
+  // At the end of a run that was not stopped: the programs still running,
+  // whose tests have all ended, end by themselves (aPump reads them while
+  // aRunning says so), so that what a program does after its last test (its
+  // tear-down, the coverage data that a --coverage build writes at exit)
+  // is not cut short; at most EndGrace seconds, or until a signal.
+  static constexpr int EndGrace = 10;
+  void LetEnd(bool aStopped, const std::function<bool()>& aRunning,
+              const std::function<void()>& aPump) const;
   // At the run's end after a first stop (aStopped) or signal, with several
   // jobs: the starts that ran ahead finish (aPump reads them while aRunning
-  // says so), unless a second signal comes or, after a signal, the grace
+  // says so), unless a second signal comes or, after a SIGTERM, the grace
   // that a serial run gives its program (3 s) is over.
   void LetFinish(bool aStopped, const std::function<bool()>& aRunning,
                  const std::function<void()>& aPump) const;

@@ -75,9 +75,12 @@ void TXmlProgramRunner::Begin(TTestScenario& aScenario, const std::vector<TPlann
 
 void TXmlProgramRunner::End(bool aCompleted) {
   // After a first stop the programs that run ahead may finish.
-  if (aCompleted)
+  if (aCompleted) {
     FSchedule.LetFinish(
         FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
+    FSchedule.LetEnd(
+        FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
+  }
   FStarts.clear(); // kills what still runs
   FUnits.clear();
   FUnitOf.clear();
