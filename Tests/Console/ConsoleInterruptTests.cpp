@@ -246,7 +246,8 @@ TEST(ConsoleInterrupt, UnderJobsAStopWritesWhatFinishedAhead) {
   ASSERT_GT(Child.Pid, 0);
   AwaitThat([&] {
     const std::string Text = ReadFile(Marks);
-    return Text.find("end TLater1\n") != std::string::npos &&
+    return Text.find("begin TWaits\n") != std::string::npos &&
+           Text.find("end TLater1\n") != std::string::npos &&
            Text.find("end TLater2\n") != std::string::npos;
   });
   kill(Child.Pid, SIGINT);

@@ -40,6 +40,7 @@ public:
   using TUnitTest::TUnitTest;
   void Register() override { REGISTER_METHOD(TestForLater); }
   void TestForLater() {
+    Mark("begin TWaits");
     if (const char* Marks = std::getenv("KALVORO_MARKS"))
       AwaitThat([&] { return Marked(Marks, "end TLater1") && Marked(Marks, "end TLater2"); });
     if (const char* Go = std::getenv("KALVORO_GO"))
