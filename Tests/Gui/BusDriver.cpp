@@ -174,12 +174,13 @@ std::optional<TAccessible> StartMorvane(TBus& aBus, QProcess& aMorvane, const QS
   if (!aMorvane.waitForStarted(5000))
     return std::nullopt;
   const std::optional<TAccessible> Results =
-      aBus.WaitFor(QStringLiteral("Results"), {RolePushButton}, 30000);
+      aBus.WaitFor(QStringLiteral("Results"), {RolePushButton}, 60000);
   if (!Results)
     return std::nullopt;
   aBus.Press(*Results);
-  QTest::qWait(500);
-  return aBus.FindButton(TBus::Root(), QStringLiteral("Start All TestScenario's"));
+  // The results view comes when the program gets to it: on a loaded machine
+  // later than any fixed pause.
+  return aBus.WaitFor(QStringLiteral("Start All TestScenario's"), {RolePushButton}, 30000);
 }
 
 } // namespace Kalvoro
