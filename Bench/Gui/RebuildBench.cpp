@@ -56,6 +56,7 @@ public:
   bool Busy() const override { return false; }
   void Watch(const QStringList& /*aPaths*/) override {}
   void StartLooking() override {}
+  void Reloading(bool /*aStarts*/) override {}
   void Reloaded(const TReloadReport& aReport) override {
     Listed = aReport.Modules.size();
     FFrame.Refresh(&FProject);

@@ -83,6 +83,14 @@ void TRebuildWatcher::StartLooking() {
     FLooks.start();
 }
 
+void TRebuildWatcher::Reloading(bool aStarts) {
+  // As while a run's window is up: commands neither run nor have their rules
+  // read the project until the reload has put it together again.
+  TAction::HoldUpdates(aStarts);
+  if (!aStarts)
+    TAction::UpdateAll();
+}
+
 void TRebuildWatcher::Reloaded(const TReloadReport& aReport) {
   FHost.RefreshViews();
   FHost.SetStatus(aReport.Status);

@@ -46,6 +46,7 @@ private:
   bool Busy() const override;
   void Watch(const QStringList& aPaths) override;
   void StartLooking() override;
+  void Reloading(bool aStarts) override;
   void Reloaded(const TReloadReport& aReport) override;
 
   // Follows the window's project and its modules.

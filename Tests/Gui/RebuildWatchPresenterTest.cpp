@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <set>
 
 using namespace Kalvoro;
 
@@ -31,9 +32,11 @@ public:
   bool Busy() const override { return IsBusy; }
   void Watch(const QStringList& aPaths) override { Paths = aPaths; }
   void StartLooking() override { ++Looking; }
+  void Reloading(bool aStarts) override { InReload = aStarts; }
   void Reloaded(const TReloadReport& aReport) override { Reports.push_back(aReport); }
 
   bool IsBusy = false;
+  bool InReload = false;
   QStringList Paths;
   int Looking = 0;
   std::vector<TReloadReport> Reports;
@@ -236,6 +239,61 @@ private slots:
     QCOMPARE(LookUntilReloaded(), 1);
     QCOMPARE(FView->Reports.size(), std::size_t(1));
     QCOMPARE(FView->Reports[0].Modules, (std::vector<TModule*>{Alpha, Gamma}));
+  }
+
+  // A reload lists one module after another while the event loop turns (the
+  // listing's wait): meanwhile no result row may point at a unit test or
+  // method that an earlier module's listing has replaced (a command's rule
+  // reading such a row brought the program down).
+  void WhileAReloadListsNoResultRowPointsAtWhatItReplaced() {
+    QStringList Stale;
+    int WaitsInReload = 0;
+    FListing.reset();
+    FKinds = std::make_unique<TKindLister>([&](const std::vector<int>& aDescriptors, int aMs) {
+      if (FView->InReload) {
+        ++WaitsInReload;
+        std::set<const void*> Live;
+        const auto Add = [&](const TUnitTestBase* aUnitTest) {
+          Live.insert(aUnitTest);
+          for (const TUnitTestMethod* Method : aUnitTest->Methods())
+            Live.insert(Method);
+        };
+        for (const TTestScenario* Scenario : FProject->Scenarios())
+          for (const TUnitTestBase* UnitTest : Scenario->UnitTestList())
+            Add(UnitTest);
+        for (const TModule* Module : FProject->Modules())
+          for (const TUnitTestBase* UnitTest : Module->UnitTestList())
+            Add(UnitTest);
+        for (const TResultRow& Row : FResults->Rows())
+          if ((Row.Kind == rrkUnitTest && !Live.contains(Row.UnitTest)) ||
+              (Row.Kind == rrkMethod && !Live.contains(Row.Method)))
+            Stale << Row.Text;
+      }
+      PollWait(aDescriptors, aMs);
+    });
+    FListing = std::make_unique<TModuleListerScope>(FKinds.get());
+    TModule* Alpha = AddModule("GuiAlpha.so", "a.so");
+    TModule* Gamma = AddModule("GuiGamma.so", "g.so");
+    QVERIFY(Alpha != nullptr && Gamma != nullptr);
+    for (TModule* Module : {Alpha, Gamma})
+      for (TUnitTestBase* UnitTest : Module->UnitTestList())
+        for (TUnitTestMethod* Method : UnitTest->Methods())
+          Method->SetTestResult(tcrFailure);
+    FResults->Activate(FProject.get());
+    QVERIFY(!FResults->Rows().empty());
+    FWatch->SetProject(FProject.get());
+    for (const char* Name : {"a.so", "g.so"}) {
+      WriteInPlace(InFolder(Name), Bytes(InFolder(Name)) + QByteArray(16, '\0'));
+      FWatch->PathChanged(InFolder(Name));
+    }
+    QCOMPARE(LookUntilReloaded(), 2);
+    QCOMPARE(FView->Reports.back().Modules, (std::vector<TModule*>{Alpha, Gamma}));
+    QVERIFY(WaitsInReload > 0);
+    QVERIFY2(Stale.isEmpty(), qPrintable(Stale.join(QLatin1String(", "))));
+    QVERIFY(!FView->InReload);
+    // The rows are back, from the new unit tests, with their results.
+    QVERIFY(FResults->OutOfDate());
+    QCOMPARE(FResults->Rows()[0].Status, QStringLiteral("FAILURE"));
   }
 
   // A rebuild that does not list tells so once; the next rebuild mends it.

@@ -134,11 +134,22 @@ void TRebuildWatch::Look() {
 }
 
 void TRebuildWatch::Reload() {
+  // Ends the reload however it ends: the flag and the view's hold.
   struct TReloading {
     bool& Flag;
-    explicit TReloading(bool& aFlag) : Flag(aFlag) { Flag = true; }
-    ~TReloading() { Flag = false; }
-  } Reloading(FReloading);
+    IRebuildView& View;
+    TReloading(bool& aFlag, IRebuildView& aView) : Flag(aFlag), View(aView) {
+      Flag = true;
+      View.Reloading(true);
+    }
+    void End() {
+      if (!Flag)
+        return;
+      Flag = false;
+      View.Reloading(false);
+    }
+    ~TReloading() { End(); }
+  } Reloading(FReloading, FView);
   TReloadReport Report;
   if (FResults != nullptr)
     FResults->KeepResults(*FProject);
@@ -184,7 +195,7 @@ void TRebuildWatch::Reload() {
     Report.Status = (Report.Status.isEmpty() ? QString() : Report.Status + QStringLiteral(". ")) +
                     QStringLiteral("A rebuilt module does not list: ") +
                     Report.Errors.join(QStringLiteral("; "));
-  FReloading = false;
+  Reloading.End();
   UpdateWatched();
   FView.Reloaded(Report);
 }

@@ -40,6 +40,9 @@ public:
   virtual void Watch(const QStringList& aPaths) = 0;
   // Calls Look at intervals until Waiting() is false.
   virtual void StartLooking() = 0;
+  // A reload starts (true) or ends (false). It lists while the event loop
+  // turns: meanwhile no command may run or read the unit tests it replaces.
+  virtual void Reloading(bool aStarts) = 0;
   // After a reload: the views show the project again.
   virtual void Reloaded(const TReloadReport& aReport) = 0;
 };

@@ -94,6 +94,11 @@ void TResultsPresenter::RepeatLastRun() {
 
 void TResultsPresenter::KeepResults(const TProject& aProject) {
   FKept.Keep(aProject);
+  // The rows point at unit tests and methods that the reload replaces one
+  // module after another, while the event loop turns: none is left to read
+  // until RestoreResults builds them from the new ones.
+  FRows.clear();
+  FFilter.Apply(FRows);
 }
 
 void TResultsPresenter::RestoreResults(const TProject& aProject) {
