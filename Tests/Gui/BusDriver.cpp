@@ -170,13 +170,18 @@ std::optional<TAccessible> StartMorvane(TBus& aBus, QProcess& aMorvane, const QS
   Environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   Environment.insert(QStringLiteral("XDG_CONFIG_HOME"), aConfigHome);
   aMorvane.setProcessEnvironment(Environment);
+  // What the program says goes to the test's output, for a failure's story.
+  aMorvane.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   aMorvane.start(QStringLiteral(MORVANE_EXECUTABLE), {aProject});
   if (!aMorvane.waitForStarted(5000))
     return std::nullopt;
   const std::optional<TAccessible> Results =
       aBus.WaitFor(QStringLiteral("Results"), {RolePushButton}, 60000);
-  if (!Results)
+  if (!Results) {
+    qWarning("morvane's window is not on the bus; the program is %s (exit status %d)",
+             aMorvane.state() == QProcess::Running ? "running" : "gone", aMorvane.exitCode());
     return std::nullopt;
+  }
   aBus.Press(*Results);
   // The results view comes when the program gets to it: on a loaded machine
   // later than any fixed pause.

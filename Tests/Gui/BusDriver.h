@@ -1,8 +1,8 @@
 // Driving the real morvane program as a screen reader drives it: through
-// the desktop's accessibility bus, under xvfb-run and dbus-run-session.
-// Objects are found by name and role, buttons and menu entries pressed,
-// text fields filled and texts read; the program starts on a project with
-// a scratch folder for the user's settings.
+// the desktop's accessibility bus, on a virtual screen of its own (on-own-display) under
+// dbus-run-session. Objects are found by name and role, buttons and menu entries pressed, text
+// fields filled and texts read; the program starts on a project with a scratch folder for the
+// user's settings.
 #pragma once
 
 #include <QDBusArgument>

@@ -5,7 +5,7 @@
 // its scenarios, unit tests and last results, which it says are out of date.
 // With "Run again after a rebuild" ticked (and kept in the user's settings),
 // the next rebuild runs Start All again and the tree shows the new results.
-// Runs under xvfb-run and dbus-run-session (see CMakeLists.txt).
+// Runs on a virtual screen of its own under dbus-run-session (see CMakeLists.txt).
 #include "BusDriver.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 // each one's check with its FILE:LINE; Run Selected runs only the selected
 // method; a failure opens at its line in the editor chosen in Tools >
 // Preferences..., here a script that records its arguments, so that no
-// real editor starts. Runs under xvfb-run and dbus-run-session.
+// real editor starts. Runs on a virtual screen of its own under dbus-run-session.
 #include "BusDriver.h"
 
 #include <QDir>

@@ -7,7 +7,7 @@
 // method's result. Typed into the filter box, a name leaves its rows in the
 // tree; Run Failed runs the failures again and the files hold that run.
 // Every control of every view has a name.
-// Runs under xvfb-run and dbus-run-session (see CMakeLists.txt).
+// Runs on a virtual screen of its own under dbus-run-session (see CMakeLists.txt).
 #include "BusDriver.h"
 #include "ResultsRunProject.h"
 
