@@ -78,17 +78,33 @@ void TRunnerChannel::Flush() {
 }
 
 bool TRunnerChannel::ReadSocket(int aTimeout) {
-  pollfd Polled{FSocket, POLLIN, 0};
-  if (poll(&Polled, 1, aTimeout) <= 0)
-    return true;
+  // What waits in the socket is taken without a poll first (the runner sends
+  // a project's next listing ahead, so it is usually there), and a read
+  // that did not fill the buffer emptied the socket: no further call is
+  // needed to hear so. A poll comes only when nothing was there.
   char Buffer[4096];
+  bool MayWait = aTimeout != 0;
   for (;;) {
     const ssize_t Read = recv(FSocket, Buffer, sizeof Buffer, MSG_DONTWAIT);
     if (Read == 0)
       return false;
-    if (Read < 0)
-      return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-    FReader.Append(Buffer, static_cast<std::size_t>(Read));
+    if (Read > 0) {
+      FReader.Append(Buffer, static_cast<std::size_t>(Read));
+      if (static_cast<std::size_t>(Read) < sizeof Buffer)
+        return true;
+      MayWait = false; // the rest of a full buffer is taken, not waited for
+      continue;
+    }
+    if (errno == EINTR)
+      return true;
+    if (errno != EAGAIN && errno != EWOULDBLOCK)
+      return false;
+    if (!MayWait)
+      return true;
+    MayWait = false;
+    pollfd Waiting{FSocket, POLLIN, 0};
+    if (poll(&Waiting, 1, aTimeout) <= 0)
+      return true;
   }
 }
 

@@ -1,7 +1,8 @@
 // A module that crashes while it is loaded or released, at the step that
 // KALVORO_CRASH_AT names: "start-up" (a global object's constructor),
 // "start-up exit" (the constructor calls exit(3)), "start-up hang" (it never
-// returns), "Register", "unit test" (a
+// returns), "start-up thread" (it starts a thread that stays; no crash),
+// "Register", "unit test" (a
 // unit test's Register), "shut-down" (a global object's destructor) or "unit
 // test destructor"; built as a package too,
 // with "Initialize" and "Finalize". Unset, the module loads and works.
@@ -9,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -32,6 +34,11 @@ struct TStartUp {
       std::exit(3);
     while (CrashesAt("start-up hang"))
       pause();
+    if (CrashesAt("start-up thread"))
+      std::thread([] {
+        for (;;)
+          pause();
+      }).detach();
   }
   ~TStartUp() { CrashIf("shut-down"); }
 } StartUp;
