@@ -36,8 +36,7 @@ void TProgressBar::Attach(TTestScenario* aScenario) {
   Detach();
   FScenario = aScenario;
   if (FScenario != nullptr)
-    FScenario->AddStateNotificationHandler(
-        MakeMessageEvent<&TProgressBar::HandleMessage>(this, MessageIdBit(MessageIdProgress)));
+    FScenario->AddStateNotificationHandler(RunListenerEvent(this, MessageIdBit(MessageIdProgress)));
 }
 
 void TProgressBar::Watch(IRunProgress* aSource) {
@@ -51,7 +50,7 @@ void TProgressBar::Watch(IRunProgress* aSource) {
 void TProgressBar::Detach() {
   Watch(nullptr);
   if (FScenario != nullptr)
-    FScenario->RemoveStateNotificationHandler(MakeMessageEvent<&TProgressBar::HandleMessage>(this));
+    FScenario->RemoveStateNotificationHandler(RunListenerEvent(this));
   FScenario = nullptr;
 }
 
@@ -62,21 +61,18 @@ void TProgressBar::Clear() {
   FShown = false;
 }
 
-void TProgressBar::HandleMessage(TMessageEventList* /*aSender*/, const TCustomMessage& aMessage) {
-  if (aMessage.GetId() != MessageIdProgress)
+void TProgressBar::PhaseStart(TRunPhase aPhase, const TProgressMessage& aMessage) {
+  if (aPhase != TRunPhase::Method)
     return;
-  const auto& Progress = static_cast<const TProgressMessage&>(aMessage);
-  switch (Progress.ProgressType()) {
-  case ptMethodStart:
-    FCurrent = Progress.UnitTestName() + "." + Progress.MethodName();
-    break;
-  case ptExitFinish:
-    // One method is done when its Exit phase has finished, whatever happened before.
-    ++FDone;
-    break;
-  default:
+  FCurrent = aMessage.UnitTestName() + "." + aMessage.MethodName();
+  DrawIfDue();
+}
+
+void TProgressBar::PhaseFinish(TRunPhase aPhase, const TProgressMessage& /*aMessage*/) {
+  if (aPhase != TRunPhase::Exit)
     return;
-  }
+  // One method is done when its Exit phase has finished, whatever happened before.
+  ++FDone;
   DrawIfDue();
 }
 

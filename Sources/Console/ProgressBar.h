@@ -4,7 +4,7 @@
 // reports it done, in any order.
 #pragma once
 
-#include "MessageEventList.h"
+#include "RunListener.h"
 #include "RunProgress.h"
 
 #include <chrono>
@@ -15,7 +15,7 @@ namespace Kalvoro {
 
 class TTestScenario;
 
-class TProgressBar {
+class TProgressBar : public IRunListener {
 public:
   // aColumns: the terminal's width; 0 asks the terminal on standard error
   // (80 when it cannot tell). The bar never takes more, so it cannot wrap.
@@ -30,9 +30,12 @@ public:
   void Detach();
   // Removes the bar from the screen so that other output can be written.
   void Clear();
-  void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
 
 private:
+  // A method's phase begins: the method is named.
+  void PhaseStart(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  // A method is done when its Exit phase has finished.
+  void PhaseFinish(TRunPhase aPhase, const TProgressMessage& aMessage) override;
   void Draw();
   // Draws unless the last drawing is too recent and the run not done.
   void DrawIfDue();

@@ -1,6 +1,6 @@
 // A test module: one module file, its library and the unit tests it
-// registers, with its type, state and file identity (implemented in
-// Module.cpp and the module loading files).
+// registers, with its type, state and file identity (Module.cpp; its file
+// and library in ModuleLibrary.cpp, its unit tests in ModuleUnitTests.cpp).
 #pragma once
 
 #include "Exception.h"
@@ -150,12 +150,12 @@ public:
                         const TFixtureBaseClass* aFixtureClass, void* aInfo);
 
 private:
-  void* OpenLibrary();
-  void ReleaseLibrary();
-  // Lets go of a library whose file was written over while it was loaded
-  // without running any of its code (see Module.cpp).
-  void AbandonMapped();
-  void CloseFile();
+  // The classes by concern that work on the fields below. The fields keep
+  // their places up to FNameChanges: modules built against the previous
+  // release's headers, which declared this class, read them through its
+  // inline accessors.
+  friend class TModuleLibrary;
+  friend class TModuleUnitTests;
 
   TModuleType FModuleType;
   TModuleState FState = msNotLoaded;

@@ -1,7 +1,9 @@
-// A module's unit tests as a whole: taken out of their scenarios a scenario
-// at a time, destroyed, and, for a listed module listed again after a
-// rebuild, replaced in their places by the new listing's descriptions (no
+// A module's unit tests as a whole: created, taken out of their scenarios a
+// scenario at a time, destroyed, and, for a listed module listed again after
+// a rebuild, replaced in their places by the new listing's descriptions (no
 // assignment lines written and read back).
+#include "ModuleUnitTests.h"
+
 #include "UnitTestBase.h"
 
 #include "ModuleLister.h"
@@ -98,21 +100,70 @@ void DestroyUnitTests(TUnitTestList& aUnitTests) {
   Taken = false;
 }
 
-bool TModule::RelistModule(std::vector<std::string>& aReturning) {
-  KALVORO_ASSERT(FListed);
+void TModuleUnitTests::Add(const TUnitTestBaseClass* aUnitTestClass, void* aInfo) {
+  KALVORO_ASSERT(aUnitTestClass != nullptr && aUnitTestClass->Create != nullptr);
+  const std::string_view Name =
+      aUnitTestClass->Name != nullptr ? aUnitTestClass->Name : std::string_view();
+  if (!IsAssignableName(Name)) {
+    FModule.FNameChanges.push_back({CutName(Name), {}});
+    return;
+  }
+  // Listed before its Register runs, so that a failed load frees it too, also
+  // when a crash has skipped this frame.
+  TUnitTestBase* UnitTest = aUnitTestClass->Create(&FModule, aUnitTestClass->Name);
+  FModule.FUnitTestList.Add(UnitTest);
+  // The load passes where the whole names of long ones go.
+  if (Name.size() > MaxNameLength && aInfo != nullptr)
+    static_cast<std::vector<TLongName>*>(aInfo)->push_back({UnitTest, std::string(Name)});
+  UnitTest->Register();
+}
+
+void TModuleUnitTests::Adopt(std::vector<TUnitTestBase*> aUnitTests,
+                             std::vector<TNameChange> aChanges) {
+  FModule.FUnitTestList.Clear();
+  for (TUnitTestBase* UnitTest : aUnitTests)
+    FModule.FUnitTestList.Add(UnitTest);
+  FModule.FNameChanges = std::move(aChanges);
+  FModule.FListed = true;
+  FModule.FState = msLoadSuccess;
+}
+
+void TModuleUnitTests::SaveAssignments() {
+  FModule.FAssignments.clear();
+  for (const TUnitTestBase* UnitTest : FModule.FUnitTestList)
+    if (UnitTest->TestScenario() != nullptr)
+      FModule.FAssignments.push_back(AssignmentLine(*UnitTest));
+}
+
+void TModuleUnitTests::ForgetListing() {
+  // Descriptions hold no code: forgetting them unloads nothing here.
+  SaveAssignments();
+  LeaveAll(FModule.FUnitTestList);
+  DestroyUnitTests(FModule.FUnitTestList);
+  FModule.FListed = false;
+  FModule.FState = msNotLoaded;
+  FModule.FLoaderError.clear();
+  if (IModuleLister* Current = ModuleLister())
+    Current->Forget(FModule);
+}
+
+bool TModuleUnitTests::Relist(std::vector<std::string>& aReturning) {
+  KALVORO_ASSERT(FModule.FListed);
+  TUnitTestList& UnitTests = FModule.FUnitTestList;
+  std::vector<std::string>& Assignments = FModule.FAssignments;
   // The descriptions before, owned here until they are replaced or let go
   // of; the module forgets its listing as an unload does, and the host that
   // holds the old file lets go of it, so that a fresh one lists the new.
   std::vector<std::unique_ptr<TUnitTestBase>> Old;
-  Old.reserve(static_cast<std::size_t>(FUnitTestList.Count()));
-  for (TUnitTestBase* UnitTest : FUnitTestList)
+  Old.reserve(static_cast<std::size_t>(UnitTests.Count()));
+  for (TUnitTestBase* UnitTest : UnitTests)
     Old.emplace_back(UnitTest);
-  FUnitTestList.Forget();
-  FListed = false;
-  FState = msNotLoaded;
-  FLoaderError.clear();
+  UnitTests.Forget();
+  FModule.FListed = false;
+  FModule.FState = msNotLoaded;
+  FModule.FLoaderError.clear();
   if (IModuleLister* Current = ModuleLister())
-    Current->Forget(*this);
+    Current->Forget(FModule);
 
   // A listing that fails: the old unit tests leave assignment lines and
   // their scenarios, as an unload would have made them.
@@ -124,29 +175,29 @@ bool TModule::RelistModule(std::vector<std::string>& aReturning) {
         Lines.push_back(AssignmentLine(*UnitTest));
         Leaving.push_back(UnitTest.get());
       }
-    Lines.insert(Lines.end(), FAssignments.begin(), FAssignments.end());
-    FAssignments = std::move(Lines);
+    Lines.insert(Lines.end(), Assignments.begin(), Assignments.end());
+    Assignments = std::move(Lines);
     LeaveAll(Leaving);
   };
   bool Listed = false;
   try {
-    Listed = LoadModule();
+    Listed = FModule.LoadModule();
   } catch (...) {
     LetGo();
     throw;
   }
-  if (!Listed || FState != msLoadSuccess) {
+  if (!Listed || FModule.FState != msLoadSuccess) {
     LetGo();
     return false;
   }
 
   // Each new unit test takes the place of the old one of its name: where a
   // rebuild changed little, the one at the same index.
-  const std::size_t Count = static_cast<std::size_t>(FUnitTestList.Count());
+  const std::size_t Count = static_cast<std::size_t>(UnitTests.Count());
   std::vector<TUnitTestBase*> Previous(Count, nullptr);
   std::vector<char> Taken(Old.size(), 0);
   for (std::size_t Index = 0; Index < Count && Index < Old.size(); ++Index)
-    if (Old[Index]->Name() == FUnitTestList.GetItem(static_cast<int>(Index))->Name()) {
+    if (Old[Index]->Name() == UnitTests.GetItem(static_cast<int>(Index))->Name()) {
       Previous[Index] = Old[Index].get();
       Taken[Index] = 1;
     }
@@ -158,7 +209,7 @@ bool TModule::RelistModule(std::vector<std::string>& aReturning) {
   for (std::size_t Index = 0; Index < Count; ++Index) {
     if (Previous[Index] != nullptr)
       continue;
-    const std::string& Name = FUnitTestList.GetItem(static_cast<int>(Index))->Name();
+    const std::string& Name = UnitTests.GetItem(static_cast<int>(Index))->Name();
     if (const auto Found = Rest.find(Name); Found != Rest.end()) {
       Previous[Index] = Old[Found->second].get();
       Taken[Found->second] = 1;
@@ -172,14 +223,14 @@ bool TModule::RelistModule(std::vector<std::string>& aReturning) {
   for (std::size_t Index = 0; Index < Count; ++Index)
     if (Previous[Index] != nullptr && Previous[Index]->TestScenario() != nullptr)
       Swaps.In(Previous[Index]->TestScenario())
-          .emplace_back(Previous[Index], FUnitTestList.GetItem(static_cast<int>(Index)));
+          .emplace_back(Previous[Index], UnitTests.GetItem(static_cast<int>(Index)));
   for (auto& [Scenario, Pairs] : Swaps)
     Scenario->SwapUnitTests(Pairs);
 
   // The gone ones keep their lines; lines kept from before that name a new
   // unit test go back to the project.
   std::vector<std::string> Kept;
-  for (std::string& Line : FAssignments) {
+  for (std::string& Line : Assignments) {
     const auto [AsWritten, Unescaped] = LineNames(Line);
     if (New.contains(std::string(AsWritten)) || New.contains(AssignedName(Unescaped)))
       aReturning.push_back(std::move(Line));
@@ -192,7 +243,7 @@ bool TModule::RelistModule(std::vector<std::string>& aReturning) {
       Kept.push_back(AssignmentLine(*Old[Index]));
       Gone.push_back(Old[Index].get());
     }
-  FAssignments = std::move(Kept);
+  Assignments = std::move(Kept);
   LeaveAll(Gone);
   return true;
 }

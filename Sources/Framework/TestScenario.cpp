@@ -3,11 +3,11 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "RunOrder.h"
 #include "ThreadMessages.h"
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -199,20 +199,20 @@ void TTestScenario::Run() {
     FStateNotifications.Deliver(Start);
   }
   ResetResults();
-  std::vector<int> Order(static_cast<std::size_t>(FUnitTestList.Count()));
-  std::iota(Order.begin(), Order.end(), 0);
-  if (FRunPlan != nullptr)
-    FRunPlan->OrderUnitTests(*this, Order);
-  for (const int Index : Order) {
-    if (FMethodRunner != nullptr ? FMethodRunner->StopRequested() : InterruptSignal() != 0)
-      break;
-    // A handler may have taken unit tests out meanwhile.
-    if (Index >= FUnitTestList.Count())
-      continue;
-    TUnitTestBase* UnitTest = FUnitTestList.GetItem(Index);
-    if (UnitTest->Enabled() && (FRunPlan == nullptr || FRunPlan->RunsUnitTest(*UnitTest)))
-      UnitTest->Run();
-  }
+  // Each unit test that the run takes runs its methods (TUnitTestBase::Run),
+  // until a stop or an interruption.
+  class TScenarioRun : public TRunOrder {
+  public:
+    explicit TScenarioRun(const TMethodRunner* aRunner) : FRunner(aRunner) {}
+
+  private:
+    bool Stopped() const override {
+      return FRunner != nullptr ? FRunner->StopRequested() : InterruptSignal() != 0;
+    }
+    void UnitTest(TUnitTestBase& aUnitTest) override { aUnitTest.Run(); }
+    const TMethodRunner* FRunner;
+  };
+  TScenarioRun(FMethodRunner).WalkUnitTests(*this, FRunPlan);
   if (FStateNotifications.Consumes(MessageIdProgress)) {
     TProgressMessage Finish(ptScenarioFinish, FName, {}, {});
     FStateNotifications.Deliver(Finish);

@@ -5,11 +5,11 @@
 #include "Interruption.h"
 #include "MethodPlaces.h"
 #include "PhaseNames.h"
+#include "RunOrder.h"
 #include "ThreadMessages.h"
 
 #include <cxxabi.h>
 #include <new>
-#include <numeric>
 #include <vector>
 
 namespace Kalvoro {
@@ -274,30 +274,33 @@ void TUnitTestBase::Run() {
   }
   FTestResult = tcrSuccess;
   FireProgress(ptUnitTestStart, std::string());
-  TRunPlan* Plan = FTestScenario->RunPlan();
-  std::vector<int> Order(static_cast<std::size_t>(FMethods.Count()));
-  std::iota(Order.begin(), Order.end(), 0);
-  if (Plan != nullptr)
-    Plan->OrderMethods(*this, Order);
-  try {
-    for (const int Index : Order) {
-      // An interrupted or stopped run starts no further method: the rest
-      // keep "not run". A method runner says so itself, an interruption
-      // included (methods it ran ahead may still be written).
-      const TMethodRunner* Runner =
-          FTestScenario != nullptr ? FTestScenario->MethodRunner() : nullptr;
-      if (Runner != nullptr ? Runner->StopRequested() : InterruptSignal() != 0)
-        break;
-      if (Plan != nullptr && !Plan->Runs(*this, Index))
-        continue;
-      FCurrentMethodIndex = Index;
-      UpdateCheckConsumers();
-      if (TMethodRunner* Remote =
-              FTestScenario != nullptr ? FTestScenario->MethodRunner() : nullptr)
-        Remote->RunMethod(*this, Index);
-      else
-        RunMethod(FMethods.GetItem(Index));
+  // An interrupted or stopped run starts no further method: the rest keep
+  // "not run". A method runner says so itself, an interruption included
+  // (methods it ran ahead may still be written).
+  class TMethodsRun : public TRunOrder {
+  public:
+    explicit TMethodsRun(TUnitTestBase& aOwner) : FOwner(aOwner) {}
+
+  private:
+    TMethodRunner* Runner() const {
+      return FOwner.FTestScenario != nullptr ? FOwner.FTestScenario->MethodRunner() : nullptr;
     }
+    bool Stopped() const override {
+      const TMethodRunner* Each = Runner();
+      return Each != nullptr ? Each->StopRequested() : InterruptSignal() != 0;
+    }
+    void Method(TUnitTestBase& /*aUnitTest*/, int aIndex) override {
+      FOwner.FCurrentMethodIndex = aIndex;
+      FOwner.UpdateCheckConsumers();
+      if (TMethodRunner* Remote = Runner())
+        Remote->RunMethod(FOwner, aIndex);
+      else
+        FOwner.RunMethod(FOwner.FMethods.GetItem(aIndex));
+    }
+    TUnitTestBase& FOwner;
+  };
+  try {
+    TMethodsRun(*this).WalkMethods(*this, FTestScenario->RunPlan());
   } catch (...) {
     FCurrentMethodIndex = -1;
     UpdateCheckConsumers();

@@ -1,31 +1,36 @@
 #include "RecordedPlan.h"
 
-#include <numeric>
+#include "RunOrder.h"
 
 namespace Kalvoro {
 
 std::vector<std::pair<TUnitTestBase*, int>> TRecordedPlan::Record(const TTestScenario& aScenario) {
-  std::vector<std::pair<TUnitTestBase*, int>> Methods;
-  FUnitTests.resize(static_cast<std::size_t>(aScenario.GetUnitTestCount()));
-  std::iota(FUnitTests.begin(), FUnitTests.end(), 0);
-  if (FInner != nullptr)
-    FInner->OrderUnitTests(aScenario, FUnitTests);
-  for (const int Index : FUnitTests) {
-    if (Index >= aScenario.GetUnitTestCount())
-      continue;
-    TUnitTestBase* UnitTest = aScenario.GetUnitTest(Index);
-    if (!UnitTest->Enabled() || !RunsUnitTest(*UnitTest))
-      continue;
-    std::vector<int>& Order = FMethods[UnitTest];
-    Order.resize(static_cast<std::size_t>(UnitTest->Methods().Count()));
-    std::iota(Order.begin(), Order.end(), 0);
-    if (FInner != nullptr)
-      FInner->OrderMethods(*UnitTest, Order);
-    for (const int Method : Order)
-      if (Runs(*UnitTest, Method))
-        Methods.emplace_back(UnitTest, Method);
+  // The run's own walk with this plan, which keeps each order that its inner
+  // plan gives while it records, and names each method the run will take.
+  class TRecording : public TRunOrder {
+  public:
+    explicit TRecording(TRecordedPlan& aPlan) : FPlan(aPlan) {}
+    std::vector<std::pair<TUnitTestBase*, int>> Methods;
+
+  private:
+    void UnitTest(TUnitTestBase& aUnitTest) override { WalkMethods(aUnitTest, &FPlan); }
+    void Method(TUnitTestBase& aUnitTest, int aIndex) override {
+      Methods.emplace_back(&aUnitTest, aIndex);
+    }
+    TRecordedPlan& FPlan;
+  };
+  TRecording Recording(*this);
+  FUnitTests.clear();
+  FMethods.clear();
+  FRecording = true;
+  try {
+    Recording.WalkUnitTests(aScenario, this);
+  } catch (...) {
+    FRecording = false;
+    throw;
   }
-  return Methods;
+  FRecording = false;
+  return std::move(Recording.Methods);
 }
 
 bool TRecordedPlan::RunsUnitTest(const TUnitTestBase& aUnitTest) const {
@@ -36,12 +41,23 @@ bool TRecordedPlan::Runs(const TUnitTestBase& aUnitTest, int aMethodIndex) const
   return FInner == nullptr || FInner->Runs(aUnitTest, aMethodIndex);
 }
 
-void TRecordedPlan::OrderUnitTests(const TTestScenario& /*aScenario*/, std::vector<int>& aOrder) {
-  if (aOrder.size() == FUnitTests.size())
+void TRecordedPlan::OrderUnitTests(const TTestScenario& aScenario, std::vector<int>& aOrder) {
+  if (FRecording) {
+    if (FInner != nullptr)
+      FInner->OrderUnitTests(aScenario, aOrder);
+    FUnitTests = aOrder;
+  } else if (aOrder.size() == FUnitTests.size()) {
     aOrder = FUnitTests;
+  }
 }
 
 void TRecordedPlan::OrderMethods(const TUnitTestBase& aUnitTest, std::vector<int>& aOrder) {
+  if (FRecording) {
+    if (FInner != nullptr)
+      FInner->OrderMethods(aUnitTest, aOrder);
+    FMethods[&aUnitTest] = aOrder;
+    return;
+  }
   const auto Found = FMethods.find(&aUnitTest);
   if (Found != FMethods.end() && Found->second.size() == aOrder.size())
     aOrder = Found->second;

@@ -16,8 +16,9 @@ public:
   // aInner: the scenario's own plan, or nullptr (everything in list order).
   explicit TRecordedPlan(TRunPlan* aInner) : FInner(aInner) {}
 
-  // Walks the run as TTestScenario::Run and TUnitTestBase::Run will, and
-  // returns the methods in the order they will run.
+  // Walks the run as TTestScenario::Run and TUnitTestBase::Run will (the
+  // same walk, RunOrder.h), keeping the orders it takes, and returns the
+  // methods in the order they will run.
   std::vector<std::pair<TUnitTestBase*, int>> Record(const TTestScenario& aScenario);
 
   bool RunsUnitTest(const TUnitTestBase& aUnitTest) const override;
@@ -29,6 +30,8 @@ private:
   TRunPlan* FInner;
   std::vector<int> FUnitTests;
   std::map<const TUnitTestBase*, std::vector<int>> FMethods;
+  // During Record: the orders are asked of the inner plan and kept.
+  bool FRecording = false;
 };
 
 } // namespace Kalvoro

@@ -22,7 +22,7 @@ constexpr std::uint32_t WatchedMessages = MessageIdBit(MessageIdProgress) |
                                           MessageIdBit(MessageIdException) | FailedChecksBit;
 
 TMessageEvent HandlerOf(TProgressPresenter* aPresenter) {
-  return MakeMessageEvent<&TProgressPresenter::HandleMessage>(aPresenter, WatchedMessages);
+  return RunListenerEvent(aPresenter, WatchedMessages);
 }
 
 // The methods that the scenario's run takes: those of its enabled unit tests,
@@ -163,38 +163,63 @@ void TProgressPresenter::StopNow() {
 
 void TProgressPresenter::HandleMessage(TMessageEventList* /*aSender*/,
                                        const TCustomMessage& aMessage) {
-  if (aMessage.GetId() != MessageIdProgress) {
+  DispatchRunMessage(aMessage, *this);
+}
+
+void TProgressPresenter::ScenarioStart(const TProgressMessage& /*aMessage*/) {
+  RepaintIfDue();
+}
+
+void TProgressPresenter::ScenarioFinish(const TProgressMessage& /*aMessage*/) {
+  Unregister();
+  FFinished = true;
+  FlushRepaint();
+}
+
+void TProgressPresenter::UnitTestStart(const TProgressMessage& aMessage) {
+  FUnitTestName = aMessage.UnitTestName();
+  ProgressChanged();
+}
+
+void TProgressPresenter::UnitTestFinish(const TProgressMessage& /*aMessage*/) {
+  RepaintIfDue();
+}
+
+void TProgressPresenter::PhaseStart(TRunPhase /*aPhase*/, const TProgressMessage& aMessage) {
+  FMethodName = aMessage.MethodName();
+  ProgressChanged();
+}
+
+void TProgressPresenter::PhaseFinish(TRunPhase aPhase, const TProgressMessage& /*aMessage*/) {
+  if (aPhase != TRunPhase::Exit) {
     RepaintIfDue();
     return;
   }
-  const auto& Progress = static_cast<const TProgressMessage&>(aMessage);
-  switch (Progress.ProgressType()) {
-  case ptScenarioFinish:
-    Unregister();
-    FFinished = true;
-    FlushRepaint();
-    return;
-  case ptUnitTestStart:
-    FUnitTestName = Progress.UnitTestName();
-    Changed();
-    break;
-  case ptInitStart:
-  case ptMethodStart:
-  case ptExitStart:
-    FMethodName = Progress.MethodName();
-    Changed();
-    break;
-  case ptExitFinish:
-    // Every method that runs ends with its Exit, also when Init failed and
-    // the method itself never ran; the console's progress bar counts there
-    // too. One that finished ahead left the runner's count as it came here.
-    ++FPosition;
-    Changed();
-    break;
-  default:
-    RepaintIfDue();
-    return;
-  }
+  // Every method that runs ends with its Exit, also when Init failed and
+  // the method itself never ran; the console's progress bar counts there
+  // too. One that finished ahead left the runner's count as it came here.
+  ++FPosition;
+  ProgressChanged();
+}
+
+void TProgressPresenter::Report(const TReportMessage& /*aMessage*/) {
+  RepaintIfDue();
+}
+
+void TProgressPresenter::Check(const TCheckMessage& /*aMessage*/) {
+  RepaintIfDue();
+}
+
+void TProgressPresenter::Exception(const TExceptionMessage& /*aMessage*/) {
+  RepaintIfDue();
+}
+
+void TProgressPresenter::OtherMessage(const TCustomMessage& /*aMessage*/) {
+  RepaintIfDue();
+}
+
+void TProgressPresenter::ProgressChanged() {
+  Changed();
   // With several at once the oldest running method is named, not the
   // phase that is being written.
   if (TakeFromSource())

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "MessageEventList.h"
+#include "RunListener.h"
 #include "RunProgress.h"
 #include "RunnerCore.h"
 
@@ -25,7 +26,7 @@ class TTestScenario;
 using TMilliseconds = std::function<std::int64_t()>;
 std::int64_t SteadyMilliseconds();
 
-class TProgressPresenter {
+class TProgressPresenter : public IRunListener {
 public:
   // A repaint costs about a millisecond, and a long run sends hundreds of
   // thousands of messages: repaints come at most this often (a screen frame).
@@ -78,12 +79,29 @@ public:
   int StopPresses() const { return FStopPresses; }
   // How long after the first press the window ends the host by itself.
   static constexpr int StopNowDelay = 3000;
-  // The handler registered with the scenario during Run.
+  // What the handler registered with the scenario during Run is handed: the
+  // message goes to this presenter's run listener calls below.
   void HandleMessage(TMessageEventList* aSender, const TCustomMessage& aMessage);
   // Repaints now when a change has not been shown yet.
   void FlushRepaint();
 
 private:
+  // Progress messages change what the window shows; the other kinds give a
+  // chance to repaint a change that had to wait, while a long method runs.
+  void ScenarioStart(const TProgressMessage& aMessage) override;
+  void ScenarioFinish(const TProgressMessage& aMessage) override;
+  void UnitTestStart(const TProgressMessage& aMessage) override;
+  void UnitTestFinish(const TProgressMessage& aMessage) override;
+  void PhaseStart(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void PhaseFinish(TRunPhase aPhase, const TProgressMessage& aMessage) override;
+  void Report(const TReportMessage& aMessage) override;
+  void Check(const TCheckMessage& aMessage) override;
+  void Exception(const TExceptionMessage& aMessage) override;
+  void OtherMessage(const TCustomMessage& aMessage) override;
+  // A change that the progress messages made: repainted when due, with the
+  // oldest running method named where several run at once.
+  void ProgressChanged();
+
   void Changed();
   void RepaintIfDue();
   void RepaintAt(std::int64_t aNow);
