@@ -111,6 +111,24 @@ TEST(GoogleTestKind, EveryOutcomeIsTheFrameworksAndTheRunGoesOnPastFaults) {
   EXPECT_EQ(Results(Filtered.Out).at("Faults.AfterTheFaults"), "SUCCESS");
 }
 
+// A program without the framework's printer (its main drops it) gives no
+// headings: the report that it writes at its end tells skips from failures.
+TEST(GoogleTestKind, SkipsAreToldFromFailuresWithoutThePrintersHeadings) {
+  TScratchDir Dir;
+  const TOutcome Run =
+      RunProgram(Dir, "run " + Program + " --filter 'Basic.*'", "KALVORO_GTEST_QUIET=1");
+  const std::map<std::string, std::string> Expected = {{"Basic.Passes", "SUCCESS"},
+                                                       {"Basic.FailsWithValues", "FAILURE"},
+                                                       {"Basic.ThrowsStd", "EXCEPTION"},
+                                                       {"Basic.ThrowsOther", "EXCEPTION"},
+                                                       {"Basic.Skips", "SKIPPED"},
+                                                       {"Basic.DISABLED_IsOff", "SKIPPED"},
+                                                       {"Basic.PrintsAFakeReport", "FAILURE"}};
+  std::map<std::string, std::string> Got = Results(Run.Out);
+  std::erase_if(Got, [](const auto& aResult) { return !aResult.first.starts_with("Basic."); });
+  EXPECT_EQ(Got, Expected) << Run.Out;
+}
+
 // The framework's own samples give, through the runner, every outcome that
 // the program's own JSON report gives.
 TEST(GoogleTestKind, TheFrameworksSamplesGiveTheProgramsOwnOutcomes) {

@@ -8,12 +8,15 @@
 #include "TestKind.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Kalvoro {
 
 class TGoogleTestKind final : public ITestKind {
 public:
+  // Each suite's name and its tests' names, in the program's order.
+  using TSuites = std::vector<std::pair<std::string, std::vector<std::string>>>;
   std::string Name() const override { return "GoogleTest program"; }
   bool Recognises(const std::string& aPath) const override;
   void List(TModule& aModule) override;
@@ -33,11 +36,9 @@ public:
   }
 
 private:
-  // Runs the program's listing: its JSON report; refuses the module where
-  // the program fails.
-  std::string RunListing(TModule& aModule) const;
-  // The unit tests of a JSON listing; raises EJson where it cannot be read.
-  static std::vector<TUnitTestBase*> ReadListing(TModule& aModule, const std::string& aReport);
+  // Runs the program's listing (its JSON report), and keeps it in the
+  // listing cache; refuses the module where the program fails.
+  TSuites RunListing(TModule& aModule) const;
 
   double FTimeLimit = 10.0;
 };

@@ -3,28 +3,17 @@
 #include "CrashGuard.h"
 #include "GoogleTestKind.h"
 #include "GoogleTestStart.h"
-#include "Interruption.h"
 #include "KindEvents.h"
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 namespace Kalvoro {
-
-namespace {
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-} // namespace
 
 TGoogleTestRunner::TGoogleTestRunner(TWaitHook aWait) : FWait(std::move(aWait)) {}
 
@@ -117,24 +106,6 @@ bool TGoogleTestRunner::Pending(std::size_t aUnit) {
   });
 }
 
-bool TGoogleTestRunner::StartWhatMay(std::size_t aUnit, std::string& aError) {
-  const bool Ahead = !FStop && InterruptSignal() == 0;
-  for (std::size_t Next; (Next = FSchedule.Next(aUnit, Ahead, [this](std::size_t aAt) {
-                           return Pending(aAt);
-                         })) != TProgramSchedule::None;) {
-    try {
-      StartProgram(Next);
-    } catch (const std::exception& Error) {
-      if (Next == aUnit) {
-        aError = Error.what();
-        return false;
-      }
-      FSchedule.GiveUpAhead(Next);
-    }
-  }
-  return true;
-}
-
 void TGoogleTestRunner::RunUntilSettled(const TModule* aModule, const std::string& aTest) {
   const auto Found = FUnitOf.find({aModule, aTest});
   if (Found == FUnitOf.end())
@@ -153,7 +124,9 @@ void TGoogleTestRunner::RunUntilSettled(const TModule* aModule, const std::strin
       return;
     }
     std::string Error;
-    if (!StartWhatMay(Unit, Error)) {
+    if (!FSchedule.StartWhatMay(
+            Unit, FStop, [this](std::size_t aAt) { return Pending(aAt); },
+            [this](std::size_t aAt) { StartProgram(aAt); }, Error)) {
       Outcome.Death = Error;
       Outcome.Ended = Outcome.Settled = true;
       return;
@@ -205,7 +178,7 @@ void TGoogleTestRunner::StartProgram(std::size_t aUnit) {
         Program.Arguments.begin(),
         {"--gtest_shuffle", "--gtest_random_seed=" + std::to_string(*FShuffle % 99999 + 1)});
   Start->Output.Reset(FOutcomes[Module]);
-  Start->OpenedAt = NowMs();
+  Start->Watch.OpenedAt = TProgramSchedule::NowMs();
   // A start that fails leaves no selection file and no listener behind.
   Start->Program = std::make_unique<TTestProgram>(Program);
   FSchedule.Started(aUnit);
@@ -244,7 +217,7 @@ void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
     Outcome.Started = true;
     Outcome.Parts = std::move(aStart.OutsideParts);
     aStart.OutsideParts.clear();
-    aStart.OpenedAt = NowMs();
+    aStart.Watch.OpenedAt = TProgramSchedule::NowMs();
     aStart.Progress = true;
   } else if (aEvent.Name == "TestPartResult") {
     TPart Part{aEvent.Field("file"), aEvent.Field("line"), aEvent.Field("message"),
@@ -252,7 +225,7 @@ void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
     (aStart.Open.empty() ? aStart.OutsideParts : Outcomes[aStart.Open].Parts)
         .push_back(std::move(Part));
   } else if (aEvent.Name == "TestEnd" && !aStart.Open.empty()) {
-    aStart.OpenedAt = NowMs();
+    aStart.Watch.OpenedAt = TProgramSchedule::NowMs();
     TOutcome& Outcome = Outcomes[aStart.Open];
     Outcome.Ended = true;
     Outcome.Passed = aEvent.Field("passed") == "1";
@@ -271,21 +244,10 @@ void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
   }
 }
 
-int TGoogleTestRunner::WaitMilliseconds() const {
-  std::int64_t Wait = 100; // a program's end is looked for at least this often
-  const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
-  const std::int64_t Now = NowMs();
-  for (const std::unique_ptr<TStart>& Start : FStarts)
-    if (Start->KillAt != 0)
-      Wait = std::min(Wait, Start->KillAt - Now);
-    else if (Limit > 0)
-      Wait = std::min(Wait, Start->OpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
-  return static_cast<int>(std::max<std::int64_t>(Wait, 0));
-}
-
 void TGoogleTestRunner::Pump(bool aWait) {
   const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
   std::vector<int> Descriptors;
+  std::int64_t Due = std::numeric_limits<std::int64_t>::max();
   for (std::size_t I = 0; I < FStarts.size();) {
     TStart& Start = *FStarts[I];
     HandleAll(Start);
@@ -299,23 +261,15 @@ void TGoogleTestRunner::Pump(bool aWait) {
       continue;
     }
     ++I;
-    const std::int64_t Now = NowMs();
-    if (Start.KillAt != 0 && Now >= Start.KillAt) {
-      Start.Program->Signal(SIGKILL);
-    } else if (Start.KillAt == 0 && Limit > 0 &&
-               Now >= Start.OpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
-      // Past its limit the test ends: asked first, killed 3 s later. Between
-      // tests (a suite's set-up, the program's start or end) the limit runs
-      // from the last test's end, so that no hang there holds the run.
-      Start.Death = "Time limit of " + SecondsText(Limit) + " s exceeded";
-      Start.Program->Signal(SIGTERM);
-      Start.KillAt = Now + 3000;
-    }
+    // Between tests (a suite's set-up, the program's start or end) the limit
+    // runs from the last test's end, so that no hang there holds the run.
+    Due = std::min(Due,
+                   TProgramSchedule::Watch(*Start.Program, Start.Watch, true, Limit, Start.Death));
     for (const std::vector<int>& Some : {Start.Program->Descriptors(), Start.Stream->Descriptors()})
       Descriptors.insert(Descriptors.end(), Some.begin(), Some.end());
   }
   if (aWait && !FStarts.empty())
-    FWait(Descriptors, WaitMilliseconds());
+    TProgramSchedule::Wait(FWait, Descriptors, Due);
 }
 
 } // namespace Kalvoro

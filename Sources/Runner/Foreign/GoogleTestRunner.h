@@ -62,9 +62,6 @@ private:
   bool Pending(std::size_t aUnit);
   // Runs aModule's tests not run yet until aTest is settled.
   void RunUntilSettled(const TModule* aModule, const std::string& aTest);
-  // Starts aUnit's tests not run yet, and those after it where jobs are
-  // free; false where aUnit's start failed (then aError says why).
-  bool StartWhatMay(std::size_t aUnit, std::string& aError);
   void StartProgram(std::size_t aUnit);
   // Reads what the running programs sent; ends the run of each that has
   // ended.
@@ -73,7 +70,6 @@ private:
   void HandleAll(TStart& aStart);
   void Handle(TStart& aStart, const TStreamEvent& aEvent);
   void EndProgram(TStart& aStart);
-  int WaitMilliseconds() const;
   void Kill(const std::string& aDeath);
 
   TWaitHook FWait;

@@ -6,6 +6,7 @@
 #include "GoogleTestOutcome.h"
 #include "GoogleTestOutput.h"
 #include "GoogleTestStream.h"
+#include "ProgramSchedule.h"
 #include "TestProgram.h"
 
 #include <unistd.h>
@@ -26,13 +27,12 @@ struct TGoogleTestStart {
   std::unique_ptr<TTestProgram> Program;
   std::unique_ptr<TGoogleTestStream> Stream;
   std::string FlagFile;
-  std::string Suite;         // the suite that runs
-  std::string Open;          // the test that runs as the stream says, or empty
-  std::int64_t OpenedAt = 0; // when it, or the stretch between tests, began (steady ms)
-  std::int64_t KillAt = 0;   // when a test past its limit is killed for good
-  std::string Death;         // why the runner ended the program
-  bool ProgramEnded = false; // the stream said TestProgramEnd
-  bool Progress = false;     // a test started in this program
+  std::string Suite;                         // the suite that runs
+  std::string Open;                          // the test that runs as the stream says, or empty
+  TProgramSchedule::TWatch Watch;            // from the test's start, or the last one's end
+  std::string Death;                         // why the runner ended the program
+  bool ProgramEnded = false;                 // the stream said TestProgramEnd
+  bool Progress = false;                     // a test started in this program
   std::vector<TGoogleTestPart> OutsideParts; // failures outside a test (a suite's set-up)
   TGoogleTestOutput Output;                  // its output split among its tests
   std::string Report;

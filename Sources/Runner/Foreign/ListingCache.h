@@ -1,12 +1,11 @@
 // Listings of test programs kept on disk by the program's file identity, so
 // that a run of a program that has not changed does not start it once more
 // to list its tests (and what its bytes say it is, so that a run does not
-// read it whole again). An entry is the program's own list report, stamped with
-// the identities of the program and of the project's libraries it needs
-// (LocalLibraries in ElfDynamic.h) and with its settings; a stamp that
-// differs is a miss. Each program (path, kind, settings) has one entry,
-// which its next listing replaces, so the folder does not grow with
-// rebuilds.
+// read it whole again). An entry is the program's own list report (or what
+// its kind keeps of it), stamped with the identities of the program and of the project's libraries
+// it needs (LocalLibraries in ElfDynamic.h) and with its settings; a stamp that differs is a miss.
+// Each program (path, kind, settings) has one entry, which its next listing replaces, so the folder
+// does not grow with rebuilds.
 #pragma once
 
 #include "UnitTestBase.h"

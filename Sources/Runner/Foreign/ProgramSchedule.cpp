@@ -1,10 +1,13 @@
 #include "ProgramSchedule.h"
 
+#include "CrashGuard.h"
 #include "Interruption.h"
+#include "TestProgram.h"
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <limits>
 
 namespace Kalvoro {
 
@@ -53,6 +56,55 @@ std::size_t TProgramSchedule::Next(std::size_t aWanted, bool aAhead,
     return FUnits[Unit].Serial ? None : Unit;
   }
   return None;
+}
+
+bool TProgramSchedule::StartWhatMay(std::size_t aUnit, bool aStopped, const TPending& aPending,
+                                    const std::function<void(std::size_t aUnit)>& aStart,
+                                    std::string& aError) {
+  const bool Ahead = !aStopped && InterruptSignal() == 0;
+  for (std::size_t Unit; (Unit = Next(aUnit, Ahead, aPending)) != None;) {
+    try {
+      aStart(Unit);
+    } catch (const std::exception& Error) {
+      if (Unit == aUnit) {
+        aError = Error.what();
+        return false;
+      }
+      GiveUpAhead(Unit);
+    }
+  }
+  return true;
+}
+
+std::int64_t TProgramSchedule::NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+std::int64_t TProgramSchedule::Watch(TTestProgram& aProgram, TWatch& aWatch, bool aTimed,
+                                     double aLimit, std::string& aDeath) {
+  const std::int64_t Now = NowMs();
+  if (aWatch.KillAt != 0) {
+    if (Now >= aWatch.KillAt)
+      aProgram.Signal(SIGKILL);
+    return aWatch.KillAt;
+  }
+  if (!aTimed || aLimit <= 0)
+    return std::numeric_limits<std::int64_t>::max();
+  const std::int64_t Due = aWatch.OpenedAt + static_cast<std::int64_t>(aLimit * 1000);
+  if (Now < Due)
+    return Due;
+  aDeath = "Time limit of " + SecondsText(aLimit) + " s exceeded";
+  aProgram.Signal(SIGTERM);
+  aWatch.KillAt = Now + 3000;
+  return aWatch.KillAt;
+}
+
+void TProgramSchedule::Wait(const TWaitHook& aWait, const std::vector<int>& aDescriptors,
+                            std::int64_t aDue) {
+  const std::int64_t Wait = std::clamp<std::int64_t>(aDue - NowMs(), 0, 100);
+  aWait(aDescriptors, static_cast<int>(Wait));
 }
 
 void TProgramSchedule::LetEnd(bool aStopped, const std::function<bool()>& aRunning,

@@ -10,12 +10,16 @@
 #include "TestKind.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace Kalvoro {
+
+class TTestProgram;
 
 class TProgramSchedule {
 public:
@@ -39,6 +43,28 @@ public:
   // the run comes to it.
   void GiveUpAhead(std::size_t aUnit) { FUnits[aUnit].GaveUp = true; }
   bool Running(std::size_t aUnit) const { return FUnits[aUnit].Running; }
+  // Starts (aStart, which raises where it cannot) aUnit where it may and,
+  // unless the run was stopped (aStopped) or a signal came, the units after
+  // it while jobs are free; a unit ahead whose start fails is given up.
+  // False where aUnit's own start failed (aError says why).
+  bool StartWhatMay(std::size_t aUnit, bool aStopped, const TPending& aPending,
+                    const std::function<void(std::size_t aUnit)>& aStart, std::string& aError);
+
+  // The time limit of one program start: when its test (or the stretch that
+  // is timed) began, and when a test past its limit is killed for good.
+  struct TWatch {
+    std::int64_t OpenedAt = 0; // steady ms
+    std::int64_t KillAt = 0;
+  };
+  static std::int64_t NowMs();
+  // Ends aProgram's test past aLimit seconds (0: none) where aTimed: asked
+  // first (aDeath says why), killed 3 s later. Returns when the start is
+  // to be looked at again for its limit (steady ms).
+  static std::int64_t Watch(TTestProgram& aProgram, TWatch& aWatch, bool aTimed, double aLimit,
+                            std::string& aDeath);
+  // Waits on aDescriptors until aDue at the latest, and at most 100 ms: a
+  // program's end is looked for that often.
+  static void Wait(const TWaitHook& aWait, const std::vector<int>& aDescriptors, std::int64_t aDue);
 
   // At the end of a run that was not stopped: the programs still running,
   // whose tests have all ended, end by themselves (aPump reads them while

@@ -1,7 +1,6 @@
 #include "XmlProgramRunner.h"
 
 #include "CrashGuard.h"
-#include "Interruption.h"
 #include "KindEvents.h"
 #include "TestProgram.h"
 #include "XmlReportKind.h"
@@ -10,20 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
+#include <limits>
 
 namespace Kalvoro {
-
-namespace {
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-} // namespace
 
 // One start of a program: the tests it runs and the state of its run.
 struct TXmlProgramRunner::TStart {
@@ -34,8 +23,7 @@ struct TXmlProgramRunner::TStart {
   std::set<const TForeignTest*> Batch; // the tests that this start runs
   std::string Scratch;                 // the file its arguments may name
   TTestOutcome* Timed = nullptr;       // the test whose time runs
-  std::int64_t OpenedAt = 0;           // when it started (steady ms)
-  std::int64_t KillAt = 0;             // when a test past its limit is killed for good
+  TProgramSchedule::TWatch Watch;      // from the timed test's start
   std::string Death;                   // why the runner ended the program
   std::vector<std::string> Outside;    // output lines before the next test
   std::string Output;                  // output not yet ended by a new line
@@ -124,24 +112,6 @@ bool TXmlProgramRunner::Pending(std::size_t aUnit) {
                      [&](const TForeignTest* aTest) { return !FOutcomes[aTest].Ended; });
 }
 
-bool TXmlProgramRunner::StartWhatMay(std::size_t aUnit, std::string& aError) {
-  const bool Ahead = !FStop && InterruptSignal() == 0;
-  for (std::size_t Next; (Next = FSchedule.Next(aUnit, Ahead, [this](std::size_t aAt) {
-                           return Pending(aAt);
-                         })) != TProgramSchedule::None;) {
-    try {
-      StartProgram(Next);
-    } catch (const std::exception& Error) {
-      if (Next == aUnit) {
-        aError = Error.what();
-        return false;
-      }
-      FSchedule.GiveUpAhead(Next);
-    }
-  }
-  return true;
-}
-
 void TXmlProgramRunner::RunUntilEnded(const TForeignTest* aTest) {
   const auto Found = FUnitOf.find(aTest);
   if (Found == FUnitOf.end())
@@ -151,7 +121,9 @@ void TXmlProgramRunner::RunUntilEnded(const TForeignTest* aTest) {
     if (Outcome.Ended)
       return;
     std::string Error;
-    if (!StartWhatMay(Found->second, Error)) {
+    if (!FSchedule.StartWhatMay(
+            Found->second, FStop, [this](std::size_t aAt) { return Pending(aAt); },
+            [this](std::size_t aAt) { StartProgram(aAt); }, Error)) {
       Outcome.Death = Error;
       Outcome.Ended = true;
       return;
@@ -252,7 +224,7 @@ void TXmlProgramRunner::ReadReport(TStart& aStart) {
     TTestOutcome* Open = aStart.Report->Open();
     if (Open != aStart.Timed) {
       aStart.Timed = Open;
-      aStart.OpenedAt = NowMs();
+      aStart.Watch.OpenedAt = TProgramSchedule::NowMs();
       if (Open != nullptr) {
         std::vector<std::string>& Outside = aStart.Outside;
         Open->Items.insert(Open->Items.begin(), Outside.size(), {});
@@ -264,21 +236,10 @@ void TXmlProgramRunner::ReadReport(TStart& aStart) {
   }
 }
 
-int TXmlProgramRunner::WaitMilliseconds() const {
-  std::int64_t Wait = 100; // a program's end is looked for at least this often
-  const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
-  const std::int64_t Now = NowMs();
-  for (const std::unique_ptr<TStart>& Start : FStarts)
-    if (Start->KillAt != 0)
-      Wait = std::min(Wait, Start->KillAt - Now);
-    else if (Start->Timed != nullptr && Limit > 0)
-      Wait = std::min(Wait, Start->OpenedAt + static_cast<std::int64_t>(Limit * 1000) - Now);
-  return static_cast<int>(std::max<std::int64_t>(Wait, 0));
-}
-
 void TXmlProgramRunner::Pump(bool aWait) {
   const double Limit = FScenario != nullptr ? FScenario->TimeLimit() : 0;
   std::vector<int> Descriptors;
+  std::int64_t Due = std::numeric_limits<std::int64_t>::max();
   for (std::size_t I = 0; I < FStarts.size();) {
     TStart& Start = *FStarts[I];
     ReadReport(Start);
@@ -293,22 +254,14 @@ void TXmlProgramRunner::Pump(bool aWait) {
       continue;
     }
     ++I;
-    const std::int64_t Now = NowMs();
-    if (Start.KillAt != 0 && Now >= Start.KillAt) {
-      Start.Program->Signal(SIGKILL);
-    } else if (Start.KillAt == 0 && Start.Timed != nullptr && Limit > 0 &&
-               Now >= Start.OpenedAt + static_cast<std::int64_t>(Limit * 1000)) {
-      // Past its limit the test ends: asked first (the framework then closes
-      // its report), killed 3 s later.
-      Start.Death = "Time limit of " + SecondsText(Limit) + " s exceeded";
-      Start.Program->Signal(SIGTERM);
-      Start.KillAt = Now + 3000;
-    }
+    // Asked first at the limit, the framework closes its report.
+    Due = std::min(Due, TProgramSchedule::Watch(*Start.Program, Start.Watch, Start.Timed != nullptr,
+                                                Limit, Start.Death));
     const std::vector<int> Some = Start.Program->Descriptors();
     Descriptors.insert(Descriptors.end(), Some.begin(), Some.end());
   }
   if (aWait && !FStarts.empty())
-    FWait(Descriptors, WaitMilliseconds());
+    TProgramSchedule::Wait(FWait, Descriptors, Due);
 }
 
 void TXmlProgramRunner::EndProgram(TStart& aStart) {

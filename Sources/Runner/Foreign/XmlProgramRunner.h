@@ -55,9 +55,6 @@ private:
   bool Pending(std::size_t aUnit);
   // Runs aTest's unit's tests not run yet until aTest has ended.
   void RunUntilEnded(const TForeignTest* aTest);
-  // Starts aUnit's tests not run yet, and those after it where jobs are
-  // free; false where aUnit's start failed (then aError says why).
-  bool StartWhatMay(std::size_t aUnit, std::string& aError);
   void StartProgram(std::size_t aUnit);
   // Reads what the running programs sent; ends the run of each that has
   // ended.
@@ -71,7 +68,6 @@ private:
   static void TakeOutput(TStart& aStart, bool aAll);
   void EndProgram(TStart& aStart);
   void Replay(TUnitTestBase& aUnitTest, int aMethodIndex, const TTestOutcome& aOutcome);
-  int WaitMilliseconds() const;
 
   TXmlReportKind& FKind;
   TWaitHook FWait;
