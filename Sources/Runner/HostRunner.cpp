@@ -5,20 +5,13 @@
 #include "HostRunner.h"
 
 #include "HostLister.h"
-#include "HostProcess.h"
 #include "RecordedPlan.h"
 
-#include "CrashGuard.h"
 #include "Interruption.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstdint>
 
 namespace Kalvoro {
 
