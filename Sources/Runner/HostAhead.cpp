@@ -1,16 +1,14 @@
-// THostRunner's runs ahead, with several jobs: while the run reads one unit
-// test's host, the unit tests after it start in hosts of their own, as many
-// as the jobs allow, and whatever their hosts send is read at once into
-// their backlogs (their output too, so that a host can serve another plan
-// as soon as it finished its own), so that no host ever waits for the
-// runner. When the run comes to such a unit test it reads its backlog first,
-// then its host, as if it had been read all along: the messages fire in the
-// run's order and the reports are those of a serial run. A unit test named
-// serial starts only when the run comes to it, and nothing starts beside it.
-#include "HostRunner.h"
+// The runs ahead: started while the jobs allow, read into their backlogs,
+// stopped or killed with the run, and taken over by the run in its order.
+#include "HostAhead.h"
 
+#include "HostDeadlines.h"
+#include "HostOutput.h"
+#include "HostPlans.h"
+#include "HostPool.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
+#include "HostReading.h"
 
 #include "Interruption.h"
 
@@ -19,51 +17,54 @@
 
 namespace Kalvoro {
 
-std::string ReadingError(); // HostReading.cpp
-
 namespace {
 // The backlog's tag of the output that a host wrote, by stream (0, 1).
 constexpr std::uint8_t OutputTag = 0xF0;
 } // namespace
 
-bool THostRunner::SerialRun(const TModuleRun& aRun) const {
-  return FSerial && !aRun.Entries.empty() && FSerial(*aRun.Entries.front().UnitTest);
+void THostAhead::Clear() {
+  FAhead.clear();
+  FNextAhead = 0;
 }
 
-void THostRunner::RunAhead(bool aLook) {
-  if (FJobs <= 1 || FScenario == nullptr || FOrder.empty())
+bool THostAhead::Serial(const THostRun& aRun) const {
+  return FRun.Serial && !aRun.Entries.empty() && FRun.Serial(*aRun.Entries.front().UnitTest);
+}
+
+void THostAhead::Run(bool aLook) {
+  if (FRun.Jobs <= 1 || FRun.Scenario == nullptr || FPlans.Count() == 0)
     return;
-  const bool Stopping = FStop || FForwarded != 0 || InterruptSignal() != 0;
+  const bool Stopping = FRun.Stopping();
   if (Stopping)
-    StopAhead();
+    Stop();
   int Busy = 0;
-  for (TModuleRun* Run : FAhead)
+  for (THostRun* Run : FAhead)
     if (!Run->PlanOver) {
-      ReadAhead(*Run, aLook);
+      Read(*Run, aLook);
       ++Busy;
     }
   if (Stopping)
     return;
   // The run being read counts while it has methods to come; a serial one
   // has none beside it.
-  const TModuleRun& Reading = FModules[FOrder[std::min(FReading, FOrder.size() - 1)]];
+  const THostRun& Reading = FPlans.At(std::min(FRun.Reading, FPlans.Count() - 1));
   const bool ReadingWorks = Reading.Next < Reading.Entries.size();
-  if (ReadingWorks && SerialRun(Reading))
+  if (ReadingWorks && Serial(Reading))
     return;
   Busy += ReadingWorks ? 1 : 0;
-  FNextAhead = std::max(FNextAhead, FReading + 1);
-  while (FNextAhead < FOrder.size() && Busy < FJobs) {
-    TModuleRun& Run = FModules[FOrder[FNextAhead]];
+  FNextAhead = std::max(FNextAhead, FRun.Reading + 1);
+  while (FNextAhead < FPlans.Count() && Busy < FRun.Jobs) {
+    THostRun& Run = FPlans.At(FNextAhead);
     // A serial one waits until the run comes to it; so does a module whose
-    // host the run reads to its end for leaks (HostModuleEnd.cpp), which
+    // host the run reads to its end for leaks (HostModuleEnd.h), which
     // reading ahead does not do.
-    if (SerialRun(Run) ||
-        (!Run.Entries.empty() && EndsWithItsHost(Run.Entries.front().UnitTest->Module())))
+    if (Serial(Run) ||
+        (!Run.Entries.empty() && FPlans.EndsWithItsHost(Run.Entries.front().UnitTest->Module())))
       return;
     ++FNextAhead;
     if (Run.Started || !Run.GiveUp.empty())
       continue;
-    StartAhead(Run);
+    Start(Run);
     if (Run.Ahead) {
       FAhead.push_back(&Run);
       ++Busy;
@@ -71,34 +72,32 @@ void THostRunner::RunAhead(bool aLook) {
   }
 }
 
-void THostRunner::StartAhead(TModuleRun& aRun) {
-  bool Fresh = false;
+void THostAhead::Start(THostRun& aRun) {
   // One that cannot start gives up when the run comes to it, as it would
   // have then.
-  if (!TakeHost(aRun, 0, false, Fresh))
-    return;
-  aRun.Ahead = true;
-  aRun.Fresh = Fresh;
+  if (FPlans.TakeHost(aRun, 0, false))
+    aRun.Ahead = true;
 }
 
-void THostRunner::StopAhead() {
+void THostAhead::Stop() {
   // Stop now and a second signal end them at once; after a first signal
   // they get the seconds that the host being read gets.
   const bool Again = InterruptedAgain();
-  const bool Kill = FStopNow || Again || GraceOver();
-  for (TModuleRun* Run : FAhead) {
+  const bool Kill = FRun.StopNow || Again || FDeadlines.GraceOver();
+  for (THostRun* Run : FAhead) {
     if (Run->PlanOver || !Run->Host)
       continue;
     if (Kill && Run->Killed.empty()) {
-      const int Signal = FForwarded != 0 ? FForwarded : InterruptSignal();
-      if (FStopNow)
+      const int Signal = FRun.Forwarded != 0 ? FRun.Forwarded : InterruptSignal();
+      if (FRun.StopNow)
         Run->Killed = "Stopped by the user";
       else if (Again)
         Run->Killed = std::string("Interrupted (") + InterruptSignalName(Signal) +
                       ") again: the test process was killed";
       else
-        Run->Killed = GraceOverText();
+        Run->Killed = FDeadlines.GraceOverText();
       Run->Host->Kill();
+      Run->Host.Become(THostState::Retiring);
     } else if (!Run->StopSent) {
       Run->StopSent = true;
       Run->Host->SendStop();
@@ -106,7 +105,7 @@ void THostRunner::StopAhead() {
   }
 }
 
-void THostRunner::ReadAhead(TModuleRun& aRun, bool aLook) {
+void THostAhead::Read(THostRun& aRun, bool aLook) {
   if (!aRun.Host)
     return;
   THostProcess& Host = *aRun.Host;
@@ -128,69 +127,75 @@ void THostRunner::ReadAhead(TModuleRun& aRun, bool aLook) {
         continue;
       }
       aRun.Backlog.Add(static_cast<std::uint8_t>(Frame.Kind), Frame.Payload);
+      if (Frame.Kind == THostFrame::Hello && aRun.Host.State == THostState::Starting)
+        aRun.Host.Become(THostState::Running);
       if (Frame.Kind == THostFrame::Message && !aRun.BegunAhead) {
         aRun.BegunAhead = true;
-        ProgressChanged();
+        FRun.ProgressChanged();
       } else if (Frame.Kind == THostFrame::MethodDone) {
         ++aRun.DoneAhead;
         ++aRun.FinishedAhead;
-        ++FFinishedAhead;
+        ++FRun.FinishedAhead;
         aRun.BegunAhead = false;
-        ProgressChanged();
+        FRun.ProgressChanged();
       }
       if (Frame.Kind == THostFrame::Finished) {
-        // Its plan is done: the host serves the next one (what it wrote
-        // since belongs to no method), unless the run stops.
+        // Its plan is done: the host serves the next one, unless the run
+        // stops.
         aRun.PlanOver = true;
-        if (!FStop && FForwarded == 0 && InterruptSignal() == 0) {
-          Host.SkipOutput();
-          FIdle.push_back(std::move(aRun.Host));
-        }
+        if (FRun.Stopping())
+          aRun.Host.Become(THostState::Retiring);
+        else
+          FPool.Keep(aRun.Host);
         return;
       }
-      if (Frame.Kind == THostFrame::Retire || Frame.Kind == THostFrame::LoadFailed)
+      if (Frame.Kind == THostFrame::Retire || Frame.Kind == THostFrame::LoadFailed) {
         aRun.PlanOver = true;
+        aRun.Host.Become(THostState::Retiring);
+      }
     }
-    if (!Open)
+    if (!Open) {
       aRun.PlanOver = true;
+      aRun.Host.Become(THostState::Retiring);
+    }
   } catch (...) {
-    if (RaisedOutside())
+    if (FRun.RaisedOutside())
       throw;
     // What could not be read is the host's death when the run comes to it.
     aRun.Broken = ReadingError();
     aRun.PlanOver = true;
     Host.Kill();
+    aRun.Host.Become(THostState::Retiring);
   }
 }
 
-void THostRunner::TakeOver(TModuleRun& aRun) {
+void THostAhead::TakeOver(THostRun& aRun) {
   aRun.Ahead = false;
   FAhead.erase(std::remove(FAhead.begin(), FAhead.end(), &aRun), FAhead.end());
-  FLookForReport = aRun.Sanitized;
-  FPhaseStart = 0;
-  FStalled = false;
+  FOutput.LookForReport(aRun.Sanitized);
+  FDeadlines.ClearPhase();
   // Its deadlines run from here; what it sent ahead may meet them at once.
   if (aRun.Host)
-    AwaitStart(aRun.Fresh);
+    FDeadlines.AwaitStart(aRun.Host.State == THostState::Starting);
 }
 
-void THostRunner::AddAheadDescriptors(std::vector<int>& aDescriptors) const {
-  for (const TModuleRun* Run : FAhead)
+void THostAhead::AddDescriptors(std::vector<int>& aDescriptors) const {
+  for (const THostRun* Run : FAhead)
     if (!Run->PlanOver && Run->Host) {
       const std::vector<int> Own = Run->Host->Descriptors();
       aDescriptors.insert(aDescriptors.end(), Own.begin(), Own.end());
     }
 }
 
-bool THostRunner::NextFrame(TModuleRun& aRun, const TMethodRun& aMethod, THostFrameView& aFrame,
-                            bool& aShown) {
+bool THostAhead::NextFrame(THostRun& aRun, const THostMethod& aMethod, THostFrameView& aFrame,
+                           bool& aShown) {
   aShown = false;
   std::uint8_t Tag = 0;
   std::string_view Payload;
   if (aRun.Backlog.Next(Tag, Payload)) {
     if (Tag >= OutputTag) {
       const int Stream = Tag - OutputTag;
-      ShowOutput(Stream, aMethod, Payload);
+      FOutput.Show(Stream, *aMethod.Method, Payload);
       std::fflush(Stream == 0 ? stdout : stderr);
       aShown = true;
       return true;
@@ -202,24 +207,20 @@ bool THostRunner::NextFrame(TModuleRun& aRun, const TMethodRun& aMethod, THostFr
   return aRun.Host && aRun.Host->Next(aFrame);
 }
 
-bool THostRunner::StopRequested() const {
-  return (FStop || InterruptSignal() != 0) && !FinishingAhead();
-}
-
-bool THostRunner::FinishingAhead() const {
+bool THostAhead::Finishing() const {
   // The runs ahead hold what finished while the run read an earlier one;
   // the one being read may still have methods that its host finished.
-  if (FJobs <= 1)
+  if (FRun.Jobs <= 1)
     return false;
   if (!FAhead.empty())
     return true;
-  const TModuleRun* Reading = FReadingRun;
+  const THostRun* Reading = FRun.ReadingRun;
   return Reading != nullptr && !Reading->StopOver && Reading->Next < Reading->Entries.size() &&
          (Reading->Host || !Reading->Backlog.Empty());
 }
 
-bool THostRunner::OldestRunning(TRunningMethod& aMethod) const {
-  if (FJobs <= 1)
+bool THostAhead::OldestRunning(TRunningMethod& aMethod) const {
+  if (FRun.Jobs <= 1)
     return false;
   const auto Name = [&](const TUnitTestBase& aUnitTest, const TUnitTestMethod& aRunning) {
     aMethod.UnitTest = aUnitTest.Name();
@@ -228,30 +229,16 @@ bool THostRunner::OldestRunning(TRunningMethod& aMethod) const {
   };
   // The method being read is the earliest not written; the runs ahead come
   // after it, in run order.
-  if (const TMethodRun* Reading = FReadingMethod;
+  if (const THostMethod* Reading = FRun.ReadingMethod;
       Reading != nullptr && !Reading->Done &&
-      (Reading->HostStarted || Reading->Phase != TPhase::None))
+      (Reading->HostStarted || Reading->Phase != THostPhase::None))
     return Name(*Reading->UnitTest, *Reading->Method);
-  for (const TModuleRun* Run : FAhead)
+  for (const THostRun* Run : FAhead)
     if (Run->BegunAhead && Run->DoneAhead < Run->Entries.size()) {
-      const TEntry& Entry = Run->Entries[Run->DoneAhead];
+      const THostEntry& Entry = Run->Entries[Run->DoneAhead];
       return Name(*Entry.UnitTest, *Entry.UnitTest->Methods().GetItem(Entry.Method));
     }
   return false;
-}
-
-void THostRunner::DropBacklog(TModuleRun& aRun) {
-  aRun.Backlog.Clear();
-  if (aRun.FinishedAhead == 0)
-    return;
-  FFinishedAhead -= aRun.FinishedAhead;
-  aRun.FinishedAhead = 0;
-  ProgressChanged();
-}
-
-void THostRunner::ProgressChanged() {
-  if (FProgressHook)
-    Outside([&] { FProgressHook(); });
 }
 
 } // namespace Kalvoro

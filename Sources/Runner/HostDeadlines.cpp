@@ -1,17 +1,6 @@
-// THostRunner's deadlines for the host it reads, and the texts of a host
-// that the runner kills at one:
-// - from the host's start to its hello, and from its plan to the plan's
-//   first phase: the time limit, or the listing's limit (10 s) when there is
-//   none, so that a host or a module start-up that hangs (a lock a test
-//   holds, a start-up that waits only in a host) cannot hang the run;
-// - a running phase: its time limit plus the grace (the host's own limit
-//   should have ended it);
-// - after an interruption was passed on to the host: a few seconds, or a
-//   second signal, as Morvane's second Stop, so that a test that ignores
-//   the signal or stopped itself still lets the run end and write its
-//   reports. With several jobs the first signal is a stop: a SIGTERM gives
-//   the running methods those seconds, a Ctrl+C (SIGINT) lets them finish.
-#include "HostRunner.h"
+// The deadlines of the host being read: the clock, the limits and the
+// texts of a host killed at one.
+#include "HostDeadlines.h"
 
 #include <csignal>
 
@@ -41,16 +30,17 @@ int Left(std::int64_t aDeadline, std::int64_t aNow) {
 
 } // namespace
 
-std::int64_t THostRunner::Now() {
+std::int64_t THostDeadlines::Now() {
   return MonotonicNanoseconds();
 }
 
-double THostRunner::StartLimit() const {
-  const double Limit = FScenario->TimeLimit() > 0 ? FScenario->TimeLimit() : LoadTrialTimeLimit();
+double THostDeadlines::StartLimit() const {
+  const double Limit =
+      FRun.Scenario->TimeLimit() > 0 ? FRun.Scenario->TimeLimit() : LoadTrialTimeLimit();
   return std::min(Limit, LongestLimit);
 }
 
-void THostRunner::AwaitStart(bool aProcess) {
+void THostDeadlines::AwaitStart(bool aProcess) {
   const double Limit = StartLimit();
   FStartBy = Now() + static_cast<std::int64_t>(Limit * 1e9);
   FStartStall =
@@ -58,35 +48,48 @@ void THostRunner::AwaitStart(bool aProcess) {
                : "Module did not start within " + SecondsText(Limit) + " s in the test process";
 }
 
-std::string THostRunner::GraceOverText() const {
-  return std::string("Interrupted (") + InterruptSignalName(FForwarded) +
+std::string THostDeadlines::GraceOverText() const {
+  return std::string("Interrupted (") + InterruptSignalName(FRun.Forwarded) +
          "): the test process did not end within " + SecondsText(FInterruptGrace) + " s";
 }
 
-bool THostRunner::Graced() const {
+bool THostDeadlines::Graced() const {
   // With several jobs a Ctrl+C is a first press of Stop: the running
   // methods finish however long they take, and a second one ends them. A
   // SIGTERM (a job's time-out, which kills soon after) gets the grace.
-  return FForwarded != 0 && !(FJobs > 1 && FForwarded == SIGINT);
+  return FRun.Forwarded != 0 && !(FRun.Jobs > 1 && FRun.Forwarded == SIGINT);
 }
 
-bool THostRunner::GraceOver() const {
-  return Graced() && Now() >= FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9);
+bool THostDeadlines::GraceOver() const {
+  return Graced() && Now() >= FRun.ForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9);
 }
 
-int THostRunner::WaitMilliseconds(std::string& aDeath) {
+void THostDeadlines::PhaseAt(std::int64_t aSince) {
+  FPhaseStart = aSince;
+  // The plan has begun: the deadline to its first phase is met.
+  if (aSince != 0)
+    FStartBy = 0;
+}
+
+void THostDeadlines::Forward(int aSignal) {
+  FRun.Forwarded = aSignal;
+  FRun.ForwardedAt = Now();
+}
+
+int THostDeadlines::WaitMilliseconds(std::string& aDeath) {
   const std::int64_t Time = Now();
   int Wait = -1;
   const auto Nearest = [&](int aLeft) { Wait = Wait < 0 ? aLeft : std::min(Wait, aLeft); };
-  if (FForwarded != 0) {
+  if (FRun.Forwarded != 0) {
     const std::string Interrupted =
-        std::string("Interrupted (") + InterruptSignalName(FForwarded) + ")";
+        std::string("Interrupted (") + InterruptSignalName(FRun.Forwarded) + ")";
     if (InterruptedAgain()) {
       aDeath = Interrupted + " again: the test process was killed";
       return 0;
     }
     if (Graced()) {
-      const int Grace = Left(FForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9), Time);
+      const int Grace =
+          Left(FRun.ForwardedAt + static_cast<std::int64_t>(FInterruptGrace * 1e9), Time);
       if (Grace == 0) {
         aDeath = GraceOverText();
         return 0;
@@ -103,11 +106,11 @@ int THostRunner::WaitMilliseconds(std::string& aDeath) {
     }
     Nearest(Start);
   }
-  if (FPhaseStart != 0 && FScenario->TimeLimit() > 0) {
-    const double Limit = std::min(FScenario->TimeLimit(), LongestLimit) + FGrace;
+  if (FPhaseStart != 0 && FRun.Scenario->TimeLimit() > 0) {
+    const double Limit = std::min(FRun.Scenario->TimeLimit(), LongestLimit) + FGrace;
     const int Phase = Left(FPhaseStart + static_cast<std::int64_t>(Limit * 1e9), Time);
     if (Phase == 0) {
-      aDeath = "Time limit of " + SecondsText(FScenario->TimeLimit()) + " s exceeded";
+      aDeath = "Time limit of " + SecondsText(FRun.Scenario->TimeLimit()) + " s exceeded";
       return 0;
     }
     Nearest(Phase);

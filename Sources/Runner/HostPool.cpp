@@ -1,110 +1,143 @@
-// THostRunner's idle hosts: a host that ran its whole plan without a reason
-// to end answers Finished and runs the next module's plan, sent ahead while
-// it ran, or waits; the runner hands a waiting one the next module's plan
-// instead of starting a host, and ends those left with itself.
-#include "HostRunner.h"
+// The host pool: a host that ran its whole plan without a reason to end
+// answers Finished and runs the next plan, sent ahead while it ran, or
+// waits; the pool hands a waiting one the next plan instead of starting a
+// host, and ends those left with itself.
+#include "HostPool.h"
 
+#include "HostLister.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
-
-#include "Interruption.h"
+#include "HostRunState.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cstdint>
 
 namespace Kalvoro {
 
 namespace {
-// How often a runner that waits for a host's Finished looks, in ms.
+// How often a pool that waits for a host's Finished looks, in ms.
 constexpr int IdleLook = 2;
 } // namespace
 
-std::unique_ptr<THostProcess> THostRunner::IdleHost(const THostPlan& aPlan) {
-  ReclaimHosts();
+bool HostMayBecome(THostState aFrom, THostState aTo) {
+  using enum THostState;
+  if (aTo == Retiring)
+    return true;
+  switch (aFrom) {
+  case Starting:
+    return aTo == Running;
+  case Listing:
+    return aTo == Running;
+  case Running:
+    // A host that ran a plan and was sent the next one runs that on.
+    return aTo == Running || aTo == Idle;
+  case Idle:
+    return aTo == Running || aTo == Listing;
+  case Retiring:
+    return false;
+  }
+  return false;
+}
+
+TPooledHost::TPooledHost() = default;
+TPooledHost::~TPooledHost() = default;
+TPooledHost::TPooledHost(TPooledHost&& aOther) noexcept = default;
+TPooledHost& TPooledHost::operator=(TPooledHost&& aOther) noexcept = default;
+
+void TPooledHost::Become(THostState aState) {
+  assert(HostMayBecome(State, aState));
+  State = aState;
+}
+
+void TPooledHost::Drop() {
+  if (Process)
+    Become(THostState::Retiring);
+  Process.reset();
+  Queued = nullptr;
+  FinishedOne = false;
+}
+
+THostPool::THostPool(THostRunState& aRun, THostLister* aLister) : FRun(aRun), FLister(aLister) {}
+
+THostPool::~THostPool() {
+  if (FLister != nullptr) {
+    for (TPooledHost& Host : FIdle) {
+      Host.Become(THostState::Listing);
+      FLister->GiveBack(std::move(Host.Process));
+    }
+    return;
+  }
+  std::vector<std::unique_ptr<THostProcess>> Waiting;
+  for (TPooledHost& Host : FIdle)
+    Waiting.push_back(std::move(Host.Process));
+  EndWaitingHosts(Waiting, 3.0);
+}
+
+void THostPool::Take(TPooledHost& aHost, const THostPlan& aPlan) {
+  aHost = IdleHost(aPlan);
+  if (aHost)
+    return;
+  aHost.Queued = nullptr;
+  aHost.FinishedOne = false;
+  if (FLister != nullptr) {
+    aHost.Process = FLister->TakeHost(aPlan);
+    if (aHost) {
+      aHost.State = THostState::Listing;
+      aHost.Become(THostState::Running);
+      return;
+    }
+  }
+  aHost.Process = std::make_unique<THostProcess>(aPlan);
+  aHost.State = THostState::Starting;
+  ++FStarted;
+}
+
+TPooledHost THostPool::IdleHost(const THostPlan& aPlan) {
   for (std::size_t I = FIdle.size(); I-- > 0;) {
     bool Alive = false;
     try {
-      Alive = FIdle[I]->Receive();
+      Alive = FIdle[I].Process->Receive();
     } catch (const std::exception&) {
       // A host that cannot be read serves nothing.
     }
     // One that has another file loaded under the plan's path stays idle.
-    if (Alive && !FIdle[I]->Serve(aPlan))
+    if (Alive && !FIdle[I].Process->Serve(aPlan))
       continue;
-    std::unique_ptr<THostProcess> Host = std::move(FIdle[I]);
+    TPooledHost Host = std::move(FIdle[I]);
     FIdle.erase(FIdle.begin() + static_cast<std::ptrdiff_t>(I));
-    if (Alive)
+    if (Alive) {
+      Host.Become(THostState::Running);
       return Host;
-  }
-  return nullptr;
-}
-
-void THostRunner::QueueNext(TModuleRun& aRun) {
-  // With several jobs the next unit tests run ahead in hosts of their own.
-  if (FJobs > 1 || !aRun.Host || FStop || FForwarded != 0 || InterruptSignal() != 0 ||
-      aRun.Rank + 1 >= FOrder.size())
-    return;
-  const void* const Module = FOrder[aRun.Rank + 1];
-  const TModuleRun& Next = FModules[Module];
-  // Only aRun's host can have been sent it: the plan of a module goes ahead
-  // only to the host of the module just before it.
-  if (Next.Host || Next.Next != 0 || !Next.GiveUp.empty() || Next.First <= aRun.Last)
-    return;
-  THostPlan Plan;
-  if (MakePlan(Next, 0, false, Plan) && aRun.Host->Queue(Plan))
-    aRun.Queued = Module;
-}
-
-std::unique_ptr<THostProcess> THostRunner::QueuedHost(const TModuleRun& aRun) {
-  if (FJobs > 1 || aRun.Rank == 0 || aRun.Rank >= FOrder.size())
-    return nullptr;
-  TModuleRun& Before = FModules[FOrder[aRun.Rank - 1]];
-  if (!Before.Host || Before.Queued != FOrder[aRun.Rank])
-    return nullptr;
-  std::unique_ptr<THostProcess> Host = std::move(Before.Host);
-  Before.Queued = nullptr;
-  // One that still has methods of its own that the run skipped, or that
-  // retired, ends here; this plan then goes to another host.
-  if (Before.Next < Before.Entries.size() || FStop || FForwarded != 0 || InterruptSignal() != 0 ||
-      !AwaitIdle(*Host))
-    return nullptr;
-  return Host;
-}
-
-void THostRunner::ReclaimHosts() {
-  // A host that was told to stop, or whose group got a signal, serves no
-  // further plan; nor does one of a run that stops.
-  if (FStop || FForwarded != 0 || InterruptSignal() != 0)
-    return;
-  for (auto& [Module, Run] : FModules) {
-    if (!Run.Host || Run.Next < Run.Entries.size())
-      continue;
-    std::unique_ptr<THostProcess> Host = std::move(Run.Host);
-    // One that was sent a plan that nobody took runs it now: it ends.
-    if (Run.Queued != nullptr) {
-      Run.Queued = nullptr;
-      continue;
     }
-    if (AwaitIdle(*Host)) {
-      Host->SkipOutput();
-      FIdle.push_back(std::move(Host));
-    }
+    Host.Drop();
   }
+  return {};
 }
 
-bool THostRunner::AwaitIdle(THostProcess& aHost) {
+void THostPool::Keep(TPooledHost& aHost) {
+  aHost.Become(THostState::Idle);
+  aHost->SkipOutput();
+  aHost.Queued = nullptr;
+  aHost.FinishedOne = false;
+  FIdle.push_back(std::move(aHost));
+  aHost = TPooledHost();
+}
+
+bool THostPool::AwaitIdle(TPooledHost& aHost) {
   // After its plan's last method a host only cleans up before it tells.
+  THostProcess& Host = *aHost;
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   try {
-    bool Open = aHost.Receive();
+    bool Open = Host.Receive();
     for (;;) {
       THostFrameView Frame{};
-      while (aHost.Next(Frame)) {
+      while (Host.Next(Frame)) {
         if (Frame.Kind == THostFrame::Finished)
           return Open;
         if (Frame.Kind == THostFrame::Dropped)
-          CountDropped(Frame.Payload);
+          FRun.CountDropped(Frame.Payload);
         else if (Frame.Kind != THostFrame::Output)
           return false; // it retires
       }
@@ -113,14 +146,13 @@ bool THostRunner::AwaitIdle(THostProcess& aHost) {
                             .count();
       if (!Open || Left <= 0)
         return false;
-      Outside([&] {
-        FWait(aHost.Descriptors(), static_cast<int>(std::min<std::int64_t>(IdleLook, Left + 1)));
-      });
-      Open = aHost.Receive();
+      FRun.WaitFor(Host.Descriptors(),
+                   static_cast<int>(std::min<std::int64_t>(IdleLook, Left + 1)));
+      Open = Host.Receive();
     }
   } catch (...) {
     // A host that cannot be read serves no further plan.
-    if (RaisedOutside())
+    if (FRun.RaisedOutside())
       throw;
     return false;
   }

@@ -1,12 +1,13 @@
-// THostRunner's reading of a host: each frame that it sent handled, and an
-// error while reading it (a garbled frame, a ring that does not add up,
-// memory running out) taken for the host's death, so that the run goes on.
-// An error of a handler or of the wait is no host's: it ends the run, as in
-// process.
-#include "HostRunner.h"
+// The reading of a host: its ring looked at, its socket and end read, the
+// wait between, and each frame handled.
+#include "HostReading.h"
 
+#include "HostAhead.h"
+#include "HostDeadlines.h"
+#include "HostOutput.h"
 #include "HostProcess.h"
 #include "HostProtocol.h"
+#include "HostReplay.h"
 
 #include "Interruption.h"
 
@@ -38,11 +39,11 @@ std::string ReadingError() {
   }
 }
 
-THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath) {
+TPumped THostReader::Pump(THostRun& aRun, THostMethod& aMethod, std::string& aDeath) {
   try {
     return Read(aRun, aMethod, aDeath);
   } catch (...) {
-    if (RaisedOutside())
+    if (FRun.RaisedOutside())
       throw;
     aDeath = ReadingError();
   }
@@ -51,7 +52,7 @@ THostRunner::TPumped THostRunner::Pump(TModuleRun& aRun, TMethodRun& aMethod, st
   return TPumped::Ended;
 }
 
-THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, std::string& aDeath) {
+TPumped THostReader::Read(THostRun& aRun, THostMethod& aMethod, std::string& aDeath) {
   // A second SIGINT or SIGTERM while the runner reads a host kills the host.
   const TTakeSecondInterruption SecondSignal;
   // The frames read before come first, the ring after them: a host that runs
@@ -62,7 +63,7 @@ THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, st
     TPumped Result = TPumped::Done;
     THostFrameView Frame{};
     bool Shown = false;
-    while (NextFrame(aRun, aMethod, Frame, Shown)) {
+    while (FAhead.NextFrame(aRun, aMethod, Frame, Shown)) {
       Look = true;
       if (!Shown && !Handle(aRun, aMethod, Frame.Kind, Frame.Payload, Result, aDeath))
         return Result;
@@ -77,39 +78,38 @@ THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, st
       if (!aRun.Host->HasEnded())
         aRun.Host->AwaitEnd(1.0);
       // What it wrote last (a sanitizer's report, say) belongs to the method.
-      TakeOutput(*aRun.Host, aMethod, UINT64_MAX, UINT64_MAX);
-      FReport.Finish();
+      FOutput.Take(*aRun.Host, *aMethod.Method, UINT64_MAX, UINT64_MAX);
+      FOutput.FinishReport();
       // A sanitizer ends its host after its report: the report's first line
       // says why.
-      aDeath = !FDeath.empty()        ? FDeath
-               : !aRun.Killed.empty() ? aRun.Killed
-               : FReport.Found()      ? FReport.Headline()
-                                      : aRun.Host->DeathText();
+      aDeath = !FDeath.empty()            ? FDeath
+               : !aRun.Killed.empty()     ? aRun.Killed
+               : FOutput.Report().Found() ? FOutput.Report().Headline()
+                                          : aRun.Host->DeathText();
       FDeath.clear();
       return TPumped::Ended;
     }
     // SIGINT or SIGTERM to the runner goes on to the host's process group:
     // the host ends its phase as the runner would in process.
     // With several jobs it is a stop: every running method finishes.
-    if (const int Signal = InterruptSignal(); Signal != 0 && FForwarded == 0) {
-      FForwarded = Signal;
-      FForwardedAt = Now();
-      if (FJobs > 1)
-        FStop = true;
+    if (const int Signal = InterruptSignal(); Signal != 0 && FRun.Forwarded == 0) {
+      FDeadlines.Forward(Signal);
+      if (FRun.Jobs > 1)
+        FRun.Stop = true;
       else
         aRun.Host->Signal(Signal);
     }
-    if (FStop && !FStopSent) {
-      FStopSent = true;
+    if (FRun.Stop && !FRun.StopSent) {
+      FRun.StopSent = true;
       aRun.Host->SendStop();
     }
-    if (FStopNow) {
+    if (FRun.StopNow) {
       FDeath = "Stopped by the user";
       aRun.Host->Kill();
       Ended = !aRun.Host->Receive();
       continue;
     }
-    int Wait = WaitMilliseconds(FDeath);
+    int Wait = FDeadlines.WaitMilliseconds(FDeath);
     if (Wait == 0) {
       aRun.Host->Kill();
       Ended = !aRun.Host->Receive();
@@ -122,18 +122,18 @@ THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, st
     Wait = Look ? 0 : Wait < 0 ? RingLook : std::min(Wait, RingLook);
     Look = false;
     std::vector<int> Descriptors = aRun.Host->Descriptors();
-    if (FWake[0] >= 0)
-      Descriptors.push_back(FWake[0]);
-    AddAheadDescriptors(Descriptors);
-    Outside([&] { FWait(Descriptors, Wait); });
+    if (FWake >= 0)
+      Descriptors.push_back(FWake);
+    FAhead.AddDescriptors(Descriptors);
+    FRun.WaitFor(Descriptors, Wait);
     // A wake-up that a look without waiting left in the pipe ends the next
     // wait at once, which drains it.
     char Drain[64];
-    while (Wait > 0 && FWake[0] >= 0 && read(FWake[0], Drain, sizeof Drain) > 0) {
+    while (Wait > 0 && FWake >= 0 && read(FWake, Drain, sizeof Drain) > 0) {
     }
     // A look without waiting takes the ring alone; the socket and the end
     // are read before the next wait.
-    RunAhead(Wait == 0);
+    FAhead.Run(Wait == 0);
     if (Wait == 0) {
       aRun.Host->LookAtRing();
       continue;
@@ -142,13 +142,7 @@ THostRunner::TPumped THostRunner::Read(TModuleRun& aRun, TMethodRun& aMethod, st
   }
 }
 
-bool THostRunner::RaisedOutside() {
-  const bool Outside = FOutside;
-  FOutside = false;
-  return Outside;
-}
-
-bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind,
+bool THostReader::Handle(THostRun& aRun, THostMethod& aMethod, THostFrame aKind,
                          std::string_view aPayload, TPumped& aResult, std::string& aDeath) {
   switch (aKind) {
   case THostFrame::Hello: {
@@ -161,12 +155,14 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
       aResult = TPumped::Ended;
       return false;
     }
-    AwaitStart(false);
+    if (aRun.Host && aRun.Host.State == THostState::Starting)
+      aRun.Host.Become(THostState::Running);
+    FDeadlines.AwaitStart(false);
     return true;
   }
   case THostFrame::Message:
     aMethod.HostStarted = true;
-    Replay(DecodeMessage(aPayload), aMethod);
+    Replay(aPayload, aMethod);
     return true;
   case THostFrame::MethodDone: {
     std::uint32_t Position = 0;
@@ -177,8 +173,8 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
     if (aMethod.Method->TestResult() == tcrSuccess)
       aMethod.Method->SetTestResult(Result);
     aMethod.Done = true;
-    aRun.HostFinishedOne = true;
-    FPhaseStart = 0;
+    aRun.Host.FinishedOne = true;
+    FDeadlines.PhaseAt(0);
     aResult = TPumped::Done;
     return false;
   }
@@ -189,7 +185,7 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
     // A host that retired after a crash, that stopped, or that ran its whole
     // plan before this method was asked for: the next host starts at this
     // method, unless the run stops.
-    if (FStop || InterruptSignal() != 0) {
+    if (FRun.Stop || InterruptSignal() != 0) {
       aMethod.Method->SetTestResult(tcrTodo);
       aMethod.Done = true;
       aRun.StopOver = true;
@@ -202,11 +198,11 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
     std::uint64_t Output = 0;
     std::uint64_t Error = 0;
     DecodeOutput(aPayload, Output, Error);
-    TakeOutput(*aRun.Host, aMethod, Output, Error);
+    FOutput.Take(*aRun.Host, *aMethod.Method, Output, Error);
     return true;
   }
   case THostFrame::Dropped:
-    CountDropped(aPayload);
+    FRun.CountDropped(aPayload);
     return true;
   case THostFrame::LoadFailed:
     aRun.GiveUp = DecodeText(aPayload);
@@ -218,9 +214,19 @@ bool THostRunner::Handle(TModuleRun& aRun, TMethodRun& aMethod, THostFrame aKind
   }
 }
 
-void THostRunner::CountDropped(std::string_view aPayload) {
-  FDropped = static_cast<int>(
-      std::min<std::int64_t>(std::int64_t{FDropped} + DecodeDropped(aPayload), INT_MAX));
+void THostReader::Replay(std::string_view aPayload, THostMethod& aMethod) {
+  const THostMessage Message = DecodeMessage(aPayload);
+  const bool Fire = FReplay.Follow(Message, aMethod);
+  if (Message.Id == MessageIdProgress) {
+    if (Message.ProgressType == ptExitFinish)
+      FRun.MethodWritten();
+    const THostPhase Phase = aMethod.Phase;
+    const bool Running =
+        Phase == THostPhase::Init || Phase == THostPhase::Method || Phase == THostPhase::Exit;
+    FDeadlines.PhaseAt(Running ? Message.Time : 0);
+  }
+  if (Fire)
+    FReplay.Fire(Message);
 }
 
 } // namespace Kalvoro
