@@ -1,6 +1,7 @@
 #include "ListModule.h"
 
 #include "CrashGuard.h"
+#include "Descendants.h"
 #include "ModuleLoadText.h"
 
 #include <exception>
@@ -67,7 +68,11 @@ bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
   } else if (Module->State() == msLoadSuccess) {
     Listing.Identity = Module->LoadedIdentity();
     Describe(*Module, Listing);
-    if (aRelease && !Release(*Module)) {
+    // A start-up that left a thread, a child or an alarm behind keeps its
+    // module mapped: the thread may still be on its way through the
+    // module's code, which an unload would pull from under it (a crash of
+    // the host now and then). The host retires after the listing.
+    if (aRelease && !LeftSomethingBehind() && !Release(*Module)) {
       // Its shut-down crashed: the listing stands, and the host, whose
       // loader may be left locked, retires after it. The module is left
       // as it is: destroying it would unload it again.
