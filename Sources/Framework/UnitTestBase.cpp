@@ -4,6 +4,7 @@
 #include "CrashGuard.h"
 #include "Interruption.h"
 #include "MethodPlaces.h"
+#include "MethodResult.h"
 #include "PhaseNames.h"
 #include "RunOrder.h"
 #include "ThreadMessages.h"
@@ -124,8 +125,7 @@ bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText, TSourceLo
   TUnitTestMethod* Method = FMethods.GetItem(FCurrentMethodIndex);
   KALVORO_ASSERT(Method != nullptr);
   if (FTestScenario == nullptr) {
-    if (Method->TestResult() == tcrSuccess)
-      Method->SetTestResult(tcrException);
+    SettleResult(*Method, tcrException);
     throw Exception("TestScenario not assigned");
   }
   if (aCondition) {
@@ -135,8 +135,7 @@ bool TUnitTestBase::CheckSlow(bool aCondition, std::string_view aText, TSourceLo
       FTestScenario->FireStateNotification(std::move(Message));
     }
   } else {
-    if (Method->TestResult() == tcrSuccess)
-      Method->SetTestResult(tcrFailure);
+    SettleResult(*Method, tcrFailure);
     if (FTestScenario->StateNotifications().ConsumesFailedChecks()) {
       auto Message = std::make_unique<TCheckMessage>(std::string(aText), FTestScenario->Name(),
                                                      FName, Method->Name());
@@ -198,8 +197,7 @@ TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TPro
     ErrorText = CurrentExceptionText();
   }
   DeliverFromOtherThreads(*this);
-  if (aMethod->TestResult() == tcrSuccess)
-    aMethod->SetTestResult(tcrException);
+  SettleResult(*aMethod, tcrException);
   if (FTestScenario != nullptr && FTestScenario->StateNotifications().Consumes(MessageIdException))
     FTestScenario->FireStateNotification(std::make_unique<TExceptionMessage>(
         FTestScenario->Name(), FName, aPhaseName, std::move(ErrorText)));

@@ -10,6 +10,7 @@
 #include "HostReplay.h"
 
 #include "Interruption.h"
+#include "MethodResult.h"
 
 #include <algorithm>
 #include <climits>
@@ -170,8 +171,7 @@ bool THostReader::Handle(THostRun& aRun, THostMethod& aMethod, THostFrame aKind,
     DecodeMethodDone(aPayload, Position, Result);
     if (aRun.HostBase + Position != aMethod.Position)
       throw EHostProtocol("The test process reported a method out of turn");
-    if (aMethod.Method->TestResult() == tcrSuccess)
-      aMethod.Method->SetTestResult(Result);
+    SettleResult(*aMethod.Method, Result);
     aMethod.Done = true;
     aRun.Host.FinishedOne = true;
     FDeadlines.PhaseAt(0);

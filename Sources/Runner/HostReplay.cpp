@@ -3,6 +3,7 @@
 // framework ends a phase that raised.
 #include "HostReplay.h"
 
+#include "MethodResult.h"
 #include "PhaseNames.h"
 
 #include "HostMessages.h"
@@ -51,12 +52,11 @@ bool THostReplay::Follow(const THostMessage& aMessage, THostMethod& aMethod) {
     }
     return List.Consumes(MessageIdProgress);
   case MessageIdCheck:
-    if (!aMessage.Success && Method.TestResult() == tcrSuccess)
-      Method.SetTestResult(tcrFailure);
+    if (!aMessage.Success)
+      SettleResult(Method, tcrFailure);
     return aMessage.Success ? List.Consumes(MessageIdCheck) : List.ConsumesFailedChecks();
   case MessageIdException:
-    if (Method.TestResult() == tcrSuccess)
-      Method.SetTestResult(tcrException);
+    SettleResult(Method, tcrException);
     FireReport(aMethod);
     return List.Consumes(MessageIdException);
   default:
@@ -108,8 +108,7 @@ void THostReplay::FireReport(const THostMethod& aMethod) {
 void THostReplay::FireException(THostMethod& aMethod, const std::string& aPhase,
                                 const std::string& aText) {
   TTestScenario& Scenario = *FRun.Scenario;
-  if (aMethod.Method->TestResult() == tcrSuccess)
-    aMethod.Method->SetTestResult(tcrException);
+  SettleResult(*aMethod.Method, tcrException);
   FireReport(aMethod);
   if (Scenario.StateNotifications().Consumes(MessageIdException))
     Scenario.FireStateNotification(std::make_unique<TExceptionMessage>(

@@ -1,5 +1,6 @@
 #include "KindEvents.h"
 
+#include "MethodResult.h"
 #include "NotificationMessages.h"
 #include "PhaseNames.h"
 
@@ -41,8 +42,7 @@ void TMethodEvents::Check(bool aPassed, const std::string& aText, const std::str
       return;
     Message = std::make_unique<TCheckMessage>(aText);
   } else {
-    if (FMethod.TestResult() == tcrSuccess)
-      FMethod.SetTestResult(tcrFailure);
+    SettleResult(FMethod, tcrFailure);
     if (!FScenario.StateNotifications().ConsumesFailedChecks())
       return;
     Message =
@@ -54,8 +54,7 @@ void TMethodEvents::Check(bool aPassed, const std::string& aText, const std::str
 }
 
 void TMethodEvents::Exception(const std::string& aText) {
-  if (FMethod.TestResult() == tcrSuccess)
-    FMethod.SetTestResult(tcrException);
+  SettleResult(FMethod, tcrException);
   if (FScenario.StateNotifications().Consumes(MessageIdException))
     FScenario.FireStateNotification(
         std::make_unique<TExceptionMessage>(FScenario.Name(), FUnitTest.Name(), FPhase, aText));
@@ -72,8 +71,8 @@ void TMethodEvents::Finish() {
   FPhase = PhaseNames::Exit;
   Progress(ptExitStart, PhaseNames::Exit);
   Progress(ptExitFinish, PhaseNames::Exit);
-  if (FSkipped && FMethod.TestResult() == tcrSuccess)
-    FMethod.SetTestResult(tcrTodo);
+  if (FSkipped)
+    SettleResult(FMethod, tcrTodo);
 }
 
 } // namespace Kalvoro
