@@ -61,6 +61,12 @@ bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
   } catch (const std::exception& Error) {
     Crash = Error.what();
   }
+  // What the start-up left behind, looked at once, before any unload: the
+  // thread of a module kept mapped may still be on its way through the
+  // module's code, which an unload would pull from under it (the host then
+  // crashed now and then). Such a module stays mapped; the host retires
+  // after the listing.
+  const bool Left = Crash.empty() && LeftSomethingBehind();
   if (!Crash.empty()) {
     Listing.State = msLoadFailed;
     Listing.Error = LoadFailure(aRequest.FileName);
@@ -68,11 +74,7 @@ bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
   } else if (Module->State() == msLoadSuccess) {
     Listing.Identity = Module->LoadedIdentity();
     Describe(*Module, Listing);
-    // A start-up that left a thread, a child or an alarm behind keeps its
-    // module mapped: the thread may still be on its way through the
-    // module's code, which an unload would pull from under it (a crash of
-    // the host now and then). The host retires after the listing.
-    if (aRelease && !LeftSomethingBehind() && !Release(*Module)) {
+    if (aRelease && !Left && !Release(*Module)) {
       // Its shut-down crashed: the listing stands, and the host, whose
       // loader may be left locked, retires after it. The module is left
       // as it is: destroying it would unload it again.
@@ -87,7 +89,7 @@ bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
     Listing.LoaderError = Module->LoaderError();
   }
   WriteListing(aChannel.Frames(), Listing);
-  return Crash.empty();
+  return Crash.empty() && !Left;
 }
 
 } // namespace Kalvoro

@@ -11,8 +11,8 @@ namespace Kalvoro {
 
 // Answers aRequest with a Listing frame (not yet flushed). aRelease: let go
 // of the module once it is listed (THostListRequest::Release). False when
-// the module's start-up or its release crashed or exited: the host is not
-// fit to go on.
+// the module's start-up or its release crashed or exited, or its start-up
+// left a thread, a child or an alarm behind: the host is not fit to go on.
 bool ListModule(TRunnerChannel& aChannel, TLoadedModules& aModules,
                 const THostListRequest& aRequest, bool aRelease);
 

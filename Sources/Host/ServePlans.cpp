@@ -190,7 +190,7 @@ THostPlan NextPlan(TRunnerChannel& aChannel, TLoadedModules& aModules, int aEndC
       const bool Fit =
           ListModule(aChannel, aModules, Request, Request.Release && LeakCheck == nullptr);
       std::fflush(nullptr);
-      if (!Fit || LeftSomethingBehind()) {
+      if (!Fit) {
         aChannel.Frames().Retire();
         End(aChannel);
       }
