@@ -54,12 +54,9 @@ bool TGoogleTestRunner::Runs(const TModule* aModule, const std::string& aTest) c
 
 void TGoogleTestRunner::End(bool aCompleted) {
   // After a first stop the programs that run ahead may finish.
-  if (aCompleted) {
-    FSchedule.LetFinish(
+  if (aCompleted)
+    FSchedule.EndRun(
         FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
-    FSchedule.LetEnd(
-        FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
-  }
   FStarts.clear(); // kills what still runs
   FUnits.clear();
   FUnitOf.clear();

@@ -66,6 +66,13 @@ public:
   // program's end is looked for that often.
   static void Wait(const TWaitHook& aWait, const std::vector<int>& aDescriptors, std::int64_t aDue);
 
+  // At the end of a completed run: LetFinish, then LetEnd (aPump reads the
+  // starts while aRunning says some are left).
+  void EndRun(bool aStopped, const std::function<bool()>& aRunning,
+              const std::function<void()>& aPump) const {
+    LetFinish(aStopped, aRunning, aPump);
+    LetEnd(aStopped, aRunning, aPump);
+  }
   // At the end of a run that was not stopped: the programs still running,
   // whose tests have all ended, end by themselves (aPump reads them while
   // aRunning says so), so that what a program does after its last test (its

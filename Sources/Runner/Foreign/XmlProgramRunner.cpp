@@ -63,12 +63,9 @@ void TXmlProgramRunner::Begin(TTestScenario& aScenario, const std::vector<TPlann
 
 void TXmlProgramRunner::End(bool aCompleted) {
   // After a first stop the programs that run ahead may finish.
-  if (aCompleted) {
-    FSchedule.LetFinish(
+  if (aCompleted)
+    FSchedule.EndRun(
         FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
-    FSchedule.LetEnd(
-        FStop, [this] { return !FStarts.empty(); }, [this] { Pump(true); });
-  }
   FStarts.clear(); // kills what still runs
   FUnits.clear();
   FUnitOf.clear();
