@@ -43,6 +43,8 @@ int TimeLimitSignal() {
 [[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackLow = 0;
 [[gnu::tls_model("initial-exec")]] thread_local std::uintptr_t StackHigh = 0;
 [[gnu::tls_model("initial-exec")]] thread_local int ThreadScopes = 0;
+// Guarded phases entered by the thread (GuardedPhasesEntered).
+[[gnu::tls_model("initial-exec")]] thread_local unsigned PhasesEntered = 0;
 // SignalRepair::Changes when the thread last made sure of its guard.
 [[gnu::tls_model("initial-exec")]] thread_local unsigned SeenChanges = 0;
 
@@ -200,6 +202,23 @@ void RepairIfChanged() {
     Repair();
 }
 
+// The jump saves no mask (that would be a system call per phase), so it
+// leaves blocked what the handler it left had blocked: its own signal, and
+// for an interruption both stop signals. Those go back to unblocked, with
+// the crash and time-limit signals, as Repair leaves them.
+void UnblockAfterJump(int aSignal) {
+  sigset_t Unblocked;
+  sigemptyset(&Unblocked);
+  for (const int Signal : GuardedSignals)
+    sigaddset(&Unblocked, Signal);
+  sigaddset(&Unblocked, TimeLimitSignal());
+  if (aSignal == SIGINT || aSignal == SIGTERM) {
+    sigaddset(&Unblocked, SIGINT);
+    sigaddset(&Unblocked, SIGTERM);
+  }
+  SignalRepair::Sigmask(SIG_UNBLOCK, &Unblocked, nullptr);
+}
+
 } // namespace
 
 TSignalScope::TSignalScope() {
@@ -232,6 +251,7 @@ TSignalScope::~TSignalScope() {
 
 void PushCrashFrame(TCrashFrame* aFrame) {
   RepairIfChanged();
+  ++PhasesEntered;
   aFrame->Scopes = ThreadScopes;
   aFrame->Process = GuardedProcess();
   aFrame->Outer = CurrentFrame;
@@ -257,6 +277,10 @@ namespace {
 std::atomic<unsigned> CaughtCrashes{0};
 } // namespace
 
+unsigned GuardedPhasesEntered() noexcept {
+  return PhasesEntered;
+}
+
 unsigned CrashesCaught() noexcept {
   return CaughtCrashes.load(std::memory_order_relaxed);
 }
@@ -264,6 +288,7 @@ unsigned CrashesCaught() noexcept {
 void LeaveCrashFrame(TCrashFrame* aFrame) {
   if (aFrame->Signal != 0 || aFrame->TimedOut)
     CaughtCrashes.fetch_add(1, std::memory_order_relaxed);
+  UnblockAfterJump(aFrame->Signal);
   ThreadScopes = aFrame->Scopes;
   CurrentFrame = aFrame;
   PopCrashFrame(aFrame);

@@ -55,8 +55,12 @@ KALVORO_API void PushCrashFrame(TCrashFrame* aFrame);
 KALVORO_API TCrashFrame* CurrentCrashFrame() noexcept;
 KALVORO_API void PopCrashFrame(TCrashFrame* aFrame);
 // Pops the frame that a jump has landed in; scopes that the jump skipped are
-// counted as closed.
+// counted as closed, and the signal whose handler jumped is unblocked again,
+// which gives back the mask the phase had when the signal came.
 KALVORO_API void LeaveCrashFrame(TCrashFrame* aFrame);
+// How many guarded phases the calling thread has entered so far: what ran
+// between two equal counts ran none of the test's code on this thread.
+KALVORO_API unsigned GuardedPhasesEntered() noexcept;
 // How many phases a crash or a time limit has ended in this process so far:
 // a run host that caught one no longer trusts its own state.
 KALVORO_API unsigned CrashesCaught() noexcept;
@@ -95,8 +99,10 @@ template <class TBody> void RunGuarded(TBody&& aBody, double aTimeLimit = 0) {
   TSignalScope Scope;
   TCrashFrame Frame;
   // The frame must be pushed before sigsetjmp and stay untouched across it.
+  // The mask is not saved (a system call per phase): a jump from a signal's
+  // handler unblocks that signal itself (LeaveCrashFrame).
   PushCrashFrame(&Frame);
-  if (sigsetjmp(Frame.Env, 1) != 0) {
+  if (sigsetjmp(Frame.Env, 0) != 0) {
     LeaveCrashFrame(&Frame);
     throw Exception(CrashText(Frame));
   }

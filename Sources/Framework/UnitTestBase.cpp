@@ -9,6 +9,7 @@
 #include "RunOrder.h"
 #include "ThreadMessages.h"
 
+#include <atomic>
 #include <cxxabi.h>
 #include <new>
 #include <vector>
@@ -29,6 +30,52 @@ bool FromOtherThread(const TUnitTestBase& aUnitTest, ThreadMessages::TQueued&& a
     return false;
   ThreadMessages::Drop();
   return true;
+}
+
+// Whether aUnitTest's Init (aExit: its Exit) is the framework's own empty
+// one, read from its table of virtual functions in the module's memory (so
+// only inside a guarded phase). Where the compiler cannot tell, no phase is.
+bool PlainPhase(TUnitTestBase& aUnitTest, bool aExit) {
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+#pragma GCC diagnostic ignored "-Wpedantic"
+  using TPhaseCode = void (*)(TUnitTestBase*);
+  const auto Phase = aExit ? &TUnitTestBase::Exit : &TUnitTestBase::Init;
+  return reinterpret_cast<TPhaseCode>(aUnitTest.*Phase) ==
+         (aExit ? reinterpret_cast<TPhaseCode>(&TUnitTestBase::Exit)
+                : reinterpret_cast<TPhaseCode>(&TUnitTestBase::Init));
+#pragma GCC diagnostic pop
+#else
+  (void)aUnitTest;
+  (void)aExit;
+  return false;
+#endif
+}
+
+// A phase that runs nothing of the test's (the framework's own empty Init or
+// Exit) needs no guard. What the unit test whose Init ran last on this thread
+// has is kept here, learnt inside that guarded Init; any unit test's end
+// makes it stale, so that a new one at the same address is not taken for it.
+std::atomic<unsigned> UnitTestsEnded{0};
+struct TPlainPhases {
+  const TUnitTestBase* UnitTest = nullptr;
+  unsigned Ended = 0;
+  bool Init = false;
+  bool Exit = false;
+};
+thread_local TPlainPhases Plain;
+
+bool PlainKnown(const TUnitTestBase* aUnitTest) {
+  return Plain.UnitTest == aUnitTest &&
+         Plain.Ended == UnitTestsEnded.load(std::memory_order_relaxed);
+}
+
+void LearnPlainPhases(TUnitTestBase& aUnitTest) {
+  if (PlainKnown(&aUnitTest))
+    return;
+  Plain = {&aUnitTest, UnitTestsEnded.load(std::memory_order_relaxed), PlainPhase(aUnitTest, false),
+           PlainPhase(aUnitTest, true)};
 }
 
 // Delivers, on the running thread, what other threads made for its method.
@@ -61,6 +108,7 @@ TUnitTestBase::TUnitTestBase(TModule* aModule) : FModule(aModule) {
 }
 
 TUnitTestBase::~TUnitTestBase() {
+  UnitTestsEnded.fetch_add(1, std::memory_order_relaxed);
   if (FTestScenario != nullptr)
     FTestScenario->RemoveUnitTest(this);
   FModule = nullptr;
@@ -169,13 +217,23 @@ void TUnitTestBase::FireProgress(TProgressType aType, const std::string& aMethod
 template <class TBody>
 __attribute__((no_sanitize("undefined"))) void
 TUnitTestBase::GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TProgressType aFinish,
-                            const std::string& aPhaseName, TBody&& aBody) {
+                            const std::string& aPhaseName, bool aNothingToRun, TBody&& aBody) {
   std::string ErrorText;
   const double TimeLimit = FTestScenario != nullptr ? FTestScenario->TimeLimit() : 0;
   // A process that the test made (fork, vfork, clone) and that comes back
   // from the test code, by a return, a throw or a crash, ends there.
   const int Process = GuardedProcess();
   try {
+    // A phase with nothing of the test's to run, outside any other guarded
+    // phase and with no interruption waiting to end it, sends its messages
+    // as a guarded one does, without the guard's cost.
+    if (aNothingToRun && CurrentCrashFrame() == nullptr &&
+        !InterruptionDetail::Waiting.load(std::memory_order_relaxed)) {
+      FireProgress(aStart, aPhaseName);
+      DeliverFromOtherThreads(*this);
+      FireProgress(aFinish, aPhaseName);
+      return;
+    }
     RunGuarded(
         [&] {
           FireProgress(aStart, aPhaseName);
@@ -230,13 +288,18 @@ void TUnitTestBase::RunPhases(TUnitTestMethod* aMethod, bool aExitOnly) {
   ThreadMessages::TWindow Threads(this);
   aMethod->SetTestResult(tcrSuccess);
   auto ExitPhase = [&] {
-    GuardedPhase(aMethod, ptExitStart, ptExitFinish, PhaseNames::Exit, [this] { Exit(); });
+    GuardedPhase(aMethod, ptExitStart, ptExitFinish, PhaseNames::Exit,
+                 PlainKnown(this) && Plain.Exit, [this] { Exit(); });
   };
   if (!aExitOnly) {
     try {
-      GuardedPhase(aMethod, ptInitStart, ptInitFinish, PhaseNames::Init, [this] { Init(); });
+      GuardedPhase(aMethod, ptInitStart, ptInitFinish, PhaseNames::Init,
+                   PlainKnown(this) && Plain.Init, [this] {
+                     LearnPlainPhases(*this);
+                     Init();
+                   });
       if (aMethod->TestResult() == tcrSuccess)
-        GuardedPhase(aMethod, ptMethodStart, ptMethodFinish, aMethod->Name(),
+        GuardedPhase(aMethod, ptMethodStart, ptMethodFinish, aMethod->Name(), false,
                      [aMethod] { aMethod->Fire(); });
     } catch (...) {
       // An error that the phases do not catch still lets Exit run.

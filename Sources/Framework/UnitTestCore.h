@@ -125,7 +125,7 @@ private:
   void FireProgress(TProgressType aType, const std::string& aMethodName);
   template <class TBody>
   void GuardedPhase(TUnitTestMethod* aMethod, TProgressType aStart, TProgressType aFinish,
-                    const std::string& aPhaseName, TBody&& aBody);
+                    const std::string& aPhaseName, bool aNothingToRun, TBody&& aBody);
 
   TModule* FModule;
   TTestScenario* FTestScenario = nullptr;

@@ -1,5 +1,6 @@
 #include "HostSink.h"
 
+#include "CrashGuard.h"
 #include "MonotonicClock.h"
 #include "ThreadMessages.h"
 
@@ -22,13 +23,16 @@ void THostSink::PhaseStart(TRunPhase /*aPhase*/, const TProgressMessage& aMessag
 }
 
 void THostSink::PhaseFinish(TRunPhase aPhase, const TProgressMessage& aMessage) {
-  // At each phase's end the host looks at its channel: a phase that broke
-  // it ends with that as its exception, while the ring still carries it.
-  if (!FBroken && !FChannel.Intact()) {
+  // At the end of each phase that ran test code the host looks at its
+  // channel: a phase that broke it ends with that as its exception, while
+  // the ring still carries it.
+  const unsigned Entered = GuardedPhasesEntered();
+  if (!FBroken && Entered != FCheckedAfter && !FChannel.Intact()) {
     FBroken = true;
     MarkOutput(false);
     SendException(aMessage, "The test closed the channel from the test process to the runner");
   }
+  FCheckedAfter = Entered;
   // A method that leaked ends with the leaks as an exception of its Exit,
   // and the host retires: the leaks stay in the heap, and a check after
   // the next method would find them again.

@@ -58,6 +58,8 @@ private:
   off_t FOutput = 0;
   off_t FError = 0;
   unsigned FDropped = 0;
+  // GuardedPhasesEntered when the channel was last looked at.
+  unsigned FCheckedAfter = ~0u;
   bool FBroken = false;
   bool FLeaked = false;
 };
