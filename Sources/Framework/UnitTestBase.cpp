@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cxxabi.h>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace Kalvoro {
@@ -77,6 +78,18 @@ void LearnPlainPhases(TUnitTestBase& aUnitTest) {
   Plain = {&aUnitTest, UnitTestsEnded.load(std::memory_order_relaxed), PlainPhase(aUnitTest, false),
            PlainPhase(aUnitTest, true)};
 }
+
+// The progress messages of a run differ from the last ones of their type in
+// the method's name at most. Each type's message is kept per thread and its
+// names set only where they changed, so that a name too long to be held in
+// place (the default scenario's) is not copied to the heap at every phase. A
+// message still on its way when another of its type comes (a handler that
+// runs tests) is left alone: that one is built afresh.
+struct TKeptProgress {
+  std::optional<TProgressMessage> Message;
+  bool Busy = false;
+};
+thread_local TKeptProgress KeptProgress[ptExitFinish + 1];
 
 // Delivers, on the running thread, what other threads made for its method.
 void DeliverFromOtherThreads(TUnitTestBase& aUnitTest) {
@@ -207,8 +220,30 @@ void TUnitTestBase::FireProgress(TProgressType aType, const std::string& aMethod
   // A handler may have taken the unit test out of its scenario meanwhile.
   if (FTestScenario == nullptr || !FTestScenario->StateNotifications().Consumes(MessageIdProgress))
     return;
-  TProgressMessage Message(aType, FTestScenario->Name(), FName, aMethodName);
-  FTestScenario->StateNotifications().Deliver(Message);
+  TMessageEventList& Handlers = FTestScenario->StateNotifications();
+  TKeptProgress& Kept = KeptProgress[aType];
+  if (Kept.Busy) {
+    TProgressMessage Message(aType, FTestScenario->Name(), FName, aMethodName);
+    Handlers.Deliver(Message);
+    return;
+  }
+  if (!Kept.Message)
+    Kept.Message.emplace(aType, FTestScenario->Name(), FName, aMethodName);
+  TProgressMessage& Message = *Kept.Message;
+  if (Message.ScenarioName() != FTestScenario->Name())
+    Message.SetScenarioName(FTestScenario->Name());
+  if (Message.UnitTestName() != FName)
+    Message.SetUnitTestName(FName);
+  if (Message.MethodName() != aMethodName)
+    Message.SetMethodName(aMethodName);
+  Kept.Busy = true;
+  try {
+    Handlers.Deliver(Message);
+  } catch (...) {
+    Kept.Busy = false;
+    throw;
+  }
+  Kept.Busy = false;
 }
 
 // The sanitizer of undefined behaviour is off here: catching forced unwinding
