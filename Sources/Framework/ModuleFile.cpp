@@ -1,6 +1,8 @@
 // How a module file is opened and named to the dynamic loader.
 #include "ModuleFile.h"
 
+#include "CrashGuard.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
@@ -32,14 +34,13 @@ bool ModuleFileIdentity(const std::string& aPath, TModuleFileIdentity& aIdentity
   return true;
 }
 
-int OpenModuleFile(const std::string& aPath, std::string& aError) {
+int OpenModuleFile(const std::string& aPath, std::string& aError, struct stat& aStatus) {
   const int File = ::open(aPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (File < 0) {
     aError = aPath + ": cannot open shared object file: " + std::strerror(errno);
     return -1;
   }
-  struct stat Status {};
-  if (::fstat(File, &Status) != 0 || !S_ISREG(Status.st_mode)) {
+  if (::fstat(File, &aStatus) != 0 || !S_ISREG(aStatus.st_mode)) {
     aError = aPath + ": not a regular file";
     ::close(File);
     return -1;
@@ -48,7 +49,7 @@ int OpenModuleFile(const std::string& aPath, std::string& aError) {
 }
 
 std::string DescriptorPath(int aFile) {
-  return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(aFile);
+  return "/proc/" + std::to_string(GuardedProcess()) + "/fd/" + std::to_string(aFile);
 }
 
 bool NameTaken(const std::string& aName) {

@@ -13,9 +13,9 @@ namespace Kalvoro {
 
 // Opens the module file without blocking (a named pipe in its place would
 // hang a plain open) and refuses anything but a regular file, which may be
-// reached through a symbolic link. Returns the descriptor, or -1 with
-// aError in the loader's words.
-int OpenModuleFile(const std::string& aPath, std::string& aError);
+// reached through a symbolic link. Returns the descriptor, with what the
+// file is in aStatus, or -1 with aError in the loader's words.
+int OpenModuleFile(const std::string& aPath, std::string& aError, struct stat& aStatus);
 
 // The name under which the loader reads the open file aFile.
 std::string DescriptorPath(int aFile);

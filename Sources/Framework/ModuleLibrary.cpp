@@ -92,7 +92,8 @@ void* TModuleLibrary::Open() {
   // path names this library only, and a reload opens the file anew (a
   // rebuilt module is picked up).
   CloseFile();
-  File = OpenModuleFile(Path, LoaderError);
+  struct stat Status {};
+  File = OpenModuleFile(Path, LoaderError, Status);
   if (File < 0 && FModule.FModuleType == ptPackage)
     throw TModuleException("Unable to load package \"" + FileName + "\"\r" + LoaderError);
   if (File < 0)
@@ -107,9 +108,7 @@ void* TModuleLibrary::Open() {
     Name = DescriptorPath(File);
   }
   // What the file is as it loads: a file written over later is told apart.
-  struct stat Status {};
-  if (::fstat(File, &Status) == 0)
-    FModule.FLoadedIdentity = IdentityOf(Status);
+  FModule.FLoadedIdentity = IdentityOf(Status);
   // The library's start-up runs inside dlopen under the loader's lock, where
   // no crash can be jumped out of: it is tried in a child process first
   // (ModuleTrial.h), and a start-up that crashes there is not run here.
