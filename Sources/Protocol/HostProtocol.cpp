@@ -274,27 +274,34 @@ bool THostFrameReader::Next(THostFrameView& aFrame) {
   aFrame.Kind = static_cast<THostFrame>(Kind);
   aFrame.Payload = std::string_view(FData).substr(FRead + 5, Length - 1);
   FRead += 4 + Length;
+  aFrame.Decoded = false;
   if (aFrame.Kind == THostFrame::Step) {
     aFrame.Kind = THostFrame::Message;
-    aFrame.Payload = Expand(aFrame.Payload);
+    aFrame.Payload = Expand(aFrame.Payload, aFrame.Message);
+    aFrame.Decoded = true;
   } else if (aFrame.Kind == THostFrame::Message) {
-    NoteNames(aFrame.Payload);
+    aFrame.Decoded = NoteNames(aFrame.Payload, aFrame.Message);
   }
   return true;
 }
 
-void THostFrameReader::NoteNames(std::string_view aPayload) {
+bool THostFrameReader::NoteNames(std::string_view aPayload, THostMessage& aMessage) {
   if (aPayload.size() < 4 ||
       Load32(aPayload.data()) != static_cast<std::uint32_t>(MessageIdProgress))
-    return;
-  const THostMessage Message = DecodeMessage(aPayload);
+    return false;
+  aMessage = DecodeMessage(aPayload);
   FNamed = true;
-  FScenarioName = Message.ScenarioName;
-  FUnitTestName = Message.UnitTestName;
-  FMethodName = Message.MethodName;
+  // Mostly the names of the message before: only a changed one is copied.
+  if (FScenarioName != aMessage.ScenarioName)
+    FScenarioName = aMessage.ScenarioName;
+  if (FUnitTestName != aMessage.UnitTestName)
+    FUnitTestName = aMessage.UnitTestName;
+  if (FMethodName != aMessage.MethodName)
+    FMethodName = aMessage.MethodName;
+  return true;
 }
 
-std::string_view THostFrameReader::Expand(std::string_view aPayload) {
+std::string_view THostFrameReader::Expand(std::string_view aPayload, THostMessage& aMessage) {
   THostFields Fields(aPayload);
   const std::uint8_t Type = Fields.U8();
   const std::uint64_t Time = Fields.U64();
@@ -316,6 +323,13 @@ std::string_view THostFrameReader::Expand(std::string_view aPayload) {
         std::string_view(FMethodName), std::string_view()})
     At = PutText(At, Text);
   Put32(At, 0);
+  aMessage = THostMessage();
+  aMessage.Id = MessageIdProgress;
+  aMessage.ProgressType = static_cast<TProgressType>(Type);
+  aMessage.Time = static_cast<std::int64_t>(Time);
+  aMessage.ScenarioName = FScenarioName;
+  aMessage.UnitTestName = FUnitTestName;
+  aMessage.MethodName = FMethodName;
   return FExpanded;
 }
 

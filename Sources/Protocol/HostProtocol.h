@@ -144,6 +144,10 @@ private:
 struct THostFrameView {
   THostFrame Kind;
   std::string_view Payload;
+  // A progress message's frame (a step's too) as the reader decoded it, so
+  // that it is not decoded again; its texts live as long as the payload.
+  bool Decoded = false;
+  THostMessage Message;
 };
 
 // Collects bytes as they arrive and hands out whole frames.
@@ -158,11 +162,13 @@ public:
   std::size_t Pending() const { return FData.size() - FRead; }
 
 private:
-  // Notes the names of a full progress message; raises EHostProtocol on a
+  // Notes the names of a full progress message, decoded into aMessage
+  // (false for any other message); raises EHostProtocol on a progress
   // message that does not decode.
-  void NoteNames(std::string_view aPayload);
-  // A Step frame as the Message frame it stands for, in FExpanded.
-  std::string_view Expand(std::string_view aPayload);
+  bool NoteNames(std::string_view aPayload, THostMessage& aMessage);
+  // A Step frame as the Message frame it stands for, in FExpanded, and as
+  // that message decoded, in aMessage.
+  std::string_view Expand(std::string_view aPayload, THostMessage& aMessage);
 
   std::string FData;
   std::size_t FRead = 0;

@@ -202,6 +202,7 @@ bool THostAhead::NextFrame(THostRun& aRun, const THostMethod& aMethod, THostFram
     }
     aFrame.Kind = static_cast<THostFrame>(Tag);
     aFrame.Payload = Payload;
+    aFrame.Decoded = false;
     return true;
   }
   return aRun.Host && aRun.Host->Next(aFrame);

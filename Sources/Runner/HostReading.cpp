@@ -66,7 +66,7 @@ TPumped THostReader::Read(THostRun& aRun, THostMethod& aMethod, std::string& aDe
     bool Shown = false;
     while (FAhead.NextFrame(aRun, aMethod, Frame, Shown)) {
       Look = true;
-      if (!Shown && !Handle(aRun, aMethod, Frame.Kind, Frame.Payload, Result, aDeath))
+      if (!Shown && !Handle(aRun, aMethod, Frame, Result, aDeath))
         return Result;
     }
     // A host given back after its plan left only its backlog, which ends
@@ -143,11 +143,12 @@ TPumped THostReader::Read(THostRun& aRun, THostMethod& aMethod, std::string& aDe
   }
 }
 
-bool THostReader::Handle(THostRun& aRun, THostMethod& aMethod, THostFrame aKind,
-                         std::string_view aPayload, TPumped& aResult, std::string& aDeath) {
-  switch (aKind) {
+bool THostReader::Handle(THostRun& aRun, THostMethod& aMethod, const THostFrameView& aFrame,
+                         TPumped& aResult, std::string& aDeath) {
+  const std::string_view Payload = aFrame.Payload;
+  switch (aFrame.Kind) {
   case THostFrame::Hello: {
-    const std::uint32_t Version = DecodeHello(aPayload);
+    const std::uint32_t Version = DecodeHello(Payload);
     if (Version != HostProtocolVersion) {
       aRun.Host->Kill();
       aRun.GiveUp = "The test process speaks protocol version " + std::to_string(Version) +
@@ -163,12 +164,12 @@ bool THostReader::Handle(THostRun& aRun, THostMethod& aMethod, THostFrame aKind,
   }
   case THostFrame::Message:
     aMethod.HostStarted = true;
-    Replay(aPayload, aMethod);
+    Replay(aFrame, aMethod);
     return true;
   case THostFrame::MethodDone: {
     std::uint32_t Position = 0;
     TUnitTestResult Result = tcrTodo;
-    DecodeMethodDone(aPayload, Position, Result);
+    DecodeMethodDone(Payload, Position, Result);
     if (aRun.HostBase + Position != aMethod.Position)
       throw EHostProtocol("The test process reported a method out of turn");
     SettleResult(*aMethod.Method, Result);
@@ -197,15 +198,15 @@ bool THostReader::Handle(THostRun& aRun, THostMethod& aMethod, THostFrame aKind,
   case THostFrame::Output: {
     std::uint64_t Output = 0;
     std::uint64_t Error = 0;
-    DecodeOutput(aPayload, Output, Error);
+    DecodeOutput(Payload, Output, Error);
     FOutput.Take(*aRun.Host, *aMethod.Method, Output, Error);
     return true;
   }
   case THostFrame::Dropped:
-    FRun.CountDropped(aPayload);
+    FRun.CountDropped(Payload);
     return true;
   case THostFrame::LoadFailed:
-    aRun.GiveUp = DecodeText(aPayload);
+    aRun.GiveUp = DecodeText(Payload);
     aDeath = aRun.GiveUp;
     aResult = TPumped::Ended;
     return false;
@@ -214,8 +215,8 @@ bool THostReader::Handle(THostRun& aRun, THostMethod& aMethod, THostFrame aKind,
   }
 }
 
-void THostReader::Replay(std::string_view aPayload, THostMethod& aMethod) {
-  const THostMessage Message = DecodeMessage(aPayload);
+void THostReader::Replay(const THostFrameView& aFrame, THostMethod& aMethod) {
+  const THostMessage Message = aFrame.Decoded ? aFrame.Message : DecodeMessage(aFrame.Payload);
   const bool Fire = FReplay.Follow(Message, aMethod);
   if (Message.Id == MessageIdProgress) {
     if (Message.ProgressType == ptExitFinish)

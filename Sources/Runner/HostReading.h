@@ -43,11 +43,11 @@ public:
 private:
   TPumped Read(THostRun& aRun, THostMethod& aMethod, std::string& aDeath);
   // Handles one frame; false when it ends the pumping (aResult says how).
-  bool Handle(THostRun& aRun, THostMethod& aMethod, THostFrame aKind, std::string_view aPayload,
-              TPumped& aResult, std::string& aDeath);
+  bool Handle(THostRun& aRun, THostMethod& aMethod, const THostFrameView& aFrame, TPumped& aResult,
+              std::string& aDeath);
   // Replays a message frame: the phase and result, the progress's deadline
   // and count, then the message fired.
-  void Replay(std::string_view aPayload, THostMethod& aMethod);
+  void Replay(const THostFrameView& aFrame, THostMethod& aMethod);
 
   THostRunState& FRun;
   THostReplay& FReplay;
