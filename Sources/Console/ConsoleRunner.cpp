@@ -10,6 +10,7 @@
 #include "RunnerCore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <ostream>
 #include <string_view>
@@ -197,6 +198,18 @@ int RunProject(TRunnerOptions aOptions, TRunnerStreams& aStreams) {
   return Opened.Report.empty() || Code != ExitSuccess ? Code : ExitTestsFailed;
 }
 
+// Whether the target is a project file or, by its name, a library (where a
+// test program is an executable, which has no such name).
+bool NamesKalvoroModules(const std::string& aTarget) {
+  if (IsProjectPath(aTarget))
+    return true;
+  const std::size_t Dot = aTarget.rfind('.');
+  std::string Extension = Dot == std::string::npos ? std::string() : aTarget.substr(Dot);
+  std::transform(Extension.begin(), Extension.end(), Extension.begin(),
+                 [](unsigned char aChar) { return static_cast<char>(std::tolower(aChar)); });
+  return Extension == ".so" || Extension == ".dll" || Extension == ".bpl";
+}
+
 } // namespace
 
 int RunRunner(const TRunnerOptions& aGiven, TRunnerStreams& aStreams) {
@@ -226,6 +239,10 @@ int RunRunner(const TRunnerOptions& aGiven, TRunnerStreams& aStreams) {
   if (aOptions.HostsGiven == false)
     Kinds.SetKalvoroLister(&Direct);
   const TModuleListerScope Listing(&Kinds);
+  // A Kalvoro module's host starts now, while this process reads the
+  // project and the module's file: the first listing finds it waiting.
+  if (aOptions.HostsGiven != false && NamesKalvoroModules(aOptions.Target))
+    Kinds.Kalvoro().Hosts().StartAhead();
   if (IsProjectPath(aOptions.Target))
     return RunProject(aOptions, aStreams);
   return RunModule(aOptions, aStreams);

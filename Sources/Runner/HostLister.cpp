@@ -56,6 +56,7 @@ void EndWaitingHosts(std::vector<std::unique_ptr<THostProcess>>& aHosts, double 
 
 void THostLister::EndHosts() {
   FAheadHost = nullptr;
+  FStartedAhead = nullptr;
   EndWaitingHosts(FHosts, EndGrace);
 }
 
@@ -66,9 +67,16 @@ std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath,
       continue;
     std::unique_ptr<THostProcess> Host = std::move(FHosts[I]);
     FHosts.erase(FHosts.begin() + static_cast<std::ptrdiff_t>(I));
+    // A host started ahead may not have said hello yet.
+    const bool Ahead = Host.get() == FStartedAhead;
+    if (Ahead)
+      FStartedAhead = nullptr;
     try {
-      if (Host->Receive())
+      if (Host->Receive()) {
+        if (Ahead)
+          FFresh = true;
         return Host;
+      }
     } catch (const EHostProtocol&) {
     }
   }
@@ -76,6 +84,14 @@ std::unique_ptr<THostProcess> THostLister::HostFor(const std::string& aPath,
   ++FHostsStarted;
   FFresh = true;
   return Host;
+}
+
+void THostLister::StartAhead() {
+  if (!FHosts.empty())
+    return;
+  FHosts.push_back(std::make_unique<THostProcess>(THostRuntime{}));
+  FStartedAhead = FHosts.back().get();
+  ++FHostsStarted;
 }
 
 void THostLister::Expect(const std::vector<const TModule*>& aModules) {

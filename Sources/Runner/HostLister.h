@@ -53,6 +53,10 @@ public:
   // Ends the waiting hosts (a project closes): each unloads its modules and
   // ends, and is killed where that takes longer than a grace.
   void EndHosts();
+  // Starts a host for modules that need no sanitizer's runtime, to wait for
+  // the first listing: its start goes on while the program reads its
+  // arguments, project and module files.
+  void StartAhead();
 
   // How long a listing may take, in seconds (start-up of a module in its
   // host); past it the host is ended and the module is not loaded.
@@ -97,6 +101,7 @@ private:
   double FTimeLimit;
   int FHostsStarted = 0;
   bool FFresh = false;                               // the listing's host was started for it
+  const THostProcess* FStartedAhead = nullptr;       // by StartAhead, not yet listing
   std::vector<std::unique_ptr<THostProcess>> FHosts; // waiting, newest last
   std::map<const TModule*, TModuleFileIdentity> FListed;
   std::deque<TListing> FExpected;           // announced by Expect, not yet listed
