@@ -3,16 +3,16 @@
 
 #include "CrashGuard.h"
 #include "Interruption.h"
+#include "KeptProgress.h"
 #include "MethodPlaces.h"
 #include "MethodResult.h"
 #include "PhaseNames.h"
+#include "PlainPhases.h"
 #include "RunOrder.h"
 #include "ThreadMessages.h"
 
-#include <atomic>
 #include <cxxabi.h>
 #include <new>
-#include <optional>
 #include <vector>
 
 namespace Kalvoro {
@@ -32,64 +32,6 @@ bool FromOtherThread(const TUnitTestBase& aUnitTest, ThreadMessages::TQueued&& a
   ThreadMessages::Drop();
   return true;
 }
-
-// Whether aUnitTest's Init (aExit: its Exit) is the framework's own empty
-// one, read from its table of virtual functions in the module's memory (so
-// only inside a guarded phase). Where the compiler cannot tell, no phase is.
-bool PlainPhase(TUnitTestBase& aUnitTest, bool aExit) {
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpmf-conversions"
-#pragma GCC diagnostic ignored "-Wpedantic"
-  using TPhaseCode = void (*)(TUnitTestBase*);
-  const auto Phase = aExit ? &TUnitTestBase::Exit : &TUnitTestBase::Init;
-  return reinterpret_cast<TPhaseCode>(aUnitTest.*Phase) ==
-         (aExit ? reinterpret_cast<TPhaseCode>(&TUnitTestBase::Exit)
-                : reinterpret_cast<TPhaseCode>(&TUnitTestBase::Init));
-#pragma GCC diagnostic pop
-#else
-  (void)aUnitTest;
-  (void)aExit;
-  return false;
-#endif
-}
-
-// A phase that runs nothing of the test's (the framework's own empty Init or
-// Exit) needs no guard. What the unit test whose Init ran last on this thread
-// has is kept here, learnt inside that guarded Init; any unit test's end
-// makes it stale, so that a new one at the same address is not taken for it.
-std::atomic<unsigned> UnitTestsEnded{0};
-struct TPlainPhases {
-  const TUnitTestBase* UnitTest = nullptr;
-  unsigned Ended = 0;
-  bool Init = false;
-  bool Exit = false;
-};
-thread_local TPlainPhases Plain;
-
-bool PlainKnown(const TUnitTestBase* aUnitTest) {
-  return Plain.UnitTest == aUnitTest &&
-         Plain.Ended == UnitTestsEnded.load(std::memory_order_relaxed);
-}
-
-void LearnPlainPhases(TUnitTestBase& aUnitTest) {
-  if (PlainKnown(&aUnitTest))
-    return;
-  Plain = {&aUnitTest, UnitTestsEnded.load(std::memory_order_relaxed), PlainPhase(aUnitTest, false),
-           PlainPhase(aUnitTest, true)};
-}
-
-// The progress messages of a run differ from the last ones of their type in
-// the method's name at most. Each type's message is kept per thread and its
-// names set only where they changed, so that a name too long to be held in
-// place (the default scenario's) is not copied to the heap at every phase. A
-// message still on its way when another of its type comes (a handler that
-// runs tests) is left alone: that one is built afresh.
-struct TKeptProgress {
-  std::optional<TProgressMessage> Message;
-  bool Busy = false;
-};
-thread_local TKeptProgress KeptProgress[ptExitFinish + 1];
 
 // Delivers, on the running thread, what other threads made for its method.
 void DeliverFromOtherThreads(TUnitTestBase& aUnitTest) {
@@ -121,7 +63,7 @@ TUnitTestBase::TUnitTestBase(TModule* aModule) : FModule(aModule) {
 }
 
 TUnitTestBase::~TUnitTestBase() {
-  UnitTestsEnded.fetch_add(1, std::memory_order_relaxed);
+  TPlainPhases::UnitTestEnded();
   if (FTestScenario != nullptr)
     FTestScenario->RemoveUnitTest(this);
   FModule = nullptr;
@@ -220,30 +162,8 @@ void TUnitTestBase::FireProgress(TProgressType aType, const std::string& aMethod
   // A handler may have taken the unit test out of its scenario meanwhile.
   if (FTestScenario == nullptr || !FTestScenario->StateNotifications().Consumes(MessageIdProgress))
     return;
-  TMessageEventList& Handlers = FTestScenario->StateNotifications();
-  TKeptProgress& Kept = KeptProgress[aType];
-  if (Kept.Busy) {
-    TProgressMessage Message(aType, FTestScenario->Name(), FName, aMethodName);
-    Handlers.Deliver(Message);
-    return;
-  }
-  if (!Kept.Message)
-    Kept.Message.emplace(aType, FTestScenario->Name(), FName, aMethodName);
-  TProgressMessage& Message = *Kept.Message;
-  if (Message.ScenarioName() != FTestScenario->Name())
-    Message.SetScenarioName(FTestScenario->Name());
-  if (Message.UnitTestName() != FName)
-    Message.SetUnitTestName(FName);
-  if (Message.MethodName() != aMethodName)
-    Message.SetMethodName(aMethodName);
-  Kept.Busy = true;
-  try {
-    Handlers.Deliver(Message);
-  } catch (...) {
-    Kept.Busy = false;
-    throw;
-  }
-  Kept.Busy = false;
+  TKeptProgress::Deliver(FTestScenario->StateNotifications(), aType, FTestScenario->Name(), FName,
+                         aMethodName);
 }
 
 // The sanitizer of undefined behaviour is off here: catching forced unwinding
@@ -324,13 +244,13 @@ void TUnitTestBase::RunPhases(TUnitTestMethod* aMethod, bool aExitOnly) {
   aMethod->SetTestResult(tcrSuccess);
   auto ExitPhase = [&] {
     GuardedPhase(aMethod, ptExitStart, ptExitFinish, PhaseNames::Exit,
-                 PlainKnown(this) && Plain.Exit, [this] { Exit(); });
+                 TPlainPhases::Known(*this, true), [this] { Exit(); });
   };
   if (!aExitOnly) {
     try {
       GuardedPhase(aMethod, ptInitStart, ptInitFinish, PhaseNames::Init,
-                   PlainKnown(this) && Plain.Init, [this] {
-                     LearnPlainPhases(*this);
+                   TPlainPhases::Known(*this, false), [this] {
+                     TPlainPhases::Learn(*this);
                      Init();
                    });
       if (aMethod->TestResult() == tcrSuccess)
