@@ -112,21 +112,43 @@ TEST(GoogleTestKind, EveryOutcomeIsTheFrameworksAndTheRunGoesOnPastFaults) {
 }
 
 // A program without the framework's printer (its main drops it) gives no
-// headings: the report that it writes at its end tells skips from failures.
+// headings or end lines: the report that it writes at its end tells skips
+// from failures. It is asked for at once where no run before saw the
+// printer; where one did (the same program with its printer), the tests that
+// needed it run again, once, in a start that asks for it.
 TEST(GoogleTestKind, SkipsAreToldFromFailuresWithoutThePrintersHeadings) {
-  TScratchDir Dir;
-  const TOutcome Run =
-      RunProgram(Dir, "run " + Program + " --filter 'Basic.*'", "KALVORO_GTEST_QUIET=1");
-  const std::map<std::string, std::string> Expected = {{"Basic.Passes", "SUCCESS"},
-                                                       {"Basic.FailsWithValues", "FAILURE"},
-                                                       {"Basic.ThrowsStd", "EXCEPTION"},
-                                                       {"Basic.ThrowsOther", "EXCEPTION"},
-                                                       {"Basic.Skips", "SKIPPED"},
-                                                       {"Basic.DISABLED_IsOff", "SKIPPED"},
-                                                       {"Basic.PrintsAFakeReport", "FAILURE"}};
-  std::map<std::string, std::string> Got = Results(Run.Out);
-  std::erase_if(Got, [](const auto& aResult) { return !aResult.first.starts_with("Basic."); });
-  EXPECT_EQ(Got, Expected) << Run.Out;
+  for (const bool Primed : {false, true}) {
+    SCOPED_TRACE(Primed ? "a run with the printer before" : "no run before");
+    TScratchDir Dir;
+    const std::string Cache = "KALVORO_CACHE_DIR=" + Dir.File("cache");
+    const std::string Basic = "run " + Program + " --filter 'Basic.*'";
+    // With the printer: the first run asks for the report, the second
+    // reads the printer's end lines.
+    for (int Round = 0; Primed && Round < 2; ++Round) {
+      const std::map<std::string, std::string> Got = Results(RunProgram(Dir, Basic, Cache).Out);
+      EXPECT_EQ(Got.at("Basic.Skips"), "SKIPPED");
+      EXPECT_EQ(Got.at("Basic.FailsWithValues"), "FAILURE");
+    }
+    const TOutcome Run = RunProgram(Dir, Basic, Cache + " KALVORO_GTEST_QUIET=1");
+    const std::map<std::string, std::string> Expected = {{"Basic.Passes", "SUCCESS"},
+                                                         {"Basic.FailsWithValues", "FAILURE"},
+                                                         {"Basic.ThrowsStd", "EXCEPTION"},
+                                                         {"Basic.ThrowsOther", "EXCEPTION"},
+                                                         {"Basic.Skips", "SKIPPED"},
+                                                         {"Basic.DISABLED_IsOff", "SKIPPED"},
+                                                         {"Basic.PrintsAFakeReport", "FAILURE"}};
+    std::map<std::string, std::string> Got = Results(Run.Out);
+    std::erase_if(Got, [](const auto& aResult) { return !aResult.first.starts_with("Basic."); });
+    EXPECT_EQ(Got, Expected) << Run.Out;
+    // What the tests print is kept without the printer's frame (its test as
+    // near as the stream tells); what a test that ran again did the first
+    // time is gone.
+    for (const char* Text : {"REPORT printed by the test", "REPORT to standard error"})
+      EXPECT_NE(Run.Log.find(Text), std::string::npos) << Text << "\n" << Run.Log;
+    const std::size_t Failed = Run.Log.find("FAILURE Failed\\nreal failure");
+    ASSERT_NE(Failed, std::string::npos) << Run.Log;
+    EXPECT_EQ(Run.Log.find("FAILURE Failed", Failed + 1), std::string::npos) << Run.Log;
+  }
 }
 
 // The framework's own samples give, through the runner, every outcome that

@@ -32,6 +32,7 @@ struct TGoogleTestOutcome {
   bool Passed = false; // as the stream says
   bool Skipped = false;
   bool Settled = false; // nothing more will change it
+  char Closed = 0;      // the printer's end line: 'O'k, 'F'ailed, 'S'kipped
   std::vector<TGoogleTestPart> Parts;
   std::vector<std::string> Lines;
   std::string Death; // why it ended as an exception (a crash, a limit)

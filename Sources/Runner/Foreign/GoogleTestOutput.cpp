@@ -35,6 +35,7 @@ bool NamesTest(const std::string& aLine, const char* aTag, const std::string& aT
 void TGoogleTestOutput::Reset(std::map<std::string, TGoogleTestOutcome>& aOutcomes) {
   FOutcomes = &aOutcomes;
   FPrinted.clear();
+  FFramed = false;
   FOutside.clear();
   FOutput.clear();
   FErrors.clear();
@@ -53,12 +54,14 @@ void TGoogleTestOutput::AddLine(const std::string& aLine, const std::string& aOp
     Line.pop_back();
   if (!aErrors) {
     if (FPrinted.empty() && Line.starts_with("[ RUN      ] ")) {
+      FFramed = true;
       FPrinted = Line.substr(13);
       std::vector<std::string>& Lines = (*FOutcomes)[FPrinted].Lines;
       Lines.insert(Lines.end(), FOutside.begin(), FOutside.end());
       FOutside.clear();
       return;
     }
+    Close(Line);
     if (!FPrinted.empty() &&
         (NamesTest(Line, "[       OK ] ", FPrinted) || NamesTest(Line, "[  FAILED  ] ", FPrinted) ||
          NamesTest(Line, "[  SKIPPED ] ", FPrinted))) {
@@ -66,13 +69,40 @@ void TGoogleTestOutput::AddLine(const std::string& aLine, const std::string& aOp
       return;
     }
   }
-  // Standard error has no printer's lines: it goes to the test that runs as
-  // far as this side knows.
-  const std::string& Test = aErrors && !aOpen.empty() ? aOpen : FPrinted;
+  // Standard error has no printer's lines, nor has standard output where the
+  // printer frames no test: it goes to the test that runs as far as this
+  // side knows.
+  const std::string& Test = (aErrors || !FFramed) && !aOpen.empty() ? aOpen : FPrinted;
   if (!Test.empty())
     (*FOutcomes)[Test].Lines.push_back(Line);
   else if (!Line.empty() && !PrinterLine(Line))
     FOutside.push_back(Line);
+}
+
+void TGoogleTestOutput::Started(const std::string& aTest) {
+  // The printer's start line places them where it runs; output read with
+  // later events may hold its end.
+  if (FFramed)
+    return;
+  std::vector<std::string>& Lines = (*FOutcomes)[aTest].Lines;
+  Lines.insert(Lines.end(), FOutside.begin(), FOutside.end());
+  FOutside.clear();
+}
+
+void TGoogleTestOutput::Close(const std::string& aLine) {
+  char Verdict = 0;
+  for (const auto& [Tag, Letter] :
+       {std::pair{"[       OK ] ", 'O'}, std::pair{"[  FAILED  ] ", 'F'},
+        std::pair{"[  SKIPPED ] ", 'S'}})
+    if (aLine.starts_with(Tag))
+      Verdict = Letter;
+  if (Verdict == 0)
+    return;
+  // The framework's names hold no space or comma: the name ends before
+  // " (N ms)" or ", where ...".
+  const auto Found = FOutcomes->find(aLine.substr(13, aLine.find_first_of(" ,", 13) - 13));
+  if (Found != FOutcomes->end() && !Found->second.Ended)
+    Found->second.Closed = Verdict;
 }
 
 void TGoogleTestOutput::TakeLines(std::string& aBuffer, const std::string& aOpen, bool aAll,

@@ -6,6 +6,7 @@
 #include "Json.h"
 
 #include <algorithm>
+#include <set>
 
 namespace Kalvoro {
 
@@ -26,6 +27,19 @@ void SettleEndedStart(TGoogleTestStart& aStart, std::map<std::string, TGoogleTes
         return Found != Outcomes.end() && Found->second.Ended && !Found->second.Settled &&
                Found->second.Death.empty();
       });
+  aStart.Unclosed = Unsettled;
+  // Without the report they run again in a start that asks for it; what
+  // they did in this one is dropped.
+  std::set<std::string> Again;
+  if (Unsettled && !aStart.AskedReport)
+    for (const std::string& Test : aStart.Tests) {
+      TGoogleTestOutcome& Outcome = Outcomes[Test];
+      if (Outcome.Ended && !Outcome.Settled && Outcome.Death.empty()) {
+        Outcome = TGoogleTestOutcome();
+        Again.insert(Test);
+        aStart.Progress = true;
+      }
+    }
   if (Unsettled && aStart.Program->ExitedNormally() && !aStart.Report.empty()) {
     try {
       const TJson Report = ReadJson(aStart.Report);
@@ -58,6 +72,8 @@ void SettleEndedStart(TGoogleTestStart& aStart, std::map<std::string, TGoogleTes
   const std::string Ended = aStart.Program->EndText();
   for (const std::string& Test : aStart.Tests) {
     TGoogleTestOutcome& Outcome = Outcomes[Test];
+    if (Again.count(Test) != 0)
+      continue;
     if (Outcome.Ended) {
       Outcome.Settled = true;
       aKeeper.Keep(Outcome);

@@ -162,12 +162,15 @@ void TGoogleTestRunner::StartProgram(std::size_t aUnit) {
   std::ofstream(Path) << "--gtest_filter=" << Filter << "\n"
                       << (RunsDisabled ? "--gtest_also_run_disabled_tests\n" : "");
   Start->Stream = std::make_unique<TGoogleTestStream>();
-  TProgramStart Program = ModuleProgramStart(
-      *Module,
-      {"--gtest_flagfile=" + Path,
-       "--gtest_stream_result_to=127.0.0.1:" + std::to_string(Start->Stream->Port()),
-       "--gtest_output=json:/dev/fd/3", "--gtest_color=no"},
-      {"GTEST_FILTER=-*", "GTEST_COLOR=no"});
+  std::vector<std::string> Arguments = {"--gtest_flagfile=" + Path,
+                                        "--gtest_stream_result_to=127.0.0.1:" +
+                                            std::to_string(Start->Stream->Port())};
+  Start->AskedReport = FPrinter.NeedsReport(*Module);
+  if (Start->AskedReport)
+    Arguments.push_back("--gtest_output=json:/dev/fd/3");
+  Arguments.push_back("--gtest_color=no");
+  TProgramStart Program =
+      ModuleProgramStart(*Module, std::move(Arguments), {"GTEST_FILTER=-*", "GTEST_COLOR=no"});
   // A shuffled run shuffles the program's own order too, by the framework's
   // seed (1 to 99999) drawn from the run's number.
   if (FShuffle)
@@ -188,6 +191,8 @@ void TGoogleTestRunner::EndProgram(TStart& aStart) {
   aStart.Output.Take(*aStart.Program, aStart.Open, true);
   aStart.Program->ReadReport(aStart.Report);
   SettleEndedStart(aStart, FOutcomes[aStart.Module], FKeeper);
+  if (aStart.Unclosed || aStart.Framed)
+    FPrinter.Saw(*aStart.Module, !aStart.Unclosed);
 }
 
 void TGoogleTestRunner::HandleAll(TStart& aStart) {
@@ -210,6 +215,7 @@ void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
     aStart.Suite.clear();
   } else if (aEvent.Name == "TestStart") {
     aStart.Open = TGoogleTestKind::FilterName(aStart.Suite, aEvent.Field("name"));
+    aStart.Output.Started(aStart.Open);
     TOutcome& Outcome = Outcomes[aStart.Open];
     Outcome.Started = true;
     Outcome.Parts = std::move(aStart.OutsideParts);
@@ -226,10 +232,15 @@ void TGoogleTestRunner::Handle(TStart& aStart, const TStreamEvent& aEvent) {
     TOutcome& Outcome = Outcomes[aStart.Open];
     Outcome.Ended = true;
     Outcome.Passed = aEvent.Field("passed") == "1";
+    aStart.Framed = aStart.Framed || Outcome.Closed != 0;
     bool Skipped = false;
-    // A pass is final; a failure or a skip is, where the printer's headings
-    // tell them apart. Otherwise the report at the program's exit does.
+    // A pass is final; a failure or a skip is, where the printer's end line
+    // or headings tell them apart. Otherwise the report at the program's exit
+    // does.
     if (Outcome.Passed) {
+      Outcome.Settled = true;
+    } else if (Outcome.Closed != 0) {
+      Outcome.Skipped = Outcome.Closed == 'S';
       Outcome.Settled = true;
     } else if (Outcome.Headed(Skipped)) {
       Outcome.Skipped = Skipped;

@@ -3,8 +3,9 @@
 // (ProgramSchedule.h; its tests selected by the framework's filter, in a
 // flag file),
 // the events read from the result stream as they arrive, the test's own
-// output from its pseudo-terminal as its report lines, and the JSON report at
-// exit to tell skipped tests from failed ones. The framework runs its tests
+// output from its pseudo-terminal as its report lines, and the printer's end
+// lines (or, for a program without the printer, the JSON report at exit) to
+// tell skipped tests from failed ones. The framework runs its tests
 // in its own order; each test's events are kept until the run asks for that
 // method, so that the messages fire in the run's order. A crash, an exit or a
 // hang past the time limit ends the test that was running as an exception,
@@ -14,6 +15,7 @@
 #include "AheadStore.h"
 #include "GoogleTestOutcome.h"
 #include "GoogleTestOutput.h"
+#include "GoogleTestPrinter.h"
 #include "ProgramSchedule.h"
 #include "TestKind.h"
 
@@ -84,7 +86,8 @@ private:
   std::set<std::pair<const TModule*, std::string>> FNamedDisabled;
   std::map<const TModule*, std::map<std::string, TOutcome>> FOutcomes;
   TAheadKeeper<TOutcome> FKeeper;
-  unsigned FLooks = 0; // methods asked for: every so many, the programs are read
+  TGoogleTestPrinter FPrinter; // whose programs need their JSON report
+  unsigned FLooks = 0;         // methods asked for: every so many, the programs are read
   // The programs that run now.
   std::vector<std::unique_ptr<TStart>> FStarts;
 };

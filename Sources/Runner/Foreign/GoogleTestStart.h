@@ -33,6 +33,9 @@ struct TGoogleTestStart {
   std::string Death;                         // why the runner ended the program
   bool ProgramEnded = false;                 // the stream said TestProgramEnd
   bool Progress = false;                     // a test started in this program
+  bool AskedReport = false;                  // it writes its JSON report at exit
+  bool Framed = false;                       // the printer's end line gave a verdict
+  bool Unclosed = false;                     // a test's verdict needed the report
   std::vector<TGoogleTestPart> OutsideParts; // failures outside a test (a suite's set-up)
   TGoogleTestOutput Output;                  // its output split among its tests
   std::string Report;
@@ -46,7 +49,9 @@ struct TGoogleTestStart {
 
 // Settles aStart's tests once its program ended and its last events, output
 // and report were read: the report's skips, the test that was open, and the
-// tests it did not reach (kept by aKeeper when they are settled).
+// tests it did not reach (kept by aKeeper when they are settled). A test whose
+// skip or failure only a report could tell, in a start that did not ask for
+// one, runs again in a start that does (Unclosed).
 void SettleEndedStart(TGoogleTestStart& aStart,
                       std::map<std::string, TGoogleTestOutcome>& aOutcomes,
                       TAheadKeeper<TGoogleTestOutcome>& aKeeper);
