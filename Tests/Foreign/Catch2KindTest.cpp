@@ -71,4 +71,34 @@ TEST(Catch2Kind, EveryOutcomeIsTheFrameworksAndTheRunGoesOnPastFaults) {
   EXPECT_EQ(Ran, 3u) << Filtered.Out;
 }
 
+// A Catch2 3 program lists in its XML list report and names its report's
+// root otherwise (a stand-in here: Debian 12 ships the second version only);
+// its tests' outcomes read as the second version's do, a class is a unit
+// test, and a hidden test runs by name.
+TEST(Catch2Kind, TheThirdVersionIsListedAndRunByItsOwnOptions) {
+  TScratchDir Dir;
+  const std::string Version3 = std::string(KALVORO_TEST_MODULES_DIR) + "/Catch2V3Program";
+  const TForeignRun List = RunForeign(Dir, "list " + Version3);
+  EXPECT_EQ(List.Code, 0) << List.Out;
+  EXPECT_NE(List.Out.find("  c3.cpp\n    Passes\n"), std::string::npos) << List.Out;
+  EXPECT_NE(List.Out.find("  Fixture\n    Uses its fixture\n"), std::string::npos) << List.Out;
+  const TForeignRun Run = RunForeign(Dir, "run " + Version3);
+  EXPECT_EQ(Run.Code, 1) << Run.Out;
+  const std::map<std::string, std::string> Expected = {{"c3.cpp.Passes", "SUCCESS"},
+                                                       {"c3.cpp.Fails with values", "FAILURE"},
+                                                       {"c3.cpp.Skips", "SKIPPED"},
+                                                       {"c3.cpp.Is hidden", "SKIPPED"},
+                                                       {"c3.cpp.  leading & spaces", "SUCCESS"},
+                                                       {"Fixture.Uses its fixture", "SUCCESS"},
+                                                       {"c3.cpp.Crashes", "EXCEPTION"},
+                                                       {"c3.cpp.After the crash", "SUCCESS"}};
+  EXPECT_EQ(ForeignResults(Run.Out), Expected) << Run.Out;
+  for (const char* Shown :
+       {"REPORT printed by Passes", "CHECK( Three == 4 ) with expansion: 3 == 4",
+        "REPORT not today", "Test process ended by SIGSEGV"})
+    EXPECT_NE(Run.Log.find(Shown), std::string::npos) << Shown << " in\n" << Run.Log;
+  const TForeignRun Named = RunForeign(Dir, "run " + Version3 + " --filter 'c3.cpp.Is hidden'");
+  EXPECT_EQ(ForeignResults(Named.Out).at("c3.cpp.Is hidden"), "SUCCESS") << Named.Out;
+}
+
 } // namespace

@@ -1,5 +1,8 @@
 #include "Catch2Kind.h"
 
+#include "XmlReader.h"
+
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <stdexcept>
@@ -51,16 +54,67 @@ std::vector<TForeignTest> TCatch2Kind::ReadNames(const std::string& aOutput) {
   return Tests;
 }
 
+std::vector<TForeignTest> TCatch2Kind::ReadListReport(const std::string& aReport) {
+  TXmlReader Reader;
+  std::vector<TXmlEvent> Events;
+  Reader.Feed(aReport, Events);
+  if (!Reader.Closed())
+    throw std::runtime_error("the list report ends before its end");
+  std::vector<TForeignTest> Tests;
+  std::string Text; // of the element that closes next
+  std::string ClassName;
+  for (const TXmlEvent& Event : Events) {
+    if (Event.Type == TXmlEvent::Text) {
+      Text += Event.Content;
+      continue;
+    }
+    if (Event.Type == TXmlEvent::Start) {
+      Text.clear();
+      if (Event.Name == "TestCase") {
+        Tests.emplace_back();
+        ClassName.clear();
+      }
+      continue;
+    }
+    if (Tests.empty())
+      continue;
+    TForeignTest& Test = Tests.back();
+    if (Event.Name == "Name")
+      Test.Name = Text;
+    else if (Event.Name == "ClassName")
+      ClassName = Text;
+    else if (Event.Name == "File")
+      Test.File = Text;
+    else if (Event.Name == "Line")
+      Test.Line = static_cast<unsigned>(std::strtoul(Text.c_str(), nullptr, 10));
+    else if (Event.Name == "TestCase")
+      Test.Group = ClassName.empty() ? SourceFileName(Test.File) : ClassName;
+    Text.clear();
+  }
+  return Tests;
+}
+
 std::vector<TForeignTest> TCatch2Kind::ListTests(TModule& aModule) const {
   // "*" lists the hidden tests too; no pattern leaves them out, so those
-  // only in the first listing are hidden. The exit code is the number of
-  // tests listed.
+  // only in the first listing are hidden. The second version lists names
+  // and places as text, and its exit code is the number of tests listed;
+  // the third lists in its XML report.
   std::string Report;
-  std::vector<TForeignTest> Tests =
-      ReadNames(RunListing(aModule, {"--list-test-names-only", "-v", "high", "*"}, Report));
+  const bool Version3 = IsCatch2Version3(aModule.LoadPath());
+  const auto List = [&](std::vector<std::string> aArguments) {
+    if (!Version3) {
+      aArguments.insert(aArguments.begin(), {"--list-test-names-only", "-v", "high"});
+      return ReadNames(RunListing(aModule, aArguments, Report));
+    }
+    aArguments.insert(aArguments.begin(),
+                      {"--list-tests", "--reporter", "xml", "--out", "/dev/fd/3"});
+    Report.clear();
+    RunListing(aModule, aArguments, Report);
+    return ReadListReport(Report);
+  };
+  std::vector<TForeignTest> Tests = List({"*"});
   std::set<std::pair<std::string, unsigned>> Visible;
-  for (const TForeignTest& Test :
-       ReadNames(RunListing(aModule, {"--list-test-names-only", "-v", "high"}, Report)))
+  for (const TForeignTest& Test : List({}))
     Visible.insert({Test.File + "\n" + Test.Name, Test.Line});
   for (TForeignTest& Test : Tests)
     Test.Marked = Visible.count({Test.File + "\n" + Test.Name, Test.Line}) == 0;

@@ -61,19 +61,62 @@ private:
   std::size_t FSize = 0;
 };
 
-TForeignFramework ReadFramework(const std::string& aPath) {
+// Only Catch2 3 names its report's root so.
+constexpr std::string_view Catch2Version3Markers[] = {"Catch2TestRun"};
+
+// What the bytes say: the framework, and for Catch2 whether it is the third
+// version, whose options differ.
+struct TProgramBytes {
+  TForeignFramework Framework = TForeignFramework::None;
+  bool Catch2Version3 = false;
+};
+
+TProgramBytes ReadBytes(const std::string& aPath) {
   const TMappedFile File(aPath);
   const bool GoogleTest = File.HoldsAny(GoogleTestMarkers);
   const bool Catch2 = File.HoldsAny(Catch2Markers);
   const bool Doctest = File.HoldsAny(DoctestMarkers);
   const int Count = int(GoogleTest) + int(Catch2) + int(Doctest);
-  if (Count > 1)
-    return TForeignFramework::Several;
-  if (GoogleTest)
-    return TForeignFramework::GoogleTest;
-  if (Catch2)
-    return TForeignFramework::Catch2;
-  return Doctest ? TForeignFramework::Doctest : TForeignFramework::None;
+  TProgramBytes Bytes;
+  Bytes.Catch2Version3 = Catch2 && File.HoldsAny(Catch2Version3Markers);
+  Bytes.Framework = Count > 1    ? TForeignFramework::Several
+                    : GoogleTest ? TForeignFramework::GoogleTest
+                    : Catch2     ? TForeignFramework::Catch2
+                    : Doctest    ? TForeignFramework::Doctest
+                                 : TForeignFramework::None;
+  return Bytes;
+}
+
+// Each kind asks in turn, and a run asks again: a file is read once for as
+// long as it stays the same file.
+TProgramBytes KnownBytes(const std::string& aPath) {
+  static std::mutex Lock;
+  static std::map<std::string, std::pair<TFileIdentity, TProgramBytes>> Known;
+  const TFileIdentity Identity = FileIdentityOf(aPath);
+  {
+    const std::lock_guard<std::mutex> Hold(Lock);
+    const auto Found = Known.find(aPath);
+    if (Found != Known.end() && Found->second.first == Identity && Identity.Exists)
+      return Found->second.second;
+  }
+  // Kept on disk too, by the file's identity, for the next run: the
+  // framework's digit, then '3' for Catch2 3 (an entry of an earlier
+  // release, which told no version, is under another key).
+  TProgramBytes Bytes;
+  const std::optional<std::string> Kept = TListingCache::Find(aPath, "framework 2");
+  if (Kept && !Kept->empty() && Kept->size() <= 2 && (*Kept)[0] >= '0' && (*Kept)[0] <= '4') {
+    Bytes.Framework = static_cast<TForeignFramework>((*Kept)[0] - '0');
+    Bytes.Catch2Version3 = Kept->size() == 2 && (*Kept)[1] == '3';
+  } else {
+    const std::string Stamp = TListingCache::Stamp(aPath);
+    Bytes = ReadBytes(aPath);
+    TListingCache::Keep(aPath, "framework 2", Stamp,
+                        std::string(1, static_cast<char>('0' + static_cast<int>(Bytes.Framework))) +
+                            (Bytes.Catch2Version3 ? "3" : ""));
+  }
+  const std::lock_guard<std::mutex> Hold(Lock);
+  Known[aPath] = {Identity, Bytes};
+  return Bytes;
 }
 
 } // namespace
@@ -85,31 +128,11 @@ bool FileHoldsAny(const std::string& aPath, const std::vector<std::string_view>&
 TForeignFramework ForeignFrameworkOf(const std::string& aPath) {
   if (ModuleKindOf(aPath) != TModuleKind::TestProgram)
     return TForeignFramework::None;
-  // Each kind asks in turn, and a run asks again: a file is read once for
-  // as long as it stays the same file.
-  static std::mutex Lock;
-  static std::map<std::string, std::pair<TFileIdentity, TForeignFramework>> Known;
-  const TFileIdentity Identity = FileIdentityOf(aPath);
-  {
-    const std::lock_guard<std::mutex> Hold(Lock);
-    const auto Found = Known.find(aPath);
-    if (Found != Known.end() && Found->second.first == Identity && Identity.Exists)
-      return Found->second.second;
-  }
-  // Kept on disk too, by the file's identity, for the next run.
-  TForeignFramework Framework = TForeignFramework::None;
-  const std::optional<std::string> Kept = TListingCache::Find(aPath, "framework");
-  if (Kept && Kept->size() == 1 && (*Kept)[0] >= '0' && (*Kept)[0] <= '4') {
-    Framework = static_cast<TForeignFramework>((*Kept)[0] - '0');
-  } else {
-    const std::string Stamp = TListingCache::Stamp(aPath);
-    Framework = ReadFramework(aPath);
-    TListingCache::Keep(aPath, "framework", Stamp,
-                        std::string(1, static_cast<char>('0' + static_cast<int>(Framework))));
-  }
-  const std::lock_guard<std::mutex> Hold(Lock);
-  Known[aPath] = {Identity, Framework};
-  return Framework;
+  return KnownBytes(aPath).Framework;
+}
+
+bool IsCatch2Version3(const std::string& aPath) {
+  return ModuleKindOf(aPath) == TModuleKind::TestProgram && KnownBytes(aPath).Catch2Version3;
 }
 
 } // namespace Kalvoro

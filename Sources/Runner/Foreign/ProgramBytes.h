@@ -20,4 +20,8 @@ bool FileHoldsAny(const std::string& aPath, const std::vector<std::string_view>&
 // none.
 TForeignFramework ForeignFrameworkOf(const std::string& aPath);
 
+// Whether the executable at aPath was built with Catch2 3, whose list
+// options differ from the second version's.
+bool IsCatch2Version3(const std::string& aPath);
+
 } // namespace Kalvoro

@@ -175,9 +175,12 @@ void TXmlProgramRunner::StartProgram(std::size_t aUnit) {
 
 TTestOutcome* TXmlProgramRunner::Find(TStart& aStart, const std::string& aName,
                                       const std::string& aFile, unsigned aLine) {
+  // Catch2 trims the names it reports (the second version at least): so are
+  // both sides.
+  const std::string Reported = FKind.ReportedName(aName);
   for (const TForeignTest* Test : aStart.Batch) {
     TTestOutcome& Outcome = FOutcomes[Test];
-    if (!Outcome.Started && FKind.ReportedName(Test->Name) == aName && Test->File == aFile &&
+    if (!Outcome.Started && FKind.ReportedName(Test->Name) == Reported && Test->File == aFile &&
         Test->Line == aLine)
       return &Outcome;
   }
