@@ -56,6 +56,9 @@ void TGoogleTestOutput::AddLine(const std::string& aLine, const std::string& aOp
     if (FPrinted.empty() && Line.starts_with("[ RUN      ] ")) {
       FFramed = true;
       FPrinted = Line.substr(13);
+      // An end line that a test printed for this one before it ran is no
+      // verdict.
+      (*FOutcomes)[FPrinted].Closed = 0;
       std::vector<std::string>& Lines = (*FOutcomes)[FPrinted].Lines;
       Lines.insert(Lines.end(), FOutside.begin(), FOutside.end());
       FOutside.clear();

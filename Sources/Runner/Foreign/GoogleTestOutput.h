@@ -1,9 +1,9 @@
 // A GoogleTest program's output split among its tests: standard output by
 // the printer's own lines ("[ RUN      ] A.b" to its end line), standard error
 // (and standard output where no printer frames the tests) to the test that
-// runs as the result stream says. Lines before a test's
-// start line go to that test; the printer's framing lines go nowhere, and
-// its end lines give their tests' verdicts.
+// runs as the result stream says. Lines before a test's start line go to
+// that test; the printer's framing lines go nowhere, and its end lines give
+// their tests' verdicts.
 #pragma once
 
 #include "GoogleTestOutcome.h"
