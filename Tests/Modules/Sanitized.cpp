@@ -5,6 +5,7 @@
 // leaves (its static destructor forgets memory that a global held); 0 none.
 #include "UnitTest.h"
 
+#include <chrono>
 #include <climits>
 #include <thread>
 
@@ -53,8 +54,13 @@ THeld Held;
     Block = new int[64];
 #elif KALVORO_SANITIZED_FAULT == 3
   static int Shared = 0;
+  // The second thread comes later, so that the report names the threads
+  // in the same order in every run (a sleep orders nothing for the race).
   std::thread First([] { ++Shared; });
-  std::thread Second([] { ++Shared; });
+  std::thread Second([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ++Shared;
+  });
   First.join();
   Second.join();
 #elif KALVORO_SANITIZED_FAULT == 4
