@@ -11,6 +11,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 namespace Kalvoro {
 
@@ -52,7 +54,24 @@ std::string DescriptorPath(int aFile) {
   return "/proc/" + std::to_string(GuardedProcess()) + "/fd/" + std::to_string(aFile);
 }
 
+namespace {
+
+std::mutex HandedLock;
+std::set<std::string> Handed; // names opened, perhaps still mapped
+
+} // namespace
+
+void NameHanded(const std::string& aName) {
+  const std::lock_guard<std::mutex> Hold(HandedLock);
+  Handed.insert(aName);
+}
+
 bool NameTaken(const std::string& aName) {
+  {
+    const std::lock_guard<std::mutex> Hold(HandedLock);
+    if (Handed.count(aName) == 0)
+      return false;
+  }
   // The loaded objects' names, compared here: asking the loader (a dlopen
   // with RTLD_NOLOAD) opens and reads the file behind the name, which a
   // host listing a project's modules would pay at every module.
@@ -67,6 +86,10 @@ bool NameTaken(const std::string& aName) {
         return Found->Found ? 1 : 0;
       },
       &Search);
+  if (!Search.Found) {
+    const std::lock_guard<std::mutex> Hold(HandedLock);
+    Handed.erase(aName); // its library is gone
+  }
   return Search.Found;
 }
 

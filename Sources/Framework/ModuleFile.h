@@ -24,6 +24,11 @@ std::string DescriptorPath(int aFile);
 // shut-down crashed stays mapped after its release): the loader would hand
 // that library out again instead of reading the file.
 bool NameTaken(const std::string& aName);
+// Notes that a library was opened under aName: only such a name is looked
+// for among the loaded objects, so that a host listing a project's modules
+// (whose descriptors, and so names, are all new) does not search them all at
+// each module.
+void NameHanded(const std::string& aName);
 
 // The loader's texts name the descriptor's path; the user knows the file.
 std::string WithFileName(std::string aText, const std::string& aName, const std::string& aPath);

@@ -118,6 +118,8 @@ void* TModuleLibrary::Open() {
     throw TModuleException(LoadFailure(FileName));
   }
   void* Handle = dlopen(Name.c_str(), ModuleOpenFlags);
+  if (Handle != nullptr)
+    NameHanded(Name);
   if (Handle == nullptr) {
     LoaderError = WithFileName(LastDlError(), Name, Path);
     CloseFile();
