@@ -55,15 +55,10 @@ std::vector<TForeignTest> TCatch2Kind::ReadNames(const std::string& aOutput) {
 }
 
 std::vector<TForeignTest> TCatch2Kind::ReadListReport(const std::string& aReport) {
-  TXmlReader Reader;
-  std::vector<TXmlEvent> Events;
-  Reader.Feed(aReport, Events);
-  if (!Reader.Closed())
-    throw std::runtime_error("the list report ends before its end");
   std::vector<TForeignTest> Tests;
   std::string Text; // of the element that closes next
   std::string ClassName;
-  for (const TXmlEvent& Event : Events) {
+  for (const TXmlEvent& Event : WholeXmlEvents(aReport)) {
     if (Event.Type == TXmlEvent::Text) {
       Text += Event.Content;
       continue;

@@ -21,13 +21,8 @@ std::string TDoctestKind::EscapedName(const std::string& aName) {
 }
 
 std::vector<TForeignTest> TDoctestKind::ReadList(const std::string& aReport) {
-  TXmlReader Reader;
-  std::vector<TXmlEvent> Events;
-  Reader.Feed(aReport, Events);
-  if (!Reader.Closed())
-    throw std::runtime_error("the list stops before its end");
   std::vector<TForeignTest> Tests;
-  for (const TXmlEvent& Event : Events) {
+  for (const TXmlEvent& Event : WholeXmlEvents(aReport)) {
     if (Event.Type != TXmlEvent::Start || Event.Name != "TestCase")
       continue;
     TForeignTest Test;

@@ -21,7 +21,8 @@ TGoogleTestPrinter::TKnown& TGoogleTestPrinter::Known(const TModule& aModule) {
     // The stamp is taken before the program starts, so that a rebuild while
     // it runs is never stamped on what the old one showed.
     At->second.Stamp = TListingCache::Stamp(aModule.LoadPath());
-    At->second.Framed = TListingCache::Find(aModule.LoadPath(), What(aModule)) == Framed;
+    At->second.Framed =
+        TListingCache::Find(aModule.LoadPath(), What(aModule), &At->second.Stamp) == Framed;
   }
   return At->second;
 }

@@ -76,7 +76,8 @@ std::string TListingCache::Stamp(const std::string& aPath) {
   return Stamp;
 }
 
-std::optional<std::string> TListingCache::Find(const std::string& aPath, const std::string& aWhat) {
+std::optional<std::string> TListingCache::Find(const std::string& aPath, const std::string& aWhat,
+                                               const std::string* aStamp) {
   const std::string Path = EntryPath(aPath, aWhat);
   if (Path.empty())
     return std::nullopt;
@@ -89,7 +90,7 @@ std::optional<std::string> TListingCache::Find(const std::string& aPath, const s
   File.read(Entry.data(), static_cast<std::streamsize>(Entry.size()));
   // The entry: its key, its stamp, the report's size and the report (an
   // entry cut short is a miss).
-  const std::string Head = Key(aPath, aWhat) + Stamp(aPath) + '\0';
+  const std::string Head = Key(aPath, aWhat) + (aStamp != nullptr ? *aStamp : Stamp(aPath)) + '\0';
   if (!File || Entry.compare(0, Head.size(), Head) != 0)
     return std::nullopt;
   const std::size_t Break = Entry.find('\n', Head.size());

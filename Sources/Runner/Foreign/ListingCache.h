@@ -25,8 +25,10 @@ public:
   // What a listing of aModule's program by aKind depends on beside the
   // files: the kind (and its list command) and the module's settings.
   static std::string What(const TModule& aModule, const std::string& aKind);
-  // The kept report of that listing of the program at aPath.
-  static std::optional<std::string> Find(const std::string& aPath, const std::string& aWhat);
+  // The kept report of that listing of the program at aPath, whose files
+  // carry aStamp where the caller has taken it already.
+  static std::optional<std::string> Find(const std::string& aPath, const std::string& aWhat,
+                                         const std::string* aStamp = nullptr);
   // The identities that an entry of the program at aPath is stamped with;
   // taken before the program lists, so that a rebuild while it lists is
   // never stamped on the old report.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace Kalvoro {
 
@@ -221,6 +222,15 @@ void TXmlReader::Feed(std::string_view aChunk, std::vector<TXmlEvent>& aEvents) 
     At = Open + End + 1;
   }
   // Text whose end has not arrived stays pending: an entity may be cut.
+}
+
+std::vector<TXmlEvent> WholeXmlEvents(std::string_view aReport) {
+  TXmlReader Reader;
+  std::vector<TXmlEvent> Events;
+  Reader.Feed(aReport, Events);
+  if (!Reader.Closed())
+    throw std::runtime_error("the list stops before its end");
+  return Events;
 }
 
 } // namespace Kalvoro

@@ -45,6 +45,10 @@ private:
   bool FClosed = false;
 };
 
+// The events of a whole report (a listing); raises std::runtime_error where
+// it stops before its root element's end.
+std::vector<TXmlEvent> WholeXmlEvents(std::string_view aReport);
+
 // aText with its entities and character references replaced.
 std::string DecodeXml(std::string_view aText);
 
